@@ -1,0 +1,54 @@
+# Compiler settings shared by every target, and the helpers that declare
+# the project's libraries and test programs.
+
+add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+# Everything is linked statically so that each .exe runs on its own.
+string(APPEND CMAKE_EXE_LINKER_FLAGS " -static")
+string(APPEND CMAKE_SHARED_LINKER_FLAGS " -static")
+
+function(pellton_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(PELLTON_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# pellton_add_library(<name> [DEPS <targets/libs>...])
+# A static library of every .cpp/.c file in the calling folder.
+function(pellton_add_library name)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  if(NOT _srcs)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${A_DEPS})
+    return()
+  endif()
+  add_library(${name} STATIC ${_srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  pellton_warnings(${name})
+endfunction()
+
+# pellton_add_test(<name> SOURCES <files>... [LIBS <targets>...] [NO_MAIN])
+# A GoogleTest program, registered with CTest (run under Wine) when the
+# build can run it.
+function(pellton_add_test name)
+  cmake_parse_arguments(A "NO_MAIN" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} gtest)
+  if(NOT A_NO_MAIN)
+    target_link_libraries(${name} PRIVATE gtest_main)
+  endif()
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  pellton_warnings(${name})
+  if(PELLTON_RUN_TESTS)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+    # A hang fails the test instead of holding up the whole run.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    if(TARGET wineprefix)
+      add_dependencies(${name} wineprefix)
+    endif()
+  endif()
+endfunction()
