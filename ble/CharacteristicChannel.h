@@ -4,7 +4,7 @@
 #pragma once
 
 // Called with each notified value, on the thread that delivers
-// notifications (never the thread that wrote).
+// notifications (never inside the WriteValue call that caused it).
 typedef void (*ChannelHandler)(unsigned length, const unsigned char* data, void* context);
 
 class CharacteristicChannel {
@@ -13,6 +13,9 @@ public:
   // 1 when the value was written.
   virtual int WriteValue(const unsigned char* bytes, unsigned length) = 0;
   // Registers the handler (none unregisters); 1 on success. After an
-  // unregister returns, the handler is no longer running and is not called again.
+  // unregister returns, the handler is not running and is not called again.
   virtual int SetValueHandler(ChannelHandler handler, void* context) = 0;
+  // The 6 address bytes of the device the characteristic belongs to, in
+  // stored order; 1 when known.
+  virtual int GetDeviceAddress(unsigned char address[6]) const = 0;
 };
