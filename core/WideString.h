@@ -12,6 +12,9 @@
 class WideString {
 public:
   static const unsigned DefaultCapacity = 260;
+  // The largest block a string asks for (code units); larger requests fail
+  // like any allocation failure, so sizes always fit an int.
+  static const unsigned MaxCapacity = 0x3FFFFFFF;
 
   WideString();
   explicit WideString(unsigned capacity);
@@ -27,11 +30,13 @@ public:
   int Resize(unsigned n);
   int Reset(unsigned n = DefaultCapacity);
   const wchar_t* CStr() const { return text_; }
-  wchar_t* Buffer() { return text_; }  // for interfaces that write text; call UpdateLength after
+  // For interfaces that write text (at most Capacity() code units before the
+  // terminator); call UpdateLength after.
+  wchar_t* Buffer();
   wchar_t* CopyTo(wchar_t* destination) const;
   wchar_t* At(unsigned index) { return text_ + index; }
   unsigned Length() const { return used_ - 1; }
-  unsigned Capacity() const { return capacity_ - 1; }
+  unsigned Capacity() const { return capacity_ ? capacity_ - 1 : 0; }
   unsigned UpdateLength();
   int SetUsed(unsigned n);
   bool IsEmpty() const { return used_ <= 1; }
@@ -52,7 +57,7 @@ public:
   int InsertChar(unsigned index, wchar_t c);
   int Delete(unsigned index, unsigned count);
   int EnsureTrailing(wchar_t c);
-  int RemoveTrailing(wchar_t c);
+  int RemoveTrailing(wchar_t c);  // 1 when it removed one, else 0
 
   // Comparison and search
   int Compare(const wchar_t* text) const;
@@ -104,11 +109,23 @@ public:
   bool operator!=(const wchar_t* text) const { return Compare(text) != 0; }
 
 private:
-  wchar_t* text_ = nullptr;
+  bool Allocated() const { return text_ != empty_; }
+  void Release();
+  void TakeFrom(WideString& other);
+  bool Inside(const wchar_t* p) const;
+  void Terminate(unsigned length);
+  int Fail();
+  wchar_t* ReplaceImpl(const wchar_t* find, const wchar_t* replacement, int inPlace, bool noCase);
+
+  // Until the first allocation (and after a move or a failed construction)
+  // text_ points at empty_ and capacity_ is 0; the first write allocates.
+  wchar_t empty_[1] = {0};
+  wchar_t* text_ = empty_;
   unsigned capacity_ = 0;
-  unsigned used_ = 0;
+  unsigned used_ = 1;
   char* narrow_ = nullptr;
   BSTR bstr_ = nullptr;
   unsigned lineCursor_ = 0;
   unsigned tokenCursor_ = 0;
+  unsigned tokenEnd_ = 0;
 };
