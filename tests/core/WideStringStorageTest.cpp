@@ -54,13 +54,14 @@ TEST(WideStringStorage, ResetEmptiesAndSetsCapacity) {
 }
 
 TEST(WideStringStorage, UpdateLengthFollowsWhatAnInterfaceWrote) {
+  ASSERT_TRUE(SetEnvironmentVariableW(L"PELLTON_WIDESTRING_TEST", L"written"));
   WideString s;
-  DWORD n = GetEnvironmentVariableW(L"PATH_DOES_NOT_EXIST_FOR_SURE", s.Buffer(), s.Capacity() + 1);
-  EXPECT_EQ(0u, n);
-  wcscpy(s.Buffer(), L"written");
+  DWORD n = GetEnvironmentVariableW(L"PELLTON_WIDESTRING_TEST", s.Buffer(), s.Capacity() + 1);
+  EXPECT_EQ(7u, n);
   EXPECT_EQ(0u, s.Length());  // not yet brought up to date
   EXPECT_EQ(8u, s.UpdateLength());
   EXPECT_EQ(7u, s.Length());
+  EXPECT_STREQ(L"written", s.CStr());
 }
 
 TEST(WideStringStorage, UpdateLengthWithoutTerminatorStaysInsideTheBlock) {
@@ -182,9 +183,12 @@ TEST(WideStringStorage, MovedFromStringStaysUsable) {
   EXPECT_STREQ(L"", b.CStr());  // NOLINT
   EXPECT_EQ(1, b.Format(L"%d", 42));
   EXPECT_STREQ(L"42", b.CStr());
-  WideString d;
-  d = std::move(c);
-  EXPECT_NE(nullptr, WideString(std::move(d)).Buffer());
-  EXPECT_NE(nullptr, d.Buffer());  // NOLINT: allocates again for writers
-  EXPECT_EQ(259u, d.Capacity());
+  WideString d(std::move(c));
+  EXPECT_STREQ(L"moving", d.CStr());
+  EXPECT_EQ(0u, c.Capacity());  // NOLINT
+  wchar_t* buffer = c.Buffer();  // a writer gets a real block again
+  EXPECT_EQ(259u, c.Capacity());
+  wcscpy(buffer, L"written");
+  c.UpdateLength();
+  EXPECT_STREQ(L"written", c.CStr());
 }
