@@ -1,0 +1,254 @@
+// SettingsStore in its three modes: the real (Wine) registry, real INI
+// files and real XML files in a folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/ComRef.h"
+#include "tests/ui/RegistryTestKey.h"
+#include "ui/Registry.h"
+#include "ui/SettingsStore.h"
+
+namespace {
+
+class TempFolder {
+public:
+  TempFolder() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + L"pellton-settings-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ~TempFolder() {
+    for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+    RemoveDirectoryW(path_.c_str());
+  }
+  std::wstring File(const wchar_t* name) {
+    files_.push_back(path_ + L"\\" + name);
+    return files_.back();
+  }
+
+private:
+  std::wstring path_;
+  std::vector<std::wstring> files_;
+};
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+  CloseHandle(file);
+  return bytes;
+}
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring text = path;
+  return text.substr(0, text.rfind(L'\\') + 1);
+}
+
+class RegistryModeTest : public RegistryTestKey {};
+
+}  // namespace
+
+TEST_F(RegistryModeTest, MissingValuesAndKeysAnswerTheDefault) {
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsRegistry, HKEY_CURRENT_USER, Path()));
+  EXPECT_EQ(12u, store.ReadNumber(L"Tab", 12));
+  EXPECT_EQ(12u, store.ReadNumber(L"Tab", 12, L"no\\such\\key"));
+  WideString text;
+  EXPECT_EQ(0, store.ReadText(L"Main", text, L"none"));
+  EXPECT_STREQ(L"none", text.CStr());
+}
+
+TEST_F(RegistryModeTest, SubPathsAreKeysBelowTheBaseKey) {
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsRegistry, HKEY_CURRENT_USER, Path()));
+  ASSERT_EQ(1, store.WriteNumber(L"Flags", 1));
+  ASSERT_EQ(1, store.WriteNumber(L"Flags", 2, L"Update\\Deep"));
+  ASSERT_EQ(1, store.WriteText(L"LastCheckVersion", L"1.07", L"Update"));
+  EXPECT_EQ(1u, RegReadDword(HKEY_CURRENT_USER, Path(), L"Flags", 0));
+  EXPECT_EQ(2u, RegReadDword(HKEY_CURRENT_USER, Below(L"Update\\Deep").c_str(), L"Flags", 0));
+  EXPECT_EQ(2u, store.ReadNumber(L"Flags", 0, L"Update\\Deep"));
+  WideString text;
+  ASSERT_EQ(1, store.ReadText(L"LastCheckVersion", text, nullptr, L"Update"));
+  EXPECT_STREQ(L"1.07", text.CStr());
+}
+
+TEST(SettingsStoreModes, AStoreWithoutAValidModeKeepsNothing) {
+  SettingsStore store;
+  EXPECT_EQ(0, store.Open(3, HKEY_CURRENT_USER, L"Software\\Vantrel\\PelltonNoMode"));
+  EXPECT_EQ(9u, store.ReadNumber(L"x", 9));
+  EXPECT_EQ(0, store.WriteNumber(L"x", 1));
+  EXPECT_EQ(0, store.WriteText(L"x", L"y"));
+  WideString text(L"stale");
+  EXPECT_EQ(0, store.ReadText(L"x", text, L"d"));
+  EXPECT_STREQ(L"d", text.CStr());
+  SettingsStore unopened;
+  EXPECT_EQ(4u, unopened.ReadNumber(L"x", 4));
+  EXPECT_EQ(0, unopened.WriteText(L"x", L"y"));
+}
+
+TEST(SettingsStoreFiles, FileNamesComeFromTheProgramWhenNotGiven) {
+  std::wstring folder = ProgramFolder();
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr));
+  EXPECT_EQ(folder + L"ui_tests.ini", std::wstring(store.FilePath()));
+  ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, L"custom.ini"));
+  EXPECT_EQ(folder + L"custom.ini", std::wstring(store.FilePath()));
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L""));
+  EXPECT_EQ(folder + L"ui_tests.xml", std::wstring(store.FilePath()));
+  // Without a base path the top element is named after the program.
+  ComRef<IXMLDOMNode> top(store.Document().FindPath(L"UI_TESTS"));
+  EXPECT_FALSE(top);
+  ASSERT_EQ(1, store.WriteNumber(L"n", 1));
+  top.Reset(store.Document().FindPath(L"ui_tests"));
+  EXPECT_TRUE(top);
+  top.Reset();
+  // Nothing is written beside the program by a test: drop the change.
+  store.Document().Release();
+  store.Close();
+  EXPECT_EQ("<missing>", ReadFileBytes(folder + L"ui_tests.xml"));
+}
+
+TEST(SettingsStoreIni, NumbersAreReadFromTheirLeadingDigits) {
+  TempFolder temp;
+  std::wstring ini = temp.File(L"numbers.ini");
+  WriteFileBytes(ini,
+                 "[Settings]\r\nCount=42abc\r\nWord=abc\r\nBig=4294967297\r\nSpaced=  17\r\n"
+                 "[Update]\r\nCount=9\r\n");
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, ini.c_str()));
+  EXPECT_EQ(ini, std::wstring(store.FilePath()));
+  EXPECT_EQ(42u, store.ReadNumber(L"Count", 5));
+  EXPECT_EQ(5u, store.ReadNumber(L"Word", 5));
+  EXPECT_EQ(5u, store.ReadNumber(L"Missing", 5));
+  EXPECT_EQ(1u, store.ReadNumber(L"Big", 5));  // the low 32 bits
+  EXPECT_EQ(17u, store.ReadNumber(L"Spaced", 5));
+  EXPECT_EQ(9u, store.ReadNumber(L"Count", 5, L"Update"));
+  EXPECT_EQ(5u, store.ReadNumber(L"Count", 5, L"NoSection"));
+}
+
+TEST(SettingsStoreIni, WritesLandInTheFileAndReadBack) {
+  TempFolder temp;
+  std::wstring ini = temp.File(L"written.ini");
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, ini.c_str()));
+  ASSERT_EQ(1, store.WriteNumber(L"LastCheck", 4000000000u));
+  ASSERT_EQ(1, store.WriteText(L"LastCheckVersion", L"1.07", L"Update"));
+  std::string bytes = ReadFileBytes(ini);
+  EXPECT_NE(std::string::npos, bytes.find("[Settings]")) << bytes;
+  EXPECT_NE(std::string::npos, bytes.find("LastCheck=4000000000")) << bytes;
+  EXPECT_NE(std::string::npos, bytes.find("[Update]")) << bytes;
+  EXPECT_EQ(4000000000u, store.ReadNumber(L"LastCheck", 0));
+  WideString text;
+  ASSERT_EQ(1, store.ReadText(L"LastCheckVersion", text, nullptr, L"Update"));
+  EXPECT_STREQ(L"1.07", text.CStr());
+}
+
+TEST(SettingsStoreIni, TextReadsGrowAndTellMissingFromEmpty) {
+  TempFolder temp;
+  std::wstring ini = temp.File(L"texts.ini");
+  std::string longText(3000, 'q');
+  WriteFileBytes(ini, "[Settings]\r\nEmpty=\r\nLong=" + longText + "\r\n");
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, ini.c_str()));
+  WideString text(8);
+  ASSERT_EQ(1, store.ReadText(L"Long", text));
+  EXPECT_EQ(3000u, text.Length());
+  ASSERT_EQ(1, store.ReadText(L"Empty", text, L"default"));
+  EXPECT_STREQ(L"", text.CStr());
+  EXPECT_EQ(0, store.ReadText(L"Missing", text, L"default"));
+  EXPECT_STREQ(L"default", text.CStr());
+  EXPECT_EQ(0, store.ReadText(L"Missing", text));
+  EXPECT_STREQ(L"", text.CStr());
+}
+
+TEST(SettingsStoreXml, ValuesRoundTripThroughTheSavedFile) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"settings.xml");
+  {
+    SettingsStore store;
+    ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton\\Options", xml.c_str()));
+    ASSERT_EQ(1, store.WriteNumber(L"Tab", 3));
+    ASSERT_EQ(1, store.WriteNumber(L"Flags", 0xFFFFFFFFu, L"Update"));
+    ASSERT_EQ(1, store.WriteText(L"Greeting", L"Gr\u00FC\u00DFe \u03A9", L"Update"));
+    ASSERT_EQ(1, store.WriteText(L"Tab", L"4"));  // replaces the number
+    EXPECT_EQ(4u, store.ReadNumber(L"Tab", 0));
+    ASSERT_EQ(1, store.Close());
+  }
+  std::string bytes = ReadFileBytes(xml);
+  EXPECT_NE(std::string::npos, bytes.find("<Pellton>")) << bytes;
+  EXPECT_NE(std::string::npos, bytes.find("Gr\xC3\xBC\xC3\x9F" "e")) << bytes;
+
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"pellton\\options", xml.c_str()));
+  EXPECT_EQ(4u, store.ReadNumber(L"TAB", 0));
+  EXPECT_EQ(0xFFFFFFFFu, store.ReadNumber(L"Flags", 0, L"update"));
+  EXPECT_EQ(6u, store.ReadNumber(L"Missing", 6, L"update"));
+  WideString text;
+  ASSERT_EQ(1, store.ReadText(L"greeting", text, nullptr, L"Update"));
+  EXPECT_STREQ(L"Gr\u00FC\u00DFe \u03A9", text.CStr());
+  EXPECT_EQ(0, store.ReadText(L"Greeting", text, L"none"));  // not without its sub-path
+  EXPECT_STREQ(L"none", text.CStr());
+}
+
+TEST(SettingsStoreXml, ElementsCanBeGivenDirectly) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"elements.xml");
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  ComRef<IXMLDOMNode> device(store.Document().FindOrCreatePath(L"Pellton\\Devices\\Device"));
+  ASSERT_TRUE(device);
+  ASSERT_EQ(1, store.WriteNumberIn(device.Get(), L"Battery", 80));
+  ASSERT_EQ(1, store.WriteTextIn(device.Get(), L"Address", L"00:11:22:33:44:55"));
+  EXPECT_EQ(80u, store.ReadNumberIn(device.Get(), L"battery", 0));
+  EXPECT_EQ(1u, store.ReadNumberIn(device.Get(), L"Missing", 1));
+  WideString text;
+  ASSERT_EQ(1, store.ReadTextIn(device.Get(), L"Address", text));
+  EXPECT_STREQ(L"00:11:22:33:44:55", text.CStr());
+  EXPECT_EQ(80u, store.ReadNumber(L"Battery", 0, L"Devices\\Device"));
+  EXPECT_EQ(0, store.WriteNumberIn(nullptr, L"Battery", 1));
+}
+
+TEST(SettingsStoreXml, AnUnreadableFileFailsOpenAndIsLeftAlone) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"broken.xml");
+  const std::string broken = "<Pellton><Tab>3</Pellton>";
+  WriteFileBytes(xml, broken);
+  {
+    SettingsStore store;
+    EXPECT_EQ(0, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+    EXPECT_EQ(7u, store.ReadNumber(L"Tab", 7));
+    EXPECT_EQ(0, store.WriteNumber(L"Tab", 4));
+    store.Close();
+  }
+  EXPECT_EQ(broken, ReadFileBytes(xml));
+}
+
+TEST(SettingsStoreXml, AStoreWithoutChangesWritesNoFile) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"untouched.xml");
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  EXPECT_EQ(2u, store.ReadNumber(L"Tab", 2));
+  EXPECT_EQ(1, store.Close());
+  EXPECT_EQ("<missing>", ReadFileBytes(xml));
+}

@@ -1,0 +1,282 @@
+#include "ui/SettingsStore.h"
+
+#include <cwchar>
+#include <initializer_list>
+
+#include "support/ComRef.h"
+#include "ui/Registry.h"
+
+namespace {
+
+const wchar_t kDefaultSection[] = L"Settings";
+const unsigned kXmlFlags = XmlNoValidation | XmlNoExternals;
+// Given to GetPrivateProfileStringW as the default to tell a missing key
+// from a stored empty text; an INI line cannot hold this character.
+const wchar_t kIniMissing[] = L"\x01";
+
+// The full path of the program's file.
+int ProgramPath(WideString& out) {
+  for (unsigned capacity = MAX_PATH + 1; capacity <= 32768 * 2; capacity *= 2) {
+    if (!out.Reset(capacity)) return 0;
+    DWORD n = GetModuleFileNameW(nullptr, out.Buffer(), capacity);
+    if (n == 0) return 0;
+    if (n < capacity) {
+      out.UpdateLength();
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// The program's folder with its trailing backslash, and its file name with
+// the extension removed when the last '.' is among the last four characters.
+int ProgramFolderAndStem(WideString& folder, WideString& stem) {
+  WideString path;
+  if (!ProgramPath(path)) return 0;
+  const wchar_t* name = WideString::FileNamePart(path.CStr());
+  if (!stem.Assign(name)) return 0;
+  WideString::RemoveExtension(stem.Buffer(), 3);
+  stem.UpdateLength();
+  int slash = path.FindLastChar(L'\\');
+  path.Left(slash + 1);  // nothing left when there is no backslash
+  return folder.Assign(path);
+}
+
+bool IsAbsolutePath(const wchar_t* path) {
+  return path[0] == L'\\' || path[0] == L'/' || (path[0] && path[1] == L':');
+}
+
+bool FileExists(const wchar_t* path) {
+  DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Parts joined by single backslashes, empty parts left out.
+int JoinPath(WideString& out, const wchar_t* a, const wchar_t* b, const wchar_t* c = nullptr) {
+  if (!out.Assign(L"")) return 0;
+  for (const wchar_t* part : {a, b, c}) {
+    if (!part || !*part) continue;
+    if (!out.IsEmpty() && !out.AppendChar(L'\\')) return 0;
+    if (!out.Append(part)) return 0;
+  }
+  return 1;
+}
+
+int NumberText(DWORD value, WideString& out) {
+  return out.Format(L"%u", static_cast<unsigned>(value));
+}
+
+}  // namespace
+
+int SettingsStore::Open(unsigned mode, HKEY root, const wchar_t* basePath,
+                        const wchar_t* filePath) {
+  Close();
+  mode_ = mode;
+  root_ = root;
+  basePath_.Assign(basePath ? basePath : L"");
+  filePath_.Assign(L"");
+  if (mode != SettingsRegistry && mode != SettingsIni && mode != SettingsXml) return 0;
+  if (mode == SettingsRegistry) return 1;
+
+  WideString folder;
+  WideString stem;
+  if (!ProgramFolderAndStem(folder, stem)) return 0;
+  bool given = filePath && *filePath;
+  WideString fileName;
+  if (given) {
+    fileName.Assign(filePath);
+  } else {
+    fileName.Assign(stem);
+    fileName.Append(mode == SettingsIni ? L".ini" : L".xml");
+  }
+
+  if (mode == SettingsIni) {
+    // A bare name would send the profile functions to the Windows folder.
+    if (IsAbsolutePath(fileName.CStr())) return filePath_.Assign(fileName);
+    return filePath_.Assign(folder) && filePath_.Append(fileName);
+  }
+
+  if (basePath_.IsEmpty()) basePath_.Assign(stem);
+  if (given) {
+    filePath_.Assign(fileName);
+  } else {
+    filePath_.Assign(folder);
+    filePath_.Append(fileName);
+  }
+  if (!xml_.Create(kXmlFlags)) return 0;
+  if (FileExists(filePath_.CStr())) {
+    if (!xml_.LoadFile(filePath_.CStr())) {
+      // Keep the unreadable file as it is: no document, nothing to save.
+      xml_.Release();
+      return 0;
+    }
+  } else {
+    xml_.AddProcessingInstruction(L"xml", L"version=\"1.0\" encoding=\"UTF-8\"");
+  }
+  return 1;
+}
+
+int SettingsStore::KeyPath(const wchar_t* subPath, WideString& out) const {
+  if (!subPath || !*subPath) return out.Assign(basePath_);
+  if (basePath_.IsEmpty()) return out.Assign(subPath);
+  return out.Format(L"%s\\%s", basePath_.CStr(), subPath);
+}
+
+int SettingsStore::XmlPath(const wchar_t* subPath, const wchar_t* name, WideString& out) const {
+  return JoinPath(out, basePath_.CStr(), subPath, name);
+}
+
+IXMLDOMNode* SettingsStore::XmlElement(const wchar_t* subPath) {
+  WideString path;
+  if (!JoinPath(path, basePath_.CStr(), subPath)) return nullptr;
+  return xml_.FindOrCreatePath(path.CStr());
+}
+
+int SettingsStore::ReadIniText(const wchar_t* section, const wchar_t* name, WideString& out) {
+  // Six attempts from at least 260 code units: texts up to 8,319.
+  WideString buffer;
+  unsigned size = out.Capacity() + 1;
+  if (size < WideString::DefaultCapacity) size = WideString::DefaultCapacity;
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    if (attempt > 0) size *= 2;
+    if (!buffer.Reset(size)) return 0;
+    DWORD n = GetPrivateProfileStringW(section, name, kIniMissing, buffer.Buffer(), size,
+                                       filePath_.CStr());
+    buffer.UpdateLength();
+    if (n != size - 1) break;
+  }
+  if (buffer == kIniMissing) return 0;
+  return out.Assign(buffer);
+}
+
+DWORD SettingsStore::ReadNumber(const wchar_t* name, DWORD defaultValue, const wchar_t* subPath) {
+  if (!name) return defaultValue;
+  switch (mode_) {
+    case SettingsRegistry: {
+      WideString key;
+      if (!KeyPath(subPath, key)) return defaultValue;
+      return RegReadDword(root_, key.CStr(), name, defaultValue, 0);
+    }
+    case SettingsIni: {
+      WideString text;
+      if (!ReadIniText(subPath && *subPath ? subPath : kDefaultSection, name, text))
+        return defaultValue;
+      unsigned long long value = 0;
+      if (swscanf(text.CStr(), L"%I64u", &value) != 1) return defaultValue;
+      return static_cast<DWORD>(value & 0xFFFFFFFFu);
+    }
+    case SettingsXml: {
+      WideString path;
+      if (!XmlPath(subPath, name, path)) return defaultValue;
+      return xml_.GetNumber(path.CStr(), defaultValue);
+    }
+    default:
+      return defaultValue;
+  }
+}
+
+int SettingsStore::WriteNumber(const wchar_t* name, DWORD value, const wchar_t* subPath) {
+  if (!name) return 0;
+  switch (mode_) {
+    case SettingsRegistry: {
+      WideString key;
+      return KeyPath(subPath, key) && RegWriteDword(root_, key.CStr(), name, value, 0);
+    }
+    case SettingsIni: {
+      WideString text;
+      if (!text.Format(L"%I64u", static_cast<unsigned long long>(value))) return 0;
+      return WritePrivateProfileStringW(subPath && *subPath ? subPath : kDefaultSection, name,
+                                        text.CStr(), filePath_.CStr()) != FALSE;
+    }
+    case SettingsXml: {
+      WideString text;
+      return NumberText(value, text) && WriteText(name, text.CStr(), subPath);
+    }
+    default:
+      return 0;
+  }
+}
+
+int SettingsStore::ReadText(const wchar_t* name, WideString& out, const wchar_t* defaultValue,
+                            const wchar_t* subPath) {
+  int found = 0;
+  if (name) {
+    switch (mode_) {
+      case SettingsRegistry: {
+        WideString key;
+        if (KeyPath(subPath, key))
+          return RegReadString(root_, key.CStr(), name, out, defaultValue, 0);
+        break;
+      }
+      case SettingsIni:
+        found = ReadIniText(subPath && *subPath ? subPath : kDefaultSection, name, out);
+        break;
+      case SettingsXml: {
+        WideString path;
+        found = XmlPath(subPath, name, path) && xml_.GetValue(path.CStr(), out);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  if (!found) out.Assign(defaultValue ? defaultValue : L"");
+  return found;
+}
+
+int SettingsStore::WriteText(const wchar_t* name, const wchar_t* text, const wchar_t* subPath) {
+  if (!name) return 0;
+  switch (mode_) {
+    case SettingsRegistry: {
+      WideString key;
+      return KeyPath(subPath, key) && RegWriteString(root_, key.CStr(), name, text, 0);
+    }
+    case SettingsIni:
+      return WritePrivateProfileStringW(subPath && *subPath ? subPath : kDefaultSection, name,
+                                        text ? text : L"", filePath_.CStr()) != FALSE;
+    case SettingsXml: {
+      ComRef<IXMLDOMNode> element(XmlElement(subPath));
+      return element && WriteTextIn(element.Get(), name, text);
+    }
+    default:
+      return 0;
+  }
+}
+
+DWORD SettingsStore::ReadNumberIn(IXMLDOMNode* element, const wchar_t* name,
+                                  DWORD defaultValue) {
+  if (mode_ != SettingsXml || !element || !name) return defaultValue;
+  return xml_.GetNumber(name, defaultValue, element);
+}
+
+int SettingsStore::WriteNumberIn(IXMLDOMNode* element, const wchar_t* name, DWORD value) {
+  WideString text;
+  return NumberText(value, text) && WriteTextIn(element, name, text.CStr());
+}
+
+int SettingsStore::ReadTextIn(IXMLDOMNode* element, const wchar_t* name, WideString& out,
+                              const wchar_t* defaultValue) {
+  int found = mode_ == SettingsXml && element && name && xml_.GetValue(name, out, element);
+  if (!found) out.Assign(defaultValue ? defaultValue : L"");
+  return found;
+}
+
+int SettingsStore::WriteTextIn(IXMLDOMNode* element, const wchar_t* name, const wchar_t* text) {
+  if (mode_ != SettingsXml || !element || !name) return 0;
+  if (!xml_.SetValue(element, name, text ? text : L"")) return 0;
+  xmlChanged_ = true;
+  return 1;
+}
+
+int SettingsStore::Close() {
+  int saved = 1;
+  if (mode_ == SettingsXml && xmlChanged_ && xml_.IsCreated())
+    saved = xml_.SaveFile(filePath_.CStr());
+  xml_.Release();
+  xmlChanged_ = false;
+  mode_ = 0;
+  root_ = nullptr;
+  basePath_.Assign(L"");
+  filePath_.Assign(L"");
+  return saved;
+}
