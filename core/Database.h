@@ -1,0 +1,56 @@
+// One connection to an SQLite database file. SQL is given as wide text; up
+// to four BLOB parameters are bound by position from byte buffers; rows come
+// back as result sets. Every failure is a 0 result (or no result set); the
+// SQLite error text is not passed on.
+//
+// The wrapper takes no lock of its own: SQLite is built serialized, so one
+// connection may be used from several threads. A result set is used by one
+// thread at a time, and every result set is given back (ReleaseResult)
+// before Close.
+#pragma once
+
+#include "core/ByteBuffer.h"
+#include "core/SqliteResultSet.h"
+
+struct sqlite3;
+
+// parameters[i], when present, is bound to SQL parameter number i + 1
+// ("?1", or the first named parameter such as "@001"). The buffers are not
+// copied: they must stay unchanged until the statement is done with, that is
+// until Execute returns when no result set is asked for, else until the
+// result set is given back. An empty buffer binds SQL NULL.
+struct BlobParameters {
+  const ByteBuffer* parameters[4] = {nullptr, nullptr, nullptr, nullptr};
+};
+
+class Database {
+public:
+  Database() = default;
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Opens the file, creating it if missing, and applies the connection
+  // settings: synchronous 0 turns off waiting for the disk, exclusive 1
+  // keeps the file locked against other connections from the first access
+  // until Close, writeAhead 1 switches to the write-ahead journal. 1 if the
+  // file was opened. Even after a failed open a connection is held (on which
+  // every statement fails) until Close.
+  int Open(const wchar_t* path, int synchronous, int exclusive, int writeAhead);
+  void Close();
+  bool IsOpen() const { return connection_ != nullptr; }
+
+  // Runs the first statement of the SQL text. With a result-set out, the
+  // result set (on its first row when the statement gave one) is handed out
+  // and must be given back with ReleaseResult. 1 on success.
+  int Execute(const wchar_t* sql, SqliteResultSet** result = nullptr,
+              const BlobParameters* parameters = nullptr);
+  // A SELECT's rows, positioned on the first; none when the statement fails
+  // or gives no row. mode must be 1.
+  SqliteResultSet* Query(const wchar_t* sql, int mode = 1);
+  // Closes and deletes a result set from Execute or Query.
+  void ReleaseResult(ResultSet* result);
+
+private:
+  sqlite3* connection_ = nullptr;
+};
