@@ -6,7 +6,9 @@
 
 class Event {
 public:
-  static const DWORD Infinite = 0xFFFFFFFF;
+  static constexpr DWORD Infinite = 0xFFFFFFFF;
+  // A millisecond clock for WaitPumping's deadline.
+  typedef unsigned long long (*ClockFn)();
 
   Event();
   ~Event();
@@ -19,8 +21,15 @@ public:
   int Close();
   int Set();
   int Reset();
-  int Wait(DWORD timeoutMs);         // 1 signalled; 0 time-out or failure
-  int WaitPumping(DWORD timeoutMs);  // dispatches messages while waiting; WM_QUIT ends it with 0
+  // 1 signalled; 0 time-out or failure. An I/O completion routine or APC run
+  // during the wait restarts it.
+  int Wait(DWORD timeoutMs);
+  // Dispatches the thread's messages while waiting; 1 signalled, 0 on
+  // time-out, failure or WM_QUIT (which is posted again for the caller's own
+  // message loop).
+  int WaitPumping(DWORD timeoutMs);
+  // The same, with the deadline kept on the given clock (TickCount64 above).
+  int WaitPumping(DWORD timeoutMs, ClockFn clock);
   HANDLE Handle() const { return handle_; }
 
 private:

@@ -33,7 +33,9 @@ public:
   ListItem* First() const { return first_; }
   ListItem* Last() const { return last_; }
   ListItem* Next(const ListItem* item) const { return item ? item->next : nullptr; }
-  void PushBack(ListItem* item);
+  // Appends at the tail. An item that is none or already linked into a list
+  // is refused with 0 (linking it twice would tear both chains apart).
+  int PushBack(ListItem* item);
   // 1 if the item was a member and is now unlinked (not deleted); 0 otherwise,
   // and nothing changes.
   int Remove(ListItem* item);
