@@ -1,0 +1,151 @@
+#include "app/TrackerLink.h"
+
+#include <cstring>
+
+#include "app/TrackerUpdate.h"
+
+TrackerLink::TrackerLink() {
+  responseEvent.Create(0, 0);  // auto-reset, not signalled
+}
+
+TrackerLink::~TrackerLink() {
+  Detach();
+  BufferClear(walkingFrame);
+  BufferClear(sleepingFrame);
+}
+
+int TrackerLink::Attach(CharacteristicChannel* channel) {
+  Detach();
+  characteristic = channel;
+  if (!channel) return 0;
+  int registered = channel->SetValueHandler(&TrackerLink::OnLinkNotification, this);
+  handlerRegistered_ = registered != 0;
+  return registered;
+}
+
+void TrackerLink::Detach() {
+  if (!handlerRegistered_) return;
+  handlerRegistered_ = false;
+  if (characteristic) characteristic->SetValueHandler(nullptr, nullptr);
+}
+
+int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, unsigned dataLength,
+                             unsigned char expectedResponse, ByteBuffer& response, DWORD timeoutMs) {
+  if (!characteristic) return 0;
+  if (dataLength > COMMAND_DATA_MAX) return 0;  // the length field may not exceed 8
+  if (dataLength != 0 && !data) return 0;
+
+  unsigned char frame[COMMAND_FRAME_MAX];
+  WriteBig16(frame, dataLength + 1);
+  frame[2] = command;
+  if (dataLength != 0) memcpy(frame + FRAME_HEADER_SIZE, data, dataLength);
+
+  {
+    SectionLock hold(lock);
+    expectedCode = expectedResponse;
+    BufferClear(response);
+    pendingResponse = &response;
+    receivedBytes_ = 0;
+    // An earlier answer that completed just after its wait had timed out may
+    // have left the event set; it must not end this wait.
+    responseEvent.Reset();
+  }
+
+  int result = 0;
+  if (characteristic->WriteValue(frame, dataLength + FRAME_HEADER_SIZE)) {
+    if (expectedResponse == 0) {
+      result = 1;
+    } else if (command == CMD_HISTORY) {
+      result = WaitForHistory();
+    } else {
+      result = WaitForResponse(timeoutMs);
+    }
+  }
+
+  {
+    SectionLock hold(lock);
+    expectedCode = 0;
+    pendingResponse = nullptr;
+  }
+  return result;
+}
+
+// The tracker sends the walking frame and then the sleeping frame; together
+// they may take longer than one period, so the wait goes on while bytes keep
+// arriving. It ends when a whole period brought nothing, or when more than
+// historyLimit bytes have arrived in all (a tracker that never stops
+// talking). The caller judges success from the frames the link kept.
+int TrackerLink::WaitForHistory() {
+  if (WaitForResponse(historyPeriodMs)) return 1;
+  unsigned long long previous = 0;
+  for (;;) {
+    unsigned long long seen;
+    {
+      SectionLock hold(lock);
+      seen = receivedBytes_;
+    }
+    if (seen == previous || seen > historyLimit) break;
+    previous = seen;
+    if (WaitForResponse(historyPeriodMs)) break;
+  }
+  return 1;
+}
+
+int TrackerLink::WaitForResponse(DWORD timeoutMs) { return responseEvent.Wait(timeoutMs) ? 1 : 0; }
+
+void TrackerLink::OnLinkNotification(unsigned length, const unsigned char* data, void* context) {
+  if (!context) return;
+  static_cast<TrackerLink*>(context)->Receive(length, data);
+}
+
+void TrackerLink::Receive(unsigned length, const unsigned char* data) {
+  if (length != 0 && !data) return;
+  SectionLock hold(lock);
+
+  if (!pendingResponse || expectedCode == 0) {
+    ReceiveLiveTotals(length, data);
+    return;
+  }
+
+  ByteBuffer& collected = *pendingResponse;
+  receivedBytes_ += length;
+  if (!BufferAppend(collected, data, length)) {
+    BufferClear(collected);  // the frame cannot be completed: start again
+    return;
+  }
+  if (collected.size < FRAME_HEADER_SIZE) return;
+
+  unsigned long long declared = DeclaredFrameSize(collected.data);
+  if (collected.size > declared) {
+    // More bytes than the length field announces: the stream is corrupt.
+    // Drop what was collected; the next notification starts a new frame.
+    BufferClear(collected);
+    return;
+  }
+  if (collected.size < declared) return;
+
+  // A complete frame. History frames are kept whatever is awaited: the
+  // walking frame arrives while the history command waits for the
+  // sleeping one.
+  unsigned char code = collected.data[2];
+  if (code == RSP_WALKING) {
+    BufferCopy(walkingFrame, collected);
+  } else if (code == RSP_SLEEPING) {
+    BufferCopy(sleepingFrame, collected);
+  }
+
+  if (code == expectedCode) {
+    expectedCode = 0;  // the frame stays in the caller's buffer
+    responseEvent.Set();
+  } else {
+    BufferClear(collected);  // not the awaited answer: keep waiting
+  }
+}
+
+void TrackerLink::ReceiveLiveTotals(unsigned length, const unsigned char* data) {
+  if (length != LIVE_FRAME_SIZE || data[2] != RSP_LIVE) return;
+  liveSteps = ReadBig24(data + 3);
+  liveCalories = ReadBig16(data + 6);
+  liveDistance = ReadBig16(data + 8);
+  if (ownerWindow) PostMessageW(ownerWindow, WM_TRACKER_UPDATE, UpdateLiveTotals, 0);
+}
