@@ -1,29 +1,11 @@
 #include "ui/RegistryKey.h"
 
-namespace {
-// One-shot binding of IsWow64Process for the current process; a system
-// without it has no WOW64.
-bool RunningUnderWow64() {
-  typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
-  UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  HMODULE kernel = LoadLibraryW(L"kernel32.dll");
-  SetErrorMode(previousMode);
-  if (!kernel) return false;
-  BOOL wow64 = FALSE;
-  FARPROC proc = GetProcAddress(kernel, "IsWow64Process");
-  if (proc) {
-    IsWow64ProcessFn fn = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(proc));
-    if (!fn(GetCurrentProcess(), &wow64)) wow64 = FALSE;
-  }
-  FreeLibrary(kernel);
-  return wow64 != FALSE;
-}
-}  // namespace
+#include "core/RuntimeCalls.h"
 
 REGSAM RegistryViewAccess(REGSAM access) {
   const REGSAM viewBits = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
   if (!(access & viewBits)) return access;
-  return RunningUnderWow64() ? access : (access & ~viewBits);
+  return ProcessIsWow64() ? access : (access & ~viewBits);
 }
 
 int RegistryKey::OpenForRead(HKEY root, const wchar_t* path, REGSAM viewFlags) {
