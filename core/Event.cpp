@@ -96,3 +96,22 @@ int Event::WaitPumping(DWORD timeoutMs, ClockFn clock) {
     if (result != WAIT_OBJECT_0 + 1) return 0;
   }
 }
+
+int Event::WaitAnsweringSent(DWORD timeoutMs) {
+  if (!handle_) return 0;
+  const unsigned long long deadline = TickCount64() + timeoutMs;
+  for (;;) {
+    DWORD passTimeout = INFINITE;
+    if (timeoutMs != Infinite) {
+      unsigned long long now = TickCount64();
+      if (now > deadline) return 0;
+      passTimeout = static_cast<DWORD>(deadline - now);
+    }
+    // Peeking delivers pending sent messages; the filter returns no posted one.
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    DWORD result = MsgWaitForMultipleObjects(1, &handle_, FALSE, passTimeout, QS_SENDMESSAGE);
+    if (result == WAIT_OBJECT_0) return 1;
+    if (result != WAIT_OBJECT_0 + 1) return 0;
+  }
+}

@@ -30,6 +30,10 @@ public:
   int WaitPumping(DWORD timeoutMs);
   // The same, with the deadline kept on the given clock (TickCount64 above).
   int WaitPumping(DWORD timeoutMs, ClockFn clock);
+  // Answers messages that other threads send to this thread's windows while
+  // waiting, but leaves every posted message (WM_QUIT included) in the queue.
+  // 1 signalled; 0 on time-out or failure.
+  int WaitAnsweringSent(DWORD timeoutMs);
   HANDLE Handle() const { return handle_; }
 
 private:

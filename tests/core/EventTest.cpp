@@ -261,3 +261,27 @@ TEST_F(WaitPumpingTest, TheInfiniteTimeOutNeverReadsTheClockForADeadline) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WaitPumpingTest, WaitingAnsweringSentMessagesLeavesPostedOnesQueued) {
+  PostMessageW(pump.window, kTestMessage, 0, 0);
+  PostQuitMessage(2);
+  std::thread sender([&] {
+    // Handled on the waiting thread: it sets the event from there.
+    SendMessageW(pump.window, kSetMessage, 0, 0);
+  });
+  EXPECT_EQ(1, event.WaitAnsweringSent(Event::Infinite));
+  sender.join();
+  EXPECT_EQ(1, pump.dispatched);  // only the sent message
+  MSG message;
+  EXPECT_TRUE(PeekMessageW(&message, pump.window, kTestMessage, kTestMessage, PM_NOREMOVE));
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(2u, message.wParam);
+}
+
+TEST_F(WaitPumpingTest, WaitingAnsweringSentMessagesTimesOut) {
+  EXPECT_EQ(0, event.WaitAnsweringSent(10));
+}
+
+}  // namespace

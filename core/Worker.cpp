@@ -1,0 +1,62 @@
+#include "core/Worker.h"
+
+Worker::~Worker() {
+  Stop();
+  queue_.Destroy();
+}
+
+int Worker::Start(WorkerHandler handler, void* userValue) {
+  if (!thread_.HasEnded()) return 0;  // already running: its queue stays as it is
+  if (!handler) return 0;
+  handler_ = handler;
+  userValue_ = userValue;
+  if (!wake_.Create(0, 0)) return 0;
+  queue_.Init();
+  return thread_.Start(Loop, this, 0);
+}
+
+int Worker::Post(ListItem* item) {
+  if (!item) return 0;
+  if (thread_.HasEnded()) return 0;
+  if (!queue_.PushBack(item)) return 0;
+  wake_.Set();
+  return 1;
+}
+
+int Worker::Stop() {
+  ListItem* marker = new ListItem;
+  thread_.RequestStop();
+  if (!Post(marker)) delete marker;
+  // Returns only once the thread has ended, even when a WM_QUIT arrives
+  // meanwhile, so no handler can run against what is torn down below.
+  thread_.JoinPumping(Event::Infinite);
+  wake_.Close();
+  queue_.Clear();  // the marker and every operation never run
+  queue_.Destroy();
+  return 1;
+}
+
+DWORD Worker::Loop(void* self, DWORD) { return static_cast<Worker*>(self)->Run(); }
+
+ListItem* Worker::Head() {
+  queue_.Lock();
+  ListItem* item = queue_.First();
+  queue_.Unlock();
+  return item;
+}
+
+DWORD Worker::Run() {
+  if (!handler_(PhaseStart, nullptr, userValue_)) return 0;
+  while (!thread_.StopRequested()) {
+    if (!wake_.Wait(Event::Infinite)) break;
+    // Several posts may share one wake-up: take everything queued, in order.
+    while (ListItem* item = Head()) {
+      if (thread_.StopRequested()) break;
+      if (!handler_(PhaseItem, item, userValue_)) break;
+      queue_.Remove(item);
+      delete item;
+    }
+  }
+  handler_(PhaseEnd, nullptr, userValue_);
+  return 0;
+}

@@ -1,0 +1,45 @@
+// One background thread that takes operation items from a first-in-first-out
+// queue and hands each to a handler, strictly one after the other.
+#pragma once
+
+#include <windows.h>
+
+#include "core/Event.h"
+#include "core/IntrusiveList.h"
+#include "core/WorkerThread.h"
+
+enum WorkerPhase { PhaseStart = 0, PhaseItem = 1, PhaseEnd = 2 };
+
+// Called on the worker thread: PhaseStart (item none; 0 ends the thread at
+// once), PhaseItem for each operation (0 leaves it at the head of the queue
+// until the next Post), PhaseEnd (item none) when the worker stops.
+typedef DWORD (*WorkerHandler)(int phase, ListItem* item, void* userValue);
+
+class Worker {
+public:
+  Worker() = default;
+  ~Worker();  // stops
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+
+  // From the owning thread; 1 when the thread started.
+  int Start(WorkerHandler handler, void* userValue);
+  // From any thread. 1: the queue owns the item from now on. 0 (no item, or
+  // the thread is not running): the item stays the caller's.
+  int Post(ListItem* item);
+  // From the owning thread, which must run a message loop: lets the running
+  // operation finish, deletes the queued ones unrun, waits for the thread
+  // while dispatching the caller's messages. Always 1; harmless when repeated.
+  int Stop();
+
+private:
+  static DWORD Loop(void* self, DWORD);
+  DWORD Run();
+  ListItem* Head();
+
+  Event wake_;
+  WorkerHandler handler_ = nullptr;
+  void* userValue_ = nullptr;
+  WorkerThread thread_;
+  IntrusiveList queue_;
+};
