@@ -50,8 +50,9 @@ protected:
     return vendor ? vendor->FindCharacteristic(kVendorCharacteristicText) : nullptr;
   }
   int Subscribe(GattCharacteristic* characteristic) {
+    GattDescriptor* configuration = characteristic ? characteristic->FindDescriptor(kConfigurationName) : nullptr;
     BTH_LE_GATT_DESCRIPTOR_VALUE subscription = GattDescriptor::NotificationSubscription();
-    return characteristic->FindDescriptor(kConfigurationName)->Write(&subscription);
+    return configuration ? configuration->Write(&subscription) : 0;
   }
 
   ScriptedDevice device{L"EI-AN900", kAddress};
@@ -209,6 +210,7 @@ TEST_F(GattCharacteristicTest, ServesAsALinksChannel) {
 
 TEST_F(GattCharacteristicTest, ChannelRegistrationFailsOnACharacteristicThatCannotNotify) {
   CharacteristicChannel* link = Channel(1);
+  ASSERT_NE(nullptr, link);
   EXPECT_EQ(0, link->SetValueHandler(&ValueRecorder::OnChannelValue, &recorder));
   EXPECT_EQ(0u, backend.RegistrationCount());
 }

@@ -64,8 +64,9 @@ protected:
     return vendor ? vendor->FindCharacteristic(kVendorCharacteristicText) : nullptr;
   }
   int Subscribe(GattCharacteristic* characteristic) {
+    GattDescriptor* configuration = characteristic ? characteristic->FindDescriptor(kConfigurationName) : nullptr;
     BTH_LE_GATT_DESCRIPTOR_VALUE subscription = GattDescriptor::NotificationSubscription();
-    return characteristic->FindDescriptor(kConfigurationName)->Write(&subscription);
+    return configuration ? configuration->Write(&subscription) : 0;
   }
 
   FakeBleResetFn reset = nullptr;
@@ -194,6 +195,7 @@ TEST_F(FakePlatformTest, ChannelOfALinkWorksThroughThePlatform) {
   ASSERT_EQ(0, addScripted(L"EI-AN900", kFirstAddress, 0));
   ASSERT_EQ(1, enumerator->Enumerate(0));
   CharacteristicChannel* link = Channel(0);
+  ASSERT_NE(nullptr, link);
   ASSERT_EQ(1, Subscribe(Channel(0)));
   ValueRecorder recorder;
   ASSERT_EQ(1, link->SetValueHandler(&ValueRecorder::OnChannelValue, &recorder));
@@ -212,6 +214,7 @@ TEST_F(FakePlatformTest, ChannelOfALinkWorksThroughThePlatform) {
 TEST_F(FakePlatformTest, NotificationsNeedTheSubscription) {
   ASSERT_EQ(0, addScripted(L"EI-AN900", kFirstAddress, 0));
   ASSERT_EQ(1, enumerator->Enumerate(0));
+  ASSERT_NE(nullptr, Channel(0));
   ValueRecorder recorder;
   ASSERT_EQ(1, Channel(0)->RegisterValueChanged(&ValueRecorder::OnValue, &recorder));
   ASSERT_EQ(1, notify(0, reinterpret_cast<const unsigned char*>("\x01"), 1));
