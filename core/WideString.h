@@ -83,7 +83,9 @@ public:
   void Trim() { TrimRight(); TrimLeft(); }
   wchar_t* Tokenize(int firstCall, const wchar_t* delimiters);
 
-  // Formatting (the Microsoft C runtime's wide printf: %s wide, %S narrow)
+  // Formatting (the Microsoft C runtime's wide printf: %s wide, %S narrow).
+  // The result is written over this string's text, so neither the format
+  // nor an argument may point into it: format into another string first.
   int Format(const wchar_t* format, ...);
   int FormatV(const wchar_t* format, va_list args);
 
