@@ -12,6 +12,13 @@
 #include "ble/GattPlatform.h"
 #include "core/WideString.h"
 
+// A GATT call's status. A bluetoothapis function that could not be bound
+// answers 87 (ERROR_INVALID_PARAMETER as it is, not a negative HRESULT): that
+// is a failure too, though SUCCEEDED would take it for a success.
+const HRESULT GATT_UNAVAILABLE = 87;
+inline bool GattSucceeded(HRESULT status) { return status >= 0 && status != GATT_UNAVAILABLE; }
+inline bool GattFailed(HRESULT status) { return !GattSucceeded(status); }
+
 // A present LE device interface.
 struct GattDeviceInterface {
   WideString path;          // opened for the device handle

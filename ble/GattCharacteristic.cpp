@@ -62,7 +62,7 @@ int GattCharacteristic::Read(int forceFromDevice) {
         static_cast<BTH_LE_GATT_CHARACTERISTIC_VALUE*>(calloc(1, size));
     USHORT again = 0;
     // A value claiming more bytes than the block holds is not taken.
-    if (block && SUCCEEDED(backend->GetCharacteristicValue(handle, &record, required, block, &again, flags)) &&
+    if (block && GattSucceeded(backend->GetCharacteristicValue(handle, &record, required, block, &again, flags)) &&
         block->DataSize <= size - kValueHeader) {
       value = block;
       result = 1;
@@ -95,7 +95,7 @@ int GattCharacteristic::Write(const unsigned char* bytes, unsigned length) {
   int result = 0;
   HANDLE handle = parent->OpenCallHandle(1);
   if (handle) {
-    result = SUCCEEDED(backend->SetCharacteristicValue(handle, &record, block, 0, flags)) ? 1 : 0;
+    result = GattSucceeded(backend->SetCharacteristicValue(handle, &record, block, 0, flags)) ? 1 : 0;
     parent->CloseCallHandle(handle);
   }
   free(block);
@@ -141,7 +141,7 @@ int GattCharacteristic::RegisterValueChanged(ValueChangedHandler newHandler, voi
                                     BLUETOOTH_GATT_FLAG_NONE);
     parent->CloseCallHandle(handle);
   }
-  if (FAILED(status)) {
+  if (GattFailed(status)) {
     SectionLock hold(handlerLock_);
     handler = nullptr;
     handlerContext = nullptr;
@@ -209,7 +209,7 @@ void GattCharacteristic::DiscoverDescriptors(HANDLE device) {
   }
   std::vector<BTH_LE_GATT_DESCRIPTOR> records(count);
   USHORT actual = 0;
-  if (FAILED(backend->GetDescriptors(device, &record, count, records.data(), &actual,
+  if (GattFailed(backend->GetDescriptors(device, &record, count, records.data(), &actual,
                                      BLUETOOTH_GATT_FLAG_NONE))) {
     return;
   }

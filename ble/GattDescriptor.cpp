@@ -59,7 +59,7 @@ int GattDescriptor::Read() {
     BTH_LE_GATT_DESCRIPTOR_VALUE* block = static_cast<BTH_LE_GATT_DESCRIPTOR_VALUE*>(calloc(1, size));
     USHORT again = 0;
     if (block &&
-        SUCCEEDED(backend->GetDescriptorValue(handle, &record, required, block, &again,
+        GattSucceeded(backend->GetDescriptorValue(handle, &record, required, block, &again,
                                               BLUETOOTH_GATT_FLAG_NONE)) &&
         block->DataSize <= size - kValueHeader) {
       value = block;
@@ -83,7 +83,7 @@ int GattDescriptor::Write(const BTH_LE_GATT_DESCRIPTOR_VALUE* newValue) {
                                                  const_cast<BTH_LE_GATT_DESCRIPTOR_VALUE*>(newValue),
                                                  BLUETOOTH_GATT_FLAG_NONE);
     parent->parent->CloseCallHandle(handle);
-    if (SUCCEEDED(status)) return 1;
+    if (GattSucceeded(status)) return 1;
     if (status != GATT_DEVICE_NOT_CONNECTED) return 0;
     if (enumerator) {
       enumerator->RetryWait(RetryDelayMs);

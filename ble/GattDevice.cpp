@@ -110,7 +110,7 @@ void GattDevice::DiscoverServices(HANDLE device, unsigned enumerateFlags) {
   }
   std::vector<BTH_LE_GATT_SERVICE> records(count);
   USHORT actual = 0;
-  if (FAILED(backend->GetServices(device, count, records.data(), &actual, BLUETOOTH_GATT_FLAG_NONE))) {
+  if (GattFailed(backend->GetServices(device, count, records.data(), &actual, BLUETOOTH_GATT_FLAG_NONE))) {
     return;
   }
   if (actual > count) actual = count;

@@ -58,7 +58,7 @@ void GattService::DiscoverCharacteristics(HANDLE device, unsigned enumerateFlags
   }
   std::vector<BTH_LE_GATT_CHARACTERISTIC> records(count);
   USHORT actual = 0;
-  if (FAILED(backend->GetCharacteristics(device, &record, count, records.data(), &actual,
+  if (GattFailed(backend->GetCharacteristics(device, &record, count, records.data(), &actual,
                                          BLUETOOTH_GATT_FLAG_NONE))) {
     return;
   }

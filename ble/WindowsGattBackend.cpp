@@ -5,6 +5,9 @@
 
 #include "ble/GattNames.h"
 
+// The tree takes this failure value for what it is.
+static_assert(GATT_UNAVAILABLE == SystemApi::GattUnavailable, "the unbound GATT call's status");
+
 namespace {
 
 // A set with more interfaces than this is not walked further.

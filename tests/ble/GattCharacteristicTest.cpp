@@ -9,6 +9,7 @@
 #include "ble/GattEnumerator.h"
 #include "ble/GattService.h"
 #include "ble/SimulatedGattBackend.h"
+#include "core/SystemApi.h"
 #include "tests/ble/GattTestSupport.h"
 #include "tools/fakes/ScriptedDevice.h"
 
@@ -107,6 +108,57 @@ TEST(GattCharacteristicFlagsTest, WriteKindSetsThePlatformFlags) {
   const unsigned char command[] = {0x00, 0x01, 0x03};
   ASSERT_EQ(1, channel->Write(command, sizeof command));
   EXPECT_EQ(BLUETOOTH_GATT_FLAG_WRITE_WITHOUT_RESPONSE | BLUETOOTH_GATT_FLAG_SIGNED_WRITE, backend.LastWriteFlags());
+}
+
+namespace {
+
+// A platform whose library lacks the write and registration functions: the
+// Windows backend answers 87 for each, which is not a negative status.
+class UnboundWritesBackend : public SimulatedGattBackend {
+public:
+  HRESULT SetCharacteristicValue(HANDLE, BTH_LE_GATT_CHARACTERISTIC*, BTH_LE_GATT_CHARACTERISTIC_VALUE*, ULONGLONG,
+                                 ULONG) override {
+    return SystemApi::GattUnavailable;
+  }
+  HRESULT SetDescriptorValue(HANDLE, BTH_LE_GATT_DESCRIPTOR*, BTH_LE_GATT_DESCRIPTOR_VALUE*, ULONG) override {
+    return SystemApi::GattUnavailable;
+  }
+  HRESULT RegisterEvent(HANDLE, BTH_LE_GATT_EVENT_TYPE, void*, PFNBLUETOOTH_GATT_EVENT_CALLBACK, void*,
+                        BLUETOOTH_GATT_EVENT_HANDLE* event, ULONG) override {
+    if (event) *event = nullptr;
+    return SystemApi::GattUnavailable;
+  }
+};
+
+}  // namespace
+
+TEST(GattCharacteristicUnboundTest, MissingPlatformFunctionsFailInsteadOfSucceeding) {
+  ScriptedDevice device(L"EI-AN900", kAddress);
+  UnboundWritesBackend backend;
+  ASSERT_EQ(1, backend.AddDevice(&device));
+  GattEnumerator enumerator(&backend);
+  WaitRecorder waits;
+  enumerator.SetRetryWait(&WaitRecorder::Wait, &waits);
+  ASSERT_EQ(1, enumerator.Enumerate(0));
+  GattCharacteristic* channel = static_cast<GattAdapter*>(enumerator.adapters.First())
+                                    ->DeviceAt(0)
+                                    ->FindService(kVendorServiceText)
+                                    ->FindCharacteristic(kVendorCharacteristicText);
+  ASSERT_NE(nullptr, channel);
+  const unsigned char command[] = {0x00, 0x01, 0x03};
+  EXPECT_EQ(0, channel->Write(command, sizeof command));
+  EXPECT_TRUE(device.Writes().empty());
+
+  GattDescriptor* configuration = channel->FindDescriptor(kConfigurationName);
+  ASSERT_NE(nullptr, configuration);
+  BTH_LE_GATT_DESCRIPTOR_VALUE subscription = GattDescriptor::NotificationSubscription();
+  EXPECT_EQ(0, configuration->Write(&subscription));
+  EXPECT_TRUE(waits.waits.empty());  // not a device that is away: no retry
+
+  ValueRecorder recorder;
+  EXPECT_EQ(0, channel->RegisterValueChanged(&ValueRecorder::OnValue, &recorder));
+  EXPECT_FALSE(channel->IsRegistered());
+  EXPECT_EQ(0, channel->SetValueHandler(&ValueRecorder::OnChannelValue, &recorder));
 }
 
 TEST_F(GattCharacteristicTest, ReadFailsUnlessReadable) {
