@@ -57,8 +57,10 @@ DWORD WINAPI WorkerThread::Entry(void* parameter) {
   WorkerThread* self = static_cast<WorkerThread*>(parameter);
   DWORD result = self->routine_(self->argument_, self->secondArgument_);
   HANDLE thread = InterlockedExchangePointer(const_cast<PVOID volatile*>(&self->thread_), nullptr);
-  InterlockedAnd(&self->flags_, ~Running);
+  // The result goes first: whoever sees the thread no longer running must
+  // also see what it returned.
   self->result_ = result;
+  InterlockedAnd(&self->flags_, ~Running);
   self->finished_.Set();  // the last touch of the object
   if (thread) CloseHandle(thread);
   return result;

@@ -47,6 +47,24 @@ TEST(WorkerThreadTest, RunsTheRoutineWithItsArgumentsAndKeepsTheResult) {
   EXPECT_EQ(0, thread.JoinPumping(0));
 }
 
+DWORD ReturnSecond(void*, DWORD second) { return second; }
+
+TEST(WorkerThreadTest, WhoeverSeesTheEndAlsoSeesTheResult) {
+  // Polled from another thread, the end and the result must arrive together:
+  // a poll that catches the thread just as it stops running must not read the
+  // result of the run before.
+  WorkerThread thread;
+  int stale = 0;
+  for (DWORD run = 1; run <= 1000; ++run) {
+    ASSERT_EQ(1, thread.Start(ReturnSecond, nullptr, run));
+    DWORD result = 0;
+    while (!thread.HasEnded(&result)) {
+    }
+    if (result != run) ++stale;
+  }
+  EXPECT_EQ(0, stale);
+}
+
 TEST(WorkerThreadTest, ASecondStartWhileRunningIsRefusedAndAStartAfterTheEndWorks) {
   Shared shared;
   ASSERT_EQ(1, shared.go.Create(1, 0));
