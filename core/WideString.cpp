@@ -489,9 +489,12 @@ wchar_t* WideString::ReplaceImpl(const wchar_t* find, const wchar_t* replacement
   bool reallocate = noCase || !inPlace || replacementLength > findLength;
   // Normally every replacement restarts the search at the start of the text,
   // so text formed by a replacement is matched again. A replacement that
-  // contains the searched text would then never end: there the search goes
-  // on after the inserted text instead.
-  const bool continueAfter = Contains(replacement, find, noCase);
+  // contains the searched text would then never end, and neither may a longer
+  // one that only forms it again with its neighbours ("ab" by "bbaa" in
+  // "aab"): there the search goes on after the inserted text instead. A
+  // replacement no longer than the searched text keeps the restart.
+  const bool continueAfter =
+      replacementLength > findLength || Contains(replacement, find, noCase);
 
   unsigned from = 0;
   for (;;) {

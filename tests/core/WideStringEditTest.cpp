@@ -110,6 +110,18 @@ TEST(WideStringReplace, AReplacementContainingTheTextEnds) {
   EXPECT_STREQ(L"[a]b", s.CStr());
 }
 
+TEST(WideStringReplace, ALongerReplacementThatFormsTheTextAgainEnds) {
+  // Restarting would find "ab" again after every replacement, for ever.
+  for (int inPlace = 0; inPlace <= 1; ++inPlace) {
+    WideString s(L"aab");
+    ASSERT_NE(nullptr, s.Replace(L"ab", L"bbaa", inPlace));
+    EXPECT_STREQ(L"abbaa", s.CStr());
+  }
+  WideString t(L"AdAA ");
+  ASSERT_NE(nullptr, t.ReplaceNoCase(L"ada", L"daad"));
+  EXPECT_STREQ(L"daadA ", t.CStr());
+}
+
 TEST(WideStringReplace, EmptyOrMissingSearchTextChangesNothing) {
   WideString s(L"abc");
   EXPECT_EQ(s.CStr(), s.Replace(L"", L"x", 0));
