@@ -46,15 +46,9 @@ protected:
     ASSERT_NE(nullptr, channel);
   }
   GattCharacteristic* Channel(unsigned index) {
-    GattDevice* found = static_cast<GattAdapter*>(enumerator.adapters.First())->DeviceAt(index);
-    GattService* vendor = found ? found->FindService(kVendorServiceText) : nullptr;
-    return vendor ? vendor->FindCharacteristic(kVendorCharacteristicText) : nullptr;
+    return VendorCharacteristic(static_cast<GattAdapter*>(enumerator.adapters.First())->DeviceAt(index));
   }
-  int Subscribe(GattCharacteristic* characteristic) {
-    GattDescriptor* configuration = characteristic ? characteristic->FindDescriptor(kConfigurationName) : nullptr;
-    BTH_LE_GATT_DESCRIPTOR_VALUE subscription = GattDescriptor::NotificationSubscription();
-    return configuration ? configuration->Write(&subscription) : 0;
-  }
+  int Subscribe(GattCharacteristic* characteristic) { return SubscribeToNotifications(characteristic); }
 
   ScriptedDevice device{L"EI-AN900", kAddress};
   ScriptedDevice mute{L"EI-AN900 mute", kOtherAddress};

@@ -1,8 +1,23 @@
 #include "tests/ble/GattTestSupport.h"
 
+#include "ble/GattDescriptor.h"
+#include "ble/GattDevice.h"
+#include "ble/GattService.h"
+
 const wchar_t kVendorServiceText[] = L"{FC1CFF01-71F1-887F-C5FA-A19B3DCA3230}";
 const wchar_t kVendorCharacteristicText[] = L"{FC1CFF08-71F1-887F-C5FA-A19B3DCA3230}";
 const wchar_t kConfigurationName[] = L"org.bluetooth.descriptor.gatt.client_characteristic_configuration";
+
+GattCharacteristic* VendorCharacteristic(GattDevice* device) {
+  GattService* vendor = device ? device->FindService(kVendorServiceText) : nullptr;
+  return vendor ? vendor->FindCharacteristic(kVendorCharacteristicText) : nullptr;
+}
+
+int SubscribeToNotifications(GattCharacteristic* characteristic) {
+  GattDescriptor* configuration = characteristic ? characteristic->FindDescriptor(kConfigurationName) : nullptr;
+  BTH_LE_GATT_DESCRIPTOR_VALUE subscription = GattDescriptor::NotificationSubscription();
+  return configuration ? configuration->Write(&subscription) : 0;
+}
 
 ValueRecorder::ValueRecorder() : arrived_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 

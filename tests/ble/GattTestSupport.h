@@ -16,6 +16,15 @@ extern const wchar_t kVendorServiceText[];         // {FC1CFF01-...}
 extern const wchar_t kVendorCharacteristicText[];  // {FC1CFF08-...}
 extern const wchar_t kConfigurationName[];         // org.bluetooth.descriptor.gatt.client_characteristic_configuration
 
+class GattDevice;
+
+// The tracker's vendor characteristic of a device (none when the device or
+// the characteristic is missing).
+GattCharacteristic* VendorCharacteristic(GattDevice* device);
+// Switches notifications on through the characteristic's client
+// configuration descriptor; 0 when there is none or the write fails.
+int SubscribeToNotifications(GattCharacteristic* characteristic);
+
 // Collects what value-changed handlers receive, from any thread.
 class ValueRecorder {
 public:

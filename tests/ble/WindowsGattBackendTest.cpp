@@ -58,16 +58,8 @@ protected:
     GattAdapter* adapter = static_cast<GattAdapter*>(enumerator->adapters.First());
     return adapter ? adapter->DeviceAt(index) : nullptr;
   }
-  GattCharacteristic* Channel(unsigned index) {
-    GattDevice* device = Device(index);
-    GattService* vendor = device ? device->FindService(kVendorServiceText) : nullptr;
-    return vendor ? vendor->FindCharacteristic(kVendorCharacteristicText) : nullptr;
-  }
-  int Subscribe(GattCharacteristic* characteristic) {
-    GattDescriptor* configuration = characteristic ? characteristic->FindDescriptor(kConfigurationName) : nullptr;
-    BTH_LE_GATT_DESCRIPTOR_VALUE subscription = GattDescriptor::NotificationSubscription();
-    return configuration ? configuration->Write(&subscription) : 0;
-  }
+  GattCharacteristic* Channel(unsigned index) { return VendorCharacteristic(Device(index)); }
+  int Subscribe(GattCharacteristic* characteristic) { return SubscribeToNotifications(characteristic); }
 
   FakeBleResetFn reset = nullptr;
   FakeBleAddScriptedFn addScripted = nullptr;
