@@ -19,6 +19,20 @@ const HRESULT GATT_UNAVAILABLE = 87;
 inline bool GattSucceeded(HRESULT status) { return status >= 0 && status != GATT_UNAVAILABLE; }
 inline bool GattFailed(HRESULT status) { return !GattSucceeded(status); }
 
+// The platform's two calls for a list of records: one with no buffer asks
+// for the count (answered with more-data), the second fills the records.
+// list(count, records, &actual) makes one call. Empty when either fails.
+template <class Record, class ListCall>
+std::vector<Record> FetchGattRecords(ListCall list) {
+  USHORT count = 0;
+  if (list(USHORT(0), static_cast<Record*>(nullptr), &count) != GATT_MORE_DATA || count == 0) return {};
+  std::vector<Record> records(count);
+  USHORT actual = 0;
+  if (GattFailed(list(count, records.data(), &actual))) return {};
+  if (actual < count) records.resize(actual);
+  return records;
+}
+
 // A present LE device interface.
 struct GattDeviceInterface {
   WideString path;          // opened for the device handle

@@ -201,21 +201,12 @@ int GattCharacteristic::GetDeviceAddress(unsigned char address[6]) const {
 void GattCharacteristic::DiscoverDescriptors(HANDLE device) {
   GattBackend* backend = Backend();
   if (!backend) return;
-  USHORT count = 0;
-  if (backend->GetDescriptors(device, &record, 0, nullptr, &count, BLUETOOTH_GATT_FLAG_NONE) !=
-          GATT_MORE_DATA ||
-      count == 0) {
-    return;
-  }
-  std::vector<BTH_LE_GATT_DESCRIPTOR> records(count);
-  USHORT actual = 0;
-  if (GattFailed(backend->GetDescriptors(device, &record, count, records.data(), &actual,
-                                     BLUETOOTH_GATT_FLAG_NONE))) {
-    return;
-  }
-  if (actual > count) actual = count;
-  for (USHORT i = 0; i < actual; ++i) {
-    GattDescriptor* descriptor = new (std::nothrow) GattDescriptor(this, records[i]);
+  std::vector<BTH_LE_GATT_DESCRIPTOR> records = FetchGattRecords<BTH_LE_GATT_DESCRIPTOR>(
+      [&](USHORT count, BTH_LE_GATT_DESCRIPTOR* out, USHORT* actual) {
+        return backend->GetDescriptors(device, &record, count, out, actual, BLUETOOTH_GATT_FLAG_NONE);
+      });
+  for (const BTH_LE_GATT_DESCRIPTOR& found : records) {
+    GattDescriptor* descriptor = new (std::nothrow) GattDescriptor(this, found);
     if (!descriptor) return;
     descriptor->Read();
     descriptors.PushBack(descriptor);

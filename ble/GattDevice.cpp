@@ -103,19 +103,12 @@ int GattDevice::ParseAddress(const wchar_t* text, unsigned char address[6]) {
 void GattDevice::DiscoverServices(HANDLE device, unsigned enumerateFlags) {
   GattBackend* backend = Backend();
   if (!backend) return;
-  USHORT count = 0;
-  if (backend->GetServices(device, 0, nullptr, &count, BLUETOOTH_GATT_FLAG_NONE) != GATT_MORE_DATA ||
-      count == 0) {
-    return;
-  }
-  std::vector<BTH_LE_GATT_SERVICE> records(count);
-  USHORT actual = 0;
-  if (GattFailed(backend->GetServices(device, count, records.data(), &actual, BLUETOOTH_GATT_FLAG_NONE))) {
-    return;
-  }
-  if (actual > count) actual = count;
-  for (USHORT i = 0; i < actual; ++i) {
-    GattService* service = new (std::nothrow) GattService(this, records[i]);
+  std::vector<BTH_LE_GATT_SERVICE> records = FetchGattRecords<BTH_LE_GATT_SERVICE>(
+      [&](USHORT count, BTH_LE_GATT_SERVICE* out, USHORT* actual) {
+        return backend->GetServices(device, count, out, actual, BLUETOOTH_GATT_FLAG_NONE);
+      });
+  for (const BTH_LE_GATT_SERVICE& found : records) {
+    GattService* service = new (std::nothrow) GattService(this, found);
     if (!service) return;
     service->DiscoverCharacteristics(device, enumerateFlags);
     services.PushBack(service);

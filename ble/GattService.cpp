@@ -50,21 +50,12 @@ void GattService::CloseCallHandle(HANDLE handle) const {
 void GattService::DiscoverCharacteristics(HANDLE device, unsigned enumerateFlags) {
   GattBackend* backend = Backend();
   if (!backend) return;
-  USHORT count = 0;
-  if (backend->GetCharacteristics(device, &record, 0, nullptr, &count, BLUETOOTH_GATT_FLAG_NONE) !=
-          GATT_MORE_DATA ||
-      count == 0) {
-    return;
-  }
-  std::vector<BTH_LE_GATT_CHARACTERISTIC> records(count);
-  USHORT actual = 0;
-  if (GattFailed(backend->GetCharacteristics(device, &record, count, records.data(), &actual,
-                                         BLUETOOTH_GATT_FLAG_NONE))) {
-    return;
-  }
-  if (actual > count) actual = count;
-  for (USHORT i = 0; i < actual; ++i) {
-    GattCharacteristic* characteristic = new (std::nothrow) GattCharacteristic(this, records[i]);
+  std::vector<BTH_LE_GATT_CHARACTERISTIC> records = FetchGattRecords<BTH_LE_GATT_CHARACTERISTIC>(
+      [&](USHORT count, BTH_LE_GATT_CHARACTERISTIC* out, USHORT* actual) {
+        return backend->GetCharacteristics(device, &record, count, out, actual, BLUETOOTH_GATT_FLAG_NONE);
+      });
+  for (const BTH_LE_GATT_CHARACTERISTIC& found : records) {
+    GattCharacteristic* characteristic = new (std::nothrow) GattCharacteristic(this, found);
     if (!characteristic) return;
     characteristic->Read((enumerateFlags & GattEnumerator::ReadFromDevice) ? 1 : 0);
     characteristic->DiscoverDescriptors(device);
