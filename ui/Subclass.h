@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 // Called for every message of the subclassed window. Answer 1 with *result
 // set to handle the message; 0 passes it on to the previous procedure.
 typedef int (*SubclassHandler)(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -31,7 +33,20 @@ public:
   DWORD Tag() const { return tag_; }
 
 private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Every tag in use gets a procedure of its own (one of a fixed set of
+  // slots), so that subclasses of different tags on one window can find
+  // their own records while they chain.
+  static LRESULT Dispatch(unsigned slot, HWND window, UINT message, WPARAM wParam,
+                          LPARAM lParam);
+  template <unsigned Slot>
+  static LRESULT CALLBACK SlotProcedure(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam);
+  template <unsigned... Slots>
+  static const WNDPROC* SlotTable(std::integer_sequence<unsigned, Slots...>);
+  static WNDPROC ProcedureOfSlot(unsigned slot);
+  static int SlotOfTag(DWORD tag, int assign);
+  static Subclass* RecordOf(HWND window, DWORD tag);
+  void Forget();
 
   DWORD tag_;
   HWND window_ = nullptr;

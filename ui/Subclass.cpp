@@ -1,0 +1,129 @@
+#include "ui/Subclass.h"
+
+#include <cwchar>
+#include <utility>
+
+namespace {
+
+// Tags get their slots on first use and keep them for the life of the
+// process; a slot's tag never changes once set.
+const unsigned SlotCount = 32;
+volatile LONG slotTags[SlotCount];  // 0: free
+
+void PropertyName(DWORD tag, wchar_t (&name)[40]) {
+  swprintf(name, 40, L"_C_SubClassing_Property_%08X", static_cast<unsigned>(tag));
+}
+
+}  // namespace
+
+template <unsigned Slot>
+LRESULT CALLBACK Subclass::SlotProcedure(HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam) {
+  return Dispatch(Slot, window, message, wParam, lParam);
+}
+
+template <unsigned... Slots>
+const WNDPROC* Subclass::SlotTable(std::integer_sequence<unsigned, Slots...>) {
+  static const WNDPROC table[] = {&Subclass::SlotProcedure<Slots>...};
+  return table;
+}
+
+WNDPROC Subclass::ProcedureOfSlot(unsigned slot) {
+  static const WNDPROC* table = SlotTable(std::make_integer_sequence<unsigned, SlotCount>());
+  return slot < SlotCount ? table[slot] : nullptr;
+}
+
+int Subclass::SlotOfTag(DWORD tag, int assign) {
+  if (tag == 0) return -1;
+  for (unsigned slot = 0; slot < SlotCount; ++slot) {
+    LONG held = slotTags[slot];
+    if (held == static_cast<LONG>(tag)) return static_cast<int>(slot);
+    if (held != 0) continue;
+    if (!assign) return -1;
+    LONG before = InterlockedCompareExchange(&slotTags[slot], static_cast<LONG>(tag), 0);
+    if (before == 0 || before == static_cast<LONG>(tag)) return static_cast<int>(slot);
+  }
+  return -1;
+}
+
+Subclass* Subclass::RecordOf(HWND window, DWORD tag) {
+  wchar_t name[40];
+  PropertyName(tag, name);
+  return static_cast<Subclass*>(GetPropW(window, name));
+}
+
+int Subclass::AttachSubclass(HWND window, SubclassHandler handler, void* user) {
+  if (window_ || !window || !IsWindow(window)) return 0;
+  if (RecordOf(window, tag_)) return 0;
+  int slot = SlotOfTag(tag_, 1);
+  if (slot < 0) return 0;
+  wchar_t name[40];
+  PropertyName(tag_, name);
+  // The property goes first: the new procedure may be called at once.
+  if (!SetPropW(window, name, this)) return 0;
+  window_ = window;
+  handler_ = handler;
+  user_ = user;
+  previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+      window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProcedureOfSlot(static_cast<unsigned>(slot)))));
+  if (!previous_) {
+    RemovePropW(window, name);
+    Forget();
+    return 0;
+  }
+  return 1;
+}
+
+int Subclass::DetachSubclass() {
+  if (!window_) return 0;
+  WNDPROC mine = ProcedureOfSlot(static_cast<unsigned>(SlotOfTag(tag_, 0)));
+  WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window_, GWLP_WNDPROC));
+  if (current == mine) {
+    SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+  } else {
+    // A subclass of another tag was attached after this one and calls this
+    // one's procedure as its previous: it must call this one's previous
+    // instead, or the window would lose its chain.
+    for (unsigned slot = 0; slot < SlotCount; ++slot) {
+      LONG tag = slotTags[slot];
+      if (tag == 0) break;
+      Subclass* other = RecordOf(window_, static_cast<DWORD>(tag));
+      if (other && other != this && other->previous_ == mine) other->previous_ = previous_;
+    }
+  }
+  wchar_t name[40];
+  PropertyName(tag_, name);
+  RemovePropW(window_, name);
+  Forget();
+  return 1;
+}
+
+LRESULT Subclass::CallPrevious(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return previous_ ? CallWindowProcW(previous_, window, message, wParam, lParam) : 0;
+}
+
+void Subclass::Forget() {
+  window_ = nullptr;
+  handler_ = nullptr;
+  user_ = nullptr;
+  previous_ = nullptr;
+}
+
+LRESULT Subclass::Dispatch(unsigned slot, HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam) {
+  DWORD tag = static_cast<DWORD>(slotTags[slot]);
+  Subclass* record = RecordOf(window, tag);
+  if (!record) return 0;
+  WNDPROC previous = record->previous_;
+  LRESULT result = 0;
+  int handled = record->handler_ &&
+                record->handler_(window, message, wParam, lParam, &result, record->user_);
+  if (message == WM_NCDESTROY) {
+    // The window goes: the record lets go of it so that its owner's later
+    // detach does not touch a handle that may be reused (unless the handler
+    // has already let go, or deleted it).
+    if (Subclass* still = RecordOf(window, tag)) still->DetachSubclass();
+  }
+  if (handled) return result;
+  return previous ? CallWindowProcW(previous, window, message, wParam, lParam) : 0;
+}
