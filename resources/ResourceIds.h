@@ -1,0 +1,67 @@
+// Resource ids of the program: dialog templates, icons, the link cursor,
+// chart page templates and the control ids of the templates. Plain #defines
+// so that both C++ and the resource compiler read this file.
+#pragma once
+
+// Icons and the cursor.
+#define IDI_APPLICATION_ICON 101
+#define IDC_LINK_CURSOR 108
+#define IDI_SEARCH 109
+#define IDI_ABOUT 110
+#define IDI_TRACKER 111
+#define IDI_CLOCK 112
+#define IDI_INFO 113
+#define IDI_SLEEPING 114
+#define IDI_WALKING 115
+#define IDI_CHART 116
+#define IDI_BLUETOOTH 117
+#define IDI_DATE 118
+#define IDI_CALORIES 119
+#define IDI_DEVICE_MANAGER 120
+
+// Dialog templates: the main window and its four pages.
+#define IDD_MAIN 102
+#define IDD_PAGE_INFO 104
+#define IDD_PAGE_SLEEPING 105
+#define IDD_PAGE_WALKING 106
+#define IDD_PAGE_ABOUT 107
+
+// Chart page templates (RCDATA).
+#define IDR_SLEEPING_PAGE 116
+#define IDR_WALKING_PAGE 119
+
+// Main window (dialog 102).
+#define IDC_MAIN_CLOSE 1003
+#define IDC_MAIN_TABS 1004
+#define IDC_MAIN_WEB_LINK 1005
+#define IDC_MAIN_DEVICES 1010
+#define IDC_MAIN_SEARCH 1014
+#define IDC_MAIN_BLUETOOTH 1015
+#define IDC_MAIN_DEVICE_MANAGER 1016
+#define IDC_MAIN_STATUS 1020
+
+// Info page (dialog 104).
+#define IDC_INFO_BATTERY 1011
+#define IDC_INFO_TIME 1012
+#define IDC_INFO_FIRMWARE 1013
+#define IDC_INFO_HARDWARE 1015
+#define IDC_INFO_SET_TIME 1019
+
+// Walking page (dialog 106); the chart view starts 75 dialog units down.
+#define IDC_WALKING_DATES 1015
+#define IDC_WALKING_STEPS 1016
+#define IDC_WALKING_DISTANCE 1017
+#define IDC_WALKING_CALORIES 1018
+
+// Sleeping page (dialog 105); the chart view starts 25 dialog units down.
+#define IDC_SLEEPING_DATES 1015
+
+// About page (dialog 107).
+#define IDC_ABOUT_UPDATE_CHECK 1006
+#define IDC_ABOUT_TITLE 1007
+#define IDC_ABOUT_VERSION 1008
+
+// Where the pages' chart views start, in dialog units from the page's top.
+#define WALKING_CHART_TOP 75
+#define SLEEPING_CHART_TOP 25
+#define CHART_SIDE_MARGIN 10
