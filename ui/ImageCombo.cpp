@@ -1,0 +1,254 @@
+#include "ui/ImageCombo.h"
+
+#include <commctrl.h>
+#include <new>
+
+#include "ui/ControlSupport.h"
+#include "ui/Dpi.h"
+#include "ui/GdiGuard.h"
+
+int ImageCombo::Attach(HWND control, HINSTANCE iconModule, int kind, int iconWidth,
+                       int iconHeight) {
+  Detach();
+  if (!control || !IsWindow(control)) return 0;
+  control_ = control;
+  kind_ = kind == ImageComboComboBox ? ImageComboComboBox : ImageComboListBox;
+  iconModule_ = iconModule;
+  iconWidth_ = iconWidth > 0 ? DpiScale(control, iconWidth)
+                             : SystemMetricForWindow(control, SM_CXSMICON);
+  iconHeight_ = iconHeight > 0 ? DpiScale(control, iconHeight)
+                               : SystemMetricForWindow(control, SM_CYSMICON);
+  images_.Create(0, iconWidth_, iconHeight_, 10, 10);
+  itemHeight_ = MeasureItemHeight();
+  if (IsCombo()) {
+    SendMessageW(control_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight_);
+    // A fixed-height list measured its items when it was made, before this
+    // wrapper could answer: give them the height it answers now.
+    MEASUREITEMSTRUCT measure = {};
+    measure.CtlType = ODT_COMBOBOX;
+    measure.CtlID = static_cast<UINT>(GetDlgCtrlID(control_));
+    if (OnMeasureItem(&measure)) SendMessageW(control_, CB_SETITEMHEIGHT, 0, measure.itemHeight);
+  }
+  return 1;
+}
+
+void ImageCombo::Detach() {
+  if (control_ && IsWindow(control_)) Clear();
+  images_.Destroy();
+  control_ = nullptr;
+  lockDepth_ = 0;
+  itemHeight_ = 0;
+}
+
+int ImageCombo::MeasureItemHeight() {
+  int textHeight = 0;
+  WindowDc dc(control_);
+  if (dc.Get()) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(control_, WM_GETFONT, 0, 0));
+    SelectedObject selectFont(dc, font);
+    RECT rect = {0, 0, 0, 0};
+    if (DrawTextW(dc, L"W", 1, &rect, DT_CALCRECT | DT_SINGLELINE)) {
+      textHeight = rect.bottom - rect.top;
+    }
+  }
+  return textHeight > iconHeight_ ? textHeight : iconHeight_;
+}
+
+ImageCombo::ItemRecord* ImageCombo::RecordOf(int index) {
+  LRESULT data = SendMessageW(control_, IsCombo() ? CB_GETITEMDATA : LB_GETITEMDATA,
+                              static_cast<WPARAM>(index), 0);
+  if (data == CB_ERR || data == 0) return nullptr;
+  ItemRecord* record = reinterpret_cast<ItemRecord*>(data);
+  return record->tag == RecordTag ? record : nullptr;
+}
+
+int ImageCombo::TextOf(int index, WideString* text) {
+  LRESULT length = SendMessageW(control_, IsCombo() ? CB_GETLBTEXTLEN : LB_GETTEXTLEN,
+                                static_cast<WPARAM>(index), 0);
+  if (length < 0) return 0;
+  WideString read(static_cast<unsigned>(length) + 1);
+  if (read.Capacity() < static_cast<unsigned>(length) + 1) return 0;
+  LRESULT copied = SendMessageW(control_, IsCombo() ? CB_GETLBTEXT : LB_GETTEXT,
+                                static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(read.Buffer()));
+  if (copied < 0) return 0;
+  read.UpdateLength();
+  return text->Assign(read);
+}
+
+void ImageCombo::LockRedraw() {
+  if (!control_) return;
+  if (lockDepth_++ == 0) SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
+}
+
+void ImageCombo::UnlockRedraw() {
+  if (!control_ || lockDepth_ == 0) return;
+  if (--lockDepth_ != 0) return;
+  SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
+  // Changes made while drawing was off have invalidated nothing.
+  InvalidateRect(control_, nullptr, TRUE);
+  UpdateWindow(control_);
+}
+
+int ImageCombo::AddItem(const wchar_t* text, int value, int iconId, int* index) {
+  if (!control_) return 0;
+  LockRedraw();
+  int result = 0;
+  ItemRecord* record = new (std::nothrow) ItemRecord{RecordTag, value, -1};
+  if (record) {
+    if (iconId != 0) record->image = images_.AddIcon(iconModule_, iconId);
+    LRESULT added = SendMessageW(control_, IsCombo() ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                                 reinterpret_cast<LPARAM>(text ? text : L""));
+    if (added == CB_ERR || added == CB_ERRSPACE) {
+      delete record;
+    } else {
+      SendMessageW(control_, IsCombo() ? CB_SETITEMDATA : LB_SETITEMDATA,
+                   static_cast<WPARAM>(added), reinterpret_cast<LPARAM>(record));
+      if (index) *index = static_cast<int>(added);
+      result = 1;
+    }
+  }
+  UnlockRedraw();
+  return result;
+}
+
+int ImageCombo::Selection(int* index, WideString* text, int* value) {
+  if (!control_) return 0;
+  LRESULT selected = SendMessageW(control_, IsCombo() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+  if (selected < 0) return 0;
+  int item = static_cast<int>(selected);
+  if (index) *index = item;
+  if (text && IsCombo()) TextOf(item, text);
+  if (value) {
+    ItemRecord* record = RecordOf(item);
+    if (record) *value = record->value;
+  }
+  return 1;
+}
+
+int ImageCombo::Item(int index, WideString* text, int* value) {
+  if (!control_ || index < 0 || index >= Count()) return 0;
+  if (text && !TextOf(index, text)) return 0;
+  if (value) {
+    ItemRecord* record = RecordOf(index);
+    if (!record) return 0;
+    *value = record->value;
+  }
+  return 1;
+}
+
+int ImageCombo::Count() {
+  if (!control_) return 0;
+  LRESULT count = SendMessageW(control_, IsCombo() ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+  return count > 0 ? static_cast<int>(count) : 0;
+}
+
+int ImageCombo::Select(int index) {
+  if (!control_) return 0;
+  LRESULT result = SendMessageW(control_, IsCombo() ? CB_SETCURSEL : LB_SETCURSEL,
+                                static_cast<WPARAM>(index), 0);
+  return result == -1 ? 0 : 1;
+}
+
+int ImageCombo::Delete(int index) {
+  if (!control_) return 0;
+  ItemRecord* record = RecordOf(index);
+  LRESULT left = SendMessageW(control_, IsCombo() ? CB_DELETESTRING : LB_DELETESTRING,
+                              static_cast<WPARAM>(index), 0);
+  if (left < 0) return 0;
+  delete record;
+  return 1;
+}
+
+void ImageCombo::Clear() {
+  // A delete that does not shrink the list ends the loop, so a control
+  // that refuses deletes cannot hold it for ever.
+  for (int count = Count(); count != 0; count = Count()) {
+    if (!Delete(0) || Count() >= count) break;
+  }
+}
+
+int ImageCombo::OnMeasureItem(MEASUREITEMSTRUCT* item) {
+  if (!item || !control_ || item->CtlType != ODT_COMBOBOX ||
+      item->CtlID != static_cast<UINT>(GetDlgCtrlID(control_))) {
+    return 0;
+  }
+  item->itemHeight = static_cast<UINT>(itemHeight_ + 4);
+  return 1;
+}
+
+int ImageCombo::OnDrawItem(const DRAWITEMSTRUCT* item) {
+  if (!item || !control_ || item->CtlType != ODT_COMBOBOX || item->hwndItem != control_) return 0;
+  HDC dc = item->hDC;
+  COLORREF oldText = GetTextColor(dc);
+  COLORREF oldBack = GetBkColor(dc);
+  int oldMode = GetBkMode(dc);
+
+  const bool field = (item->itemState & ODS_COMBOBOXEDIT) != 0;
+  const bool disabled = (item->itemState & ODS_DISABLED) != 0;
+  const bool selected = (item->itemState & ODS_SELECTED) != 0;
+  RECT rect = item->rcItem;
+  if (!field) rect.left += 2;
+  RECT highlight = rect;
+  if (!field) {
+    highlight.top += 1;
+    highlight.bottom -= 1;
+    highlight.right -= 2;
+  }
+
+  if (item->itemID != static_cast<UINT>(-1)) {
+    FillRect(dc, &item->rcItem, GetSysColorBrush(COLOR_WINDOW));
+    if (disabled) {
+      SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(
+          GetParent(control_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+          reinterpret_cast<LPARAM>(control_)));
+      FillRect(dc, &highlight, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    } else if (selected) {
+      SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+      SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+      FillRect(dc, &highlight, GetSysColorBrush(COLOR_HIGHLIGHT));
+    } else {
+      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    }
+    SetBkMode(dc, TRANSPARENT);
+
+    int height = rect.bottom - rect.top;
+    ItemRecord* record = RecordOf(static_cast<int>(item->itemID));
+    if (record && record->image >= 0) {
+      UINT style = ILD_NORMAL;
+      if (disabled) {
+        style = field ? ILD_BLEND50 : (ILD_BLEND50 | ILD_TRANSPARENT);
+      } else if (selected) {
+        style = ILD_BLEND50;
+      }
+      images_.DrawEx(record->image, dc, rect.left + 2, rect.top + (height - iconHeight_) / 2,
+                     iconWidth_, iconHeight_, CLR_NONE, disabled ? RGB(0, 0, 0) : CLR_DEFAULT,
+                     style);
+    }
+
+    LRESULT length = SendMessageW(control_, CB_GETLBTEXTLEN, item->itemID, 0);
+    if (length >= 0 && static_cast<unsigned>(length) < MaxDrawnText) {
+      wchar_t text[MaxDrawnText] = {};
+      if (SendMessageW(control_, CB_GETLBTEXT, item->itemID, reinterpret_cast<LPARAM>(text)) >= 0) {
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(dc, &metrics);
+        RECT textRect = rect;
+        textRect.left = rect.left + 2 + iconWidth_ + 2;
+        textRect.right = rect.right - 2;
+        textRect.top = rect.top + (height - metrics.tmHeight) / 2;
+        textRect.bottom = textRect.top + metrics.tmHeight;
+        DrawTextW(dc, text, -1, &textRect, DT_END_ELLIPSIS | DT_SINGLELINE);
+      }
+    }
+  }
+
+  if ((item->itemState & ODS_FOCUS) && !(item->itemState & ODS_NOFOCUSRECT)) {
+    DrawFocusRect(dc, &highlight);
+  }
+  SetTextColor(dc, oldText);
+  SetBkColor(dc, oldBack);
+  SetBkMode(dc, oldMode);
+  return 1;
+}

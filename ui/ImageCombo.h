@@ -1,0 +1,87 @@
+// An owner-drawn combo box (or list box) whose items show an icon before
+// their text. Each item's data is a 12-byte record that the wrapper
+// allocates and frees: a tag, the caller's 32-bit value and the item's image
+// index; item data without the tag is never taken for a record. The combo
+// box needs CBS_OWNERDRAWFIXED (or VARIABLE) and CBS_HASSTRINGS. Redraw
+// locks nest, so a caller that holds a lock while adding many items gets one
+// repaint at the end. The owner dialog registers the wrapper as a
+// DialogControl (WM_DRAWITEM, WM_MEASUREITEM). Window thread only; the
+// destructor detaches.
+#pragma once
+
+#include <windows.h>
+
+#include "core/WideString.h"
+#include "ui/DialogControl.h"
+#include "ui/ImageList.h"
+
+enum ImageComboKind : int {
+  ImageComboListBox = 0,  // any kind but 1
+  ImageComboComboBox = 1,
+};
+
+class ImageCombo : public DialogControl {
+public:
+  static const DWORD RecordTag = 0x636D6278;
+  // Items whose text is this long or longer are listed without text.
+  static const unsigned MaxDrawnText = 1040;
+
+  ImageCombo() = default;
+  ~ImageCombo() override { Detach(); }
+  ImageCombo(const ImageCombo&) = delete;
+  ImageCombo& operator=(const ImageCombo&) = delete;
+
+  // Icons come from iconModule at iconWidth × iconHeight (pixels at 96 DPI,
+  // scaled to the control's DPI; 0: the small icon size). Creates the image
+  // list and sets the measured item height. 1/0.
+  int Attach(HWND control, HINSTANCE iconModule, int kind, int iconWidth, int iconHeight);
+  // Deletes the items (freeing their records) and the image list.
+  void Detach();
+
+  // Adds an item (icon id 0: none): 1 with *index (may be none), or 0 when
+  // the control refuses the text (CB_ERR, CB_ERRSPACE).
+  int AddItem(const wchar_t* text, int value, int iconId, int* index);
+  // The selected item: 1 with index, text (combo boxes only) and value set
+  // where asked for; 0 with nothing touched when nothing is selected.
+  int Selection(int* index, WideString* text, int* value);
+  // One item's text and value; 1/0.
+  int Item(int index, WideString* text, int* value);
+  int Count();
+  int Select(int index);  // 1 unless the control answers -1
+  int Delete(int index);  // frees the record and deletes the string; 1/0
+  void Clear();
+
+  void LockRedraw();
+  void UnlockRedraw();
+  int RedrawLockDepth() const { return lockDepth_; }
+
+  int OnDrawItem(const DRAWITEMSTRUCT* item) override;
+  int OnMeasureItem(MEASUREITEMSTRUCT* item) override;
+
+  HWND Control() const { return control_; }
+  int ItemHeight() const { return itemHeight_; }
+  int IconWidth() const { return iconWidth_; }
+  int IconHeight() const { return iconHeight_; }
+
+private:
+  struct ItemRecord {
+    DWORD tag;
+    int value;
+    int image;
+  };
+  static_assert(sizeof(ItemRecord) == 12, "an item record is 12 bytes");
+
+  bool IsCombo() const { return kind_ == ImageComboComboBox; }
+  ItemRecord* RecordOf(int index);
+  int TextOf(int index, WideString* text);
+  int MeasureItemHeight();
+
+  HWND control_ = nullptr;
+  int kind_ = ImageComboComboBox;
+  int lockDepth_ = 0;
+  HINSTANCE iconModule_ = nullptr;
+  int iconWidth_ = 0;
+  int iconHeight_ = 0;
+  ImageList images_;
+  int itemHeight_ = 0;
+};
