@@ -1,0 +1,52 @@
+// The program's switches. Without any, Pellton talks to the trackers paired
+// with the PC through the platform's Bluetooth LE stack. The switches:
+//
+//   --simulate           one simulated tracker with three weeks of history
+//   --simulate=N         N of them (1 to MaxSimulated)
+//   --scenario FILE      one simulated tracker set up by a scenario file;
+//                        repeatable, the trackers come in the order given
+//                        and before those of --simulate
+//   --quit-when-idle     close the window normally once the search and every
+//                        download it queued have finished
+//   --settings-key KEY   keep the settings under HKEY_CURRENT_USER\KEY
+//                        instead of Software\Vantrel\Pellton
+//
+// A value may also follow its switch after '=' (--scenario=FILE). Parsing
+// checks everything before the window opens: an unknown switch, a missing
+// value or a scenario file that cannot be read or has a bad line is a
+// problem the caller reports instead of starting.
+#pragma once
+
+#include <vector>
+
+#include "app/TrackerScenario.h"
+#include "core/WideString.h"
+
+class CommandLine {
+public:
+  static const unsigned MaxSimulated = 16;
+  static const wchar_t DefaultSettingsKey[];
+
+  CommandLine();
+
+  // Reads the arguments that follow the program name. 1 when all were
+  // understood and every scenario file loaded; otherwise 0 and error holds
+  // the problems found, one a line. Every argument is looked at even after a
+  // problem, so QuitWhenIdle is known however the line is wrong.
+  int Parse(int count, const wchar_t* const* arguments, WideString& error);
+  // The same for a whole command line as the process got it (the program
+  // name first, split as the C runtime splits it).
+  int ParseCommandLine(const wchar_t* commandLine, WideString& error);
+
+  // Simulated trackers of any kind are in use.
+  bool Simulated() const { return simulatedCount != 0 || !scenarios.empty(); }
+
+  unsigned simulatedCount;               // from --simulate
+  std::vector<TrackerScenario> scenarios;  // from --scenario, in order
+  bool quitWhenIdle;
+  WideString settingsKey;
+
+private:
+  int TakeScenario(const wchar_t* path, WideString& error);
+  int TakeSimulateCount(const wchar_t* text, WideString& error);
+};
