@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <initializer_list>
 
-#include "support/ComRef.h"
+#include "core/ComRef.h"
 #include "ui/Registry.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <windows.h>
 
 #include "core/WideString.h"
-#include "support/XmlDocument.h"
+#include "core/XmlDocument.h"
 
 enum SettingsMode : unsigned {
   SettingsRegistry = 1,

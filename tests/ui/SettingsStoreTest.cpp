@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/ComRef.h"
+#include "core/ComRef.h"
 #include "tests/ui/RegistryTestKey.h"
 #include "ui/Registry.h"
 #include "ui/SettingsStore.h"

@@ -1,4 +1,4 @@
-#include "support/ComApartment.h"
+#include "core/ComApartment.h"
 
 #include "core/RuntimeCalls.h"
 

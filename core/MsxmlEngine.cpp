@@ -1,4 +1,4 @@
-#include "support/MsxmlEngine.h"
+#include "core/MsxmlEngine.h"
 
 #include <ole2.h>
 #include <oleauto.h>
@@ -7,7 +7,7 @@
 #include <cwctype>
 
 #include "core/BstrHolder.h"
-#include "support/ComRef.h"
+#include "core/ComRef.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <thread>
 
-#include "support/ComApartment.h"
+#include "core/ComApartment.h"
 
 namespace {
 void OnOwnThread(const std::function<void()>& body) {

@@ -1,4 +1,4 @@
-#include "support/XmlDocument.h"
+#include "core/XmlDocument.h"
 
 #include <cwchar>
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/ComRef.h"
-#include "support/XmlDocument.h"
+#include "core/ComRef.h"
+#include "core/XmlDocument.h"
 
 namespace {
 

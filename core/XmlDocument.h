@@ -15,8 +15,8 @@
 #include <msxml2.h>
 
 #include "core/WideString.h"
-#include "support/ComApartment.h"
-#include "support/MsxmlEngine.h"
+#include "core/ComApartment.h"
+#include "core/MsxmlEngine.h"
 
 class XmlDocument {
 public:
