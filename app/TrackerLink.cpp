@@ -45,7 +45,8 @@ int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, u
     expectedCode = expectedResponse;
     BufferClear(response);
     pendingResponse = &response;
-    receivedBytes_ = 0;
+    historyBytes_ = 0;
+    historyCountedInFrame_ = 0;
     // An earlier answer that completed just after its wait had timed out may
     // have left the event set; it must not end this wait.
     responseEvent.Reset();
@@ -71,10 +72,14 @@ int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, u
 }
 
 // The tracker sends the walking frame and then the sleeping frame; together
-// they may take longer than one period, so the wait goes on while bytes keep
-// arriving. It ends when a whole period brought nothing, or when more than
-// historyLimit bytes have arrived in all (a tracker that never stops
-// talking). The caller judges success from the frames the link kept.
+// they may take longer than one period, so the wait goes on while bytes of
+// history frames keep arriving (a walking frame that completes at the very
+// end of a period counts for that period). Live totals and other frames do
+// not keep it going: with live totals on they arrive every second whether
+// the history comes or not. The wait ends when a whole period brought no
+// history bytes, or when more than historyLimit of them have arrived in all
+// (a tracker that never stops talking). The caller judges success from the
+// frames the link kept.
 int TrackerLink::WaitForHistory() {
   if (WaitForResponse(historyPeriodMs)) return 1;
   unsigned long long previous = 0;
@@ -82,7 +87,7 @@ int TrackerLink::WaitForHistory() {
     unsigned long long seen;
     {
       SectionLock hold(lock);
-      seen = receivedBytes_;
+      seen = historyBytes_;
     }
     if (seen == previous || seen > historyLimit) break;
     previous = seen;
@@ -108,9 +113,9 @@ void TrackerLink::Receive(unsigned length, const unsigned char* data) {
   }
 
   ByteBuffer& collected = *pendingResponse;
-  receivedBytes_ += length;
   if (!BufferAppend(collected, data, length)) {
     BufferClear(collected);  // the frame cannot be completed: start again
+    historyCountedInFrame_ = 0;
     return;
   }
   if (collected.size < FRAME_HEADER_SIZE) return;
@@ -120,14 +125,28 @@ void TrackerLink::Receive(unsigned length, const unsigned char* data) {
     // More bytes than the length field announces: the stream is corrupt.
     // Drop what was collected; the next notification starts a new frame.
     BufferClear(collected);
+    historyCountedInFrame_ = 0;
     return;
   }
+  unsigned char code = collected.data[2];
+  if (code == RSP_WALKING || code == RSP_SLEEPING) {
+    // Counted once the code shows the frame is part of a history answer. A
+    // notification shaped as live totals is taken into the frame but not
+    // counted: live totals arriving while a history frame has stalled half
+    // way must not keep the wait going.
+    unsigned long long countable = collected.size;
+    if (length == LIVE_FRAME_SIZE && ReadBig16(data) == LIVE_FRAME_SIZE - 2 && data[2] == RSP_LIVE) {
+      countable -= length;
+    }
+    if (countable > historyCountedInFrame_) historyBytes_ += countable - historyCountedInFrame_;
+    historyCountedInFrame_ = collected.size;
+  }
   if (collected.size < declared) return;
+  historyCountedInFrame_ = 0;  // the next notification starts a new frame
 
   // A complete frame. History frames are kept whatever is awaited: the
   // walking frame arrives while the history command waits for the
   // sleeping one.
-  unsigned char code = collected.data[2];
   if (code == RSP_WALKING) {
     BufferCopy(walkingFrame, collected);
   } else if (code == RSP_SLEEPING) {

@@ -37,7 +37,8 @@ public:
   // Writes one command and waits for the response with the expected code
   // (0: none awaited). The response buffer receives the complete frame.
   // For CMD_HISTORY the wait goes on in periods of historyPeriodMs while
-  // data keeps arriving, and the result is 1 once the write succeeded.
+  // bytes of history frames keep arriving (nothing else keeps it going),
+  // and the result is 1 once the write succeeded.
   // Called from one thread at a time.
   int SendCommand(unsigned char command, const unsigned char* data, unsigned dataLength,
                   unsigned char expectedResponse, ByteBuffer& response, DWORD timeoutMs);
@@ -72,8 +73,12 @@ private:
   void ReceiveLiveTotals(unsigned length, const unsigned char* data);
   int WaitForHistory();
 
-  // Bytes collected since the command was armed; the history wait watches
-  // it to see whether data is still arriving.
-  unsigned long long receivedBytes_ = 0;
+  // Bytes of history frames (walking or sleeping) received since the
+  // command was armed; the history wait watches it to see whether the
+  // answer is still arriving. Other traffic (live totals, acknowledgements)
+  // never counts. historyCountedInFrame_: how many bytes of the frame being
+  // collected are already counted.
+  unsigned long long historyBytes_ = 0;
+  unsigned long long historyCountedInFrame_ = 0;
   bool handlerRegistered_ = false;
 };

@@ -205,14 +205,73 @@ TEST_F(LinkFixture, HistoryWaitEndsWhenAPeriodBringsNothing) {
 }
 
 TEST_F(LinkFixture, HistoryWaitGivesUpAfterOneMebibyte) {
-  // A tracker that never stops sending (frames that never complete) must not
-  // hold the worker for ever.
-  Bytes garbage(65536 - 8, 0x7E);
-  std::vector<Bytes> chunk = Pieces(garbage, 512);
+  // A tracker that never stops sending history frames must not hold the
+  // worker for ever: a complete walking frame of 65,528 bytes every period.
+  Bytes endless(65528, 0);
+  endless[0] = 0xFF;
+  endless[1] = 0xF6;
+  endless[2] = RSP_WALKING;
+  std::vector<Bytes> chunk = Pieces(endless, 512);
   link.historyPeriodMs = 1;
   link.beforeWait = [&](int) { channel.Notify(chunk); };
   EXPECT_EQ(1, History());
   EXPECT_EQ(17, link.waits);  // 17 x 65,528 bytes are the first to pass 1,048,576
+  EXPECT_EQ(endless, ToBytes(link.walkingFrame));
+}
+
+TEST_F(LinkFixture, LiveTotalsDoNotKeepAnUnansweredHistoryWaitAlive) {
+  // Live totals on and the history answer lost: a live frame arrives in
+  // every period, but only history bytes show that the answer is coming.
+  link.historyPeriodMs = 1;
+  link.beforeWait = [&](int wait) {
+    if (wait <= 50) channel.Notify(std::vector<Bytes>(3, kLive));
+  };
+  EXPECT_EQ(1, History());
+  EXPECT_EQ(1, link.waits);  // as if nothing had come at all
+  EXPECT_EQ(0u, link.liveSteps);  // dropped while the command was armed
+}
+
+TEST_F(LinkFixture, AcknowledgementsDoNotKeepTheHistoryWaitAliveEither) {
+  link.historyPeriodMs = 1;
+  link.beforeWait = [&](int wait) {
+    if (wait <= 50) channel.Notify({Hex("00 02 80 03"), Hex("00 02 8B")});  // and a frame cut short
+  };
+  EXPECT_EQ(1, History());
+  EXPECT_EQ(1, link.waits);
+}
+
+TEST_F(LinkFixture, WalkingFrameCompletingAtTheEndOfAPeriodKeepsTheWaitForTheSleepingFrame) {
+  // The walking frame completes just before the first period runs out; the
+  // wait must go on for the sleeping frame, which comes in the next period
+  // with live totals before it.
+  Bytes walking, sleeping;
+  TwoFrames(11, walking, sleeping);
+  link.historyPeriodMs = 1;
+  link.beforeWait = nullptr;
+  link.afterWait = [&](int wait) {
+    if (wait == 1) channel.Notify(Pieces(walking, 20));
+    if (wait == 2) {
+      std::vector<Bytes> answer(2, kLive);
+      for (const Bytes& piece : Pieces(sleeping, 20)) answer.push_back(piece);
+      channel.Notify(answer);
+    }
+  };
+  EXPECT_EQ(1, History());
+  EXPECT_EQ(walking, ToBytes(link.walkingFrame));
+  EXPECT_EQ(sleeping, ToBytes(response));
+  EXPECT_EQ(3, link.waits);  // the third wait finds the event set
+}
+
+TEST_F(LinkFixture, AStalledHistoryFrameEndsTheWait) {
+  // The walking frame's first bytes arrive, then nothing more of it, only
+  // live totals: the wait ends one period later.
+  link.historyPeriodMs = 1;
+  link.beforeWait = [&](int wait) {
+    if (wait == 1) channel.Notify({Hex("00 30 83 00 00 00 00")});
+    else if (wait <= 50) channel.Notify({kLive});
+  };
+  EXPECT_EQ(1, History());
+  EXPECT_EQ(2, link.waits);
 }
 
 TEST_F(LinkFixture, OtherNotificationsDuringTheHistoryWaitAreSortedOut) {
