@@ -45,9 +45,7 @@ int TrackerList::GetLiveTotals(int index, unsigned& steps, unsigned& calories, u
 
 void TrackerList::Clear() { list_.Clear(); }
 
-void TrackerList::Append(TrackerLink* link) {
-  if (link) list_.PushBack(link);
-}
+int TrackerList::Append(TrackerLink* link) { return link && list_.PushBack(link) ? 1 : 0; }
 
 unsigned TrackerList::Count() {
   list_.Lock();

@@ -25,8 +25,10 @@ public:
   int GetLiveTotals(int index, unsigned& steps, unsigned& calories, unsigned& metres);
   // Removes and destroys every link.
   void Clear();
-  // Adds a link at the end; the list owns it from now on.
-  void Append(TrackerLink* link);
+  // Adds a link at the end; 1: the list owns it from now on. 0 (none, or a
+  // link that is already in a list): nothing changes and the link stays the
+  // caller's to free.
+  int Append(TrackerLink* link);
   unsigned Count();
 
 private:

@@ -79,3 +79,27 @@ TEST_F(ListFixture, ClearDestroysTheLinksAndTheirRegistrations) {
   EXPECT_EQ(1, channels[0].unregistrations);
   EXPECT_EQ(1, channels[1].unregistrations);
 }
+
+TEST_F(ListFixture, ARefusedAppendLeavesTheLinkWithTheCaller) {
+  // A link that is already in a list cannot be appended again: the list
+  // neither takes it nor frees it, and the caller learns so.
+  TrackerLink* first = list.FindTracker(0);
+  EXPECT_EQ(0, list.Append(first));
+  EXPECT_EQ(0, list.Append(nullptr));
+  EXPECT_EQ(2u, list.Count());
+  EXPECT_EQ(first, list.FindTracker(0));
+
+  // A link of another list.
+  TrackerList other;
+  ScriptedCharacteristic channel;
+  TrackerLink* head = new TrackerLink;
+  TrackerLink* stray = new TrackerLink;
+  stray->Attach(&channel);
+  ASSERT_EQ(1, other.Append(head));
+  ASSERT_EQ(1, other.Append(stray));
+  EXPECT_EQ(0, list.Append(stray));
+  EXPECT_EQ(2u, list.Count());
+  EXPECT_EQ(2u, other.Count());
+  other.Clear();  // the owner frees it once
+  EXPECT_EQ(1, channel.unregistrations);
+}
