@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ble/GattBackend.h"
+#include "ble/GattCallbackRegistry.h"
 #include "ble/GattDescriptor.h"
 #include "ble/GattDevice.h"
 #include "ble/GattNames.h"
@@ -109,10 +110,18 @@ void GattCharacteristic::Unregister() {
     handler = nullptr;
     handlerContext = nullptr;
   }
-  if (!registration) return;
-  GattBackend* backend = Backend();
-  if (backend) backend->UnregisterEvent(registration, BLUETOOTH_GATT_FLAG_NONE);
-  registration = nullptr;
+  if (registration) {
+    GattBackend* backend = Backend();
+    if (backend) backend->UnregisterEvent(registration, BLUETOOTH_GATT_FLAG_NONE);
+    registration = nullptr;
+  }
+  // The platform may still deliver a value it had on its way: once the
+  // number is forgotten such a callback finds nobody, and one that is
+  // running now has left when Remove returns.
+  if (callbackNumber_) {
+    GattCallbackRegistry::Instance().Remove(callbackNumber_);
+    callbackNumber_ = nullptr;
+  }
 }
 
 int GattCharacteristic::RegisterValueChanged(ValueChangedHandler newHandler, void* context) {
@@ -132,19 +141,20 @@ int GattCharacteristic::RegisterValueChanged(ValueChangedHandler newHandler, voi
   parameter.NumCharacteristics = 1;
   parameter.Characteristics[0] = record;
 
+  // The platform gets a number standing for this characteristic, not its
+  // address (see GattCallbackRegistry).
+  callbackNumber_ = GattCallbackRegistry::Instance().Add(this);
   HRESULT status = E_FAIL;
   BLUETOOTH_GATT_EVENT_HANDLE event = nullptr;
   HANDLE handle = parent->OpenCallHandle(0);
   if (handle) {
     status = backend->RegisterEvent(handle, CharacteristicValueChangedEvent, &parameter,
-                                    &GattCharacteristic::OnPlatformEvent, this, &event,
+                                    &GattCharacteristic::OnPlatformEvent, callbackNumber_, &event,
                                     BLUETOOTH_GATT_FLAG_NONE);
     parent->CloseCallHandle(handle);
   }
   if (GattFailed(status)) {
-    SectionLock hold(handlerLock_);
-    handler = nullptr;
-    handlerContext = nullptr;
+    Unregister();
     return 0;
   }
   registration = event;
@@ -154,13 +164,20 @@ int GattCharacteristic::RegisterValueChanged(ValueChangedHandler newHandler, voi
 void CALLBACK GattCharacteristic::OnPlatformEvent(BTH_LE_GATT_EVENT_TYPE type, void* parameter,
                                                   void* context) {
   if (type != CharacteristicValueChangedEvent || !parameter || !context) return;
-  GattCharacteristic* self = static_cast<GattCharacteristic*>(context);
   const BLUETOOTH_GATT_VALUE_CHANGED_EVENT* event =
       static_cast<const BLUETOOTH_GATT_VALUE_CHANGED_EVENT*>(parameter);
   const BTH_LE_GATT_CHARACTERISTIC_VALUE* changed = event->CharacteristicValue;
   if (!changed) return;
-  SectionLock hold(self->handlerLock_);
-  if (self->handler) self->handler(self, changed->DataSize, changed->Data, self->handlerContext);
+  // context is the registration's number: a registration that has ended
+  // (the characteristic perhaps freed) finds nothing.
+  GattCallbackRegistry& registry = GattCallbackRegistry::Instance();
+  GattCharacteristic* self = static_cast<GattCharacteristic*>(registry.Enter(context));
+  if (!self) return;
+  {
+    SectionLock hold(self->handlerLock_);
+    if (self->handler) self->handler(self, changed->DataSize, changed->Data, self->handlerContext);
+  }
+  registry.Leave(context);
 }
 
 // CharacteristicChannel

@@ -38,7 +38,8 @@ public:
   // Registers the handler for value changes (none unregisters; a handler
   // registered earlier is unregistered first). Fails unless notifiable or
   // indicatable. After an unregister returns, the old handler is not
-  // running and is never called again.
+  // running and is never called again, not even by a callback the platform
+  // still delivers after its own unregistration returned.
   virtual int RegisterValueChanged(ValueChangedHandler handler, void* context);
 
   // CharacteristicChannel
@@ -73,6 +74,9 @@ private:
 
   // Held while a handler runs and while the handler fields change.
   CriticalSection handlerLock_;
+  // The context the platform calls back with: a number of the callback
+  // registry, never this object's address; none while unregistered.
+  void* callbackNumber_ = nullptr;
   ChannelHandler channelHandler_ = nullptr;
   void* channelContext_ = nullptr;
 };
