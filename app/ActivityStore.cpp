@@ -1,0 +1,235 @@
+#include "app/ActivityStore.h"
+
+#include <windows.h>
+
+#include "app/RunLabel.h"
+#include "app/TrackerList.h"
+
+const wchar_t ActivityStore::FileName[] = L"Pellton.sql";
+
+namespace {
+
+const wchar_t* const kTableNames[2] = {L"walking", L"sleeping"};
+
+struct TableSchema {
+  const wchar_t* probe;
+  const wchar_t* create;
+  const wchar_t* index;
+};
+
+const TableSchema kSchema[2] = {
+    {L"SELECT * FROM sleeping LIMIT 1;",
+     L"CREATE TABLE IF NOT EXISTS `sleeping` (  `id` INTEGER PRIMARY KEY AUTOINCREMENT,  `mac` varchar(20) "
+     L"NOT NULL,  `start` INTEGER,  `pattern` BLOB NOT NULL);",
+     L"CREATE UNIQUE INDEX sleeping_start ON sleeping (mac, start);"},
+    {L"SELECT * FROM walking LIMIT 1;",
+     L"CREATE TABLE IF NOT EXISTS `walking` (  `id` INTEGER PRIMARY KEY AUTOINCREMENT,  `mac` varchar(20) "
+     L"NOT NULL,  `start` INTEGER,  `pattern` BLOB NOT NULL);",
+     L"CREATE UNIQUE INDEX walking_start ON walking (mac, start);"},
+};
+
+bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
+
+// The folder holding the program file, with its trailing backslash.
+int ProgramFolder(WideString& folder) {
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return 0;
+  wchar_t* slash = wcsrchr(path, L'\\');
+  if (!slash) return 0;
+  slash[1] = 0;
+  return folder.Assign(path);
+}
+
+}  // namespace
+
+ActivityStore::~ActivityStore() { Close(); }
+
+void ActivityStore::SetTrackers(TrackerList* trackers) {
+  SectionLock hold(lock_);
+  trackers_ = trackers;
+}
+
+int ActivityStore::Open(const wchar_t* folder) {
+  SectionLock hold(lock_);
+  database_.Close();
+  stored_ = 0;
+  failed_ = 0;
+  WideString where;
+  if (folder && *folder) {
+    if (!where.Assign(folder)) return 0;
+    if (!where.EnsureTrailing(L'\\')) return 0;
+  } else if (!ProgramFolder(where)) {
+    return 0;
+  }
+  if (!path_.Format(L"%s%s", where.CStr(), FileName)) return 0;
+  // synchronous is set to NORMAL below: with the write-ahead journal that
+  // keeps the file consistent through a power cut.
+  if (!database_.Open(path_.CStr(), 1, 1, 1)) return 0;
+  database_.Execute(L"PRAGMA synchronous = NORMAL;");
+  return CreateMissingTables();
+}
+
+int ActivityStore::CreateMissingTables() {
+  int ok = 1;
+  for (const TableSchema& table : kSchema) {
+    if (database_.Execute(table.probe)) continue;
+    if (!database_.Execute(table.create) || !database_.Execute(table.index)) ok = 0;
+  }
+  return ok;
+}
+
+void ActivityStore::Close() {
+  SectionLock hold(lock_);
+  database_.Close();
+}
+
+bool ActivityStore::IsOpen() {
+  SectionLock hold(lock_);
+  return database_.IsOpen();
+}
+
+int ActivityStore::IsAddressText(const wchar_t* address) {
+  if (!address) return 0;
+  for (int i = 0; i < 17; ++i) {
+    wchar_t c = address[i];
+    if (i % 3 == 2) {
+      if (c != L':') return 0;
+    } else if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'))) {
+      return 0;
+    }
+  }
+  return address[17] == 0;
+}
+
+int ActivityStore::AddressOf(int trackerIndex, WideString& address) {
+  TrackerList* trackers;
+  {
+    SectionLock hold(lock_);
+    trackers = trackers_;
+  }
+  return trackers && trackers->GetTrackerAddress(trackerIndex, address);
+}
+
+int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern) {
+  SectionLock hold(lock_);
+  WideString sql;
+  int ok = KnownTable(table) && IsAddressText(address) &&
+           sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('%s','%u',@001);",
+                      kTableNames[table], address, start);
+  if (ok) {
+    BlobParameters blobs;
+    blobs.parameters[0] = &pattern;
+    ok = database_.Execute(sql.CStr(), nullptr, &blobs);
+  }
+  if (ok) {
+    ++stored_;
+  } else {
+    ++failed_;
+  }
+  return ok;
+}
+
+int ActivityStore::InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
+  WideString address;
+  if (!AddressOf(trackerIndex, address)) {
+    SectionLock hold(lock_);
+    ++failed_;
+    return 0;
+  }
+  return InsertRun(WalkingTable, address.CStr(), start, pattern);
+}
+
+int ActivityStore::InsertSleeping(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
+  WideString address;
+  if (!AddressOf(trackerIndex, address)) {
+    SectionLock hold(lock_);
+    ++failed_;
+    return 0;
+  }
+  return InsertRun(SleepingTable, address.CStr(), start, pattern);
+}
+
+int ActivityStore::StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
+  return InsertWalking(trackerIndex, start, pattern);
+}
+
+int ActivityStore::StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
+  return InsertSleeping(trackerIndex, start, pattern);
+}
+
+int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
+  runs.clear();
+  if (!KnownTable(table) || !IsAddressText(address)) return 0;
+  WideString sql;
+  if (!sql.Format(L"SELECT start FROM `%s` WHERE mac='%s' ORDER BY start ASC;", kTableNames[table], address)) {
+    return 0;
+  }
+  std::vector<unsigned> starts;
+  {
+    SectionLock hold(lock_);
+    if (!database_.IsOpen()) return 0;
+    // No row is no result set, as is a failed query: both list nothing.
+    SqliteResultSet* rows = database_.Query(sql.CStr());
+    if (rows) {
+      do {
+        int start = 0;
+        if (rows->GetInt(-1, 0, start)) starts.push_back(static_cast<unsigned>(start));
+      } while (rows->MoveNext());
+      database_.ReleaseResult(rows);
+    }
+  }
+  runs.resize(starts.size());
+  for (size_t i = 0; i < starts.size(); ++i) {
+    runs[i].start = starts[i];
+    FormatRunLabel(starts[i], runs[i].label);
+  }
+  return 1;
+}
+
+int ActivityStore::ListRuns(int trackerIndex, int table, std::vector<StoredRun>& runs) {
+  runs.clear();
+  WideString address;
+  if (!AddressOf(trackerIndex, address)) return 0;
+  return ListRunsOf(address.CStr(), table, runs);
+}
+
+int ActivityStore::ReadPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) {
+  if (!KnownTable(table) || !IsAddressText(address)) return 0;
+  WideString sql;
+  if (!sql.Format(L"SELECT pattern FROM `%s` WHERE mac='%s' AND start=%u;", kTableNames[table], address, start)) {
+    return 0;
+  }
+  SectionLock hold(lock_);
+  if (!database_.IsOpen()) return 0;
+  SqliteResultSet* rows = database_.Query(sql.CStr());
+  if (!rows) return 0;
+  int found = rows->GetBlob(-1, 0, pattern);
+  database_.ReleaseResult(rows);
+  return found;
+}
+
+int ActivityStore::ReadPattern(int table, int trackerIndex, unsigned start, ByteBuffer& pattern) {
+  WideString address;
+  if (!AddressOf(trackerIndex, address)) return 0;
+  return ReadPattern(table, address.CStr(), start, pattern);
+}
+
+unsigned ActivityStore::RunsStored() {
+  SectionLock hold(lock_);
+  return stored_;
+}
+
+unsigned ActivityStore::RunsFailed() {
+  SectionLock hold(lock_);
+  return failed_;
+}
+
+int ActivityStore::QueryText(const wchar_t* sql, WideString& value) {
+  SectionLock hold(lock_);
+  SqliteResultSet* rows = database_.Query(sql);
+  if (!rows) return 0;
+  int ok = rows->GetText(-1, 0, value);
+  database_.ReleaseResult(rows);
+  return ok;
+}

@@ -1,0 +1,108 @@
+// The activity database: every downloaded walking and sleeping run, one row
+// each in the tables `walking` and `sleeping` of "Pellton.sql" beside the
+// program, keyed by the tracker's address text and the run's start (Unix
+// seconds of the tracker's UTC clock). Downloading a run again replaces its
+// row. The store also lists a tracker's runs for the date lists and reads
+// one run's pattern back for the charts.
+//
+// The file is opened with the write-ahead journal, synchronous NORMAL (a
+// power cut loses at most the last runs written, never the file) and the
+// exclusive lock (no other program uses the file while this one runs; the
+// journal "Pellton.sql-wal" lies beside it until Close).
+//
+// Threads: the worker thread inserts, the window thread lists runs and
+// reads patterns, on one connection. Every statement, together with the
+// reading of its rows, runs under the store's own lock, so statements never
+// interleave and a result set never crosses threads. No window call is made
+// under the lock (the date list fill, app/DateList, reads first and then
+// fills the list).
+#pragma once
+
+#include <vector>
+
+#include "app/HistoryDecoder.h"
+#include "core/ByteBuffer.h"
+#include "core/CriticalSection.h"
+#include "core/Database.h"
+#include "core/WideString.h"
+
+class TrackerList;
+
+enum ActivityTable : int {
+  WalkingTable = 0,
+  SleepingTable = 1,
+};
+
+// One run as a date list shows it.
+struct StoredRun {
+  unsigned start = 0;
+  WideString label;
+};
+
+class ActivityStore : public HistoryRunSink {
+public:
+  static const wchar_t FileName[];  // "Pellton.sql"
+
+  ActivityStore() = default;
+  ~ActivityStore() override;
+  ActivityStore(const ActivityStore&) = delete;
+  ActivityStore& operator=(const ActivityStore&) = delete;
+
+  // The tracker list whose indices the index-based operations take (the
+  // tracker worker's); not owned. Without one they find no tracker.
+  void SetTrackers(TrackerList* trackers);
+
+  // Opens "Pellton.sql" in the folder (none: the folder holding the program
+  // file), creating the file and whatever tables and indexes are missing.
+  // 1 when the file is open with both tables; 0 otherwise (every later
+  // statement then fails, and is counted as failed).
+  int Open(const wchar_t* folder = nullptr);
+  void Close();
+  bool IsOpen();
+  const WideString& Path() const { return path_; }
+
+  // Stores a run of the tracker at the index, replacing the row with the
+  // same address and start. 1 when the row is written.
+  int InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern);
+  int InsertSleeping(int trackerIndex, unsigned start, const ByteBuffer& pattern);
+  // The same by address text ("%02X:%02X:%02X:%02X:%02X:%02X"; anything else
+  // is refused).
+  int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern);
+
+  // The tracker's runs in the table, oldest first, with their labels
+  // (FormatRunLabel). 1 when the query ran (the list may be empty), 0 for an
+  // unknown tracker or a failed query (runs emptied).
+  int ListRuns(int trackerIndex, int table, std::vector<StoredRun>& runs);
+  int ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs);
+
+  // Appends the pattern of the tracker's run starting at start to the
+  // buffer (empty it first). 1 when the run was found.
+  int ReadPattern(int table, int trackerIndex, unsigned start, ByteBuffer& pattern);
+  int ReadPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern);
+
+  // Inserts since Open: written and refused (a refused one is a run lost).
+  unsigned RunsStored();
+  unsigned RunsFailed();
+
+  // The first column of the first row of a statement as text (for checks
+  // of the connection's settings, "PRAGMA journal_mode;"); 1/0.
+  int QueryText(const wchar_t* sql, WideString& value);
+
+  // HistoryRunSink: the decoders store through the index-based inserts.
+  int StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
+  int StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
+
+  // 1 when the text is an address as the store keys rows by it.
+  static int IsAddressText(const wchar_t* address);
+
+private:
+  int AddressOf(int trackerIndex, WideString& address);
+  int CreateMissingTables();
+
+  CriticalSection lock_;  // every statement and the reading of its rows
+  Database database_;
+  TrackerList* trackers_ = nullptr;
+  WideString path_;
+  unsigned stored_ = 0;
+  unsigned failed_ = 0;
+};
