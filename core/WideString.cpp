@@ -657,14 +657,20 @@ int WideString::DecodeUtf8(WideString& target) {
   unsigned want = used_ + 1 > DefaultCapacity ? used_ + 1 : DefaultCapacity;
   const char* bytes = ToNarrow(1);
   if (!bytes) return 0;
+  int byteCount = static_cast<int>(strlen(bytes));
   if (!target.Reset(want)) return 0;
-  int n = MultiByteToWideChar(CP_UTF8, 0, bytes, -1, target.text_, static_cast<int>(target.Capacity()));
-  if (n <= 0) {
+  if (byteCount == 0) return 1;
+  // The byte count is given explicitly and the text ends where the
+  // conversion says: bytes ending in a cut-off sequence may leave no
+  // terminator behind, and a scan would pick up older contents.
+  int n = MultiByteToWideChar(CP_UTF8, 0, bytes, byteCount, target.text_,
+                              static_cast<int>(target.Capacity()));
+  if (n <= 0 || static_cast<unsigned>(n) > target.Capacity()) {
     target.Terminate(0);
     return 0;
   }
-  target.UpdateLength();
-  return static_cast<unsigned>(n) <= target.Capacity() ? 1 : 0;
+  target.Terminate(static_cast<unsigned>(n));
+  return 1;
 }
 
 BSTR WideString::ToBstr(BSTR* out) {

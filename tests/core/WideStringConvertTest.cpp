@@ -123,6 +123,15 @@ TEST(WideStringUtf8, EmptySourceGivesNoCodeUnits) {
   EXPECT_STREQ(L"", target.CStr());
 }
 
+TEST(WideStringUtf8, CutOffSequenceEndsAtTheConvertedText) {
+  WideString bytes;
+  bytes.AssignCodePage("A\xE8", 2, 1, 0);
+  WideString target(L"OLD-TEXT-OLD-TEXT");
+  EXPECT_EQ(1, bytes.DecodeUtf8(target));
+  EXPECT_STREQ(L"A\uFFFD", target.CStr());
+  EXPECT_EQ(2u, target.Length());
+}
+
 TEST(WideStringBstr, OutArgumentBelongsToTheCaller) {
   WideString s(L"caller's copy");
   BSTR copy = nullptr;
