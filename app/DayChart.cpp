@@ -1,0 +1,56 @@
+#include "app/DayChart.h"
+
+#include "app/ActivityStore.h"
+#include "app/DayChartPage.h"
+#include "core/ByteBuffer.h"
+#include "core/WideString.h"
+#include "ui/ResourceData.h"
+
+namespace {
+
+// Owns a pattern read from the store.
+struct PatternHolder {
+  ByteBuffer bytes;
+  ~PatternHolder() { BufferClear(bytes); }
+};
+
+typedef int (*PageBuilder)(const char*, size_t, const unsigned char*, size_t, unsigned,
+                           WideString&);
+
+int BuildPage(int table, WORD templateId, PageBuilder build, ActivityStore& store,
+              int trackerIndex, unsigned start, WideString& out, HMODULE module) {
+  out.Assign(L"");
+  PatternHolder pattern;
+  if (!store.ReadPattern(table, trackerIndex, start, pattern.bytes)) return 0;
+  const char* text = nullptr;
+  size_t size = 0;
+  if (!LoadChartTemplate(templateId, &text, &size, module)) return 0;
+  return build(text, size, pattern.bytes.data, static_cast<size_t>(pattern.bytes.size), start,
+               out);
+}
+
+}  // namespace
+
+int LoadChartTemplate(WORD id, const char** text, size_t* size, HMODULE module) {
+  if (!module) module = GetModuleHandleW(nullptr);
+  const void* data = nullptr;
+  DWORD bytes = 0;
+  if (!LoadResourceData(module, MAKEINTRESOURCEW(ChartTemplateType), MAKEINTRESOURCEW(id),
+                        MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), &data, &bytes))
+    return 0;
+  *text = static_cast<const char*>(data);
+  *size = bytes;
+  return 1;
+}
+
+int BuildWalkingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+                     HMODULE module) {
+  return BuildPage(WalkingTable, WalkingChartTemplate, BuildWalkingChartPage, store,
+                   trackerIndex, start, out, module);
+}
+
+int BuildSleepingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+                      HMODULE module) {
+  return BuildPage(SleepingTable, SleepingChartTemplate, BuildSleepingChartPage, store,
+                   trackerIndex, start, out, module);
+}

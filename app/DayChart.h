@@ -1,0 +1,29 @@
+// The chart page of one stored run, as the Walking and Sleeping pages show
+// it: the run's pattern read from the activity store, the page template
+// (resource 119 walking, 116 sleeping, type 23 HTML, single-byte text) from
+// the program file, filled in by the page builder (app/DayChartPage).
+//
+// out is set to "" first and holds the finished page only when every step
+// succeeded: an unknown tracker, a run that is not stored or a missing
+// template leave it empty, and the page then shows an empty document.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+class ActivityStore;
+class WideString;
+
+// Resource type of the chart page templates.
+const WORD ChartTemplateType = 23;  // RT_HTML
+const WORD WalkingChartTemplate = 119;
+const WORD SleepingChartTemplate = 116;
+
+// The template's bytes in the module (none: the program file); 1/0.
+int LoadChartTemplate(WORD id, const char** text, size_t* size, HMODULE module = nullptr);
+
+int BuildWalkingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+                     HMODULE module = nullptr);
+int BuildSleepingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+                      HMODULE module = nullptr);
