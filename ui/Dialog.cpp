@@ -259,7 +259,6 @@ void Dialog::DestroyIcons() {
 int Dialog::SetIcon(int iconId) {
   typedef HRESULT(WINAPI * LoadIconMetricFn)(HINSTANCE, PCWSTR, int, HICON*);
   if (!window_) return 0;
-  DestroyIcons();
   if (!comctl32_.IsLoaded()) comctl32_.Load(L"comctl32.dll");
   LoadIconMetricFn loadIconMetric = comctl32_.ResolveAs<LoadIconMetricFn>("LoadIconMetric");
   struct Size {
@@ -281,11 +280,11 @@ int Dialog::SetIcon(int iconId) {
                                            GetSystemMetrics(size.cx), GetSystemMetrics(size.cy),
                                            LR_DEFAULTCOLOR));
     }
+    // The window lets go of the previous icon before it is destroyed.
+    SendMessageW(window_, WM_SETICON, size.kind, reinterpret_cast<LPARAM>(icon));
+    if (*size.slot) DestroyIcon(*size.slot);
     *size.slot = icon;
-    if (icon) {
-      SendMessageW(window_, WM_SETICON, size.kind, reinterpret_cast<LPARAM>(icon));
-      ++set;
-    }
+    if (icon) ++set;
   }
   return set == 2 ? 1 : 0;
 }

@@ -28,9 +28,9 @@ std::vector<BYTE> ResizableTemplate(DWORD extraStyle = 0) {
                                 WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | extraStyle,
                                 300, 200, L"Test dialog");
   builder.AddItem(StaticClass, SS_LEFT, 10, 10, 200, 120, TabsId, L"tabs");
-  builder.AddItem(ButtonClass, BS_PUSHBUTTON, 240, 180, 50, 14, CloseId, L"Close");
+  builder.AddItem(ButtonClass, BS_PUSHBUTTON | WS_TABSTOP, 240, 180, 50, 14, CloseId, L"Close");
   builder.AddItem(StaticClass, SS_LEFT, 10, 185, 100, 8, StatusId, L"status");
-  builder.AddItem(ButtonClass, BS_AUTOCHECKBOX, 10, 150, 100, 10, CheckId, L"check");
+  builder.AddItem(ButtonClass, BS_AUTOCHECKBOX | WS_TABSTOP, 10, 150, 100, 10, CheckId, L"check");
   return builder.Build();
 }
 
@@ -440,6 +440,32 @@ TEST_F(ModelessFixture, DialogUnitsMapAsMapDialogRectDoes) {
   EXPECT_EQ(r.right, dialog_.DialogUnitsToPixelsX(400));
   EXPECT_EQ(r.bottom, dialog_.DialogUnitsToPixelsY(200));
   EXPECT_GT(r.right, 400);
+}
+
+class FocusDialog : public Dialog {
+public:
+  int answer = 1;
+  int OnInitDialog() override {
+    SetFocus(Item(CheckId));
+    return answer;
+  }
+};
+
+TEST(DialogTest, AnInitialisationAnswering2KeepsTheFocusItSet) {
+  std::vector<BYTE> bytes = ResizableTemplate(WS_VISIBLE);
+  FocusDialog kept;
+  kept.answer = 2;
+  HWND window = kept.CreateModelessTemplate(nullptr, bytes.data(), bytes.size());
+  ASSERT_TRUE(window != nullptr);
+  EXPECT_EQ(GetDlgItem(window, CheckId), GetFocus());
+  kept.Close(0);
+
+  FocusDialog system;
+  window = system.CreateModelessTemplate(nullptr, bytes.data(), bytes.size());
+  ASSERT_TRUE(window != nullptr);
+  // The system gives the focus to the first control that takes it.
+  EXPECT_EQ(GetDlgItem(window, CloseId), GetFocus());
+  system.Close(0);
 }
 
 TEST(DialogApartmentTest, TheWindowThreadsApartmentIsSingleThreadedAndEndsOnce) {
