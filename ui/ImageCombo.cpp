@@ -67,7 +67,7 @@ int ImageCombo::TextOf(int index, WideString* text) {
                                 static_cast<WPARAM>(index), 0);
   if (length < 0) return 0;
   WideString read(static_cast<unsigned>(length) + 1);
-  if (read.Capacity() < static_cast<unsigned>(length) + 1) return 0;
+  if (read.Capacity() < static_cast<unsigned>(length)) return 0;
   LRESULT copied = SendMessageW(control_, IsCombo() ? CB_GETLBTEXT : LB_GETTEXT,
                                 static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(read.Buffer()));
   if (copied < 0) return 0;
