@@ -1,0 +1,297 @@
+// The tracker worker end to end, through both GATT backends: search,
+// connect, download, decode and store against simulated trackers given
+// exact history frames, then Pellton.sql read back; two trackers with runs
+// at the same start, a repeated download, setting the clock (only after the
+// history is stored, refused when the download fails), a device that
+// cannot notify, and the Info page's fields.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/ActivityStore.h"
+#include "app/TrackerHistoryGenerator.h"
+#include "app/TrackerProtocol.h"
+#include "app/TrackerUpdate.h"
+#include "core/DateTime.h"
+#include "resources/ResourceIds.h"
+#include "tests/app/LinkTestSupport.h"
+#include "tests/app/worker/WorkerTestRig.h"
+
+namespace {
+
+const long long kHeader = 1401580800LL;  // 2014-06-01 00:00:00 UTC, both frames' start
+const wchar_t kFirst[] = L"00:1A:7D:DA:71:13";
+const wchar_t kSecond[] = L"C4:4F:33:0A:1B:2C";
+
+Bytes Record(unsigned steps) {
+  Bytes record(6);
+  WriteBig16(record.data(), steps);
+  WriteBig16(record.data() + 2, steps / 20);
+  WriteBig16(record.data() + 4, steps / 13);
+  return record;
+}
+
+Bytes Records(std::vector<unsigned> steps) {
+  Bytes stream;
+  for (unsigned s : steps) {
+    Bytes r = Record(s);
+    stream.insert(stream.end(), r.begin(), r.end());
+  }
+  return stream;
+}
+
+Bytes SleepStream() {
+  Bytes stream = Hex("AA AA 55 55");
+  stream.insert(stream.end(), 16, 0xAA);
+  stream.push_back(0x15);
+  stream.push_back(0xAA);
+  return stream;
+}
+
+std::string HexLine(const char* key, const Bytes& bytes) {
+  std::string line = key;
+  char two[4];
+  for (unsigned char b : bytes) {
+    snprintf(two, sizeof two, " %02X", b);
+    line += two;
+  }
+  return line + "\n";
+}
+
+// A tracker holding exactly the frames above.
+std::string Scenario(const char* address, const char* extra = "") {
+  Bytes walking, sleeping;
+  TrackerHistoryGenerator::MakeWalkingFrame(kHeader, Records({0, 5, 0, 0, 0, 0, 0, 7}), walking);
+  TrackerHistoryGenerator::MakeSleepingFrame(kHeader, SleepStream(), sleeping);
+  std::string text = "name EI-AN900\nclock 2014-06-01 10:00:00\nfirmware 1.2.3\nbattery 64\n";
+  text += std::string("address ") + address + "\n";
+  text += HexLine("walking", walking) + HexLine("sleeping", sleeping) + extra;
+  return text;
+}
+
+struct ExpectedRun {
+  unsigned start;
+  Bytes pattern;
+};
+
+// What the frames imply: walking 0,5,0,0,0,0,0,7 gives the single records
+// 5 (one quarter hour in) and 7 (seven in); sleeping AA AA 55 55, sixteen
+// AA, 15 AA gives AA 55 55 AA from the second period (the sixteenth AA cut
+// it, one AA stays) and 15 from the twentieth (its lone trailing AA goes).
+const std::vector<ExpectedRun> kWalkingRuns = {{unsigned(kHeader + 900), Record(5)},
+                                               {unsigned(kHeader + 7 * 900), Record(7)}};
+const std::vector<ExpectedRun> kSleepingRuns = {{unsigned(kHeader + 240), Hex("AA 55 55 AA")},
+                                                {unsigned(kHeader + 20 * 240), Hex("15")}};
+
+void ExpectRuns(ActivityStore& store, const wchar_t* address, int table, const std::vector<ExpectedRun>& expected) {
+  std::vector<StoredRun> runs;
+  ASSERT_EQ(1, store.ListRunsOf(address, table, runs));
+  ASSERT_EQ(expected.size(), runs.size()) << "table " << table;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(expected[i].start, runs[i].start);
+    ByteBuffer pattern;
+    ASSERT_EQ(1, store.ReadPattern(table, address, runs[i].start, pattern));
+    EXPECT_EQ(expected[i].pattern, ToBytes(pattern)) << "run " << i << " of table " << table;
+    BufferClear(pattern);
+  }
+}
+
+size_t RowCount(ActivityStore& store, const wchar_t* table) {
+  WideString sql, count;
+  sql.Format(L"SELECT count(*) FROM %s;", table);
+  if (!store.QueryText(sql.CStr(), count)) return 0;
+  return static_cast<size_t>(_wtoi(count.CStr()));
+}
+
+class TrackerWorkerTest : public ::testing::TestWithParam<TrackerRig::Kind> {
+protected:
+  void SetUp() override { rig = TrackerRig::Make(GetParam()); }
+  void StartWorker() { ASSERT_EQ(1, host.Start(rig->Backend())); }
+
+  std::unique_ptr<TrackerRig> rig;
+  WorkerHost host;
+};
+
+std::string Name(const ::testing::TestParamInfo<TrackerRig::Kind>& info) {
+  return info.param == TrackerRig::Simulated ? "SimulatedBackend" : "WindowsBackend";
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Backends, TrackerWorkerTest, ::testing::Values(TrackerRig::Simulated, TrackerRig::Windows),
+                         Name);
+
+TEST_P(TrackerWorkerTest, SearchConnectsTrackersAndStoresTheirHistories) {
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
+  ASSERT_EQ(1, rig->AddTracker(Scenario("02:50:4C:54:4E:09"), true));  // cannot notify: not listed
+  ASSERT_EQ(1, rig->AddTracker(Scenario("C4:4F:33:0A:1B:2C")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(3));  // the search and the two downloads it queued
+
+  std::vector<std::wstring> texts = {L"EI-AN900 [00:1A:7D:DA:71:13]", L"EI-AN900 [C4:4F:33:0A:1B:2C]"};
+  EXPECT_EQ(texts, host.DeviceTexts());
+  EXPECT_EQ((std::vector<int>{0, 1}), host.DeviceValues());
+  EXPECT_EQ(0, host.SelectedDevice());
+  EXPECT_TRUE(host.DeviceListEnabled());
+  EXPECT_TRUE(host.SearchEnabled());
+  EXPECT_EQ((std::vector<unsigned>{15, 12, 12}), host.TakeUpdates());
+  EXPECT_EQ(L"4 runs stored", host.StatusText());
+
+  // Both trackers keep their own rows at the same start times.
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+  ExpectRuns(host.store, kSecond, WalkingTable, kWalkingRuns);
+  ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
+  ExpectRuns(host.store, kSecond, SleepingTable, kSleepingRuns);
+
+  // A second download replaces the rows.
+  ASSERT_EQ(1, host.worker.QueueHistory(1));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());
+  EXPECT_EQ(4u, RowCount(host.store, L"walking"));
+  EXPECT_EQ(4u, RowCount(host.store, L"sleeping"));
+
+  // What the file holds once the program has closed it.
+  host.Stop();
+  ActivityStore reopened;
+  ASSERT_EQ(1, reopened.Open(host.folder.Path()));
+  ExpectRuns(reopened, kFirst, WalkingTable, kWalkingRuns);
+  ExpectRuns(reopened, kSecond, SleepingTable, kSleepingRuns);
+  EXPECT_EQ(4u, RowCount(reopened, L"walking"));
+}
+
+TEST_P(TrackerWorkerTest, WithoutANotifiableTrackerTheListSaysNoneWasFound) {
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13"), true));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(1));
+  EXPECT_EQ(std::vector<std::wstring>{L"No Samsung EI-AN900 found"}, host.DeviceTexts());
+  EXPECT_EQ(std::vector<int>{-1}, host.DeviceValues());
+  EXPECT_EQ((std::vector<unsigned>{15}), host.TakeUpdates());
+  EXPECT_EQ(0u, RowCount(host.store, L"walking"));
+
+  // Operations on index -1 find nothing; a download still posts 12.
+  ASSERT_EQ(1, host.worker.QueueHistory(-1));
+  ASSERT_EQ(1, host.worker.QueueSetTime(-1));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());
+  EXPECT_EQ(L"", host.StatusText());
+}
+
+TEST_P(TrackerWorkerTest, SettingTheClockStoresTheHistoryFirst) {
+  // The search's own download is lost, so only the set-time operation can
+  // have stored the runs.
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "drop CMD_HISTORY 1\n")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  EXPECT_EQ((std::vector<unsigned>{15, 12}), host.TakeUpdates());
+  EXPECT_EQ(L"The history download did not complete (0 runs stored)", host.StatusText());
+  EXPECT_EQ(0u, RowCount(host.store, L"walking"));
+
+  ASSERT_EQ(1, host.worker.QueueSetTime(0));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+  EXPECT_EQ((std::vector<unsigned>{12, UpdateDeviceInfo}), host.TakeUpdates());
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+  ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
+
+  // The tracker has forgotten its history; the stored runs stay.
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  EXPECT_EQ(L"0 runs stored", host.StatusText());
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+
+  // Its clock now runs on the PC's UTC time.
+  ASSERT_EQ(1, host.worker.QueueDeviceInfo(0));
+  ASSERT_EQ(1, host.WaitForOperations(5));
+  SYSTEMTIME now;
+  Now(now, 0);
+  WideString year;
+  year.Format(L"%u", now.wYear);
+  EXPECT_NE(std::wstring::npos, host.InfoText(IDC_INFO_TIME).find(year.CStr())) << host.InfoText(IDC_INFO_TIME);
+}
+
+TEST_P(TrackerWorkerTest, SettingTheClockIsRefusedWhenTheDownloadFails) {
+  // The first two downloads are lost: the search's and the set-time's.
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "drop CMD_HISTORY 2\n")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  host.TakeUpdates();
+
+  ASSERT_EQ(1, host.worker.QueueSetTime(0));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+  EXPECT_TRUE(host.TakeUpdates().empty());  // nothing posted
+  EXPECT_EQ(L"The date and time were not set: the history could not be stored first "
+            L"(The history download did not complete (0 runs stored))",
+            host.StatusText());
+
+  // The clock was left alone, so the tracker still holds its history.
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
+}
+
+TEST_P(TrackerWorkerTest, InfoPageShowsBatteryClockInLocalTimeAndVersions) {
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13",
+                                        "hardware 1.2\n"
+                                        "reply CMD_QUERY:5 00 08 8E 0E 05 1F\n"
+                                        "reply CMD_QUERY:5 17 3B 3A 00\n")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  EXPECT_EQ((std::vector<unsigned>{15, 12}), host.TakeUpdates());
+  ASSERT_EQ(1, host.worker.QueueDeviceInfo(0));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+
+  // 2014-05-31 23:59:58 UTC, shown in local time.
+  SYSTEMTIME utc = {};
+  utc.wYear = 2014;
+  utc.wMonth = 5;
+  utc.wDay = 31;
+  utc.wHour = 23;
+  utc.wMinute = 59;
+  utc.wSecond = 58;
+  SYSTEMTIME local;
+  ASSERT_EQ(1, CopyTime(local, &utc, 1));
+  ASSERT_EQ(kHeader - 2, ToUnixTime(utc));
+  WideString date, time;
+  ASSERT_EQ(1, FormatDate(date, DATE_SHORTDATE, &local, 0));
+  ASSERT_EQ(1, FormatTime(time, 0, &local, 0));
+  std::wstring expected = std::wstring(date.CStr()) + L" " + time.CStr();
+  EXPECT_EQ(expected, host.InfoText(IDC_INFO_TIME));
+  EXPECT_EQ(L"1.2.3", host.InfoText(IDC_INFO_FIRMWARE));
+  EXPECT_EQ(L"1.2", host.InfoText(IDC_INFO_HARDWARE));
+  EXPECT_EQ(64, host.BatteryPosition());
+  EXPECT_TRUE(host.TakeUpdates().empty());  // device information posts nothing
+
+  // A tracker that is not there clears the fields.
+  ASSERT_EQ(1, host.worker.QueueDeviceInfo(5));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  EXPECT_EQ(L"", host.InfoText(IDC_INFO_TIME));
+  EXPECT_EQ(L"", host.InfoText(IDC_INFO_FIRMWARE));
+  EXPECT_EQ(L"", host.InfoText(IDC_INFO_HARDWARE));
+  EXPECT_EQ(0, host.BatteryPosition());
+}
+
+TEST_P(TrackerWorkerTest, LiveTotalsReachTheWindowUntilSwitchedOff) {
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "live 12345 42 123\n")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  host.TakeUpdates();
+  ASSERT_EQ(1, host.worker.QueueLiveTotals(0, 1));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+  // The first totals go out at once; wait for their post.
+  unsigned steps = 0, calories = 0, metres = 0;
+  DWORD start = GetTickCount();
+  bool posted = false;
+  while (!posted && GetTickCount() - start < 20000) {
+    host.WaitForOperations(3, 100);
+    for (unsigned flags : host.TakeUpdates()) posted = posted || flags == UpdateLiveTotals;
+  }
+  ASSERT_TRUE(posted);
+  ASSERT_EQ(1, host.worker.GetLiveTotals(0, steps, calories, metres));
+  EXPECT_GE(steps, 12345u);
+  EXPECT_GE(metres, 1230u);
+  ASSERT_EQ(1, host.worker.QueueLiveTotals(0, 0));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  EXPECT_EQ(L"", host.StatusText());
+}

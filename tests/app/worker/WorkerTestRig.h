@@ -1,0 +1,86 @@
+// What the tracker worker tests run against: the real main window and Info
+// page templates (102, 104) hosted in dialogs of the test's own, the device
+// list wrapper, the window view, an activity store in a folder of its own,
+// and simulated trackers reached either through the simulated GATT backend
+// or through the Windows backend bound to the stand-in platform library.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ActivityStore.h"
+#include "app/SimulatedTracker.h"
+#include "app/TrackerWorker.h"
+#include "app/WindowTrackerView.h"
+#include "ble/GattBackend.h"
+#include "tests/app/StoreTestSupport.h"
+#include "ui/ImageCombo.h"
+
+// Where the simulated trackers live.
+class TrackerRig {
+public:
+  enum Kind { Simulated, Windows };
+  virtual ~TrackerRig() {}
+  // Adds a tracker set up by the scenario text; 1/0.
+  virtual int AddTracker(const std::string& scenario, bool notNotifiable = false) = 0;
+  virtual GattBackend* Backend() = 0;
+  static std::unique_ptr<TrackerRig> Make(Kind kind);
+};
+
+// A view over the hosted windows that also counts finished operations (the
+// handler enables the search button again after each one).
+class CountingView : public WindowTrackerView {
+public:
+  CountingView(HWND main, ImageCombo* devices);
+  ~CountingView() override;
+  void EnableSearch(int enable) override;
+  LONG Finished() const { return finished_; }
+
+private:
+  volatile LONG finished_ = 0;
+};
+
+class WorkerHost {
+public:
+  WorkerHost();
+  ~WorkerHost();  // stops the worker first
+  WorkerHost(const WorkerHost&) = delete;
+  WorkerHost& operator=(const WorkerHost&) = delete;
+
+  // Opens the store in the folder and starts the worker on the backend with
+  // short waits; 1/0.
+  int Start(GattBackend* backend);
+  void Stop();
+
+  // Dispatches this thread's messages until count operations have finished
+  // (the time-out only guards against a hang); 1 when they have.
+  int WaitForOperations(LONG count, DWORD timeoutMs = 60000);
+
+  // What the windows show.
+  std::vector<std::wstring> DeviceTexts();
+  std::vector<int> DeviceValues();
+  int SelectedDevice();
+  bool DeviceListEnabled();
+  bool SearchEnabled();
+  std::wstring StatusText();
+  std::wstring InfoText(int id);
+  int BatteryPosition();
+  // WM_TRACKER_UPDATE wParams received so far, in order; Take empties.
+  std::vector<unsigned> TakeUpdates();
+
+  TempFolder folder;
+  ActivityStore store;
+  TrackerWorker worker;
+  HWND main = nullptr;
+  HWND info = nullptr;
+  ImageCombo devices;
+  std::unique_ptr<CountingView> view;
+
+private:
+  static INT_PTR CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  std::vector<unsigned> updates_;
+};
