@@ -1,0 +1,18 @@
+// Extraction of a whole ZIP archive into a folder: the archive's own
+// reader (end record, central directory, local headers) with stored and
+// deflated entries, each checked against its CRC-32. Before anything is
+// written every entry is checked: ZIP64, encrypted and multi-disk archives,
+// unknown methods and entry paths that could land outside the target folder
+// (parent steps, absolute paths, drive letters, alternate data streams,
+// device names, names Windows would silently change) refuse the whole
+// archive. Folders stored in the archive are created; existing files are
+// overwritten. No user interface, no passwords.
+#pragma once
+
+// 1 when every entry was extracted. A file whose data fails its check is
+// removed again; files written before a later failure stay.
+int ExtractZip(const wchar_t* archivePath, const wchar_t* targetFolder);
+
+// 1 when an entry name (with '/' or '\' separators) may be extracted below a
+// target folder; a folder entry ends with a separator.
+int IsSafeZipEntryName(const wchar_t* name);
