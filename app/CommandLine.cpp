@@ -4,6 +4,14 @@
 #include <wchar.h>
 
 const wchar_t CommandLine::DefaultSettingsKey[] = L"Software\\Vantrel\\Pellton";
+const wchar_t CommandLine::Usage[] =
+    L"Pellton.exe [--simulate | --simulate=N] [--scenario FILE]... [--quit-when-idle]\n"
+    L"            [--settings-key KEY] [--screenshots FOLDER]\n"
+    L"  --simulate, --simulate=N  one (N, 1-16) simulated trackers with generated history\n"
+    L"  --scenario FILE           a simulated tracker set up by the file (repeatable)\n"
+    L"  --quit-when-idle          close once the search and the downloads have finished\n"
+    L"  --settings-key KEY        settings under HKEY_CURRENT_USER\\KEY\n"
+    L"  --screenshots FOLDER      once idle, save pictures of the tabs there and close\n";
 
 namespace {
 
@@ -41,7 +49,8 @@ int CommandLine::Parse(int count, const wchar_t* const* arguments, WideString& e
     Switch sw;
     SplitSwitch(argument, sw);
     const wchar_t* name = sw.name.CStr();
-    bool takesValue = wcscmp(name, L"--scenario") == 0 || wcscmp(name, L"--settings-key") == 0;
+    bool takesValue = wcscmp(name, L"--scenario") == 0 || wcscmp(name, L"--settings-key") == 0 ||
+                      wcscmp(name, L"--screenshots") == 0;
     const wchar_t* value = sw.inlineValue;
     if (takesValue && !value) {
       if (i + 1 < count && arguments[i + 1]) {
@@ -72,6 +81,16 @@ int CommandLine::Parse(int count, const wchar_t* const* arguments, WideString& e
         ok = 0;
       } else {
         settingsKey.Assign(value);
+      }
+    } else if (wcscmp(name, L"--screenshots") == 0) {
+      DWORD attributes = GetFileAttributesW(value);
+      if (!*value || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        problem.Format(L"--screenshots needs an existing folder, not \"%s\"", value);
+        AddProblem(error, problem);
+        ok = 0;
+      } else {
+        screenshotFolder.Assign(value);
+        screenshotFolder.RemoveTrailing(L'\\');
       }
     } else {
       problem.Format(L"unknown argument \"%s\"", argument);

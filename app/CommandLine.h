@@ -10,6 +10,9 @@
 //                        download it queued have finished
 //   --settings-key KEY   keep the settings under HKEY_CURRENT_USER\KEY
 //                        instead of Software\Vantrel\Pellton
+//   --screenshots DIR    once idle, save a picture of each tab and the two
+//                        chart pages into the existing folder DIR, then
+//                        close (implies --quit-when-idle)
 //
 // A value may also follow its switch after '=' (--scenario=FILE). Parsing
 // checks everything before the window opens: an unknown switch, a missing
@@ -26,6 +29,8 @@ class CommandLine {
 public:
   static const unsigned MaxSimulated = 16;
   static const wchar_t DefaultSettingsKey[];
+  // The switches, one a line, for messages about a wrong command line.
+  static const wchar_t Usage[];
 
   CommandLine();
 
@@ -45,6 +50,7 @@ public:
   std::vector<TrackerScenario> scenarios;  // from --scenario, in order
   bool quitWhenIdle;
   WideString settingsKey;
+  WideString screenshotFolder;  // empty: none
 
 private:
   int TakeScenario(const wchar_t* path, WideString& error);

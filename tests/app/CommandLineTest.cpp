@@ -142,3 +142,18 @@ TEST(CommandLineTest, AWholeCommandLineIsSplitAsTheRuntimeSplitsItAndTheProgramS
   EXPECT_STREQ(L"Spaced", line.scenarios[0].name.CStr());
   EXPECT_TRUE(line.quitWhenIdle);
 }
+
+TEST(CommandLineTest, ScreenshotsNeedAnExistingFolder) {
+  TestFolder folder(L"cmdline shots");
+  std::wstring withSlash = folder.Path() + L"\\";
+  CommandLine line;
+  std::wstring error;
+  ASSERT_EQ(1, Parse(line, {L"--screenshots", withSlash.c_str()}, &error)) << error.c_str();
+  EXPECT_EQ(folder.Path(), line.screenshotFolder.CStr());
+
+  std::wstring missing = folder.File(L"not-there");
+  CommandLine bad;
+  EXPECT_EQ(0, Parse(bad, {L"--screenshots", missing.c_str()}, &error));
+  EXPECT_NE(std::wstring::npos, error.find(L"--screenshots needs an existing folder")) << error.c_str();
+  EXPECT_TRUE(bad.screenshotFolder.IsEmpty());
+}
