@@ -190,6 +190,29 @@ TEST_F(MainTemplateFixture, TheMainWindowsAnchorsFollowAGrowthBy100And50) {
   EXPECT_EQ(status.right + 100, s.right);
 }
 
+int IconWidth(HICON icon) {
+  ICONINFO info = {};
+  if (!icon || !GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap = {};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
+TEST_F(MainTemplateFixture, TheWindowCarriesTheSmallAndTheBigIcon) {
+  ASSERT_EQ(1, dialog_.SetIcon(IDI_APPLICATION_ICON));
+  HICON small = reinterpret_cast<HICON>(SendMessageW(window_, WM_GETICON, ICON_SMALL, 0));
+  HICON big = reinterpret_cast<HICON>(SendMessageW(window_, WM_GETICON, ICON_BIG, 0));
+  EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), IconWidth(small));
+  EXPECT_EQ(GetSystemMetrics(SM_CXICON), IconWidth(big));
+  // Setting them again replaces both; the old ones are gone.
+  ASSERT_EQ(1, dialog_.SetIcon(IDI_APPLICATION_ICON));
+  EXPECT_NE(small, reinterpret_cast<HICON>(SendMessageW(window_, WM_GETICON, ICON_SMALL, 0)));
+  EXPECT_EQ(0, IconWidth(small));
+  EXPECT_EQ(0, dialog_.SetIcon(31999));
+}
+
 TEST_F(MainTemplateFixture, PagesAreModelessChildrenOfTheMainWindow) {
   Dialog page;
   HWND pageWindow = page.CreateModeless(nullptr, IDD_PAGE_ABOUT, 0, window_);
