@@ -1,7 +1,7 @@
 // The Dialog base on real dialogs built from templates in memory: the
 // dispatch order and answers, modal and modeless runs, Close and CanClose,
-// deletion on close, start hidden, the minimum size, anchors after a
-// resize, control reflection and the item helpers.
+// deletion on close, start hidden, the minimum size, anchor registration,
+// control reflection and the item helpers.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -45,7 +45,6 @@ public:
   bool* deleted = nullptr;
   std::vector<INT_PTR> closeResults;
   HWND windowAtDestroy = nullptr;
-  bool anchorsOnSize = false;
 
   ~RecordingDialog() override {
     if (deleted) *deleted = true;
@@ -76,10 +75,6 @@ public:
     trace += L"D";
     windowAtDestroy = Window();
     return Dialog::OnDestroy();
-  }
-  int OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_SIZE && anchorsOnSize) ApplyAnchors(wParam, lParam);
-    return Dialog::OnMessage(message, wParam, lParam);
   }
 };
 
@@ -296,41 +291,6 @@ TEST_F(ModelessFixture, TheMinimumSizeInPixelsIsAWindowSizeAndMinusOneIsNone) {
   EXPECT_EQ(320, info.ptMinTrackSize.x);
 }
 
-TEST_F(ModelessFixture, AnchorCodes12And3FollowAResizeBy100And50) {
-  dialog_.anchorsOnSize = true;
-  RECT tabs = ChildRect(TabsId);
-  RECT close = ChildRect(CloseId);
-  RECT status = ChildRect(StatusId);
-  RECT check = ChildRect(CheckId);
-  const AnchorEntry table[] = {{TabsId, 12}, {CloseId, 3}, {StatusId, 2}};
-  ASSERT_EQ(3, dialog_.AddAnchors(table, 3));
-  RECT r = WindowRect();
-  SetWindowPos(window_, nullptr, 0, 0, r.right - r.left + 100, r.bottom - r.top + 50,
-               SWP_NOMOVE | SWP_NOZORDER);
-
-  RECT grown = ChildRect(TabsId);
-  EXPECT_EQ(tabs.left, grown.left);
-  EXPECT_EQ(tabs.top, grown.top);
-  EXPECT_EQ(tabs.right + 100, grown.right);
-  EXPECT_EQ(tabs.bottom + 50, grown.bottom);
-  RECT moved = ChildRect(CloseId);
-  EXPECT_EQ(close.left + 100, moved.left);
-  EXPECT_EQ(close.top + 50, moved.top);
-  EXPECT_EQ(close.right - close.left, moved.right - moved.left);
-  EXPECT_EQ(close.bottom - close.top, moved.bottom - moved.top);
-  RECT down = ChildRect(StatusId);
-  EXPECT_EQ(status.left, down.left);
-  EXPECT_EQ(status.top + 50, down.top);
-  RECT still = ChildRect(CheckId);
-  EXPECT_TRUE(EqualRect(&check, &still));
-
-  // Back to the first size: everything where it was registered.
-  SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-               SWP_NOMOVE | SWP_NOZORDER);
-  RECT back = ChildRect(CloseId);
-  EXPECT_TRUE(EqualRect(&close, &back));
-}
-
 TEST_F(ModelessFixture, AReferenceSizeInDialogUnitsReplacesTheClientRectangle) {
   ASSERT_EQ(1, dialog_.AddAnchorItem(CloseId, 3, 200, 100));
   RECT expected = {0, 0, 200, 100};
@@ -432,14 +392,6 @@ TEST_F(ModelessFixture, ItemHelpersWorkOnTheDialogsItems) {
   EXPECT_TRUE(dialog_.IsButtonChecked(CheckId));
   dialog_.CheckButton(CheckId, 2);  // only 1 checks
   EXPECT_FALSE(dialog_.IsButtonChecked(CheckId));
-}
-
-TEST_F(ModelessFixture, DialogUnitsMapAsMapDialogRectDoes) {
-  RECT r = {0, 0, 400, 200};
-  MapDialogRect(window_, &r);
-  EXPECT_EQ(r.right, dialog_.DialogUnitsToPixelsX(400));
-  EXPECT_EQ(r.bottom, dialog_.DialogUnitsToPixelsY(200));
-  EXPECT_GT(r.right, 400);
 }
 
 class FocusDialog : public Dialog {

@@ -168,6 +168,7 @@ TEST_F(MainTemplateFixture, TheMainWindowsAnchorsFollowAGrowthBy100And50) {
   RECT close = ChildRect(IDC_MAIN_CLOSE);
   RECT link = ChildRect(IDC_MAIN_WEB_LINK);
   RECT status = ChildRect(IDC_MAIN_STATUS);
+  RECT devices = ChildRect(IDC_MAIN_DEVICES);
   RECT r;
   GetWindowRect(window_, &r);
   SetWindowPos(window_, nullptr, 0, 0, r.right - r.left + 100, r.bottom - r.top + 50,
@@ -188,6 +189,16 @@ TEST_F(MainTemplateFixture, TheMainWindowsAnchorsFollowAGrowthBy100And50) {
   RECT s = ChildRect(IDC_MAIN_STATUS);
   EXPECT_EQ(status.top, s.top);
   EXPECT_EQ(status.right + 100, s.right);
+  RECT device = ChildRect(IDC_MAIN_DEVICES);
+  EXPECT_TRUE(EqualRect(&devices, &device));  // not anchored
+
+  // Back to the first size: everything where it was registered.
+  SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT back = ChildRect(IDC_MAIN_CLOSE);
+  EXPECT_TRUE(EqualRect(&close, &back));
+  back = ChildRect(IDC_MAIN_TABS);
+  EXPECT_TRUE(EqualRect(&tabs, &back));
 }
 
 int IconWidth(HICON icon) {
