@@ -207,7 +207,12 @@ inline int LiveGdiObjects() {
   if (counted) return static_cast<int>(counted);
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return -1;
-  PEB* peb = NtCurrentTeb()->ProcessEnvironmentBlock;
+  typedef LONG(WINAPI * QueryFn)(HANDLE, int, void*, ULONG, ULONG*);
+  QueryFn query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic = {};
+  if (!query || query(GetCurrentProcess(), 0, &basic, sizeof(basic), nullptr) != 0) return -1;
+  const PEB* peb = basic.PebBaseAddress;
   const size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;  // GdiSharedHandleTable
   const BYTE* table = *reinterpret_cast<BYTE* const*>(reinterpret_cast<const BYTE*>(peb) + tableOffset);
   if (!table) return -1;
