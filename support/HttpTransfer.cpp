@@ -1,0 +1,173 @@
+// HttpGet and HttpDownload of HttpClient.
+#include "support/HttpClient.h"
+
+#include "core/Stopwatch.h"
+
+namespace {
+
+const unsigned kGetChunk = 65537;
+const unsigned kDownloadChunk = 1024;
+
+}  // namespace
+
+int HttpClient::HttpGet(const wchar_t* url, const wchar_t* agent, WideString& out,
+                        DWORD byteLimit, const wchar_t* proxy, RequestObserver observer,
+                        void* user) {
+  out.Assign(L"");
+  if (!url || !Bind()) return 0;
+  int result = 0;
+  HINTERNET session = OpenSession(agent, proxy, -1);
+  BYTE* buffer = static_cast<BYTE*>(malloc(kGetChunk + 1));
+  HttpCallRunner runner;
+  if (session && buffer && runner.Start(libraryName_.CStr(), cancelEvent_)) {
+    DWORD flags = 0x84080B00;
+    if (Ask(observer, 8, const_cast<wchar_t*>(url), user, 0) == 1)
+      flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_COOKIES);
+    auto close = Api<decltype(&::InternetCloseHandle)>(SlotInternetCloseHandle);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      HINTERNET request = OpenUrl(runner, session, url, L"Accept: */*\r\n\r\n", -1, flags);
+      if (!request) break;
+      DWORD status = 0;
+      bool retry = false;
+      if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, &status)) {
+        if (status == 200 || status == 206) {
+          DWORD left = byteLimit;
+          for (;;) {
+            DWORD want = (byteLimit && left < kGetChunk) ? left : kGetChunk;
+            DWORD got = 0;
+            if (Cancelled() || !runner.Read(request, buffer, want, &got)) break;
+            result = 1;
+            if (got == 0) break;
+            if (!AppendWidened(out, buffer, got)) break;
+            if (byteLimit) {
+              left -= got;
+              if (left == 0) break;
+            }
+          }
+        } else if (status == HTTP_STATUS_PROXY_AUTH_REQ && attempt == 0) {
+          retry = AskProxyCredentials(nullptr, request) == ERROR_INTERNET_FORCE_RETRY;
+        }
+      }
+      close(request);
+      if (!retry) break;
+    }
+    if (Cancelled()) result = 0;
+  }
+  free(buffer);
+  CloseSession(session);
+  Unbind();
+  return result;
+}
+
+int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wchar_t* targetPath,
+                             DWORD byteLimit, RequestObserver observer, void* user,
+                             const wchar_t* headers, int headersLength, DWORD* statusOut,
+                             int connectTimeout, DWORD rateKb, const wchar_t* proxy) {
+  DWORD status = 200;
+  if (statusOut) *statusOut = status;
+  if (!url || !targetPath || !Bind()) return 0;
+  int success = 0;
+  bool opened = false;  // the target file was created or opened
+  HANDLE file = INVALID_HANDLE_VALUE;
+  HINTERNET request = nullptr;
+  HINTERNET session = OpenSession(agent, proxy, connectTimeout);
+  auto close = Api<decltype(&::InternetCloseHandle)>(SlotInternetCloseHandle);
+  HttpCallRunner runner;
+  do {
+    if (!session || !runner.Start(libraryName_.CStr(), cancelEvent_)) break;
+    DWORD flags = 0x8408CB00 & ~static_cast<DWORD>(INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
+                                                   INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
+    if (Ask(observer, 8, const_cast<wchar_t*>(url), user, 0) == 1)
+      flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_COOKIES);
+    request = OpenUrl(runner, session, url, headers, headersLength, flags);
+    if (!request) break;
+    DWORD code = 0;
+    if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, &code)) {
+      status = code;
+      if (statusOut) *statusOut = status;
+      if (code != 200 && code != 206) break;
+    }
+    WideString text;
+    if (QueryText(request, HTTP_QUERY_CUSTOM, text, 512, nullptr, L"Content-Disposition")) {
+      HttpHeaderEvent header = {targetPath, text.CStr()};
+      if (!Ask(observer, 0, &header, user, 1)) break;
+    }
+    if (QueryText(request, HTTP_QUERY_CONTENT_TYPE, text, 512)) {
+      HttpHeaderEvent header = {targetPath, text.CStr()};
+      if (!Ask(observer, 1, &header, user, 1)) break;
+    }
+    int resume = 0;
+    if (!Ask(observer, 2, &resume, user, 1)) break;
+    file = CreateFileW(targetPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       resume ? OPEN_ALWAYS : CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      status = HttpStatusFileError;
+      if (statusOut) *statusOut = status;
+      break;
+    }
+    opened = true;
+    if (resume) SetFilePointer(file, 0, nullptr, FILE_END);
+    DWORD length = 0;
+    bool haveLength = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &length) != 0;
+    if (!Ask(observer, 4, &length, user, 1)) break;
+    WideString finalUrl;
+    if (finalUrl.Reset(2049)) {
+      DWORD size = 2048 * sizeof(wchar_t);
+      if (Api<decltype(&::InternetQueryOptionW)>(SlotInternetQueryOption)(
+              request, INTERNET_OPTION_URL, finalUrl.Buffer(), &size)) {
+        finalUrl.UpdateLength();
+        if (!Ask(observer, 5, const_cast<wchar_t*>(finalUrl.CStr()), user, 1)) break;
+      }
+    }
+    BYTE buffer[kDownloadChunk];
+    ULONGLONG total = 0;
+    DWORD left = byteLimit;
+    bool failed = false;
+    Stopwatch meter;
+    meter.Start();
+    for (;;) {
+      DWORD want = (byteLimit && left < kDownloadChunk) ? left : kDownloadChunk;
+      DWORD got = 0;
+      if (Cancelled() || !runner.Read(request, buffer, want, &got)) {
+        failed = true;
+        break;
+      }
+      if (got == 0) break;
+      DWORD written = 0;
+      if (!WriteFile(file, buffer, got, &written, nullptr) || written != got) {
+        failed = true;
+        break;
+      }
+      success = 1;
+      total += got;
+      if (!Ask(observer, 6, &total, user, 1)) {
+        failed = true;
+        break;
+      }
+      if (rateKb) {
+        meter.Stop();
+        DWORD wait = RateLimitDelay(got, rateKb, meter.ElapsedMilliseconds());
+        if (wait) Sleep(wait);
+        meter.Start();
+      }
+      if (byteLimit) {
+        left -= got;
+        if (left == 0) break;
+      }
+    }
+    // A body that ends before its announced length is incomplete, not done.
+    if (failed || (haveLength && !byteLimit && total != length) || Cancelled()) success = 0;
+    if (!Ask(observer, 7, nullptr, user, 1)) success = 0;
+  } while (false);
+  if (request) close(request);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!success) {
+    HttpFailureEvent failure = {status, 1, success};
+    if (observer) observer(3, &failure, user);
+    if (failure.deleteFile && opened) DeleteFileW(targetPath);
+  }
+  CloseSession(session);
+  Unbind();
+  return success;
+}
