@@ -275,14 +275,19 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
 
 void TrackerWorker::History(int trackerIndex, WideString& after) {
   TrackerLink* link = trackers_.FindTracker(trackerIndex);
-  if (link) {
-    HistoryTally tally;
-    int complete = 0;
-    DownloadHistory(*link, trackerIndex, tally, complete);
-    DescribeTally(tally, complete, after);
-    Pause(timings.afterHistoryMs);
+  if (!link) {
+    view_->PostUpdate(UpdateWalking | UpdateSleeping);
+    return;
   }
+  HistoryTally tally;
+  int complete = 0;
+  DownloadHistory(*link, trackerIndex, tally, complete);
+  DescribeTally(tally, complete, after);
+  view_->SetStatus(after.CStr());
+  // The window shows the stored runs at once; the pause only spaces the
+  // next command.
   view_->PostUpdate(UpdateWalking | UpdateSleeping);
+  Pause(timings.afterHistoryMs);
 }
 
 void TrackerWorker::SetTime(int trackerIndex, WideString& after) {

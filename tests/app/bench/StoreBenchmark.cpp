@@ -220,8 +220,8 @@ void Measure(const std::vector<Pair>& pairs, const wchar_t* folder, Figures& f) 
                                0, 0, 200, 150, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   ImageCombo dates;
   dates.Attach(combo, GetModuleHandleW(nullptr), ImageComboComboBox, 0, 0);
-  // The store's own address lookup goes through a tracker list; the list is
-  // filled by address here, as FillDateList does after its query.
+  // FillDateList's steps, by address (it finds the address through the
+  // tracker list, which this program has none of).
   std::vector<StoredRun> runs;
   before = Now();
   store.ListRunsOf(kAddress, WalkingTable, runs);
@@ -249,7 +249,8 @@ void Measure(const std::vector<Pair>& pairs, const wchar_t* folder, Figures& f) 
 }
 
 void Print(const char* title, const Figures& f) {
-  printf("%s: %zu bytes of frames, %zu runs, %zu walking runs listed\n", title, f.bytes, f.runs, f.listed);
+  printf("%s: %u bytes of frames, %u runs, %u walking runs listed\n", title, static_cast<unsigned>(f.bytes),
+         static_cast<unsigned>(f.runs), static_cast<unsigned>(f.listed));
   struct Row {
     const char* name;
     double value;

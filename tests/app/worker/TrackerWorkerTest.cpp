@@ -295,3 +295,43 @@ TEST_P(TrackerWorkerTest, LiveTotalsReachTheWindowUntilSwitchedOff) {
   ASSERT_EQ(1, host.WaitForOperations(4));
   EXPECT_EQ(L"", host.StatusText());
 }
+
+TEST_P(TrackerWorkerTest, RunsThatCannotBeStoredAreReportedAndKeepTheClockUnset) {
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  host.TakeUpdates();
+
+  host.store.Close();  // every insert fails from now on
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());
+  EXPECT_EQ(L"0 runs stored, 4 could not be stored", host.StatusText());
+
+  ASSERT_EQ(1, host.worker.QueueSetTime(0));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  EXPECT_TRUE(host.TakeUpdates().empty());
+  EXPECT_EQ(L"The date and time were not set: the history could not be stored first "
+            L"(0 runs stored, 4 could not be stored)",
+            host.StatusText());
+
+  // The tracker still holds everything.
+  ASSERT_EQ(1, host.store.Open(host.folder.Path()));
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.WaitForOperations(5));
+  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+}
+
+TEST_P(TrackerWorkerTest, ADownloadIsShownBeforeItsPauseAndStopCutsThePauseShort) {
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
+  ASSERT_EQ(1, host.Start(rig->Backend(), 600000));  // a pause no test would sit out
+  ASSERT_EQ(1, host.WaitForUpdate(UpdateWalking | UpdateSleeping));
+  EXPECT_EQ(1, host.view->Finished());  // the download is still in its pause
+  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+  DWORD before = GetTickCount();
+  host.Stop();
+  EXPECT_LT(GetTickCount() - before, 60000u);
+  EXPECT_EQ(2, host.view->Finished());
+}

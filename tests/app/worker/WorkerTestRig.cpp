@@ -125,13 +125,13 @@ WorkerHost::~WorkerHost() {
   if (main) DestroyWindow(main);  // the page with it
 }
 
-int WorkerHost::Start(GattBackend* backend) {
+int WorkerHost::Start(GattBackend* backend, DWORD afterHistoryMs) {
   if (!main || !info || !store.Open(folder.Path())) return 0;
   store.SetTrackers(&worker.Trackers());
   worker.timings.commandTimeoutMs = 10000;  // answers come at once; only lost ones wait
   worker.timings.historyPeriodMs = 1000;
   worker.timings.beforeQueriesMs = 0;
-  worker.timings.afterHistoryMs = 0;
+  worker.timings.afterHistoryMs = afterHistoryMs;
   return worker.Start(backend, view.get(), &store);
 }
 
@@ -158,6 +158,22 @@ int WorkerHost::WaitForOperations(LONG count, DWORD timeoutMs) {
     }
     DWORD spent = GetTickCount() - start;
     if (spent >= timeoutMs) return 0;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+}
+
+int WorkerHost::WaitForUpdate(unsigned flags, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    for (unsigned seen : updates_) {
+      if (seen == flags) return 1;
+    }
+    if (GetTickCount() - start >= timeoutMs) return 0;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
   }
 }
