@@ -3,8 +3,10 @@
 #include <algorithm>
 
 GattCallbackRegistry& GattCallbackRegistry::Instance() {
-  static GattCallbackRegistry registry;
-  return registry;
+  // Never destroyed: a platform thread may still call back while the
+  // process ends and static objects go.
+  static GattCallbackRegistry* registry = new GattCallbackRegistry;
+  return *registry;
 }
 
 GattCallbackRegistry::~GattCallbackRegistry() {
