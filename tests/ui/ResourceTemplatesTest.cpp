@@ -2,8 +2,7 @@
 // built into real windows (the main window modal and modeless, the pages as
 // its children) with each control's class and style, the layout limits the
 // pages' chart views rely on, the icons and the cursor at their sizes, the
-// version block and the manifest. Screenshots of the main window with each
-// page go to the build's "screenshots" folder.
+// version block and the manifest.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,7 +12,6 @@
 #include <vector>
 
 #include "resources/ResourceIds.h"
-#include "tests/ui/WindowCapture.h"
 
 namespace {
 
@@ -63,20 +61,15 @@ const ControlKind kAboutControls[] = {
 struct Page {
   int templateId;
   const wchar_t* tab;
-  int icon;
   const ControlKind* controls;
   size_t count;
-  const wchar_t* shot;
 };
 const Page kPages[] = {
-    {IDD_PAGE_INFO, L"Info", IDI_INFO, kInfoControls, sizeof(kInfoControls) / sizeof(kInfoControls[0]),
-     L"page104-info"},
-    {IDD_PAGE_WALKING, L"Walking", IDI_WALKING, kWalkingControls,
-     sizeof(kWalkingControls) / sizeof(kWalkingControls[0]), L"page106-walking"},
-    {IDD_PAGE_SLEEPING, L"Sleeping", IDI_SLEEPING, kSleepingControls,
-     sizeof(kSleepingControls) / sizeof(kSleepingControls[0]), L"page105-sleeping"},
-    {IDD_PAGE_ABOUT, L"About", IDI_ABOUT, kAboutControls, sizeof(kAboutControls) / sizeof(kAboutControls[0]),
-     L"page107-about"},
+    {IDD_PAGE_INFO, L"Info", kInfoControls, sizeof(kInfoControls) / sizeof(kInfoControls[0])},
+    {IDD_PAGE_WALKING, L"Walking", kWalkingControls, sizeof(kWalkingControls) / sizeof(kWalkingControls[0])},
+    {IDD_PAGE_SLEEPING, L"Sleeping", kSleepingControls,
+     sizeof(kSleepingControls) / sizeof(kSleepingControls[0])},
+    {IDD_PAGE_ABOUT, L"About", kAboutControls, sizeof(kAboutControls) / sizeof(kAboutControls[0])},
 };
 
 // Owner-drawn lists get a readable item height, as their wrapper gives them.
@@ -394,82 +387,6 @@ TEST_F(ResourceTemplatesTest, TheManifestAsksForCommonControls6AndDeclaresDpiAwa
   data.cbSize = sizeof(data);
   EXPECT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
                                        L"comctl32.dll", &data));
-}
-
-// Native icon buttons, the way their wrapper shows them on common controls 6.
-void ShowIconButton(HWND dialog, int id, int icon) {
-  HWND button = GetDlgItem(dialog, id);
-  LONG style = GetWindowLongW(button, GWL_STYLE);
-  SetWindowLongW(button, GWL_STYLE, (style & ~0x0B) | BS_ICON);
-  HICON image = static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, LR_SHARED));
-  SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(image));
-}
-
-TEST_F(ResourceTemplatesTest, ScreenshotsOfTheMainWindowWithEachPage) {
-  HWND main = CreateFromTemplate(IDD_MAIN, nullptr);
-  ASSERT_TRUE(main != nullptr);
-  HICON big = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APPLICATION_ICON),
-                                            IMAGE_ICON, 32, 32, LR_SHARED));
-  HICON small = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APPLICATION_ICON),
-                                              IMAGE_ICON, 16, 16, LR_SHARED));
-  SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  SendMessageW(main, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-  SetWindowTextW(main, L"Pellton - Samsung EI-AN900 Viewer [1.06]");
-  ShowIconButton(main, IDC_MAIN_SEARCH, IDI_SEARCH);
-  ShowIconButton(main, IDC_MAIN_BLUETOOTH, IDI_BLUETOOTH);
-  ShowIconButton(main, IDC_MAIN_DEVICE_MANAGER, IDI_DEVICE_MANAGER);
-
-  HWND tabs = GetDlgItem(main, IDC_MAIN_TABS);
-  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
-  for (const Page& page : kPages) {
-    HICON icon = static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(page.icon), IMAGE_ICON, 16, 16, 0));
-    ImageList_ReplaceIcon(images, -1, icon);
-    DestroyIcon(icon);
-  }
-  SendMessageW(tabs, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
-  for (int i = 0; i < 4; ++i) {
-    TCITEMW item = {};
-    item.mask = TCIF_TEXT | TCIF_IMAGE;
-    item.pszText = const_cast<wchar_t*>(kPages[i].tab);
-    item.iImage = i;
-    SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
-  }
-  SetWindowPos(main, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-
-  for (int i = 0; i < 4; ++i) {
-    const Page& page = kPages[i];
-    SendMessageW(tabs, TCM_SETCURSEL, i, 0);
-    RECT area;
-    GetClientRect(tabs, &area);
-    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    MapWindowPoints(tabs, main, reinterpret_cast<POINT*>(&area), 2);
-    HWND child = CreateFromTemplate(page.templateId, main);
-    ASSERT_TRUE(child != nullptr);
-    SetWindowPos(child, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                 SWP_SHOWWINDOW);
-    if (page.templateId == IDD_PAGE_ABOUT) {
-      SetDlgItemTextW(child, IDC_ABOUT_VERSION, L"Version 1.06");
-    }
-    testcapture::Picture shot = testcapture::CaptureWindow(main);
-    ASSERT_GT(shot.width, 0);
-    EXPECT_FALSE(testcapture::SaveScreenshot(shot, page.shot).empty());
-
-    // The picture shows the page: the tab area is mostly the page's face
-    // colour, with the controls' text drawn on it.
-    RECT inside = testcapture::ChildArea(main, child);
-    COLORREF face = GetSysColor(COLOR_BTNFACE);
-    int total = (inside.right - inside.left) * (inside.bottom - inside.top);
-    int plain = shot.Count(inside, [face](COLORREF c) { return c == face; });
-    EXPECT_GT(plain, total / 2);
-    EXPECT_LT(plain, total);
-    DestroyWindow(child);
-  }
-  testcapture::Picture whole = testcapture::CaptureWindow(main);
-  EXPECT_FALSE(testcapture::SaveScreenshot(whole, L"dialog102-main").empty());
-  DestroyWindow(main);
-  ImageList_Destroy(images);
 }
 
 }  // namespace
