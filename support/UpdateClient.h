@@ -1,0 +1,109 @@
+// Asks the update service whether a newer version of the program exists,
+// offers it to the user, downloads the new files, swaps them in next to the
+// running program and restarts it. The check runs on a thread of its own;
+// every question goes to the owner window's thread as the registered
+// message "_C_AutoUpdate" (wParam 0: the offer, 1: the restart; result 1
+// for Yes), handled by a hook on the owner window. Failures are silent: the
+// check simply ends.
+//
+// Beyond the plain protocol: addresses must be https (loopback excepted,
+// see HttpUrl.h), the answer is capped and may not declare a DTD, entry
+// names may not leave the program folder, an entry's "sha256" must match
+// its download, only http(s) help links are opened, and Shutdown cancels a
+// request in flight instead of waiting for the network.
+#pragma once
+
+#include <windows.h>
+
+#include "core/WideString.h"
+#include "core/WorkerThread.h"
+#include "support/HttpClient.h"
+#include "ui/SettingsStore.h"
+#include "ui/Subclass.h"
+
+enum UpdateFlags : unsigned {
+  UpdateEnvelope = 0x1,     // long request form, paths below "Kestran\Updates\xml"
+  UpdateNoThread = 0x2,     // Setup starts no check; the owner calls RunCheck
+  UpdateIniSettings = 0x4,  // values in an INI-file store instead of the registry
+};
+
+class UpdateClient {
+public:
+  // Starts a file (program, document) in a working folder (none: no
+  // folder); 1 when started.
+  typedef int (*Launcher)(const wchar_t* file, const wchar_t* folder, void* user);
+  typedef unsigned (*Clock)();
+
+  UpdateClient();
+  ~UpdateClient() { Shutdown(); }
+  UpdateClient(const UpdateClient&) = delete;
+  UpdateClient& operator=(const UpdateClient&) = delete;
+
+  void Setup(const wchar_t* serviceUrl, HWND owner, HKEY root, const wchar_t* keyPath,
+             const wchar_t* lastCheckName, unsigned flags, const wchar_t* productName,
+             const wchar_t* productType);
+  // Cancels a running request, waits for the check thread while answering
+  // sent messages (questions asked meanwhile are answered No), unhooks.
+  void Shutdown();
+  // 1 when the restart was started (report mode: when the entries were
+  // reported).
+  int RunCheck(const wchar_t* versionOverride, WideString* urlOut, WideString* fileNameOut);
+  // The last automatic check as local date and time, "" when none.
+  void LastCheckText(WideString& out);
+
+  // 1 while the check thread runs; result: RunCheck's answer once ended.
+  int CheckRunning(DWORD* result = nullptr) const;
+
+  // Replaceable parts of the environment (tests).
+  void SetProgramPath(const wchar_t* path);  // none: this program's file
+  void SetDesktopFolder(const wchar_t* folder);  // none: the user's desktop
+  void SetLanguage(const wchar_t* language);  // none: the user's default language
+  void SetLauncher(Launcher launcher, void* user);  // none: the shell
+  void SetClock(Clock clock);  // none: time()
+  HttpClient& Http() { return http_; }
+
+private:
+  struct Entry;
+  static DWORD CheckThread(void* self, DWORD);
+  // Collects the "url" child elements of the files node as entries.
+  static int CollectEntry(int kind, IXMLDOMNode* node, const wchar_t* name, const wchar_t* text,
+                          void* user, XmlDocument* document);
+  static int QuestionHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                             LRESULT* result, void* user);
+  int Ask(WPARAM which);
+  // The text at path + "\" + language, else at path + "\en".
+  int ReadLocalised(XmlDocument& document, const wchar_t* path, WideString& out);
+  void ProgramFolder(WideString& out) const;
+  void ProgramFile(WideString& out) const;
+  void LanguageName(WideString& out) const;
+  int DownloadEntry(Entry& entry, WideString* urlOut, WideString* fileNameOut);
+  int SetAsideEntry(const Entry& entry);
+  int PutInPlaceEntry(const Entry& entry);
+  int Start(const wchar_t* file, const wchar_t* folder);
+
+  HWND owner_ = nullptr;
+  WideString serviceUrl_;
+  UINT messageId_ = 0;
+  Subclass hook_;
+  WideString applicationName_;
+  WideString infoText_;
+  WideString restartText_;
+  WideString helpUrl_;
+  WideString runAfterPath_;
+  WideString productName_;
+  WideString productType_;
+  HttpClient http_;
+  volatile LONG questionShowing_ = 0;
+  volatile LONG stopping_ = 0;
+  WideString lastCheckName_;
+  unsigned flags_ = 0;
+  SettingsStore settings_;
+  WorkerThread thread_;
+
+  WideString programPath_;
+  WideString desktopFolder_;
+  WideString language_;
+  Launcher launcher_ = nullptr;
+  void* launcherUser_ = nullptr;
+  Clock clock_ = nullptr;
+};

@@ -1,0 +1,446 @@
+// The update client end to end under Wine against the local test server:
+// a copy of the program's folder in a temporary folder, a real owner
+// window whose questions are answered by the test as the message boxes
+// appear, and the registry of the Wine prefix for the settings.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/XmlDocument.h"
+#include "support/SystemInfo.h"
+#include "support/UpdateAnswer.h"
+#include "support/UpdateClient.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestServer.h"
+#include "tests/support/ZipBuilder.h"
+#include "tests/ui/RegistryTestKey.h"
+#include "ui/Registry.h"
+
+namespace {
+
+const unsigned kNow = 1765000000;  // 2025-12-06
+unsigned FixedNow() { return kNow; }
+
+// The message boxes the owner's thread shows, answered as they appear.
+struct Boxes {
+  std::deque<int> answers;  // IDYES / IDNO, in order; IDNO when none is left
+  std::vector<std::wstring> texts, captions;
+  HHOOK hook = nullptr;
+};
+Boxes* g_boxes = nullptr;
+int g_closes = 0;
+
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && g_boxes) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    wchar_t name[32] = {}, caption[256] = {}, text[1024] = {};
+    GetClassNameW(box, name, 32);
+    if (wcscmp(name, L"#32770") == 0) {
+      GetWindowTextW(box, caption, 256);
+      GetDlgItemTextW(box, 0xFFFF, text, 1024);
+      g_boxes->captions.push_back(caption);
+      g_boxes->texts.push_back(text);
+      int answer = IDNO;
+      if (!g_boxes->answers.empty()) {
+        answer = g_boxes->answers.front();
+        g_boxes->answers.pop_front();
+      }
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    ++g_closes;
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+struct Launch {
+  std::vector<std::wstring> files, folders;
+};
+int RecordLaunch(const wchar_t* file, const wchar_t* folder, void* user) {
+  Launch* launch = static_cast<Launch*>(user);
+  launch->files.push_back(file);
+  launch->folders.push_back(folder ? folder : L"<none>");
+  return 1;
+}
+
+std::string Utf8(const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+  out.resize(n - 1);
+  return out;
+}
+
+class UpdateClientTest : public RegistryTestKey {
+protected:
+  void SetUp() override {
+    RegistryTestKey::SetUp();
+    ASSERT_TRUE(server_.Open()) << "run through tools/with-test-server.sh (CTest does)";
+    ASSERT_TRUE(temp_.Create());
+    app_ = temp_.Path() + L"\\app";
+    desktop_ = temp_.Path() + L"\\desktop";
+    ASSERT_TRUE(CreateDirectoryW(app_.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(desktop_.c_str(), nullptr));
+    ASSERT_TRUE(TempFolder::Write(App(L"Pellton.exe"), "old program"));
+    ASSERT_TRUE(TempFolder::Write(App(L"readme.html"), "old readme"));
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PelltonUpdateOwner";
+    RegisterClassW(&wc);
+    owner_ = CreateWindowW(L"PelltonUpdateOwner", L"Pellton", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
+                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(owner_);
+    g_closes = 0;
+    g_boxes = &boxes_;
+    boxes_.hook = SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(boxes_.hook);
+    client_.SetProgramPath(App(L"Pellton.exe").c_str());
+    client_.SetDesktopFolder(desktop_.c_str());
+    client_.SetLanguage(L"fr");
+    client_.SetLauncher(RecordLaunch, &launch_);
+    client_.SetClock(FixedNow);
+    service_ = server_.Url(L"/common/update.php?p=pellton");
+  }
+  void TearDown() override {
+    client_.Shutdown();
+    UnhookWindowsHookEx(boxes_.hook);
+    g_boxes = nullptr;
+    DestroyWindow(owner_);
+    RegistryTestKey::TearDown();
+  }
+  std::wstring App(const wchar_t* name) const { return app_ + L"\\" + name; }
+  std::string Url(const char* path) const {
+    std::wstring base = server_.Url(L"");
+    return std::string(base.begin(), base.end()) + path;
+  }
+  // The answer document: version, files, and the optional parts.
+  void Serve(const std::string& version, const std::string& files,
+             const std::string& restart = "<restart><en>Restart Pellton now?</en></restart>",
+             const std::wstring& info = L"Gr\u00FC\u00DFe: version %ls is ready. Update now?") {
+    wchar_t text[256];
+    swprintf(text, 256, info.c_str(), std::wstring(version.begin(), version.end()).c_str());
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<update>\n"
+                      "<version>" + version + "</version>\n<application>Pellton</application>\n"
+                      "<info><de>Neue Version</de><en>" + Utf8(text) + "</en></info>\n"
+                      "<help>https://help.example.invalid/update</help>\n"
+                      "<files>\n" + files + "</files>\n" + restart + "\n</update>\n";
+    ASSERT_TRUE(server_.File("answer.xml", xml));
+    ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\n"
+                                           "header Content-Type: text/xml\nbody-file answer.xml\n"));
+  }
+  void ServeFile(const std::string& name, const std::string& bytes) {
+    ASSERT_TRUE(server_.File(name, bytes));
+    ASSERT_TRUE(server_.Route("10-" + name, "path /files/" + name + "\nstatus 200\nbody-file " + name + "\n"));
+  }
+  void SetupChecking(unsigned flags = 0) {
+    client_.Setup(service_.c_str(), owner_, HKEY_CURRENT_USER, Path(), L"LastCheck", flags,
+                  nullptr, L"1");
+  }
+  // Runs the window's messages until the check thread has ended; its result.
+  DWORD Pump() {
+    DWORD result = 0;
+    DWORD start = GetTickCount();
+    while (client_.CheckRunning(&result)) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      if (GetTickCount() - start > 60000) {
+        ADD_FAILURE() << "the check did not end";
+        break;
+      }
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    return result;
+  }
+  DWORD LastCheck() { return RegReadDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 12345); }
+  std::wstring MachineIdText() {
+    SystemInfo info;
+    WideString id;
+    info.MachineId(SystemInfo::CallerUpdate, id);
+    return id.CStr();
+  }
+
+  TestServer server_;
+  TempFolder temp_;
+  std::wstring app_, desktop_, service_;
+  HWND owner_ = nullptr;
+  Boxes boxes_;
+  Launch launch_;
+  UpdateClient client_;
+};
+
+TEST_F(UpdateClientTest, WeeklyLimitAndTheRequestUrl) {
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", kNow - 604800));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ(0u, server_.Requests().size());
+  EXPECT_EQ(kNow - 604800, LastCheck());
+
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", kNow - 604801));
+  SetupChecking();
+  EXPECT_EQ(kNow, LastCheck());  // stored when the check starts
+  EXPECT_EQ(0u, Pump());         // 404: nothing to do
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(1u, seen.size());
+  std::wstring id = MachineIdText();
+  ASSERT_EQ(19u, id.size());
+  EXPECT_EQ("GET /common/update.php?p=pellton&v=1.06&id=" + std::string(id.begin(), id.end()),
+            seen[0].line);
+  EXPECT_EQ("AutoUpdate", seen[0].Header("User-Agent"));
+  WideString text;
+  client_.LastCheckText(text);
+  EXPECT_NE(nullptr, text.Find(L"2025")) << text.CStr();
+}
+
+TEST_F(UpdateClientTest, SkipOnceValueSkipsOneCheck) {
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0xFFFFFFFF));
+  SetupChecking();
+  Pump();
+  EXPECT_EQ(0u, LastCheck());
+  EXPECT_EQ(0u, server_.Requests().size());
+  SetupChecking();
+  Pump();
+  EXPECT_EQ(kNow, LastCheck());
+  EXPECT_EQ(1u, server_.Requests().size());
+}
+
+TEST_F(UpdateClientTest, OnlyNewerVersionsAreReported) {
+  const char* versions[] = {"1.6", "1.7", "2.0", "0.99", "1.06"};
+  int expected[] = {0, 1, 1, 0, 0};
+  client_.Setup(server_.Url(L"/common/update.php").c_str(), owner_, nullptr, nullptr, nullptr,
+                UpdateNoThread, nullptr, L"1");
+  for (int i = 0; i < 5; ++i) {
+    server_.Clear();
+    Serve(versions[i], "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+    WideString url, file;
+    EXPECT_EQ(expected[i], client_.RunCheck(L"1.06", &url, &file)) << versions[i];
+    if (expected[i]) {
+      EXPECT_STREQ(L"Pellton.exe", file.CStr());
+      EXPECT_EQ(server_.Url(L"/files/Pellton.exe"), url.CStr());
+    }
+    // Without '?' in the service URL the query starts with it.
+    std::vector<TestServer::Request> seen = server_.Requests();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(0u, seen[0].line.find("GET /common/update.php?v=1.06&id="));
+  }
+  EXPECT_EQ(0, client_.RunCheck(L"1", nullptr, nullptr));  // not two numbers
+  EXPECT_TRUE(boxes_.texts.empty());
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+}
+
+TEST_F(UpdateClientTest, ADeclinedVersionIsNotOfferedAgain) {
+  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  ASSERT_EQ(1u, boxes_.texts.size());
+  EXPECT_EQ(L"Gr\u00FC\u00DFe: version 1.7 is ready. Update now?", boxes_.texts[0]);
+  EXPECT_EQ(L"Pellton", boxes_.captions[0]);
+  WideString declined;
+  EXPECT_EQ(1, RegReadString(HKEY_CURRENT_USER, Path(), L"LastCheckVersion", declined));
+  EXPECT_STREQ(L"1.7", declined.CStr());
+
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ(1u, boxes_.texts.size());  // not asked again
+
+  server_.Clear();
+  Serve("1.8", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ(2u, boxes_.texts.size());
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+}
+
+TEST_F(UpdateClientTest, FilesAreReplacedExtractedAndTheProgramRestarts) {
+  ASSERT_TRUE(CreateDirectoryW(App(L"data").c_str(), nullptr));
+  ASSERT_TRUE(TempFolder::Write(App(L"data\\info.txt"), "old info"));
+  ServeFile("Pellton.exe", "new program");
+  ServeFile("readme.html", "new readme");
+  ZipBuilder zip;
+  zip.Add("data/info.txt", "new info from the archive");
+  zip.Add("data/more/extra.txt", "extra");
+  ServeFile("pack.zip", zip.Bytes());
+  Serve("2.0",
+        "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
+        "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\">" +
+            Url("/files/readme.html") + "</url>\n"
+        "<url><name>data\\info.txt</name><zip>pack.zip</zip>" + Url("/files/pack.zip") + "</url>\n");
+  boxes_.answers = {IDYES, IDYES};
+  SetupChecking();
+  EXPECT_EQ(1u, Pump());
+  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton_old.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_new.exe")));
+  EXPECT_EQ("new readme", TempFolder::Read(App(L"readme.html")));
+  EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html_old.html")));
+  EXPECT_EQ("new info from the archive", TempFolder::Read(App(L"data\\info.txt")));
+  EXPECT_EQ("old info", TempFolder::Read(App(L"data\\info_old.txt")));
+  EXPECT_EQ("extra", TempFolder::Read(App(L"data\\more\\extra.txt")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"pack_new.zip")));
+  ASSERT_EQ(2u, boxes_.texts.size());
+  EXPECT_EQ(L"Restart Pellton now?", boxes_.texts[1]);
+  ASSERT_EQ(1u, launch_.files.size());
+  EXPECT_EQ(App(L"Pellton.exe"), launch_.files[0]);
+  EXPECT_EQ(app_ + L"\\", launch_.folders[0]);
+  EXPECT_EQ(1, g_closes);
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(4u, seen.size());
+  EXPECT_EQ("GET /files/Pellton.exe", seen[1].line);
+  EXPECT_EQ("*/*", seen[1].Header("Accept"));
+}
+
+TEST_F(UpdateClientTest, NewNamesKeepTheExtension) {
+  // readme.html is downloaded as readme.html_new.html: seen when pass 2
+  // fails on a missing file and the download stays for the next start.
+  ServeFile("readme.html", "new readme");
+  ServeFile("notes.txt", "new notes");
+  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n"
+               "<url name=\"notes.txt\">" + Url("/files/notes.txt") + "</url>\n");
+  boxes_.answers = {IDYES};
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ("new readme", TempFolder::Read(App(L"readme.html_new.html")));
+  EXPECT_EQ("new notes", TempFolder::Read(App(L"notes_new.txt")));
+  EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html_old.html")));  // pass 2 stopped after it
+  EXPECT_EQ(0, g_closes);
+}
+
+TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
+  ASSERT_TRUE(TempFolder::Write(App(L"notes.txt"), "old notes"));
+  ZipBuilder zip;
+  zip.Add("notes.txt", "new notes");
+  zip.Add("../evil.txt", "evil");
+  ServeFile("evil.zip", zip.Bytes());
+  Serve("2.0", "<url name=\"notes.txt\" zip=\"evil.zip\">" + Url("/files/evil.zip") + "</url>\n");
+  boxes_.answers = {IDYES, IDYES};
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
+  EXPECT_FALSE(TempFolder::Exists(App(L"evil_new.zip")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"notes.txt")));  // set aside; nothing extracted
+  EXPECT_EQ("old notes", TempFolder::Read(App(L"notes_old.txt")));
+  EXPECT_EQ(0, g_closes);
+  EXPECT_TRUE(launch_.files.empty());
+}
+
+TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
+  ServeFile("Pellton.exe", "tampered program");
+  Serve("2.0", "<url name=\"Pellton.exe\" sha256=\"" + std::string(64, '0') + "\">" +
+                   Url("/files/Pellton.exe") + "</url>\n");
+  boxes_.answers = {IDYES, IDYES};
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ(2u, server_.Requests().size());  // it was downloaded, then refused
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_new.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
+
+  server_.Clear();
+  Serve("2.0", "<url name=\"Pellton.exe\">http://downloads.example.invalid/Pellton.exe</url>\n");
+  boxes_.answers = {IDYES, IDYES};
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_new.exe")));
+  EXPECT_EQ(0, g_closes);
+}
+
+TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
+  ServeFile("get.php", "setup program");
+  Serve("2.0", "<url>" + Url("/files/get.php?file=setup.exe") + "</url>\n",
+        "<restart><en></en></restart>");
+  boxes_.answers = {IDYES};
+  SetupChecking();
+  EXPECT_EQ(1u, Pump());
+  EXPECT_EQ("setup program", TempFolder::Read(desktop_ + L"\\setup.exe"));
+  EXPECT_EQ(1u, boxes_.texts.size());  // an empty restart text asks nothing
+  ASSERT_EQ(1u, launch_.files.size());
+  EXPECT_EQ(desktop_ + L"\\setup.exe", launch_.files[0]);
+  EXPECT_EQ(1, g_closes);
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+}
+
+TEST_F(UpdateClientTest, RestartOnlyWhenAskedAndAgreed) {
+  ServeFile("readme.html", "new readme");
+  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n");
+  boxes_.answers = {IDYES, IDNO};
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ("new readme", TempFolder::Read(App(L"readme.html")));
+  EXPECT_EQ(0, g_closes);
+  EXPECT_TRUE(launch_.files.empty());
+
+  server_.Clear();
+  ASSERT_TRUE(TempFolder::Write(App(L"readme.html"), "old readme"));
+  ServeFile("readme.html", "newer readme");
+  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n", "");
+  boxes_.answers = {IDYES};
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());  // no restart node: the files wait for the next start
+  EXPECT_EQ("newer readme", TempFolder::Read(App(L"readme.html")));
+  EXPECT_EQ(0, g_closes);
+}
+
+TEST_F(UpdateClientTest, AnswersWithADtdOrOverTheCapAreRefused) {
+  std::string dtd =
+      "<?xml version=\"1.0\"?><!DOCTYPE update [<!ENTITY x \"lots\">]>"
+      "<update><version>9.0</version><info><en>&x;</en></info><files/></update>";
+  XmlDocument plain;
+  ASSERT_EQ(1, plain.Create(0x3));
+  EXPECT_EQ(1, plain.LoadText(std::wstring(dtd.begin(), dtd.end()).c_str()));  // the parser takes it
+  ASSERT_TRUE(server_.File("answer.xml", dtd));
+  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_TRUE(boxes_.texts.empty());
+
+  WideString big;
+  big.Assign(std::wstring(UpdateAnswerCap + 1, L' ').c_str());
+  EXPECT_EQ(0, IsAcceptableUpdateAnswer(big));
+  big.Assign(std::wstring(UpdateAnswerCap, L' ').c_str());
+  EXPECT_EQ(1, IsAcceptableUpdateAnswer(big));
+  std::string huge = "<update><version>9.0</version><info><en>x</en></info><!--" +
+                     std::string(UpdateAnswerCap, 'c') + "--></update>";
+  server_.Clear();
+  ASSERT_TRUE(server_.File("answer.xml", huge));
+  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"));
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_TRUE(boxes_.texts.empty());
+}
+
+TEST_F(UpdateClientTest, ShutdownEndsACheckTheServerHolds) {
+  // Without cancellation this check would wait ten minutes for the answer.
+  client_.Http().SetReceiveTimeout(600000);
+  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nhold 1\n"));
+  SetupChecking();
+  ASSERT_TRUE(server_.WaitForRequests(1, 20000));
+  EXPECT_EQ(1, client_.CheckRunning());
+  client_.Shutdown();
+  DWORD result = 99;
+  EXPECT_EQ(0, client_.CheckRunning(&result));
+  EXPECT_EQ(0u, result);
+  EXPECT_TRUE(boxes_.texts.empty());
+}
+
+}  // namespace
