@@ -34,6 +34,8 @@ int ImageCombo::Attach(HWND control, HINSTANCE iconModule, int kind, int iconWid
 
 void ImageCombo::Detach() {
   if (control_ && IsWindow(control_)) Clear();
+  for (ItemRecord* record : records_) delete record;
+  records_.clear();
   images_.Destroy();
   control_ = nullptr;
   lockDepth_ = 0;
@@ -59,6 +61,8 @@ ImageCombo::ItemRecord* ImageCombo::RecordOf(int index) {
                               static_cast<WPARAM>(index), 0);
   if (data == CB_ERR || data == 0) return nullptr;
   ItemRecord* record = reinterpret_cast<ItemRecord*>(data);
+  // Only a record of ours may be read: other item data may be any number.
+  if (records_.find(record) == records_.end()) return nullptr;
   return record->tag == RecordTag ? record : nullptr;
 }
 
@@ -101,6 +105,7 @@ int ImageCombo::AddItem(const wchar_t* text, int value, int iconId, int* index) 
     if (added == CB_ERR || added == CB_ERRSPACE) {
       delete record;
     } else {
+      records_.insert(record);
       SendMessageW(control_, IsCombo() ? CB_SETITEMDATA : LB_SETITEMDATA,
                    static_cast<WPARAM>(added), reinterpret_cast<LPARAM>(record));
       if (index) *index = static_cast<int>(added);
@@ -155,7 +160,10 @@ int ImageCombo::Delete(int index) {
   LRESULT left = SendMessageW(control_, IsCombo() ? CB_DELETESTRING : LB_DELETESTRING,
                               static_cast<WPARAM>(index), 0);
   if (left < 0) return 0;
-  delete record;
+  if (record) {
+    records_.erase(record);
+    delete record;
+  }
   return 1;
 }
 

@@ -1,7 +1,8 @@
 // An owner-drawn combo box (or list box) whose items show an icon before
 // their text. Each item's data is a 12-byte record that the wrapper
 // allocates and frees: a tag, the caller's 32-bit value and the item's image
-// index; item data without the tag is never taken for a record. The combo
+// index; item data that is not one of this wrapper's records (checked
+// before it is read) is never taken for one. The combo
 // box needs CBS_OWNERDRAWFIXED (or VARIABLE) and CBS_HASSTRINGS. Redraw
 // locks nest, so a caller that holds a lock while adding many items gets one
 // repaint at the end. The owner dialog registers the wrapper as a
@@ -10,6 +11,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include <set>
 
 #include "core/WideString.h"
 #include "ui/DialogControl.h"
@@ -35,7 +38,8 @@ public:
   // scaled to the control's DPI; 0: the small icon size). Creates the image
   // list and sets the measured item height. 1/0.
   int Attach(HWND control, HINSTANCE iconModule, int kind, int iconWidth, int iconHeight);
-  // Deletes the items (freeing their records) and the image list.
+  // Deletes the items and the image list, and frees every record (also
+  // those of a control that is already gone).
   void Detach();
 
   // Adds an item (icon id 0: none): 1 with *index (may be none), or 0 when
@@ -84,4 +88,5 @@ private:
   int iconHeight_ = 0;
   ImageList images_;
   int itemHeight_ = 0;
+  std::set<ItemRecord*> records_;  // every record this wrapper has handed out
 };

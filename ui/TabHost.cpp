@@ -16,6 +16,11 @@ const unsigned kPageSlots = 8;
 TabHost::~TabHost() {
   // The pages are the parent's children and go with it; only forget them.
   ForgetPages();
+  // The tab must not keep drawing from a list that goes with this host.
+  if (tab_ && IsWindow(tab_) && images_.Handle() &&
+      reinterpret_cast<HIMAGELIST>(SendMessageW(tab_, TCM_GETIMAGELIST, 0, 0)) == images_.Handle()) {
+    SendMessageW(tab_, TCM_SETIMAGELIST, 0, 0);
+  }
 }
 
 int TabHost::Init(HWND tab, unsigned flags, PageCallback callback, void* user) {

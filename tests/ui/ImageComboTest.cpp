@@ -176,6 +176,23 @@ TEST_F(ImageComboTest, AnAddTheControlRefusesAnswersZeroAndLeavesTheBoxAsItWas) 
   EXPECT_TRUE(spy.Of(CB_SETITEMDATA).empty());
 }
 
+TEST_F(ImageComboTest, ItemDataThatIsNoRecordOfOursIsNeverRead) {
+  ASSERT_EQ(1, combo_box_.AddItem(L"Ours", 1, 0, nullptr));
+  LRESULT foreign = SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Theirs"));
+  ASSERT_EQ(1, foreign);
+  SendMessageW(combo_, CB_SETITEMDATA, 1, 3);  // a plain number, no address
+  WideString text;
+  int value = 77;
+  EXPECT_EQ(0, combo_box_.Item(1, &text, &value));
+  EXPECT_EQ(77, value);
+  controltest::Surface surface(100, 20);
+  DrawItem(surface, 1, 0, 20);  // drawn without an icon
+  EXPECT_EQ(1, combo_box_.Delete(1));
+  EXPECT_EQ(1, combo_box_.Count());
+  ASSERT_EQ(1, combo_box_.Item(0, &text, &value));
+  EXPECT_EQ(1, value);
+}
+
 TEST_F(ImageComboTest, ItemsOf1040CharactersOrMoreAreListedWithoutText) {
   std::wstring drawn(1039, L'W');
   std::wstring hidden(1040, L'W');
