@@ -43,6 +43,7 @@ const DWORD kShowScriptError = 40;  // OLECMDID_SHOWSCRIPTERROR
 const DWORD kContextMenuControl = 2;
 
 HtmlViewDocumentOpener g_opener = nullptr;
+Event::ClockFn g_clock = nullptr;
 
 // The text of a VARIANT argument, looking through one VT_BYREF.
 const wchar_t* ArgumentText(const VARIANTARG& argument) {
@@ -811,6 +812,8 @@ bool HtmlView::HasBrowser() const { return host_ && host_->browser; }
 
 void HtmlView::SetDocumentOpener(HtmlViewDocumentOpener opener) { g_opener = opener; }
 
+void HtmlView::SetWaitClock(Event::ClockFn clock) { g_clock = clock; }
+
 unsigned HtmlView::ParseEngineVersion(const wchar_t* svcVersion, const wchar_t* version,
                                       const wchar_t* iver) {
   const wchar_t* text = svcVersion && *svcVersion ? svcVersion : version;
@@ -991,7 +994,7 @@ int HtmlView::Navigate(const wchar_t* url, int wait) {
   if ((wait == HtmlViewWaitNavigate || wait == HtmlViewWaitDocument) &&
       !(options_ & HtmlViewNoEventSink)) {
     // Bounded: a browser that never reports back must not hold the window.
-    int signalled = navigated_.WaitPumping(WaitLimitMs);
+    int signalled = navigated_.WaitPumping(WaitLimitMs, g_clock);
     if (!signalled)
       options_ &= ~(HtmlViewWaitingNavigate | HtmlViewWaitingDocument);
     return signalled;

@@ -136,6 +136,8 @@ public:
   int OpenInBrowser(WideString* path = nullptr);
   // Replaces ShellExecuteExW "open" for the fallback link (none: back to it).
   static void SetDocumentOpener(HtmlViewDocumentOpener opener);
+  // The clock that bounds the waits (none: the system's tick count).
+  static void SetWaitClock(Event::ClockFn clock);
 
   // The major version of the installed browser engine (0 when unknown),
   // read from the machine's Internet Explorer key.
