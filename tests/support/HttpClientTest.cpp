@@ -380,6 +380,37 @@ TEST_F(HttpClientTest, CancelledDownloadRemovesItsPartialFile) {
   EXPECT_FALSE(TempFolder::Exists(run.target));
 }
 
+TEST_F(HttpClientTest, FieldsGoOutInTheAnsiCodePage) {
+  ASSERT_TRUE(server_.Route("report", "path /report\nstatus 200\nbody ok\n"));
+  EXPECT_EQ(1, client_.AddFormField(L"comment", L"caf\u00E9 \u4E2D"));
+  WideString response;
+  EXPECT_EQ(1, client_.HttpPostMultipart(L"127.0.0.1", L"/report", L"Pellton", response, Local()));
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(1u, seen.size());
+  WideString value(L"caf\u00E9 \u4E2D");
+  std::string ansi = value.ToNarrow();
+  EXPECT_EQ(FieldPart("comment", ansi.c_str()) + Closing(), seen[0].body);
+  EXPECT_EQ(std::string::npos, ansi.find('\xE4'));  // no UTF-8 bytes of the CJK character
+}
+
+TEST_F(HttpClientTest, AMissingLibraryFailsEveryRequest) {
+  client_.SetLibraryName(L"pellton-no-wininet.dll");
+  ASSERT_TRUE(server_.Route("ok", "path /ok\nstatus 200\nbody fine\n"));
+  WideString text;
+  EXPECT_EQ(0, client_.HttpGet(server_.Url(L"/ok").c_str(), L"AutoUpdate", text));
+  EXPECT_EQ(0, client_.UseCount());
+  client_.AddFormField(L"a", L"r");
+  EXPECT_EQ(0, client_.HttpPostMultipart(L"127.0.0.1", L"/ok", L"Pellton", text, Local()));
+  EXPECT_EQ(0u, server_.Requests().size());
+  client_.SetLibraryName(nullptr);
+  EXPECT_EQ(1, client_.HttpGet(server_.Url(L"/ok").c_str(), L"AutoUpdate", text));
+  // The form of the failed request was freed with it.
+  EXPECT_EQ(1, client_.HttpPostMultipart(L"127.0.0.1", L"/ok", L"Pellton", text, Local()));
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(2u, seen.size());
+  EXPECT_EQ(Closing(), seen[1].body);
+}
+
 TEST(HttpRate, DelayKeepsToTheRate) {
   EXPECT_EQ(0u, RateLimitDelay(1024, 0, 0));
   EXPECT_EQ(1000u, RateLimitDelay(1024, 1, 0));

@@ -14,6 +14,8 @@
 #include "support/SystemInfo.h"
 #include "support/UpdateAnswer.h"
 #include "support/UpdateClient.h"
+#include "support/UpdateService.h"
+#include "support/HttpUrl.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ZipBuilder.h"
@@ -441,6 +443,49 @@ TEST_F(UpdateClientTest, ShutdownEndsACheckTheServerHolds) {
   EXPECT_EQ(0, client_.CheckRunning(&result));
   EXPECT_EQ(0u, result);
   EXPECT_TRUE(boxes_.texts.empty());
+}
+
+
+TEST_F(UpdateClientTest, AboutPageCheckRunsAtOnceAndRemembersNothing) {
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", kNow - 60));
+  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr, 0, nullptr, L"1");
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ(1u, boxes_.texts.size());  // asked, answered No
+  EXPECT_EQ(kNow - 60, LastCheck());
+  WideString declined;
+  EXPECT_EQ(0, RegReadString(HKEY_CURRENT_USER, Path(), L"LastCheckVersion", declined));
+  client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr, 0, nullptr, L"1");
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ(2u, boxes_.texts.size());  // and offered again
+}
+
+TEST_F(UpdateClientTest, EnvelopeRequestAndAnswer) {
+  std::string xml =
+      "<Kestran><Updates><xml><update><version>1.9</version><info><en>Envelope</en></info>"
+      "<files><url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") +
+      "</url></files></update></xml></Updates></Kestran>";
+  ASSERT_TRUE(server_.File("answer.xml", xml));
+  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"));
+  client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr,
+                UpdateEnvelope | UpdateNoThread, L"Pellton", L"1");
+  WideString url, file;
+  EXPECT_EQ(1, client_.RunCheck(L"1.06", &url, &file));
+  EXPECT_STREQ(L"Pellton.exe", file.CStr());
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(1u, seen.size());
+  std::wstring id = MachineIdText();
+  std::string expected = "/common/update.php?p=pellton&a=updates&d=0&f=16&l=fr&g=" +
+                         std::string(id.begin(), id.end()) + "&i=<Kestran><Inventory><Item";
+  EXPECT_NE(std::string::npos, seen[0].line.find(expected)) << seen[0].line;
+  EXPECT_NE(std::string::npos, seen[0].line.find("Pellton")) << seen[0].line;
+}
+
+TEST(UpdateServiceTest, TheBuiltInAddressIsHttps) {
+  EXPECT_EQ(0, _wcsnicmp(UpdateServiceUrl(), L"https://", 8));
+  EXPECT_EQ(1, IsAllowedUrl(UpdateServiceUrl()));
+  std::wstring url = UpdateServiceUrl();
+  EXPECT_NE(std::wstring::npos, url.find(L"/common/update.php?p=pellton"));
 }
 
 }  // namespace

@@ -1,0 +1,7 @@
+#include "support/UpdateService.h"
+
+#ifndef PELLTON_UPDATE_URL
+#error "PELLTON_UPDATE_URL is set by the build"
+#endif
+
+const wchar_t* UpdateServiceUrl() { return L"" PELLTON_UPDATE_URL; }
