@@ -3,6 +3,7 @@
 #include "app/ActivityStore.h"
 #include "app/DayChartPage.h"
 #include "core/ByteBuffer.h"
+#include "core/CriticalSection.h"
 #include "core/WideString.h"
 #include "ui/ResourceData.h"
 
@@ -15,7 +16,21 @@ struct PatternHolder {
 };
 
 typedef int (*PageBuilder)(const char*, size_t, const unsigned char*, size_t, unsigned,
-                           WideString&);
+                           WideString&, ChartPageLayout*);
+
+// The resource templates never change while the module is loaded, so where
+// their placeholders lie is found once (per template, and again should the
+// template come from another module).
+struct Layouts {
+  CriticalSection lock;
+  ChartPageLayout walking;
+  ChartPageLayout sleeping;
+};
+
+Layouts& CachedLayouts() {
+  static Layouts layouts;
+  return layouts;
+}
 
 int BuildPage(int table, WORD templateId, PageBuilder build, ActivityStore& store,
               int trackerIndex, unsigned start, WideString& out, HMODULE module) {
@@ -25,8 +40,10 @@ int BuildPage(int table, WORD templateId, PageBuilder build, ActivityStore& stor
   const char* text = nullptr;
   size_t size = 0;
   if (!LoadChartTemplate(templateId, &text, &size, module)) return 0;
+  Layouts& layouts = CachedLayouts();
+  SectionLock hold(layouts.lock);
   return build(text, size, pattern.bytes.data, static_cast<size_t>(pattern.bytes.size), start,
-               out);
+               out, templateId == WalkingChartTemplate ? &layouts.walking : &layouts.sleeping);
 }
 
 }  // namespace

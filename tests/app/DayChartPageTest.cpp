@@ -169,6 +169,25 @@ TEST(DayChartPage, ALongNightFillsEveryMinute) {
   EXPECT_EQ(data.substr(data.size() - 11), L"15,15,75,75");
 }
 
+TEST(DayChartPage, AScannedLayoutServesLaterPagesAndOtherTemplatesAreScannedAgain) {
+  ChartPageLayout layout;
+  std::vector<unsigned char> first = {0, 1, 0, 2, 0, 3}, second = {0, 1, 0, 9, 0, 8, 0, 1, 0, 7, 0, 6};
+  WideString reused, fresh;
+  ASSERT_TRUE(BuildWalkingChartPage(WalkingTemplate, strlen(WalkingTemplate), first.data(),
+                                    first.size(), 1388959440, reused, &layout));
+  EXPECT_TRUE(layout.IsFor(WalkingTemplate, strlen(WalkingTemplate), 4));
+  ASSERT_TRUE(BuildWalkingChartPage(WalkingTemplate, strlen(WalkingTemplate), second.data(),
+                                    second.size(), 1388959440, reused, &layout));
+  fresh = WalkingPage(second);
+  EXPECT_STREQ(fresh.CStr(), reused.CStr());
+  EXPECT_EQ(Between(reused, L"c=[", L"]"), L"9,7");
+  // The same layout handed a sleeping template finds that template's places.
+  ASSERT_TRUE(BuildSleepingChartPage(SleepingTemplate, strlen(SleepingTemplate), first.data(),
+                                     first.size(), 1388959440, reused, &layout));
+  EXPECT_TRUE(layout.IsFor(SleepingTemplate, strlen(SleepingTemplate), 3));
+  EXPECT_STREQ(SleepingPage(first).CStr(), reused.CStr());
+}
+
 TEST(WalkingTotals, DistanceSwitchesToKilometresAtOneThousandMetres) {
   WalkingTotalsText text;
   ASSERT_TRUE(FormatWalkingTotals(1234, 56, 999, text));
