@@ -4,7 +4,9 @@
 // the link's wait.
 #include <gtest/gtest.h>
 
+#include "app/SimulatedTracker.h"
 #include "app/TrackerLink.h"
+#include "app/TrackerScenario.h"
 #include "app/TrackerUpdate.h"
 #include "tests/app/LinkTestSupport.h"
 
@@ -327,4 +329,27 @@ TEST(TrackerLinkTest, DestroyingTheLinkUnregistersItsHandler) {
   }
   EXPECT_EQ(1, channel.unregistrations);
   channel.Notify({kLive});  // reaches nobody
+}
+
+TEST(TrackerLinkHistoryTest, ALostHistoryAnswerWithLiveTotalsOnEndsAfterOneQuietPeriod) {
+  // The simulated tracker loses the history answer and sends live totals
+  // every second; with 1.5 s periods each period sees a live frame, which
+  // must not keep the wait going.
+  const char text[] = "clock 2014-06-01 10:00:00\ndays 1\ndrop CMD_HISTORY\n";
+  TrackerScenario scenario;
+  WideString error;
+  ASSERT_TRUE(scenario.Parse(text, sizeof text - 1, error));
+  SimulatedTracker tracker;
+  ASSERT_TRUE(tracker.Configure(scenario));
+  SteppedLink link;
+  link.Attach(&tracker);
+  link.historyPeriodMs = 1500;
+  ByteBuffer response;
+  const unsigned char on = 1;
+  ASSERT_EQ(1, link.SendCommand(CMD_LIVE, &on, 1, 0, response, kAnswered));
+  ASSERT_EQ(1, link.SendCommand(CMD_HISTORY, nullptr, 0, RSP_SLEEPING, response, 0));
+  EXPECT_EQ(1, link.waits);
+  EXPECT_EQ(0u, link.walkingFrame.size);
+  link.Detach();
+  BufferClear(response);
 }
