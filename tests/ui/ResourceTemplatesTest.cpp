@@ -34,7 +34,8 @@ const ControlKind kMainControls[] = {
     {IDC_MAIN_TABS, L"SysTabControl32", TCS_TOOLTIPS | WS_CLIPSIBLINGS, TCS_TOOLTIPS | WS_CLIPSIBLINGS},
     {IDC_MAIN_CLOSE, L"Button", BS_TYPEMASK & ~1u, BS_PUSHBUTTON},
     {IDC_MAIN_WEB_LINK, L"Static", kStaticMask | WS_TABSTOP, SS_LEFT | SS_NOTIFY | WS_TABSTOP},
-    {IDC_MAIN_STATUS, L"Static", SS_TYPEMASK, SS_LEFTNOWORDWRAP},
+    // Status texts such as "Setting Date && Time..." show "&&" as one "&".
+    {IDC_MAIN_STATUS, L"Static", SS_TYPEMASK | SS_NOPREFIX, SS_LEFTNOWORDWRAP},
 };
 const ControlKind kInfoControls[] = {
     {IDC_INFO_BATTERY, L"msctls_progress32", 0, 0},
