@@ -188,6 +188,17 @@ TEST(DialogTest, ModelessPagesGoWithTheirParentWithoutClose) {
   EXPECT_EQ(L"ID", page.trace);
 }
 
+TEST(DialogTest, AnObjectDestroyedBeforeItsModelessWindowTakesTheWindowWithIt) {
+  HWND window = nullptr;
+  std::vector<BYTE> bytes = ResizableTemplate();
+  {
+    RecordingDialog dialog;
+    window = dialog.CreateModelessTemplate(nullptr, bytes.data(), bytes.size());
+    ASSERT_TRUE(window != nullptr);
+  }
+  EXPECT_FALSE(IsWindow(window));
+}
+
 TEST(DialogTest, StartHiddenSuppressesOnlyTheFirstShow) {
   RecordingDialog dialog;
   std::vector<BYTE> bytes = ResizableTemplate(WS_VISIBLE);
