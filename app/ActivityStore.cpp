@@ -52,7 +52,7 @@ void ActivityStore::SetTrackers(TrackerList* trackers) {
 
 int ActivityStore::Open(const wchar_t* folder) {
   SectionLock hold(lock_);
-  database_.Close();
+  CloseDatabase();
   stored_ = 0;
   failed_ = 0;
   WideString where;
@@ -81,6 +81,16 @@ int ActivityStore::CreateMissingTables() {
 
 void ActivityStore::Close() {
   SectionLock hold(lock_);
+  CloseDatabase();
+}
+
+void ActivityStore::CloseDatabase() {
+  if (batchOpen_) {
+    // Closed by the thread that is storing a download: what it wrote so far
+    // is kept.
+    database_.Execute(L"COMMIT;");
+    batchOpen_ = false;
+  }
   database_.Close();
 }
 
@@ -124,10 +134,34 @@ int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, 
   }
   if (ok) {
     ++stored_;
+    if (batchOpen_) ++batchStored_;
   } else {
     ++failed_;
   }
   return ok;
+}
+
+void ActivityStore::BeginRuns() {
+  lock_.Enter();  // held until EndRuns
+  if (batchDepth_++ > 0) return;
+  batchStored_ = 0;
+  batchOpen_ = database_.IsOpen() && database_.Execute(L"BEGIN;");
+}
+
+unsigned ActivityStore::EndRuns() {
+  unsigned lost = 0;
+  if (batchDepth_ > 0 && --batchDepth_ == 0 && batchOpen_) {
+    batchOpen_ = false;
+    if (!database_.Execute(L"COMMIT;")) {
+      database_.Execute(L"ROLLBACK;");
+      lost = batchStored_;
+      stored_ -= lost;
+      failed_ += lost;
+    }
+    batchStored_ = 0;
+  }
+  lock_.Leave();
+  return lost;
 }
 
 int ActivityStore::InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
@@ -180,9 +214,10 @@ int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<Sto
     }
   }
   runs.resize(starts.size());
+  RunLabelFormat labels;
   for (size_t i = 0; i < starts.size(); ++i) {
     runs[i].start = starts[i];
-    FormatRunLabel(starts[i], runs[i].label);
+    labels.Format(starts[i], runs[i].label);
   }
   return 1;
 }

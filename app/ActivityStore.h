@@ -88,9 +88,15 @@ public:
   // of the connection's settings, "PRAGMA journal_mode;"); 1/0.
   int QueryText(const wchar_t* sql, WideString& value);
 
-  // HistoryRunSink: the decoders store through the index-based inserts.
+  // HistoryRunSink: the decoders store through the index-based inserts. A
+  // download's runs go into one transaction (one commit instead of one per
+  // run); the calling thread holds the store's lock from BeginRuns to
+  // EndRuns. When the commit fails the transaction is rolled back and its
+  // runs count as failed; EndRuns answers how many.
   int StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
   int StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
+  void BeginRuns() override;
+  unsigned EndRuns() override;
 
   // 1 when the text is an address as the store keys rows by it.
   static int IsAddressText(const wchar_t* address);
@@ -98,6 +104,7 @@ public:
 private:
   int AddressOf(int trackerIndex, WideString& address);
   int CreateMissingTables();
+  void CloseDatabase();  // under the lock
 
   CriticalSection lock_;  // every statement and the reading of its rows
   Database database_;
@@ -105,4 +112,7 @@ private:
   WideString path_;
   unsigned stored_ = 0;
   unsigned failed_ = 0;
+  int batchDepth_ = 0;       // BeginRuns without EndRuns yet
+  bool batchOpen_ = false;   // the transaction began
+  unsigned batchStored_ = 0;  // runs written inside it
 };

@@ -21,6 +21,11 @@ public:
   virtual ~HistoryRunSink() {}
   virtual int StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) = 0;
   virtual int StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) = 0;
+  // A download's runs come between BeginRuns and EndRuns, so that a sink
+  // may keep them together. EndRuns answers how many runs it had reported
+  // stored that were lost after all.
+  virtual void BeginRuns() {}
+  virtual unsigned EndRuns() { return 0; }
 };
 
 // What a decoding did; the counts add up over several calls.

@@ -4,7 +4,19 @@
 // seconds.
 #pragma once
 
-class WideString;
+#include "core/WideString.h"
 
-// 1 with the label; 0 (label emptied) when the start cannot be shown.
+// Reads the locale's long date format once, for labelling many runs.
+class RunLabelFormat {
+public:
+  RunLabelFormat();
+  // 1 with the label; 0 (label emptied) when the start cannot be shown.
+  int Format(unsigned start, WideString& label) const;
+
+private:
+  WideString picture_;  // the long date format, weekday abbreviated
+  bool ready_ = false;
+};
+
+// One label (reads the locale's format each time).
 int FormatRunLabel(unsigned start, WideString& label);

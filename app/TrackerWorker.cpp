@@ -263,8 +263,13 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
   }
   complete = IsCompleteFrame(walking, RSP_WALKING) && IsCompleteFrame(sleeping, RSP_SLEEPING);
   if (runs_) {
+    runs_->BeginRuns();
     DecodeWalkingHistory(trackerIndex, walking, *runs_, &tally);
     DecodeSleepingHistory(trackerIndex, sleeping, *runs_, &tally);
+    unsigned lost = runs_->EndRuns();
+    lost = lost < tally.stored ? lost : tally.stored;
+    tally.stored -= lost;
+    tally.failed += lost;
   } else if (walking.size || sleeping.size) {
     ++tally.failed;  // nowhere to store them
   }

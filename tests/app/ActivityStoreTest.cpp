@@ -255,3 +255,30 @@ TEST_F(StoreFixture, TheWorkerAndTheWindowThreadShareTheConnection) {
   EXPECT_EQ(0, job.failures);
   EXPECT_EQ(300u, Starts(store, kSecond, SleepingTable).size());
 }
+
+TEST_F(StoreFixture, ADownloadsRunsAreCommittedTogether) {
+  store.BeginRuns();
+  ASSERT_EQ(1, Insert(WalkingTable, kFirst, 1401580800u, Hex("0001 0000 0000")));
+  ASSERT_EQ(1, Insert(SleepingTable, kFirst, 1401580800u, Hex("AA 55")));
+  EXPECT_EQ(0, Insert(WalkingTable, kFirst, 1401581700u, Bytes()));  // refused: the others stay
+  EXPECT_EQ(0u, store.EndRuns());
+  EXPECT_EQ(2u, store.RunsStored());
+  EXPECT_EQ(1u, store.RunsFailed());
+  store.Close();
+  ASSERT_EQ(1, store.Open(folder.Path()));
+  EXPECT_EQ(std::vector<unsigned>{1401580800u}, Starts(store, kFirst, WalkingTable));
+  EXPECT_EQ(Hex("AA 55"), Pattern(store, SleepingTable, kFirst, 1401580800u));
+}
+
+TEST_F(StoreFixture, ALostCommitCountsTheDownloadsRunsAsFailed) {
+  store.BeginRuns();
+  ASSERT_EQ(1, Insert(WalkingTable, kFirst, 1401580800u, Hex("0001 0000 0000")));
+  ASSERT_EQ(1, Insert(WalkingTable, kFirst, 1401581700u, Hex("0002 0000 0000")));
+  // A transaction ended behind the store's back makes its COMMIT fail.
+  WideString ignored;
+  store.QueryText(L"ROLLBACK;", ignored);
+  EXPECT_EQ(2u, store.EndRuns());
+  EXPECT_EQ(0u, store.RunsStored());
+  EXPECT_EQ(2u, store.RunsFailed());
+  EXPECT_TRUE(Starts(store, kFirst, WalkingTable).empty());
+}

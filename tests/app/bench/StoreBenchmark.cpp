@@ -6,7 +6,8 @@
 //
 //   reassembly  the link collecting 20-byte notifications  | copying the same pieces
 //   decoding    cutting both frames into runs (in memory)  | copying the frames' bytes
-//   storing     the store's inserts, one statement each    | the same rows in one transaction, raw SQLite
+//   storing     the store's inserts, a transaction per     | the same rows in one transaction, raw SQLite
+//               download (and once more, a commit per run)
 //   date list   filling a date list with the walking runs  | the same SELECT, raw SQLite
 //
 // Not a test: run it and read the figures.  store_benchmark [folder]
@@ -90,7 +91,8 @@ struct Pair {
 struct Figures {
   double reassembly = 0, copyPieces = 0;
   double decoding = 0, copyFrames = 0;
-  double storing = 0, rawInserts = 0;
+  double storing = 0, rawInserts = 0, storingEach = 0;
+  std::vector<size_t> pairRuns;  // runs of each frame pair
   double dateList = 0, rawSelect = 0;
   size_t bytes = 0, runs = 0, listed = 0;
 };
@@ -144,9 +146,11 @@ void Measure(const std::vector<Pair>& pairs, const wchar_t* folder, Figures& f) 
     BufferAppend(walking, pair.walking.data(), pair.walking.size());
     BufferAppend(sleeping, pair.sleeping.data(), pair.sleeping.size());
     double before = Now();
+    size_t first = sink.runs.size();
     DecodeWalkingHistory(0, walking, sink);
     DecodeSleepingHistory(0, sleeping, sink);
     f.decoding += Now() - before;
+    f.pairRuns.push_back(sink.runs.size() - first);
     before = Now();
     Bytes copy(pair.walking);
     Bytes copy2(pair.sleeping);
@@ -174,14 +178,31 @@ void Measure(const std::vector<Pair>& pairs, const wchar_t* folder, Figures& f) 
     fprintf(stderr, "cannot open the store\n");
     return;
   }
+  // As a download stores: one transaction per download (frame pair).
   double before = Now();
+  size_t next = 0;
+  for (size_t pair = 0; pair < f.pairRuns.size(); ++pair) {
+    store.BeginRuns();
+    for (size_t end = next + f.pairRuns[pair]; next < end; ++next) {
+      const Run& run = sink.runs[next];
+      ByteBuffer pattern;
+      BufferAppend(pattern, run.pattern.data(), run.pattern.size());
+      if (!store.InsertRun(run.table, kAddress, run.start, pattern)) fprintf(stderr, "an insert failed\n");
+      BufferClear(pattern);
+    }
+    if (store.EndRuns()) fprintf(stderr, "a commit failed\n");
+  }
+  f.storing = Now() - before;
+
+  // The same rows again, each insert its own commit (they replace the rows).
+  before = Now();
   for (const Run& run : sink.runs) {
     ByteBuffer pattern;
     BufferAppend(pattern, run.pattern.data(), run.pattern.size());
     if (!store.InsertRun(run.table, kAddress, run.start, pattern)) fprintf(stderr, "an insert failed\n");
     BufferClear(pattern);
   }
-  f.storing = Now() - before;
+  f.storingEach = Now() - before;
 
   // The same rows, one transaction, one prepared statement per table.
   sqlite3* raw = nullptr;
@@ -260,6 +281,7 @@ void Print(const char* title, const Figures& f) {
       {"reassembly", f.reassembly, "copy of the pieces", f.copyPieces},
       {"decoding", f.decoding, "copy of the frames", f.copyFrames},
       {"storing", f.storing, "raw inserts, one transaction", f.rawInserts},
+      {"(commit each)", f.storingEach, "raw inserts, one transaction", f.rawInserts},
       {"date list fill", f.dateList, "raw SELECT", f.rawSelect},
   };
   for (const Row& row : rows) {
