@@ -13,6 +13,7 @@
 #include <new>
 
 #include "core/ComRef.h"
+#include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
 #include "ui/Registry.h"
 
@@ -729,7 +730,8 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
                                            : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
-        RECT text = {12, 12, client.right - 12, client.bottom - 12};
+        int margin = DpiScale(window, 12);
+        RECT text = {margin, margin, client.right - margin, client.bottom - margin};
         DrawTextW(dc, HtmlView::FallbackLinkText, -1, &text, DT_LEFT | DT_TOP | DT_SINGLELINE |
                                                                   DT_NOPREFIX | DT_CALCRECT);
         DrawTextW(dc, HtmlView::FallbackLinkText, -1, &text,
