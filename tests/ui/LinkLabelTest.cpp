@@ -468,4 +468,37 @@ TEST_F(LinkLabelTest, TransparencyAndFocusRectangleFollowTheControlsStyles) {
   EXPECT_EQ(static_cast<UINT>(DT_SINGLELINE | DT_RIGHT | DT_PATH_ELLIPSIS), opaque.Format());
 }
 
+TEST_F(LinkLabelTest, TheLinkCursorShowsOnlyWhileThePointerIsOverTheText) {
+  LabelHost host(IDD_PAGE_INFO);
+  ASSERT_TRUE(host.Ready());
+  HWND control = host.AddStatic(2013, L"", SS_LEFT, 0, 400, 20, 240, 20);
+  LinkLabel label;
+  Prepare(label);
+  ASSERT_EQ(1, label.Attach(control, L"www.vantrel.com", L"http://www.vantrel.com", IDC_LINK_CURSOR, 0x2));
+  HCURSOR link = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINK_CURSOR));
+  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  ASSERT_TRUE(link != nullptr);
+  MouseMove(control, 3, 5);
+  EXPECT_EQ(link, GetCursor());
+  EXPECT_TRUE(SendMessageW(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+  EXPECT_EQ(link, GetCursor());
+  MouseMove(control, 235, 5);
+  EXPECT_EQ(arrow, GetCursor());
+  SendMessageW(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(arrow, GetCursor());
+
+  // Enabled again while the pointer rests on the text: hot at once.
+  EnableWindow(control, FALSE);
+  RECT rect;
+  GetWindowRect(control, &rect);
+  ASSERT_TRUE(SetCursorPos(rect.left + 3, rect.top + 5));
+  EXPECT_FALSE((label.Flags() & LinkLabelHot) != 0);
+  EnableWindow(control, TRUE);
+  EXPECT_TRUE((label.Flags() & LinkLabelHot) != 0);
+  EXPECT_EQ(link, GetCursor());
+  SendMessageW(control, WM_CANCELMODE, 0, 0);
+  EXPECT_FALSE((label.Flags() & LinkLabelHot) != 0);
+  SetCursorPos(0, 1000);  // away from every test window
+}
+
 }  // namespace

@@ -362,4 +362,24 @@ TEST_F(StyledLabelTest, TextSetFromAnotherThreadIsNeverSeenHalfWritten) {
   EXPECT_EQ(4, GetWindowTextLengthW(control));
 }
 
+TEST_F(StyledLabelTest, TheHoverCursorIsTheLabelsOwnOrASystemCursor) {
+  LabelHost host(IDD_PAGE_ABOUT);
+  ASSERT_TRUE(host.Ready());
+  HWND own = host.AddStatic(3015, L"Own cursor", SS_LEFT, 0, 300, 100, 200, 24);
+  StyledLabel label;
+  ASSERT_EQ(1, label.Attach(own, L"Tahoma", 16, 0, 0, 0x1 | 0x20000, IDC_LINK_CURSOR, nullptr, nullptr));
+  MouseMove(own, 100, 10);
+  EXPECT_EQ(LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINK_CURSOR)), GetCursor());
+  SendMessageW(own, WM_MOUSELEAVE, 0, 0);
+  SendMessageW(own, WM_SETCURSOR, reinterpret_cast<WPARAM>(own), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), GetCursor());
+
+  HWND system = host.AddStatic(3016, L"System cursor", SS_LEFT, 0, 300, 140, 200, 24);
+  StyledLabel other;
+  ASSERT_EQ(1, other.Attach(system, L"Tahoma", 16, 0, 0, 0x1 | 0x20000 | 0x400000,
+                            static_cast<int>(reinterpret_cast<ULONG_PTR>(IDC_HAND)), nullptr, nullptr));
+  MouseMove(system, 100, 10);
+  EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), GetCursor());
+}
+
 }  // namespace
