@@ -112,11 +112,12 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
     }
     HttpRequestEvent handles = {this, request};
     if (!Ask(o.observer, 6, &handles, o.user, 1)) break;
-    if (parts && parts->First()) {
-      if (!runner.SendRequestEx(request, parts->First(), 0x2C)) {
-        RecordFailure(GetLastError());
-        break;
-      }
+    // Sends the whole request: the parts through a body of known length,
+    // or the headers and the optional data.
+    auto send = [&]() -> bool {
+      if (!parts || !parts->First())
+        return runner.SendRequest(request, headers, headersLength, data, dataLength) != 0;
+      if (!runner.SendRequestEx(request, parts->First(), 0x2C)) return false;
       bool ok = true;
       ULONGLONG sent = parts->First()->dwBufferLength;
       Stopwatch meter;
@@ -141,24 +142,21 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
           RateWait(meter, n, o.uploadRateKb);
         }
       }
-      if (!ok) break;
-      if (!runner.EndRequest(request)) break;
-    } else if (!runner.SendRequest(request, headers, headersLength,
-                            const_cast<void*>(data), dataLength)) {
+      return ok && runner.EndRequest(request);
+    };
+    if (!send()) {
       RecordFailure(GetLastError());
       break;
     }
     DWORD status = 0;
     if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, &status) && o.status) *o.status = status;
     if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+      // Sent again in whole: a form posted a second time keeps its body.
       if (AskProxyCredentials(o.owner, request) != ERROR_INTERNET_FORCE_RETRY) break;
-      if (!runner.SendRequest(request, headers, headersLength,
-                       const_cast<void*>(data), dataLength)) {
+      if (!send()) {
         if (GetLastError() != ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED) break;
         setOption(request, INTERNET_OPTION_SECURITY_SELECT_CLIENT_CERT, nullptr, 0);
-        if (!runner.SendRequest(request, headers, headersLength,
-                         const_cast<void*>(data), dataLength))
-          break;
+        if (!send()) break;
       }
       if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, &status) && o.status) *o.status = status;
     }

@@ -171,7 +171,7 @@ int UpdateClient::QuestionHandler(HWND window, UINT message, WPARAM wParam, LPAR
     // Only web links: the answer decides this text, not the user.
     if (_wcsnicmp(self->helpUrl_.CStr(), L"https://", 8) == 0 ||
         _wcsnicmp(self->helpUrl_.CStr(), L"http://", 7) == 0)
-      ShellOpen(self->helpUrl_.CStr(), nullptr, nullptr, SW_SHOWDEFAULT, 0, L"open");
+      self->Start(self->helpUrl_.CStr(), nullptr);
     *result = 1;
     return 1;
   }

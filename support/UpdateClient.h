@@ -29,8 +29,8 @@ enum UpdateFlags : unsigned {
 
 class UpdateClient {
 public:
-  // Starts a file (program, document) in a working folder (none: no
-  // folder); 1 when started.
+  // Starts a file (program, document or help link) in a working folder
+  // (none: no folder); 1 when started.
   typedef int (*Launcher)(const wchar_t* file, const wchar_t* folder, void* user);
   typedef unsigned (*Clock)();
 

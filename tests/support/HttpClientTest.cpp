@@ -411,6 +411,24 @@ TEST_F(HttpClientTest, AMissingLibraryFailsEveryRequest) {
   EXPECT_EQ(Closing(), seen[1].body);
 }
 
+TEST_F(HttpClientTest, PostAsksForTheProxyPasswordOnce) {
+  ASSERT_TRUE(server_.Route("proxy", "path /report\nstatus 407\nbody denied\n"));
+  CountingClient client;
+  client.answer = ERROR_INTERNET_FORCE_RETRY;
+  client.AddFormField(L"a", L"r");
+  WideString response;
+  HttpClient::RequestOptions o = Local();
+  EXPECT_EQ(1, client.HttpPostMultipart(L"127.0.0.1", L"/report", L"Pellton", response, o));
+  EXPECT_EQ(1, client.asked);
+  EXPECT_EQ(407u, status_);           // the body is read whatever the status
+  EXPECT_STREQ(L"denied", response.CStr());
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(2u, seen.size());
+  // The second attempt carries the whole form again.
+  EXPECT_EQ(FieldPart("a", "r") + Closing(), seen[0].body);
+  EXPECT_EQ(seen[0].body, seen[1].body);
+}
+
 TEST(HttpRate, DelayKeepsToTheRate) {
   EXPECT_EQ(0u, RateLimitDelay(1024, 0, 0));
   EXPECT_EQ(1000u, RateLimitDelay(1024, 1, 0));

@@ -30,6 +30,7 @@ unsigned FixedNow() { return kNow; }
 // The message boxes the owner's thread shows, answered as they appear.
 struct Boxes {
   std::deque<int> answers;  // IDYES / IDNO, in order; IDNO when none is left
+  HWND helpTo = nullptr;    // gets WM_HELP while the first box shows
   std::vector<std::wstring> texts, captions;
   HHOOK hook = nullptr;
 };
@@ -50,6 +51,11 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
       if (!g_boxes->answers.empty()) {
         answer = g_boxes->answers.front();
         g_boxes->answers.pop_front();
+      }
+      if (g_boxes->helpTo) {
+        // What the box's Help button does: WM_HELP sent to the owner.
+        SendMessageW(g_boxes->helpTo, WM_HELP, 0, 0);
+        g_boxes->helpTo = nullptr;
       }
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
     }
@@ -479,6 +485,27 @@ TEST_F(UpdateClientTest, EnvelopeRequestAndAnswer) {
                          std::string(id.begin(), id.end()) + "&i=<Kestran><Inventory><Item";
   EXPECT_NE(std::string::npos, seen[0].line.find(expected)) << seen[0].line;
   EXPECT_NE(std::string::npos, seen[0].line.find("Pellton")) << seen[0].line;
+}
+
+TEST_F(UpdateClientTest, HelpOpensOnlyWebLinks) {
+  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  boxes_.helpTo = owner_;
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  ASSERT_EQ(1u, launch_.files.size());
+  EXPECT_EQ(L"https://help.example.invalid/update", launch_.files[0]);
+  // A help text that is not a web link is never started.
+  std::string xml = "<update><version>1.8</version><info><en>x</en></info>"
+                    "<help>C:\\windows\\system32\\calc.exe</help><files/></update>";
+  ASSERT_TRUE(server_.File("answer.xml", xml));
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
+  boxes_.helpTo = owner_;
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ(2u, boxes_.texts.size());
+  EXPECT_EQ(1u, launch_.files.size());
+  // WM_HELP outside a question is not the client's.
+  EXPECT_EQ(0, static_cast<int>(SendMessageW(owner_, WM_HELP, 0, 0)));
 }
 
 TEST(UpdateServiceTest, TheBuiltInAddressIsHttps) {
