@@ -41,6 +41,10 @@ public:
   // "". An empty host means never ask, never send.
   void ConfigureReport(int iconId, const wchar_t* reportHost, const wchar_t* reportPath,
                        const wchar_t* productId = nullptr, const wchar_t* extraText = nullptr);
+  int IconId() const { return iconId_; }
+  const WideString& ReportHost() const { return host_; }
+  const WideString& ReportPath() const { return path_; }
+  const WideString& ProductId() const { return productId_; }
   // The port of the report host (default 443; others only for loopback).
   void SetReportPort(unsigned port) { port_ = port; }
 

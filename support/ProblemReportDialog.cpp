@@ -99,6 +99,7 @@ std::vector<BYTE> ProblemReportTemplate() {
     PutText(out, item.text);
     PutWord(out, 0);  // no creation data
   }
+  AlignDword(out);
   return out;
 }
 

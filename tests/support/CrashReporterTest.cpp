@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "support/ProblemReportDialog.h"
 #include "support/SystemInfo.h"
+#include "ui/TemplateFont.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestServer.h"
 
@@ -286,6 +288,21 @@ TEST_F(CrashReporterTest, WithoutAReportHostTheFilesAreWrittenAndNothingIsAsked)
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ("Write to location 0x00000000.", lines[1]);
   EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST(CrashReporterUnitTest, TheDialogTemplateIsTheDatedOneTheFontReplacementKnows) {
+  std::vector<BYTE> bytes = ProblemReportTemplate();
+  ASSERT_EQ(520u, bytes.size());
+  const DLGTEMPLATE* dialog = reinterpret_cast<const DLGTEMPLATE*>(bytes.data());
+  EXPECT_EQ(0x80C808C0u, dialog->style);
+  EXPECT_EQ(12, dialog->cdit);
+  EXPECT_EQ(428, dialog->cx);
+  EXPECT_EQ(201, dialog->cy);
+  TemplateFontBlock font;
+  ASSERT_EQ(1, FindTemplateFont(bytes.data(), bytes.size(), &font));
+  EXPECT_FALSE(font.extended);
+  EXPECT_EQ(8, font.points);
+  EXPECT_STREQ(L"MS Sans Serif", font.faceName.CStr());
 }
 
 TEST(CrashReporterUnitTest, KeepsTheLastFailureTextOfTheHttpClient) {
