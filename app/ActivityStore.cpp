@@ -164,6 +164,20 @@ unsigned ActivityStore::EndRuns() {
   return lost;
 }
 
+int ActivityStore::SecureRuns() {
+  SectionLock hold(lock_);
+  if (!database_.IsOpen() || batchOpen_) return 0;
+  // The row is (busy, journal frames, frames copied); busy 0 means every
+  // frame reached the file. Outside write-ahead mode every commit has been
+  // synced already and the answer is 0, -1, -1.
+  SqliteResultSet* rows = database_.Query(L"PRAGMA wal_checkpoint(FULL);");
+  if (!rows) return 0;
+  int busy = 1;
+  int ok = rows->GetInt(-1, 0, busy) && busy == 0;
+  database_.ReleaseResult(rows);
+  return ok;
+}
+
 int ActivityStore::InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
   WideString address;
   if (!AddressOf(trackerIndex, address)) {

@@ -97,6 +97,10 @@ public:
   int StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
   void BeginRuns() override;
   unsigned EndRuns() override;
+  // A commit with synchronous NORMAL may sit in the write-ahead journal
+  // until the system writes it out: this copies the journal into the file
+  // and waits for the disk (both synced). 1 when done.
+  int SecureRuns() override;
 
   // 1 when the text is an address as the store keys rows by it.
   static int IsAddressText(const wchar_t* address);

@@ -26,6 +26,10 @@ public:
   // stored that were lost after all.
   virtual void BeginRuns() {}
   virtual unsigned EndRuns() { return 0; }
+  // Makes the runs stored so far survive a power cut or a crash of the
+  // system; 1 when they will. Called before the tracker's own copy is
+  // erased.
+  virtual int SecureRuns() { return 1; }
 };
 
 // What a decoding did; the counts add up over several calls.

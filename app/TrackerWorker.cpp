@@ -307,6 +307,12 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
     after.Format(L"The date and time were not set: the history could not be stored first (%s)", runs.CStr());
     return;
   }
+  // Committed is not yet on the disk: a power cut after the clock is set
+  // would lose the runs in both places.
+  if (tally.stored > 0 && runs_ && !runs_->SecureRuns()) {
+    after.Assign(L"The date and time were not set: the history could not be written to the disk");
+    return;
+  }
   view_->PostUpdate(UpdateWalking | UpdateSleeping);
   if (!Pause(timings.afterHistoryMs)) return;
 

@@ -6,9 +6,9 @@
 // its index there) and the device enumeration of the last search.
 //
 // Setting the clock erases the tracker's history, so the worker first
-// downloads and stores it; when the download is incomplete or a run cannot
-// be stored, the clock is left alone, the status line says so and nothing
-// is posted. After a download the status line tells how many runs were
+// downloads and stores it and has the store write it through to the disk;
+// when the download is incomplete or a run cannot be stored or secured,
+// the clock is left alone, the status line says so and nothing is posted. After a download the status line tells how many runs were
 // stored and how many could not be.
 //
 // Use: construct; SetTrackers of the store with Trackers(); Start with the

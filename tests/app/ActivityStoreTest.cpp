@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/ActivityStore.h"
@@ -281,4 +282,31 @@ TEST_F(StoreFixture, ALostCommitCountsTheDownloadsRunsAsFailed) {
   EXPECT_EQ(0u, store.RunsStored());
   EXPECT_EQ(2u, store.RunsFailed());
   EXPECT_TRUE(Starts(store, kFirst, WalkingTable).empty());
+}
+
+namespace {
+
+// Whether the bytes are in Pellton.sql itself (not only in its journal).
+bool InFile(const WideString& path, const char* text) {
+  HANDLE file = CreateFileW(path.CStr(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string bytes;
+  char block[65536];
+  DWORD got = 0;
+  while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  CloseHandle(file);
+  return bytes.find(text) != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(StoreFixture, SecuredRunsAreInTheFileItself) {
+  ASSERT_EQ(1, Insert(WalkingTable, kSecond, 1401580800u, Hex("0001 0000 0000")));
+  EXPECT_FALSE(InFile(store.Path(), "C4:4F:33:0A:1B:2C"));  // committed into the journal only
+  EXPECT_EQ(1, store.SecureRuns());
+  EXPECT_TRUE(InFile(store.Path(), "C4:4F:33:0A:1B:2C"));
+  EXPECT_EQ(Hex("0001 0000 0000"), Pattern(store, WalkingTable, kSecond, 1401580800u));
+  store.Close();
+  EXPECT_EQ(0, store.SecureRuns());  // nothing open: nothing can be promised
 }

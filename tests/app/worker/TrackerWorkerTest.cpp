@@ -210,6 +210,41 @@ TEST_P(TrackerWorkerTest, SettingTheClockStoresTheHistoryFirst) {
   EXPECT_NE(std::wstring::npos, host.InfoText(IDC_INFO_TIME).find(year.CStr())) << host.InfoText(IDC_INFO_TIME);
 }
 
+// Whether the text is in the database file itself (not only in the
+// write-ahead journal beside it, which a power cut may lose).
+static bool InDatabaseFile(const wchar_t* folder, const char* text) {
+  WideString path;
+  path.Format(L"%s\\Pellton.sql", folder);
+  HANDLE file = CreateFileW(path.CStr(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string bytes;
+  char block[65536];
+  DWORD got = 0;
+  while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  CloseHandle(file);
+  return bytes.find(text) != std::string::npos;
+}
+
+TEST_P(TrackerWorkerTest, TheHistoryIsOnDiskBeforeTheClockIsSet) {
+  // The search's download is lost, and so is the answer to the set-time
+  // command: whatever reached the file did so before the command went out.
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "drop CMD_HISTORY 1\ndrop CMD_SET_TIME\n")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  host.TakeUpdates();
+  EXPECT_FALSE(InDatabaseFile(host.folder.Path(), "00:1A:7D:DA:71:13"));
+
+  host.worker.timings.commandTimeoutMs = 500;  // the lost answer
+  ASSERT_EQ(1, host.worker.QueueSetTime(0));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());  // the set failed: no 1
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+  // A committed transaction may still lie only in the journal; the clock
+  // erases the tracker's copy, so the runs must be in the file itself.
+  EXPECT_TRUE(InDatabaseFile(host.folder.Path(), "00:1A:7D:DA:71:13"));
+}
+
 TEST_P(TrackerWorkerTest, SettingTheClockIsRefusedWhenTheDownloadFails) {
   // The first two downloads are lost: the search's and the set-time's.
   ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "drop CMD_HISTORY 2\n")));
