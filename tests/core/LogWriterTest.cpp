@@ -178,22 +178,24 @@ TEST(LogMemoryTest, KeepsTheNewerHalfOnceTheLimitIsCrossed) {
   }
 }
 
+struct WriterArg {
+  LogWriter* log;
+  wchar_t c;
+};
+
+DWORD WINAPI WriteLines(void* p) {
+  WriterArg* arg = static_cast<WriterArg*>(p);
+  for (int i = 0; i < 200; ++i) arg->log->WriteLine(L"%c%c%c", arg->c, arg->c, arg->c);
+  return 0;
+}
+
 TEST(LogMemoryTest, LockedWritersOnSeveralThreadsLoseNoLine) {
   LogWriter log;
   log.SetFlags(LogMemory | LogLocked);
-  struct Arg {
-    LogWriter* log;
-    wchar_t c;
-  };
-  auto writer = [](void* p) -> DWORD {
-    Arg* arg = static_cast<Arg*>(p);
-    for (int i = 0; i < 200; ++i) arg->log->WriteLine(L"%c%c%c", arg->c, arg->c, arg->c);
-    return 0;
-  };
-  Arg args[3] = {{&log, L'a'}, {&log, L'b'}, {&log, L'c'}};
+  WriterArg args[3] = {{&log, L'a'}, {&log, L'b'}, {&log, L'c'}};
   HANDLE threads[3];
   for (int t = 0; t < 3; ++t) {
-    threads[t] = CreateThread(nullptr, 0, writer, &args[t], 0, nullptr);
+    threads[t] = CreateThread(nullptr, 0, WriteLines, &args[t], 0, nullptr);
     ASSERT_NE(nullptr, threads[t]);
   }
   WaitForMultipleObjects(3, threads, TRUE, INFINITE);

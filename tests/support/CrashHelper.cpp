@@ -17,25 +17,22 @@ namespace {
 volatile uintptr_t g_zero = 0;  // not known to the compiler as 0
 int g_sink = 0;
 
+BOOL CALLBACK FindReportDialog(HWND window, LPARAM data) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(title, L"Pellton") == 0) {
+    *reinterpret_cast<HWND*>(data) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND ReportDialog() {
-  struct Search {
-    HWND found;
-  } search = {nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        wchar_t title[64] = {};
-        GetWindowTextW(window, title, 64);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(window) &&
-            wcscmp(title, L"Pellton") == 0) {
-          reinterpret_cast<Search*>(data)->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  EnumWindows(FindReportDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 DWORD WINAPI SecondCrash(void*) {

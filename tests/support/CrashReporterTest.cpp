@@ -53,22 +53,22 @@ struct Found {
   HWND window;
 };
 
+BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
+  Found* f = reinterpret_cast<Found*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  if (owner == f->pid && IsWindowVisible(window) && wcscmp(title, L"Pellton") == 0) {
+    f->window = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND DialogOf(DWORD pid) {
   Found found = {pid, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        Found* f = reinterpret_cast<Found*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t title[64] = {};
-        GetWindowTextW(window, title, 64);
-        if (owner == f->pid && IsWindowVisible(window) && wcscmp(title, L"Pellton") == 0) {
-          f->window = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&found));
   return found.window;
 }
 
