@@ -13,7 +13,8 @@ void IntrusiveList::Unlock() { lock_.Leave(); }
 int IntrusiveList::PushBack(ListItem* item) {
   if (!item) return 0;
   SectionLock hold(lock_);
-  if (item->next || item->previous || item == first_) return 0;
+  if (item->owner || item->next || item->previous || item == first_) return 0;
+  item->owner = this;
   if (!first_) {
     first_ = item;
     last_ = item;
@@ -28,15 +29,14 @@ int IntrusiveList::PushBack(ListItem* item) {
 int IntrusiveList::Remove(ListItem* item) {
   if (!item) return 0;
   SectionLock hold(lock_);
-  ListItem* walk = first_;
-  while (walk && walk != item) walk = walk->next;
-  if (!walk) return 0;
+  if (item->owner != this) return 0;
   if (item->previous) item->previous->next = item->next;
   if (item->next) item->next->previous = item->previous;
   if (first_ == item) first_ = item->next;
   if (last_ == item) last_ = item->previous;
   item->next = nullptr;
   item->previous = nullptr;
+  item->owner = nullptr;
   return 1;
 }
 

@@ -16,6 +16,8 @@ public:
 
   ListItem* next = nullptr;
   ListItem* previous = nullptr;
+  // The list the item is linked into, or none. Set and cleared by the list.
+  const class IntrusiveList* owner = nullptr;
 };
 
 class IntrusiveList {
@@ -34,7 +36,8 @@ public:
   ListItem* Last() const { return last_; }
   ListItem* Next(const ListItem* item) const { return item ? item->next : nullptr; }
   // Appends at the tail. An item that is none or already linked into a list
-  // is refused with 0 (linking it twice would tear both chains apart).
+  // (this one or another, also as its only member) is refused with 0:
+  // linking it twice would tear both chains apart.
   int PushBack(ListItem* item);
   // 1 if the item was a member and is now unlinked (not deleted); 0 otherwise,
   // and nothing changes.

@@ -11,8 +11,18 @@ int Worker::Start(WorkerHandler handler, void* userValue) {
   handler_ = handler;
   userValue_ = userValue;
   if (!wake_.Create(0, 0)) return 0;
-  queue_.Init();
-  return thread_.Start(Loop, this, 0);
+  // Items queued before a thread that ended by itself stay queued for this
+  // one; only Stop empties the queue.
+  if (!queueReady_) {
+    queue_.Init();
+    queueReady_ = true;
+  }
+  queue_.Lock();
+  bool waiting = queue_.First() != nullptr;
+  queue_.Unlock();
+  if (!thread_.Start(Loop, this, 0)) return 0;
+  if (waiting) wake_.Set();
+  return 1;
 }
 
 int Worker::Post(ListItem* item) {
@@ -31,8 +41,9 @@ int Worker::Stop() {
   // meanwhile, so no handler can run against what is torn down below.
   thread_.JoinPumping(Event::Infinite);
   wake_.Close();
-  queue_.Clear();  // the marker and every operation never run
+  if (queueReady_) queue_.Clear();  // the marker and every operation never run
   queue_.Destroy();
+  queueReady_ = false;
   return 1;
 }
 

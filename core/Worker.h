@@ -22,7 +22,9 @@ public:
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // From the owning thread; 1 when the thread started.
+  // From the owning thread; 1 when the thread started. Items still queued
+  // from a thread that ended by itself (its start phase answered 0) are run
+  // by the new one.
   int Start(WorkerHandler handler, void* userValue);
   // From any thread. 1: the queue owns the item from now on. 0 (no item, or
   // the thread is not running): the item stays the caller's.
@@ -42,4 +44,5 @@ private:
   void* userValue_ = nullptr;
   WorkerThread thread_;
   IntrusiveList queue_;
+  bool queueReady_ = false;  // Init done and not yet destroyed by Stop
 };

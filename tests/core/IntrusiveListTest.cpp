@@ -117,6 +117,23 @@ TEST_F(IntrusiveListTest, AnItemAlreadyLinkedIsNotPushedAgain) {
   EXPECT_EQ((std::vector<int>{2, 1}), Values(list));
 }
 
+TEST_F(IntrusiveListTest, TheOnlyMemberOfAnotherListIsNotTakenIntoASecondOne) {
+  IntrusiveList other;
+  other.Init();
+  CountedItem* lone = new CountedItem(7, &destroyed);
+  ASSERT_EQ(1, other.PushBack(lone));
+  EXPECT_EQ(0, list.PushBack(lone));
+  EXPECT_EQ(nullptr, list.First());
+  EXPECT_EQ(0, list.Remove(lone));  // not a member here
+  EXPECT_EQ(lone, other.First());
+  // Removed from the other list, it may join this one.
+  ASSERT_EQ(1, other.Remove(lone));
+  EXPECT_EQ(1, list.PushBack(lone));
+  EXPECT_EQ((std::vector<int>{7}), Values(list));
+  EXPECT_EQ(nullptr, other.First());
+  other.Destroy();
+}
+
 TEST_F(IntrusiveListTest, ClearDeletesEveryItemThroughItsVirtualDestructor) {
   for (int i = 0; i < 5; ++i) list.PushBack(new CountedItem(i, &destroyed));
   list.PushBack(new ListItem);  // a plain marker is deleted as well

@@ -18,6 +18,7 @@ struct Record {
   volatile LONG sentAnswered = 0;
   volatile LONG refusals = 0;
   DWORD startResult = 1;
+  LONG failingStarts = 0;  // the first this many start phases answer 0
   Event startGate;    // PhaseStart waits for it when created
   Event itemHandled;  // set after every handled item
   Worker* worker = nullptr;
@@ -45,9 +46,9 @@ const UINT kRelease = WM_APP + 31;
 DWORD Handler(int phase, ListItem* listItem, void* userValue) {
   Record* record = static_cast<Record*>(userValue);
   if (phase == PhaseStart) {
-    InterlockedIncrement(&record->starts);
+    LONG start = InterlockedIncrement(&record->starts);
     if (record->startGate.Handle()) record->startGate.Wait(Event::Infinite);
-    return record->startResult;
+    return start <= record->failingStarts ? 0 : record->startResult;
   }
   if (phase == PhaseEnd) {
     InterlockedIncrement(&record->ends);
@@ -249,6 +250,28 @@ TEST_F(WorkerTest, AFailedStartPhaseEndsTheThreadWithoutTheEndPhase) {
   Item* item = new Item(&record, 1);
   EXPECT_EQ(0, worker.Post(item));
   delete item;
+}
+
+TEST_F(WorkerTest, ItemsQueuedBeforeTheThreadEndedByItselfRunAfterTheNextStart) {
+  record.failingStarts = 1;
+  ASSERT_EQ(1, record.startGate.Create(1, 0));
+  ASSERT_EQ(1, worker.Start(Handler, &record));
+  // Accepted while the start phase still runs; then the thread gives up.
+  ASSERT_EQ(1, worker.Post(new Item(&record, 1)));
+  ASSERT_EQ(1, worker.Post(new Item(&record, 2)));
+  record.startGate.Set();
+  // Start answers 0 for as long as the first thread is still ending.
+  int started = 0;
+  for (int attempt = 0; attempt < 1000000 && !started; ++attempt) {
+    started = worker.Start(Handler, &record);
+    if (!started) SwitchToThread();
+  }
+  ASSERT_EQ(1, started);
+  AwaitHandled(2);
+  EXPECT_EQ((std::vector<int>{1, 2}), Handled());
+  EXPECT_EQ(1, worker.Stop());
+  EXPECT_EQ(2, record.starts);
+  EXPECT_EQ(2, record.destroyed);
 }
 
 TEST_F(WorkerTest, AWorkerCanBeStartedAgainAfterStop) {
