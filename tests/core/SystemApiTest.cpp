@@ -22,19 +22,28 @@ TEST(LibraryHandleTest, LoadsWithTheMessageBoxesOfMissingFilesSwitchedOff) {
   std::wstring copy = ScratchDllPath(L"pellton-error-mode");
   ASSERT_TRUE(CopyFileW(FakeApiPath().c_str(), copy.c_str(), FALSE));
   UINT before = SetErrorMode(0);
+  DWORD threadBefore = 0;
+  ASSERT_TRUE(SetThreadErrorMode(0, &threadBefore));
   {
     LibraryHandle handle;
     ASSERT_EQ(1, handle.Load(copy.c_str()));
-    EXPECT_EQ(0u, GetErrorMode());  // restored after the load
+    EXPECT_EQ(0u, GetErrorMode());
+    EXPECT_EQ(0u, GetThreadErrorMode());  // restored after the load
     typedef unsigned(WINAPI * ModeFn)();
     ModeFn modeAtLoad = handle.ResolveAs<ModeFn>("FakeErrorModeAtLoad");
+    ModeFn threadModeAtLoad = handle.ResolveAs<ModeFn>("FakeThreadErrorModeAtLoad");
     ASSERT_NE(nullptr, modeAtLoad);
-    EXPECT_EQ(0x8001u, modeAtLoad());
+    ASSERT_NE(nullptr, threadModeAtLoad);
+    // Only the loading thread's mode changes: another thread loading at
+    // the same time could otherwise leave the process's mode changed.
+    EXPECT_EQ(0x8001u, threadModeAtLoad());
+    EXPECT_EQ(0u, modeAtLoad());
     EXPECT_EQ(nullptr, handle.Resolve("NoSuchFunction"));
     EXPECT_EQ(1, handle.Unload());
     EXPECT_EQ(nullptr, GetModuleHandleW(copy.c_str()));
     EXPECT_EQ(nullptr, handle.Resolve("FakeErrorModeAtLoad"));
   }
+  SetThreadErrorMode(threadBefore, nullptr);
   SetErrorMode(before);
   DeleteFileW(copy.c_str());
 }

@@ -6,10 +6,12 @@
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
 
 extern "C" __declspec(dllimport) unsigned int __stdcall GetErrorMode(void);
+extern "C" __declspec(dllimport) unsigned long __stdcall GetThreadErrorMode(void);
 
 namespace {
 
 unsigned g_errorModeAtLoad = 0xFFFFFFFFu;
+unsigned g_threadErrorModeAtLoad = 0xFFFFFFFFu;
 void* g_lastWow64Process = nullptr;
 void* g_lastGattDevice = nullptr;
 int g_themeActive = 1;
@@ -28,12 +30,16 @@ void* CurrentTheme() { return reinterpret_cast<void*>(static_cast<unsigned long 
 }  // namespace
 
 extern "C" int __stdcall DllMain(void*, unsigned long reason, void*) {
-  if (reason == 1) g_errorModeAtLoad = GetErrorMode();  // DLL_PROCESS_ATTACH
+  if (reason == 1) {  // DLL_PROCESS_ATTACH
+    g_errorModeAtLoad = GetErrorMode();
+    g_threadErrorModeAtLoad = static_cast<unsigned>(GetThreadErrorMode());
+  }
   return 1;
 }
 
 // Control and inspection
 FAKE_EXPORT unsigned __stdcall FakeErrorModeAtLoad() { return g_errorModeAtLoad; }
+FAKE_EXPORT unsigned __stdcall FakeThreadErrorModeAtLoad() { return g_threadErrorModeAtLoad; }
 FAKE_EXPORT void* __stdcall FakeLastWow64Process() { return g_lastWow64Process; }
 FAKE_EXPORT void* __stdcall FakeLastGattDevice() { return g_lastGattDevice; }
 FAKE_EXPORT void __stdcall FakeSetThemeActive(int active) { g_themeActive = active; }
