@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -496,35 +497,67 @@ wchar_t* WideString::ReplaceImpl(const wchar_t* find, const wchar_t* replacement
   const bool continueAfter =
       replacementLength > findLength || Contains(replacement, find, noCase);
 
-  unsigned from = 0;
+  // One pass: characters move from the input to the output one at a time,
+  // and a match is seen when the output ends with the searched text. The
+  // output never holds a match, so the first one seen is the leftmost of the
+  // whole text, as a search from the start would find it. A restarting
+  // replacement goes back in front of the input (text before it is still in
+  // the output, so matches across the seam are seen too); a continuing one
+  // goes to the output behind a barrier that no match may start before.
+  const unsigned length = used_ - 1;
+  std::vector<wchar_t> output;
+  std::vector<wchar_t> pushedBack;  // in reverse: the next character last
+  output.reserve(length + 1);
+  size_t barrier = 0;
+  unsigned next = 0;
+  unsigned long long count = 0;
   for (;;) {
-    const wchar_t* match = noCase ? FindNoCase(find, static_cast<int>(from)) : wcsstr(text_ + from, find);
-    if (!match) break;
-    unsigned at = static_cast<unsigned>(match - text_);
-    unsigned tail = used_ - at - findLength;  // the rest, terminator included
-    if (!reallocate) {
-      memcpy(text_ + at, replacement, replacementLength * sizeof(wchar_t));
-      memmove(text_ + at + replacementLength, text_ + at + findLength, tail * sizeof(wchar_t));
-      used_ = used_ - findLength + replacementLength;
+    wchar_t c;
+    if (!pushedBack.empty()) {
+      c = pushedBack.back();
+      pushedBack.pop_back();
+    } else if (next < length) {
+      c = text_[next++];
     } else {
-      unsigned long long capacity =
-          static_cast<unsigned long long>(capacity_) + replacementLength - findLength;
-      wchar_t* block = capacity <= MaxCapacity
-                           ? static_cast<wchar_t*>(malloc(static_cast<size_t>(capacity) * sizeof(wchar_t)))
-                           : nullptr;
-      if (!block) {
-        Fail();
-        return nullptr;
-      }
-      memcpy(block, text_, at * sizeof(wchar_t));
-      memcpy(block + at, replacement, replacementLength * sizeof(wchar_t));
-      memcpy(block + at + replacementLength, text_ + at + findLength, tail * sizeof(wchar_t));
-      free(text_);
-      text_ = block;
-      capacity_ = static_cast<unsigned>(capacity);
-      used_ = used_ - findLength + replacementLength;
+      break;
     }
-    from = continueAfter ? at + replacementLength : 0;
+    output.push_back(c);
+    if (output.size() < barrier + findLength) continue;
+    const wchar_t* tail = output.data() + output.size() - findLength;
+    if ((noCase ? _wcsnicmp(tail, find, findLength) : wcsncmp(tail, find, findLength)) != 0)
+      continue;
+    ++count;
+    output.resize(output.size() - findLength);
+    if (continueAfter) {
+      output.insert(output.end(), replacement, replacement + replacementLength);
+      barrier = output.size();
+    } else {
+      for (unsigned i = replacementLength; i > 0; --i) pushedBack.push_back(replacement[i - 1]);
+    }
+  }
+  if (count == 0) return text_;
+  output.push_back(0);
+  const unsigned newUsed = static_cast<unsigned>(output.size());
+  if (!reallocate) {
+    memcpy(text_, output.data(), newUsed * sizeof(wchar_t));
+    used_ = newUsed;
+  } else {
+    // Capacity changes by the difference of the two lengths per replacement.
+    long long capacity = static_cast<long long>(capacity_) +
+                         static_cast<long long>(count) *
+                             (static_cast<long long>(replacementLength) - findLength);
+    wchar_t* block = capacity >= newUsed && capacity <= static_cast<long long>(MaxCapacity)
+                         ? static_cast<wchar_t*>(malloc(static_cast<size_t>(capacity) * sizeof(wchar_t)))
+                         : nullptr;
+    if (!block) {
+      Fail();
+      return nullptr;
+    }
+    memcpy(block, output.data(), newUsed * sizeof(wchar_t));
+    free(text_);
+    text_ = block;
+    capacity_ = static_cast<unsigned>(capacity);
+    used_ = newUsed;
   }
   UpdateLength();
   return text_;

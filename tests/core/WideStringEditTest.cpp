@@ -1,6 +1,8 @@
 // Editing in place: cutting, replacing, trimming and tokenizing.
 #include <gtest/gtest.h>
 
+#include <cwctype>
+#include <random>
 #include <string>
 
 #include "core/WideString.h"
@@ -147,6 +149,71 @@ TEST(WideStringReplace, NoCaseMatchesAnyCaseAndReallocates) {
   s.ReplaceNoCase(L"BLUE ", nullptr);
   EXPECT_STREQ(L"blue", s.CStr());
   EXPECT_EQ(252u, s.Capacity());
+}
+
+namespace {
+
+// Replacement by the plain rule: search from the start after every
+// replacement, or after the inserted text when the replacement is longer
+// or contains the searched text.
+std::wstring ReplacedByRule(std::wstring text, const std::wstring& find, const std::wstring& by,
+                            bool noCase) {
+  auto lower = [](std::wstring t) {
+    for (wchar_t& c : t) c = static_cast<wchar_t>(towlower(c));
+    return t;
+  };
+  const bool continueAfter = by.size() > find.size() ||
+                             (noCase ? lower(by).find(lower(find)) : by.find(find)) != std::wstring::npos;
+  size_t from = 0;
+  for (;;) {
+    size_t at = noCase ? lower(text).find(lower(find), from) : text.find(find, from);
+    if (at == std::wstring::npos) return text;
+    text.replace(at, find.size(), by);
+    from = continueAfter ? at + by.size() : 0;
+  }
+}
+
+}  // namespace
+
+TEST(WideStringReplace, AgreesWithThePlainRuleOnManySmallTexts) {
+  std::mt19937 random(16);
+  const wchar_t letters[] = L"abAB";
+  auto text = [&](size_t most) {
+    std::wstring t(random() % (most + 1), L'a');
+    for (wchar_t& c : t) c = letters[random() % 4];
+    return t;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::wstring original = text(12);
+    std::wstring find = text(3);
+    std::wstring by = text(4);
+    if (find.empty()) continue;
+    int mode = static_cast<int>(random() % 3);  // 0 reallocating, 1 in place, 2 no case
+    WideString s(original.c_str());
+    ASSERT_NE(nullptr, mode == 2 ? s.ReplaceNoCase(find.c_str(), by.c_str())
+                                 : s.Replace(find.c_str(), by.c_str(), mode));
+    EXPECT_EQ(ReplacedByRule(original, find, by, mode == 2), std::wstring(s.CStr()))
+        << "'" << std::string(original.begin(), original.end()) << "' '"
+        << std::string(find.begin(), find.end()) << "' -> '" << std::string(by.begin(), by.end())
+        << "' mode " << mode;
+    EXPECT_EQ(wcslen(s.CStr()), s.Length());
+  }
+}
+
+TEST(WideStringReplace, AMatchInEveryCharacterOfALongTextIsReplacedInOnePass) {
+  // Searching again from the start after each of 200,000 replacements, or
+  // copying the whole text each time, would take hours.
+  std::wstring long_text(200000, L'x');
+  WideString s(long_text.c_str());
+  ASSERT_NE(nullptr, s.ReplaceNoCase(L"X", L"y"));
+  EXPECT_EQ(std::wstring(200000, L'y'), std::wstring(s.CStr()));
+  ASSERT_NE(nullptr, s.ReplaceNoCase(L"Y", nullptr));
+  EXPECT_EQ(0u, s.Length());
+  WideString t(long_text.c_str());
+  ASSERT_NE(nullptr, t.Replace(L"xx", L"x", 1));  // restarts: every pair folds into one
+  EXPECT_STREQ(L"x", t.CStr());
+  ASSERT_NE(nullptr, t.Assign(long_text.c_str()) ? t.Replace(L"x", L"<x>", 0) : nullptr);
+  EXPECT_EQ(600000u, t.Length());
 }
 
 TEST(WideStringTrim, RightAndLeft) {
