@@ -38,10 +38,14 @@ int RegistryKey::ReadDword(const wchar_t* name, DWORD* value) {
   if (!key_ || !value) return 0;
   DWORD read = 0;
   DWORD size = sizeof(read);
-  if (RegQueryValueExW(key_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size) !=
+  DWORD type = REG_NONE;
+  if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&read), &size) !=
       ERROR_SUCCESS)
     return 0;
-  *value = read;  // shorter data reads as its bytes, zero-extended
+  // A number is only ever a DWORD value: the text "1" is not 49, three
+  // bytes are not a number.
+  if (type != REG_DWORD || size != sizeof(read)) return 0;
+  *value = read;
   return 1;
 }
 

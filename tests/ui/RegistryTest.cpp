@@ -98,6 +98,26 @@ TEST_F(RegistryTest, FailedReadsLeaveTheOutputAlone) {
   EXPECT_EQ(5u, value);
 }
 
+TEST_F(RegistryTest, NumbersAreReadOnlyFromDwordValues) {
+  WriteRaw(HKEY_CURRENT_USER, Path(), L"Text", REG_SZ, L"1", 4);
+  const BYTE three[] = {1, 2, 3};
+  WriteRaw(HKEY_CURRENT_USER, Path(), L"Bytes", REG_BINARY, three, sizeof(three));
+  const BYTE four[] = {1, 2, 3, 4};
+  WriteRaw(HKEY_CURRENT_USER, Path(), L"FourBytes", REG_BINARY, four, sizeof(four));
+  WriteRaw(HKEY_CURRENT_USER, Path(), L"Short", REG_DWORD, three, 2);
+  EXPECT_EQ(77u, RegReadDword(HKEY_CURRENT_USER, Path(), L"Text", 77));
+  EXPECT_EQ(77u, RegReadDword(HKEY_CURRENT_USER, Path(), L"Bytes", 77));
+  EXPECT_EQ(77u, RegReadDword(HKEY_CURRENT_USER, Path(), L"FourBytes", 77));
+  EXPECT_EQ(77u, RegReadDword(HKEY_CURRENT_USER, Path(), L"Short", 77));
+  RegistryKey key;
+  ASSERT_EQ(1, key.OpenForRead(HKEY_CURRENT_USER, Path()));
+  DWORD value = 5;
+  EXPECT_EQ(0, key.ReadDword(L"Text", &value));
+  EXPECT_EQ(5u, value);
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"Number", 0x30201));
+  EXPECT_EQ(0x30201u, RegReadDword(HKEY_CURRENT_USER, Path(), L"Number", 77));
+}
+
 TEST_F(RegistryTest, KeysOpenCreateAndClose) {
   RegistryKey key;
   EXPECT_EQ(1, key.CloseKey());  // never opened
