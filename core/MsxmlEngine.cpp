@@ -48,17 +48,44 @@ int TakeBstr(HRESULT hr, BSTR text, WideString& out) {
   return ok;
 }
 
+// The node's attributes as a selected list: its items are reached in
+// constant time, where a DOM may walk its attribute map from the start for
+// every index. None when the node has no attributes or the DOM refuses.
+IXMLDOMNodeList* AttributesOf(IXMLDOMNode* node) {
+  BstrHolder all(L"@*");
+  IXMLDOMNodeList* list = nullptr;
+  if (node->selectNodes(all.Get(), &list) != S_OK) return nullptr;
+  return list;
+}
+
+// Calls visit for each attribute in document order until it answers true;
+// linear in the number of attributes.
+template <class Visit>
+void ForEachAttribute(IXMLDOMNode* node, Visit visit) {
+  ComRef<IXMLDOMNodeList> list(AttributesOf(node));
+  if (!list) return;
+  for (;;) {
+    ComRef<IXMLDOMNode> attribute;
+    if (list->nextNode(attribute.Out()) != S_OK || !attribute) return;
+    if (TypeOf(attribute.Get()) != NODE_ATTRIBUTE) continue;
+    if (visit(attribute.Get())) return;
+  }
+}
+
 IXMLDOMNode* FirstAttributeNamed(IXMLDOMNode* node, const wchar_t* name) {
+  // The exact name first, which the DOM finds by itself.
   ComRef<IXMLDOMNamedNodeMap> attributes;
   if (node->get_attributes(attributes.Out()) != S_OK || !attributes) return nullptr;
-  long count = 0;
-  if (FAILED(attributes->get_length(&count))) return nullptr;
-  for (long i = 0; i < count; ++i) {
-    ComRef<IXMLDOMNode> attribute;
-    if (attributes->get_item(i, attribute.Out()) != S_OK || !attribute) continue;
-    if (NodeNameIs(attribute.Get(), name)) return attribute.Detach();
-  }
-  return nullptr;
+  BstrHolder exact(name);
+  IXMLDOMNode* found = nullptr;
+  if (attributes->getNamedItem(exact.Get(), &found) == S_OK && found) return found;
+  ForEachAttribute(node, [&](IXMLDOMNode* attribute) {
+    if (!NodeNameIs(attribute, name)) return false;
+    attribute->AddRef();
+    found = attribute;
+    return true;
+  });
+  return found;
 }
 
 // The first child node accepted by the test, in document order.
@@ -284,7 +311,7 @@ int MsxmlEngine::SaveFile(const wchar_t* path) {
   return SUCCEEDED(document_->save(target));
 }
 
-IXMLDOMNode* MsxmlEngine::Step(IXMLDOMNode* from, const wchar_t* name) {
+IXMLDOMNode* MsxmlEngine::Step(IXMLDOMNode* from, const wchar_t* name, bool elementsOnly) {
   if (!document_ || !name) return nullptr;
   if (!from) {
     IXMLDOMElement* root = nullptr;
@@ -301,13 +328,16 @@ IXMLDOMNode* MsxmlEngine::Step(IXMLDOMNode* from, const wchar_t* name) {
       return type == NODE_TEXT || type == NODE_CDATA_SECTION;
     });
   }
-  if (IXMLDOMNode* attribute = FirstAttributeNamed(from, name)) return attribute;
+  if (!elementsOnly) {
+    if (IXMLDOMNode* attribute = FirstAttributeNamed(from, name)) return attribute;
+  }
   return FirstChildWhere(from, [name](IXMLDOMNode* child) {
     return TypeOf(child) == NODE_ELEMENT && NodeNameIs(child, name);
   });
 }
 
-IXMLDOMNode* MsxmlEngine::Walk(const wchar_t* path, IXMLDOMNode* start, bool create) {
+IXMLDOMNode* MsxmlEngine::Walk(const wchar_t* path, IXMLDOMNode* start, bool create,
+                               bool elementsOnly) {
   if (!document_ || !path) return nullptr;
   ComRef<IXMLDOMNode> current;
   if (start) {
@@ -321,7 +351,7 @@ IXMLDOMNode* MsxmlEngine::Walk(const wchar_t* path, IXMLDOMNode* start, bool cre
     if (!end) end = p + wcslen(p);
     if (end > p) {  // empty parts (doubled backslashes) are passed over
       if (!part.Assign(p, static_cast<unsigned>(end - p))) return nullptr;
-      IXMLDOMNode* next = Step(current.Get(), part.CStr());
+      IXMLDOMNode* next = Step(current.Get(), part.CStr(), elementsOnly);
       if (!next && create) next = CreateChild(current.Get(), part.CStr(), nullptr);
       if (!next) return nullptr;
       current.Reset(next);
@@ -336,6 +366,17 @@ int MsxmlEngine::GetValue(const wchar_t* path, WideString& out, IXMLDOMNode* sta
   if (!node) {
     out.Assign(L"");
     return 0;
+  }
+  if (TypeOf(node.Get()) == NODE_ATTRIBUTE) {
+    // An attribute's value as it stands: the text property trims the white
+    // space at its ends.
+    VARIANT value;
+    VariantInit(&value);
+    HRESULT hr = node->get_nodeValue(&value);
+    int ok = SUCCEEDED(hr) && value.vt == VT_BSTR && out.Assign(value.bstrVal ? value.bstrVal : L"");
+    VariantClear(&value);
+    if (!ok) out.Assign(L"");
+    return ok;
   }
   BSTR text = nullptr;
   HRESULT hr = node->get_text(&text);
@@ -359,16 +400,12 @@ int MsxmlEngine::Enumerate(const wchar_t* path, XmlVisitor visitor, void* user,
     return answer == 1;
   };
 
-  ComRef<IXMLDOMNamedNodeMap> attributes;
-  if (node->get_attributes(attributes.Out()) == S_OK && attributes) {
-    long count = 0;
-    if (FAILED(attributes->get_length(&count))) count = 0;
-    for (long i = 0; i < count; ++i) {
-      ComRef<IXMLDOMNode> attribute;
-      if (attributes->get_item(i, attribute.Out()) != S_OK || !attribute) continue;
-      if (visit(1, attribute.Get())) return answer;
-    }
-  }
+  bool stopped = false;
+  ForEachAttribute(node.Get(), [&](IXMLDOMNode* attribute) {
+    stopped = visit(1, attribute);
+    return stopped;
+  });
+  if (stopped) return answer;
   ComRef<IXMLDOMNode> child;
   if (node->get_firstChild(child.Out()) != S_OK) return answer;
   while (child) {

@@ -43,8 +43,10 @@ public:
 
   // Paths: parts separated by backslashes; see XmlDocument.
   int GetValue(const wchar_t* path, WideString& out, IXMLDOMNode* start);
-  IXMLDOMNode* Step(IXMLDOMNode* from, const wchar_t* name);
-  IXMLDOMNode* Walk(const wchar_t* path, IXMLDOMNode* start, bool create);
+  // elementsOnly: every step is a child element, never an attribute.
+  IXMLDOMNode* Step(IXMLDOMNode* from, const wchar_t* name, bool elementsOnly = false);
+  IXMLDOMNode* Walk(const wchar_t* path, IXMLDOMNode* start, bool create,
+                    bool elementsOnly = false);
   int Enumerate(const wchar_t* path, XmlVisitor visitor, void* user, IXMLDOMNode* start,
                 XmlDocument* owner);
 

@@ -1,6 +1,58 @@
 #include "core/XmlDocument.h"
 
 #include <cwchar>
+#include <string>
+
+namespace {
+
+bool StartsWith(const wchar_t* text, size_t length, size_t at, const char* prefix) {
+  for (size_t i = 0; prefix[i]; ++i) {
+    if (at + i >= length || text[at + i] != static_cast<unsigned char>(prefix[i])) return false;
+  }
+  return true;
+}
+
+// Whether a comment of the text breaks the rule that "--" may appear in a
+// comment only as its end. The parser takes time growing with the square
+// of the length to refuse such a comment (minutes for a few dozen KB of
+// dashes); one pass finds it. CDATA sections and processing instructions
+// are passed over, so text in them is never taken for a comment.
+bool HasMalformedComment(const wchar_t* text, size_t length) {
+  size_t i = 0;
+  while (i < length) {
+    if (text[i] != L'<') {
+      ++i;
+      continue;
+    }
+    const char* end = nullptr;
+    size_t skip = 0;
+    if (StartsWith(text, length, i, "<!--")) {
+      end = "--";
+      skip = 4;
+    } else if (StartsWith(text, length, i, "<![CDATA[")) {
+      end = "]]>";
+      skip = 9;
+    } else if (StartsWith(text, length, i, "<?")) {
+      end = "?>";
+      skip = 2;
+    } else {
+      ++i;
+      continue;
+    }
+    size_t j = i + skip;
+    while (j < length && !StartsWith(text, length, j, end)) ++j;
+    if (j >= length) return end[0] == '-';  // an unended comment
+    if (end[0] == '-') {
+      if (j + 2 >= length || text[j + 2] != L'>') return true;
+      i = j + 3;
+    } else {
+      i = j + (end[0] == ']' ? 3 : 2);
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 int XmlDocument::Create(unsigned flags) {
   if (engine_) engine_->ReleaseDocument();
@@ -18,11 +70,29 @@ void XmlDocument::Release() {
 }
 
 int XmlDocument::LoadText(const wchar_t* text) {
-  return engine_ ? engine_->LoadText(text) : 0;
+  if (!engine_ || !text) return 0;
+  size_t length = wcsnlen(text, MaxTextLength + 1);
+  if (length > MaxTextLength || HasMalformedComment(text, length)) return 0;
+  return engine_->LoadText(text);
 }
 
 int XmlDocument::LoadFile(const wchar_t* path) {
-  return engine_ ? engine_->LoadFile(path) : 0;
+  if (!engine_ || !path) return 0;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
+  if (data.nFileSizeHigh != 0 || data.nFileSizeLow > MaxFileSize) return 0;
+  // The bytes as code units: the markup of the comment rule is ASCII.
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  std::string bytes(data.nFileSizeLow, '\0');
+  DWORD read = 0;
+  BOOL ok = bytes.empty() || ReadFile(file, &bytes[0], data.nFileSizeLow, &read, nullptr);
+  CloseHandle(file);
+  if (!ok || read != bytes.size()) return 0;
+  std::wstring units(bytes.begin(), bytes.end());
+  for (wchar_t& unit : units) unit = static_cast<unsigned char>(unit);
+  if (HasMalformedComment(units.c_str(), units.size())) return 0;
+  return engine_->LoadFile(path);
 }
 
 int XmlDocument::SaveFile(const wchar_t* path) {
@@ -61,6 +131,10 @@ IXMLDOMNode* XmlDocument::FindPath(const wchar_t* path, IXMLDOMNode* start) {
 
 IXMLDOMNode* XmlDocument::FindOrCreatePath(const wchar_t* path, IXMLDOMNode* start) {
   return engine_ ? engine_->Walk(path, start, true) : nullptr;
+}
+
+IXMLDOMNode* XmlDocument::FindElementPath(const wchar_t* path, IXMLDOMNode* start, bool create) {
+  return engine_ ? engine_->Walk(path, start, create, true) : nullptr;
 }
 
 int XmlDocument::EnumerateChildren(const wchar_t* path, XmlVisitor visitor, void* user,

@@ -20,6 +20,13 @@
 
 class XmlDocument {
 public:
+  // The longest text (in code units) and the largest file (in bytes) that
+  // are loaded: the program's XML is a few KB, and the parser can take
+  // minutes over some malformed texts of a few hundred KB. Anything longer
+  // is refused before it reaches the parser.
+  static constexpr unsigned MaxTextLength = 64 * 1024;
+  static constexpr unsigned MaxFileSize = 2 * MaxTextLength;
+
   XmlDocument() = default;
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
@@ -51,6 +58,9 @@ public:
   // As FindPath, creating every missing step as a child element (the first
   // one as the root element when the document has none yet).
   IXMLDOMNode* FindOrCreatePath(const wchar_t* path, IXMLDOMNode* start = nullptr);
+  // As FindPath / FindOrCreatePath, but every step is a child element:
+  // an attribute of the same name is passed over.
+  IXMLDOMNode* FindElementPath(const wchar_t* path, IXMLDOMNode* start, bool create);
   // Calls the visitor for each attribute, then each child element, of the
   // node at the path, in document order, until it answers 1. Answers the
   // visitor's last answer (0 when the node is missing or has nothing).

@@ -266,3 +266,95 @@ TEST_F(XmlDocumentTest, SavedFileLoadsBackWithItsText) {
   DeleteFileW(path.c_str());
   RemoveDirectoryW(folder.c_str());
 }
+
+TEST_F(XmlDocumentTest, TextsAndFilesOverTheSizeCapAreRefusedBeforeParsing) {
+  // A comment of dashes that the parser would take minutes to refuse.
+  std::wstring dashes = L"<a><!--" + std::wstring(262144, L'-') + L"</a>";
+  EXPECT_EQ(0, xml_.LoadText(dashes.c_str()));
+  // Well-formed, but one code unit over the cap.
+  std::wstring open = L"<a b=\"", close = L"\"/>";
+  std::wstring fits = open + std::wstring(XmlDocument::MaxTextLength - open.size() - close.size(), L'v') + close;
+  ASSERT_EQ(XmlDocument::MaxTextLength, fits.size());
+  EXPECT_EQ(1, xml_.LoadText(fits.c_str()));
+  EXPECT_EQ(XmlDocument::MaxTextLength - open.size() - close.size(), Value(L"a\\b").size());
+  std::wstring over = open + std::wstring(XmlDocument::MaxTextLength - open.size() - close.size() + 1, L'v') + close;
+  EXPECT_EQ(0, xml_.LoadText(over.c_str()));
+
+  std::wstring file = TempFolder() + L"\\big.xml";
+  std::string bytes = "<a b=\"" + std::string(XmlDocument::MaxFileSize, 'v') + "\"/>";
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+  DWORD written = 0;
+  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(handle);
+  EXPECT_EQ(0, xml_.LoadFile(file.c_str()));
+  DeleteFileW(file.c_str());
+}
+
+TEST_F(XmlDocumentTest, LookupsAmongThousandsOfAttributesStayLinear) {
+  // Walking the attribute map by index costs the whole map for each
+  // attribute on some DOMs: 5,500 attributes and 300 lookups of missing
+  // ones would take many minutes that way.
+  std::wstring text = L"<a";
+  for (int i = 0; i < 5500; ++i) text += L" n" + std::to_wstring(i) + L"=\"" + std::to_wstring(i % 10) + L"\"";
+  text += L"><b>child</b></a>";
+  ASSERT_LE(text.size(), XmlDocument::MaxTextLength);
+  ASSERT_EQ(1, xml_.LoadText(text.c_str()));
+  for (int i = 0; i < 300; ++i) EXPECT_EQ(L"<missing>", Value((L"a\\missing" + std::to_wstring(i)).c_str()));
+  EXPECT_EQ(L"9", Value(L"a\\N5499"));
+  EXPECT_EQ(L"child", Value(L"a\\B"));
+  struct Count {
+    int attributes = 0, elements = 0;
+  } count;
+  xml_.EnumerateChildren(L"a", [](int kind, IXMLDOMNode*, const wchar_t*, const wchar_t*, void* user,
+                                  XmlDocument*) {
+    Count* c = static_cast<Count*>(user);
+    (kind == 1 ? c->attributes : c->elements)++;
+    return 0;
+  }, &count);
+  EXPECT_EQ(5500, count.attributes);
+  EXPECT_EQ(1, count.elements);
+}
+
+TEST_F(XmlDocumentTest, ElementPathsPassOverAttributesOfTheSameName) {
+  ASSERT_EQ(1, xml_.LoadText(L"<top update=\"1\"><Update last=\"x\"/></top>"));
+  ComRef<IXMLDOMNode> element(xml_.FindElementPath(L"top\\update", nullptr, false));
+  ASSERT_TRUE(element);
+  WideString out;
+  ASSERT_EQ(1, xml_.GetValue(L"last", out, element.Get()));
+  EXPECT_STREQ(L"x", out.CStr());
+  EXPECT_FALSE(ComRef<IXMLDOMNode>(xml_.FindElementPath(L"top\\missing", nullptr, false)));
+  ComRef<IXMLDOMNode> made(xml_.FindElementPath(L"top\\missing\\deeper", nullptr, true));
+  ASSERT_TRUE(made);
+  EXPECT_EQ(L"1", Value(L"top\\update"));  // the attribute still answers a plain path
+}
+
+TEST_F(XmlDocumentTest, AnAttributeValueKeepsTheWhiteSpaceAtItsEnds) {
+  ASSERT_EQ(1, xml_.LoadText(L"<top a=\"  x y \"><b>  text  </b></top>"));
+  EXPECT_EQ(L"  x y ", Value(L"top\\a"));
+  ComRef<IXMLDOMNode> top(xml_.FindPath(L"top"));
+  ASSERT_EQ(1, xml_.SetValue(top.Get(), L"c", L" "));
+  EXPECT_EQ(L" ", Value(L"top\\c"));
+}
+
+TEST_F(XmlDocumentTest, AMalformedCommentIsRefusedWithoutParsing) {
+  // Dashes within the cap: the parser would take minutes to refuse them.
+  std::wstring dashes = L"<a><!--" + std::wstring(60000, L'-') + L"</a>";
+  EXPECT_EQ(0, xml_.LoadText(dashes.c_str()));
+  EXPECT_EQ(0, xml_.LoadText(L"<a><!-- x -- y --></a>"));
+  EXPECT_EQ(0, xml_.LoadText(L"<a><!-- never ended </a>"));
+  EXPECT_EQ(0, xml_.LoadText(L"<a><!---></a>"));
+  // Comments that keep the rule, and the markers inside CDATA and
+  // processing instructions, load.
+  ASSERT_EQ(1, xml_.LoadText(L"<a><!-- fine - still --><!----><![CDATA[<!-- -- ]]><?pi <!-- -- ?>x</a>"));
+  EXPECT_EQ(L"<!-- -- x", Value(L"a"));
+  std::wstring file = TempFolder() + L"\\dashes.xml";
+  std::string bytes = "<a><!--" + std::string(60000, '-') + "</a>";
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+  DWORD written = 0;
+  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(handle);
+  EXPECT_EQ(0, xml_.LoadFile(file.c_str()));
+  DeleteFileW(file.c_str());
+}
