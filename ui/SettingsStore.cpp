@@ -10,9 +10,48 @@ namespace {
 
 const wchar_t kDefaultSection[] = L"Settings";
 const unsigned kXmlFlags = XmlNoValidation | XmlNoExternals;
-// Given to GetPrivateProfileStringW as the default to tell a missing key
-// from a stored empty text; an INI line cannot hold this character.
+// Given to GetPrivateProfileStringW as defaults to tell a missing key from
+// a stored text: a key is missing only when both reads answer their default.
 const wchar_t kIniMissing[] = L"\x01";
+const wchar_t kIniMissingToo[] = L"\x02";
+// Six reads from 260 code units hold a text of at most this many; a longer
+// one would read back cut, so it is not written.
+const unsigned kIniTextLimit = WideString::DefaultCapacity * 32 - 2;
+
+// Whether an INI line keeps the text as it is: no line breaks, no NUL, no
+// white space or quotes at its ends (the profile functions strip them).
+bool IniKeepsText(const wchar_t* text) {
+  size_t length = wcslen(text);
+  if (length > kIniTextLimit) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] == L'\r' || text[i] == L'\n') return false;
+  }
+  if (length == 0) return true;
+  auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+  if (blank(text[0]) || blank(text[length - 1])) return false;
+  if ((text[0] == L'"' || text[0] == L'\'') && text[length - 1] == text[0]) return false;
+  return true;
+}
+
+// Whether an XML attribute keeps the text through a save and a load: only
+// characters XML 1.0 allows, no lone surrogates, and none of the white space
+// that a parser folds into spaces in attribute values.
+bool XmlKeepsText(const wchar_t* text) {
+  for (const wchar_t* p = text; *p; ++p) {
+    wchar_t c = *p;
+    if (c < 0x20 || c == 0xFFFE || c == 0xFFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (p[1] < 0xDC00 || p[1] > 0xDFFF) return false;
+      ++p;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A value's name in XML mode is one step: no path separator.
+bool IsXmlValueName(const wchar_t* name) { return *name && !wcschr(name, L'\\'); }
 
 // The full path of the program's file.
 int ProgramPath(WideString& out) {
@@ -122,31 +161,75 @@ int SettingsStore::KeyPath(const wchar_t* subPath, WideString& out) const {
   return out.Format(L"%s\\%s", basePath_.CStr(), subPath);
 }
 
-int SettingsStore::XmlPath(const wchar_t* subPath, const wchar_t* name, WideString& out) const {
-  return JoinPath(out, basePath_.CStr(), subPath, name);
-}
-
-IXMLDOMNode* SettingsStore::XmlElement(const wchar_t* subPath) {
+// Values are attributes and sub-paths child elements: a value named like
+// a sub-path's step never stands in its way.
+IXMLDOMNode* SettingsStore::XmlElement(const wchar_t* subPath, bool create) {
   WideString path;
   if (!JoinPath(path, basePath_.CStr(), subPath)) return nullptr;
-  return xml_.FindOrCreatePath(path.CStr());
+  return xml_.FindElementPath(path.CStr(), nullptr, create);
+}
+
+int SettingsStore::SaveXml() {
+  // Written beside the file under a new name, then put in its place in one
+  // step: a failed or interrupted write leaves the old file as it was.
+  WideString folder;
+  if (!folder.Assign(filePath_)) return 0;
+  int slash = folder.FindLastChar(L'\\');
+  if (folder.FindLastChar(L'/') > slash) slash = folder.FindLastChar(L'/');
+  if (slash >= 0) {
+    folder.Left(slash + 1);
+  } else {
+    folder.Assign(L".");
+  }
+  WideString temporary;
+  if (!temporary.Reset(MAX_PATH + 1)) return 0;
+  if (!GetTempFileNameW(folder.CStr(), L"pel", 0, temporary.Buffer())) return 0;
+  temporary.UpdateLength();
+  int saved = xml_.SaveFile(temporary.CStr()) &&
+              MoveFileExW(temporary.CStr(), filePath_.CStr(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!saved) DeleteFileW(temporary.CStr());
+  return saved;
 }
 
 int SettingsStore::ReadIniText(const wchar_t* section, const wchar_t* name, WideString& out) {
-  // Six attempts from at least 260 code units: texts up to 8,319.
+  // Six attempts from at least 260 code units. A text that still fills the
+  // buffer on the last one was cut: it is not handed out as found.
   WideString buffer;
   unsigned size = out.Capacity() + 1;
   if (size < WideString::DefaultCapacity) size = WideString::DefaultCapacity;
-  for (int attempt = 0; attempt < 6; ++attempt) {
+  const wchar_t* missing = kIniMissing;
+  for (int attempt = 0;; ++attempt) {
     if (attempt > 0) size *= 2;
     if (!buffer.Reset(size)) return 0;
-    DWORD n = GetPrivateProfileStringW(section, name, kIniMissing, buffer.Buffer(), size,
+    DWORD n = GetPrivateProfileStringW(section, name, missing, buffer.Buffer(), size,
                                        filePath_.CStr());
     buffer.UpdateLength();
     if (n != size - 1) break;
+    if (attempt == 5) return 0;
   }
-  if (buffer == kIniMissing) return 0;
+  if (buffer == kIniMissing) {
+    // Missing, or a stored text that is that very character.
+    WideString again;
+    if (!again.Reset(4)) return 0;
+    GetPrivateProfileStringW(section, name, kIniMissingToo, again.Buffer(), 4, filePath_.CStr());
+    again.UpdateLength();
+    if (again == kIniMissingToo) return 0;
+  }
   return out.Assign(buffer);
+}
+
+int SettingsStore::WriteIniText(const wchar_t* section, const wchar_t* name, const wchar_t* text) {
+  if (!IniKeepsText(text)) return 0;
+  WideString old;
+  int hadOld = ReadIniText(section, name, old);
+  if (!WritePrivateProfileStringW(section, name, text, filePath_.CStr())) return 0;
+  // What the file gives back must be what was written (a file in a code
+  // page may not hold every character); otherwise the old value returns.
+  WideString back;
+  if (ReadIniText(section, name, back) && back == text) return 1;
+  WritePrivateProfileStringW(section, name, hadOld ? old.CStr() : nullptr, filePath_.CStr());
+  return 0;
 }
 
 DWORD SettingsStore::ReadNumber(const wchar_t* name, DWORD defaultValue, const wchar_t* subPath) {
@@ -166,9 +249,9 @@ DWORD SettingsStore::ReadNumber(const wchar_t* name, DWORD defaultValue, const w
       return static_cast<DWORD>(value & 0xFFFFFFFFu);
     }
     case SettingsXml: {
-      WideString path;
-      if (!XmlPath(subPath, name, path)) return defaultValue;
-      return xml_.GetNumber(path.CStr(), defaultValue);
+      if (!IsXmlValueName(name)) return defaultValue;
+      ComRef<IXMLDOMNode> element(XmlElement(subPath, false));
+      return element ? xml_.GetNumber(name, defaultValue, element.Get()) : defaultValue;
     }
     default:
       return defaultValue;
@@ -212,8 +295,9 @@ int SettingsStore::ReadText(const wchar_t* name, WideString& out, const wchar_t*
         found = ReadIniText(subPath && *subPath ? subPath : kDefaultSection, name, out);
         break;
       case SettingsXml: {
-        WideString path;
-        found = XmlPath(subPath, name, path) && xml_.GetValue(path.CStr(), out);
+        if (!IsXmlValueName(name)) break;
+        ComRef<IXMLDOMNode> element(XmlElement(subPath, false));
+        found = element && xml_.GetValue(name, out, element.Get());
         break;
       }
       default:
@@ -232,10 +316,10 @@ int SettingsStore::WriteText(const wchar_t* name, const wchar_t* text, const wch
       return KeyPath(subPath, key) && RegWriteString(root_, key.CStr(), name, text, 0);
     }
     case SettingsIni:
-      return WritePrivateProfileStringW(subPath && *subPath ? subPath : kDefaultSection, name,
-                                        text ? text : L"", filePath_.CStr()) != FALSE;
+      return WriteIniText(subPath && *subPath ? subPath : kDefaultSection, name, text ? text : L"");
     case SettingsXml: {
-      ComRef<IXMLDOMNode> element(XmlElement(subPath));
+      if (!IsXmlValueName(name) || !XmlKeepsText(text ? text : L"")) return 0;
+      ComRef<IXMLDOMNode> element(XmlElement(subPath, true));
       return element && WriteTextIn(element.Get(), name, text);
     }
     default:
@@ -262,16 +346,21 @@ int SettingsStore::ReadTextIn(IXMLDOMNode* element, const wchar_t* name, WideStr
 }
 
 int SettingsStore::WriteTextIn(IXMLDOMNode* element, const wchar_t* name, const wchar_t* text) {
-  if (mode_ != SettingsXml || !element || !name) return 0;
-  if (!xml_.SetValue(element, name, text ? text : L"")) return 0;
+  if (mode_ != SettingsXml || !element || !name || !IsXmlValueName(name)) return 0;
+  if (!text) text = L"";
+  // A text the file could not give back is refused, never changed.
+  if (!XmlKeepsText(text)) return 0;
+  if (!xml_.SetValue(element, name, text)) return 0;
   xmlChanged_ = true;
+  // Saved at once: a crash later loses nothing written so far.
+  if (!SaveXml()) return 0;
+  xmlChanged_ = false;
   return 1;
 }
 
 int SettingsStore::Close() {
   int saved = 1;
-  if (mode_ == SettingsXml && xmlChanged_ && xml_.IsCreated())
-    saved = xml_.SaveFile(filePath_.CStr());
+  if (mode_ == SettingsXml && xmlChanged_ && xml_.IsCreated()) saved = SaveXml();
   xml_.Release();
   xmlChanged_ = false;
   mode_ = 0;

@@ -5,7 +5,15 @@
 // Every value operation takes an optional sub-path: in registry mode a key
 // below the base key ("base\sub"), in INI mode the section ("Settings" when
 // none is given), in XML mode elements below the base element; an XML
-// value is the attribute (or child element) of that name there.
+// value is the attribute (or child element) of that name there, so a value
+// and a sub-path of the same name live side by side.
+//
+// A file store never changes a text silently: a text the file could not
+// give back as it was (control characters or lone surrogates in XML; line
+// breaks, white space or quotes at the ends, characters the file's code
+// page lacks, or more than 8,318 characters in INI) is refused with 0. An
+// XML store is saved after every write, to a new file beside the old one
+// that then takes its place in one step.
 #pragma once
 
 #include <windows.h>
@@ -50,8 +58,8 @@ public:
                  const wchar_t* defaultValue = nullptr);
   int WriteTextIn(IXMLDOMNode* element, const wchar_t* name, const wchar_t* text);
 
-  // Writes an XML store that was changed back to its file (answers 0 when
-  // that fails) and empties the store.
+  // Writes an XML store whose last save failed back to its file (answers 0
+  // when that fails again, the old file kept) and empties the store.
   int Close();
 
   unsigned Mode() const { return mode_; }
@@ -62,9 +70,10 @@ public:
 
 private:
   int KeyPath(const wchar_t* subPath, WideString& out) const;
-  int XmlPath(const wchar_t* subPath, const wchar_t* name, WideString& out) const;
-  IXMLDOMNode* XmlElement(const wchar_t* subPath);
+  IXMLDOMNode* XmlElement(const wchar_t* subPath, bool create);
+  int SaveXml();
   int ReadIniText(const wchar_t* section, const wchar_t* name, WideString& out);
+  int WriteIniText(const wchar_t* section, const wchar_t* name, const wchar_t* text);
 
   unsigned mode_ = 0;
   HKEY root_ = nullptr;

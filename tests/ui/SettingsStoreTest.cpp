@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/ComRef.h"
 #include "tests/ui/RegistryTestKey.h"
@@ -122,10 +123,10 @@ TEST(SettingsStoreFiles, FileNamesComeFromTheProgramWhenNotGiven) {
   top.Reset(store.Document().FindPath(L"ui_tests"));
   EXPECT_TRUE(top);
   top.Reset();
-  // Nothing is written beside the program by a test: drop the change.
-  store.Document().Release();
+  // Every write is saved at once; nothing stays beside the program.
   store.Close();
-  EXPECT_EQ("<missing>", ReadFileBytes(folder + L"ui_tests.xml"));
+  EXPECT_NE(std::string::npos, ReadFileBytes(folder + L"ui_tests.xml").find("<ui_tests n=\"1\""));
+  EXPECT_TRUE(DeleteFileW((folder + L"ui_tests.xml").c_str()));
 }
 
 TEST(SettingsStoreIni, NumbersAreReadFromTheirLeadingDigits) {
@@ -241,6 +242,123 @@ TEST(SettingsStoreXml, AnUnreadableFileFailsOpenAndIsLeftAlone) {
     store.Close();
   }
   EXPECT_EQ(broken, ReadFileBytes(xml));
+}
+
+// The folder's file names, without the folder.
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+TEST(SettingsStoreXml, AValueAndASubPathOfTheSameNameLiveSideBySide) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"apart.xml");
+  {
+    SettingsStore store;
+    ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+    ASSERT_EQ(1, store.WriteNumber(L"Update", 1));
+    ASSERT_EQ(1, store.WriteNumber(L"LastCheck", 1700000000u, L"Update"));
+    ASSERT_EQ(1, store.WriteText(L"Version", L"1.07", L"update\\Last"));
+    EXPECT_EQ(1u, store.ReadNumber(L"Update", 0));
+    EXPECT_EQ(1700000000u, store.ReadNumber(L"LastCheck", 0, L"Update"));
+    ASSERT_EQ(1, store.Close());
+  }
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  EXPECT_EQ(1u, store.ReadNumber(L"Update", 0));
+  EXPECT_EQ(1700000000u, store.ReadNumber(L"LastCheck", 0, L"Update"));
+  WideString text;
+  ASSERT_EQ(1, store.ReadText(L"Version", text, nullptr, L"Update\\last"));
+  EXPECT_STREQ(L"1.07", text.CStr());
+  EXPECT_EQ(0, store.WriteNumber(L"Update\\LastCheck", 2));  // a name is one step
+}
+
+TEST(SettingsStoreXml, EveryWriteIsSavedAtOnceAndReplacesTheFileInOneStep) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"atomic.xml");
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  ASSERT_EQ(1, store.WriteNumber(L"Tab", 2));
+  std::string saved = ReadFileBytes(xml);
+  EXPECT_NE(std::string::npos, saved.find("Tab=\"2\"")) << saved;
+  // A reader holds the file open: it cannot be replaced, and it is never
+  // written over in place. The write says so and the old file stays whole.
+  HANDLE reader = CreateFileW(xml.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  EXPECT_EQ(0, store.WriteNumber(L"Tab", 3));
+  EXPECT_EQ(0, store.Close());
+  CloseHandle(reader);
+  EXPECT_EQ(saved, ReadFileBytes(xml));
+  EXPECT_EQ(std::vector<std::wstring>{L"atomic.xml"}, FilesIn(xml.substr(0, xml.rfind(L'\\'))));
+}
+
+TEST(SettingsStoreXml, TextsTheFileCouldNotGiveBackAreRefused) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"texts.xml");
+  const wchar_t* refused[] = {L"a\x01b", L"tab\there", L"line\nbreak", L"lone \xD800 high",
+                              L"lone \xDC00 low", L"end \xD83D", L"\xFFFF"};
+  {
+    SettingsStore store;
+    ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+    ASSERT_EQ(1, store.WriteText(L"Kept", L"kept"));
+    for (const wchar_t* text : refused) EXPECT_EQ(0, store.WriteText(L"Kept", text)) << text;
+    ASSERT_EQ(1, store.WriteText(L"Pair", L"\xD83D\xDE00 <&\">"));
+    // White space at the ends is part of the value.
+    ASSERT_EQ(1, store.WriteText(L"Spaced", L"  both ends "));
+    WideString back;
+    ASSERT_EQ(1, store.ReadText(L"Spaced", back));
+    EXPECT_STREQ(L"  both ends ", back.CStr());
+    ASSERT_EQ(1, store.Close());
+  }
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  WideString text;
+  ASSERT_EQ(1, store.ReadText(L"Kept", text));
+  EXPECT_STREQ(L"kept", text.CStr());
+  ASSERT_EQ(1, store.ReadText(L"Pair", text));
+  EXPECT_STREQ(L"\xD83D\xDE00 <&\">", text.CStr());
+  ASSERT_EQ(1, store.ReadText(L"Spaced", text));
+  EXPECT_STREQ(L"  both ends ", text.CStr());
+}
+
+TEST(SettingsStoreIni, ATextIsReadBackAsWrittenOrRefused) {
+  TempFolder temp;
+  std::wstring ini = temp.File(L"faithful.ini");
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, ini.c_str()));
+  WideString text;
+  // The one character that tells a missing value apart is a value too.
+  ASSERT_EQ(1, store.WriteText(L"One", L"\x01"));
+  ASSERT_EQ(1, store.ReadText(L"One", text, L"default"));
+  EXPECT_STREQ(L"\x01", text.CStr());
+  ASSERT_EQ(1, store.WriteText(L"Kept", L"kept"));
+  std::wstring longest(8318, L'z');
+  ASSERT_EQ(1, store.WriteText(L"Long", longest.c_str()));
+  ASSERT_EQ(1, store.ReadText(L"Long", text));
+  EXPECT_EQ(longest, std::wstring(text.CStr()));
+  const std::wstring tooLong(8319, L'z');
+  const wchar_t* refused[] = {tooLong.c_str(), L"two\r\nlines", L" padded", L"padded\t",
+                              L"\"quoted\""};
+  for (const wchar_t* bad : refused) {
+    EXPECT_EQ(0, store.WriteText(L"Kept", bad)) << bad;
+    ASSERT_EQ(1, store.ReadText(L"Kept", text));
+    EXPECT_STREQ(L"kept", text.CStr());
+  }
+  // A value written by hand beyond what a read can hold is not found cut.
+  std::string file = "[Settings]\r\nHuge=" + std::string(9000, 'h') + "\r\n";
+  WriteFileBytes(ini, file);
+  WideString fresh;  // reads of up to 8,318 characters
+  EXPECT_EQ(0, store.ReadText(L"Huge", fresh, L"default"));
+  EXPECT_EQ(7u, fresh.Length());
+  EXPECT_EQ(0, wcscmp(L"default", fresh.CStr()));
 }
 
 TEST(SettingsStoreXml, AStoreWithoutChangesWritesNoFile) {
