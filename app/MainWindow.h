@@ -1,0 +1,144 @@
+// The program's one window (dialog 102): the device list with its three
+// icon buttons, the status line, the tab control with the Info, Walking,
+// Sleeping and About pages, the maker's web link and Close. It owns the
+// activity store and the tracker worker, keeps its placement and the
+// selected tab in the settings key, and refills its pages when the worker
+// posts WM_TRACKER_UPDATE.
+//
+// Pages are made the first time their tab is shown and kept, hidden, when
+// another tab is selected; a page that does not exist yet is not refreshed
+// (making it does that). Everything here runs on the window thread; the
+// worker writes the status line, the search button, the device list and the
+// Info page's fields itself.
+//
+// With quitWhenIdle the window closes itself normally (settings written,
+// result 0) once the first search and every history download it queued
+// have finished and the worker has run everything queued up to then; with
+// a picture folder it first saves a picture of each tab and the two chart
+// pages there. The worker runs its operations in the order queued, and a
+// download for no tracker does nothing but post the walking and sleeping
+// flags: one queued after the downloads tells when the worker is idle.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/ActivityStore.h"
+#include "app/TrackerWorker.h"
+#include "app/WindowTrackerView.h"
+#include "ble/GattBackend.h"
+#include "ui/Dialog.h"
+#include "ui/IconButton.h"
+#include "ui/ImageCombo.h"
+#include "ui/LinkLabel.h"
+#include "ui/SettingsStore.h"
+#include "ui/SizeGrip.h"
+#include "ui/TabHost.h"
+
+class SingleInstance;
+class InfoPage;
+class WalkingPage;
+class SleepingPage;
+class AboutPage;
+
+// What a run of the window works with.
+struct MainWindowSetup {
+  HKEY settingsRoot = HKEY_CURRENT_USER;
+  WideString settingsKey;           // empty: Software\Vantrel\Pellton
+  WideString databaseFolder;        // empty: the program's folder
+  GattBackend* devices = nullptr;   // where the search looks (not owned); none: the platform's Bluetooth LE stack
+  TrackerWorkerTimings timings;     // the worker's waits
+  bool simulated = false;           // the title says so
+  bool quitWhenIdle = false;
+  bool watchIdle = false;           // note when the worker is idle (quitWhenIdle implies it)
+  WideString pictureFolder;         // non-empty: pictures of the tabs once idle (implies quitWhenIdle)
+  SingleInstance* instance = nullptr;  // marks the window for a second start (not owned)
+};
+
+class MainWindow : public Dialog {
+public:
+  static const wchar_t Title[];          // "Pellton - Samsung EI-AN900 Viewer"
+  static const wchar_t HomePage[];       // opened by the web link
+  static const int TabCount = 4;
+  static const UINT WM_IDLE_REACHED = WM_APP + 2;
+
+  explicit MainWindow(const MainWindowSetup& setup);
+  ~MainWindow() override;
+
+  // Dialog
+  int OnInitDialog() override;
+  int CanClose(INT_PTR result) override;
+  int OnCommand(int id, WPARAM wParam, LPARAM lParam) override;
+  int OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  int OnDestroy() override;
+
+  // Refills the pages named by the update flags, in the order 0x1, 0x2,
+  // 0x4, 0x8, for the device list's current tracker.
+  void OnTrackerUpdate(unsigned flags);
+
+  // For the pages.
+  // 1 with the current item's value (the tracker index, or -1 for the
+  // searching and not-found items) when the device list has a current item.
+  int SelectedTracker(int* index);
+  ActivityStore& Store() { return store_; }
+  TrackerWorker& Worker() { return worker_; }
+  void PostUpdate(unsigned flags);
+
+  // What the window shows, for checks.
+  ImageCombo& Devices() { return devices_; }
+  TabHost& Tabs() { return tabs_; }
+  InfoPage* Info() { return info_.get(); }
+  WalkingPage* Walking() { return walking_.get(); }
+  SleepingPage* Sleeping() { return sleeping_.get(); }
+  AboutPage* About() { return about_.get(); }
+  IconButton& SearchButton() { return searchButton_; }
+  // The tab indices whose pages have been made, in the order made.
+  const std::vector<int>& PagesMade() const { return pagesMade_; }
+  DWORD FlagsSetting() const { return flagsSetting_; }
+  // The first search has ended and every download it queued has been
+  // stored and shown.
+  bool DownloadsDone() const { return searchDone_ && downloadsShown_ >= downloadsQueued_; }
+  // With watchIdle: the downloads are done and the worker has also run
+  // everything queued up to then (the device information included).
+  bool Idle() const { return markerQueued_ && downloadsShown_ >= markerShownAt_; }
+
+private:
+  static HWND PageCallbackThunk(int action, int index, HWND tab, LPARAM data, void* user);
+  HWND OnPage(int action, int index);
+  void CountIdleProgress(unsigned flags);
+  void FollowLiveTotals();
+  void OnIdleReached();
+  void SavePictures();
+  void TearDown(bool placementFirst);
+
+  MainWindowSetup setup_;
+  SettingsStore settings_;
+  DWORD flagsSetting_ = 0;
+  ImageCombo devices_;
+  SizeGrip grip_;
+  IconButton searchButton_;
+  IconButton bluetoothButton_;
+  IconButton deviceManagerButton_;
+  ActivityStore store_;
+  TrackerWorker worker_;
+  std::unique_ptr<WindowTrackerView> view_;
+  std::unique_ptr<GattBackend> platform_;  // when no devices were given
+  TabHost tabs_;
+  LinkLabel webLink_;
+  std::unique_ptr<InfoPage> info_;
+  std::unique_ptr<WalkingPage> walking_;
+  std::unique_ptr<SleepingPage> sleeping_;
+  std::unique_ptr<AboutPage> about_;
+
+  std::vector<int> pagesMade_;
+  int liveTracker_ = -1;  // the tracker whose live totals were last switched on
+  bool tornDown_ = true;
+  bool searchDone_ = false;
+  int downloadsQueued_ = 0;
+  int downloadsShown_ = 0;
+  bool markerQueued_ = false;
+  int markerShownAt_ = 0;
+  bool idlePosted_ = false;
+};

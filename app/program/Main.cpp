@@ -1,0 +1,8 @@
+// The process entry of Pellton.exe.
+#include <windows.h>
+
+#include "app/ProgramEntry.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  return RunProgram(instance, GetCommandLineW());
+}

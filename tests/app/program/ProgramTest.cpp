@@ -1,0 +1,238 @@
+// Pellton.exe as a user or a script starts it, each run in a folder of its
+// own that holds a copy of the program: scenario files downloaded into a
+// fresh Pellton.sql and the run ending by itself with 0, a wrong command
+// line reported on standard error (or in a message box) and never starting,
+// and one Pellton per database folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/SingleInstance.h"
+#include "tests/app/TestFolder.h"
+#include "tests/app/TwoTrackers.h"
+
+namespace {
+
+std::wstring ProgramBesideTests() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring text = path;
+  return text.substr(0, text.find_last_of(L'\\') + 1) + L"Pellton.exe";
+}
+
+// A folder holding a copy of Pellton.exe.
+class ProgramFolder : public TestFolder {
+public:
+  explicit ProgramFolder(const wchar_t* tag) : TestFolder(tag) {
+    copied = CopyFileW(ProgramBesideTests().c_str(), File(L"Pellton.exe").c_str(), FALSE) != 0;
+  }
+  bool copied = false;
+};
+
+// A started Pellton.exe whose standard error is collected.
+class ProgramRun {
+public:
+  ProgramRun(const ProgramFolder& folder, const std::wstring& arguments) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    errorRead_ = readEnd;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    std::wstring commandLine = L"\"" + folder.File(L"Pellton.exe") + L"\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                             folder.Path().c_str(), &startup, &process) != 0;
+    CloseHandle(writeEnd);
+    if (started) {
+      process_ = process.hProcess;
+      processId = process.dwProcessId;
+      CloseHandle(process.hThread);
+    }
+  }
+  ~ProgramRun() {
+    if (process_) {
+      if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
+      CloseHandle(process_);
+    }
+    if (errorRead_) CloseHandle(errorRead_);
+  }
+
+  // The exit code, or -1000 when the process did not end in time.
+  int Finish(DWORD timeoutMs = 120000) {
+    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return -1000;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(errorRead_, buffer, sizeof buffer, &read, nullptr) && read) errors.append(buffer, read);
+    return static_cast<int>(code);
+  }
+
+  bool started = false;
+  DWORD processId = 0;
+  std::string errors;
+
+private:
+  HANDLE process_ = nullptr;
+  HANDLE errorRead_ = nullptr;
+};
+
+std::wstring TestKey() {
+  static LONG serial = 0;
+  return L"Software\\Vantrel\\PelltonTests-program-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(InterlockedIncrement(&serial));
+}
+
+// Waits for a top-level window of the process; time-outs fail the check.
+struct WindowOfProcess {
+  DWORD processId;
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
+  WindowOfProcess* search = reinterpret_cast<WindowOfProcess*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  if (owner == search->processId && IsWindowVisible(window) && wcscmp(className, search->className) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs = 60000) {
+  ULONGLONG end = GetTickCount64() + timeoutMs;
+  do {
+    WindowOfProcess search = {processId, className, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  } while (GetTickCount64() < end);
+  return nullptr;
+}
+
+class RegistryKeyGuard {
+public:
+  RegistryKeyGuard() : key(TestKey()) {}
+  ~RegistryKeyGuard() { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+  std::wstring key;
+};
+
+}  // namespace
+
+TEST(ProgramTest, TwoScenarioFilesLeaveExactlyTheirRunsInAFreshDatabaseAndTheRunEndsWithZero) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  ASSERT_EQ(1, folder.Write(L"a.scenario", twotrackers::LeftScenario()));
+  ASSERT_EQ(1, folder.Write(L"b.scenario", twotrackers::RightScenario()));
+  RegistryKeyGuard settings;
+  ProgramRun run(folder, L"--scenario a.scenario --scenario b.scenario --quit-when-idle --settings-key " + settings.key);
+  ASSERT_TRUE(run.started);
+  EXPECT_EQ(0, run.Finish()) << run.errors;
+  EXPECT_EQ("", run.errors);
+  std::wstring database = folder.File(L"Pellton.sql");
+  EXPECT_EQ(twotrackers::ExpectedWalkingRows(), twotrackers::StoredRows(database.c_str(), L"walking"));
+  EXPECT_EQ(twotrackers::ExpectedSleepingRows(), twotrackers::StoredRows(database.c_str(), L"sleeping"));
+  // The journal is folded back when the store closes.
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql-wal").c_str()));
+  // The settings were written as at every normal end.
+  DWORD tab = 99, size = sizeof(tab);
+  EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, settings.key.c_str(), L"Tab", RRF_RT_REG_DWORD,
+                                        nullptr, &tab, &size));
+  EXPECT_EQ(0u, tab);
+}
+
+TEST(ProgramTest, AWrongCommandLineWithQuitWhenIdleGoesToStandardErrorWithExitCodeTwo) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  ProgramRun run(folder, L"--quit-when-idle --simulate=99 --scenario missing.scenario --frobnicate");
+  ASSERT_TRUE(run.started);
+  EXPECT_EQ(2, run.Finish());
+  EXPECT_EQ(0u, run.errors.find("Pellton: The command line is not right:")) << run.errors;
+  EXPECT_NE(std::string::npos, run.errors.find("--simulate=N needs a number of trackers from 1 to 16"));
+  EXPECT_NE(std::string::npos, run.errors.find("missing.scenario: cannot open the scenario file"));
+  EXPECT_NE(std::string::npos, run.errors.find("unknown argument \"--frobnicate\""));
+  EXPECT_NE(std::string::npos, run.errors.find("Usage:"));
+  // Nothing started: no database was made.
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql").c_str()));
+}
+
+TEST(ProgramTest, AWrongCommandLineWithoutQuitWhenIdleIsShownInAMessageBox) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  ASSERT_EQ(1, folder.Write(L"bad.scenario", "battery 101\n"));
+  ProgramRun run(folder, L"--scenario bad.scenario");
+  ASSERT_TRUE(run.started);
+  HWND box = WaitForWindow(run.processId, L"#32770");
+  ASSERT_NE(nullptr, box) << "no message box";
+  wchar_t title[64] = {};
+  GetWindowTextW(box, title, 64);
+  EXPECT_STREQ(L"Pellton", title);
+  wchar_t text[2048] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 2048);  // the message box's text
+  std::wstring message = text;
+  EXPECT_NE(std::wstring::npos, message.find(L"bad.scenario: line 1: battery")) << message;
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(2, run.Finish());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql").c_str()));
+}
+
+TEST(ProgramTest, ASecondStartInTheSameFolderBringsTheFirstWindowForwardAndEnds) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  RegistryKeyGuard settings;
+  ProgramRun first(folder, L"--simulate --settings-key " + settings.key);
+  ASSERT_TRUE(first.started);
+  SingleInstance probe;
+  ASSERT_EQ(SingleInstance::RunningElsewhere, [&] {
+    // The first copy claims the folder before it opens its window.
+    return WaitForWindow(first.processId, L"#32770") ? probe.Claim(folder.Path().c_str())
+                                                     : SingleInstance::ClaimFailed;
+  }());
+  HWND running = probe.FindRunningWindow(10000);
+  ASSERT_NE(nullptr, running);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(running, &owner);
+  EXPECT_EQ(first.processId, owner);
+
+  // Something else is in front, then the second start.
+  HWND other = CreateWindowExW(0, L"STATIC", L"in front", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+  SetForegroundWindow(other);
+  ASSERT_EQ(other, GetForegroundWindow());
+  ProgramRun second(folder, L"--quit-when-idle --simulate --settings-key " + settings.key);
+  ASSERT_TRUE(second.started);
+  EXPECT_EQ(3, second.Finish(60000));
+  EXPECT_NE(std::string::npos, second.errors.find("another Pellton is already running")) << second.errors;
+  EXPECT_EQ(running, GetForegroundWindow());
+  // Without --quit-when-idle the second start ends quietly with 0.
+  ProgramRun third(folder, L"--simulate --settings-key " + settings.key);
+  EXPECT_EQ(0, third.Finish(60000));
+  DestroyWindow(other);
+
+  // A copy in another folder has a database of its own and may run.
+  ProgramFolder elsewhere(L"program");
+  SingleInstance other_folder;
+  EXPECT_EQ(SingleInstance::Claimed, other_folder.Claim(elsewhere.Path().c_str()));
+  // Another spelling of the same folder is the same claim.
+  std::wstring spelled = folder.Path() + L"\\.";
+  SingleInstance same;
+  EXPECT_EQ(SingleInstance::RunningElsewhere, same.Claim(spelled.c_str()));
+
+  // The first copy ends normally when closed; the folder is free again.
+  PostMessageW(running, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, first.Finish(60000));
+  SingleInstance after;
+  EXPECT_EQ(SingleInstance::Claimed, after.Claim(folder.Path().c_str()));
+}

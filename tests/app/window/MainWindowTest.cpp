@@ -1,0 +1,344 @@
+// The real main window against two simulated trackers, seen through its
+// real controls: the device list after the search, the date lists and
+// charts after the downloads, the pages made on first show, live totals
+// following the Walking tab, setting a tracker's clock through the Info
+// page's link, the minimum size, and the tab and placement kept in the
+// settings key from one start to the next.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/AboutPage.h"
+#include "app/InfoPage.h"
+#include "app/SleepingPage.h"
+#include "app/WalkingPage.h"
+#include "core/DateTime.h"
+#include "resources/ResourceIds.h"
+#include "tests/app/TwoTrackers.h"
+#include "tests/app/window/WindowTestSupport.h"
+
+using windowtest::ItemText;
+using windowtest::PumpUntil;
+
+namespace {
+
+std::wstring ComboText(ImageCombo& combo, int index) {
+  WideString text;
+  if (!combo.Item(index, &text, nullptr)) return L"<none>";
+  return text.CStr();
+}
+
+int ComboValue(ImageCombo& combo, int index) {
+  int value = -12345;
+  combo.Item(index, nullptr, &value);
+  return value;
+}
+
+int SelectedIndex(ImageCombo& combo) {
+  int index = -1;
+  return combo.Selection(&index, nullptr, nullptr) ? index : -1;
+}
+
+// Picks an item as the user does: the list's selection changes and its
+// parent hears CBN_SELCHANGE.
+void ChooseItem(HWND parent, ImageCombo& combo, int index) {
+  SendMessageW(combo.Control(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo.Control()), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo.Control()));
+}
+
+// Clicks a tab as the user does: the tab control selects it and notifies
+// its parent.
+void ClickTab(MainWindow& window, int index) {
+  HWND tab = window.Tabs().Tab();
+  SendMessageW(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  NMHDR header = {tab, static_cast<UINT_PTR>(GetDlgCtrlID(tab)), static_cast<UINT>(TCN_SELCHANGE)};
+  SendMessageW(window.Window(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+bool Contains(const WideString& text, const wchar_t* part) { return text.Find(part) != nullptr; }
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_EQ(1, fixture.AddTwoTrackers()); }
+
+  // The window once the search and the downloads have finished; none when
+  // it could not be made or did not get there.
+  MainWindow* OpenIdle() {
+    MainWindow* window = fixture.Open();
+    if (!window || !PumpUntil([&] { return window->Idle(); })) return nullptr;
+    return window;
+  }
+
+  windowtest::WindowFixture fixture;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheSearchListsBothTrackersWithTheirIndicesAndTheInfoPageShowsTheFirst) {
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
+  MainWindow& window = *opened;
+  ImageCombo& devices = window.Devices();
+  ASSERT_EQ(2, devices.Count());
+  EXPECT_EQ(twotrackers::LeftText, ComboText(devices, 0));
+  EXPECT_EQ(0, ComboValue(devices, 0));
+  EXPECT_EQ(twotrackers::RightText, ComboText(devices, 1));
+  EXPECT_EQ(1, ComboValue(devices, 1));
+  EXPECT_EQ(0, SelectedIndex(devices));
+  EXPECT_TRUE(IsWindowEnabled(devices.Control()));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window.Window(), IDC_MAIN_SEARCH)));
+
+  // Only the Info page exists: the others are made when first shown.
+  EXPECT_EQ(std::vector<int>{0}, window.PagesMade());
+  HWND info = window.Info()->Window();
+  ASSERT_NE(nullptr, info);
+  EXPECT_TRUE(IsWindowVisible(info));
+  EXPECT_EQ(64, SendDlgItemMessageW(info, IDC_INFO_BATTERY, PBM_GETPOS, 0, 0));
+  EXPECT_EQ(L"1.2.3", ItemText(info, IDC_INFO_FIRMWARE));
+  EXPECT_EQ(L"1.2", ItemText(info, IDC_INFO_HARDWARE));
+  // The tracker's clock, 2014-06-03 10:00:00 UTC, in local time.
+  SYSTEMTIME clock;
+  FromUnixTime(clock, 1401789600, 1);
+  WideString date;
+  FormatDate(date, DATE_SHORTDATE, &clock, 0);
+  EXPECT_EQ(0u, ItemText(info, IDC_INFO_TIME).find(date.CStr())) << ItemText(info, IDC_INFO_TIME);
+
+  WideString title;
+  GetWindowTextW(window.Window(), title.Buffer(), static_cast<int>(title.Capacity()));
+  title.UpdateLength();
+  EXPECT_STREQ(L"Pellton - Samsung EI-AN900 Viewer [1.06] (simulated)", title.CStr());
+
+  ASSERT_TRUE(fixture.CloseWindow());
+  EXPECT_EQ(twotrackers::ExpectedWalkingRows(),
+            twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"walking"));
+  EXPECT_EQ(twotrackers::ExpectedSleepingRows(),
+            twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"sleeping"));
+}
+
+TEST_F(MainWindowTest, TabTwoAtStartMakesInfoThenSleepingWhichShowsTheLatestRunOfTheSelectedTracker) {
+  fixture.WriteNumber(L"Tab", 2);
+  MainWindow* opened = fixture.Open();
+  ASSERT_NE(nullptr, opened);
+  MainWindow& window = *opened;
+  // Both pages are made during the start, Info first.
+  EXPECT_EQ((std::vector<int>{0, 2}), window.PagesMade());
+  EXPECT_EQ(2, window.Tabs().Current());
+  EXPECT_FALSE(IsWindowVisible(window.Info()->Window()));
+  EXPECT_TRUE(IsWindowVisible(window.Sleeping()->Window()));
+  EXPECT_EQ(nullptr, window.Walking());
+
+  ASSERT_TRUE(PumpUntil([&] { return window.Idle(); }));
+  ImageCombo& dates = window.Sleeping()->Dates();
+  ASSERT_EQ(1, dates.Count());
+  EXPECT_EQ(1401660240, ComboValue(dates, 0));
+  EXPECT_EQ(0, SelectedIndex(dates));
+  EXPECT_TRUE(IsWindowEnabled(dates.Control()));
+  std::vector<StoredRun> runs;
+  ASSERT_EQ(1, window.Store().ListRuns(0, SleepingTable, runs));
+  ASSERT_EQ(1u, runs.size());
+  EXPECT_EQ(std::wstring(runs[0].label.CStr()), ComboText(dates, 0));
+  // AA 55 55: four minutes walking, then eight asleep.
+  EXPECT_TRUE(Contains(window.Sleeping()->Document(), L"75,75,75,75,15,15,15,15,15,15,15,15"));
+
+  // The other tracker: its own run, 55 AA.
+  ChooseItem(window.Window(), window.Devices(), 1);
+  ASSERT_EQ(1, dates.Count());
+  EXPECT_EQ(1401667200, ComboValue(dates, 0));
+  EXPECT_TRUE(Contains(window.Sleeping()->Document(), L"15,15,15,15,75,75,75,75"));
+  EXPECT_FALSE(Contains(window.Sleeping()->Document(), L"75,75,75,75,15,15,15,15,15,15,15,15"));
+
+  // The Walking page, made now, lists the selected tracker's walking runs.
+  ClickTab(window, 1);
+  ASSERT_NE(nullptr, window.Walking());
+  EXPECT_EQ((std::vector<int>{0, 2, 1}), window.PagesMade());
+  ImageCombo& walks = window.Walking()->Dates();
+  ASSERT_TRUE(PumpUntil([&] { return walks.Count() == 1; }));
+  EXPECT_EQ(1401696000, ComboValue(walks, 0));
+  ChooseItem(window.Window(), window.Devices(), 0);
+  ASSERT_EQ(2, walks.Count());
+  EXPECT_EQ(1401580800, ComboValue(walks, 0));
+  EXPECT_EQ(1401586200, ComboValue(walks, 1));
+  EXPECT_EQ(1, SelectedIndex(walks));
+}
+
+TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLeft) {
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
+  MainWindow& window = *opened;
+  SimulatedTracker* left = fixture.Tracker(0);
+  SimulatedTracker* right = fixture.Tracker(1);
+  EXPECT_FALSE(left->IsLiveOn());
+
+  ClickTab(window, 1);
+  ASSERT_TRUE(PumpUntil([&] { return left->IsLiveOn(); })) << "live totals were not switched on";
+  HWND walking = window.Walking()->Window();
+  // The first totals go out at once: 1234 steps, 56 cal and 78 x 10 m from
+  // the scenario plus what the tracker counts on top.
+  ASSERT_TRUE(PumpUntil([&] { return !ItemText(walking, IDC_WALKING_STEPS).empty(); }));
+  unsigned steps = std::stoul(ItemText(walking, IDC_WALKING_STEPS));
+  EXPECT_GE(steps, 1234u);
+  EXPECT_LE(steps, 1240u);
+  EXPECT_EQ(L"780 Meter", ItemText(walking, IDC_WALKING_DISTANCE));
+  EXPECT_EQ(L"56 cal", ItemText(walking, IDC_WALKING_CALORIES));
+  EXPECT_FALSE(right->IsLiveOn());
+
+  ClickTab(window, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !left->IsLiveOn(); })) << "live totals were not switched off";
+  ClickTab(window, 1);
+  ASSERT_TRUE(PumpUntil([&] { return left->IsLiveOn(); })) << "live totals were not switched on again";
+  ClickTab(window, 3);
+  ASSERT_TRUE(PumpUntil([&] { return !left->IsLiveOn(); }));
+  // The Walking page was made once and kept.
+  EXPECT_EQ((std::vector<int>{0, 1, 3}), window.PagesMade());
+}
+
+TEST_F(MainWindowTest, StartingOnTheWalkingTabSwitchesTheFoundTrackersTotalsOnAndTheyFollowTheSelection) {
+  // The tab is shown before the search has found anything.
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened);
+  MainWindow& window = *opened;
+  SimulatedTracker* left = fixture.Tracker(0);
+  SimulatedTracker* right = fixture.Tracker(1);
+  ASSERT_TRUE(PumpUntil([&] { return left->IsLiveOn(); })) << "the first tracker's totals stayed off";
+  EXPECT_FALSE(right->IsLiveOn());
+  ASSERT_TRUE(PumpUntil([&] { return !ItemText(window.Walking()->Window(), IDC_WALKING_STEPS).empty(); }));
+
+  ChooseItem(window.Window(), window.Devices(), 1);
+  ASSERT_TRUE(PumpUntil([&] { return right->IsLiveOn() && !left->IsLiveOn(); }))
+      << "the totals did not follow the selected tracker";
+  ClickTab(window, 2);
+  ASSERT_TRUE(PumpUntil([&] { return !right->IsLiveOn(); }));
+  EXPECT_FALSE(left->IsLiveOn());
+}
+
+TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKeepingItsHistory) {
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
+  MainWindow& window = *opened;
+  SimulatedTracker* left = fixture.Tracker(0);
+  ASSERT_EQ(1401789600LL, left->GetClock());
+  LinkLabel& link = window.Info()->SetTimeLink();
+  HWND control = link.Control();
+  ASSERT_NE(nullptr, control);
+  EXPECT_STREQ(InfoPage::SetTimeText, link.Text());
+
+  // Point at the link text and click it.
+  RECT client;
+  GetClientRect(control, &client);
+  POINT point = {-1, (client.top + client.bottom) / 2};
+  for (int x = 0; x < client.right; ++x) {
+    if (link.IsOverText(POINT{x, point.y})) {
+      point.x = x + 4;
+      break;
+    }
+  }
+  ASSERT_GE(point.x, 0) << "no point of the link lies over its text";
+  POINT screen = point;
+  ClientToScreen(control, &screen);
+  SetCursorPos(screen.x, screen.y);
+  LPARAM at = MAKELPARAM(point.x, point.y);
+  SendMessageW(control, WM_MOUSEMOVE, 0, at);
+  SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(control, WM_LBUTTONUP, 0, at);
+
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  long long nowSeconds = ToUnixTime(now);
+  ASSERT_TRUE(PumpUntil([&] { return left->GetClock() > 1401789600LL + 3600; })) << "the clock was not set";
+  EXPECT_LE(std::llabs(left->GetClock() - nowSeconds), 5);
+  // The device information is read again and shows the new clock.
+  HWND info = window.Info()->Window();
+  SYSTEMTIME local;
+  FromUnixTime(local, left->GetClock(), 1);
+  WideString date;
+  FormatDate(date, DATE_SHORTDATE, &local, 0);
+  ASSERT_TRUE(PumpUntil([&] { return ItemText(info, IDC_INFO_TIME).find(date.CStr()) == 0; }))
+      << ItemText(info, IDC_INFO_TIME);
+  // The tracker forgot its runs; the store keeps them.
+  Bytes walking, sleeping;
+  left->GetHeldHistory(walking, sleeping);
+  EXPECT_EQ(24u, walking.size());
+  EXPECT_EQ(fixture.Tracker(1)->GetClock(), 1401793200LL);  // the other tracker is untouched
+  ASSERT_TRUE(fixture.CloseWindow());
+  EXPECT_EQ(twotrackers::ExpectedWalkingRows(),
+            twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"walking"));
+}
+
+TEST_F(MainWindowTest, TheWindowIsNotSizedBelowItsMinimumClientSize) {
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
+  MainWindow& window = *opened;
+  HWND handle = window.Window();
+  const int minimumWidth = window.DialogUnitsToPixelsX(400);
+  const int minimumHeight = window.DialogUnitsToPixelsY(200);
+  SetWindowPos(handle, nullptr, 0, 0, 120, 90, SWP_NOMOVE | SWP_NOZORDER);
+  RECT client;
+  GetClientRect(handle, &client);
+  EXPECT_EQ(minimumWidth, client.right);
+  EXPECT_EQ(minimumHeight, client.bottom);
+
+  // Larger sizes are taken as asked, and the tab control grows with them.
+  RECT tabBefore;
+  GetWindowRect(window.Tabs().Tab(), &tabBefore);
+  RECT outer;
+  GetWindowRect(handle, &outer);
+  SetWindowPos(handle, nullptr, 0, 0, outer.right - outer.left + 100, outer.bottom - outer.top + 50,
+               SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(handle, &client);
+  EXPECT_EQ(minimumWidth + 100, client.right);
+  EXPECT_EQ(minimumHeight + 50, client.bottom);
+  RECT tabAfter;
+  GetWindowRect(window.Tabs().Tab(), &tabAfter);
+  EXPECT_EQ(tabBefore.right - tabBefore.left + 100, tabAfter.right - tabAfter.left);
+  EXPECT_EQ(tabBefore.bottom - tabBefore.top + 50, tabAfter.bottom - tabAfter.top);
+}
+
+TEST_F(MainWindowTest, TheTabAndThePlacementAreWrittenAtExitAndRestoredAtTheNextStart) {
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
+  MainWindow& window = *opened;
+  EXPECT_EQ(-1, fixture.ReadNumber(L"Tab"));
+  ClickTab(window, 3);
+  SetWindowPos(window.Window(), nullptr, 40, 50, 1000, 520, SWP_NOZORDER);
+  ASSERT_TRUE(fixture.CloseWindow());
+  EXPECT_EQ(3, fixture.ReadNumber(L"Tab"));
+  EXPECT_EQ(0, fixture.ReadNumber(L"Flags"));
+  EXPECT_EQ(L"1,40,50,1040,570", fixture.ReadText(L"Main"));
+
+  MainWindow* reopened = OpenIdle();
+  ASSERT_NE(nullptr, reopened);
+  MainWindow& again = *reopened;
+  EXPECT_EQ(3, again.Tabs().Current());
+  ASSERT_NE(nullptr, again.About());
+  EXPECT_TRUE(IsWindowVisible(again.About()->Window()));
+  RECT rect;
+  GetWindowRect(again.Window(), &rect);
+  EXPECT_EQ(40, rect.left);
+  EXPECT_EQ(50, rect.top);
+  EXPECT_EQ(1040, rect.right);
+  EXPECT_EQ(570, rect.bottom);
+}
+
+TEST_F(MainWindowTest, QuitWhenIdleEndsTheModalRunWithZeroAfterStoringAndShowingTheHistory) {
+  MainWindowSetup setup = fixture.Setup();
+  setup.quitWhenIdle = true;
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow window(setup);
+  EXPECT_EQ(0, window.RunModal(nullptr, IDD_MAIN, 0, nullptr));
+  EXPECT_TRUE(window.Idle());
+  // The Walking tab was shown with the latest walk of the first tracker:
+  // 7 and 8 steps over 50 and 60 metres.
+  ASSERT_NE(nullptr, window.Walking());
+  EXPECT_TRUE(Contains(window.Walking()->Document(), L"50,60"));
+  EXPECT_EQ(1, fixture.ReadNumber(L"Tab"));
+  EXPECT_NE(L"<missing>", fixture.ReadText(L"Main"));
+  EXPECT_EQ(twotrackers::ExpectedSleepingRows(),
+            twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"sleeping"));
+}

@@ -1,0 +1,111 @@
+#include "tests/app/window/WindowTestSupport.h"
+
+#include <algorithm>
+
+#include "app/TrackerScenario.h"
+#include "resources/ResourceIds.h"
+#include "tests/app/TwoTrackers.h"
+
+namespace windowtest {
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (done()) return true;
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) return false;
+    DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(end - now, 20));
+    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+  wchar_t text[512] = {};
+  GetDlgItemTextW(dialog, id, text, 512);
+  return text;
+}
+
+WindowFixture::WindowFixture() : folder_(L"window"), ticks_(1000000) {
+  static LONG serial = 0;
+  key_ = L"Software\\Vantrel\\PelltonTests-window-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(InterlockedIncrement(&serial));
+  RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+}
+
+WindowFixture::~WindowFixture() {
+  if (window_ && window_->Window()) CloseWindow();
+  window_.reset();
+  RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+}
+
+int WindowFixture::AddTwoTrackers() {
+  for (const std::string& text : {twotrackers::LeftScenario(), twotrackers::RightScenario()}) {
+    TrackerScenario scenario;
+    WideString error;
+    if (!scenario.Parse(text.data(), text.size(), error)) return 0;
+    if (!devices_.AddTracker(scenario)) return 0;
+    devices_.Tracker(devices_.Count() - 1)->SetTickSource(&ticks_);
+  }
+  return 1;
+}
+
+MainWindowSetup WindowFixture::Setup() {
+  MainWindowSetup setup;
+  setup.settingsKey.Assign(key_.c_str());
+  setup.databaseFolder.Assign(folder_.Path().c_str());
+  setup.devices = devices_.Backend();
+  setup.simulated = true;
+  setup.watchIdle = true;
+  // The waits the worker puts between operations only slow the tests down.
+  setup.timings.beforeQueriesMs = 0;
+  setup.timings.afterHistoryMs = 0;
+  return setup;
+}
+
+MainWindow* WindowFixture::Open() {
+  window_.reset(new MainWindow(Setup()));
+  HWND window = window_->CreateModeless(nullptr, IDD_MAIN, 0, nullptr);
+  if (!window) return nullptr;
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  return window_.get();
+}
+
+bool WindowFixture::CloseWindow() {
+  if (!window_ || !window_->Window()) return true;
+  HWND window = window_->Window();
+  SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_MAIN_CLOSE, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_MAIN_CLOSE)));
+  return PumpUntil([&] { return !IsWindow(window); }, 30000);
+}
+
+long long WindowFixture::ReadNumber(const wchar_t* name) {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, key_.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+      ERROR_SUCCESS) {
+    return -1;
+  }
+  return value;
+}
+
+std::wstring WindowFixture::ReadText(const wchar_t* name) {
+  wchar_t text[512] = {};
+  DWORD size = sizeof(text);
+  if (RegGetValueW(HKEY_CURRENT_USER, key_.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+      ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  return text;
+}
+
+void WindowFixture::WriteNumber(const wchar_t* name, DWORD value) {
+  RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name, REG_DWORD, &value, sizeof(value));
+}
+
+}  // namespace windowtest

@@ -1,0 +1,60 @@
+// Running the real main window in a test: two simulated trackers with
+// known histories (TwoTrackers.h) on a manual tick, a database folder and a
+// settings key of the test's own, a message pump that waits for a
+// condition, and readers of the registry values the window keeps.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/MainWindow.h"
+#include "app/SimulatedDevices.h"
+#include "app/TickSource.h"
+#include "tests/app/TestFolder.h"
+
+namespace windowtest {
+
+// Runs this thread's messages until done() holds; false when the time-out
+// passed first. The wait between checks is capped so that conditions met
+// on other threads (a tracker's state) are seen too.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
+
+// The text of a dialog item.
+std::wstring ItemText(HWND dialog, int id);
+
+class WindowFixture {
+public:
+  WindowFixture();
+  ~WindowFixture();
+
+  // Adds the two trackers; 1 when both were set up.
+  int AddTwoTrackers();
+  // A main window made modeless and shown; none when it could not be made.
+  MainWindow* Open();
+  // Closes the window as the Close button does and waits until it is gone.
+  bool CloseWindow();
+
+  MainWindowSetup Setup();
+  const std::wstring& Key() const { return key_; }
+  std::wstring DatabasePath() const { return folder_.File(L"Pellton.sql"); }
+  SimulatedTracker* Tracker(unsigned index) { return devices_.Tracker(index); }
+  ManualTickSource& Ticks() { return ticks_; }
+  MainWindow* Window() { return window_.get(); }
+
+  // Registry values under the test's key; -1 / "<missing>" when absent.
+  long long ReadNumber(const wchar_t* name);
+  std::wstring ReadText(const wchar_t* name);
+  void WriteNumber(const wchar_t* name, DWORD value);
+
+private:
+  TestFolder folder_;
+  std::wstring key_;
+  ManualTickSource ticks_;
+  SimulatedDevices devices_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace windowtest
