@@ -1,6 +1,6 @@
 // The chart page of one stored run, as the Walking and Sleeping pages show
 // it: the run's pattern read from the activity store, the page template
-// (resource 119 walking, 116 sleeping, type 23 HTML, single-byte text) from
+// (resource 119 walking, 116 sleeping, type RCDATA, single-byte text) from
 // the program file, filled in by the page builder (app/DayChartPage).
 //
 // out is set to "" first and holds the finished page only when every step
@@ -16,7 +16,7 @@ class ActivityStore;
 class WideString;
 
 // Resource type of the chart page templates.
-const WORD ChartTemplateType = 23;  // RT_HTML
+const WORD ChartTemplateType = 10;  // RT_RCDATA
 const WORD WalkingChartTemplate = 119;
 const WORD SleepingChartTemplate = 116;
 

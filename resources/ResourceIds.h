@@ -26,7 +26,7 @@
 #define IDD_PAGE_WALKING 106
 #define IDD_PAGE_ABOUT 107
 
-// Chart page templates (HTML resources, type 23).
+// Chart page templates (RCDATA resources, single-byte text).
 #define IDR_SLEEPING_PAGE 116
 #define IDR_WALKING_PAGE 119
 
