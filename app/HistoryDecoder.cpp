@@ -30,8 +30,12 @@ public:
       : trackerIndex_(trackerIndex), timed_(timed), walking_(walking), sink_(sink), tally_(tally) {}
 
   void Store(long long start, const ByteBuffer& pattern, bool complete) {
+    if (!timed_ || start < 0 || start > kLastStoredStart) {
+      if (tally_) ++tally_->untimed;
+      return;
+    }
     int stored = 0;
-    if (complete && timed_ && start >= 0 && start <= kLastStoredStart) {
+    if (complete) {
       unsigned at = static_cast<unsigned>(start);
       stored = walking_ ? sink_.StoreWalkingRun(trackerIndex_, at, pattern)
                         : sink_.StoreSleepingRun(trackerIndex_, at, pattern);

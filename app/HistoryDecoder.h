@@ -8,9 +8,11 @@
 // again gives the same rows.
 //
 // A frame whose header does not hold a real date cannot time its runs: they
-// are counted as failed and nothing is stored, rather than stored under a
+// are counted as untimed and nothing is stored, rather than stored under a
 // made-up time. The same goes for a run starting after what the store's
-// 32-bit start column can hold.
+// 32-bit start column can hold. No later download can store such runs
+// either (only setting the tracker's clock mends its header), so they are
+// no failure to store.
 #pragma once
 
 #include "core/ByteBuffer.h"
@@ -34,8 +36,9 @@ public:
 
 // What a decoding did; the counts add up over several calls.
 struct HistoryTally {
-  unsigned stored = 0;  // runs the sink took
-  unsigned failed = 0;  // runs that could not be stored (refused, untimed, no memory)
+  unsigned stored = 0;   // runs the sink took
+  unsigned failed = 0;   // runs that could not be stored (refused, no memory)
+  unsigned untimed = 0;  // runs without a start time the store can hold: never stored
 };
 
 void DecodeWalkingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunSink& sink,

@@ -33,13 +33,19 @@ bool IsCompleteFrame(const ByteBuffer& frame, unsigned char code) {
   return frame.size >= FRAME_HEADER_SIZE && frame.data[2] == code && frame.size == DeclaredFrameSize(frame.data);
 }
 
-// "N runs stored", with the failures when there were any.
+// "N runs stored", with the failures and the untimed runs when there were
+// any.
 void DescribeTally(const HistoryTally& tally, int complete, WideString& text) {
   WideString runs;
   if (tally.failed) {
     runs.Format(L"%u runs stored, %u could not be stored", tally.stored, tally.failed);
   } else {
     runs.Format(L"%u runs stored", tally.stored);
+  }
+  if (tally.untimed) {
+    WideString untimed;
+    untimed.Format(L"%s, %u without a valid start time (not stored)", runs.CStr(), tally.untimed);
+    runs.Assign(untimed);
   }
   if (complete) {
     text.Assign(runs);

@@ -221,7 +221,7 @@ TEST_F(DecoderTest, SleepingFramesTooShortStoreNothing) {
 
 // --- failures -----------------------------------------------------------------------
 
-TEST_F(DecoderTest, AHeaderThatIsNoDateStoresNothingAndCountsTheRunsAsFailed) {
+TEST_F(DecoderTest, AHeaderThatIsNoDateStoresNothingAndCountsTheRunsAsUntimed) {
   Bytes walking, sleeping;
   ASSERT_TRUE(TrackerHistoryGenerator::MakeWalkingFrame(kHeader, Records({5, 0, 0, 0, 0, 0, 6}), walking));
   ASSERT_TRUE(TrackerHistoryGenerator::MakeSleepingFrame(kHeader, Hex("AA 55 AA"), sleeping));
@@ -232,7 +232,8 @@ TEST_F(DecoderTest, AHeaderThatIsNoDateStoresNothingAndCountsTheRunsAsFailed) {
   EXPECT_TRUE(sink.walking.empty());
   EXPECT_TRUE(sink.sleeping.empty());
   EXPECT_EQ(0u, tally.stored);
-  EXPECT_EQ(3u, tally.failed);  // two walks and a night could not be timed
+  EXPECT_EQ(3u, tally.untimed);  // two walks and a night could not be timed
+  EXPECT_EQ(0u, tally.failed);   // no store refused anything
 }
 
 TEST_F(DecoderTest, AHeaderThatIsNoDateWithNothingToStoreIsNoFailure) {
@@ -241,15 +242,17 @@ TEST_F(DecoderTest, AHeaderThatIsNoDateWithNothingToStoreIsNoFailure) {
   walking[HISTORY_START_OFFSET + 3] = 24;  // hour 24
   Decode(walking, true);
   EXPECT_EQ(0u, tally.failed);
+  EXPECT_EQ(0u, tally.untimed);
 }
 
-TEST_F(DecoderTest, RunsStartingBeyondTheStoredRangeAreFailedNotWrapped) {
+TEST_F(DecoderTest, RunsStartingBeyondTheStoredRangeAreUntimedNotWrapped) {
   // 2106-02-07 06:15 is the last second an unsigned 32-bit start holds.
   const long long late = 0xFFFFFFFFLL - 900;
   Walking(Records({5, 0, 0, 0, 0, 0, 6}), late);
   ASSERT_EQ(1u, sink.walking.size());
   EXPECT_EQ(At(late), sink.walking[0].start);
-  EXPECT_EQ(1u, tally.failed);
+  EXPECT_EQ(1u, tally.untimed);
+  EXPECT_EQ(0u, tally.failed);
 }
 
 TEST_F(DecoderTest, RefusedRunsAreCounted) {

@@ -266,6 +266,29 @@ TEST_P(TrackerWorkerTest, SettingTheClockIsRefusedWhenTheDownloadFails) {
   ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
 }
 
+TEST_P(TrackerWorkerTest, RunsThatCannotBeTimedAreReportedButDoNotKeepTheClockUnset) {
+  // A tracker whose clock went wrong heads its walking frame with month 13:
+  // no download can ever time those walks, and only setting the clock
+  // mends it, so they must not stand in its way.
+  Bytes walking, sleeping;
+  ASSERT_TRUE(TrackerHistoryGenerator::MakeWalkingFrame(kHeader, Records({0, 5, 0, 0, 0, 0, 0, 7}), walking));
+  ASSERT_TRUE(TrackerHistoryGenerator::MakeSleepingFrame(kHeader, SleepStream(), sleeping));
+  walking[HISTORY_START_OFFSET + 1] = 13;
+  std::string text = "name EI-AN900\nclock 2014-06-01 10:00:00\naddress 00:1A:7D:DA:71:13\n";
+  text += HexLine("walking", walking) + HexLine("sleeping", sleeping);
+  ASSERT_EQ(1, rig->AddTracker(text));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  EXPECT_EQ(L"2 runs stored, 2 without a valid start time (not stored)", host.StatusText());
+  host.TakeUpdates();
+
+  ASSERT_EQ(1, host.worker.QueueSetTime(0));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+  EXPECT_EQ((std::vector<unsigned>{12, UpdateDeviceInfo}), host.TakeUpdates());  // the clock was set
+  ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
+  EXPECT_EQ(0u, RowCount(host.store, L"walking"));
+}
+
 TEST_P(TrackerWorkerTest, InfoPageShowsBatteryClockInLocalTimeAndVersions) {
   ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13",
                                         "hardware 1.2\n"
