@@ -168,12 +168,14 @@ void TrackerWorker::Search(WideString&) {
 
       TrackerLink* link = new (std::nothrow) TrackerLink;
       if (!link) continue;
+      // Settled before the handler is registered: a notification may
+      // arrive on its thread at once.
+      link->ownerWindow = view.UpdateWindow();
+      link->historyPeriodMs = timings.historyPeriodMs;
       link->Attach(characteristic);  // its result is not judged: the commands show whether it hears
       WideString address;
       device->GetAddressText(address);
       link->displayText.Format(L"%s [%s]", device->name.CStr(), address.CStr());
-      link->ownerWindow = view.UpdateWindow();
-      link->historyPeriodMs = timings.historyPeriodMs;
 
       ByteBuffer response;
       const unsigned char setup = 1;
