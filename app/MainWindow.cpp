@@ -265,7 +265,10 @@ void MainWindow::SavePictures() {
   int previous = tabs_.Current();
   WideString path;
   for (int i = 0; i < TabCount; ++i) {
+    const unsigned liveBefore = liveUpdates_;
     tabs_.Select(i, true);
+    // The Walking tab switches live totals on: show the first ones.
+    if (i == 1) PumpUntilLiveTotals(liveBefore);
     path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), i + 1, kNames[i]);
     SaveWindowPicture(Window(), path.CStr());
   }
@@ -278,6 +281,27 @@ void MainWindow::SavePictures() {
     SaveDocumentText(sleeping_->Document(), path.CStr());
   }
   if (previous >= 0) tabs_.Select(previous, true);
+}
+
+void MainWindow::PumpUntilLiveTotals(unsigned seenBefore) {
+  // Bounded: a tracker that sends no totals leaves the fields as they are.
+  const ULONGLONG end = GetTickCount64() + 5000;
+  int tracker = -1;
+  if (!SelectedTracker(&tracker) || tracker < 0) return;
+  while (liveUpdates_ == seenBefore && Window()) {
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) break;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
 }
 
 int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
@@ -321,6 +345,7 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const unsigned searchEnded = UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping;
       // A search has replaced every tracker: nobody's totals are on.
       if (flags == searchEnded) liveTracker_ = -1;
+      if (flags == UpdateLiveTotals) ++liveUpdates_;
       OnTrackerUpdate(flags);
       if (tornDown_) return 1;
       if (flags == searchEnded) FollowLiveTotals();

@@ -111,6 +111,7 @@ private:
   void FollowLiveTotals();
   void OnIdleReached();
   void SavePictures();
+  void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
 
   MainWindowSetup setup_;
@@ -133,7 +134,8 @@ private:
   std::unique_ptr<AboutPage> about_;
 
   std::vector<int> pagesMade_;
-  int liveTracker_ = -1;  // the tracker whose live totals were last switched on
+  int liveTracker_ = -1;
+  unsigned liveUpdates_ = 0;  // live totals posted by the trackers so far  // the tracker whose live totals were last switched on
   bool tornDown_ = true;
   bool searchDone_ = false;
   int downloadsQueued_ = 0;
