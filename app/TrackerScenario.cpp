@@ -234,9 +234,16 @@ int TrackerScenario::ParseLine(char* line, unsigned number, WideString& error) {
   long long a, b;
 
   auto fail = [&](const wchar_t* why) {
+    // A long first word is quoted by its beginning only, so that the text
+    // always forms: every refusal names its line.
+    const size_t kQuoted = 40;
+    size_t keyLength = strlen(key);
     WideString word;
-    word.AssignCodePage(key, static_cast<unsigned>(strlen(key)), 0, CP_UTF8);
-    error.Format(L"line %u: %s: %s", number, word.CStr(), why);
+    word.AssignCodePage(key, static_cast<unsigned>(keyLength < kQuoted ? keyLength : kQuoted), 0,
+                        CP_UTF8);
+    if (keyLength > kQuoted) word.Append(L"...");
+    if (!error.Format(L"line %u: %s: %s", number, word.CStr(), why))
+      error.Format(L"line %u: %s", number, why);
     return 0;
   };
 

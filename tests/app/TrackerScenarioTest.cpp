@@ -103,6 +103,16 @@ TEST(TrackerScenarioTest, BadLinesAreRefusedWithTheLineAndTheReason) {
   }
 }
 
+TEST(TrackerScenarioTest, AFirstWordOfMillionsOfCharactersIsRefusedByItsLine) {
+  std::string text = "battery 5\n" + std::string(3000000, 'x') + " 1\n";
+  TrackerScenario scenario;
+  std::string error;
+  EXPECT_EQ(0, Parse(scenario, text, &error));
+  EXPECT_EQ(0u, error.find("line 2: xxxx")) << error.substr(0, 200);
+  EXPECT_NE(std::string::npos, error.find("unknown setting")) << error.substr(0, 200);
+  EXPECT_LT(error.size(), 300u);
+}
+
 TEST(TrackerScenarioTest, FilesLoadAndAMissingFileIsReported) {
   wchar_t folder[MAX_PATH], path[MAX_PATH];
   ASSERT_TRUE(GetTempPathW(MAX_PATH, folder));
