@@ -43,7 +43,7 @@ inline HWND SharedMainWindow() {
   if (main && IsWindow(main)) return main;
   main = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
                             RecordingProcedure, 0);
-  if (main) SetWindowPos(main, HWND_TOP, 10, 10, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  if (main) SetWindowPos(main, HWND_TOP, 280, 560, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   return main;
 }
 

@@ -48,7 +48,12 @@ inline void Pump() {
 // its client area from the screen. (Under Xvfb there is no window manager to
 // draw captions, so the client area is what the program itself shows.)
 inline Picture CaptureWindow(HWND window) {
-  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  // Other test programs may show windows on the same screen at the same
+  // time: the window's top-level ancestor stays above them while it is read.
+  HWND root = GetAncestor(window, GA_ROOT);
+  const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(root, HWND_TOPMOST, 0, 0, 0, 0, keep | SWP_SHOWWINDOW);
+  if (root != window) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, keep | SWP_SHOWWINDOW);
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump();
@@ -83,6 +88,7 @@ inline Picture CaptureWindow(HWND window) {
   if (bitmap) DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  SetWindowPos(root, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
   return picture;
 }
 
