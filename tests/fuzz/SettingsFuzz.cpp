@@ -1,0 +1,180 @@
+// Settings in INI and XML files: texts of every kind written and read back
+// through SettingsStore, the store closed and opened again, and files of
+// any bytes opened. A write either keeps the text exactly (read back the
+// same, also after reopening) or is refused and leaves the old value; a
+// file that cannot be read is left as it is.
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/fuzz/FuzzDriver.h"
+#include "ui/SettingsStore.h"
+
+namespace {
+
+const wchar_t* const kNames[] = {L"Tab", L"Flags", L"Main", L"LastCheck", L"Update", L"Last"};
+const wchar_t* const kSubPaths[] = {L"", L"Update", L"Update\\Last", L"Devices"};
+const wchar_t* const kPieces[] = {L"1", L"0,10,10,500,400", L"Gr\u00FC\u00DFe", L"\u03A9", L"\u20AC",
+                                  L" ", L"\t", L"\"", L"'", L"=", L";", L"[x]", L"<&>", L"\r\n",
+                                  L"\x01", L"\x1F", L"\xD800", L"\xDC00", L"\xD83D\xDE00", L"\xFFFF",
+                                  L"\u00A0", L"abc", L"#", L"%s"};
+
+std::wstring FilePath(bool xml) {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  return std::wstring(base) + L"pellton-fuzz-settings-" + std::to_wstring(GetCurrentProcessId()) +
+         (xml ? L".xml" : L".ini");
+}
+
+// Input: a mode byte (bit 0: XML; bit 1: start from a file of the bytes
+// that follow the steps), then steps of [name][sub-path][text length]
+// [text as UTF-16 pairs]; a step with name 0xFF closes and reopens.
+struct Step {
+  unsigned name, subPath;
+  std::wstring text;
+  bool reopen;
+};
+
+}  // namespace
+
+void GenerateSettings(FuzzRandom& random, std::string& input) {
+  bool fromFile = random.OneIn(5);
+  input.push_back(static_cast<char>(random.Below(2) | (fromFile ? 2 : 0)));
+  unsigned steps = 1 + random.Below(10);
+  for (unsigned s = 0; s < steps; ++s) {
+    if (random.OneIn(6)) {
+      input.push_back(static_cast<char>(0xFF));
+      continue;
+    }
+    input.push_back(static_cast<char>(random.Below(sizeof kNames / sizeof kNames[0])));
+    input.push_back(static_cast<char>(random.Below(sizeof kSubPaths / sizeof kSubPaths[0])));
+    std::wstring text;
+    unsigned pieces = random.Below(5);
+    for (unsigned p = 0; p < pieces; ++p) text += kPieces[random.Below(sizeof kPieces / sizeof kPieces[0])];
+    if (random.OneIn(15)) text.append(8000 + random.Below(600), L'z');
+    if (text.size() > 0x7FFF) text.resize(0x7FFF);
+    input.push_back(static_cast<char>(text.size() >> 8));
+    input.push_back(static_cast<char>(text.size() & 0xFF));
+    for (wchar_t c : text) {
+      input.push_back(static_cast<char>(c & 0xFF));
+      input.push_back(static_cast<char>(c >> 8));
+    }
+  }
+  input.push_back(static_cast<char>(0xFE));  // end of the steps
+  if (fromFile) {
+    static const char* const kFiles[] = {"[Settings]\r\nTab=3\r\n", "<Pellton Tab=\"3\"><Update Last=\"x\"/></Pellton>",
+                                         "<Pellton><Tab>3</Pellton>", "\xFF\xFE[\0S\0]\0", "", "<?xml?>"};
+    input += kFiles[random.Below(sizeof kFiles / sizeof kFiles[0])];
+    for (unsigned k = random.Below(8); k > 0; --k) input.push_back(static_cast<char>(random.Byte()));
+  }
+}
+
+int CheckSettings(const std::string& input, std::string& finding) {
+  if (input.empty()) return 1;
+  const bool xml = input[0] & 1;
+  const bool fromFile = (input[0] & 2) != 0;
+  std::vector<Step> steps;
+  size_t at = 1;
+  while (at < input.size()) {
+    unsigned char name = static_cast<unsigned char>(input[at++]);
+    if (name == 0xFE) break;
+    if (name == 0xFF) {
+      steps.push_back({0, 0, L"", true});
+      continue;
+    }
+    if (at + 3 > input.size()) break;
+    unsigned subPath = static_cast<unsigned char>(input[at++]);
+    size_t length = static_cast<unsigned char>(input[at]) * 256u + static_cast<unsigned char>(input[at + 1]);
+    at += 2;
+    std::wstring text;
+    for (size_t i = 0; i < length && at + 1 < input.size(); ++i, at += 2) {
+      wchar_t c = static_cast<wchar_t>(static_cast<unsigned char>(input[at]) |
+                                       (static_cast<unsigned char>(input[at + 1]) << 8));
+      text.push_back(c ? c : L'0');
+    }
+    steps.push_back({name % 6u, subPath % 4u, text, false});
+  }
+  std::wstring path = FilePath(xml);
+  DeleteFileW(path.c_str());
+  std::map<std::pair<unsigned, unsigned>, std::wstring> model;
+  const unsigned mode = xml ? SettingsXml : SettingsIni;
+  const wchar_t* base = xml ? L"Pellton" : nullptr;
+  if (fromFile) {
+    std::string bytes = input.substr(at);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    SettingsStore probe;
+    int opened = probe.Open(mode, nullptr, base, path.c_str());
+    WideString value;
+    for (const wchar_t* name : kNames) {
+      for (const wchar_t* sub : kSubPaths) {
+        probe.ReadText(name, value, L"d", sub);
+        probe.ReadNumber(name, 5, sub);
+      }
+    }
+    probe.Close();
+    if (xml && !opened) {
+      // Unreadable: nothing may have touched it.
+      HANDLE again = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      std::string now(bytes.size() + 1, '\0');
+      DWORD read = 0;
+      ReadFile(again, &now[0], static_cast<DWORD>(now.size()), &read, nullptr);
+      CloseHandle(again);
+      if (now.substr(0, read) != bytes) {
+        finding = "a settings file that did not load was changed";
+        return 0;
+      }
+    }
+    DeleteFileW(path.c_str());
+  }
+  SettingsStore store;
+  if (!store.Open(mode, nullptr, base, path.c_str())) {
+    finding = "a new settings file does not open";
+    return 0;
+  }
+  auto verify = [&](const char* when) {
+    for (const auto& entry : model) {
+      WideString value;
+      if (!store.ReadText(kNames[entry.first.second], value, L"<none>", kSubPaths[entry.first.first]) ||
+          std::wstring(value.CStr()) != entry.second) {
+        WideString where;
+        where.Format(L" (value %s, sub-path \"%s\", %u characters written, %u read)", kNames[entry.first.second],
+                     kSubPaths[entry.first.first], static_cast<unsigned>(entry.second.size()), value.Length());
+        const char* narrow = where.ToNarrow();
+        finding = std::string("a stored text reads back changed ") + when + (narrow ? narrow : "");
+        return false;
+      }
+    }
+    return true;
+  };
+  for (const Step& step : steps) {
+    if (step.reopen) {
+      if (!store.Close()) {
+        finding = "closing reported a failure after writes that succeeded";
+        return 0;
+      }
+      if (!store.Open(mode, nullptr, base, path.c_str())) {
+        finding = "a settings file written by the store does not open again";
+        return 0;
+      }
+      if (!verify("after reopening")) return 0;
+      continue;
+    }
+    int wrote = store.WriteText(kNames[step.name], step.text.c_str(), kSubPaths[step.subPath]);
+    if (wrote) model[{step.subPath, step.name}] = step.text;
+    if (!verify(wrote ? "after a write that succeeded" : "after a refused write")) return 0;
+  }
+  store.Close();
+  if (!store.Open(mode, nullptr, base, path.c_str())) {
+    finding = "a settings file written by the store does not open again";
+    return 0;
+  }
+  bool ok = verify("after the last reopening");
+  store.Close();
+  DeleteFileW(path.c_str());
+  return ok ? 1 : 0;
+}

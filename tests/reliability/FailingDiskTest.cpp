@@ -1,0 +1,113 @@
+// Storing on a failing disk: the Nth write or sync fails as a full disk
+// does. Storing a download then fails cleanly (the store reports the runs
+// lost), every run stored before stays readable and the file stays whole,
+// and once the disk recovers the same download is stored.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <cwchar>
+
+#include "app/ActivityStore.h"
+#include "app/TrackerList.h"
+#include "tests/app/StoreTestSupport.h"
+#include "tests/reliability/FailingDiskVfs.h"
+#include "tests/reliability/StoreRunPattern.h"
+
+namespace {
+
+bool HoldsRun(ActivityStore& store, unsigned n) {
+  ByteBuffer pattern;
+  int found = store.ReadPattern(WalkingTable, kReliabilityAddress, RunStart(n), pattern);
+  std::string expected = RunPattern(n);
+  bool same = found && pattern.size == expected.size() && memcmp(pattern.data, expected.data(), expected.size()) == 0;
+  BufferClear(pattern);
+  return same;
+}
+
+// Stores runs [from, to) as one download; the runs reported lost.
+unsigned StoreDownload(ActivityStore& store, unsigned from, unsigned to, unsigned* refused) {
+  ByteBuffer pattern;
+  unsigned stored = 0;
+  store.BeginRuns();
+  for (unsigned n = from; n < to; ++n) {
+    FillBuffer(pattern, RunPattern(n));
+    stored += store.StoreWalkingRun(0, RunStart(n), pattern);
+  }
+  unsigned lost = store.EndRuns();
+  BufferClear(pattern);
+  *refused = (to - from) - stored;
+  return lost;
+}
+
+class FailingDiskTest : public ::testing::TestWithParam<int> {
+protected:
+  void SetUp() override {
+    ASSERT_EQ(1, FailingDisk::Install());
+    TrackerLink* link = new TrackerLink;
+    link->characteristic = &channel_;
+    ASSERT_EQ(1, trackers_.Append(link));
+  }
+  void TearDown() override {
+    FailingDisk::Recover();
+    trackers_.Clear();
+  }
+  AddressOnly channel_;
+  TrackerList trackers_;
+};
+
+}  // namespace
+
+TEST_P(FailingDiskTest, AFailedWriteOrSyncLosesOnlyTheDownloadInHandAndStoringWorksAgain) {
+  const FailingDiskCall kind = GetParam() % 2 ? FailSyncs : FailWrites;
+  // A checkpoint makes two syncs (the journal, then the file).
+  const unsigned nth = kind == FailSyncs ? 1 + (GetParam() / 2) % 2 : 1 + GetParam() / 2;
+  TempFolder folder;
+  {
+    ActivityStore store;
+    store.SetTrackers(&trackers_);
+    ASSERT_EQ(1, store.Open(folder.Path()));
+    unsigned refused = 0;
+    ASSERT_EQ(0u, StoreDownload(store, 0, 60, &refused));
+    ASSERT_EQ(0u, refused);
+
+    unsigned callsBefore = FailingDisk::Calls(kind);
+    FailingDisk::Arm(kind, nth);
+    unsigned lost = 0;
+    if (kind == FailWrites) {
+      lost = StoreDownload(store, 60, 120, &refused);
+    } else {
+      // With the write-ahead journal a commit writes without syncing; the
+      // syncs come with a checkpoint, as at Close.
+      ASSERT_EQ(0u, StoreDownload(store, 60, 120, &refused));
+      WideString answer;
+      store.QueryText(L"PRAGMA wal_checkpoint(TRUNCATE);", answer);
+    }
+    unsigned failures = FailingDisk::Failures();
+    FailingDisk::Recover();
+    ASSERT_GT(failures, 0u) << "the disk never failed; calls " << FailingDisk::Calls(kind) - callsBefore;
+    if (kind == FailWrites) {
+      // The store says so: runs refused or lost, and counted as failed.
+      EXPECT_GT(lost + refused, 0u) << "a failed write went unreported";
+      EXPECT_GT(store.RunsFailed(), 0u);
+    }
+    for (unsigned n = 0; n < 60; ++n) ASSERT_TRUE(HoldsRun(store, n)) << "run " << n;
+    WideString check;
+    ASSERT_EQ(1, store.QueryText(L"PRAGMA integrity_check;", check));
+    EXPECT_STREQ(L"ok", check.CStr());
+
+    // The disk works again: so does storing, on the same connection.
+    ASSERT_EQ(0u, StoreDownload(store, 60, 120, &refused));
+    EXPECT_EQ(0u, refused);
+    for (unsigned n = 0; n < 120; ++n) ASSERT_TRUE(HoldsRun(store, n)) << "run " << n;
+    store.Close();
+  }
+  ActivityStore reopened;
+  ASSERT_EQ(1, reopened.Open(folder.Path()));
+  for (unsigned n = 0; n < 120; ++n) ASSERT_TRUE(HoldsRun(reopened, n)) << "run " << n;
+  WideString check;
+  ASSERT_EQ(1, reopened.QueryText(L"PRAGMA integrity_check;", check));
+  EXPECT_STREQ(L"ok", check.CStr());
+}
+
+// Even: the Nth write fails (N from 1 to 8); odd: the first or second sync.
+INSTANTIATE_TEST_SUITE_P(NthCall, FailingDiskTest, ::testing::Range(0, 16));
