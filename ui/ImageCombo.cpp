@@ -37,6 +37,7 @@ void ImageCombo::Detach() {
   for (ItemRecord* record : records_) delete record;
   records_.clear();
   images_.Destroy();
+  iconImages_.clear();
   control_ = nullptr;
   lockDepth_ = 0;
   itemHeight_ = 0;
@@ -99,7 +100,7 @@ int ImageCombo::AddItem(const wchar_t* text, int value, int iconId, int* index) 
   int result = 0;
   ItemRecord* record = new (std::nothrow) ItemRecord{RecordTag, value, -1};
   if (record) {
-    if (iconId != 0) record->image = images_.AddIcon(iconModule_, iconId);
+    if (iconId != 0) record->image = ImageOf(iconId);
     LRESULT added = SendMessageW(control_, IsCombo() ? CB_ADDSTRING : LB_ADDSTRING, 0,
                                  reinterpret_cast<LPARAM>(text ? text : L""));
     if (added == CB_ERR || added == CB_ERRSPACE) {
@@ -114,6 +115,15 @@ int ImageCombo::AddItem(const wchar_t* text, int value, int iconId, int* index) 
   }
   UnlockRedraw();
   return result;
+}
+
+int ImageCombo::ImageOf(int iconId) {
+  // Images are never removed while attached, so a stored index stays good.
+  auto found = iconImages_.find(iconId);
+  if (found != iconImages_.end()) return found->second;
+  int image = images_.AddIcon(iconModule_, iconId);
+  iconImages_[iconId] = image;
+  return image;
 }
 
 int ImageCombo::Selection(int* index, WideString* text, int* value) {

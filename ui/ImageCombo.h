@@ -5,13 +5,17 @@
 // before it is read) is never taken for one. The combo
 // box needs CBS_OWNERDRAWFIXED (or VARIABLE) and CBS_HASSTRINGS. Redraw
 // locks nest, so a caller that holds a lock while adding many items gets one
-// repaint at the end. The owner dialog registers the wrapper as a
-// DialogControl (WM_DRAWITEM, WM_MEASUREITEM). Window thread only; the
-// destructor detaches.
+// repaint at the end. Each icon is loaded into the image list once, the
+// first time an item asks for it, and shared by every item with that icon
+// for as long as the wrapper is attached, so refilling the list never grows
+// it. The owner dialog registers the wrapper as a DialogControl
+// (WM_DRAWITEM, WM_MEASUREITEM). Window thread only; the destructor
+// detaches.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
 #include <set>
 
 #include "core/WideString.h"
@@ -66,6 +70,8 @@ public:
   int ItemHeight() const { return itemHeight_; }
   int IconWidth() const { return iconWidth_; }
   int IconHeight() const { return iconHeight_; }
+  // Images in the list: one per distinct icon the items have asked for.
+  int ImageCount() const { return images_.Count(); }
 
 private:
   struct ItemRecord {
@@ -79,6 +85,7 @@ private:
   ItemRecord* RecordOf(int index);
   int TextOf(int index, WideString* text);
   int MeasureItemHeight();
+  int ImageOf(int iconId);
 
   HWND control_ = nullptr;
   int kind_ = ImageComboComboBox;
@@ -89,4 +96,5 @@ private:
   ImageList images_;
   int itemHeight_ = 0;
   std::set<ItemRecord*> records_;  // every record this wrapper has handed out
+  std::map<int, int> iconImages_;  // icon id -> image index (-1: the icon could not be added)
 };

@@ -94,7 +94,7 @@ TEST_F(ImageComboTest, EachItemCarriesATaggedRecordWithTheValueAndTheImage) {
   EXPECT_EQ(0, first->image);
   EXPECT_EQ(-1, second->value);
   EXPECT_EQ(-1, second->image);  // no icon
-  EXPECT_EQ(1, third->image);
+  EXPECT_EQ(0, third->image);  // the same icon shares its image
 
   WideString text;
   int value = 0;
@@ -114,6 +114,50 @@ TEST_F(ImageComboTest, EachItemCarriesATaggedRecordWithTheValueAndTheImage) {
   EXPECT_EQ(-1, value);
   combo_box_.Clear();
   EXPECT_EQ(0, combo_box_.Count());
+}
+
+TEST_F(ImageComboTest, EachIconIsLoadedOnceAndRefillsDoNotGrowTheImageList) {
+  // A date list: many items, one icon.
+  combo_box_.LockRedraw();
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(1, combo_box_.AddItem(L"Date", i, IDI_DATE, nullptr));
+  combo_box_.UnlockRedraw();
+  EXPECT_EQ(300, combo_box_.Count());
+  EXPECT_EQ(1, combo_box_.ImageCount());
+
+  // Refilled item by item, and after Clear: still the one image.
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 2) {
+      combo_box_.Clear();
+    } else {
+      while (combo_box_.Count() > 0) ASSERT_EQ(1, combo_box_.Delete(0));
+    }
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(1, combo_box_.AddItem(L"Date", i, IDI_DATE, nullptr));
+    EXPECT_EQ(1, combo_box_.ImageCount());
+  }
+
+  // Another icon adds one image; items of either icon keep drawing theirs.
+  ASSERT_EQ(1, combo_box_.AddItem(L"Tracker", 1, IDI_TRACKER, nullptr));
+  ASSERT_EQ(1, combo_box_.AddItem(L"Date", 2, IDI_DATE, nullptr));
+  EXPECT_EQ(2, combo_box_.ImageCount());
+  const RawRecord* tracker = reinterpret_cast<const RawRecord*>(SendMessageW(combo_, CB_GETITEMDATA, 100, 0));
+  const RawRecord* date = reinterpret_cast<const RawRecord*>(SendMessageW(combo_, CB_GETITEMDATA, 101, 0));
+  EXPECT_EQ(1, tracker->image);
+  EXPECT_EQ(0, date->image);
+
+  // A missing icon gives no image, now and on the next item.
+  ASSERT_EQ(1, combo_box_.AddItem(L"None", 3, 9999, nullptr));
+  ASSERT_EQ(1, combo_box_.AddItem(L"None", 4, 9999, nullptr));
+  EXPECT_EQ(2, combo_box_.ImageCount());
+  const RawRecord* missing = reinterpret_cast<const RawRecord*>(SendMessageW(combo_, CB_GETITEMDATA, 103, 0));
+  EXPECT_EQ(-1, missing->image);
+
+  // A new attach starts a new list.
+  combo_box_.Detach();
+  ASSERT_EQ(1, combo_box_.Attach(combo_, GetModuleHandleW(nullptr), ImageComboComboBox, 16, 16));
+  ASSERT_EQ(1, combo_box_.AddItem(L"Tracker", 1, IDI_TRACKER, nullptr));
+  EXPECT_EQ(1, combo_box_.ImageCount());
+  EXPECT_EQ(0, reinterpret_cast<const RawRecord*>(SendMessageW(combo_, CB_GETITEMDATA, 0, 0))->image);
 }
 
 TEST_F(ImageComboTest, AnEmptyBoxClearsToNothingAndItsSelectionLeavesTheOutputsAlone) {
