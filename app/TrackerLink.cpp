@@ -84,6 +84,7 @@ int TrackerLink::WaitForHistory() {
   if (WaitForResponse(historyPeriodMs)) return 1;
   unsigned long long previous = 0;
   for (;;) {
+    if (Cancelled()) break;
     unsigned long long seen;
     {
       SectionLock hold(lock);
@@ -96,7 +97,17 @@ int TrackerLink::WaitForHistory() {
   return 1;
 }
 
-int TrackerLink::WaitForResponse(DWORD timeoutMs) { return responseEvent.Wait(timeoutMs) ? 1 : 0; }
+int TrackerLink::WaitForResponse(DWORD timeoutMs) {
+  if (!cancelEvent) return responseEvent.Wait(timeoutMs) ? 1 : 0;
+  HANDLE events[2] = {responseEvent.Handle(), cancelEvent};
+  for (;;) {
+    DWORD result = WaitForMultipleObjectsEx(2, events, FALSE, timeoutMs, TRUE);
+    if (result == WAIT_IO_COMPLETION) continue;  // an APC ran: wait again
+    return result == WAIT_OBJECT_0 ? 1 : 0;
+  }
+}
+
+bool TrackerLink::Cancelled() const { return cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0; }
 
 void TrackerLink::OnLinkNotification(unsigned length, const unsigned char* data, void* context) {
   if (!context) return;

@@ -61,6 +61,9 @@ public:
 
   // Host side settings.
   HWND ownerWindow = nullptr;                 // receives WM_TRACKER_UPDATE; none: no post
+  // While this event (the owner's, outliving the link) is signalled, waits
+  // for answers end at once as if timed out; none: never.
+  HANDLE cancelEvent = nullptr;
   DWORD historyPeriodMs = LINK_TIMEOUT_MS;    // one period of the history wait
   unsigned long long historyLimit = HISTORY_LIMIT;
 
@@ -72,6 +75,7 @@ private:
   void Receive(unsigned length, const unsigned char* data);
   void ReceiveLiveTotals(unsigned length, const unsigned char* data);
   int WaitForHistory();
+  bool Cancelled() const;
 
   // Bytes of history frames (walking or sleeping) received since the
   // command was armed; the history wait watches it to see whether the

@@ -172,6 +172,7 @@ void TrackerWorker::Search(WideString&) {
       // arrive on its thread at once.
       link->ownerWindow = view.UpdateWindow();
       link->historyPeriodMs = timings.historyPeriodMs;
+      link->cancelEvent = stopping_.Handle();  // Stop ends waits for answers
       link->Attach(characteristic);  // its result is not judged: the commands show whether it hears
       WideString address;
       device->GetAddressText(address);

@@ -62,10 +62,11 @@ public:
   // Starts the thread and queues the first search. backend, view and runs
   // are not owned and must outlive the worker's run (until Stop). 1/0.
   int Start(GattBackend* backend, TrackerView* view, HistoryRunSink* runs);
-  // Lets the running operation finish (waits it is in are cut short),
-  // drops the queued ones, waits for the thread while dispatching the
-  // caller's messages, empties the tracker list and then frees the device
-  // enumeration. Harmless when repeated.
+  // Lets the running operation finish (its pauses and its waits for the
+  // tracker's answers are cut short, so a lost answer does not hold the
+  // program open), drops the queued ones, waits for the thread while
+  // dispatching the caller's messages, empties the tracker list and then
+  // frees the device enumeration. Harmless when repeated.
   void Stop();
 
   // Never block; 1 when queued.

@@ -393,3 +393,17 @@ TEST_P(TrackerWorkerTest, ADownloadIsShownBeforeItsPauseAndStopCutsThePauseShort
   EXPECT_LT(GetTickCount() - before, 60000u);
   EXPECT_EQ(2, host.view->Finished());
 }
+
+TEST_P(TrackerWorkerTest, StopCutsTheWaitForALostAnswerShort) {
+  // The history answer never comes and a period lasts two minutes: closing
+  // the window must not wait for it (the process would keep the database
+  // locked against the next start meanwhile).
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "drop CMD_HISTORY\n")));
+  ASSERT_EQ(1, host.Start(rig->Backend(), 0, 120000));
+  ASSERT_EQ(1, host.WaitForOperations(1));  // the search; its download is now waiting
+  DWORD before = GetTickCount();
+  host.Stop();
+  EXPECT_LT(GetTickCount() - before, 60000u);
+  EXPECT_EQ(2, host.view->Finished());  // the download still ran to its end
+  EXPECT_EQ(0u, RowCount(host.store, L"walking"));
+}

@@ -125,11 +125,11 @@ WorkerHost::~WorkerHost() {
   if (main) DestroyWindow(main);  // the page with it
 }
 
-int WorkerHost::Start(GattBackend* backend, DWORD afterHistoryMs) {
+int WorkerHost::Start(GattBackend* backend, DWORD afterHistoryMs, DWORD historyPeriodMs) {
   if (!main || !info || !store.Open(folder.Path())) return 0;
   store.SetTrackers(&worker.Trackers());
   worker.timings.commandTimeoutMs = 10000;  // answers come at once; only lost ones wait
-  worker.timings.historyPeriodMs = 1000;
+  worker.timings.historyPeriodMs = historyPeriodMs;
   worker.timings.beforeQueriesMs = 0;
   worker.timings.afterHistoryMs = afterHistoryMs;
   return worker.Start(backend, view.get(), &store);

@@ -51,8 +51,9 @@ public:
   WorkerHost& operator=(const WorkerHost&) = delete;
 
   // Opens the store in the folder and starts the worker on the backend with
-  // short waits (no pause after a download unless given); 1/0.
-  int Start(GattBackend* backend, DWORD afterHistoryMs = 0);
+  // short waits (no pause after a download unless given, history periods of
+  // a second unless given); 1/0.
+  int Start(GattBackend* backend, DWORD afterHistoryMs = 0, DWORD historyPeriodMs = 1000);
   // Dispatches this thread's messages until a WM_TRACKER_UPDATE with the
   // flags has arrived; 1 when it has.
   int WaitForUpdate(unsigned flags, DWORD timeoutMs = 60000);
