@@ -48,6 +48,15 @@ TEST(FuzzRegression, AnXmlSettingOfWhiteSpaceReadsBackAsWritten) {
   ExpectPasses("settings", SettingsWrite(L"\t"));  // refused, the old value kept
 }
 
+TEST(FuzzRegression, ElementTextStartingWithALineBreakRoundTrips) {
+  // xml seed 3 input 2207: the line break is folded away on loading again.
+  ExpectPasses("xml", "<a>\r\n>&#x10FFFF;</a>");
+  // xml seed 1 input 161: a declared byte encoding is dropped on loading
+  // the written text again.
+  ExpectPasses("xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><en info=\"\" sha256=\"&#x10FFFF;\r\n\">"
+                      "<![CDATA[]]><!----></en>");
+}
+
 TEST(FuzzRegression, EveryDriverPassesAShortRunOfItsOwnSeed) {
   for (const FuzzDriver* driver = kFuzzDrivers; driver->name; ++driver) {
     unsigned count = driver->smokeCount / 20 + 1;

@@ -38,12 +38,17 @@ std::vector<unsigned> RunAndKill(const std::wstring& folder, unsigned first, uns
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdError = writeEnd;  // only "stored" lines count
+  startup.hStdInput = nullptr;
   std::wstring command = L"\"" + WriterPath() + L"\" \"" + folder + L"\" " + std::to_wstring(first) + L" 100000";
   PROCESS_INFORMATION process = {};
   std::vector<unsigned> reported;
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+  // Wine now and then fails a process start with an internal error; that
+  // is not the store's doing, so the start is tried again.
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt)
+    started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  if (!started) {
     ADD_FAILURE() << "cannot start the writer: " << GetLastError();
     CloseHandle(readEnd);
     CloseHandle(writeEnd);
