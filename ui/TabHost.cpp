@@ -92,6 +92,7 @@ int TabHost::DisplayArea(RECT* area) const {
 
 void TabHost::ShowCurrent() {
   if (!tab_) return;
+  const unsigned call = ++showCalls_;
   int index = Current();
   bool kept = false;
   if (flags_ & TabHostKeepPages) {
@@ -109,23 +110,26 @@ void TabHost::ShowCurrent() {
   if (!kept) {
     page_ = nullptr;
     HWND page = callback_ ? callback_(PageCreate, index, tab_, 0, user_) : nullptr;
+    if (showCalls_ != call) {
+      // The callback showed a page itself meanwhile (it switched tabs, or
+      // let a click on another tab through): the call that did so has
+      // placed its page and told the callback. This call's page is dropped,
+      // and announcing its index now would tell the owner that a page is
+      // shown that is not.
+      if (page && page != page_) SendMessageW(page, WM_CLOSE, 0, 0);
+      return;
+    }
     if (page) {
-      if (page_) {
-        // The callback showed a page itself meanwhile; that one stays.
-        SendMessageW(page, WM_CLOSE, 0, 0);
-        page = nullptr;
-      } else {
-        page_ = page;
-        if (!(flags_ & TabHostNoPageTexture)) {
-          ThemeAccess tabTheme;
-          if (tabTheme.Open(tab_, nullptr) && tabTheme.HasWindowTheme()) {
-            ThemeAccess pageTheme;
-            if (pageTheme.Open(page, nullptr)) pageTheme.EnableDialogTexture(ETDT_ENABLETAB);
-          }
+      page_ = page;
+      if (!(flags_ & TabHostNoPageTexture)) {
+        ThemeAccess tabTheme;
+        if (tabTheme.Open(tab_, nullptr) && tabTheme.HasWindowTheme()) {
+          ThemeAccess pageTheme;
+          if (pageTheme.Open(page, nullptr)) pageTheme.EnableDialogTexture(ETDT_ENABLETAB);
         }
-        if ((flags_ & TabHostKeepPages) && index >= 0) {
-          pages_.Set(static_cast<unsigned>(index), page);
-        }
+      }
+      if ((flags_ & TabHostKeepPages) && index >= 0) {
+        pages_.Set(static_cast<unsigned>(index), page);
       }
     }
   }
@@ -156,6 +160,7 @@ void TabHost::OnSize() {
 }
 
 void TabHost::Close() {
+  ++showCalls_;  // a page being made right now is not wanted any more
   if (flags_ & TabHostKeepPages) {
     unsigned count = pages_.Count();
     for (unsigned i = 0; i < count; ++i) {

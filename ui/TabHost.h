@@ -4,6 +4,10 @@
 // display area; with TabHostKeepPages a page made once is kept, hidden, and
 // shown again when its tab comes back, otherwise the old page is closed with
 // WM_CLOSE. After every switch the callback hears which page is shown.
+// When the callback re-enters while it makes a page (it shows a page itself,
+// lets a click on another tab through, or closes the host), the inner call
+// wins: the page the outer call was making is closed and that call tells
+// the callback nothing more.
 // The owner dialog registers the host as a DialogControl (it gets
 // TCN_SELCHANGE, the tooltip's TTN_GETDISPINFOW and ODT_TAB drawing) and
 // calls OnSize on WM_SIZE. Window thread only.
@@ -74,5 +78,6 @@ private:
   void* user_ = nullptr;
   ImageList images_;
   HWND page_ = nullptr;
+  unsigned showCalls_ = 0;  // page requests made, to notice a callback that re-enters
   PointerArray pages_;  // by tab index, with TabHostKeepPages
 };

@@ -64,6 +64,16 @@ protected:
       self->reenterIndex_ = -1;
       self->host_.ShowCurrent();  // makes a page of its own first
     }
+    if (index == self->closeIndex_) {
+      self->closeIndex_ = -1;
+      self->host_.Close();  // the owner closes while the page is made
+    }
+    if (index == self->switchIndex_) {
+      // Another tab is clicked while this page is being made (a page that
+      // waits for something lets messages through).
+      self->switchIndex_ = -1;
+      self->host_.Select(self->switchTo_, true);
+    }
     HWND page = CreateWindowExW(0, L"STATIC", L"page", WS_CHILD, 0, 0, 10, 10,
                                 GetParent(tab), nullptr, GetModuleHandleW(nullptr), nullptr);
     self->made_.push_back(page);
@@ -97,6 +107,9 @@ protected:
   std::vector<HWND> made_;
   int refuseIndex_ = -1;
   int reenterIndex_ = -1;
+  int switchIndex_ = -1;
+  int switchTo_ = -1;
+  int closeIndex_ = -1;
 };
 
 TEST_F(TabHostTest, AKeptPageIsShownAgainWithoutASecondCreationAndTheShownCallFollows) {
@@ -229,6 +242,53 @@ TEST_F(TabHostTest, APageMadeWhileTheCallbackReenteredIsClosedAndTheFirstStays) 
   EXPECT_EQ(made_[0], host_.Page());
   EXPECT_TRUE(IsWindow(made_[0]));
   EXPECT_FALSE(IsWindow(made_[1]));
+}
+
+TEST_F(TabHostTest, ATabSwitchWhileAPageIsMadeEndsWithTheSwitchedToPageShownAndAnnounced) {
+  Init(TabHostKeepPages);
+  host_.ShowCurrent();  // Info
+  ASSERT_EQ(1u, made_.size());
+  calls_.clear();
+  switchIndex_ = 1;  // making Walking, the user picks Sleeping
+  switchTo_ = 2;
+  host_.Select(1, true);
+  // The switch comes before Walking's page is made: made_[1] is Sleeping
+  // (the inner call's), made_[2] Walking.
+  ASSERT_EQ(3u, made_.size());
+  EXPECT_EQ(2, host_.Current());
+  EXPECT_EQ(made_[1], host_.Page());
+  EXPECT_EQ(made_[1], host_.KeptPage(2));
+  EXPECT_TRUE(Shown(made_[1]));
+  EXPECT_FALSE(IsWindow(made_[2]));  // the page of the tab left meanwhile is dropped
+  EXPECT_EQ(nullptr, host_.KeptPage(1));
+  // The last word to the owner is the page that is shown: the owner must
+  // not hear that Walking is shown after Sleeping.
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(PageShown, calls_.back().action);
+  EXPECT_EQ(2, calls_.back().index);
+  EXPECT_EQ(0, CountCalls(PageShown, 1));
+  EXPECT_EQ(1, CountCalls(PageShown, 2));
+
+  // Walking is made again when its tab comes back.
+  host_.Select(1, true);
+  ASSERT_EQ(4u, made_.size());
+  EXPECT_EQ(made_[3], host_.Page());
+  EXPECT_EQ(PageShown, calls_.back().action);
+  EXPECT_EQ(1, calls_.back().index);
+}
+
+TEST_F(TabHostTest, AHostClosedWhileAPageIsMadeKeepsNoPage) {
+  Init(TabHostKeepPages);
+  host_.ShowCurrent();
+  calls_.clear();
+  closeIndex_ = 1;
+  host_.Select(1, true);
+  ASSERT_EQ(2u, made_.size());
+  EXPECT_FALSE(IsWindow(made_[0]));  // closed by Close
+  EXPECT_FALSE(IsWindow(made_[1]));  // made after Close began: dropped
+  EXPECT_EQ(nullptr, host_.Page());
+  EXPECT_EQ(nullptr, host_.KeptPage(1));
+  EXPECT_EQ(0, CountCalls(PageShown, 1));
 }
 
 TEST_F(TabHostTest, TooltipTextsComeFromTheCallbackUnlessSwitchedOff) {
