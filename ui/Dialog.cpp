@@ -69,6 +69,9 @@ int Dialog::OnMessage(UINT message, WPARAM, LPARAM lParam) {
 
 int Dialog::OnDestroy() { return OnMessage(WM_DESTROY, 0, 0); }
 
+// Callers make no window while the object has one: a second window would
+// carry the same object, the first to go would cut the object off from the
+// other, and the destructor could take only one of them along.
 void Dialog::Prepare(HINSTANCE module, DWORD flags) {
   flags_ = flags;
   module_ = module ? module : GetModuleHandleW(nullptr);
@@ -86,6 +89,7 @@ void Dialog::InitCommonControlsOnce() {
 }
 
 INT_PTR Dialog::RunModal(HINSTANCE module, int templateId, DWORD flags, HWND parent) {
+  if (window_) return -1;  // one window per object: see Prepare
   Prepare(module, flags);
   HINSTANCE instance = module_;
   const void* data = nullptr;
@@ -105,6 +109,7 @@ INT_PTR Dialog::RunModal(HINSTANCE module, int templateId, DWORD flags, HWND par
 }
 
 HWND Dialog::CreateModeless(HINSTANCE module, int templateId, DWORD flags, HWND parent) {
+  if (window_) return nullptr;
   Prepare(module, flags | DialogModeless);
   HINSTANCE instance = module_;
   const void* data = nullptr;
@@ -123,7 +128,7 @@ HWND Dialog::CreateModeless(HINSTANCE module, int templateId, DWORD flags, HWND 
 
 INT_PTR Dialog::RunModalTemplate(HINSTANCE module, const void* dialogTemplate, size_t size,
                                  DWORD flags, HWND parent) {
-  if (!dialogTemplate) return -1;
+  if (!dialogTemplate || window_) return -1;
   Prepare(module, flags);
   HINSTANCE instance = module_;
   std::vector<BYTE> substituted;
@@ -138,7 +143,7 @@ INT_PTR Dialog::RunModalTemplate(HINSTANCE module, const void* dialogTemplate, s
 
 HWND Dialog::CreateModelessTemplate(HINSTANCE module, const void* dialogTemplate, size_t size,
                                     DWORD flags, HWND parent) {
-  if (!dialogTemplate) return nullptr;
+  if (!dialogTemplate || window_) return nullptr;
   Prepare(module, flags | DialogModeless);
   HINSTANCE instance = module_;
   std::vector<BYTE> substituted;

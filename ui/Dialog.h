@@ -18,7 +18,8 @@
 // The window handle is kept until the window is really gone: at once for a
 // modeless dialog, when the dialog box has ended for a modal one; with
 // DialogDeleteOnClose the object is deleted then, so no message ever reaches
-// a deleted object. The object can run again afterwards.
+// a deleted object. The object can run again afterwards, but makes no
+// second window while it has one (−1 or none).
 //
 // Window thread only.
 #pragma once

@@ -199,6 +199,34 @@ TEST(DialogTest, AnObjectDestroyedBeforeItsModelessWindowTakesTheWindowWithIt) {
   EXPECT_FALSE(IsWindow(window));
 }
 
+TEST(DialogTest, AnObjectWhoseWindowIsOpenMakesNoSecondWindow) {
+  RecordingDialog dialog;
+  std::vector<BYTE> bytes = ResizableTemplate();
+  HWND first = dialog.CreateModelessTemplate(nullptr, bytes.data(), bytes.size());
+  ASSERT_TRUE(first != nullptr);
+  // A second window would carry the same object: whichever went first
+  // would cut the object off from the other, and the object's destructor
+  // could take only one of them along.
+  HWND second = dialog.CreateModelessTemplate(nullptr, bytes.data(), bytes.size(), DialogStartHidden);
+  EXPECT_EQ(nullptr, second);
+  EXPECT_EQ(-1, dialog.RunModalTemplate(nullptr, bytes.data(), bytes.size()));
+  EXPECT_EQ(-1, dialog.RunModal(nullptr, 31999));
+  EXPECT_EQ(nullptr, dialog.CreateModeless(nullptr, 31999));
+  EXPECT_EQ(first, dialog.Window());
+  EXPECT_EQ(static_cast<DWORD>(DialogModeless), dialog.Flags());  // the open window's flags stay
+  EXPECT_EQ(L"I", dialog.trace);
+  if (second) DestroyWindow(second);
+  EXPECT_EQ(first, dialog.Window());
+  dialog.Close(0);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_EQ(nullptr, dialog.Window());
+  // Once the window has gone the object runs again.
+  HWND again = dialog.CreateModelessTemplate(nullptr, bytes.data(), bytes.size());
+  ASSERT_TRUE(again != nullptr);
+  dialog.Close(0);
+  EXPECT_FALSE(IsWindow(again));
+}
+
 TEST(DialogTest, StartHiddenSuppressesOnlyTheFirstShow) {
   RecordingDialog dialog;
   std::vector<BYTE> bytes = ResizableTemplate(WS_VISIBLE);
