@@ -139,9 +139,21 @@ private:
 // The document host's answers (IDocHostUIHandler).
 class UiHandler final : public IDocHostUIHandler {
 public:
-  UiHandler(HtmlView* view, IDispatch* external) : view_(view), external_(external) {}
+  // Holds the external object and the drop target for as long as the
+  // browser holds this handler, which may be past the view's release.
+  UiHandler(HtmlView* view, IDispatch* external) : view_(view), external_(external) {
+    if (external_) external_->AddRef();
+  }
+  ~UiHandler() {
+    if (drop_) drop_->Release();
+    if (external_) external_->Release();
+  }
   void Detach() { view_ = nullptr; }
-  void SetDropTarget(IDropTarget* target) { drop_ = target; }
+  void SetDropTarget(IDropTarget* target) {
+    if (target) target->AddRef();
+    if (drop_) drop_->Release();
+    drop_ = target;
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -201,8 +213,8 @@ public:
 
 private:
   HtmlView* view_;
-  IDispatch* external_;         // the event sink, which outlives this handler
-  IDropTarget* drop_ = nullptr;  // likewise
+  IDispatch* external_;          // the event sink (a reference)
+  IDropTarget* drop_ = nullptr;  // a reference
 };
 
 // Dropped files and URLs, only with HtmlViewAcceptDrops.
@@ -254,6 +266,10 @@ public:
   ControlSite(HtmlView* view, HWND parent, IDocHostUIHandler* handler)
       : view_(view), parent_(parent), handler_(handler) {
     menu_ = GetMenu(parent);
+    if (handler_) handler_->AddRef();
+  }
+  ~ControlSite() {
+    if (handler_) handler_->Release();
   }
   void Detach() { view_ = nullptr; }
   void SetObject(IOleObject* object) { object_ = object; }
@@ -421,7 +437,7 @@ private:
   HtmlView* view_;
   HWND parent_;
   HMENU menu_ = nullptr;
-  IDocHostUIHandler* handler_;  // owned by the view's host, outlives the binding
+  IDocHostUIHandler* handler_;  // a reference, handed out for as long as the browser asks
   IOleObject* object_ = nullptr;
   IStorage* storage_ = nullptr;
 };
@@ -990,7 +1006,12 @@ int HtmlView::Navigate(const wchar_t* url, int wait) {
   V_VT(&flags) = VT_I4;
   V_I4(&flags) = (options_ & HtmlViewKeepHistory) ? 12 : 14;
   BSTR address = SysAllocString(url ? url : L"");
-  HRESULT result = host_->browser->Navigate(address, &flags, &empty, &empty, &empty);
+  // Held for the call: the browser's events reach callbacks that may
+  // destroy the view before it returns.
+  IWebBrowser2* browser = host_->browser.Get();
+  browser->AddRef();
+  ComRef<IWebBrowser2> hold(browser);
+  HRESULT result = browser->Navigate(address, &flags, &empty, &empty, &empty);
   SysFreeString(address);
   if (FAILED(result)) return 0;
   if ((wait == HtmlViewWaitNavigate || wait == HtmlViewWaitDocument) &&
@@ -1015,8 +1036,14 @@ int HtmlView::WriteDocument(const wchar_t* text) {
   }
   ComRef<IDispatch> dispatch;
   if (FAILED(host_->browser->get_Document(dispatch.Out())) || !dispatch) {
+    IWebBrowser2* browser = host_->browser.Get();
+    browser->AddRef();
+    ComRef<IWebBrowser2> hold(browser);
     Navigate(L"about:blank", HtmlViewWaitNavigate);
-    if (FAILED(host_->browser->get_Document(dispatch.Out())) || !dispatch) {
+    // The wait dispatched the window's messages: the page may have closed
+    // its view (or hosted another browser) meanwhile. Nothing to write then.
+    if (!host_ || host_->browser.Get() != browser) return 0;
+    if (FAILED(browser->get_Document(dispatch.Out())) || !dispatch) {
       // The engine makes no documents after all: the link takes the place.
       dispatch.Reset();
       Fallback();

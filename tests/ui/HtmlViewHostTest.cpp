@@ -648,3 +648,53 @@ TEST_F(HostFixture, EventsSignalTheWaitAndReachTheCallbacks) {
   VariantClear(&frame);
   VariantClear(&headers);
 }
+
+namespace {
+void DestroyOnCompletion(void* user, int, const wchar_t*) { static_cast<HtmlView*>(user)->Destroy(); }
+}  // namespace
+
+TEST_F(HostFixture, APageClosedWhileTheFirstWriteWaitsEndsTheWriteQuietly) {
+  // The wait for about:blank dispatches the window's messages; the page may
+  // close (and destroy its view) in one of them.
+  HtmlViewCallbacks callbacks = {};
+  callbacks.completed = DestroyOnCompletion;
+  callbacks.user = &view;
+  view.SetCallbacks(callbacks);
+  ASSERT_EQ(1, view.Create(parent, HtmlViewPageOptions));
+  EXPECT_EQ(0, view.WriteDocument(L"<html>chart</html>"));
+  EXPECT_EQ(1u, browser.navigations.size());
+  EXPECT_FALSE(view.HasBrowser());
+  EXPECT_EQ(nullptr, view.Window());  // no link appears for a closed page
+  EXPECT_TRUE(view.PendingPage().IsEmpty());
+  EXPECT_EQ(1u, browser.references);
+}
+
+TEST_F(HostFixture, ABrowserHoldingTheHostObjectsPastDestroyStillReachesLiveOnes) {
+  ASSERT_EQ(1, view.Create(parent, HtmlViewPageOptions | HtmlViewAcceptDrops));
+  // A browser may keep the site and the document host handler it was given
+  // for a while after the view let go of it.
+  ComRef<IOleClientSite> site;
+  SiteInterface(IID_IOleClientSite, site);
+  ComRef<IDocHostUIHandler> handler;
+  SiteInterface(kDocHostUiHandler, handler);
+  ASSERT_TRUE(site);
+  ASSERT_TRUE(handler);
+  view.Destroy();
+  // Other allocations take the memory the view let go of.
+  std::vector<std::string> churn;
+  for (int i = 0; i < 256; ++i) churn.push_back(std::string(16 + i % 64, 'x'));
+
+  ComRef<IDispatch> external;
+  ASSERT_EQ(S_OK, handler->GetExternal(external.Out()));
+  ASSERT_TRUE(external);
+  LPOLESTR name = const_cast<LPOLESTR>(L"anything");
+  DISPID id = 0;
+  EXPECT_EQ(E_NOTIMPL, external->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
+  ComRef<IDocHostUIHandler> again;
+  ASSERT_EQ(S_OK, site->QueryInterface(kDocHostUiHandler, again.OutVoid()));
+  EXPECT_EQ(handler.Get(), again.Get());
+  DOCHOSTUIINFO info = {};
+  EXPECT_EQ(S_OK, again->GetHostInfo(&info));
+  ComRef<IDropTarget> drop;
+  EXPECT_EQ(E_NOTIMPL, again->GetDropTarget(nullptr, drop.Out()));  // detached: no drops
+}
