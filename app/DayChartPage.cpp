@@ -274,12 +274,31 @@ int ChartDateText(const SYSTEMTIME& time, WideString& out) {
 
 int ChartScriptText(const wchar_t* text, WideString& out) {
   if (!text) text = L"";
-  if (!Open(out, 2 * wcslen(text))) return 0;
+  // At most six code units per character (the escape of U+2028).
+  size_t length = wcslen(text);
+  if (length > WideString::MaxCapacity / 6) {
+    out.Reset(1);
+    return 0;
+  }
+  if (!Open(out, 6 * length)) return 0;
   wchar_t* begin = out.Buffer();
   wchar_t* p = begin;
   for (; *text; ++text) {
-    if (*text == L'\\' || *text == L'\'') *p++ = L'\\';
-    *p++ = *text;
+    const wchar_t* escape = nullptr;
+    switch (*text) {
+      case L'\\': escape = L"\\\\"; break;
+      case L'\'': escape = L"\\'"; break;
+      case L'\r': escape = L"\\r"; break;
+      case L'\n': escape = L"\\n"; break;
+      case 0x2028: escape = L"\\u2028"; break;  // line terminators to the script
+      case 0x2029: escape = L"\\u2029"; break;
+      case L'<': escape = L"\\x3c"; break;  // "</script>" or "<!--" in the page
+    }
+    if (!escape) {
+      *p++ = *text;
+      continue;
+    }
+    while (*escape) *p++ = *escape++;
   }
   return Close(out, begin, p);
 }

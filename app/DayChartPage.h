@@ -96,7 +96,9 @@ int ChartDateText(const SYSTEMTIME& time, WideString& out);
 int ChartTitleText(const SYSTEMTIME& time, WideString& out);
 // Text as it can stand inside the page's single-quoted script strings: a
 // backslash before every backslash and quote, so that a locale whose dates
-// hold an apostrophe cannot end the string early and stop the chart.
+// hold an apostrophe cannot end the string early and stop the chart; line
+// breaks (CR, LF, U+2028, U+2029) and "<" as escapes, so that a date format
+// of the user's own cannot break the string or end the script block.
 int ChartScriptText(const wchar_t* text, WideString& out);
 
 // The two pages for a run starting at `start` (Unix seconds, UTC; shown in

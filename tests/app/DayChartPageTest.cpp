@@ -117,6 +117,14 @@ TEST(DayChartPage, QuotesAndBackslashesAreEscapedForTheScriptString) {
   EXPECT_STREQ(out.CStr(), L"");
 }
 
+TEST(DayChartPage, LineBreaksAndMarkupInATitleCannotEndTheScript) {
+  // A user's own date format may hold any text: a line break would end the
+  // script string, and "</script>" the whole script block.
+  WideString out;
+  ASSERT_TRUE(ChartScriptText(L"a\r\nb\x2028" L"c\x2029" L"d</script><!--e", out));
+  EXPECT_STREQ(out.CStr(), L"a\\r\\nb\\u2028c\\u2029d\\x3c/script>\\x3c!--e");
+}
+
 TEST(DayChartPage, EverythingButThePlaceholdersIsCopiedAsItStands) {
   WideString page = WalkingPage({0x00, 0x0C, 0x00, 0x2D, 0x00, 0x3F},
                                 StartOfLocal(2014, 1, 5, 22, 4, 0));
