@@ -299,6 +299,17 @@ int UpdateClient::SetAsideEntry(const Entry& entry) {
   return MoveFileW(current.CStr(), old.CStr()) ? 1 : 0;
 }
 
+void UpdateClient::RestoreEntry(const Entry& entry) {
+  if (!entry.hasName) return;
+  WideString folder, current, old;
+  ProgramFolder(folder);
+  SideName(folder, entry.name.CStr(), L"_old", old);
+  current.Assign(folder);
+  current.Append(entry.name);
+  if (GetFileAttributesW(current.CStr()) == INVALID_FILE_ATTRIBUTES)
+    MoveFileW(old.CStr(), current.CStr());
+}
+
 int UpdateClient::PutInPlaceEntry(const Entry& entry) {
   if (!entry.hasName) return 1;
   WideString folder;
@@ -417,8 +428,17 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
       step = !stopping_ && DownloadEntry(*entry, nullptr, nullptr);
       if (!step) break;
     }
-    for (size_t i = 0; step && i < entries.size(); ++i) step = SetAsideEntry(*entries[i]);
+    size_t setAside = 0;
+    for (; step && setAside < entries.size(); ++setAside) {
+      step = SetAsideEntry(*entries[setAside]);
+      if (!step) break;
+    }
     for (size_t i = 0; step && i < entries.size(); ++i) step = PutInPlaceEntry(*entries[i]);
+    // A failed pass 2 or 3 must not leave the folder without a file it had
+    // (the program itself above all): what was set aside and is now
+    // missing goes back under its name.
+    if (!step)
+      for (size_t i = 0; i < setAside; ++i) RestoreEntry(*entries[i]);
     // 12. The restart.
     if (step && ReadLocalised(document, L"update\\restart", restartText_) &&
         (restartText_.IsEmpty() || Ask(1))) {

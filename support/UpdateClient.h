@@ -9,8 +9,10 @@
 // Beyond the plain protocol: addresses must be https (loopback excepted,
 // see HttpUrl.h), the answer is capped and may not declare a DTD, entry
 // names may not leave the program folder, an entry's "sha256" must match
-// its download, only http(s) help links are opened, and Shutdown cancels a
-// request in flight instead of waiting for the network.
+// its download, only http(s) help links are opened, Shutdown cancels a
+// request in flight instead of waiting for the network, and when replacing
+// the files fails, every file set aside whose name is then missing (the
+// program above all) is moved back.
 #pragma once
 
 #include <windows.h>
@@ -79,6 +81,8 @@ private:
   int DownloadEntry(Entry& entry, WideString* urlOut, WideString* fileNameOut);
   int SetAsideEntry(const Entry& entry);
   int PutInPlaceEntry(const Entry& entry);
+  // Moves a set-aside file back when its name is missing.
+  void RestoreEntry(const Entry& entry);
   int Start(const wchar_t* file, const wchar_t* folder);
 
   HWND owner_ = nullptr;

@@ -326,7 +326,46 @@ TEST_F(UpdateClientTest, NewNamesKeepTheExtension) {
   EXPECT_EQ(0u, Pump());
   EXPECT_EQ("new readme", TempFolder::Read(App(L"readme.html_new.html")));
   EXPECT_EQ("new notes", TempFolder::Read(App(L"notes_new.txt")));
-  EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html_old.html")));  // pass 2 stopped after it
+  // Pass 2 stopped at notes.txt; readme.html, set aside, went back.
+  EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"readme.html_old.html")));
+  EXPECT_EQ(0, g_closes);
+}
+
+TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
+  // Pass 2 fails on a file that does not exist yet, after the program was
+  // set aside.
+  ServeFile("Pellton.exe", "new program");
+  ServeFile("plugin.dll", "new plugin");
+  Serve("2.0", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
+               "<url name=\"plugin.dll\">" + Url("/files/plugin.dll") + "</url>\n");
+  boxes_.answers = {IDYES, IDYES};
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"plugin.dll")));
+  EXPECT_EQ(0, g_closes);
+
+  // Pass 3 fails on an archive after the program was replaced: the new
+  // program stays, the archive's named file comes back.
+  server_.Clear();
+  ASSERT_TRUE(TempFolder::Write(App(L"notes.txt"), "old notes"));
+  ZipBuilder zip;
+  zip.Add("notes.txt", "new notes");
+  zip.Add("../evil.txt", "evil");
+  ServeFile("Pellton.exe", "new program");
+  ServeFile("pack.zip", zip.Bytes());
+  Serve("2.0", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
+               "<url name=\"notes.txt\" zip=\"pack.zip\">" + Url("/files/pack.zip") + "</url>\n");
+  boxes_.answers = {IDYES, IDYES};
+  ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
+  SetupChecking();
+  EXPECT_EQ(0u, Pump());
+  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
+  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
   EXPECT_EQ(0, g_closes);
 }
 
@@ -342,8 +381,9 @@ TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
   EXPECT_EQ(0u, Pump());
   EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
   EXPECT_FALSE(TempFolder::Exists(App(L"evil_new.zip")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"notes.txt")));  // set aside; nothing extracted
-  EXPECT_EQ("old notes", TempFolder::Read(App(L"notes_old.txt")));
+  // Nothing extracted; the file set aside went back.
+  EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
   EXPECT_EQ(0, g_closes);
   EXPECT_TRUE(launch_.files.empty());
 }
