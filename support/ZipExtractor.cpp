@@ -18,6 +18,10 @@ const DWORD kLocalSignature = 0x04034B50;
 const unsigned kEndSize = 22;
 const unsigned kCentralSize = 46;
 const unsigned kLocalSize = 30;
+// The most all entries may unpack to together: far above any update of
+// this program, far below what a small archive announcing gigabytes could
+// fill a disk with.
+const unsigned long long kMaxTotalSize = 1ULL << 30;
 
 unsigned Read16(const BYTE* p) { return p[0] | (p[1] << 8); }
 DWORD Read32(const BYTE* p) {
@@ -149,6 +153,7 @@ int ReadDirectory(const MappedArchive& archive, Entry*& entries, unsigned& count
   entries = new Entry[total ? total : 1];
   count = total;
   DWORD at = directoryOffset;
+  unsigned long long unpacked = 0;
   for (unsigned i = 0; i < total; ++i) {
     if (!archive.Holds(at, kCentralSize) || Read32(data + at) != kCentralSignature) return 0;
     const BYTE* c = data + at;
@@ -174,6 +179,8 @@ int ReadDirectory(const MappedArchive& archive, Entry*& entries, unsigned& count
       x += 4 + Read16(field + 2);
     }
     if (entry.method == 0 && entry.compressedSize != entry.size) return 0;
+    unpacked += entry.size;
+    if (unpacked > kMaxTotalSize) return 0;
     if (!DecodeName(c + kCentralSize, nameLength, (flags & 0x800) != 0, entry.name)) return 0;
     entry.name.Replace(L"/", L"\\", 1);
     if (!IsSafeZipEntryName(entry.name.CStr())) return 0;
@@ -306,15 +313,25 @@ int ExtractZip(const wchar_t* archivePath, const wchar_t* targetFolder) {
     const Entry& entry = entries[i];
     ok = path.Assign(base) && path.Append(entry.name) && CreateFolders(path, base.Length());
     if (!ok || entry.folder) continue;
-    HANDLE file = CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    // The data goes to a fresh file beside the target first and replaces
+    // an existing file only once its size and CRC-32 have been checked, so
+    // damaged data never costs the file it was meant to replace.
+    WideString folder(path);
+    folder.Left(folder.FindLastChar(L'\\') + 1);
+    wchar_t fresh[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(folder.CStr(), L"zip", 0, fresh)) {
       ok = 0;
       break;
     }
-    ok = WriteEntry(archive.Data(), entry, file);
-    CloseHandle(file);
-    if (!ok) DeleteFileW(path.CStr());
+    HANDLE file = CreateFileW(fresh, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ok = file != INVALID_HANDLE_VALUE;
+    if (ok) {
+      ok = WriteEntry(archive.Data(), entry, file);
+      CloseHandle(file);
+    }
+    if (ok) ok = MoveFileExW(fresh, path.CStr(), MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
+    if (!ok) DeleteFileW(fresh);
   }
   delete[] entries;
   return ok;

@@ -98,6 +98,49 @@ TEST_F(ZipExtractorTest, WrongCrcFailsAndRemovesTheFile) {
   EXPECT_FALSE(TempFolder::Exists(target_ + L"\\broken.txt"));
 }
 
+TEST_F(ZipExtractorTest, DamagedDataLeavesTheExistingFileAsItWas) {
+  ASSERT_TRUE(CreateDirectoryW(target_.c_str(), nullptr));
+  ZipBuilder::Options bad;
+  bad.wrongCrc = true;
+  for (bool deflate : {true, false}) {
+    ASSERT_TRUE(TempFolder::Write(target_ + L"\\Pellton.exe", "old program"));
+    ZipBuilder zip;
+    bad.deflate = deflate;
+    zip.Add("Pellton.exe", "damaged program", bad);
+    EXPECT_EQ(0, Extract(zip)) << deflate;
+    EXPECT_EQ("old program", TempFolder::Read(target_ + L"\\Pellton.exe")) << deflate;
+    // Nothing else is left in the folder.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((target_ + L"\\*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    int files = 0;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ++files;
+        EXPECT_EQ(std::wstring(L"Pellton.exe"), found.cFileName) << deflate;
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    EXPECT_EQ(1, files) << deflate;
+  }
+}
+
+TEST_F(ZipExtractorTest, AnArchiveAnnouncingGigabytesIsRefusedBeforeWriting) {
+  ZipBuilder zip;
+  zip.Add("good.txt", "good");
+  zip.Add("huge.bin", std::string(1000, 'z'));
+  std::string bytes = zip.Bytes();
+  // The central record of huge.bin announces 1 GB + 1 unpacked.
+  size_t record = bytes.rfind(std::string("PK\x01\x02", 4));
+  ASSERT_NE(std::string::npos, record);
+  const DWORD announced = (1u << 30) + 1;
+  for (int i = 0; i < 4; ++i) bytes[record + 24 + i] = static_cast<char>(announced >> (8 * i));
+  ASSERT_TRUE(TempFolder::Write(archive_, bytes));
+  EXPECT_EQ(0, ExtractZip(archive_.c_str(), target_.c_str()));
+  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\good.txt"));
+  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\huge.bin"));
+}
+
 TEST_F(ZipExtractorTest, EncryptedAndZip64AreRefused) {
   ZipBuilder encrypted;
   ZipBuilder::Options options;
