@@ -96,6 +96,8 @@ public:
   const wchar_t* LastFailureText() const { return failureText_.CStr(); }
   LONG UseCount() const { return binding_->UseCount(); }
 
+  // 1 when the body (up to byteLimit bytes, 0: all) was read whole: a read
+  // that fails, or a body shorter than its announced length, answers 0.
   int HttpGet(const wchar_t* url, const wchar_t* agent, WideString& out, DWORD byteLimit = 0,
               const wchar_t* proxy = nullptr, RequestObserver observer = nullptr,
               void* user = nullptr);

@@ -31,14 +31,27 @@ int HttpClient::HttpGet(const wchar_t* url, const wchar_t* agent, WideString& ou
       bool retry = false;
       if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, &status)) {
         if (status == 200 || status == 206) {
+          DWORD length = 0;
+          bool haveLength = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &length) != 0;
+          ULONGLONG total = 0;
           DWORD left = byteLimit;
           for (;;) {
             DWORD want = (byteLimit && left < kGetChunk) ? left : kGetChunk;
             DWORD got = 0;
-            if (Cancelled() || !runner.Read(request, buffer, want, &got)) break;
+            // A read that fails after others succeeded leaves a cut text:
+            // not an answer.
+            if (Cancelled() || !runner.Read(request, buffer, want, &got) ||
+                !AppendWidened(out, buffer, got)) {
+              result = 0;
+              break;
+            }
             result = 1;
-            if (got == 0) break;
-            if (!AppendWidened(out, buffer, got)) break;
+            total += got;
+            if (got == 0) {
+              // A body that ends before its announced length is cut too.
+              if (haveLength && total != length) result = 0;
+              break;
+            }
             if (byteLimit) {
               left -= got;
               if (left == 0) break;

@@ -160,6 +160,20 @@ TEST_F(HttpClientTest, GetAnswersByStatus) {
   EXPECT_EQ("*/*", seen[2].Header("Accept"));
 }
 
+TEST_F(HttpClientTest, GetOfABodyCutShortFails) {
+  std::string body(3000, 'a');
+  ASSERT_TRUE(server_.File("cut.bin", body));
+  ASSERT_TRUE(server_.Route("cut", "path /cut\nstatus 200\nbody-file cut.bin\nshort 100\n"));
+  ASSERT_TRUE(server_.Route("whole", "path /whole\nstatus 200\nbody-file cut.bin\n"));
+  WideString text;
+  EXPECT_EQ(0, client_.HttpGet(server_.Url(L"/cut").c_str(), L"AutoUpdate", text));
+  EXPECT_EQ(1, client_.HttpGet(server_.Url(L"/whole").c_str(), L"AutoUpdate", text));
+  EXPECT_EQ(3000u, text.Length());
+  // A limit reached before the end is not a cut body.
+  EXPECT_EQ(1, client_.HttpGet(server_.Url(L"/cut").c_str(), L"AutoUpdate", text, 1000));
+  EXPECT_EQ(1000u, text.Length());
+}
+
 TEST_F(HttpClientTest, DownloadWritesTheFileAndRemovesFailedOnes) {
   std::string body(5000, 'x');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7);
