@@ -49,7 +49,18 @@ unsigned Run(const FuzzDriver& driver, unsigned long long count, unsigned long l
   QueryPerformanceCounter(&start);
   unsigned findings = 0;
   std::string input, finding;
+  DWORD lastReport = GetTickCount();
   for (unsigned long long index = 0; index < count; ++index) {
+    // A long run says how far it got every half minute.
+    if (GetTickCount() - lastReport >= 30000) {
+      lastReport = GetTickCount();
+      LARGE_INTEGER now;
+      QueryPerformanceCounter(&now);
+      double so_far = static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+      printf("%s: %llu inputs so far, %.0f inputs/s, %u findings\n", driver.name, index,
+             so_far > 0 ? static_cast<double>(index) / so_far : 0.0, findings);
+      fflush(stdout);
+    }
     MakeFuzzInput(driver, seed, index, input);
     finding.clear();
     if (driver.check(input, finding)) continue;
