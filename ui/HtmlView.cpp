@@ -120,9 +120,11 @@ public:
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     if (!view_ || !view_->Callbacks().scriptName || !names || !ids) return E_NOTIMPL;
+    // A copy: the callback may destroy the view, which detaches this sink.
+    const HtmlViewCallbacks callbacks = view_->Callbacks();
     HRESULT result = S_OK;
     for (UINT i = 0; i < count; ++i) {
-      if (!view_->Callbacks().scriptName(view_->Callbacks().user, names[i], &ids[i])) {
+      if (!callbacks.scriptName(callbacks.user, names[i], &ids[i])) {
         ids[i] = DISPID_UNKNOWN;
         result = DISP_E_UNKNOWNNAME;
       }

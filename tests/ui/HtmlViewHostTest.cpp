@@ -698,3 +698,30 @@ TEST_F(HostFixture, ABrowserHoldingTheHostObjectsPastDestroyStillReachesLiveOnes
   ComRef<IDropTarget> drop;
   EXPECT_EQ(E_NOTIMPL, again->GetDropTarget(nullptr, drop.Out()));  // detached: no drops
 }
+
+namespace {
+int NameThenDestroy(void* user, const wchar_t*, DISPID* id) {
+  *id = 5;
+  static_cast<HtmlView*>(user)->Destroy();
+  return 1;
+}
+}  // namespace
+
+TEST_F(HostFixture, AScriptNameLookupThatClosesThePageAnswersEveryName) {
+  HtmlViewCallbacks callbacks = {};
+  callbacks.scriptName = NameThenDestroy;
+  callbacks.user = &view;
+  view.SetCallbacks(callbacks);
+  ASSERT_EQ(1, view.Create(parent, HtmlViewPageOptions));
+  ComRef<IDocHostUIHandler> handler;
+  SiteInterface(kDocHostUiHandler, handler);
+  ASSERT_TRUE(handler);
+  ComRef<IDispatch> external;
+  ASSERT_EQ(S_OK, handler->GetExternal(external.Out()));
+  LPOLESTR names[2] = {const_cast<LPOLESTR>(L"first"), const_cast<LPOLESTR>(L"second")};
+  DISPID ids[2] = {0, 0};
+  EXPECT_EQ(S_OK, external->GetIDsOfNames(IID_NULL, names, 2, 0, ids));
+  EXPECT_EQ(5, ids[0]);
+  EXPECT_EQ(5, ids[1]);
+  EXPECT_FALSE(view.HasBrowser());
+}
