@@ -18,14 +18,15 @@ int AboutPage::OnInitDialog() {
   version_.SetText(text.CStr());
 
   AddAnchorItem(IDC_ABOUT_UPDATE_CHECK, AnchorBottom);
-  // UPDATE CHECK SETTING: the text, state and click behaviour of the
-  // automatic update check box (IDC_ABOUT_UPDATE_CHECK) arrive with the
-  // update client; until then the box shows its template text and does
-  // nothing when clicked.
+  main_.Hooks().InitCheckBox(Window(), IDC_ABOUT_UPDATE_CHECK, main_.FlagsSetting());
   return 1;
 }
 
-int AboutPage::OnCommand(int, WPARAM, LPARAM) {
+int AboutPage::OnCommand(int id, WPARAM wParam, LPARAM) {
+  if (id == IDC_ABOUT_UPDATE_CHECK && HIWORD(wParam) == BN_CLICKED) {
+    main_.OnUpdateCheckBox(IsButtonChecked(IDC_ABOUT_UPDATE_CHECK));
+    return 1;
+  }
   // Escape and the like belong to the main window, never to a page.
   return 0;
 }

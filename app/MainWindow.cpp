@@ -77,9 +77,8 @@ int MainWindow::OnInitDialog() {
   if (setup_.simulated) title.Append(L" (simulated)");
   SetTitle(title.CStr());
 
-  // 2. PROBLEM REPORTER: configuring the crash reporter (icon 101 and the
-  //    report path on the maker's web host) arrives with the problem report
-  //    service; nothing is configured here yet.
+  // 2. The problem reporter: icon 101, the maker's report host and path.
+  ConfigureProblemReporter();
 
   // 3. COM for the window thread (the taskbar and the chart views).
   InitComApartment();
@@ -131,9 +130,12 @@ int MainWindow::OnInitDialog() {
   SetMinimumSize(400, 200, 1);
   RestorePlacement(nullptr, nullptr, L"Main", 0, &settings_);
 
-  // 10. UPDATE CHECK: unless bit 0 of "Flags" is set, the automatic update
-  //     check starts here once the update client exists; nothing is checked
-  //     yet.
+  // 10. The automatic update check, unless bit 0 of "Flags" is set. A run
+  //     that closes by itself has nobody to answer an update's question.
+  hooks_.SetServiceUrl(setup_.updateUrl.CStr());
+  if (!setup_.quitWhenIdle) {
+    hooks_.StartAutomaticCheck(Window(), flagsSetting_, setup_.settingsRoot, setup_.settingsKey.CStr());
+  }
 
   if (setup_.instance) setup_.instance->MarkWindow(Window());
   return 1;
@@ -374,6 +376,10 @@ int MainWindow::OnDestroy() {
   return Dialog::OnDestroy();
 }
 
+void MainWindow::OnUpdateCheckBox(bool checked) {
+  flagsSetting_ = hooks_.OnCheckBox(Window(), checked, flagsSetting_);
+}
+
 void MainWindow::TearDown(bool placementFirst) {
   if (tornDown_) return;
   tornDown_ = true;
@@ -382,6 +388,7 @@ void MainWindow::TearDown(bool placementFirst) {
     ShowWindow(Window(), SW_HIDE);
   }
   if (setup_.instance && Window()) setup_.instance->UnmarkWindow(Window());
+  hooks_.Shutdown();  // a check in flight ends now; its hook leaves the window
   int currentTab = tabs_.Current();
   if (view_) view_->SetInfoPage(nullptr);
   RemoveControl(&tabs_);

@@ -27,6 +27,7 @@
 
 #include "app/ActivityStore.h"
 #include "app/TrackerWorker.h"
+#include "app/UpdateHooks.h"
 #include "app/WindowTrackerView.h"
 #include "ble/GattBackend.h"
 #include "ui/Dialog.h"
@@ -55,6 +56,7 @@ struct MainWindowSetup {
   bool watchIdle = false;           // note when the worker is idle (quitWhenIdle implies it)
   WideString pictureFolder;         // non-empty: pictures of the tabs once idle (implies quitWhenIdle)
   SingleInstance* instance = nullptr;  // marks the window for a second start (not owned)
+  WideString updateUrl;             // empty: the update service the program was built with
 };
 
 class MainWindow : public Dialog {
@@ -97,6 +99,9 @@ public:
   // The tab indices whose pages have been made, in the order made.
   const std::vector<int>& PagesMade() const { return pagesMade_; }
   DWORD FlagsSetting() const { return flagsSetting_; }
+  UpdateHooks& Hooks() { return hooks_; }
+  // The About page's "Automatically check for updates" box was clicked.
+  void OnUpdateCheckBox(bool checked);
   // The first search has ended and every download it queued has been
   // stored and shown.
   bool DownloadsDone() const { return searchDone_ && downloadsShown_ >= downloadsQueued_; }
@@ -128,6 +133,7 @@ private:
   std::unique_ptr<GattBackend> platform_;  // when no devices were given
   TabHost tabs_;
   LinkLabel webLink_;
+  UpdateHooks hooks_;
   std::unique_ptr<InfoPage> info_;
   std::unique_ptr<WalkingPage> walking_;
   std::unique_ptr<SleepingPage> sleeping_;

@@ -6,6 +6,7 @@
 #include "app/SingleInstance.h"
 #include "app/StandardError.h"
 #include "resources/ResourceIds.h"
+#include "support/CrashReporter.h"
 #include "ui/ModuleVersion.h"
 
 namespace {
@@ -27,6 +28,9 @@ void Report(const wchar_t* problem, bool toStandardError) {
 }  // namespace
 
 int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
+  // Exists before the main window, which configures it; its filter stays
+  // installed until the program ends.
+  static CrashReporter reporter;
   CommandLine line;
   WideString error;
   if (!line.ParseCommandLine(commandLine, error)) {

@@ -122,9 +122,14 @@ HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs = 
   return nullptr;
 }
 
+// A settings key of the test's own; its "Flags" keep the automatic update
+// check off, so no run asks the real update service.
 class RegistryKeyGuard {
 public:
-  RegistryKeyGuard() : key(TestKey()) {}
+  RegistryKeyGuard() : key(TestKey()) {
+    DWORD flags = 1;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Flags", REG_DWORD, &flags, sizeof(flags));
+  }
   ~RegistryKeyGuard() { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
   std::wstring key;
 };

@@ -61,6 +61,8 @@ MainWindowSetup WindowFixture::Setup() {
   setup.devices = devices_.Backend();
   setup.simulated = true;
   setup.watchIdle = true;
+  // No test reaches the real update service: a closed port on this computer.
+  setup.updateUrl.Assign(L"http://127.0.0.1:1/common/update.php?p=pellton");
   // The waits the worker puts between operations only slow the tests down.
   setup.timings.beforeQueriesMs = 0;
   setup.timings.afterHistoryMs = 0;
