@@ -83,6 +83,9 @@ int CommandLine::Parse(int count, const wchar_t* const* arguments, WideString& e
         settingsKey.Assign(value);
       }
     } else if (wcscmp(name, L"--screenshots") == 0) {
+      // An unattended run even when the folder is wrong: its problems go to
+      // standard error, not into a message box nobody will answer.
+      quitWhenIdle = true;
       DWORD attributes = GetFileAttributesW(value);
       if (!*value || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         problem.Format(L"--screenshots needs an existing folder, not \"%s\"", value);

@@ -157,3 +157,24 @@ TEST(CommandLineTest, ScreenshotsNeedAnExistingFolder) {
   EXPECT_NE(std::wstring::npos, error.find(L"--screenshots needs an existing folder")) << error.c_str();
   EXPECT_TRUE(bad.screenshotFolder.IsEmpty());
 }
+
+TEST(CommandLineTest, ScreenshotsMakeTheRunUnattendedEvenWhenTheLineIsWrong) {
+  // tools/run.sh adds --screenshots to the user's own switches: a wrong
+  // switch or folder must be reported on standard error, not in a box that
+  // waits for a click on a screen nobody sees.
+  TestFolder folder(L"cmdline shots unattended");
+  std::wstring error;
+  CommandLine good;
+  ASSERT_EQ(1, Parse(good, {L"--screenshots", folder.Path().c_str()}, &error)) << error.c_str();
+  EXPECT_TRUE(good.quitWhenIdle);
+
+  CommandLine wrongSwitch;
+  EXPECT_EQ(0, Parse(wrongSwitch, {L"--bogus", L"--screenshots", folder.Path().c_str()}, &error));
+  EXPECT_EQ(L"unknown argument \"--bogus\"", error);
+  EXPECT_TRUE(wrongSwitch.quitWhenIdle);
+
+  std::wstring missing = folder.File(L"not-there");
+  CommandLine wrongFolder;
+  EXPECT_EQ(0, Parse(wrongFolder, {L"--screenshots", missing.c_str()}, &error));
+  EXPECT_TRUE(wrongFolder.quitWhenIdle);
+}

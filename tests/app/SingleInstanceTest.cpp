@@ -1,0 +1,111 @@
+// One Pellton per database folder: the claim is held by the copy that took
+// it, any spelling of its folder meets it, another folder is free, and a
+// copy that ended without giving it up (a crash) leaves it free. A mutex
+// belongs to a thread, so the "other copy" here is another thread.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/SingleInstance.h"
+#include "tests/app/TestFolder.h"
+
+namespace {
+
+struct OtherCopy {
+  const wchar_t* folder = nullptr;
+  bool giveUp = true;   // false: end as a crashed copy would, claim kept
+  HANDLE claimed = nullptr;  // set once the claim has been tried
+  HANDLE finish = nullptr;   // the copy ends when this is set
+  SingleInstance::ClaimResult result = SingleInstance::ClaimFailed;
+  SingleInstance* kept = nullptr;
+};
+
+DWORD WINAPI RunOtherCopy(void* context) {
+  OtherCopy& copy = *static_cast<OtherCopy*>(context);
+  SingleInstance* instance = new SingleInstance;
+  copy.result = instance->Claim(copy.folder);
+  SetEvent(copy.claimed);
+  WaitForSingleObject(copy.finish, INFINITE);
+  if (copy.giveUp) {
+    delete instance;
+  } else {
+    copy.kept = instance;  // the thread ends owning the mutex: it is abandoned
+  }
+  return 0;
+}
+
+class OtherCopyThread {
+public:
+  OtherCopyThread(const wchar_t* folder, bool giveUp) {
+    copy_.folder = folder;
+    copy_.giveUp = giveUp;
+    copy_.claimed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    copy_.finish = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, RunOtherCopy, &copy_, 0, nullptr);
+  }
+  ~OtherCopyThread() {
+    End();
+    delete copy_.kept;
+    CloseHandle(copy_.claimed);
+    CloseHandle(copy_.finish);
+  }
+  SingleInstance::ClaimResult WaitClaimed() {
+    WaitForSingleObject(copy_.claimed, INFINITE);
+    return copy_.result;
+  }
+  void End() {
+    if (!thread_) return;
+    SetEvent(copy_.finish);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+  bool Started() const { return thread_ != nullptr; }
+
+private:
+  OtherCopy copy_;
+  HANDLE thread_ = nullptr;
+};
+
+}  // namespace
+
+TEST(SingleInstanceTest, TheFolderIsHeldForEverySpellingUntilGivenUpAndAnotherFolderIsFree) {
+  TestFolder folder(L"single held");
+  TestFolder other(L"single other");
+  OtherCopyThread first(folder.Path().c_str(), true);
+  ASSERT_TRUE(first.Started());
+  ASSERT_EQ(SingleInstance::Claimed, first.WaitClaimed());
+
+  std::wstring upper = folder.Path();
+  CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+  for (const std::wstring& spelling : {folder.Path(), folder.Path() + L"\\", upper, folder.Path() + L"\\.\\"}) {
+    SingleInstance second;
+    EXPECT_EQ(SingleInstance::RunningElsewhere, second.Claim(spelling.c_str())) << spelling.c_str();
+  }
+  SingleInstance elsewhere;
+  EXPECT_EQ(SingleInstance::Claimed, elsewhere.Claim(other.Path().c_str()));
+
+  first.End();
+  SingleInstance after;
+  EXPECT_EQ(SingleInstance::Claimed, after.Claim(folder.Path().c_str()));
+}
+
+TEST(SingleInstanceTest, ACopyThatEndedWithoutGivingTheClaimUpLeavesTheFolderFree) {
+  TestFolder folder(L"single crashed");
+  OtherCopyThread crashed(folder.Path().c_str(), false);
+  ASSERT_TRUE(crashed.Started());
+  ASSERT_EQ(SingleInstance::Claimed, crashed.WaitClaimed());
+  {
+    SingleInstance whileRunning;
+    EXPECT_EQ(SingleInstance::RunningElsewhere, whileRunning.Claim(folder.Path().c_str()));
+  }
+  crashed.End();
+  SingleInstance next;
+  EXPECT_EQ(SingleInstance::Claimed, next.Claim(folder.Path().c_str()));
+  // And it is really held again: yet another copy is kept out.
+  OtherCopyThread third(folder.Path().c_str(), true);
+  ASSERT_TRUE(third.Started());
+  EXPECT_EQ(SingleInstance::RunningElsewhere, third.WaitClaimed());
+}
