@@ -52,6 +52,7 @@ MainWindow::MainWindow(const MainWindowSetup& setup) {
   setup_.devices = setup.devices;
   setup_.simulated = setup.simulated;
   setup_.pictureFolder.Assign(setup.pictureFolder);
+  setup_.updateUrl.Assign(setup.updateUrl);
   setup_.quitWhenIdle = setup.quitWhenIdle || !setup_.pictureFolder.IsEmpty();
   setup_.watchIdle = setup.watchIdle || setup_.quitWhenIdle;
   setup_.instance = setup.instance;
