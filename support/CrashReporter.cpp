@@ -49,6 +49,23 @@ void ReportStems(WideString& first, WideString& second, WideString& folder) {
   second.Append(WideString::FileNamePart(first.CStr()));
 }
 
+// Questions of the upload: the defaults, except that redirects are not
+// followed automatically, so the report reaches only the checked address
+// (an automatic redirect could lead a POST with its files to plain http or
+// to another host).
+int UploadObserver(int event, void*, void*) {
+  switch (event) {
+    case 7:  // end-session question: no
+      return 0;
+    case 9:  // automatic redirects: off
+      return 0;
+    case 11:  // certificate checks: on
+      return 1;
+    default:
+      return 1;
+  }
+}
+
 }  // namespace
 
 CrashReporter::CrashReporter(DWORD options) : options_(options) {
@@ -181,6 +198,7 @@ int CrashReporter::SendProblemReport(const wchar_t* dumpPath, const wchar_t* tex
 
   HttpClient::RequestOptions options;
   options.port = static_cast<INTERNET_PORT>(port_);
+  options.observer = UploadObserver;
   WideString response;
   http.HttpPostMultipart(host_.CStr(), path_.CStr(), L"", response, options);
   return 0;
