@@ -13,7 +13,14 @@ struct DumpJob {
   MINIDUMP_EXCEPTION_INFORMATION exception;
   bool withException;
   CrashRecords* records;
+  Event* started;
 };
+
+// How long the dump thread may take to begin. A thread that cannot even
+// begin waits for the loader lock, which the faulting thread holds when it
+// failed inside a DLL entry or while loading a library: then no dump is
+// written rather than the report hanging for ever.
+const DWORD kDumpStartPatienceMs = 15000;
 
 // THREAD_BASIC_INFORMATION of ntdll.
 struct ThreadBasicInformation {
@@ -69,6 +76,7 @@ BOOL CALLBACK Collect(void* param, const PMINIDUMP_CALLBACK_INPUT input,
 
 DWORD DumpThread(void* argument, DWORD) {
   DumpJob* job = static_cast<DumpJob*>(argument);
+  job->started->Set();
   MINIDUMP_CALLBACK_INFORMATION callback;
   callback.CallbackRoutine = Collect;
   callback.CallbackParam = job;
@@ -110,8 +118,14 @@ int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
   job.exception.ClientPointers = FALSE;
   job.withException = exception != nullptr;
   job.records = &records;
+  Event started;
+  if (!started.Create(1, 0)) return 0;
+  job.started = &started;
   WorkerThread thread;
   if (!thread.Start(DumpThread, &job, 0)) return 0;
+  // Until the thread runs the dump nothing of it can be lost: one stuck in
+  // its start is ended by the thread object (it holds no lock yet).
+  if (!started.WaitAnsweringSent(kDumpStartPatienceMs) && !started.Wait(0)) return 0;
   thread.JoinPumping(0);
   DWORD result = 0;
   thread.HasEnded(&result);

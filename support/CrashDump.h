@@ -36,7 +36,9 @@ struct CrashRecords {
 
 // Writes a MiniDumpNormal dump of this process into file (with the
 // exception of the calling thread when exception is given) and collects the
-// records. 1 when the dump engine answered success.
+// records. 1 when the dump engine answered success; 0 without a dump also
+// when the dump thread could not begin within 15 s (its start waits for the
+// loader lock that the calling thread holds).
 int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
                    CrashRecords& records);
 

@@ -1,10 +1,11 @@
 // A program that crashes on purpose under the crash reporter, for the crash
 // report tests. It carries the program's own resources (version block, icon
 // 101, manifest) and is copied to a test folder as Pellton.exe.
-//   CrashHelper <write|read|second> <report host or -> <port>
+//   CrashHelper <write|read|second|loaderlock> <report host or -> <port>
 // write: writes to address 0; read: reads address 0; second: writes to
 // address 0 and, once the problem report dialog shows, a second thread
-// reads address 0x20.
+// reads address 0x20; loaderlock: takes the loader lock, then writes to
+// address 0.
 #include <windows.h>
 
 #include <cstdint>
@@ -54,6 +55,15 @@ int wmain(int argc, wchar_t** argv) {
   if (wcscmp(mode, L"second") == 0) {
     HANDLE thread = CreateThread(nullptr, 0, SecondCrash, nullptr, 0, nullptr);
     if (thread) CloseHandle(thread);
+  }
+  if (wcscmp(mode, L"loaderlock") == 0) {
+    // Fails while holding the loader lock, as a crash inside a DLL entry
+    // does: no new thread can begin until this one lets it go.
+    typedef LONG(NTAPI * LockFn)(ULONG, ULONG*, ULONG_PTR*);
+    LockFn lock = reinterpret_cast<LockFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock")));
+    ULONG_PTR cookie = 0;
+    if (!lock || lock(0, nullptr, &cookie) < 0) return 4;
   }
   if (wcscmp(mode, L"read") == 0)
     g_sink = *reinterpret_cast<volatile int*>(g_zero);

@@ -246,6 +246,38 @@ TEST_F(CrashReporterTest, SendDeliversTheFieldsInOrderWithTheFilesExactBytes) {
   EXPECT_TRUE(expected == seen[0].body);
 }
 
+TEST_F(CrashReporterTest, ARedirectOfTheReportIsNotFollowed) {
+  // The report goes only to the checked address: a redirect answer (here
+  // a 307, which would repeat the POST with its files) ends the upload.
+  ASSERT_TRUE(server_.Route("report", "path /services/tindle/report.php\nstatus 307\nheader "
+                                      "Location: http://127.0.0.1:" +
+                                          std::to_string(server_.Port()) +
+                                          "/elsewhere\nbody moved\n"));
+  ASSERT_TRUE(server_.Route("zz-elsewhere", "path /elsewhere\nstatus 200\nbody ok\n"));
+  Start(L"write");
+  HWND dialog = WaitForDialog();
+  ASSERT_NE(nullptr, dialog);
+  Press(dialog, 1000);
+  ASSERT_TRUE(WaitForExit());
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(1u, seen.size());
+  EXPECT_EQ("POST /services/tindle/report.php", seen[0].line);
+}
+
+TEST_F(CrashReporterTest, ACrashHoldingTheLoaderLockStillAsksAndEnds) {
+  // The dump thread cannot begin while the faulting thread holds the loader
+  // lock: the report goes on without a dump instead of waiting for ever.
+  Start(L"loaderlock");
+  HWND dialog = WaitForDialog();
+  ASSERT_NE(nullptr, dialog);
+  std::vector<std::string> lines = Lines(TempFolder::Read(Local(L"_Debug.txt")));
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ("Write to location 0x00000000.", lines[1]);
+  Press(dialog, 1001);
+  ASSERT_TRUE(WaitForExit());
+  EXPECT_TRUE(server_.Requests().empty());
+}
+
 TEST_F(CrashReporterTest, AnUnwritableProgramFolderPutsBothFilesIntoTheTemporaryFolder) {
   // Folders of the report files' names keep the files from being created
   // next to the program (the tests run with rights that ignore read-only
