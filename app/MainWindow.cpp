@@ -121,7 +121,10 @@ int MainWindow::OnInitDialog() {
   AddControl(&tabs_);
   for (int i = 0; i < TabCount; ++i) tabs_.AddTab(i, kTabs[i].text, kTabs[i].icon, 0, nullptr);
   tabs_.ShowCurrent();
-  tabs_.Select(static_cast<int>(settings_.ReadNumber(L"Tab", 0)), true);
+  // A stored tab that names no page (an edited or foreign value) would
+  // deselect every tab and leave the window without a page.
+  DWORD storedTab = settings_.ReadNumber(L"Tab", 0);
+  tabs_.Select(storedTab < static_cast<DWORD>(TabCount) ? static_cast<int>(storedTab) : 0, true);
 
   // 8. Anchors and the web link.
   AddAnchors(kAnchors, sizeof(kAnchors) / sizeof(kAnchors[0]));

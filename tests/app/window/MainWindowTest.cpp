@@ -167,6 +167,18 @@ TEST_F(MainWindowTest, TabTwoAtStartMakesInfoThenSleepingWhichShowsTheLatestRunO
   EXPECT_EQ(1, SelectedIndex(walks));
 }
 
+TEST_F(MainWindowTest, AStoredTabThatNamesNoPageStartsOnTheInfoPage) {
+  fixture.WriteNumber(L"Tab", 0xFFFFFFFF);
+  MainWindow* opened = fixture.Open();
+  ASSERT_NE(nullptr, opened);
+  MainWindow& window = *opened;
+  EXPECT_EQ(0, window.Tabs().Current());
+  ASSERT_NE(nullptr, window.Info());
+  EXPECT_TRUE(IsWindowVisible(window.Info()->Window()));
+  EXPECT_EQ((std::vector<int>{0}), window.PagesMade());
+  ASSERT_TRUE(PumpUntil([&] { return window.Idle(); }));
+}
+
 TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLeft) {
   MainWindow* opened = OpenIdle();
   ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
