@@ -125,7 +125,10 @@ int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
   if (!thread.Start(DumpThread, &job, 0)) return 0;
   // Until the thread runs the dump nothing of it can be lost: one stuck in
   // its start is ended by the thread object (it holds no lock yet).
-  if (!started.WaitAnsweringSent(kDumpStartPatienceMs) && !started.Wait(0)) return 0;
+  if (!started.WaitAnsweringSent(kDumpStartPatienceMs) && !started.Wait(0)) {
+    records.threadsBlocked = true;
+    return 0;
+  }
   thread.JoinPumping(0);
   DWORD result = 0;
   thread.HasEnded(&result);

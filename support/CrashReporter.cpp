@@ -149,6 +149,7 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* exception) {
     HANDLE file = CreateReportFile(L"_Debug.dmp", path);
     if (file != INVALID_HANDLE_VALUE) {
       WriteCrashDump(help, file, exception, records);
+      threadsBlocked_ = records.threadsBlocked;
       CloseHandle(file);
       dumpPath_.Assign(path);
     }
@@ -170,6 +171,9 @@ int CrashReporter::SendProblemReport(const wchar_t* dumpPath, const wchar_t* tex
   if (host_.IsEmpty()) return 1;
   ProblemReportDialog dialog(iconId_, dumpPath, textPath);
   if (!dialog.Ask()) return 0;
+  // The upload runs its calls on a thread of their own, which could never
+  // begin: the process ends rather than hanging.
+  if (threadsBlocked_) return 0;
 
   // Private data goes over https; plain http only to this computer.
   if (port_ != INTERNET_DEFAULT_HTTPS_PORT && !IsLoopbackHost(host_.CStr())) return 0;

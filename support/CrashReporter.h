@@ -83,4 +83,5 @@ private:
   LogWriter log_;
   WideString dumpPath_;
   WideString textPath_;
+  bool threadsBlocked_ = false;  // no thread could begin during the crash
 };
