@@ -88,16 +88,22 @@ void Dialog::InitCommonControlsOnce() {
   if (!initEx || !initEx(&init)) InitCommonControls();
 }
 
+// The template of that id with its dated font replaced; false when it cannot
+// be loaded or keeps its font (the caller then creates it by id).
+bool Dialog::SubstitutedTemplate(int templateId, DWORD flags, std::vector<BYTE>& out) const {
+  const void* data = nullptr;
+  DWORD size = 0;
+  return LoadResourceData(module_, RT_DIALOG, MAKEINTRESOURCEW(templateId), 0, &data, &size) &&
+         SubstituteTemplateFont(static_cast<const BYTE*>(data), size,
+                                (flags & DialogPreferShellDlg2) != 0, out);
+}
+
 INT_PTR Dialog::RunModal(HINSTANCE module, int templateId, DWORD flags, HWND parent) {
   if (window_) return -1;  // one window per object: see Prepare
   Prepare(module, flags);
   HINSTANCE instance = module_;
-  const void* data = nullptr;
-  DWORD size = 0;
   std::vector<BYTE> substituted;
-  if (LoadResourceData(instance, RT_DIALOG, MAKEINTRESOURCEW(templateId), 0, &data, &size) &&
-      SubstituteTemplateFont(static_cast<const BYTE*>(data), size,
-                             (flags & DialogPreferShellDlg2) != 0, substituted)) {
+  if (SubstitutedTemplate(templateId, flags, substituted)) {
     // With DialogDeleteOnClose this object may be gone when the call
     // returns: nothing below touches it.
     return DialogBoxIndirectParamW(instance,
@@ -112,12 +118,8 @@ HWND Dialog::CreateModeless(HINSTANCE module, int templateId, DWORD flags, HWND 
   if (window_) return nullptr;
   Prepare(module, flags | DialogModeless);
   HINSTANCE instance = module_;
-  const void* data = nullptr;
-  DWORD size = 0;
   std::vector<BYTE> substituted;
-  if (LoadResourceData(instance, RT_DIALOG, MAKEINTRESOURCEW(templateId), 0, &data, &size) &&
-      SubstituteTemplateFont(static_cast<const BYTE*>(data), size,
-                             (flags & DialogPreferShellDlg2) != 0, substituted)) {
+  if (SubstitutedTemplate(templateId, flags, substituted)) {
     return CreateDialogIndirectParamW(instance,
                                       reinterpret_cast<const DLGTEMPLATE*>(substituted.data()),
                                       parent, Procedure, reinterpret_cast<LPARAM>(this));

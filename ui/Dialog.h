@@ -140,6 +140,7 @@ public:
 
 private:
   void Prepare(HINSTANCE module, DWORD flags);
+  bool SubstitutedTemplate(int templateId, DWORD flags, std::vector<BYTE>& out) const;
   void InitCommonControlsOnce();
   int Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   void WindowGone();
