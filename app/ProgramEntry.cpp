@@ -11,9 +11,10 @@
 
 namespace {
 
-// How long a second start looks for the first one's window, which may still
-// be opening.
-const DWORD kFindRunningWindowMs = 5000;
+// How long a second start waits for the copy holding the claim to show its
+// window (it may still be opening) or to give the claim up (it may be
+// closing: writing its settings, closing the database).
+const DWORD kWaitForRunningMs = 10000;
 
 void Report(const wchar_t* problem, bool toStandardError) {
   WideString text;
@@ -46,13 +47,32 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   ModuleDirectory(nullptr, folder);
   SingleInstance single;
   if (single.Claim(folder.CStr()) == SingleInstance::RunningElsewhere) {
-    int found = single.ActivateRunning(kFindRunningWindowMs);
-    if (!quitWhenIdle) return 0;
-    Report(found ? L"another Pellton is already running on this folder's database; its window was brought "
-                   L"to the front"
-                 : L"another Pellton is already running on this folder's database",
-           true);
-    return ExitAlreadyRunning;
+    HWND running = single.ShownRunningWindow();
+    SingleInstance::ClaimResult waited = SingleInstance::RunningElsewhere;
+    if (!running) {
+      // Said before the wait, so whoever runs the program unattended sees
+      // why it has not started yet.
+      if (quitWhenIdle) {
+        Report(L"another Pellton holds this folder's database and shows no window yet; waiting for it", true);
+      }
+      waited = single.WaitForRunning(kWaitForRunningMs, &running);
+    }
+    if (running) {
+      SingleInstance::Activate(running);
+      if (!quitWhenIdle) return 0;
+      Report(L"another Pellton is already running on this folder's database; its window was brought to the front",
+             true);
+      return ExitAlreadyRunning;
+    }
+    if (waited == SingleInstance::RunningElsewhere) {
+      Report(L"Another Pellton is still running on this folder's database but shows no window. It may be closing "
+             L"or not answering; wait a moment and start Pellton again, or end the other Pellton in the Task "
+             L"Manager.",
+             quitWhenIdle);
+      return ExitStillRunning;
+    }
+    // Claimed: the other copy has ended. ClaimFailed: nothing is known, as
+    // when the claim could not be made at all; the start goes on.
   }
 
   SimulatedDevices simulated;

@@ -8,14 +8,23 @@
 //   3                          with --quit-when-idle: another Pellton runs on
 //                              this folder's database (its window was
 //                              brought to the front)
+//   4                          another Pellton holds this folder's database
+//                              and neither showed a window nor ended within
+//                              10 s (it may be hanging while it closes)
 //
-// A wrong command line is reported in a message box, or on standard error
-// with --quit-when-idle, so automated runs never wait for a click.
+// A second start that finds the other copy still starting or still closing
+// (claim held, no window shown) waits for its window or its end; once the
+// claim is given up it starts as usual.
+//
+// A wrong command line or a claim that stays held is reported in a message
+// box, or on standard error with --quit-when-idle, so automated runs never
+// wait for a click.
 #pragma once
 
 #include <windows.h>
 
 const int ExitBadCommandLine = 2;
 const int ExitAlreadyRunning = 3;
+const int ExitStillRunning = 4;
 
 int RunProgram(HINSTANCE instance, const wchar_t* commandLine);

@@ -33,12 +33,13 @@ void ResolvedPath(const wchar_t* folder, WideString& out) {
 
 struct WindowSearch {
   const wchar_t* property;
+  bool shownOnly;
   HWND found;
 };
 
 BOOL CALLBACK FindMarked(HWND window, LPARAM context) {
   WindowSearch* search = reinterpret_cast<WindowSearch*>(context);
-  if (GetPropW(window, search->property)) {
+  if (GetPropW(window, search->property) && (!search->shownOnly || IsWindowVisible(window))) {
     search->found = window;
     return FALSE;
   }
@@ -72,26 +73,54 @@ SingleInstance::ClaimResult SingleInstance::Claim(const wchar_t* folder) {
   if (!MakeNames(folder)) return ClaimFailed;
   HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName_.CStr());
   if (!mutex) {
-    // A mutex made by another user in another session cannot be opened by
-    // this one: somebody holds the folder.
-    return GetLastError() == ERROR_ACCESS_DENIED ? RunningElsewhere : ClaimFailed;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return ClaimFailed;
+    // A mutex made by another user in another session cannot be opened
+    // with full access by this one: somebody holds the folder. Waiting on
+    // it may still be allowed.
+    mutex_ = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, mutexName_.CStr());
+    return RunningElsewhere;
   }
+  mutex_ = mutex;
   // A copy that ended without giving the claim up leaves it abandoned,
   // which counts as free.
   DWORD wait = WaitForSingleObject(mutex, 0);
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-    mutex_ = mutex;
+    held_ = true;
     return Claimed;
   }
-  CloseHandle(mutex);
-  return wait == WAIT_TIMEOUT ? RunningElsewhere : ClaimFailed;
+  if (wait == WAIT_TIMEOUT) return RunningElsewhere;
+  Release();
+  return ClaimFailed;
+}
+
+SingleInstance::ClaimResult SingleInstance::WaitForRunning(DWORD timeoutMs, HWND* window) {
+  *window = nullptr;
+  if (held_) return Claimed;
+  // How often the windows are looked at again while the claim is waited on.
+  const DWORD kLookEveryMs = 50;
+  unsigned long long start = GetTickCount64();
+  for (;;) {
+    *window = ShownRunningWindow();
+    if (*window) return RunningElsewhere;
+    if (!mutex_) return RunningElsewhere;
+    unsigned long long spent = GetTickCount64() - start;
+    if (spent >= timeoutMs) return RunningElsewhere;
+    DWORD left = static_cast<DWORD>(timeoutMs - spent);
+    DWORD wait = WaitForSingleObject(mutex_, left < kLookEveryMs ? left : kLookEveryMs);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+      held_ = true;
+      return Claimed;
+    }
+    if (wait != WAIT_TIMEOUT) return ClaimFailed;
+  }
 }
 
 void SingleInstance::Release() {
   if (!mutex_) return;
-  ReleaseMutex(mutex_);
+  if (held_) ReleaseMutex(mutex_);
   CloseHandle(mutex_);
   mutex_ = nullptr;
+  held_ = false;
 }
 
 int SingleInstance::MarkWindow(HWND window) {
@@ -108,7 +137,7 @@ HWND SingleInstance::FindRunningWindow(DWORD timeoutMs) {
   if (propertyName_.IsEmpty()) return nullptr;
   unsigned long long start = GetTickCount64();
   for (;;) {
-    WindowSearch search = {propertyName_.CStr(), nullptr};
+    WindowSearch search = {propertyName_.CStr(), false, nullptr};
     EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&search));
     if (search.found) return search.found;
     if (GetTickCount64() - start >= timeoutMs) return nullptr;
@@ -118,13 +147,18 @@ HWND SingleInstance::FindRunningWindow(DWORD timeoutMs) {
   }
 }
 
-int SingleInstance::ActivateRunning(DWORD timeoutMs) {
-  HWND window = FindRunningWindow(timeoutMs);
-  if (!window) return 0;
+HWND SingleInstance::ShownRunningWindow() const {
+  if (propertyName_.IsEmpty()) return nullptr;
+  WindowSearch search = {propertyName_.CStr(), true, nullptr};
+  EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void SingleInstance::Activate(HWND window) {
+  if (!window) return;
   if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
   // A message box or other window the copy shows in front of its main
   // window is the one to bring forward.
   HWND popup = GetLastActivePopup(window);
   SetForegroundWindow(popup ? popup : window);
-  return 1;
 }

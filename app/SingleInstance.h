@@ -7,7 +7,11 @@
 // folders, each with its own file, run side by side.
 //
 // The running copy marks its main window with a window property of the same
-// key; a second start finds that window and brings it to the front.
+// key; a second start finds that window and brings it to the front. A copy
+// that is still starting has no marked window yet, and one that is closing
+// has none any more while it still holds the claim (it writes its settings
+// and closes the database after its window has gone): a second start then
+// waits on the claim itself until the window shows or the claim is given up.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +34,19 @@ public:
 
   // Claims the folder that holds the database (a path of an existing
   // folder; other spellings of the same folder give the same claim).
+  // After RunningElsewhere the mutex stays open (not held) for WaitForRunning.
   ClaimResult Claim(const wchar_t* folder);
+  // After Claim answered RunningElsewhere: waits up to timeoutMs, on the
+  // mutex itself, for the copy that holds the claim either to show its
+  // marked window or to give the claim up (it was closing, or it ended
+  // without giving it up). Answers Claimed when the claim is now this
+  // process's; RunningElsewhere with *window set to the running window; or
+  // RunningElsewhere with *window none when neither happened in time (or
+  // the mutex belongs to another user and cannot be waited on);
+  // ClaimFailed when the wait itself failed.
+  ClaimResult WaitForRunning(DWORD timeoutMs, HWND* window);
+  // 1 while this process holds the claim.
+  int Held() const { return held_ ? 1 : 0; }
   // Gives the claim up early.
   void Release();
 
@@ -42,9 +58,12 @@ public:
   // The marked window of the copy that holds the claim, or none. The copy
   // may still be starting: the search is repeated until the time-out.
   HWND FindRunningWindow(DWORD timeoutMs);
-  // Brings that window (or the dialog it is showing) to the front; 1 when a
-  // window was found.
-  int ActivateRunning(DWORD timeoutMs);
+  // The marked window that is shown now (a hidden one is starting or
+  // closing), or none.
+  HWND ShownRunningWindow() const;
+  // Brings a running copy's window (or the dialog it is showing) to the
+  // front.
+  static void Activate(HWND window);
 
   // The mutex and property names, for checks.
   const wchar_t* MutexName() const { return mutexName_.CStr(); }
@@ -56,7 +75,8 @@ public:
 private:
   int MakeNames(const wchar_t* folder);
 
-  HANDLE mutex_ = nullptr;
+  HANDLE mutex_ = nullptr;  // open after Claimed and after RunningElsewhere
+  bool held_ = false;
   WideString mutexName_;
   WideString propertyName_;
 };

@@ -1,6 +1,7 @@
 // One Pellton per database folder: the claim is held by the copy that took
 // it, any spelling of its folder meets it, another folder is free, and a
-// copy that ended without giving it up (a crash) leaves it free. A mutex
+// copy that ended without giving it up (a crash) leaves it free, and a
+// second start waits for the holder's shown window or for the claim. A mutex
 // belongs to a thread, so the "other copy" here is another thread.
 #include <gtest/gtest.h>
 
@@ -105,6 +106,42 @@ TEST(SingleInstanceTest, ACopyThatEndedWithoutGivingTheClaimUpLeavesTheFolderFre
   SingleInstance next;
   EXPECT_EQ(SingleInstance::Claimed, next.Claim(folder.Path().c_str()));
   // And it is really held again: yet another copy is kept out.
+  OtherCopyThread third(folder.Path().c_str(), true);
+  ASSERT_TRUE(third.Started());
+  EXPECT_EQ(SingleInstance::RunningElsewhere, third.WaitClaimed());
+}
+
+TEST(SingleInstanceTest, AWaitingSecondStartGetsTheShownWindowOrTheClaimOnceTheHolderEnds) {
+  TestFolder folder(L"single wait");
+  OtherCopyThread first(folder.Path().c_str(), false);
+  ASSERT_TRUE(first.Started());
+  ASSERT_EQ(SingleInstance::Claimed, first.WaitClaimed());
+  SingleInstance second;
+  ASSERT_EQ(SingleInstance::RunningElsewhere, second.Claim(folder.Path().c_str()));
+
+  // The holder's marked window, still hidden (starting, or closing), is no
+  // answer: the wait ends with the claim held and no window.
+  HWND window = CreateWindowExW(0, L"STATIC", L"first", WS_POPUP, 0, 0, 100, 50, nullptr, nullptr, nullptr,
+                                nullptr);
+  ASSERT_NE(nullptr, window);
+  ASSERT_TRUE(SetPropW(window, second.PropertyName(), reinterpret_cast<HANDLE>(1)));
+  HWND found = window;
+  EXPECT_EQ(SingleInstance::RunningElsewhere, second.WaitForRunning(200, &found));
+  EXPECT_EQ(nullptr, found);
+  EXPECT_EQ(0, second.Held());
+
+  // Shown, it is the answer.
+  ShowWindow(window, SW_SHOWNA);
+  EXPECT_EQ(SingleInstance::RunningElsewhere, second.WaitForRunning(10000, &found));
+  EXPECT_EQ(window, found);
+
+  // Its window gone, the holder ends without giving the claim up: the
+  // waiting start gets it.
+  DestroyWindow(window);
+  first.End();
+  EXPECT_EQ(SingleInstance::Claimed, second.WaitForRunning(10000, &found));
+  EXPECT_EQ(nullptr, found);
+  EXPECT_EQ(1, second.Held());
   OtherCopyThread third(folder.Path().c_str(), true);
   ASSERT_TRUE(third.Started());
   EXPECT_EQ(SingleInstance::RunningElsewhere, third.WaitClaimed());

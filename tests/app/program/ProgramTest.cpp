@@ -2,7 +2,8 @@
 // own that holds a copy of the program: scenario files downloaded into a
 // fresh Pellton.sql and the run ending by itself with 0, a wrong command
 // line reported on standard error (or in a message box) and never starting,
-// and one Pellton per database folder.
+// and one Pellton per database folder, also while the other copy is still
+// closing.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -74,6 +75,18 @@ public:
     DWORD read = 0;
     while (ReadFile(errorRead_, buffer, sizeof buffer, &read, nullptr) && read) errors.append(buffer, read);
     return static_cast<int>(code);
+  }
+
+  // Reads standard error until it holds the text; 0 when the process
+  // closed it first.
+  int WaitForError(const char* text) {
+    char buffer[4096];
+    DWORD read = 0;
+    while (errors.find(text) == std::string::npos) {
+      if (!ReadFile(errorRead_, buffer, sizeof buffer, &read, nullptr) || !read) return 0;
+      errors.append(buffer, read);
+    }
+    return 1;
   }
 
   bool started = false;
@@ -240,4 +253,68 @@ TEST(ProgramTest, ASecondStartInTheSameFolderBringsTheFirstWindowForwardAndEnds)
   EXPECT_EQ(0, first.Finish(60000));
   SingleInstance after;
   EXPECT_EQ(SingleInstance::Claimed, after.Claim(folder.Path().c_str()));
+}
+
+TEST(ProgramTest, ASecondStartWhileTheFirstIsStillClosingWaitsForTheFolderAndThenRuns) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  RegistryKeyGuard settings;
+  // The first copy as it is while closing: its window has gone, it still
+  // holds the folder (writing its settings, closing the database).
+  SingleInstance closing;
+  ASSERT_EQ(SingleInstance::Claimed, closing.Claim(folder.Path().c_str()));
+  ProgramRun second(folder, L"--quit-when-idle --simulate --settings-key " + settings.key);
+  ASSERT_TRUE(second.started);
+  // Said once it has found the folder held and no window: it is waiting now.
+  ASSERT_EQ(1, second.WaitForError("waiting for it")) << second.errors;
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql").c_str()));
+
+  closing.Release();
+  EXPECT_EQ(0, second.Finish()) << second.errors;
+  EXPECT_EQ(std::string::npos, second.errors.find("already running")) << second.errors;
+  EXPECT_EQ(std::string::npos, second.errors.find("still running")) << second.errors;
+  // It really ran: it made its database and wrote its settings at the end.
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql").c_str()));
+  DWORD tab = 99, size = sizeof(tab);
+  EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, settings.key.c_str(), L"Tab", RRF_RT_REG_DWORD,
+                                        nullptr, &tab, &size));
+  // And it gave the folder up when it ended.
+  SingleInstance after;
+  EXPECT_EQ(SingleInstance::Claimed, after.Claim(folder.Path().c_str()));
+}
+
+TEST(ProgramTest, ASecondStartWhenTheFolderIsNeverGivenUpSaysSoAndEndsWithFour) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  RegistryKeyGuard settings;
+  // A copy hanging while it closes: the folder stays held, no window.
+  SingleInstance hanging;
+  ASSERT_EQ(SingleInstance::Claimed, hanging.Claim(folder.Path().c_str()));
+  // Both waits run side by side.
+  ProgramRun shown(folder, L"--simulate --settings-key " + settings.key);
+  ProgramRun unattended(folder, L"--quit-when-idle --simulate --settings-key " + settings.key);
+  ASSERT_TRUE(shown.started);
+  ASSERT_TRUE(unattended.started);
+
+  EXPECT_EQ(4, unattended.Finish(60000));
+  EXPECT_NE(std::string::npos, unattended.errors.find("waiting for it")) << unattended.errors;
+  EXPECT_NE(std::string::npos,
+            unattended.errors.find("Pellton: Another Pellton is still running on this folder's database but shows "
+                                   "no window."))
+      << unattended.errors;
+
+  HWND box = WaitForWindow(shown.processId, L"#32770");
+  ASSERT_NE(nullptr, box) << "no message box";
+  wchar_t title[64] = {};
+  GetWindowTextW(box, title, 64);
+  EXPECT_STREQ(L"Pellton", title);
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 1024);
+  std::wstring message = text;
+  EXPECT_EQ(0u, message.find(L"Another Pellton is still running on this folder's database")) << message;
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(4, shown.Finish(60000));
+  // Neither started.
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql").c_str()));
+  EXPECT_EQ(1, hanging.Held());
 }
