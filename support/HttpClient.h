@@ -107,6 +107,8 @@ public:
                    DWORD* status = nullptr, int connectTimeout = -1, DWORD rateKb = 0,
                    const wchar_t* proxy = nullptr);
 
+  // Form parts for HttpPostMultipart (see UploadParts: a name that cannot
+  // stand in quotes as it is is refused).
   int AddFormField(const wchar_t* name, const wchar_t* value);
   int AddFormFile(const wchar_t* name, const wchar_t* path);
 
@@ -128,7 +130,8 @@ public:
     const wchar_t* proxy = nullptr;
     int connectTimeout = -1;
   };
-  // POSTs the collected form parts (with the closing line) and frees them.
+  // POSTs the collected form parts (with the closing line, under a boundary
+  // that none of them holds) and frees them.
   int HttpPostMultipart(const wchar_t* server, const wchar_t* objectPath, const wchar_t* agent,
                         WideString& response, const RequestOptions& options);
   // The general request: with parts, their body; otherwise the optional

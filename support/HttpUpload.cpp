@@ -32,11 +32,10 @@ int HttpClient::AddFormFile(const wchar_t* name, const wchar_t* path) {
 int HttpClient::HttpPostMultipart(const wchar_t* server, const wchar_t* objectPath,
                                   const wchar_t* agent, WideString& response,
                                   const RequestOptions& options) {
-  if (!parts_.AddClosing()) {
+  if (!parts_.Finish()) {
     parts_.Clear();
     return 0;
   }
-  parts_.Finish();
   return HttpRequest(server, objectPath, agent, response, options, L"POST", nullptr, -1, nullptr,
                      0, &parts_);
 }

@@ -1,7 +1,9 @@
 #include "support/UploadParts.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 const wchar_t kMultipartBoundary[] = L"-----------------------------1234567890123";
 const wchar_t kMultipartHeader[] =
@@ -18,6 +20,17 @@ const wchar_t kFileTemplate[] =
     L"Content-Type: application/octet-stream\r\n\r\n";
 const wchar_t kClosing[] = L"-------------------------------1234567890123--\r\n";
 const wchar_t kLineEnd[] = L"\r\n";
+const wchar_t kHeaderTemplate[] =
+    L"Content-Type: multipart/form-data; boundary=-----------------------------%013I64u";
+
+// The boundary is 29 dashes and a 13-digit number; in a delimiter line the
+// number starts after 31 dashes, and the line with its end is 46 bytes.
+const unsigned kBoundaryDashes = 29;
+const unsigned kNumberAt = 31;
+const unsigned kNumberDigits = 13;
+const unsigned kDelimiterLine = 46;
+const unsigned long long kUsualNumber = 1234567890123ull;
+const unsigned long long kNumberLimit = 10000000000000ull;
 
 // What follows the last '\' or '/'.
 const wchar_t* NamePart(const wchar_t* path) {
@@ -25,6 +38,38 @@ const wchar_t* NamePart(const wchar_t* path) {
   for (const wchar_t* p = path; *p; ++p)
     if (*p == L'\\' || *p == L'/') name = p + 1;
   return name;
+}
+
+// A name goes out in quotes, converted to the ANSI code page, where a
+// character outside it may become '"' or '\': it must hold neither, nor a
+// control character that could end the header line.
+int Quotable(const wchar_t* name) {
+  WideString copy(name);
+  const char* bytes = copy.ToNarrow();
+  if (!bytes) return 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes); *p; ++p)
+    if (*p == '"' || *p == '\\' || *p < 0x20 || *p == 0x7F) return 0;
+  return 1;
+}
+
+// The numbers of every boundary of the usual form (29 or more dashes and
+// 13 digits) that the bytes hold.
+void CollectNumbers(const unsigned char* bytes, size_t size, std::vector<unsigned long long>& found) {
+  size_t dashes = 0;
+  for (size_t i = 0; i < size; ++i) {
+    if (bytes[i] == '-') {
+      ++dashes;
+      continue;
+    }
+    if (dashes >= kBoundaryDashes && size - i >= kNumberDigits) {
+      unsigned long long number = 0;
+      unsigned k = 0;
+      for (; k < kNumberDigits && bytes[i + k] >= '0' && bytes[i + k] <= '9'; ++k)
+        number = number * 10 + (bytes[i + k] - '0');
+      if (k == kNumberDigits) found.push_back(number);
+    }
+    dashes = 0;
+  }
 }
 
 }  // namespace
@@ -45,7 +90,7 @@ UploadParts::Part* UploadParts::NewPart() {
   return part;
 }
 
-int UploadParts::AddText(const WideString& text) {
+int UploadParts::AddText(const WideString& text, int delimited) {
   WideString copy(text);
   const char* narrow = copy.ToNarrow();
   if (!narrow) return 0;
@@ -59,21 +104,25 @@ int UploadParts::AddText(const WideString& text) {
     return 0;
   }
   part->text = bytes;
+  part->delimited = delimited && length >= kDelimiterLine;
   part->buffer.lpvBuffer = bytes;
   part->buffer.dwBufferLength = static_cast<DWORD>(length);
   return 1;
 }
 
 int UploadParts::AddField(const wchar_t* name, const wchar_t* value) {
+  if (!name) name = L"";
+  if (!Quotable(name)) return 0;
   WideString text;
-  if (!text.Format(kFieldTemplate, name ? name : L"", value ? value : L"")) return 0;
-  return AddText(text);
+  if (!text.Format(kFieldTemplate, name, value ? value : L"")) return 0;
+  return AddText(text, 1);
 }
 
 int UploadParts::AddFile(const wchar_t* name, const wchar_t* path) {
+  if (!name) name = L"";
   WideString header;
-  if (!path || !header.Format(kFileTemplate, name ? name : L"", NamePart(path)) ||
-      !AddText(header))
+  if (!path || !Quotable(name) || !Quotable(NamePart(path)) ||
+      !header.Format(kFileTemplate, name, NamePart(path)) || !AddText(header, 1))
     return 0;
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -96,21 +145,53 @@ int UploadParts::AddFile(const wchar_t* name, const wchar_t* path) {
     part->buffer.lpvBuffer = part->view;
     part->buffer.dwBufferLength = static_cast<DWORD>(size.QuadPart);
   }
-  return AddText(WideString(kLineEnd));
+  return AddText(WideString(kLineEnd), 0);
 }
 
-int UploadParts::AddClosing() { return AddText(WideString(kClosing)); }
-
-DWORD UploadParts::Finish() {
-  DWORD total = 0;
-  for (Part* p = head_; p; p = p->next) total += p->buffer.dwBufferLength;
-  for (Part* p = head_; p; p = p->next) p->buffer.dwBufferTotal = total;
-  if (head_) {
-    head_->buffer.lpcszHeader = kMultipartHeader;
-    head_->buffer.dwHeadersLength = static_cast<DWORD>(wcslen(kMultipartHeader));
-    head_->buffer.dwHeadersTotal = head_->buffer.dwHeadersLength;
+// The usual number unless a part holds its boundary; then the first
+// number after it that no part holds.
+int UploadParts::PickBoundary(unsigned long long& number) const {
+  std::vector<unsigned long long> found;
+  for (Part* p = head_; p; p = p->next) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(p->buffer.lpvBuffer);
+    DWORD size = p->buffer.dwBufferLength;
+    if (!bytes) continue;
+    // A delimiter line is the builder's own; the rest is the part's.
+    if (p->delimited) {
+      bytes += kDelimiterLine;
+      size -= kDelimiterLine;
+    }
+    CollectNumbers(bytes, size, found);
   }
-  return total;
+  std::sort(found.begin(), found.end());
+  number = kUsualNumber;
+  for (unsigned long long held : found) {
+    if (held == number) ++number;
+    else if (held > number) break;
+  }
+  return number < kNumberLimit;
+}
+
+int UploadParts::Finish() {
+  if (!AddText(WideString(kClosing), 1)) return 0;
+  unsigned long long sum = 0;
+  for (Part* p = head_; p; p = p->next) sum += p->buffer.dwBufferLength;
+  unsigned long long number = 0;
+  if (sum > 0xFFFFFFFFull || !PickBoundary(number) || !header_.Format(kHeaderTemplate, number))
+    return 0;
+  if (number != kUsualNumber) {
+    char digits[kNumberDigits];
+    unsigned long long rest = number;
+    for (unsigned k = kNumberDigits; k > 0; --k, rest /= 10) digits[k - 1] = static_cast<char>('0' + rest % 10);
+    for (Part* p = head_; p; p = p->next)
+      if (p->delimited) memcpy(p->text + kNumberAt, digits, kNumberDigits);
+  }
+  total_ = static_cast<DWORD>(sum);
+  for (Part* p = head_; p; p = p->next) p->buffer.dwBufferTotal = total_;
+  head_->buffer.lpcszHeader = header_.CStr();
+  head_->buffer.dwHeadersLength = header_.Length();
+  head_->buffer.dwHeadersTotal = head_->buffer.dwHeadersLength;
+  return 1;
 }
 
 void UploadParts::Clear() {
@@ -126,4 +207,5 @@ void UploadParts::Clear() {
   }
   head_ = tail_ = nullptr;
   count_ = 0;
+  total_ = 0;
 }

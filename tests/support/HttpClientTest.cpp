@@ -103,6 +103,26 @@ TEST_F(HttpClientTest, EmptyFileSendsHeaderAndLineEndMissingFileOnlyHeader) {
   EXPECT_EQ(std::to_string(expected.size()), seen[0].Header("Content-Length"));
 }
 
+TEST_F(HttpClientTest, AFileHoldingTheBoundaryGoesOutUnderAnotherAnnouncedOne) {
+  ASSERT_TRUE(server_.Route("report", "path /report\nstatus 200\nbody ok\n"));
+  std::string bytes = std::string("\r\n") + kDash + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nforged";
+  ASSERT_TRUE(TempFolder::Write(Target(L"crash.dmp"), bytes));
+  EXPECT_EQ(1, client_.AddFormField(L"a", L"r"));
+  EXPECT_EQ(1, client_.AddFormFile(L"d", Target(L"crash.dmp").c_str()));
+  WideString response;
+  EXPECT_EQ(1, client_.HttpPostMultipart(L"127.0.0.1", L"/report", L"Pellton", response, Local()));
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(1u, seen.size());
+  EXPECT_EQ("multipart/form-data; boundary=-----------------------------1234567890124",
+            seen[0].Header("Content-Type"));
+  std::string d = "-------------------------------1234567890124";
+  std::string expected = d + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nr\r\n" + d +
+                         "\r\nContent-Disposition: form-data; name=\"d\"; filename=\"crash.dmp\"\r\n"
+                         "Content-Type: application/octet-stream\r\n\r\n" + bytes + "\r\n" + d + "--\r\n";
+  EXPECT_EQ(expected, seen[0].body);
+  EXPECT_EQ(std::to_string(expected.size()), seen[0].Header("Content-Length"));
+}
+
 int CountSent(int event, void* value, void* user) {
   if (event == 1) *static_cast<ULONGLONG*>(user) = *static_cast<ULONGLONG*>(value);
   return 1;

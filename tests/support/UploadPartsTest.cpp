@@ -1,0 +1,90 @@
+// The multipart form builder on its own: the body it makes, the boundary
+// it picks when a part holds the usual one, and the names it refuses.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/UploadParts.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+std::string Body(UploadParts& parts) {
+  std::string body;
+  for (INTERNET_BUFFERSW* b = parts.First(); b; b = b->Next)
+    if (b->dwBufferLength) body.append(static_cast<const char*>(b->lpvBuffer), b->dwBufferLength);
+  return body;
+}
+
+std::wstring Header(UploadParts& parts) {
+  INTERNET_BUFFERSW* first = parts.First();
+  return first && first->lpcszHeader ? std::wstring(first->lpcszHeader, first->dwHeadersLength) : std::wstring();
+}
+
+const char kUsual[] = "-----------------------------1234567890123";
+
+}  // namespace
+
+TEST(UploadParts, TheUsualBoundaryStaysWhenNoPartHoldsIt) {
+  UploadParts parts;
+  EXPECT_EQ(1, parts.AddField(L"a", L"r"));
+  // Dashes and digits that are not the boundary.
+  EXPECT_EQ(1, parts.AddField(L"x", L"----------------------------1234567890123 -----------------------------123456789012"));
+  ASSERT_EQ(1, parts.Finish());
+  EXPECT_EQ(std::wstring(kMultipartHeader), Header(parts));
+  std::string d = std::string("--") + kUsual;
+  std::string expected = d + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nr\r\n" + d +
+                         "\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\n"
+                         "----------------------------1234567890123 -----------------------------123456789012\r\n" +
+                         d + "--\r\n";
+  EXPECT_EQ(expected, Body(parts));
+  EXPECT_EQ(expected.size(), parts.Total());
+  EXPECT_EQ(expected.size(), parts.First()->dwBufferTotal);
+}
+
+TEST(UploadParts, AFileHoldingTheBoundaryIsSentUnderTheNextFreeOne) {
+  TempFolder temp;
+  ASSERT_TRUE(temp.Create());
+  std::wstring path = temp.Path() + L"\\Pellton_Debug.dmp";
+  // The usual boundary, the next one after 29 or more dashes, and the one
+  // after that only with 28 dashes (no boundary).
+  std::string bytes = std::string("\r\n--") + kUsual + "\r\n" + std::string(35, '-') + "1234567890124--\r\n" +
+                      std::string(28, '-') + "1234567890125";
+  ASSERT_TRUE(TempFolder::Write(path, bytes));
+  UploadParts parts;
+  EXPECT_EQ(1, parts.AddField(L"x", (std::wstring(L"--") + L"-----------------------------1234567890123").c_str()));
+  EXPECT_EQ(1, parts.AddFile(L"d", path.c_str()));
+  ASSERT_EQ(1, parts.Finish());
+  EXPECT_EQ(L"Content-Type: multipart/form-data; boundary=-----------------------------1234567890125",
+            Header(parts));
+  std::string d = "-------------------------------1234567890125";
+  std::string expected = d + "\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\n--" + kUsual + "\r\n" + d +
+                         "\r\nContent-Disposition: form-data; name=\"d\"; filename=\"Pellton_Debug.dmp\"\r\n"
+                         "Content-Type: application/octet-stream\r\n\r\n" +
+                         bytes + "\r\n" + d + "--\r\n";
+  EXPECT_EQ(expected, Body(parts));
+  EXPECT_EQ(expected.size(), parts.Total());
+}
+
+TEST(UploadParts, NamesAQuotedStringCannotCarryAreRefused) {
+  UploadParts parts;
+  EXPECT_EQ(0, parts.AddField(L"a\"; filename=\"evil.exe", L"r"));
+  EXPECT_EQ(0, parts.AddField(L"a\r\nContent-Type: text/html", L"r"));
+  EXPECT_EQ(0, parts.AddField(L"a\\", L"r"));
+  EXPECT_EQ(0, parts.AddField(L"a\tb", L"r"));
+  EXPECT_EQ(0, parts.AddFile(L"d\"", L"C:\\nowhere\\x.dmp"));
+  EXPECT_EQ(0, parts.AddFile(L"d", L"C:\\nowhere\\x\".dmp"));
+  EXPECT_EQ(0, parts.AddFile(L"d", L"C:\\nowhere\\x\r\nX-Forged: 1.dmp"));
+  EXPECT_EQ(0u, parts.Count());
+  // Quotes in the value are content; ';', '=' and characters outside ASCII
+  // in a name are fine; a missing file keeps its header part.
+  EXPECT_EQ(1, parts.AddField(L"a;b=\u00E9", L"say \"hi\""));
+  EXPECT_EQ(0, parts.AddFile(L"d", L"C:\\nowhere\\a;b=c.dmp"));
+  EXPECT_EQ(2u, parts.Count());
+  ASSERT_EQ(1, parts.Finish());
+  std::string body = Body(parts);
+  WideString accented(L"\u00E9");
+  std::string e = accented.ToNarrow();
+  EXPECT_NE(std::string::npos, body.find("name=\"a;b=" + e + "\"\r\n\r\nsay \"hi\"\r\n")) << body;
+  EXPECT_NE(std::string::npos, body.find("name=\"d\"; filename=\"a;b=c.dmp\"\r\n")) << body;
+}
