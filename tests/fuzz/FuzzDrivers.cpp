@@ -12,6 +12,7 @@ const FuzzDriver kFuzzDrivers[] = {
     {"settings", GenerateSettings, CheckSettings, 60},
     {"placement", GeneratePlacement, CheckPlacement, 3000},
     {"address", GenerateAddress, CheckAddress, 3000},
+    {"multipart-upload", GenerateUpload, CheckUpload, 1000},
     {nullptr, nullptr, nullptr, 0},
 };
 

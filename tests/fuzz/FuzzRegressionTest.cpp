@@ -57,6 +57,66 @@ TEST(FuzzRegression, ElementTextStartingWithALineBreakRoundTrips) {
                       "<![CDATA[]]><!----></en>");
 }
 
+// A multipart-upload input of the driver's form: kind 0 a field of that
+// name and value, 1 a file of that name part holding the data, 2 a path
+// naming no file.
+std::string UploadPart(char kind, const std::wstring& name, const std::wstring& text,
+                       const std::string& data = std::string()) {
+  std::string input = {kind, static_cast<char>(name.size())};
+  auto units = [&input](const std::wstring& s) {
+    for (wchar_t c : s) {
+      input.push_back(static_cast<char>(c & 0xFF));
+      input.push_back(static_cast<char>(c >> 8));
+    }
+  };
+  units(name);
+  input.push_back(static_cast<char>(text.size() >> 8));
+  input.push_back(static_cast<char>(text.size() & 0xFF));
+  units(text);
+  if (kind == 1) {
+    input.push_back(static_cast<char>(data.size() >> 16));
+    input.push_back(static_cast<char>((data.size() >> 8) & 0xFF));
+    input.push_back(static_cast<char>(data.size() & 0xFF));
+    input += data;
+  }
+  return input;
+}
+
+const char kUsualDelimiter[] = "-------------------------------1234567890123";
+
+TEST(FuzzRegression, FileBytesHoldingTheBoundaryCannotForgeAPart) {
+  // A dump or text report holding a delimiter line and a part of its own:
+  // under the fixed boundary the file ended there and a field "a" was
+  // forged.
+  std::string forged = std::string("MDMP\r\n") + kUsualDelimiter +
+                       "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nforged\r\n" + kUsualDelimiter +
+                       "--\r\n";
+  ExpectPasses("multipart-upload", UploadPart(0, L"a", L"r") + UploadPart(1, L"d", L"Pellton_Debug.dmp", forged) +
+                                       UploadPart(1, L"t", L"Pellton_Debug.txt", "log"));
+  // Also when the next boundary is in the bytes too, and a bare LF before
+  // the delimiter (where some readers look for one).
+  ExpectPasses("multipart-upload",
+               UploadPart(1, L"d", L"x.dmp", std::string("\n") + kUsualDelimiter + "4\r\n" + kUsualDelimiter) +
+                   UploadPart(1, L"t", L"y.txt", std::string(29, '-') + "1234567890124"));
+}
+
+TEST(FuzzRegression, AFieldValueHoldingTheClosingDelimiterCannotEndTheForm) {
+  // The description the user types goes out as field "x".
+  std::wstring closing = L"\r\n-------------------------------1234567890123--\r\n";
+  ExpectPasses("multipart-upload", UploadPart(0, L"x", closing) + UploadPart(0, L"e", L"me@example.com"));
+}
+
+TEST(FuzzRegression, NamesThatWouldBreakTheirHeaderAreRefused) {
+  // A quote, a line break or a backslash in a field or file name, also one
+  // that the ANSI code page turns into a quote (a fullwidth quotation
+  // mark), added a parameter or header line of its own.
+  ExpectPasses("multipart-upload", UploadPart(0, L"a\"; filename=\"evil.exe", L"r"));
+  ExpectPasses("multipart-upload", UploadPart(0, L"a\r\nContent-Type: text/html", L"r"));
+  ExpectPasses("multipart-upload", UploadPart(2, L"d", L"x\"\r\nX-Forged: 1.dmp"));
+  ExpectPasses("multipart-upload", UploadPart(1, L"t", L"report\uFF02.txt", "text"));
+  ExpectPasses("multipart-upload", UploadPart(0, L"\\", L"r") + UploadPart(0, L"p", L"x"));
+}
+
 TEST(FuzzRegression, EveryDriverPassesAShortRunOfItsOwnSeed) {
   for (const FuzzDriver* driver = kFuzzDrivers; driver->name; ++driver) {
     unsigned count = driver->smokeCount / 20 + 1;
