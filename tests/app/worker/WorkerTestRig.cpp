@@ -83,7 +83,15 @@ CountingView::~CountingView() {}
 
 void CountingView::EnableSearch(int enable) {
   WindowTrackerView::EnableSearch(enable);
-  if (enable) InterlockedIncrement(&finished_);
+  closing_ = enable != 0;
+}
+
+void CountingView::SetStatus(const wchar_t* text) {
+  WindowTrackerView::SetStatus(text);  // in the window when this returns
+  if (closing_) {
+    closing_ = false;
+    InterlockedIncrement(&finished_);
+  }
 }
 
 INT_PTR CALLBACK WorkerHost::MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -30,17 +30,21 @@ public:
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
 
-// A view over the hosted windows that also counts finished operations (the
-// handler enables the search button again after each one).
+// A view over the hosted windows that also counts finished operations: the
+// handler ends each one by enabling the search button and then setting the
+// closing status line, and the operation counts once that text is in the
+// window.
 class CountingView : public WindowTrackerView {
 public:
   CountingView(HWND main, ImageCombo* devices);
   ~CountingView() override;
   void EnableSearch(int enable) override;
+  void SetStatus(const wchar_t* text) override;
   LONG Finished() const { return finished_; }
 
 private:
   volatile LONG finished_ = 0;
+  bool closing_ = false;  // worker thread only
 };
 
 class WorkerHost {
