@@ -41,8 +41,9 @@ char* ToUtf8(const wchar_t* text) {
 
 Database::~Database() { Close(); }
 
-int Database::Open(const wchar_t* path, int synchronous, int exclusive, int writeAhead) {
+int Database::OpenWith(const wchar_t* path, int flags) {
   Close();
+  errorCode_ = SQLITE_MISUSE;
   if (!path) return 0;
   char* utf8 = ToUtf8(path);
   if (!utf8) return 0;
@@ -51,17 +52,24 @@ int Database::Open(const wchar_t* path, int synchronous, int exclusive, int writ
     SectionLock lock(LibraryLock());
     rc = sqlite3_initialize();
     if (rc == SQLITE_OK) {
-      rc = sqlite3_open(utf8, &connection_);
+      rc = sqlite3_open_v2(utf8, &connection_, flags, nullptr);
       if (connection_) ++libraryUsers;
     }
   }
   free(utf8);
-  if (rc != SQLITE_OK) return 0;
+  errorCode_ = rc & 0xFF;
+  return rc == SQLITE_OK;
+}
+
+int Database::Open(const wchar_t* path, int synchronous, int exclusive, int writeAhead) {
+  if (!OpenWith(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) return 0;
   if (synchronous == 0) RunSetting(connection_, "PRAGMA synchronous = OFF;");
   if (exclusive == 1) RunSetting(connection_, "PRAGMA locking_mode = EXCLUSIVE;");
   if (writeAhead == 1) RunSetting(connection_, "PRAGMA journal_mode=WAL;");
   return 1;
 }
+
+int Database::OpenReadOnly(const wchar_t* path) { return OpenWith(path, SQLITE_OPEN_READONLY); }
 
 void Database::Close() {
   if (!connection_) return;
@@ -81,9 +89,12 @@ void Database::Close() {
 int Database::Execute(const wchar_t* sql, SqliteResultSet** result,
                       const BlobParameters* parameters) {
   if (result) *result = nullptr;
+  errorCode_ = SQLITE_MISUSE;
   if (!connection_ || !sql) return 0;
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare16_v2(connection_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+  int prepared = sqlite3_prepare16_v2(connection_, sql, -1, &statement, nullptr);
+  if (prepared != SQLITE_OK) {
+    errorCode_ = prepared & 0xFF;
     sqlite3_finalize(statement);
     return 0;
   }
@@ -106,9 +117,11 @@ int Database::Execute(const wchar_t* sql, SqliteResultSet** result,
   }
   int step = sqlite3_step(statement);
   if (step != SQLITE_ROW && step != SQLITE_DONE) {
+    errorCode_ = step & 0xFF;
     sqlite3_finalize(statement);
     return 0;
   }
+  errorCode_ = SQLITE_OK;
   if (!result) {
     sqlite3_finalize(statement);
     return 1;
@@ -127,6 +140,8 @@ SqliteResultSet* Database::Query(const wchar_t* sql, int mode) {
   if (!Execute(sql, &result, nullptr)) return nullptr;
   int count = 0;
   if (!result->GetRowCount(count) || count == 0) {
+    // A walk cut short by an error tells the error; no row is no error.
+    errorCode_ = result->StepFailed() ? (result->StepCode() & 0xFF) : SQLITE_OK;
     delete result;
     return nullptr;
   }

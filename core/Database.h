@@ -23,6 +23,19 @@ struct BlobParameters {
   const ByteBuffer* parameters[4] = {nullptr, nullptr, nullptr, nullptr};
 };
 
+// SQLite's primary result codes that callers tell apart (ErrorCode).
+enum DatabaseErrorCode : int {
+  DatabaseOk = 0,
+  DatabaseBusy = 5,       // another connection holds a lock
+  DatabaseLocked = 6,
+  DatabaseNoMemory = 7,
+  DatabaseReadOnly = 8,
+  DatabaseIoError = 10,
+  DatabaseCorrupt = 11,   // a damaged page
+  DatabaseCantOpen = 14,
+  DatabaseNotADatabase = 26,
+};
+
 class Database {
 public:
   Database() = default;
@@ -37,6 +50,10 @@ public:
   // file was opened. Even after a failed open a connection is held (on which
   // every statement fails) until Close.
   int Open(const wchar_t* path, int synchronous, int exclusive, int writeAhead);
+  // Opens an existing file for reading only: nothing is written into it (a
+  // write-ahead journal beside it is read, and its shared-memory index may
+  // be made beside it). No connection settings are applied.
+  int OpenReadOnly(const wchar_t* path);
   void Close();
   bool IsOpen() const { return connection_ != nullptr; }
 
@@ -51,6 +68,15 @@ public:
   // Closes and deletes a result set from Execute or Query.
   void ReleaseResult(ResultSet* result);
 
+  // The SQLite primary result code of the last Open, OpenReadOnly, Execute
+  // or Query on this object: 0 after success, else SQLITE_NOTADB,
+  // SQLITE_CORRUPT, SQLITE_BUSY and so on. Read it on the thread that ran
+  // the statement, under whatever serialises the caller's statements.
+  int ErrorCode() const { return errorCode_; }
+
 private:
+  int OpenWith(const wchar_t* path, int flags);
+
   sqlite3* connection_ = nullptr;
+  int errorCode_ = 0;
 };

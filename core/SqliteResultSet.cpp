@@ -24,6 +24,8 @@ int SqliteResultSet::Step() {
   return onRow_ ? 1 : 0;
 }
 
+bool SqliteResultSet::StepFailed() const { return lastStep_ != SQLITE_ROW && lastStep_ != SQLITE_DONE; }
+
 bool SqliteResultSet::Readable(int row, int column) const {
   return row == -1 && statement_ && onRow_ && column >= 0 &&
          column < sqlite3_column_count(statement_);

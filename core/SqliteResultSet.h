@@ -35,6 +35,12 @@ public:
 
   Database* GetDatabase() const { return database_; }
 
+  // The last step ended in an error rather than on a row or at the end (a
+  // damaged page, a lost lock): MoveNext's 0 then is not the end of the
+  // rows. StepCode is SQLite's code for that step.
+  bool StepFailed() const;
+  int StepCode() const { return lastStep_; }
+
 private:
   int Step();
   bool Readable(int row, int column) const;
