@@ -28,6 +28,63 @@ const TableSchema kSchema[2] = {
      L"CREATE UNIQUE INDEX walking_start ON walking (mac, start);"},
 };
 
+// The system's text for an error, without its closing full stop.
+void SystemMessage(DWORD error, WideString& text) {
+  wchar_t* message = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  if (n && message) {
+    text.Assign(message);
+    LocalFree(message);
+    text.TrimRight();
+    text.RemoveTrailing(L'.');
+  }
+  if (text.IsEmpty()) text.Format(L"error %lu", error);
+}
+
+// A file left where it is: nothing is stored this time.
+void DescribeUnusedFile(const wchar_t* path, const StoreFileVerdict& verdict, WideString& notice) {
+  WideString reason;
+  if (verdict.systemError) SystemMessage(verdict.systemError, reason);
+  WideString problem;
+  if (verdict.state == StoreFileInUse || reason.IsEmpty()) {
+    problem.Assign(verdict.problem.IsEmpty() ? L"could not be opened" : verdict.problem.CStr());
+  } else {
+    problem.Format(L"%s (%s)", verdict.problem.CStr(), reason.CStr());
+  }
+  const wchar_t* after = verdict.state == StoreFileInUse
+                             ? L"Downloaded runs cannot be stored until that program closes it and Pellton is started "
+                               L"again."
+                             : L"Downloaded runs cannot be stored.";
+  notice.Format(L"The file %s %s. %s", path, problem.CStr(), after);
+}
+
+// A file that should have gone aside but could not be moved.
+void DescribeUnmovedFile(const wchar_t* path, const StoreFileVerdict& verdict, DWORD error, WideString& notice) {
+  WideString reason;
+  SystemMessage(error, reason);
+  notice.Format(L"The file %s %s and could not be moved aside (%s). It is left as it is; downloaded "
+                L"runs cannot be stored until it is moved or deleted.",
+                path, verdict.problem.CStr(), reason.CStr());
+}
+
+void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, const StoreOpening& opening, int fresh,
+                       WideString& notice) {
+  WideString what;
+  if (!fresh) {
+    what.Assign(L"A new one could not be made: downloaded runs cannot be stored.");
+  } else if (opening.rescued.copied == 0) {
+    what.Format(L"A new, empty %s was begun: no run could be read from the old file.", ActivityStore::FileName);
+  } else if (opening.rescued.cut || opening.rescued.refused) {
+    what.Format(L"A new %s was begun with the %u runs that could still be read; the damaged part could not be read.",
+                ActivityStore::FileName, opening.rescued.copied);
+  } else {
+    what.Format(L"A new %s was begun with all %u runs it held.", ActivityStore::FileName, opening.rescued.copied);
+  }
+  notice.Format(L"The file %s %s. It was moved to %s and is kept there unchanged. %s", path,
+                verdict.problem.CStr(), opening.asidePath.CStr(), what.CStr());
+}
+
 bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
 
 // The folder holding the program file, with its trailing backslash.
@@ -55,6 +112,7 @@ int ActivityStore::Open(const wchar_t* folder) {
   CloseDatabase();
   stored_ = 0;
   failed_ = 0;
+  opening_ = StoreOpening();
   WideString where;
   if (folder && *folder) {
     if (!where.Assign(folder)) return 0;
@@ -63,11 +121,49 @@ int ActivityStore::Open(const wchar_t* folder) {
     return 0;
   }
   if (!path_.Format(L"%s%s", where.CStr(), FileName)) return 0;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return OpenChecked(now);
+}
+
+int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
+  StoreFileVerdict verdict;
+  if (!CheckStoreFile(path_.CStr(), verdict)) {
+    verdict.state = StoreFileUnreadable;
+    verdict.problem.Assign(L"could not be read");
+    verdict.systemError = ERROR_NOT_ENOUGH_MEMORY;
+  }
+  opening_.state = verdict.state;
+  if (verdict.state == StoreFileInUse || verdict.state == StoreFileUnreadable) {
+    DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
+    return 0;
+  }
+  if (StoreFileGoesAside(verdict.state)) {
+    DWORD error = 0;
+    if (!MoveStoreFileAside(path_.CStr(), now, opening_.asidePath, error)) {
+      DescribeUnmovedFile(path_.CStr(), verdict, error, opening_.notice);
+      opening_.asidePath.Assign(L"");
+      return 0;
+    }
+    opening_.movedAside = true;
+  }
   // synchronous is set to NORMAL below: with the write-ahead journal that
   // keeps the file consistent through a power cut.
-  if (!database_.Open(path_.CStr(), 1, 1, 1)) return 0;
-  database_.Execute(L"PRAGMA synchronous = NORMAL;");
-  return CreateMissingTables();
+  int ok = database_.Open(path_.CStr(), 1, 1, 1);
+  if (ok) {
+    database_.Execute(L"PRAGMA synchronous = NORMAL;");
+    ok = CreateMissingTables();
+  }
+  if (opening_.movedAside) {
+    if (ok) CopyReadableRuns(opening_.asidePath.CStr(), *this, opening_.rescued);
+    // The copies are not the user's downloads.
+    stored_ = 0;
+    failed_ = 0;
+    DescribeMovedFile(path_.CStr(), verdict, opening_, ok, opening_.notice);
+  } else if (!ok) {
+    DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
+  }
+  return ok;
 }
 
 int ActivityStore::CreateMissingTables() {

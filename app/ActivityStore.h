@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "app/HistoryDecoder.h"
+#include "app/StoreFileCheck.h"
+#include "app/StoreRescue.h"
 #include "core/ByteBuffer.h"
 #include "core/CriticalSection.h"
 #include "core/Database.h"
@@ -37,6 +39,16 @@ enum ActivityTable : int {
 struct StoredRun {
   unsigned start = 0;
   WideString label;
+};
+
+// How the last Open found the file, for the window to tell the user.
+struct StoreOpening {
+  StoreFileState state = StoreFileMissing;
+  bool movedAside = false;  // the file was moved to asidePath and a new one begun
+  WideString asidePath;
+  RescueTally rescued;      // the runs copied from the moved file
+  // What the user should know, in plain words; empty when all went well.
+  WideString notice;
 };
 
 class ActivityStore : public HistoryRunSink {
@@ -56,7 +68,16 @@ public:
   // file), creating the file and whatever tables and indexes are missing.
   // 1 when the file is open with both tables; 0 otherwise (every later
   // statement then fails, and is counted as failed).
+  //
+  // An existing file is looked at first without writing to it. A damaged
+  // file, a file that is no SQLite database, or one whose tables cannot
+  // take runs is moved aside under a new name and a new file is begun with
+  // every run that can still be read from the old one; a file in use by
+  // another program or unreadable is left alone and nothing is opened.
+  // Other tables and extra columns are used as they are. Opening() tells
+  // what was found.
   int Open(const wchar_t* folder = nullptr);
+  const StoreOpening& Opening() const { return opening_; }
   void Close();
   bool IsOpen();
   const WideString& Path() const { return path_; }
@@ -108,12 +129,14 @@ public:
 private:
   int AddressOf(int trackerIndex, WideString& address);
   int CreateMissingTables();
+  int OpenChecked(const SYSTEMTIME& now);  // under the lock
   void CloseDatabase();  // under the lock
 
   CriticalSection lock_;  // every statement and the reading of its rows
   Database database_;
   TrackerList* trackers_ = nullptr;
   WideString path_;
+  StoreOpening opening_;
   unsigned stored_ = 0;
   unsigned failed_ = 0;
   int batchDepth_ = 0;       // BeginRuns without EndRuns yet

@@ -5,6 +5,7 @@
 #include "app/InfoPage.h"
 #include "app/SingleInstance.h"
 #include "app/SleepingPage.h"
+#include "app/StandardError.h"
 #include "app/TrackerUpdate.h"
 #include "app/WalkingPage.h"
 #include "app/WindowPicture.h"
@@ -106,6 +107,8 @@ int MainWindow::OnInitDialog() {
   // 6. The store, then the worker, which queues the first search at once.
   store_.SetTrackers(&worker_.Trackers());
   store_.Open(setup_.databaseFolder.IsEmpty() ? nullptr : setup_.databaseFolder.CStr());
+  // A damaged or unusable file is told about once the window shows.
+  if (!store_.Opening().notice.IsEmpty()) PostMessageW(Window(), WM_STORE_NOTICE, 0, 0);
   view_.reset(new WindowTrackerView(Window(), &devices_));
   worker_.timings = setup_.timings;
   GattBackend* devices = setup_.devices;
@@ -335,6 +338,18 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+void MainWindow::ShowStoreNotice() {
+  const wchar_t* notice = store_.Opening().notice.CStr();
+  if (!*notice || tornDown_) return;
+  if (setup_.quitWhenIdle) {
+    // Nobody is there to answer a message box.
+    WriteStandardError(notice);
+    WriteStandardError(L"\n");
+    return;
+  }
+  MessageBoxW(Window(), notice, L"Pellton", MB_OK | MB_ICONWARNING);
+}
+
 int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SIZE:
@@ -362,6 +377,9 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_IDLE_REACHED:
       OnIdleReached();
+      return 1;
+    case WM_STORE_NOTICE:
+      ShowStoreNotice();
       return 1;
     default:
       return Dialog::OnMessage(message, wParam, lParam);

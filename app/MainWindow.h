@@ -65,6 +65,8 @@ public:
   static const wchar_t HomePage[];       // opened by the web link
   static const int TabCount = 4;
   static const UINT WM_IDLE_REACHED = WM_APP + 2;
+  // Tells the user what was wrong with the activity database at start.
+  static const UINT WM_STORE_NOTICE = WM_APP + 3;
 
   explicit MainWindow(const MainWindowSetup& setup);
   ~MainWindow() override;
@@ -115,6 +117,7 @@ private:
   void CountIdleProgress(unsigned flags);
   void FollowLiveTotals();
   void OnIdleReached();
+  void ShowStoreNotice();
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);

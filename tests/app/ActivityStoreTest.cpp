@@ -88,10 +88,15 @@ TEST_F(StoreFixture, TheConnectionKeepsAJournalAndTheLock) {
 
   // Another connection cannot use the file meanwhile.
   ASSERT_EQ(1, Insert(SleepingTable, kFirst, 1401580800u, Hex("AA 55")));
+  // It finds the file in use and leaves it alone.
   ActivityStore other;
-  other.Open(folder.Path());
-  EXPECT_TRUE(Starts(other, kFirst, SleepingTable).empty());
+  EXPECT_EQ(0, other.Open(folder.Path()));
+  EXPECT_EQ(StoreFileInUse, other.Opening().state);
+  EXPECT_FALSE(other.Opening().movedAside);
+  std::vector<StoredRun> runs;
+  EXPECT_EQ(0, other.ListRunsOf(kFirst, SleepingTable, runs));
   EXPECT_EQ(0, other.InsertRun(SleepingTable, kFirst, 1401667200u, Buffer(Hex("AA 15"))));
+  EXPECT_EQ((std::vector<unsigned>{1401580800u}), Starts(store, kFirst, SleepingTable));
 }
 
 TEST_F(StoreFixture, TheSameRunTwiceKeepsOneRowWithTheNewerPattern) {

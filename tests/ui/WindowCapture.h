@@ -167,12 +167,13 @@ inline std::vector<uint8_t> EncodePng(const Picture& picture) {
 }
 
 // The build's "screenshots" folder: the test program lives in
-// <build>/tests/<area>/, the folder is <build>/screenshots.
-inline std::wstring ScreenshotFolder() {
+// <build>/tests/<area>/ (levels 3; one folder deeper: 4), the folder is
+// <build>/screenshots.
+inline std::wstring ScreenshotFolder(int levels = 3) {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder(path);
-  for (int up = 0; up < 3; ++up) {
+  for (int up = 0; up < levels; ++up) {
     size_t slash = folder.find_last_of(L"\\/");
     if (slash == std::wstring::npos) return L".";
     folder.erase(slash);
@@ -183,8 +184,8 @@ inline std::wstring ScreenshotFolder() {
 }
 
 // Writes <build>/screenshots/<name>.png; answers the path written, or "".
-inline std::wstring SaveScreenshot(const Picture& picture, const wchar_t* name) {
-  std::wstring path = ScreenshotFolder() + L"\\" + name + L".png";
+inline std::wstring SaveScreenshot(const Picture& picture, const wchar_t* name, int levels = 3) {
+  std::wstring path = ScreenshotFolder(levels) + L"\\" + name + L".png";
   std::vector<uint8_t> png = EncodePng(picture);
   FILE* file = _wfopen(path.c_str(), L"wb");
   if (!file) return L"";

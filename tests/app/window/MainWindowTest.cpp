@@ -21,6 +21,7 @@
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/window/WindowTestSupport.h"
+#include "tests/ui/WindowCapture.h"
 
 using windowtest::ItemText;
 using windowtest::PumpUntil;
@@ -353,4 +354,71 @@ TEST_F(MainWindowTest, QuitWhenIdleEndsTheModalRunWithZeroAfterStoringAndShowing
   EXPECT_NE(L"<missing>", fixture.ReadText(L"Main"));
   EXPECT_EQ(twotrackers::ExpectedSleepingRows(),
             twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"sleeping"));
+}
+
+namespace {
+
+// The message box the window shows, closed with OK once its text is read;
+// the box runs its own message loop, so it is looked for from a timer.
+struct NoticeWatch {
+  static NoticeWatch* current;
+  HWND owner = nullptr;
+  std::wstring text;
+  bool closed = false;
+
+  static BOOL CALLBACK Look(HWND window, LPARAM) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (wcscmp(name, L"#32770") != 0 || GetWindow(window, GW_OWNER) != current->owner) return TRUE;
+    wchar_t text[2048] = {};
+    GetDlgItemTextW(window, 0xFFFF, text, 2048);
+    current->text = text;
+    current->closed = true;
+    testcapture::SaveScreenshot(testcapture::CaptureWindow(window), L"main-store-notice", 4);
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (current && !current->closed) EnumThreadWindows(GetCurrentThreadId(), Look, 0);
+  }
+};
+NoticeWatch* NoticeWatch::current = nullptr;
+
+}  // namespace
+
+TEST_F(MainWindowTest, ADamagedDatabaseIsMovedAsideTheUserIsToldWhereAndTheDownloadsGoIntoANewFile) {
+  const std::string junk(12000, '\x5A');
+  const std::wstring path = fixture.DatabasePath();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD written = 0;
+  WriteFile(file, junk.data(), static_cast<DWORD>(junk.size()), &written, nullptr);
+  CloseHandle(file);
+
+  NoticeWatch watch;
+  NoticeWatch::current = &watch;
+  MainWindow* window = fixture.Open();
+  ASSERT_NE(nullptr, window);
+  watch.owner = window->Window();
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, NoticeWatch::Tick);
+  bool told = PumpUntil([&] { return watch.closed; });
+  KillTimer(nullptr, timer);
+  NoticeWatch::current = nullptr;
+  ASSERT_TRUE(told) << "no message box";
+  EXPECT_NE(std::wstring::npos, watch.text.find(path + L" is not an activity database")) << watch.text;
+  size_t at = watch.text.find(L"It was moved to ");
+  ASSERT_NE(std::wstring::npos, at) << watch.text;
+  std::wstring aside = watch.text.substr(at + 16, watch.text.find(L".sql", at) + 4 - (at + 16));
+
+  ASSERT_TRUE(PumpUntil([&] { return window->Idle(); }));
+  ASSERT_TRUE(fixture.CloseWindow());
+  EXPECT_EQ(twotrackers::ExpectedWalkingRows(), twotrackers::StoredRows(path.c_str(), L"walking"));
+  HANDLE moved = CreateFileW(aside.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, moved) << aside;
+  std::string kept(junk.size() + 1, '\0');
+  DWORD read = 0;
+  ReadFile(moved, &kept[0], static_cast<DWORD>(kept.size()), &read, nullptr);
+  CloseHandle(moved);
+  kept.resize(read);
+  EXPECT_EQ(junk, kept);
 }

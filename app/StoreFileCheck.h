@@ -1,0 +1,36 @@
+// Looks at an existing activity database before the store opens it for
+// writing. The look is taken through a read-only connection, so a damaged
+// file is never written into (a writing connection would, for one, copy its
+// journal back into it on close): the file is read through whole (SQLite's
+// quick check) and its two tables are checked for the columns the store
+// writes. Other tables, and extra columns that may stay empty, are fine.
+#pragma once
+
+#include "core/WideString.h"
+
+enum StoreFileState : int {
+  StoreFileMissing,       // no file: a new one is made
+  StoreFileUsable,        // the store can use it as it is
+  StoreFileInUse,         // another program holds it locked: leave it alone
+  StoreFileUnreadable,    // it could not be opened or read (a folder, no access, a read error)
+  StoreFileNotDatabase,   // not an SQLite database at all (a foreign file, or its first page is gone)
+  StoreFileDamaged,       // an SQLite database with damaged pages
+  StoreFileIncompatible,  // a sound database whose walking or sleeping table the store cannot write
+};
+
+struct StoreFileVerdict {
+  StoreFileState state = StoreFileMissing;
+  // What is wrong, in a few plain words to follow the file's name ("is
+  // damaged"); empty for a missing or usable file.
+  WideString problem;
+  unsigned long systemError = 0;  // StoreFileUnreadable: the system's error code, when one is known
+};
+
+// 1 when the verdict was reached (every state above); 0 only when memory ran out.
+int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict);
+
+// A damaged, foreign or incompatible file is moved aside; a file in use or
+// unreadable is left where it is.
+inline bool StoreFileGoesAside(StoreFileState state) {
+  return state == StoreFileNotDatabase || state == StoreFileDamaged || state == StoreFileIncompatible;
+}
