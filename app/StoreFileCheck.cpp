@@ -131,9 +131,11 @@ int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict) {
 
   Database database;
   if (!database.OpenReadOnly(path)) return StatementFailed(verdict, database.ErrorCode());
-  // Reads every page: a damaged one answers an error or a list of faults
-  // instead of the single row "ok".
-  SqliteResultSet* rows = database.Query(L"PRAGMA quick_check;");
+  // Reads every page and checks every index against its table (an index
+  // that lost a row would let a download duplicate a run, or hide one): a
+  // damaged file answers an error or a list of faults instead of the single
+  // row "ok".
+  SqliteResultSet* rows = database.Query(L"PRAGMA integrity_check;");
   if (!rows) return StatementFailed(verdict, database.ErrorCode());
   WideString first;
   int count = 0;

@@ -2,8 +2,9 @@
 // writing. The look is taken through a read-only connection, so a damaged
 // file is never written into (a writing connection would, for one, copy its
 // journal back into it on close): the file is read through whole (SQLite's
-// quick check) and its two tables are checked for the columns the store
-// writes. Other tables, and extra columns that may stay empty, are fine.
+// integrity check, which also compares every index with its table) and its
+// two tables are checked for the columns the store writes. Other tables,
+// and extra columns that may stay empty, are fine.
 #pragma once
 
 #include "core/WideString.h"
