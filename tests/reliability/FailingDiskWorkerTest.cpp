@@ -70,9 +70,9 @@ Bytes WalkingRecord(unsigned steps) {
           static_cast<unsigned char>(steps / 13 >> 8), static_cast<unsigned char>(steps / 13)};
 }
 
-// walks busy quarter hours of varying length, each ended by five empty
-// ones; sleeps nights of light sleep, each ended by sixteen fully active
-// periods.
+// A history of `walks` walks (busy quarter hours of varying length, each
+// ended by five empty ones) and `sleeps` nights (light sleep, each ended by
+// sixteen fully active periods).
 void MakeHistory(long long header, unsigned walks, unsigned sleeps, unsigned seed, Bytes& walking, Bytes& sleeping) {
   Bytes stream;
   for (unsigned w = 0; w < walks; ++w) {
