@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "core/Database.h"
 
 namespace {
@@ -20,6 +22,10 @@ int StatementFailed(StoreFileVerdict& verdict, int code) {
   switch (code) {
     case DatabaseNotADatabase:
       return Verdict(verdict, StoreFileNotDatabase, L"is not an activity database");
+    case DatabaseError:
+      // This SQLite cannot read it: a bitten header ("unsupported file
+      // format"), a schema it does not know.
+      return Verdict(verdict, StoreFileNotDatabase, L"is damaged or was made by another program");
     case DatabaseCorrupt:
       return Verdict(verdict, StoreFileDamaged, L"is damaged");
     case DatabaseBusy:
@@ -30,6 +36,21 @@ int StatementFailed(StoreFileVerdict& verdict, int code) {
     default:
       return Verdict(verdict, StoreFileUnreadable, L"could not be read");
   }
+}
+
+// The file format versions in an SQLite header (bytes 18 and 19): above 2
+// the file may be read but not written. false when the header is not an
+// SQLite one (SQLite itself tells that case).
+bool WritableFormat(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  unsigned char header[20] = {};
+  DWORD got = 0;
+  BOOL read = ReadFile(file, header, sizeof(header), &got, nullptr);
+  CloseHandle(file);
+  if (!read || got != sizeof(header) || memcmp(header, "SQLite format 3", 16) != 0) return true;
+  return header[18] <= 2 && header[19] <= 2;
 }
 
 // Another program holding the file open without sharing it.
@@ -127,6 +148,11 @@ int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict) {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
       return Verdict(verdict, StoreFileInUse, L"is in use by another program", error);
     return Verdict(verdict, StoreFileUnreadable, L"could not be read", error);
+  }
+
+  if (!WritableFormat(path)) {
+    return Verdict(verdict, StoreFileIncompatible,
+                   L"can be read but not written by this Pellton (it is damaged or was made by a newer program)");
   }
 
   Database database;

@@ -11,7 +11,6 @@ namespace {
 
 const wchar_t* const kTableNames[2] = {L"walking", L"sleeping"};
 const wchar_t* const kCompanions[2] = {L"-wal", L"-journal"};
-const int kSqliteError = 1;  // a statement the file's tables cannot answer (no such table or column)
 
 bool Exists(const WideString& path) { return GetFileAttributesW(path.CStr()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -64,7 +63,7 @@ ScanEnd CopyRows(Database& database, const WideString& sql, int table, ActivityS
   any = false;
   SqliteResultSet* rows = nullptr;
   if (!database.Execute(sql.CStr(), &rows)) {
-    return database.ErrorCode() == kSqliteError ? ScanUnusable : ScanDamaged;
+    return database.ErrorCode() == DatabaseError ? ScanUnusable : ScanDamaged;
   }
   ByteBuffer pattern;
   bool onRow = rows->MoveFirst() != 0;

@@ -26,6 +26,7 @@ struct BlobParameters {
 // SQLite's primary result codes that callers tell apart (ErrorCode).
 enum DatabaseErrorCode : int {
   DatabaseOk = 0,
+  DatabaseError = 1,      // SQL or a file this SQLite cannot read (e.g. "unsupported file format")
   DatabaseBusy = 5,       // another connection holds a lock
   DatabaseLocked = 6,
   DatabaseNoMemory = 7,

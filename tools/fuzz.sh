@@ -5,7 +5,8 @@
 # with: tools/fuzz.sh TARGET --replay FILE
 #   tools/fuzz.sh TARGET COUNT [SEED]    TARGET: link decoder scenario xml
 #                                        update-answer zip settings placement
-#                                        address multipart-upload, or all
+#                                        address multipart-upload store-file,
+#                                        or all
 #   PELLTON_BUILD   build folder (default: build); the 64-bit build is used
 # Long runs go at the lowest priority, so that they leave the machine to
 # other work.

@@ -13,6 +13,7 @@ const FuzzDriver kFuzzDrivers[] = {
     {"placement", GeneratePlacement, CheckPlacement, 3000},
     {"address", GenerateAddress, CheckAddress, 3000},
     {"multipart-upload", GenerateUpload, CheckUpload, 1000},
+    {"store-file", GenerateStoreDatabase, CheckStoreDatabase, 40},
     {nullptr, nullptr, nullptr, 0},
 };
 
