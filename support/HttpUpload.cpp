@@ -152,6 +152,13 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
     if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
       // Sent again in whole: a form posted a second time keeps its body.
       if (AskProxyCredentials(o.owner, request) != ERROR_INTERNET_FORCE_RETRY) break;
+      // The refusal's own body is read off first, as WinINet wants before a
+      // request is sent again: otherwise the second send may go out on the
+      // connection the proxy is just closing, and be lost with it.
+      for (DWORD got = 1; got && !Cancelled();) {
+        got = 0;
+        if (!runner.Read(request, buffer, kReadChunk, &got)) break;
+      }
       if (!send()) {
         if (GetLastError() != ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED) break;
         setOption(request, INTERNET_OPTION_SECURITY_SELECT_CLIENT_CERT, nullptr, 0);
