@@ -164,7 +164,14 @@ bool RunsReadable(ActivityStore& store, std::string& finding) {
       ByteBuffer pattern;
       int read = store.ReadPattern(table, kTracker, run.start, pattern);
       BufferClear(pattern);
-      if (!read) return Fail(finding, "a listed run could not be read");
+      if (read) continue;
+      // A row whose pattern is empty is listed and reads as no run (its
+      // chart page is empty); anything else is a run lost.
+      WideString sql, length;
+      sql.Format(L"SELECT length(pattern) FROM `%s` WHERE mac='%s' AND start=%u;",
+                 table == WalkingTable ? L"walking" : L"sleeping", kTracker, run.start);
+      if (!store.QueryText(sql.CStr(), length) || length.Compare(L"0") != 0)
+        return Fail(finding, "a listed run could not be read", &length);
     }
   }
   return true;
