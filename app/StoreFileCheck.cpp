@@ -128,7 +128,103 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
   return 1;
 }
 
+// The checks on an open connection. needsWriting: SQLite must write before
+// it can read the file (a hot journal to roll back, a write-ahead journal
+// whose index cannot be built read-only); the verdict is then not reached.
+int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
+  needsWriting = false;
+  // Reads every page and checks every index against its table (an index
+  // that lost a row would let a download duplicate a run, or hide one): a
+  // damaged file answers an error or a list of faults instead of the single
+  // row "ok". The check is run once (a result set's row count would run it
+  // again, twice).
+  SqliteResultSet* rows = nullptr;
+  if (!database.Execute(L"PRAGMA integrity_check;", &rows)) {
+    if (database.ErrorCode() == DatabaseReadOnly) {
+      needsWriting = true;
+      return 1;
+    }
+    return StatementFailed(verdict, database.ErrorCode());
+  }
+  WideString first;
+  int sound = rows->GetText(-1, 0, first) && wcscmp(first.CStr(), L"ok") == 0 && !rows->MoveNext();
+  bool cut = rows->StepFailed();
+  int code = rows->StepCode() & 0xFF;
+  database.ReleaseResult(rows);
+  if (cut && code != DatabaseCorrupt && code != DatabaseNotADatabase) return StatementFailed(verdict, code);
+  if (!sound || cut) return Verdict(verdict, StoreFileDamaged, L"is damaged");
+
+  for (const wchar_t* table : kTables) {
+    bool fits = false;
+    if (!CheckTable(database, table, verdict, fits)) return 0;
+    if (!fits) return 1;
+  }
+  verdict.state = StoreFileUsable;
+  return 1;
+}
+
+// A file SQLite must write to before reading it is looked at in a copy in
+// the temporary folder, where it may write: what the copy shows is what the
+// file shows once the store's own connection has done the same writes.
+int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict) {
+  WideString copy;
+  if (!CopyStoreFileToTemp(path, copy)) {
+    DWORD error = GetLastError();
+    return Verdict(verdict, StoreFileUnreadable, L"could not be read", error ? error : ERROR_NOT_ENOUGH_MEMORY);
+  }
+  int reached = 1;
+  {
+    Database database;
+    bool needsWriting = false;
+    if (!database.Open(copy.CStr(), 1, 0, 0)) {
+      reached = StatementFailed(verdict, database.ErrorCode());
+    } else {
+      reached = Inspect(database, verdict, needsWriting);
+      if (reached && needsWriting) reached = Verdict(verdict, StoreFileUnreadable, L"could not be read");
+    }
+  }
+  RemoveStoreFileCopy(copy);
+  return reached;
+}
+
 }  // namespace
+
+int CopyStoreFileToTemp(const wchar_t* path, WideString& copy) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  wchar_t name[MAX_PATH + 1] = {};
+  DWORD n = GetTempPathW(MAX_PATH, folder);
+  if (n == 0 || n > MAX_PATH || !GetTempFileNameW(folder, L"plt", 0, name)) return 0;
+  if (!copy.Assign(name)) {
+    DeleteFileW(name);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  int ok = CopyFileW(path, name, FALSE);
+  const wchar_t* const journals[2] = {L"-journal", L"-wal"};
+  for (int i = 0; ok && i < 2; ++i) {
+    WideString from, to;
+    if (!from.Format(L"%s%s", path, journals[i]) || !to.Format(L"%s%s", name, journals[i])) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      ok = 0;
+    } else if (GetFileAttributesW(from.CStr()) != INVALID_FILE_ATTRIBUTES) {
+      ok = CopyFileW(from.CStr(), to.CStr(), FALSE);
+    }
+  }
+  if (!ok) {
+    DWORD error = GetLastError();
+    RemoveStoreFileCopy(copy);
+    SetLastError(error);
+  }
+  return ok;
+}
+
+void RemoveStoreFileCopy(const WideString& copy) {
+  const wchar_t* const suffixes[4] = {L"", L"-wal", L"-shm", L"-journal"};
+  for (const wchar_t* suffix : suffixes) {
+    WideString path;
+    if (path.Format(L"%s%s", copy.CStr(), suffix)) DeleteFileW(path.CStr());
+  }
+}
 
 int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict) {
   verdict.problem.Assign(L"");
@@ -155,26 +251,21 @@ int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict) {
                    L"can be read but not written by this Pellton (it is damaged or was made by a newer program)");
   }
 
-  Database database;
-  if (!database.OpenReadOnly(path)) return StatementFailed(verdict, database.ErrorCode());
-  // Reads every page and checks every index against its table (an index
-  // that lost a row would let a download duplicate a run, or hide one): a
-  // damaged file answers an error or a list of faults instead of the single
-  // row "ok".
-  SqliteResultSet* rows = database.Query(L"PRAGMA integrity_check;");
-  if (!rows) return StatementFailed(verdict, database.ErrorCode());
-  WideString first;
-  int count = 0;
-  int sound = rows->GetText(-1, 0, first) && wcscmp(first.CStr(), L"ok") == 0 && rows->GetRowCount(count) &&
-              count == 1;
-  database.ReleaseResult(rows);
-  if (!sound) return Verdict(verdict, StoreFileDamaged, L"is damaged");
-
-  for (const wchar_t* table : kTables) {
-    bool fits = false;
-    if (!CheckTable(database, table, verdict, fits)) return 0;
-    if (!fits) return 1;
+  // Reading a write-ahead journal makes an index file ("-shm") beside it,
+  // which the store's own connection, holding the file alone, never uses or
+  // removes: one made by this look goes again. (A program still using it
+  // holds it open, and then it cannot be deleted.)
+  WideString index;
+  if (!index.Format(L"%s-shm", path)) return 0;
+  const bool indexBefore = GetFileAttributesW(index.CStr()) != INVALID_FILE_ATTRIBUTES;
+  bool needsWriting = false;
+  int reached = 1;
+  {
+    Database database;
+    reached = database.OpenReadOnly(path) ? Inspect(database, verdict, needsWriting)
+                                          : StatementFailed(verdict, database.ErrorCode());
   }
-  verdict.state = StoreFileUsable;
-  return 1;
+  if (!indexBefore) DeleteFileW(index.CStr());
+  if (!reached) return 0;
+  return needsWriting ? InspectCopy(path, verdict) : 1;
 }

@@ -28,7 +28,17 @@ struct StoreFileVerdict {
 };
 
 // 1 when the verdict was reached (every state above); 0 only when memory ran out.
+// A file that SQLite must write to before it can be read (a journal to roll
+// back after a program ended in the middle of a transaction) is checked in a
+// copy in the temporary folder, where that writing is done.
 int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict);
+
+// Copies the file and its journals ("-journal", "-wal") to a new name in the
+// temporary folder; 1 with the copy's path, 0 with the system's error code
+// (nothing is left behind). RemoveStoreFileCopy deletes the copy, its
+// journals and its index.
+int CopyStoreFileToTemp(const wchar_t* path, WideString& copy);
+void RemoveStoreFileCopy(const WideString& copy);
 
 // A damaged, foreign or incompatible file is moved aside; a file in use or
 // unreadable is left where it is.

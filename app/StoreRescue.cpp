@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "app/ActivityStore.h"
+#include "app/StoreFileCheck.h"
 #include "core/Database.h"
 
 namespace {
@@ -45,13 +46,6 @@ int FreeAsideName(const wchar_t* path, const SYSTEMTIME& when, WideString& aside
   }
   SetLastError(ERROR_FILE_EXISTS);
   return 0;
-}
-
-void RemoveReadingCopy(const WideString& scratch) {
-  for (const wchar_t* suffix : {L"", L"-wal", L"-shm", L"-journal"}) {
-    WideString path;
-    if (WithSuffix(scratch, suffix, path)) DeleteFileW(path.CStr());
-  }
 }
 
 enum ScanEnd { ScanFinished, ScanDamaged, ScanUnusable };
@@ -134,12 +128,16 @@ void CopyTable(Database& database, int table, ActivityStore& into, RescueTally& 
     tally.cut = true;
 
     long long gap = last;  // the damage lies just above this row
+    // Rowids are given from 1 on: when no row was read at all, the probing
+    // starts from 0 (from the lowest rowid there is no distance that would
+    // reach past a damaged first page).
+    const long long base = gap < 0 ? 0 : gap;
     long long landed = 0;
     bool found = false;
     for (int power = 0; power < 63; ++power) {
       const long long step = 1LL << power;
-      if (gap > LLONG_MAX - step) break;
-      if (FirstRowAbove(database, name, gap + step, landed, found) == ScanFinished) break;
+      if (base > LLONG_MAX - step) break;
+      if (FirstRowAbove(database, name, base + step, landed, found) == ScanFinished) break;
     }
     // The far side of the gap, read downwards until the damage.
     WideString down;
@@ -172,39 +170,40 @@ DWORD PageSizeOf(HANDLE file) {
 }
 
 // Runs are read from a copy in the temporary folder: the set-aside file
-// stays exactly as it was (reading would make an index file beside it), and
-// the copy ends with the last whole page, since SQLite reads the missing
-// part of a cut page as zeros and would hand out a pattern with a zeroed end.
+// stays exactly as it was (reading would make an index file beside it). A
+// journal left by a transaction cut short is rolled back in the copy, so
+// that its half-written pages are not read as runs (when that fails, the
+// file is read as it is). The copy ends with the last whole page, since
+// SQLite reads the missing part of a cut page as zeros and would hand out a
+// pattern with a zeroed end. Frames of a write-ahead journal cut short fail
+// their checksums and are left out by SQLite.
 int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch) {
-  wchar_t folder[MAX_PATH + 1] = {};
-  wchar_t name[MAX_PATH + 1] = {};
-  DWORD n = GetTempPathW(MAX_PATH, folder);
-  if (n == 0 || n > MAX_PATH || !GetTempFileNameW(folder, L"plt", 0, name)) return 0;
-  if (!scratch.Assign(name)) {
-    DeleteFileW(name);
+  if (!CopyStoreFileToTemp(fromPath, scratch)) return 0;
+  WideString journal;
+  if (!WithSuffix(scratch, L"-journal", journal)) {
+    RemoveStoreFileCopy(scratch);
     return 0;
   }
-  int ok = CopyFileW(fromPath, name, FALSE);
-  if (ok) {
-    HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ok = file != INVALID_HANDLE_VALUE;
-    if (ok) {
-      LARGE_INTEGER size = {};
-      DWORD page = PageSizeOf(file);
-      ok = page && GetFileSizeEx(file, &size);
-      if (ok && size.QuadPart % page != 0) {
-        size.QuadPart -= size.QuadPart % page;
-        ok = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-      }
-      CloseHandle(file);
+  if (Exists(journal)) {
+    {
+      Database rollback;
+      if (rollback.Open(scratch.CStr(), 1, 0, 0)) rollback.Execute(L"SELECT count(*) FROM sqlite_master;");
     }
+    DeleteFileW(journal.CStr());
   }
-  WideString wal, scratchWal;
-  if (ok && wal.Format(L"%s-wal", fromPath) && Exists(wal) && WithSuffix(scratch, L"-wal", scratchWal)) {
-    // Frames cut short fail their checksums and are left out by SQLite.
-    CopyFileW(wal.CStr(), scratchWal.CStr(), FALSE);
+  HANDLE file = CreateFileW(scratch.CStr(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  int ok = file != INVALID_HANDLE_VALUE;
+  if (ok) {
+    LARGE_INTEGER size = {};
+    DWORD page = PageSizeOf(file);
+    ok = page && GetFileSizeEx(file, &size);
+    if (ok && size.QuadPart % page != 0) {
+      size.QuadPart -= size.QuadPart % page;
+      ok = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    }
+    CloseHandle(file);
   }
-  if (!ok) RemoveReadingCopy(scratch);
+  if (!ok) RemoveStoreFileCopy(scratch);
   return ok;
 }
 
@@ -267,6 +266,6 @@ int CopyReadableRuns(const wchar_t* fromPath, ActivityStore& into, RescueTally& 
     tally.cut = true;
   }
   database.Close();
-  RemoveReadingCopy(scratch);
+  RemoveStoreFileCopy(scratch);
   return 1;
 }

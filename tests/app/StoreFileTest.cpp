@@ -308,3 +308,95 @@ TEST(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStored)
   EXPECT_NE(std::wstring::npos, std::wstring(store.Opening().notice.CStr()).find(L"is a folder"));
   EXPECT_TRUE(Exists(Join(other.Path(), L"Pellton.sql")));
 }
+
+namespace {
+
+bool CopyInto(const wchar_t* from, const wchar_t* to, const wchar_t* name) {
+  return CopyFileW(Join(from, name).c_str(), Join(to, name).c_str(), FALSE) != 0;
+}
+
+}  // namespace
+
+TEST(StoreFileTest, ASoundFileWhoseJournalIsHotIsRolledBackAndUsedAsItIs) {
+  // A program ended in the middle of a transaction on the file in rollback
+  // mode: the file holds part of the transaction, its journal the pages as
+  // they were.
+  TempFolder folder, crashed;
+  const Runs stored = MakeStore(folder.Path());
+  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  Database writer;
+  ASSERT_EQ(1, writer.Open(path.c_str(), 1, 0, 0));
+  ASSERT_EQ(1, writer.Execute(L"PRAGMA journal_mode=DELETE;"));
+  ASSERT_EQ(1, writer.Execute(L"PRAGMA cache_size=10;"));
+  ASSERT_EQ(1, writer.Execute(L"BEGIN;"));
+  ASSERT_EQ(1, writer.Execute(L"UPDATE walking SET pattern = zeroblob(600);"));
+  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql"));
+  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql-journal"));
+  ASSERT_EQ(1, writer.Execute(L"ROLLBACK;"));
+  writer.Close();
+
+  ActivityStore store;
+  ASSERT_EQ(1, store.Open(crashed.Path()));
+  EXPECT_EQ(StoreFileUsable, store.Opening().state);
+  EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+  EXPECT_FALSE(store.Opening().movedAside);
+  EXPECT_TRUE(ReadRuns(store) == stored) << "the transaction was not rolled back";
+  ExpectStoring(store);
+}
+
+TEST(StoreFileTest, DamageToATablesFirstAndMiddlePagesCostsOnlyTheRunsOnThem) {
+  TempFolder folder;
+  const Runs stored = MakeStore(folder.Path());
+  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  std::string file = ReadAll(path);
+  for (unsigned n : {0u, kRuns / 2}) {
+    // The table's first rows are also left over in its first page, which
+    // became the top of its tree: the page that holds run 0 is the last.
+    size_t at = file.rfind(PatternOf(n).substr(0, 64));
+    ASSERT_NE(std::string::npos, at);
+    size_t page = at / 4096 * 4096;
+    for (size_t i = page; i < page + 4096; ++i) file[i] = static_cast<char>(0xA5 ^ (i & 0xFF));
+  }
+  ASSERT_TRUE(WriteAll(path, file));
+
+  MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
+  ExpectOnlyTrueRuns(moved.runs, stored);
+  // Two pages of six runs each.
+  EXPECT_GE(moved.runs.size(), stored.size() - 12);
+  EXPECT_LT(moved.runs.size(), stored.size());
+}
+
+TEST(StoreFileTest, AnEmptyFileIsUsedAsANewStore) {
+  TempFolder folder;
+  ASSERT_TRUE(WriteAll(Join(folder.Path(), L"Pellton.sql"), ""));
+  ActivityStore store;
+  ASSERT_EQ(1, store.Open(folder.Path()));
+  EXPECT_EQ(StoreFileUsable, store.Opening().state);
+  EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+  ExpectStoring(store);
+}
+
+TEST(StoreFileTest, AFileLeftByAKilledProgramWithItsJournalKeepsEveryRun) {
+  TempFolder folder, killed;
+  Runs stored = MakeStore(folder.Path());
+  {
+    ActivityStore store;
+    ASSERT_EQ(1, store.Open(folder.Path()));
+    ByteBuffer pattern;
+    std::string bytes = PatternOf(7777);
+    BufferAppend(pattern, bytes.data(), bytes.size());
+    ASSERT_EQ(1, store.InsertRun(SleepingTable, kTracker, 1900000000u, pattern));
+    BufferClear(pattern);
+    stored[{SleepingTable, 1900000000u}] = bytes;
+    ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql"));
+    ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql-wal"));
+  }
+  ActivityStore store;
+  ASSERT_EQ(1, store.Open(killed.Path()));
+  EXPECT_EQ(StoreFileUsable, store.Opening().state);
+  EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+  EXPECT_TRUE(ReadRuns(store) == stored);
+  store.Close();
+  EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-wal")));
+  EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-shm")));
+}
