@@ -73,6 +73,11 @@ void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, con
   WideString what;
   if (!fresh) {
     what.Assign(L"A new one could not be made: downloaded runs cannot be stored.");
+  } else if (opening.rescued.copyError) {
+    WideString reason;
+    SystemMessage(opening.rescued.copyError, reason);
+    what.Format(L"A new, empty %s was begun: the runs in the old file could not be copied (%s).",
+                ActivityStore::FileName, reason.CStr());
   } else if (opening.rescued.copied == 0) {
     what.Format(L"A new, empty %s was begun: no run could be read from the old file.", ActivityStore::FileName);
   } else if (opening.rescued.cut || opening.rescued.refused) {

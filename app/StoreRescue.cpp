@@ -177,11 +177,17 @@ DWORD PageSizeOf(HANDLE file) {
 // SQLite reads the missing part of a cut page as zeros and would hand out a
 // pattern with a zeroed end. Frames of a write-ahead journal cut short fail
 // their checksums and are left out by SQLite.
-int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch) {
-  if (!CopyStoreFileToTemp(fromPath, scratch)) return 0;
+// error: why no copy could be made (0 when the file is no SQLite file).
+int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch, unsigned long& error) {
+  error = 0;
+  if (!CopyStoreFileToTemp(fromPath, scratch)) {
+    error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+    return 0;
+  }
   WideString journal;
   if (!WithSuffix(scratch, L"-journal", journal)) {
     RemoveStoreFileCopy(scratch);
+    error = ERROR_NOT_ENOUGH_MEMORY;
     return 0;
   }
   if (Exists(journal)) {
@@ -193,6 +199,7 @@ int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch) {
   }
   HANDLE file = CreateFileW(scratch.CStr(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   int ok = file != INVALID_HANDLE_VALUE;
+  if (!ok) error = GetLastError();
   if (ok) {
     LARGE_INTEGER size = {};
     DWORD page = PageSizeOf(file);
@@ -200,6 +207,7 @@ int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch) {
     if (ok && size.QuadPart % page != 0) {
       size.QuadPart -= size.QuadPart % page;
       ok = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+      if (!ok) error = GetLastError();
     }
     CloseHandle(file);
   }
@@ -248,7 +256,7 @@ int MoveStoreFileAside(const wchar_t* path, const SYSTEMTIME& when, WideString& 
 int CopyReadableRuns(const wchar_t* fromPath, ActivityStore& into, RescueTally& tally) {
   tally = RescueTally();
   WideString scratch;
-  if (!MakeReadingCopy(fromPath, scratch)) return 0;
+  if (!MakeReadingCopy(fromPath, scratch, tally.copyError)) return 0;
   Database database;
   if (database.OpenReadOnly(scratch.CStr())) {
     // A cut file is otherwise refused whole (its header counts more pages

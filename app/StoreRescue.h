@@ -21,9 +21,14 @@ struct RescueTally {
   unsigned copied = 0;   // runs written into the store
   unsigned refused = 0;  // rows read whose address, start or pattern is no run
   bool cut = false;      // part of a table could not be read
+  // No working copy of the file could be made to read it from (the
+  // temporary folder is missing or full): the system's error code. Nothing
+  // was read then.
+  unsigned long copyError = 0;
 };
 
 // Reads the walking and sleeping rows of the file through a read-only
 // connection, skipping over damaged parts, and stores every sound run in
-// the store (one transaction). 1 when the file could be opened at all.
+// the store (one transaction). 1 when the file could be opened at all
+// (0 also when no working copy could be made: tally.copyError).
 int CopyReadableRuns(const wchar_t* fromPath, ActivityStore& into, RescueTally& tally);

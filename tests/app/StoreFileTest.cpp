@@ -400,3 +400,34 @@ TEST(StoreFileTest, AFileLeftByAKilledProgramWithItsJournalKeepsEveryRun) {
   EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-wal")));
   EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-shm")));
 }
+
+TEST(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopiedNotThatNoneCouldBeRead) {
+  TempFolder folder;
+  const Runs stored = MakeStore(folder.Path());
+  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  std::string file = ReadAll(path);
+  size_t at = OffsetOf(file, kRuns / 2);
+  ASSERT_NE(std::string::npos, at);
+  for (size_t i = at / 4096 * 4096; i < at / 4096 * 4096 + 4096; ++i) file[i] = static_cast<char>(0x5A ^ (i & 0xFF));
+  ASSERT_TRUE(WriteAll(path, file));
+
+  // The temporary folder is gone.
+  wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
+  GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+  const std::wstring gone = Join(folder.Path(), L"no-such-folder");
+  SetEnvironmentVariableW(L"TMP", gone.c_str());
+  SetEnvironmentVariableW(L"TEMP", gone.c_str());
+  ActivityStore store;
+  int opened = store.Open(folder.Path());
+  SetEnvironmentVariableW(L"TMP", *tmp ? tmp : nullptr);
+  SetEnvironmentVariableW(L"TEMP", *temp ? temp : nullptr);
+
+  ASSERT_EQ(1, opened);
+  EXPECT_TRUE(store.Opening().movedAside);
+  const std::wstring notice = store.Opening().notice.CStr();
+  EXPECT_EQ(std::wstring::npos, notice.find(L"no run could be read")) << notice;
+  EXPECT_NE(std::wstring::npos, notice.find(L"could not be copied")) << notice;
+  EXPECT_NE(std::wstring::npos, notice.find(store.Opening().asidePath.CStr())) << notice;
+  EXPECT_EQ(file, ReadAll(store.Opening().asidePath.CStr()));
+}
