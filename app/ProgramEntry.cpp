@@ -64,10 +64,19 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
              true);
       return ExitAlreadyRunning;
     }
+    if (waited == SingleInstance::RunningElsewhere && single.HeldByAnotherAccount()) {
+      // Its window, if any, is on another desktop, and it may be running
+      // as it should: nothing here says it is closing or hanging.
+      Report(L"Another Pellton is running on this folder's database under another user account or with other "
+             L"rights (as administrator), and shows no window here. Only one Pellton at a time can use the "
+             L"database: close that Pellton first.",
+             quitWhenIdle);
+      return ExitStillRunning;
+    }
     if (waited == SingleInstance::RunningElsewhere) {
-      Report(L"Another Pellton is still running on this folder's database but shows no window. It may be closing "
-             L"or not answering; wait a moment and start Pellton again, or end the other Pellton in the Task "
-             L"Manager.",
+      Report(L"Another Pellton is still running on this folder's database but shows no window. It may still be "
+             L"starting or closing, or not be answering; wait a moment and start Pellton again, or end the other "
+             L"Pellton in the Task Manager if this goes on.",
              quitWhenIdle);
       return ExitStillRunning;
     }

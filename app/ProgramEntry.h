@@ -10,7 +10,9 @@
 //                              brought to the front)
 //   4                          another Pellton holds this folder's database
 //                              and neither showed a window nor ended within
-//                              10 s (it may be hanging while it closes)
+//                              10 s (it may be hanging while it closes, or
+//                              run under another account, whose window is
+//                              not on this desktop)
 //
 // A second start that finds the other copy still starting or still closing
 // (claim held, no window shown) waits for its window or its end; once the

@@ -74,9 +74,10 @@ SingleInstance::ClaimResult SingleInstance::Claim(const wchar_t* folder) {
   HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName_.CStr());
   if (!mutex) {
     if (GetLastError() != ERROR_ACCESS_DENIED) return ClaimFailed;
-    // A mutex made by another user in another session cannot be opened
-    // with full access by this one: somebody holds the folder. Waiting on
-    // it may still be allowed.
+    // A mutex made by a copy of another user (or one with administrator
+    // rights) cannot be opened with full access by this one: somebody holds
+    // the folder. Waiting on it may still be allowed.
+    otherAccount_ = true;
     mutex_ = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, mutexName_.CStr());
     return RunningElsewhere;
   }
@@ -102,11 +103,18 @@ SingleInstance::ClaimResult SingleInstance::WaitForRunning(DWORD timeoutMs, HWND
   for (;;) {
     *window = ShownRunningWindow();
     if (*window) return RunningElsewhere;
-    if (!mutex_) return RunningElsewhere;
     unsigned long long spent = GetTickCount64() - start;
     if (spent >= timeoutMs) return RunningElsewhere;
     DWORD left = static_cast<DWORD>(timeoutMs - spent);
-    DWORD wait = WaitForSingleObject(mutex_, left < kLookEveryMs ? left : kLookEveryMs);
+    DWORD slice = left < kLookEveryMs ? left : kLookEveryMs;
+    if (!mutex_) {
+      // Another account's claim that may not be waited on: its window may
+      // still show on this desktop (a copy started as another user or as
+      // administrator), so only the windows are looked at.
+      Sleep(slice);
+      continue;
+    }
+    DWORD wait = WaitForSingleObject(mutex_, slice);
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
       held_ = true;
       return Claimed;
@@ -121,6 +129,7 @@ void SingleInstance::Release() {
   CloseHandle(mutex_);
   mutex_ = nullptr;
   held_ = false;
+  otherAccount_ = false;
 }
 
 int SingleInstance::MarkWindow(HWND window) {

@@ -41,12 +41,18 @@ public:
   // marked window or to give the claim up (it was closing, or it ended
   // without giving it up). Answers Claimed when the claim is now this
   // process's; RunningElsewhere with *window set to the running window; or
-  // RunningElsewhere with *window none when neither happened in time (or
-  // the mutex belongs to another user and cannot be waited on);
-  // ClaimFailed when the wait itself failed.
+  // RunningElsewhere with *window none when neither happened in time;
+  // ClaimFailed when the wait itself failed. When the mutex belongs to
+  // another account and may not be waited on, only the window is looked
+  // for, for the whole time.
   ClaimResult WaitForRunning(DWORD timeoutMs, HWND* window);
   // 1 while this process holds the claim.
   int Held() const { return held_ ? 1 : 0; }
+  // 1 after Claim answered RunningElsewhere because the claim was made by
+  // another account (another user, or a copy with administrator rights):
+  // its window may be on another desktop, and its end cannot be seen when
+  // the mutex may not be waited on.
+  int HeldByAnotherAccount() const { return otherAccount_ ? 1 : 0; }
   // Gives the claim up early.
   void Release();
 
@@ -77,6 +83,7 @@ private:
 
   HANDLE mutex_ = nullptr;  // open after Claimed and after RunningElsewhere
   bool held_ = false;
+  bool otherAccount_ = false;
   WideString mutexName_;
   WideString propertyName_;
 };

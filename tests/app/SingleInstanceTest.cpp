@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -70,6 +71,29 @@ private:
   HANDLE thread_ = nullptr;
 };
 
+// The claim of a copy run by another account (another user, or with
+// administrator rights): a mutex of the folder's name whose security lets
+// this account do nothing with it, not even wait.
+class OtherAccountClaim {
+public:
+  explicit OtherAccountClaim(const wchar_t* name) {
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &security, nullptr)) return;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security, FALSE};
+    mutex_ = CreateMutexW(&attributes, TRUE, name);
+    LocalFree(security);
+  }
+  ~OtherAccountClaim() {
+    if (!mutex_) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  bool Made() const { return mutex_ != nullptr; }
+
+private:
+  HANDLE mutex_ = nullptr;
+};
+
 }  // namespace
 
 TEST(SingleInstanceTest, TheFolderIsHeldForEverySpellingUntilGivenUpAndAnotherFolderIsFree) {
@@ -118,6 +142,7 @@ TEST(SingleInstanceTest, AWaitingSecondStartGetsTheShownWindowOrTheClaimOnceTheH
   ASSERT_EQ(SingleInstance::Claimed, first.WaitClaimed());
   SingleInstance second;
   ASSERT_EQ(SingleInstance::RunningElsewhere, second.Claim(folder.Path().c_str()));
+  EXPECT_EQ(0, second.HeldByAnotherAccount());
 
   // The holder's marked window, still hidden (starting, or closing), is no
   // answer: the wait ends with the claim held and no window.
@@ -145,4 +170,37 @@ TEST(SingleInstanceTest, AWaitingSecondStartGetsTheShownWindowOrTheClaimOnceTheH
   OtherCopyThread third(folder.Path().c_str(), true);
   ASSERT_TRUE(third.Started());
   EXPECT_EQ(SingleInstance::RunningElsewhere, third.WaitClaimed());
+}
+
+TEST(SingleInstanceTest, AClaimOfAnotherAccountIsToldApartAndItsWindowIsLookedForThroughTheWholeWait) {
+  TestFolder folder(L"single account");
+  SingleInstance probe;
+  ASSERT_EQ(SingleInstance::Claimed, probe.Claim(folder.Path().c_str()));
+  std::wstring name = probe.MutexName();
+  probe.Release();
+  OtherAccountClaim other(name.c_str());
+  ASSERT_TRUE(other.Made());
+
+  SingleInstance second;
+  ASSERT_EQ(SingleInstance::RunningElsewhere, second.Claim(folder.Path().c_str()));
+  EXPECT_EQ(1, second.HeldByAnotherAccount());
+  EXPECT_EQ(0, second.Held());
+  // Its claim cannot be waited on, but its window (a copy started as
+  // administrator shows it on this desktop) may still be opening: the wait
+  // looks for it for the whole time given instead of ending at once.
+  HWND found = reinterpret_cast<HWND>(static_cast<INT_PTR>(-1));
+  ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(SingleInstance::RunningElsewhere, second.WaitForRunning(300, &found));
+  EXPECT_GE(GetTickCount64() - start, 300u);
+  EXPECT_EQ(nullptr, found);
+
+  HWND window = CreateWindowExW(0, L"STATIC", L"other account", WS_POPUP, 0, 0, 100, 50, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(nullptr, window);
+  ASSERT_TRUE(SetPropW(window, second.PropertyName(), reinterpret_cast<HANDLE>(1)));
+  ShowWindow(window, SW_SHOWNA);
+  EXPECT_EQ(SingleInstance::RunningElsewhere, second.WaitForRunning(10000, &found));
+  EXPECT_EQ(window, found);
+  DestroyWindow(window);
+  EXPECT_EQ(0, second.Held());
 }

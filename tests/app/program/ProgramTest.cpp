@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -317,4 +318,36 @@ TEST(ProgramTest, ASecondStartWhenTheFolderIsNeverGivenUpSaysSoAndEndsWithFour) 
   // Neither started.
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql").c_str()));
   EXPECT_EQ(1, hanging.Held());
+}
+
+TEST(ProgramTest, ASecondStartWhileAnotherAccountHoldsTheFolderSaysSoAndEndsWithFour) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  RegistryKeyGuard settings;
+  SingleInstance probe;
+  ASSERT_EQ(SingleInstance::Claimed, probe.Claim(folder.Path().c_str()));
+  std::wstring name = probe.MutexName();
+  probe.Release();
+  // The claim of a Pellton run by another user (or as administrator): this
+  // account may not even wait on it, and its window is not on this desktop.
+  PSECURITY_DESCRIPTOR security = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &security, nullptr));
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security, FALSE};
+  HANDLE other = CreateMutexW(&attributes, TRUE, name.c_str());
+  LocalFree(security);
+  ASSERT_NE(nullptr, other);
+
+  ProgramRun second(folder, L"--quit-when-idle --simulate --settings-key " + settings.key);
+  ASSERT_TRUE(second.started);
+  EXPECT_EQ(4, second.Finish(60000));
+  // It is not said to be closing or hanging (it may be running as it
+  // should), nor to be ended in the Task Manager.
+  EXPECT_NE(std::string::npos,
+            second.errors.find("Pellton: Another Pellton is running on this folder's database under another user "
+                               "account"))
+      << second.errors;
+  EXPECT_EQ(std::string::npos, second.errors.find("Task Manager")) << second.errors;
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql").c_str()));
+  ReleaseMutex(other);
+  CloseHandle(other);
 }
