@@ -130,6 +130,9 @@ private:
   int AddressOf(int trackerIndex, WideString& address);
   int CreateMissingTables();
   int OpenChecked(const SYSTEMTIME& now);  // under the lock
+  int OpenConnection();                    // the file at path_, with its tables
+  // 1 when a trial insert, taken back, fails for a fault of the file.
+  int RefusesWrites();
   void CloseDatabase();  // under the lock
 
   CriticalSection lock_;  // every statement and the reading of its rows
