@@ -52,6 +52,33 @@ int Quotable(const wchar_t* name) {
   return 1;
 }
 
+// A file name goes out in quotes too, but it only tells the server what
+// the file was called: a character that becomes '"', '\' or a control
+// character in the ANSI code page (a fullwidth quote becomes '"'; in
+// Shift-JIS the second byte of some characters is '\') is sent as '_'
+// instead of the file being left out of the report.
+int CarriedFileName(const wchar_t* name, WideString& out) {
+  if (!out.Assign(L"")) return 0;
+  for (const wchar_t* p = name; *p;) {
+    int units = IS_HIGH_SURROGATE(p[0]) && IS_LOW_SURROGATE(p[1]) ? 2 : 1;
+    char bytes[16];
+    int n = WideCharToMultiByte(CP_ACP, 0, p, units, bytes, sizeof bytes, nullptr, nullptr);
+    bool carried = n > 0;
+    for (int k = 0; k < n; ++k) {
+      unsigned char c = static_cast<unsigned char>(bytes[k]);
+      if (c == '"' || c == '\\' || c < 0x20 || c == 0x7F) carried = false;
+    }
+    if (!carried) {
+      if (!out.AppendChar(L'_')) return 0;
+    } else {
+      for (int k = 0; k < units; ++k)
+        if (!out.AppendChar(p[k])) return 0;
+    }
+    p += units;
+  }
+  return Quotable(out.CStr());
+}
+
 // The numbers of every boundary of the usual form (29 or more dashes and
 // 13 digits) that the bytes hold.
 void CollectNumbers(const unsigned char* bytes, size_t size, std::vector<unsigned long long>& found) {
@@ -120,9 +147,9 @@ int UploadParts::AddField(const wchar_t* name, const wchar_t* value) {
 
 int UploadParts::AddFile(const wchar_t* name, const wchar_t* path) {
   if (!name) name = L"";
-  WideString header;
-  if (!path || !Quotable(name) || !Quotable(NamePart(path)) ||
-      !header.Format(kFileTemplate, name, NamePart(path)) || !AddText(header, 1))
+  WideString header, fileName;
+  if (!path || !Quotable(name) || !CarriedFileName(NamePart(path), fileName) ||
+      !header.Format(kFileTemplate, name, fileName.CStr()) || !AddText(header, 1))
     return 0;
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

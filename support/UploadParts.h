@@ -2,8 +2,9 @@
 // buffer descriptor (INTERNET_BUFFERSW) chained to the next in insertion
 // order. A part holds either its text in the ANSI code page or a file
 // mapped read-only in whole; it owns its text, file handle and mapping.
-// The body always reads back as the parts given: a name that a quoted
-// string cannot carry as it is is refused, and the boundary is the usual
+// The body always reads back as the parts given: a field name that a
+// quoted string cannot carry as it is is refused (a file name is sent with
+// '_' for what it cannot carry), and the boundary is the usual
 // one unless some part's bytes hold it (a dump or a description may), in
 // which case the next free one is announced and used instead.
 #pragma once
@@ -31,8 +32,10 @@ public:
   int AddField(const wchar_t* name, const wchar_t* value);
   // A file field: its header part, then the file's bytes and a line end
   // when the file opens (answer 1); only the header when it does not
-  // (answer 0). A name or file name (what follows the last '\' or '/')
-  // that a quoted string cannot carry is refused as in AddField.
+  // (answer 0). A name that a quoted string cannot carry is refused as in
+  // AddField; in the file name (what follows the last '\' or '/') each
+  // character that would become '"', '\' or a control character is sent as
+  // '_', so the file still goes out.
   int AddFile(const wchar_t* name, const wchar_t* path);
   // Closes the form: appends the closing delimiter line, picks the
   // boundary (the usual one, else the first of "...1234567890124",

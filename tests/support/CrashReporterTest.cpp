@@ -246,6 +246,33 @@ TEST_F(CrashReporterTest, SendDeliversTheFieldsInOrderWithTheFilesExactBytes) {
   EXPECT_TRUE(expected == seen[0].body);
 }
 
+TEST_F(CrashReporterTest, AProgramNameTheFormCannotQuoteStillSendsBothFiles) {
+  // The report files are named after the program. Renamed with a fullwidth
+  // quote, which the ANSI code page turns into '"', the program's file names
+  // cannot stand in quotes as they are: the files still go out, under names
+  // with '_' for that character, rather than the report going without them
+  // while the dialog said they would be sent.
+  program_ = folder_.Path() + L"\\Pellton\uFF02.exe";
+  ASSERT_TRUE(CopyFileW((folder_.Path() + L"\\Pellton.exe").c_str(), program_.c_str(), FALSE));
+  Start(L"write");
+  HWND dialog = WaitForDialog();
+  ASSERT_NE(nullptr, dialog);
+  Press(dialog, 1000);
+  ASSERT_TRUE(WaitForExit());
+  std::string dump = TempFolder::Read(folder_.Path() + L"\\Pellton\uFF02_Debug.dmp");
+  std::string text = TempFolder::Read(folder_.Path() + L"\\Pellton\uFF02_Debug.txt");
+  ASSERT_EQ("MDMP", dump.substr(0, 4));
+  ASSERT_FALSE(text.empty());
+  std::vector<TestServer::Request> seen = server_.Requests();
+  ASSERT_EQ(1u, seen.size());
+  const std::string& body = seen[0].body;
+  std::string files = FilePart("d", "Pellton__Debug.dmp", dump) + FilePart("t", "Pellton__Debug.txt", text) +
+                      kDash + "--\r\n";
+  ASSERT_GE(body.size(), files.size());
+  EXPECT_TRUE(body.compare(body.size() - files.size(), files.size(), files) == 0)
+      << body.substr(0, 2000);
+}
+
 TEST_F(CrashReporterTest, ARedirectOfTheReportIsNotFollowed) {
   // The report goes only to the checked address: a redirect answer (here
   // a 307, which would repeat the POST with its files) ends the upload.
