@@ -106,10 +106,11 @@ TEST(FuzzRegression, AFieldValueHoldingTheClosingDelimiterCannotEndTheForm) {
   ExpectPasses("multipart-upload", UploadPart(0, L"x", closing) + UploadPart(0, L"e", L"me@example.com"));
 }
 
-TEST(FuzzRegression, NamesThatWouldBreakTheirHeaderAreRefused) {
+TEST(FuzzRegression, NamesThatWouldBreakTheirHeaderAddNoParameterOrHeaderLine) {
   // A quote, a line break or a backslash in a field or file name, also one
   // that the ANSI code page turns into a quote (a fullwidth quotation
-  // mark), added a parameter or header line of its own.
+  // mark), added a parameter or header line of its own. Such a field is
+  // refused; such a file is refused or goes out with its name made safe.
   ExpectPasses("multipart-upload", UploadPart(0, L"a\"; filename=\"evil.exe", L"r"));
   ExpectPasses("multipart-upload", UploadPart(0, L"a\r\nContent-Type: text/html", L"r"));
   ExpectPasses("multipart-upload", UploadPart(2, L"d", L"x\"\r\nX-Forged: 1.dmp"));
