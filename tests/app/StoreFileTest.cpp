@@ -431,3 +431,37 @@ TEST(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopiedN
   EXPECT_NE(std::wstring::npos, notice.find(store.Opening().asidePath.CStr())) << notice;
   EXPECT_EQ(file, ReadAll(store.Opening().asidePath.CStr()));
 }
+
+TEST(StoreFileTest, ADamagedFileWhoseJournalIsHotGoesAsideWithItAndItsRunsAreReadAsTheyWereBeforeTheCutTransaction) {
+  TempFolder folder, crashed;
+  const Runs stored = MakeStore(folder.Path());
+  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  Database writer;
+  ASSERT_EQ(1, writer.Open(path.c_str(), 1, 0, 0));
+  ASSERT_EQ(1, writer.Execute(L"PRAGMA journal_mode=DELETE;"));
+  ASSERT_EQ(1, writer.Execute(L"PRAGMA cache_size=10;"));
+  ASSERT_EQ(1, writer.Execute(L"BEGIN;"));
+  ASSERT_EQ(1, writer.Execute(L"UPDATE walking SET pattern = zeroblob(600);"));
+  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql"));
+  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql-journal"));
+  ASSERT_EQ(1, writer.Execute(L"ROLLBACK;"));
+  writer.Close();
+
+  // A page of sleeping runs, which the transaction did not touch, is bitten.
+  const std::wstring crashedPath = Join(crashed.Path(), L"Pellton.sql");
+  std::string file = ReadAll(crashedPath);
+  size_t at = OffsetOf(file, kRuns / 2 + 4);
+  ASSERT_NE(std::string::npos, at);
+  for (size_t i = at / 4096 * 4096; i < at / 4096 * 4096 + 4096; ++i) file[i] = static_cast<char>(0xC3 ^ (i & 0xFF));
+  ASSERT_TRUE(WriteAll(crashedPath, file));
+  const std::string journal = ReadAll(crashedPath + L"-journal");
+
+  MovedAside moved = OpenAndExpectMovedAside(crashed.Path(), "");
+  EXPECT_EQ(journal, ReadAll(moved.aside + L"-journal")) << "its journal did not go with it";
+  EXPECT_FALSE(Exists(crashedPath + L"-journal"));
+  // Every walking run as it was before the cut transaction, not half
+  // overwritten by it; the sleeping runs of the bitten page are lost.
+  ExpectOnlyTrueRuns(moved.runs, stored);
+  EXPECT_GE(moved.runs.size(), stored.size() - 6);
+  EXPECT_LT(moved.runs.size(), stored.size());
+}
