@@ -88,9 +88,14 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
   }
 
   // Every column the store writes, and no other column that must be given a
-  // value (an insert naming only the store's columns would be refused).
-  if (!sql.Format(L"SELECT name, \"notnull\" AND dflt_value IS NULL AND pk = 0 FROM pragma_table_info('%s');",
-                  table)) {
+  // value (an insert naming only the store's columns would be refused). The
+  // one key column SQLite fills in itself is the row number's own, a single
+  // INTEGER PRIMARY KEY of a table with row numbers (one without has an
+  // index for its key); any other key column that is NOT NULL needs a value.
+  if (!sql.Format(L"SELECT name, \"notnull\" AND dflt_value IS NULL AND NOT (pk = 1 AND upper(type) = 'INTEGER' "
+                  L"AND (SELECT count(*) FROM pragma_table_info('%s') WHERE pk > 0) = 1 AND NOT EXISTS (SELECT 1 "
+                  L"FROM pragma_index_list('%s') WHERE origin = 'pk')) FROM pragma_table_info('%s');",
+                  table, table, table)) {
     return 0;
   }
   rows = database.Query(sql.CStr());

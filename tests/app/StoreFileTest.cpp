@@ -465,3 +465,22 @@ TEST(StoreFileTest, ADamagedFileWhoseJournalIsHotGoesAsideWithItAndItsRunsAreRea
   EXPECT_GE(moved.runs.size(), stored.size() - 6);
   EXPECT_LT(moved.runs.size(), stored.size());
 }
+
+TEST(StoreFileTest, ATableWhoseKeyIsAnotherColumnThatMustBeGivenAValueGoesAsideWithItsRunsCopied) {
+  // A newer make keying its rows by a text of its own: an insert naming only
+  // the address, start and pattern is refused.
+  TempFolder folder;
+  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  Database database;
+  ASSERT_EQ(1, database.Open(path.c_str(), 1, 0, 0));
+  ASSERT_EQ(1, database.Execute(L"CREATE TABLE walking (uuid TEXT NOT NULL PRIMARY KEY, mac varchar(20) NOT NULL, "
+                                L"start INTEGER, pattern BLOB NOT NULL);"));
+  ASSERT_EQ(1, database.Execute(L"INSERT INTO walking VALUES ('a-1', '02:50:4C:54:4E:01', 1401580800, "
+                                L"x'000100020003');"));
+  database.Close();
+
+  MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
+  EXPECT_NE(std::wstring::npos, moved.notice.find(L"column \"uuid\" needs a value")) << moved.notice;
+  ASSERT_EQ(1u, moved.runs.size());
+  EXPECT_EQ(std::string("\x00\x01\x00\x02\x00\x03", 6), (moved.runs[{WalkingTable, kFirstStart}]));
+}
