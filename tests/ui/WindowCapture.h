@@ -45,7 +45,7 @@ inline void Pump() {
 }
 
 // Brings the window to the top, lets it and its children paint, then copies
-// its client area from the screen. (Under Xvfb there is no window manager to
+// its client area. (Under Xvfb there is no window manager to
 // draw captions, so the client area is what the program itself shows.)
 inline Picture CaptureWindow(HWND window) {
   // Other test programs may show windows on the same screen at the same
@@ -66,7 +66,11 @@ inline Picture CaptureWindow(HWND window) {
   picture.height = rect.bottom - rect.top;
   picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 0);
 
-  HDC screen = GetDC(nullptr);
+  // Read through the window's own DC rather than the screen's: under Wine
+  // the screen is read back from the X server, which a busy machine may not
+  // have sent the window's latest pixels to yet (the picture then comes back
+  // black); the window's DC reads what the window has drawn.
+  HDC screen = GetDC(window);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -79,7 +83,7 @@ inline Picture CaptureWindow(HWND window) {
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap && bits) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, picture.width, picture.height, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(memory, 0, 0, picture.width, picture.height, screen, 0, 0, SRCCOPY);
     GdiFlush();
     const uint32_t* source = static_cast<const uint32_t*>(bits);
     for (size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = source[i] & 0xFFFFFF;
@@ -87,7 +91,7 @@ inline Picture CaptureWindow(HWND window) {
   }
   if (bitmap) DeleteObject(bitmap);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  ReleaseDC(window, screen);
   SetWindowPos(root, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
   return picture;
 }
