@@ -1,9 +1,8 @@
 #include "support/UploadParts.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <new>
 
 const wchar_t kMultipartBoundary[] = L"-----------------------------1234567890123";
 const wchar_t kMultipartHeader[] =
@@ -79,9 +78,10 @@ int CarriedFileName(const wchar_t* name, WideString& out) {
   return Quotable(out.CStr());
 }
 
-// The numbers of every boundary of the usual form (29 or more dashes and
+// Marks, in one bit each, the numbers from the usual one on (fewer than
+// slots of them) of every boundary of the usual form (29 or more dashes and
 // 13 digits) that the bytes hold.
-void CollectNumbers(const unsigned char* bytes, size_t size, std::vector<unsigned long long>& found) {
+void MarkNumbers(const unsigned char* bytes, size_t size, unsigned char* taken, unsigned long long slots) {
   size_t dashes = 0;
   for (size_t i = 0; i < size; ++i) {
     if (bytes[i] == '-') {
@@ -93,7 +93,10 @@ void CollectNumbers(const unsigned char* bytes, size_t size, std::vector<unsigne
       unsigned k = 0;
       for (; k < kNumberDigits && bytes[i + k] >= '0' && bytes[i + k] <= '9'; ++k)
         number = number * 10 + (bytes[i + k] - '0');
-      if (k == kNumberDigits) found.push_back(number);
+      if (k == kNumberDigits && number >= kUsualNumber && number - kUsualNumber < slots) {
+        unsigned long long slot = number - kUsualNumber;
+        taken[slot / 8] |= static_cast<unsigned char>(1u << (slot % 8));
+      }
     }
     dashes = 0;
   }
@@ -176,9 +179,15 @@ int UploadParts::AddFile(const wchar_t* name, const wchar_t* path) {
 }
 
 // The usual number unless a part holds its boundary; then the first
-// number after it that no part holds.
-int UploadParts::PickBoundary(unsigned long long& number) const {
-  std::vector<unsigned long long> found;
+// number after it that no part holds. Every boundary takes at least 42 of
+// the body's bytes, so the body holds fewer than total / 42 + 1 of them and
+// the answer lies among as many numbers from the usual one: a bit for each
+// is all that is kept (a body full of boundaries needs a 336th of its size,
+// not a list of every one it holds).
+int UploadParts::PickBoundary(unsigned long long total, unsigned long long& number) const {
+  const unsigned long long slots = total / (kBoundaryDashes + kNumberDigits) + 1;
+  unsigned char* taken = new (std::nothrow) unsigned char[static_cast<size_t>(slots / 8 + 1)]();
+  if (!taken) return 0;
   for (Part* p = head_; p; p = p->next) {
     const unsigned char* bytes = static_cast<const unsigned char*>(p->buffer.lpvBuffer);
     DWORD size = p->buffer.dwBufferLength;
@@ -188,15 +197,13 @@ int UploadParts::PickBoundary(unsigned long long& number) const {
       bytes += kDelimiterLine;
       size -= kDelimiterLine;
     }
-    CollectNumbers(bytes, size, found);
+    MarkNumbers(bytes, size, taken, slots);
   }
-  std::sort(found.begin(), found.end());
-  number = kUsualNumber;
-  for (unsigned long long held : found) {
-    if (held == number) ++number;
-    else if (held > number) break;
-  }
-  return number < kNumberLimit;
+  unsigned long long slot = 0;
+  while (slot < slots && (taken[slot / 8] & (1u << (slot % 8)))) ++slot;
+  delete[] taken;
+  number = kUsualNumber + slot;
+  return slot < slots && number < kNumberLimit;
 }
 
 int UploadParts::Finish() {
@@ -204,7 +211,7 @@ int UploadParts::Finish() {
   unsigned long long sum = 0;
   for (Part* p = head_; p; p = p->next) sum += p->buffer.dwBufferLength;
   unsigned long long number = 0;
-  if (sum > 0xFFFFFFFFull || !PickBoundary(number) || !header_.Format(kHeaderTemplate, number))
+  if (sum > 0xFFFFFFFFull || !PickBoundary(sum, number) || !header_.Format(kHeaderTemplate, number))
     return 0;
   if (number != kUsualNumber) {
     char digits[kNumberDigits];

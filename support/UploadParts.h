@@ -66,7 +66,7 @@ private:
 
   Part* NewPart();
   int AddText(const WideString& text, int delimited);
-  int PickBoundary(unsigned long long& tail) const;
+  int PickBoundary(unsigned long long total, unsigned long long& number) const;
 
   Part* head_ = nullptr;
   Part* tail_ = nullptr;

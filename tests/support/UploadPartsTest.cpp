@@ -2,6 +2,8 @@
 // it picks when a part holds the usual one, and the names it refuses.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "support/UploadParts.h"
@@ -23,7 +25,22 @@ std::wstring Header(UploadParts& parts) {
 
 const char kUsual[] = "-----------------------------1234567890123";
 
+// The largest block asked of operator new while watched (the whole test
+// program links against the counting operator below, which only forwards to
+// the C heap otherwise).
+size_t g_largestBlock = 0;
+bool g_watching = false;
+
 }  // namespace
+
+void* operator new(size_t size) {
+  if (g_watching && size > g_largestBlock) g_largestBlock = size;
+  void* block = malloc(size ? size : 1);
+  if (!block) throw std::bad_alloc();
+  return block;
+}
+void operator delete(void* block) noexcept { free(block); }
+void operator delete(void* block, size_t) noexcept { free(block); }
 
 TEST(UploadParts, TheUsualBoundaryStaysWhenNoPartHoldsIt) {
   UploadParts parts;
@@ -109,5 +126,38 @@ TEST(UploadParts, AFileNameAQuotedStringCannotCarryIsSentWithUnderscoresAndTheFi
                              "Content-Type: application/octet-stream\r\n\r\n" +
                          d + "--\r\n";
   EXPECT_EQ(expected, Body(parts));
+  EXPECT_EQ(expected.size(), parts.Total());
+}
+
+TEST(UploadParts, ADumpFullOfBoundariesIsSentUnderAFreeOneWithoutAListOfThemAll) {
+  // A dump can hold any bytes. One made of nothing but boundaries, each a
+  // different number, must not make the builder keep a list of every one
+  // (a fifth of the body in one block, twice that while the list grows;
+  // on the 32-bit build a large dump would fail the whole report).
+  TempFolder temp;
+  ASSERT_TRUE(temp.Create());
+  std::wstring path = temp.Path() + L"\\Pellton_Debug.dmp";
+  const unsigned count = 100000;
+  std::string bytes;
+  for (unsigned i = 0; i < count; ++i) bytes += std::string(29, '-') + std::to_string(1234567890123ull + i) + "\n";
+  ASSERT_TRUE(TempFolder::Write(path, bytes));
+  UploadParts parts;
+  EXPECT_EQ(1, parts.AddField(L"a", L"r"));
+  EXPECT_EQ(1, parts.AddFile(L"d", path.c_str()));
+  g_largestBlock = 0;
+  g_watching = true;
+  int finished = parts.Finish();
+  g_watching = false;
+  ASSERT_EQ(1, finished);
+  EXPECT_LT(g_largestBlock, bytes.size() / 100);
+  // Every number from the usual one on is held: the next one is used.
+  EXPECT_EQ(L"Content-Type: multipart/form-data; boundary=-----------------------------" +
+                std::to_wstring(1234567890123ull + count),
+            Header(parts));
+  std::string d = "-------------------------------" + std::to_string(1234567890123ull + count);
+  std::string expected = d + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nr\r\n" + d +
+                         "\r\nContent-Disposition: form-data; name=\"d\"; filename=\"Pellton_Debug.dmp\"\r\n"
+                         "Content-Type: application/octet-stream\r\n\r\n" + bytes + "\r\n" + d + "--\r\n";
+  EXPECT_TRUE(expected == Body(parts));
   EXPECT_EQ(expected.size(), parts.Total());
 }
