@@ -273,6 +273,16 @@ int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, 
     if (batchOpen_) ++batchStored_;
   } else {
     ++failed_;
+    if (batchOpen_ && !database_.InTransaction()) {
+      // SQLite took the whole transaction back with this run: the download's
+      // runs written before it are gone too. The rest of the download goes
+      // into a transaction of its own.
+      batchLost_ += batchStored_;
+      stored_ -= batchStored_;
+      failed_ += batchStored_;
+      batchStored_ = 0;
+      batchOpen_ = database_.Execute(L"BEGIN;") != 0;
+    }
   }
   return ok;
 }
@@ -281,20 +291,25 @@ void ActivityStore::BeginRuns() {
   lock_.Enter();  // held until EndRuns
   if (batchDepth_++ > 0) return;
   batchStored_ = 0;
+  batchLost_ = 0;
   batchOpen_ = database_.IsOpen() && database_.Execute(L"BEGIN;");
 }
 
 unsigned ActivityStore::EndRuns() {
   unsigned lost = 0;
-  if (batchDepth_ > 0 && --batchDepth_ == 0 && batchOpen_) {
-    batchOpen_ = false;
-    if (!database_.Execute(L"COMMIT;")) {
-      database_.Execute(L"ROLLBACK;");
-      lost = batchStored_;
-      stored_ -= lost;
-      failed_ += lost;
+  if (batchDepth_ > 0 && --batchDepth_ == 0) {
+    lost = batchLost_;
+    batchLost_ = 0;
+    if (batchOpen_) {
+      batchOpen_ = false;
+      if (!database_.Execute(L"COMMIT;")) {
+        database_.Execute(L"ROLLBACK;");
+        lost += batchStored_;
+        stored_ -= batchStored_;
+        failed_ += batchStored_;
+      }
+      batchStored_ = 0;
     }
-    batchStored_ = 0;
   }
   lock_.Leave();
   return lost;

@@ -113,7 +113,8 @@ public:
   // download's runs go into one transaction (one commit instead of one per
   // run); the calling thread holds the store's lock from BeginRuns to
   // EndRuns. When the commit fails the transaction is rolled back and its
-  // runs count as failed; EndRuns answers how many.
+  // runs count as failed; EndRuns answers how many. So do the runs written
+  // before an insert that made SQLite end the transaction by itself.
   int StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
   int StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
   void BeginRuns() override;
@@ -145,4 +146,5 @@ private:
   int batchDepth_ = 0;       // BeginRuns without EndRuns yet
   bool batchOpen_ = false;   // the transaction began
   unsigned batchStored_ = 0;  // runs written inside it
+  unsigned batchLost_ = 0;    // runs of this download taken back with a transaction SQLite ended
 };

@@ -148,6 +148,8 @@ SqliteResultSet* Database::Query(const wchar_t* sql, int mode) {
   return result;
 }
 
+bool Database::InTransaction() const { return connection_ && sqlite3_get_autocommit(connection_) == 0; }
+
 void Database::ReleaseResult(ResultSet* result) {
   if (!result) return;
   result->Close();

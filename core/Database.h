@@ -75,6 +75,11 @@ public:
   // the statement, under whatever serialises the caller's statements.
   int ErrorCode() const { return errorCode_; }
 
+  // A transaction is open on the connection (BEGIN without its end yet).
+  // SQLite ends one by itself when a statement inside it fails badly (a
+  // full disk, an I/O error): the caller learns here that it is gone.
+  bool InTransaction() const;
+
 private:
   int OpenWith(const wchar_t* path, int flags);
 

@@ -111,3 +111,39 @@ TEST_P(FailingDiskTest, AFailedWriteOrSyncLosesOnlyTheDownloadInHandAndStoringWo
 
 // Even: the Nth write fails (N from 1 to 8); odd: the first or second sync.
 INSTANTIATE_TEST_SUITE_P(NthCall, FailingDiskTest, ::testing::Range(0, 16));
+
+// A write that fails in the middle of a download's transaction (its pages
+// spill from a small cache): SQLite takes the whole transaction back, and
+// the runs after it are written on their own. What the store reports as
+// stored must be what the file holds.
+TEST_F(FailingDiskTest, AWriteFailingInsideADownloadIsCountedAsWhatTheFileHolds) {
+  TempFolder folder;
+  ActivityStore store;
+  store.SetTrackers(&trackers_);
+  ASSERT_EQ(1, store.Open(folder.Path()));
+  WideString answer;
+  store.QueryText(L"PRAGMA cache_size = 2;", answer);
+  ByteBuffer pattern;
+  unsigned said = 0;
+  bool failed = false;
+  store.BeginRuns();
+  FailingDisk::Arm(FailWrites, 1);
+  for (unsigned n = 0; n < 120; ++n) {
+    FillBuffer(pattern, RunPattern(n));
+    said += store.StoreWalkingRun(0, RunStart(n), pattern);
+    if (!failed && FailingDisk::Failures() > 0) {
+      failed = true;
+      FailingDisk::Recover();  // one write failed; the disk works again
+    }
+  }
+  unsigned lost = store.EndRuns();
+  BufferClear(pattern);
+  FailingDisk::Recover();
+  ASSERT_TRUE(failed) << "no write failed inside the transaction";
+  unsigned held = 0;
+  for (unsigned n = 0; n < 120; ++n) held += HoldsRun(store, n) ? 1 : 0;
+  EXPECT_LT(held, 120u);
+  EXPECT_EQ(held, said - lost) << "said " << said << ", lost " << lost;
+  EXPECT_EQ(held, store.RunsStored());
+  EXPECT_EQ(120u - held, store.RunsFailed());
+}
