@@ -107,8 +107,9 @@ public:
                    DWORD* status = nullptr, int connectTimeout = -1, DWORD rateKb = 0,
                    const wchar_t* proxy = nullptr);
 
-  // Form parts for HttpPostMultipart (see UploadParts: a name that cannot
-  // stand in quotes as it is is refused).
+  // Form parts for HttpPostMultipart (see UploadParts: a field name that
+  // cannot stand in quotes as it is is refused; a file name goes out with
+  // '_' for each character it cannot carry).
   int AddFormField(const wchar_t* name, const wchar_t* value);
   int AddFormFile(const wchar_t* name, const wchar_t* path);
 
