@@ -168,12 +168,46 @@ int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
   return 1;
 }
 
-// A file SQLite must write to before reading it is looked at in a copy in
-// the temporary folder, where it may write: what the copy shows is what the
-// file shows once the store's own connection has done the same writes.
-int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict) {
+// A run of a tracker that cannot exist, inserted into each table there is
+// and taken back: 1 when one is refused for a fault of the file itself
+// (damaged where a write goes, a format SQLite may only read), not for a
+// full disk.
+int RefusesWrites(Database& database) {
+  if (!database.Execute(L"SAVEPOINT trial;")) return 0;
+  ByteBuffer one;
+  const unsigned char level = 0;
+  BufferAppend(one, &level, 1);
+  BlobParameters blobs;
+  blobs.parameters[0] = &one;
+  int refused = 0;
+  for (const wchar_t* table : kTables) {
+    WideString sql;
+    if (!sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('00:00:00:00:00:00','0',@001);",
+                    table))
+      continue;
+    if (database.Execute(sql.CStr(), nullptr, &blobs)) continue;
+    int code = database.ErrorCode();
+    if (code == DatabaseCorrupt || code == DatabaseNotADatabase || code == DatabaseReadOnly) refused = 1;
+  }
+  database.Execute(L"ROLLBACK TO trial;");
+  database.Execute(L"RELEASE trial;");
+  BufferClear(one);
+  return refused;
+}
+
+// What cannot be learnt without writing is learnt in a copy in the
+// temporary folder, so that the file itself is never written before it is
+// known to be sound (a writing connection would, for one, copy a write-ahead
+// journal into it when it closes). inspect: the file could not be read
+// without writing (a journal to roll back), and the copy is looked at
+// whole; what it shows is what the file shows once the store's own
+// connection has done the same writes. Then a usable file is tried with an
+// insert into each table, taken back. When no copy can be made, a file
+// found usable read-only stays usable.
+int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict, bool inspect) {
   WideString copy;
   if (!CopyStoreFileToTemp(path, copy)) {
+    if (!inspect) return 1;
     DWORD error = GetLastError();
     return Verdict(verdict, StoreFileUnreadable, L"could not be read", error ? error : ERROR_NOT_ENOUGH_MEMORY);
   }
@@ -182,10 +216,14 @@ int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict) {
     Database database;
     bool needsWriting = false;
     if (!database.Open(copy.CStr(), 1, 0, 0)) {
-      reached = StatementFailed(verdict, database.ErrorCode());
+      reached = inspect ? StatementFailed(verdict, database.ErrorCode()) : 1;
     } else {
-      reached = Inspect(database, verdict, needsWriting);
-      if (reached && needsWriting) reached = Verdict(verdict, StoreFileUnreadable, L"could not be read");
+      if (inspect) {
+        reached = Inspect(database, verdict, needsWriting);
+        if (reached && needsWriting) reached = Verdict(verdict, StoreFileUnreadable, L"could not be read");
+      }
+      if (reached && verdict.state == StoreFileUsable && RefusesWrites(database))
+        reached = Verdict(verdict, StoreFileDamaged, L"is damaged (it refuses new runs)");
     }
   }
   RemoveStoreFileCopy(copy);
@@ -272,5 +310,6 @@ int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict) {
   }
   if (!indexBefore) DeleteFileW(index.CStr());
   if (!reached) return 0;
-  return needsWriting ? InspectCopy(path, verdict) : 1;
+  if (!needsWriting && verdict.state != StoreFileUsable) return 1;
+  return InspectCopy(path, verdict, needsWriting);
 }

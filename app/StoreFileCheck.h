@@ -30,7 +30,9 @@ struct StoreFileVerdict {
 // 1 when the verdict was reached (every state above); 0 only when memory ran out.
 // A file that SQLite must write to before it can be read (a journal to roll
 // back after a program ended in the middle of a transaction) is checked in a
-// copy in the temporary folder, where that writing is done.
+// copy in the temporary folder, where that writing is done; a file found
+// usable is tried there too, with an insert into each table taken back (a
+// file damaged where a write goes is damaged, though it passes the check).
 int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict);
 
 // Copies the file and its journals ("-journal", "-wal") to a new name in the

@@ -484,3 +484,28 @@ TEST(StoreFileTest, ATableWhoseKeyIsAnotherColumnThatMustBeGivenAValueGoesAsideW
   ASSERT_EQ(1u, moved.runs.size());
   EXPECT_EQ(std::string("\x00\x01\x00\x02\x00\x03", 6), (moved.runs[{WalkingTable, kFirstStart}]));
 }
+
+TEST(StoreFileTest, AFileThatRefusesNewRunsGoesAsideExactlyAsItWasFoundWithItsJournal) {
+  // Bitten in its schema text, the file passes the integrity check, yet
+  // every insert fails when the AUTOINCREMENT counter is written. The bite
+  // was committed into the write-ahead journal, and then the program was
+  // killed.
+  TempFolder folder, killed;
+  const Runs stored = MakeStore(folder.Path());
+  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  Database writer;
+  ASSERT_EQ(1, writer.Open(path.c_str(), 1, 0, 0));
+  ASSERT_EQ(1, writer.Execute(L"PRAGMA writable_schema = ON;"));
+  ASSERT_EQ(1, writer.Execute(L"UPDATE sqlite_master SET sql = 'CREATE TABLE sqlite_sequenCe(name,seq)' "
+                              L"WHERE name = 'sqlite_sequence';"));
+  ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql"));
+  ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql-wal"));
+  writer.Close();
+  const std::string wal = ReadAll(Join(killed.Path(), L"Pellton.sql-wal"));
+  ASSERT_GT(wal.size(), 0u);
+
+  MovedAside moved = OpenAndExpectMovedAside(killed.Path(), "");
+  EXPECT_EQ(wal, ReadAll(moved.aside + L"-wal")) << "its journal was written into it or did not go with it";
+  EXPECT_NE(std::wstring::npos, moved.notice.find(L"refuses new runs")) << moved.notice;
+  EXPECT_TRUE(moved.runs == stored);
+}
