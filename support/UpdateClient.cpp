@@ -442,6 +442,11 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
     // 12. The restart.
     if (step && ReadLocalised(document, L"update\\restart", restartText_) &&
         (restartText_.IsEmpty() || Ask(1))) {
+      // The window is asked to close before the new copy starts: a copy
+      // that finds this one's window still shown brings it forward and
+      // ends, and nothing would be left running; one that finds it closing
+      // waits for it to end and then starts.
+      PostMessageW(owner_, WM_CLOSE, 0, 0);
       WideString folder, file;
       ProgramFolder(folder);
       if (!runAfterPath_.IsEmpty()) {
@@ -456,7 +461,6 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
         }
         Start(file.CStr(), folder.CStr());
       }
-      PostMessageW(owner_, WM_CLOSE, 0, 0);
       result = 1;
     }
   } else if (ok && !lastCheckName_.IsEmpty() && !stopping_) {
