@@ -148,14 +148,7 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
       DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
       return 0;
     }
-    if (!RefusesWrites()) return 1;
-    // Sound to the integrity check, yet damaged where a write goes (seen: the
-    // table of AUTOINCREMENT counters pointing at another table's page).
-    // Nothing was committed: the file is as it was found.
-    database_.Close();
-    verdict.state = StoreFileDamaged;
-    verdict.problem.Assign(L"is damaged (it refuses new runs)");
-    opening_.state = verdict.state;
+    return 1;
   }
   DWORD error = 0;
   if (!MoveStoreFileAside(path_.CStr(), now, opening_.asidePath, error)) {
@@ -179,31 +172,6 @@ int ActivityStore::OpenConnection() {
   if (!database_.Open(path_.CStr(), 1, 1, 1)) return 0;
   database_.Execute(L"PRAGMA synchronous = NORMAL;");
   return CreateMissingTables();
-}
-
-int ActivityStore::RefusesWrites() {
-  // A run of a tracker that cannot exist, stored in both tables and taken
-  // back: only the file's own faults count, not a full disk.
-  if (!database_.Execute(L"SAVEPOINT trial;")) return 0;
-  ByteBuffer one;
-  const unsigned char level = 0;
-  BufferAppend(one, &level, 1);
-  BlobParameters blobs;
-  blobs.parameters[0] = &one;
-  int refused = 0;
-  for (const wchar_t* table : kTableNames) {
-    WideString sql;
-    if (!sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('00:00:00:00:00:00','0',@001);",
-                    table))
-      continue;
-    if (database_.Execute(sql.CStr(), nullptr, &blobs)) continue;
-    int code = database_.ErrorCode();
-    if (code == DatabaseCorrupt || code == DatabaseNotADatabase || code == DatabaseReadOnly) refused = 1;
-  }
-  database_.Execute(L"ROLLBACK TO trial;");
-  database_.Execute(L"RELEASE trial;");
-  BufferClear(one);
-  return refused;
 }
 
 int ActivityStore::CreateMissingTables() {

@@ -132,8 +132,6 @@ private:
   int CreateMissingTables();
   int OpenChecked(const SYSTEMTIME& now);  // under the lock
   int OpenConnection();                    // the file at path_, with its tables
-  // 1 when a trial insert, taken back, fails for a fault of the file.
-  int RefusesWrites();
   void CloseDatabase();  // under the lock
 
   CriticalSection lock_;  // every statement and the reading of its rows
