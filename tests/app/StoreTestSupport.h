@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <string>
 
 #include "core/WideString.h"
 
@@ -47,3 +48,25 @@ public:
 private:
   WideString path_;
 };
+
+// A whole file's bytes ("<missing>" when it cannot be opened), and a file
+// made to hold exactly the bytes.
+inline std::string ReadAll(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got) bytes.append(chunk, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/ActivityStore.h"
+#include "tests/app/StoreTestSupport.h"
 #include "tests/fuzz/FuzzDriver.h"
 
 namespace {
@@ -44,26 +45,6 @@ const std::wstring& Folder() {
     return path;
   }();
   return folder;
-}
-
-std::string ReadAll(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  char chunk[65536];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got) bytes.append(chunk, got);
-  CloseHandle(file);
-  return bytes;
-}
-
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == bytes.size();
 }
 
 // A store of 60 walking and 20 sleeping runs, as its file's bytes.
