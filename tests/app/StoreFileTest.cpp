@@ -295,6 +295,22 @@ bool CopyInto(const wchar_t* from, const wchar_t* to, const wchar_t* name) {
   return CopyFileW(Join(from, name).c_str(), Join(to, name).c_str(), FALSE) != 0;
 }
 
+// The store in folder as a program ended in the middle of a transaction in
+// rollback mode leaves it, copied to crashed: the file holds part of the
+// transaction (every walking pattern zeroed), its journal the pages as they
+// were. The store in folder is left as it was.
+bool CopyMidTransaction(const wchar_t* folder, const wchar_t* crashed) {
+  const std::wstring path = Join(folder, L"Pellton.sql");
+  Database writer;
+  bool ok = writer.Open(path.c_str(), 1, 0, 0) && writer.Execute(L"PRAGMA journal_mode=DELETE;") &&
+            writer.Execute(L"PRAGMA cache_size=10;") && writer.Execute(L"BEGIN;") &&
+            writer.Execute(L"UPDATE walking SET pattern = zeroblob(600);") &&
+            CopyInto(folder, crashed, L"Pellton.sql") && CopyInto(folder, crashed, L"Pellton.sql-journal");
+  writer.Execute(L"ROLLBACK;");
+  writer.Close();
+  return ok;
+}
+
 }  // namespace
 
 TEST(StoreFileTest, ASoundFileWhoseJournalIsHotIsRolledBackAndUsedAsItIs) {
@@ -303,17 +319,7 @@ TEST(StoreFileTest, ASoundFileWhoseJournalIsHotIsRolledBackAndUsedAsItIs) {
   // they were.
   TempFolder folder, crashed;
   const Runs stored = MakeStore(folder.Path());
-  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
-  Database writer;
-  ASSERT_EQ(1, writer.Open(path.c_str(), 1, 0, 0));
-  ASSERT_EQ(1, writer.Execute(L"PRAGMA journal_mode=DELETE;"));
-  ASSERT_EQ(1, writer.Execute(L"PRAGMA cache_size=10;"));
-  ASSERT_EQ(1, writer.Execute(L"BEGIN;"));
-  ASSERT_EQ(1, writer.Execute(L"UPDATE walking SET pattern = zeroblob(600);"));
-  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql"));
-  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql-journal"));
-  ASSERT_EQ(1, writer.Execute(L"ROLLBACK;"));
-  writer.Close();
+  ASSERT_TRUE(CopyMidTransaction(folder.Path(), crashed.Path()));
 
   ActivityStore store;
   ASSERT_EQ(1, store.Open(crashed.Path()));
@@ -415,17 +421,7 @@ TEST(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopiedN
 TEST(StoreFileTest, ADamagedFileWhoseJournalIsHotGoesAsideWithItAndItsRunsAreReadAsTheyWereBeforeTheCutTransaction) {
   TempFolder folder, crashed;
   const Runs stored = MakeStore(folder.Path());
-  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
-  Database writer;
-  ASSERT_EQ(1, writer.Open(path.c_str(), 1, 0, 0));
-  ASSERT_EQ(1, writer.Execute(L"PRAGMA journal_mode=DELETE;"));
-  ASSERT_EQ(1, writer.Execute(L"PRAGMA cache_size=10;"));
-  ASSERT_EQ(1, writer.Execute(L"BEGIN;"));
-  ASSERT_EQ(1, writer.Execute(L"UPDATE walking SET pattern = zeroblob(600);"));
-  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql"));
-  ASSERT_TRUE(CopyInto(folder.Path(), crashed.Path(), L"Pellton.sql-journal"));
-  ASSERT_EQ(1, writer.Execute(L"ROLLBACK;"));
-  writer.Close();
+  ASSERT_TRUE(CopyMidTransaction(folder.Path(), crashed.Path()));
 
   // A page of sleeping runs, which the transaction did not touch, is bitten.
   const std::wstring crashedPath = Join(crashed.Path(), L"Pellton.sql");
