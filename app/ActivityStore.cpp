@@ -78,6 +78,11 @@ void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, con
     SystemMessage(opening.rescued.copyError, reason);
     what.Format(L"A new, empty %s was begun: the runs in the old file could not be copied (%s).",
                 ActivityStore::FileName, reason.CStr());
+  } else if (opening.rescued.unstored) {
+    // The disk refused them: the old file is where they still are.
+    what.Format(L"A new %s was begun with %u runs; %u more runs read from the old file could not be written into "
+                L"it and are still in the old file only.",
+                ActivityStore::FileName, opening.rescued.copied, opening.rescued.unstored);
   } else if (opening.rescued.copied == 0) {
     what.Format(L"A new, empty %s was begun: no run could be read from the old file.", ActivityStore::FileName);
   } else if (opening.rescued.cut || opening.rescued.refused) {

@@ -79,11 +79,12 @@ ScanEnd CopyRows(Database& database, const WideString& sql, int table, ActivityS
       seconds = seconds * 10 + static_cast<unsigned>(*c - L'0');
     }
     if (seconds > 0xFFFFFFFFULL) sound = false;
-    if (sound && ActivityStore::IsAddressText(address.CStr()) &&
-        into.InsertRun(table, address.CStr(), static_cast<unsigned>(seconds), pattern)) {
+    if (!sound || !ActivityStore::IsAddressText(address.CStr())) {
+      ++tally.refused;
+    } else if (into.InsertRun(table, address.CStr(), static_cast<unsigned>(seconds), pattern)) {
       ++tally.copied;
     } else {
-      ++tally.refused;
+      ++tally.unstored;
     }
     onRow = rows->MoveNext() != 0;
   }
@@ -269,7 +270,9 @@ int CopyReadableRuns(const wchar_t* fromPath, ActivityStore& into, RescueTally& 
     CopyTable(database, WalkingTable, into, tally);
     CopyTable(database, SleepingTable, into, tally);
     unsigned lost = into.EndRuns();
-    tally.copied -= lost < tally.copied ? lost : tally.copied;
+    if (lost > tally.copied) lost = tally.copied;
+    tally.copied -= lost;
+    tally.unstored += lost;
   } else {
     tally.cut = true;
   }

@@ -21,6 +21,7 @@ struct RescueTally {
   unsigned copied = 0;   // runs written into the store
   unsigned refused = 0;  // rows read whose address, start or pattern is no run
   bool cut = false;      // part of a table could not be read
+  unsigned unstored = 0; // runs read but refused by the new file (a full disk): still in the old one
   // No working copy of the file could be made to read it from (the
   // temporary folder is missing or full): the system's error code. Nothing
   // was read then.

@@ -147,3 +147,56 @@ TEST_F(FailingDiskTest, AWriteFailingInsideADownloadIsCountedAsWhatTheFileHolds)
   EXPECT_EQ(held, store.RunsStored());
   EXPECT_EQ(120u - held, store.RunsFailed());
 }
+
+namespace {
+
+// A sound store of 100 runs whose header lets SQLite only read it, so that
+// the next start moves it aside and copies every run into a new file.
+void MakeReadOnlyFormatStore(const wchar_t* folder, ActivityStore& store, TrackerList& trackers) {
+  store.SetTrackers(&trackers);
+  ASSERT_EQ(1, store.Open(folder));
+  unsigned refused = 0;
+  ASSERT_EQ(0u, StoreDownload(store, 0, 100, &refused));
+  store.Close();
+  WideString path;
+  path.Format(L"%s\\Pellton.sql", folder);
+  HANDLE file = CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  const unsigned char version = 3;  // the write version, byte 18
+  SetFilePointer(file, 18, nullptr, FILE_BEGIN);
+  DWORD written = 0;
+  WriteFile(file, &version, 1, &written, nullptr);
+  CloseHandle(file);
+}
+
+}  // namespace
+
+// The disk fills while the runs of a file set aside are copied into the new
+// one: the notice must not send the user away from the old file, which
+// still holds them.
+TEST_F(FailingDiskTest, RunsThatCouldNotBeCopiedIntoTheNewFileAreSaidToBeInTheOldOne) {
+  TempFolder measured, failing;
+  unsigned writes = 0;
+  {
+    ActivityStore store;
+    MakeReadOnlyFormatStore(measured.Path(), store, trackers_);
+    unsigned before = FailingDisk::Calls(FailWrites);
+    ASSERT_EQ(1, store.Open(measured.Path()));
+    writes = FailingDisk::Calls(FailWrites) - before;
+    ASSERT_TRUE(store.Opening().movedAside);
+    ASSERT_EQ(100u, store.Opening().rescued.copied);
+  }
+  ActivityStore store;
+  MakeReadOnlyFormatStore(failing.Path(), store, trackers_);
+  // The copied runs' commit is the last thing the opening writes.
+  FailingDisk::Arm(FailWrites, writes - 2);
+  store.Open(failing.Path());
+  FailingDisk::Recover();
+  const StoreOpening& opening = store.Opening();
+  ASSERT_TRUE(opening.movedAside);
+  EXPECT_LT(opening.rescued.copied, 100u);
+  const std::wstring notice = opening.notice.CStr();
+  EXPECT_EQ(std::wstring::npos, notice.find(L"no run could be read")) << notice;
+  EXPECT_NE(std::wstring::npos, notice.find(L"still in the old file")) << notice;
+  EXPECT_NE(std::wstring::npos, notice.find(opening.asidePath.CStr())) << notice;
+}
