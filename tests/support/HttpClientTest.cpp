@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <process.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,41 @@ TEST_F(HttpClientTest, ObserverMayKeepAFailedFile) {
                                     0, LogEvents, &log));
   EXPECT_EQ(std::string(3000, 'k'), TempFolder::Read(target));
   EXPECT_EQ(3, log.events.back());
+}
+
+TEST_F(HttpClientTest, BodiesWithoutALengthAreReadWholeAndOnlyAsked206AreTaken) {
+  std::string body(12000, 'c');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+  ASSERT_TRUE(server_.File("file.bin", body));
+  const char* routes[][2] = {{"chunked", "framing chunked\n"},
+                             {"close", "framing close\n"},
+                             {"partial", "partial 3000\n"},
+                             {"whole", ""}};
+  for (auto& r : routes)
+    ASSERT_TRUE(server_.Route(r[0], std::string("path /") + r[0] + "\nstatus 200\n" +
+                                        "body-file file.bin\n" + r[1]));
+  std::wstring target = Target(L"Pellton_new.exe");
+  for (int i = 0; i < 3; ++i) {
+    std::wstring url = server_.Url(TestServer::Wide(std::string("/") + routes[i][0]).c_str());
+    int whole = i < 2;
+    WideString text;
+    EXPECT_EQ(whole, client_.HttpGet(url.c_str(), L"AutoUpdate", text)) << routes[i][0];
+    EXPECT_EQ(whole ? body.size() : 0u, text.Length()) << routes[i][0];
+    EXPECT_EQ(whole, client_.HttpDownload(url.c_str(), L"AutoUpdate", target.c_str()))
+        << routes[i][0];
+    EXPECT_TRUE((whole ? body : "<missing>") == TempFolder::Read(target)) << routes[i][0];
+  }
+  // Resuming: an answer with the whole file replaces what was there, and a
+  // range from elsewhere than asked is refused.
+  EventLog log;
+  log.resume = 1;
+  ASSERT_TRUE(TempFolder::Write(target, body.substr(0, 10)));
+  EXPECT_EQ(1, client_.HttpDownload(server_.Url(L"/whole").c_str(), L"AutoUpdate", target.c_str(),
+                                    0, LogEvents, &log, L"Range: bytes=10-\r\n"));
+  EXPECT_TRUE(body == TempFolder::Read(target));
+  ASSERT_TRUE(TempFolder::Write(target, body.substr(0, 10)));
+  EXPECT_EQ(0, client_.HttpDownload(server_.Url(L"/partial").c_str(), L"AutoUpdate",
+                                    target.c_str(), 0, LogEvents, &log, L"Range: bytes=10-\r\n"));
 }
 
 TEST_F(HttpClientTest, RedirectsAreFollowedOnlyToAllowedTargets) {
