@@ -2,6 +2,9 @@
 
 #include <windows.h>
 #include <wincrypt.h>
+#include <zlib.h>
+
+#include <cstdlib>
 
 int Sha256OfFile(const wchar_t* path, WideString& out) {
   out.Assign(L"");
@@ -37,4 +40,25 @@ int Sha256OfFile(const wchar_t* path, WideString& out) {
   }
   hex[64] = 0;
   return out.Assign(hex);
+}
+
+int Crc32OfFile(const wchar_t* path, DWORD* crc, ULONGLONG* size) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  BYTE* buffer = static_cast<BYTE*>(malloc(65536));
+  uLong sum = crc32(0, nullptr, 0);
+  ULONGLONG total = 0;
+  DWORD got = 0;
+  int ok = buffer != nullptr;
+  while (ok && (ok = ReadFile(file, buffer, 65536, &got, nullptr) ? 1 : 0) && got) {
+    sum = crc32(sum, buffer, got);
+    total += got;
+  }
+  free(buffer);
+  CloseHandle(file);
+  if (!ok) return 0;
+  *crc = static_cast<DWORD>(sum);
+  *size = total;
+  return 1;
 }

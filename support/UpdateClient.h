@@ -8,14 +8,19 @@
 //
 // Beyond the plain protocol: addresses must be https (loopback excepted,
 // see HttpUrl.h), the answer is capped and may not declare a DTD, entry
-// names may not leave the program folder, an entry's "sha256" must match
-// its download, only http(s) help links are opened, Shutdown cancels a
-// request in flight instead of waiting for the network, and when replacing
-// the files fails, every file set aside whose name is then missing (the
-// program above all) is moved back.
+// names may not leave the program folder, every entry must carry a
+// "sha256" that its download matches (an answer without one is not
+// offered), no two entries may touch the same file, an archive must hold
+// the file its entry names, only http(s) help links are opened, Shutdown
+// cancels a request in flight instead of waiting for the network, and
+// after pass 3 every named file must be the one its entry delivered: when
+// that or any step of passes 2 and 3 fails, every file set aside moves
+// back over whatever took its name.
 #pragma once
 
 #include <windows.h>
+
+#include <vector>
 
 #include "core/WideString.h"
 #include "core/WorkerThread.h"
@@ -79,10 +84,15 @@ private:
   void ProgramFile(WideString& out) const;
   void LanguageName(WideString& out) const;
   int DownloadEntry(Entry& entry, WideString* urlOut, WideString* fileNameOut);
+  // 1 when every entry carries its SHA-256 and no two entries touch the
+  // same file.
+  int CheckEntries(const std::vector<Entry*>& entries) const;
   int SetAsideEntry(const Entry& entry);
   int PutInPlaceEntry(const Entry& entry);
-  // Moves a set-aside file back when its name is missing.
+  // Moves a set-aside file back under its name.
   void RestoreEntry(const Entry& entry);
+  // 1 when the entry's named file is the one its download delivered.
+  int IsInPlace(const Entry& entry) const;
   int Start(const wchar_t* file, const wchar_t* folder);
 
   HWND owner_ = nullptr;

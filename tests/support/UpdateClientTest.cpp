@@ -119,6 +119,7 @@ protected:
     client_.SetLauncher(RecordLaunch, &launch_);
     client_.SetClock(FixedNow);
     service_ = server_.Url(L"/common/update.php?p=pellton");
+    ServeFile("Pellton.exe", "new program");
   }
   void TearDown() override {
     client_.Shutdown();
@@ -144,12 +145,32 @@ protected:
                       "<help>https://help.example.invalid/update</help>\n"
                       "<files>\n" + files + "</files>\n" + restart + "\n</update>\n";
     ASSERT_TRUE(server_.File("answer.xml", xml));
-    ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\n"
+    ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\nfill 1\n"
                                            "header Content-Type: text/xml\nbody-file answer.xml\n"));
   }
   void ServeFile(const std::string& name, const std::string& bytes) {
     ASSERT_TRUE(server_.File(name, bytes));
     ASSERT_TRUE(server_.Route("10-" + name, "path /files/" + name + "\nstatus 200\nbody-file " + name + "\n"));
+  }
+  // A file entry whose "sha256" the server fills in from the file it serves.
+  std::string Entry(const std::string& attributes, const std::string& file,
+                    const std::string& url = "") const {
+    return "<url " + attributes + " sha256=\"@sha256 " + file + "@\">" +
+           (url.empty() ? Url(("/files/" + file).c_str()) : url) + "</url>\n";
+  }
+  // An automatic check whose questions are answered Yes; its result.
+  DWORD CheckAgreeing() {
+    boxes_.answers = {IDYES, IDYES};
+    RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0);
+    SetupChecking();
+    return Pump();
+  }
+  // The folder as SetUp made it: nothing replaced, set aside or left behind.
+  void ExpectUnchanged(const std::string& context) {
+    EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe"))) << context;
+    EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html"))) << context;
+    for (const wchar_t* name : {L"Pellton_old.exe", L"Pellton_new.exe", L"readme.html_old.html"})
+      EXPECT_FALSE(TempFolder::Exists(App(name))) << context;
   }
   void SetupChecking(unsigned flags = 0) {
     client_.Setup(service_.c_str(), owner_, HKEY_CURRENT_USER, Path(), L"LastCheck", flags,
@@ -234,7 +255,7 @@ TEST_F(UpdateClientTest, OnlyNewerVersionsAreReported) {
                 UpdateNoThread, nullptr, L"1");
   for (int i = 0; i < 5; ++i) {
     server_.Clear();
-    Serve(versions[i], "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+    Serve(versions[i], Entry("name=\"Pellton.exe\"", "Pellton.exe"));
     WideString url, file;
     EXPECT_EQ(expected[i], client_.RunCheck(L"1.06", &url, &file)) << versions[i];
     if (expected[i]) {
@@ -252,7 +273,7 @@ TEST_F(UpdateClientTest, OnlyNewerVersionsAreReported) {
 }
 
 TEST_F(UpdateClientTest, ADeclinedVersionIsNotOfferedAgain) {
-  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  Serve("1.7", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
   SetupChecking();
   EXPECT_EQ(0u, Pump());
   ASSERT_EQ(1u, boxes_.texts.size());
@@ -268,7 +289,7 @@ TEST_F(UpdateClientTest, ADeclinedVersionIsNotOfferedAgain) {
   EXPECT_EQ(1u, boxes_.texts.size());  // not asked again
 
   server_.Clear();
-  Serve("1.8", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  Serve("1.8", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -286,10 +307,11 @@ TEST_F(UpdateClientTest, FilesAreReplacedExtractedAndTheProgramRestarts) {
   zip.Add("data/more/extra.txt", "extra");
   ServeFile("pack.zip", zip.Bytes());
   Serve("2.0",
-        "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
-        "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\">" +
+        Entry("name=\"Pellton.exe\"", "Pellton.exe") +
+            "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\">" +
             Url("/files/readme.html") + "</url>\n"
-        "<url><name>data\\info.txt</name><zip>pack.zip</zip>" + Url("/files/pack.zip") + "</url>\n");
+            "<url><name>data\\info.txt</name><zip>pack.zip</zip><sha256>@sha256 pack.zip@</sha256>" +
+            Url("/files/pack.zip") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(1u, Pump());
@@ -319,8 +341,8 @@ TEST_F(UpdateClientTest, NewNamesKeepTheExtension) {
   // fails on a missing file and the download stays for the next start.
   ServeFile("readme.html", "new readme");
   ServeFile("notes.txt", "new notes");
-  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n"
-               "<url name=\"notes.txt\">" + Url("/files/notes.txt") + "</url>\n");
+  Serve("2.0", Entry("name=\"readme.html\"", "readme.html") +
+                   Entry("name=\"notes.txt\"", "notes.txt"));
   boxes_.answers = {IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -337,8 +359,8 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   // set aside.
   ServeFile("Pellton.exe", "new program");
   ServeFile("plugin.dll", "new plugin");
-  Serve("2.0", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
-               "<url name=\"plugin.dll\">" + Url("/files/plugin.dll") + "</url>\n");
+  Serve("2.0", Entry("name=\"Pellton.exe\"", "Pellton.exe") +
+                   Entry("name=\"plugin.dll\"", "plugin.dll"));
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -347,25 +369,26 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   EXPECT_FALSE(TempFolder::Exists(App(L"plugin.dll")));
   EXPECT_EQ(0, g_closes);
 
-  // Pass 3 fails on an archive after the program was replaced: the new
-  // program stays, the archive's named file comes back.
+  // Pass 3 fails on an archive after the program was replaced: everything
+  // set aside comes back, the program too.
   server_.Clear();
   ASSERT_TRUE(TempFolder::Write(App(L"notes.txt"), "old notes"));
   ZipBuilder zip;
-  zip.Add("notes.txt", "new notes");
-  zip.Add("../evil.txt", "evil");
+  ZipBuilder::Options damaged;
+  damaged.wrongCrc = true;
+  zip.Add("notes.txt", "new notes", damaged);
   ServeFile("Pellton.exe", "new program");
   ServeFile("pack.zip", zip.Bytes());
-  Serve("2.0", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
-               "<url name=\"notes.txt\" zip=\"pack.zip\">" + Url("/files/pack.zip") + "</url>\n");
+  Serve("2.0", Entry("name=\"Pellton.exe\"", "Pellton.exe") +
+                   Entry("name=\"notes.txt\" zip=\"pack.zip\"", "pack.zip"));
   boxes_.answers = {IDYES, IDYES};
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
   EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
   EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
-  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
   EXPECT_EQ(0, g_closes);
 }
 
@@ -375,13 +398,13 @@ TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
   zip.Add("notes.txt", "new notes");
   zip.Add("../evil.txt", "evil");
   ServeFile("evil.zip", zip.Bytes());
-  Serve("2.0", "<url name=\"notes.txt\" zip=\"evil.zip\">" + Url("/files/evil.zip") + "</url>\n");
+  Serve("2.0", Entry("name=\"notes.txt\" zip=\"evil.zip\"", "evil.zip"));
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
   EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
   EXPECT_FALSE(TempFolder::Exists(App(L"evil_new.zip")));
-  // Nothing extracted; the file set aside went back.
+  // Refused before anything was set aside.
   EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
   EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
   EXPECT_EQ(0, g_closes);
@@ -401,7 +424,8 @@ TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
 
   server_.Clear();
-  Serve("2.0", "<url name=\"Pellton.exe\">http://downloads.example.invalid/Pellton.exe</url>\n");
+  Serve("2.0", Entry("name=\"Pellton.exe\"", "Pellton.exe",
+                     "http://downloads.example.invalid/Pellton.exe"));
   boxes_.answers = {IDYES, IDYES};
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
@@ -411,9 +435,61 @@ TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   EXPECT_EQ(0, g_closes);
 }
 
+TEST_F(UpdateClientTest, ACutDownloadOrAnEntryWithoutSha256IsNeverInstalled) {
+  std::string program(12000, 'p');
+  for (size_t i = 0; i < program.size(); ++i) program[i] = static_cast<char>(i * 13);
+  ASSERT_TRUE(server_.File("big.exe", program));
+  // 3000 of 12000 bytes, then the connection closes (without a length, or
+  // without the last chunk); or an unasked range from byte 3000 on. An
+  // entry without its hash is not even downloaded.
+  const char* cuts[] = {"framing close\ncut 3000\n", "framing chunked\ncut 3000\n",
+                        "partial 3000\n", "framing chunked\ncut 3000\n"};
+  for (int i = 0; i < 4; ++i) {
+    server_.Clear();
+    ASSERT_TRUE(server_.Route("10", std::string("path /files/big.exe\nbody-file big.exe\n") + cuts[i]));
+    Serve("2.0", i == 3 ? Entry("name=\"Pellton.exe\"", "big.exe")
+                        : "<url name=\"Pellton.exe\">" + Url("/files/big.exe") + "</url>\n");
+    EXPECT_EQ(0u, CheckAgreeing()) << i;
+    EXPECT_EQ(i == 3 ? 2u : 1u, server_.Requests().size()) << i;
+    ExpectUnchanged(cuts[i]);
+  }
+  EXPECT_EQ(0, g_closes);
+}
+
+TEST_F(UpdateClientTest, AnUpdateThatCannotPutEveryNamedFileInPlaceChangesNothing) {
+  // A file named twice (the second entry's pass 2 would delete the first
+  // one's old file); the program under a folder of its archive, or not in
+  // it; a second archive putting another program over the first one's.
+  ZipBuilder folder, other, program, clash;
+  folder.Add("pellton-2.0/Pellton.exe", "new program");
+  other.Add("readme.html", "new readme");
+  program.Add("Pellton.exe", "new program");
+  clash.Add("readme.html", "new readme");
+  clash.Add("Pellton.exe", "another program");
+  ServeFile("folder.zip", folder.Bytes());
+  ServeFile("other.zip", other.Bytes());
+  ServeFile("program.zip", program.Bytes());
+  ServeFile("clash.zip", clash.Bytes());
+  ServeFile("readme.html", "new readme");
+  std::string readme = Entry("name=\"readme.html\"", "readme.html");
+  const std::string answers[] = {
+      readme + readme, Entry("name=\"Pellton.exe\" zip=\"folder.zip\"", "folder.zip"),
+      Entry("name=\"Pellton.exe\" zip=\"other.zip\"", "other.zip"),
+      Entry("name=\"Pellton.exe\" zip=\"program.zip\"", "program.zip") +
+          Entry("name=\"readme.html\" zip=\"clash.zip\"", "clash.zip")};
+  for (const std::string& files : answers) {
+    Serve("2.0", files);
+    EXPECT_EQ(0u, CheckAgreeing()) << files;
+    ExpectUnchanged(files);
+    EXPECT_FALSE(TempFolder::Exists(App(L"folder_new.zip"))) << files;
+  }
+  EXPECT_EQ(0, g_closes);
+  EXPECT_TRUE(launch_.files.empty());
+}
+
 TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
   ServeFile("get.php", "setup program");
-  Serve("2.0", "<url>" + Url("/files/get.php?file=setup.exe") + "</url>\n",
+  Serve("2.0", Entry("", "get.php", Url("/files/get.php?file=setup.exe")),
         "<restart><en></en></restart>");
   boxes_.answers = {IDYES};
   SetupChecking();
@@ -428,7 +504,7 @@ TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
 
 TEST_F(UpdateClientTest, RestartOnlyWhenAskedAndAgreed) {
   ServeFile("readme.html", "new readme");
-  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n");
+  Serve("2.0", Entry("name=\"readme.html\"", "readme.html"));
   boxes_.answers = {IDYES, IDNO};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -439,7 +515,7 @@ TEST_F(UpdateClientTest, RestartOnlyWhenAskedAndAgreed) {
   server_.Clear();
   ASSERT_TRUE(TempFolder::Write(App(L"readme.html"), "old readme"));
   ServeFile("readme.html", "newer readme");
-  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n", "");
+  Serve("2.0", Entry("name=\"readme.html\"", "readme.html"), "");
   boxes_.answers = {IDYES};
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
@@ -494,7 +570,7 @@ TEST_F(UpdateClientTest, ShutdownEndsACheckTheServerHolds) {
 
 TEST_F(UpdateClientTest, AboutPageCheckRunsAtOnceAndRemembersNothing) {
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", kNow - 60));
-  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  Serve("1.7", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
   client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr, 0, nullptr, L"1");
   EXPECT_EQ(0u, Pump());
   EXPECT_EQ(1u, boxes_.texts.size());  // asked, answered No
@@ -509,10 +585,11 @@ TEST_F(UpdateClientTest, AboutPageCheckRunsAtOnceAndRemembersNothing) {
 TEST_F(UpdateClientTest, EnvelopeRequestAndAnswer) {
   std::string xml =
       "<Kestran><Updates><xml><update><version>1.9</version><info><en>Envelope</en></info>"
-      "<files><url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") +
+      "<files><url name=\"Pellton.exe\" sha256=\"@sha256 Pellton.exe@\">" + Url("/files/Pellton.exe") +
       "</url></files></update></xml></Updates></Kestran>";
   ASSERT_TRUE(server_.File("answer.xml", xml));
-  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"));
+  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"
+                                  "fill 1\n"));
   client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr,
                 UpdateEnvelope | UpdateNoThread, L"Pellton", L"1");
   WideString url, file;
@@ -528,7 +605,7 @@ TEST_F(UpdateClientTest, EnvelopeRequestAndAnswer) {
 }
 
 TEST_F(UpdateClientTest, HelpOpensOnlyWebLinks) {
-  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
+  Serve("1.7", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
   boxes_.helpTo = owner_;
   SetupChecking();
   EXPECT_EQ(0u, Pump());
