@@ -11,6 +11,7 @@
 #include "support/FileHash.h"
 #include "support/SystemInfo.h"
 #include "support/UpdateAnswer.h"
+#include "support/UpdateService.h"
 #include "support/ZipExtractor.h"
 #include "ui/ModuleVersion.h"
 #include "ui/ShellOpen.h"
@@ -67,10 +68,10 @@ void SideName(const WideString& folder, const wchar_t* name, const wchar_t* suff
   out.Append(extension);
 }
 
-// 1 for 64 hexadecimal digits.
-bool IsSha256Text(const WideString& text) {
-  if (text.Length() != 64) return false;
-  for (unsigned i = 0; i < 64; ++i)
+// 1 for exactly count hexadecimal digits.
+bool IsHexText(const WideString& text, unsigned count) {
+  if (text.Length() != count) return false;
+  for (unsigned i = 0; i < count; ++i)
     if (!iswxdigit(text.CharAt(static_cast<int>(i)))) return false;
   return true;
 }
@@ -90,6 +91,7 @@ struct UpdateClient::Entry {
   WideString name;
   WideString zip;
   WideString sha256;
+  WideString signature;
   bool hasName = false;
   bool hasZip = false;
   WideString target;  // where pass 1 saved the download
@@ -97,7 +99,11 @@ struct UpdateClient::Entry {
   DWORD zipCrc = 0;
 };
 
-UpdateClient::UpdateClient() : hook_(SubclassTagUpdateClient) {}
+UpdateClient::UpdateClient() : hook_(SubclassTagUpdateClient), publicKey_(UpdatePublicKey()) {}
+
+void UpdateClient::SetPublicKey(const wchar_t* key) {
+  publicKey_.Assign(key ? key : UpdatePublicKey());
+}
 
 void UpdateClient::SetProgramPath(const wchar_t* path) { programPath_.Assign(path ? path : L""); }
 void UpdateClient::SetDesktopFolder(const wchar_t* folder) {
@@ -289,12 +295,15 @@ int UpdateClient::DownloadEntry(Entry& entry, WideString* urlOut, WideString* fi
                           nullptr, L"Accept: */*\r\n\r\n", -1, nullptr, -1, 0, nullptr))
     return 0;
   // The hash is what tells a whole download from one the connection cut
-  // (a body without a length ends wherever the connection ends). An archive
-  // must hold the file its entry names at the place it names: extracting
-  // one that does not would set the file aside and put nothing in its place.
+  // (a body without a length ends wherever the connection ends); the
+  // signature, made with the release key, that it is ours. An archive must
+  // hold the file its entry names at the place it names: extracting one
+  // that does not would set the file aside and put nothing in its place.
   WideString actual;
-  if (!Sha256OfFile(entry.target.CStr(), actual) ||
+  BYTE digest[32];
+  if (!Sha256OfFile(entry.target.CStr(), actual, digest) ||
       actual.CompareNoCase(entry.sha256.CStr()) != 0 ||
+      !VerifyDigestSignature(digest, publicKey_.CStr(), entry.signature.CStr()) ||
       (entry.hasName && entry.hasZip &&
        !ZipFileEntry(entry.target.CStr(), entry.name.CStr(), &entry.zipSize, &entry.zipCrc))) {
     DeleteFileW(entry.target.CStr());
@@ -311,8 +320,9 @@ int UpdateClient::CheckEntries(const std::vector<Entry*>& entries) const {
   WideString folder;
   ProgramFolder(folder);
   std::vector<WideString> paths;
+  if (!IsHexText(publicKey_, 128)) return 0;  // a build without the release key
   for (const Entry* entry : entries) {
-    if (!IsSha256Text(entry->sha256)) return 0;
+    if (!IsHexText(entry->sha256, 64) || !IsHexText(entry->signature, 128)) return 0;
     if (!entry->hasName) continue;
     WideString current(folder), old, fresh;
     current.Append(entry->name);
@@ -395,9 +405,11 @@ int UpdateClient::CollectEntry(int kind, IXMLDOMNode* node, const wchar_t* name,
   entry->hasName = document->GetValue(L"name", entry->name, node) != 0;
   entry->hasZip = document->GetValue(L"zip", entry->zip, node) != 0;
   document->GetValue(L"sha256", entry->sha256, node);
+  document->GetValue(L"signature", entry->signature, node);
   entry->name.Trim();
   entry->zip.Trim();
   entry->sha256.Trim();
+  entry->signature.Trim();
   entry->name.Replace(L"/", L"\\", 1);
   entry->zip.Replace(L"/", L"\\", 1);
   entries->push_back(entry);
@@ -468,8 +480,8 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
   }
   std::vector<Entry*> entries;
   if (ok) document.EnumerateChildren(L"update\\files", CollectEntry, &entries, start);
-  // The update service always sends each file's hash: an answer without
-  // one, or naming a file twice, is not offered.
+  // The update service always sends each file's hash and signature: an
+  // answer without them, or naming a file twice, is not offered.
   if (ok) ok = CheckEntries(entries);
   WideString execute;
   int hasExecute = ok && document.GetValue(L"update\\files\\execute", execute, start);

@@ -26,7 +26,12 @@ programs reach through Wine's Z: drive:
                                               Content-Range, whatever the request asked)
                      fill 1                  (each "@sha256 FILE@" in the body becomes
                                               the SHA-256 of that file of the folder, in
-                                              64 lower-case hexadecimal digits)
+                                              64 lower-case hexadecimal digits, and each
+                                              "@signature KEY FILE@" the ECDSA P-256
+                                              signature of the file's SHA-256 with
+                                              KEY.pem of the keys folder, as r and s in
+                                              128 lower-case hexadecimal digits)
+                     keys DIR                (the folder of those keys, a Linux path)
                      hold 1                  (record the request, then answer nothing
                                               until the client goes away)
                      stall 1                 (send the headers and the body, then keep
@@ -46,6 +51,7 @@ import hashlib
 import os
 import re
 import socket
+import subprocess
 import sys
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -64,7 +70,7 @@ def read_routes(folder):
             continue
         route = {"status": 200, "headers": [], "body": b"", "ranges": False, "short": 0,
                  "hold": False, "stall": False, "path": None, "framing": "length",
-                 "cut": None, "partial": None, "fill": False}
+                 "cut": None, "partial": None, "fill": False, "keys": ""}
         with open(os.path.join(route_dir, name), "rb") as f:
             for raw in f.read().decode("utf-8").splitlines():
                 key, _, value = raw.partition(" ")
@@ -93,15 +99,39 @@ def read_routes(folder):
                     route[key] = int(value)
                 elif key == "fill":
                     route["fill"] = value == "1"
+                elif key == "keys":
+                    route["keys"] = value
         routes.append(route)
     return routes
 
 
-def fill(folder, data):
-    def replace(match):
-        with open(os.path.join(folder, match.group(1).decode("utf-8")), "rb") as f:
+def signature(key, path):
+    """openssl's DER signature (a sequence of the integers r and s) as r||s."""
+    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, path],
+                         check=True, capture_output=True).stdout
+    at = 2 if der[1] < 0x80 else 2 + (der[1] & 0x7F)
+    raw = b""
+    for _ in range(2):
+        length = der[at + 1]
+        raw += der[at + 2:at + 2 + length].lstrip(b"\0").rjust(32, b"\0")
+        at += 2 + length
+    return raw.hex()
+
+
+def fill(folder, keys, data):
+    def file(name):
+        return os.path.join(folder, name.decode("utf-8"))
+
+    def sha256(match):
+        with open(file(match.group(1)), "rb") as f:
             return hashlib.sha256(f.read()).hexdigest().encode("ascii")
-    return re.sub(rb"@sha256 ([^@]+)@", replace, data)
+
+    def signed(match):
+        key = os.path.join(keys, match.group(1).decode("utf-8") + ".pem")
+        return signature(key, file(match.group(2))).encode("ascii")
+
+    data = re.sub(rb"@sha256 ([^@]+)@", sha256, data)
+    return re.sub(rb"@signature (\S+) ([^@]+)@", signed, data)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -159,7 +189,7 @@ class Handler(BaseHTTPRequestHandler):
         status = route["status"]
         data = route["body"]
         if route["fill"]:
-            data = fill(self.server.folder, data)
+            data = fill(self.server.folder, route["keys"], data)
         extra = []
         match = re.match(r"bytes=(\d+)-$", self.headers.get("Range", ""))
         if route["ranges"] and match:

@@ -118,6 +118,7 @@ protected:
     client_.SetLanguage(L"fr");
     client_.SetLauncher(RecordLaunch, &launch_);
     client_.SetClock(FixedNow);
+    client_.SetPublicKey(L"" PELLTON_TEST_UPDATE_PUBLIC_KEY);
     service_ = server_.Url(L"/common/update.php?p=pellton");
     ServeFile("Pellton.exe", "new program");
   }
@@ -146,17 +147,19 @@ protected:
                       "<files>\n" + files + "</files>\n" + restart + "\n</update>\n";
     ASSERT_TRUE(server_.File("answer.xml", xml));
     ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\nfill 1\n"
+                                           "keys " PELLTON_TEST_UPDATE_KEYS "\n"
                                            "header Content-Type: text/xml\nbody-file answer.xml\n"));
   }
   void ServeFile(const std::string& name, const std::string& bytes) {
     ASSERT_TRUE(server_.File(name, bytes));
     ASSERT_TRUE(server_.Route("10-" + name, "path /files/" + name + "\nstatus 200\nbody-file " + name + "\n"));
   }
-  // A file entry whose "sha256" the server fills in from the file it serves.
+  // A file entry whose "sha256" and "signature" (with the test release
+  // key) the server fills in from the file it serves.
   std::string Entry(const std::string& attributes, const std::string& file,
                     const std::string& url = "") const {
-    return "<url " + attributes + " sha256=\"@sha256 " + file + "@\">" +
-           (url.empty() ? Url(("/files/" + file).c_str()) : url) + "</url>\n";
+    return "<url " + attributes + " sha256=\"@sha256 " + file + "@\" signature=\"@signature release " +
+           file + "@\">" + (url.empty() ? Url(("/files/" + file).c_str()) : url) + "</url>\n";
   }
   // An automatic check whose questions are answered Yes; its result.
   DWORD CheckAgreeing() {
@@ -308,9 +311,11 @@ TEST_F(UpdateClientTest, FilesAreReplacedExtractedAndTheProgramRestarts) {
   ServeFile("pack.zip", zip.Bytes());
   Serve("2.0",
         Entry("name=\"Pellton.exe\"", "Pellton.exe") +
-            "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\">" +
+            "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\""
+            " signature=\"@signature release readme.html@\">" +
             Url("/files/readme.html") + "</url>\n"
-            "<url><name>data\\info.txt</name><zip>pack.zip</zip><sha256>@sha256 pack.zip@</sha256>" +
+            "<url><name>data\\info.txt</name><zip>pack.zip</zip><sha256>@sha256 pack.zip@</sha256>"
+            "<signature>@signature release pack.zip@</signature>" +
             Url("/files/pack.zip") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
@@ -413,7 +418,8 @@ TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
 
 TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   ServeFile("Pellton.exe", "tampered program");
-  Serve("2.0", "<url name=\"Pellton.exe\" sha256=\"" + std::string(64, '0') + "\">" +
+  Serve("2.0", "<url name=\"Pellton.exe\" sha256=\"" + std::string(64, '0') +
+                   "\" signature=\"@signature release Pellton.exe@\">" +
                    Url("/files/Pellton.exe") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
@@ -485,6 +491,35 @@ TEST_F(UpdateClientTest, AnUpdateThatCannotPutEveryNamedFileInPlaceChangesNothin
   }
   EXPECT_EQ(0, g_closes);
   EXPECT_TRUE(launch_.files.empty());
+}
+
+TEST_F(UpdateClientTest, OnlyFilesSignedWithTheReleaseKeyAreInstalled) {
+  ZipBuilder zip;
+  zip.Add("Pellton.exe", "new program");
+  std::string program = zip.Bytes(), changed = program;
+  changed[10] ^= 1;  // the entry's time: still an archive that extracts
+  ServeFile("program.zip", program);
+  ServeFile("changed.zip", changed);
+  ServeFile("readme.html", "new readme");
+  auto entry = [this](const std::string& file, const std::string& signature) {
+    return "<url name=\"Pellton.exe\" zip=\"" + file + "\" sha256=\"@sha256 " + file + "@\"" +
+           signature + ">" + Url(("/files/" + file).c_str()) + "</url>\n";
+  };
+  // One changed byte, another key, no signature, the signature of another file.
+  for (const std::string& files :
+       {entry("changed.zip", " signature=\"@signature release program.zip@\""),
+        entry("program.zip", " signature=\"@signature other program.zip@\""),
+        entry("program.zip", ""),
+        entry("program.zip", " signature=\"@signature release readme.html@\"")}) {
+    Serve("2.0", files);
+    EXPECT_EQ(0u, CheckAgreeing()) << files;
+    ExpectUnchanged(files);
+  }
+  EXPECT_EQ(0, g_closes);
+  Serve("2.0", Entry("name=\"Pellton.exe\" zip=\"program.zip\"", "program.zip"));
+  EXPECT_EQ(1u, CheckAgreeing());
+  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ(1, g_closes);
 }
 
 TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
@@ -585,11 +620,12 @@ TEST_F(UpdateClientTest, AboutPageCheckRunsAtOnceAndRemembersNothing) {
 TEST_F(UpdateClientTest, EnvelopeRequestAndAnswer) {
   std::string xml =
       "<Kestran><Updates><xml><update><version>1.9</version><info><en>Envelope</en></info>"
-      "<files><url name=\"Pellton.exe\" sha256=\"@sha256 Pellton.exe@\">" + Url("/files/Pellton.exe") +
+      "<files><url name=\"Pellton.exe\" sha256=\"@sha256 Pellton.exe@\" "
+      "signature=\"@signature release Pellton.exe@\">" + Url("/files/Pellton.exe") +
       "</url></files></update></xml></Updates></Kestran>";
   ASSERT_TRUE(server_.File("answer.xml", xml));
   ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"
-                                  "fill 1\n"));
+                                  "fill 1\nkeys " PELLTON_TEST_UPDATE_KEYS "\n"));
   client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr,
                 UpdateEnvelope | UpdateNoThread, L"Pellton", L"1");
   WideString url, file;
