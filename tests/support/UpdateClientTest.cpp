@@ -144,7 +144,7 @@ protected:
                       "<version>" + version + "</version>\n<application>Pellton</application>\n"
                       "<info><de>Neue Version</de><en>" + Utf8(text) + "</en></info>\n"
                       "<help>https://help.example.invalid/update</help>\n"
-                      "<files>\n" + files + "</files>\n" + restart + "\n</update>\n";
+                      "<files>\n" + Signed(files) + "</files>\n" + restart + "\n</update>\n";
     ASSERT_TRUE(server_.File("answer.xml", xml));
     ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\nfill 1\n"
                                            "keys " PELLTON_TEST_UPDATE_KEYS "\n"
@@ -154,12 +154,20 @@ protected:
     ASSERT_TRUE(server_.File(name, bytes));
     ASSERT_TRUE(server_.Route("10-" + name, "path /files/" + name + "\nstatus 200\nbody-file " + name + "\n"));
   }
-  // A file entry whose "sha256" and "signature" (with the test release
-  // key) the server fills in from the file it serves.
-  std::string Entry(const std::string& attributes, const std::string& file,
-                    const std::string& url = "") const {
-    return "<url " + attributes + " sha256=\"@sha256 " + file + "@\" signature=\"@signature release " +
-           file + "@\">" + (url.empty() ? Url(("/files/" + file).c_str()) : url) + "</url>\n";
+  // Entries with neither "sha256" nor "signature" get both, filled in by
+  // the server from the file their URL names (with the test release key).
+  static std::string Signed(std::string files) {
+    for (size_t at = files.find("<url"); at != std::string::npos; at = files.find("<url", at + 1)) {
+      size_t end = files.find("</url>", at), text = files.rfind('>', end) + 1;
+      std::string entry = files.substr(at, end - at), url = files.substr(text, end - text);
+      if (entry.find("sha256") != std::string::npos || entry.find("signature") != std::string::npos)
+        continue;
+      std::string file = url.substr(url.rfind('/') + 1);
+      file = file.substr(0, file.find('?'));
+      files.insert(files.find('>', at), " sha256=\"@sha256 " + file +
+                                            "@\" signature=\"@signature release " + file + "@\"");
+    }
+    return files;
   }
   // An automatic check whose questions are answered Yes; its result.
   DWORD CheckAgreeing() {
@@ -167,13 +175,6 @@ protected:
     RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0);
     SetupChecking();
     return Pump();
-  }
-  // The folder as SetUp made it: nothing replaced, set aside or left behind.
-  void ExpectUnchanged(const std::string& context) {
-    EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe"))) << context;
-    EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html"))) << context;
-    for (const wchar_t* name : {L"Pellton_old.exe", L"Pellton_new.exe", L"readme.html_old.html"})
-      EXPECT_FALSE(TempFolder::Exists(App(name))) << context;
   }
   void SetupChecking(unsigned flags = 0) {
     client_.Setup(service_.c_str(), owner_, HKEY_CURRENT_USER, Path(), L"LastCheck", flags,
@@ -258,7 +259,7 @@ TEST_F(UpdateClientTest, OnlyNewerVersionsAreReported) {
                 UpdateNoThread, nullptr, L"1");
   for (int i = 0; i < 5; ++i) {
     server_.Clear();
-    Serve(versions[i], Entry("name=\"Pellton.exe\"", "Pellton.exe"));
+    Serve(versions[i], "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
     WideString url, file;
     EXPECT_EQ(expected[i], client_.RunCheck(L"1.06", &url, &file)) << versions[i];
     if (expected[i]) {
@@ -276,7 +277,7 @@ TEST_F(UpdateClientTest, OnlyNewerVersionsAreReported) {
 }
 
 TEST_F(UpdateClientTest, ADeclinedVersionIsNotOfferedAgain) {
-  Serve("1.7", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
+  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
   SetupChecking();
   EXPECT_EQ(0u, Pump());
   ASSERT_EQ(1u, boxes_.texts.size());
@@ -292,7 +293,7 @@ TEST_F(UpdateClientTest, ADeclinedVersionIsNotOfferedAgain) {
   EXPECT_EQ(1u, boxes_.texts.size());  // not asked again
 
   server_.Clear();
-  Serve("1.8", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
+  Serve("1.8", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -310,13 +311,12 @@ TEST_F(UpdateClientTest, FilesAreReplacedExtractedAndTheProgramRestarts) {
   zip.Add("data/more/extra.txt", "extra");
   ServeFile("pack.zip", zip.Bytes());
   Serve("2.0",
-        Entry("name=\"Pellton.exe\"", "Pellton.exe") +
-            "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\""
-            " signature=\"@signature release readme.html@\">" +
+        "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
+        "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\""
+        " signature=\"@signature release readme.html@\">" +
             Url("/files/readme.html") + "</url>\n"
-            "<url><name>data\\info.txt</name><zip>pack.zip</zip><sha256>@sha256 pack.zip@</sha256>"
-            "<signature>@signature release pack.zip@</signature>" +
-            Url("/files/pack.zip") + "</url>\n");
+        "<url><name>data\\info.txt</name><zip>pack.zip</zip><sha256>@sha256 pack.zip@</sha256>"
+        "<signature>@signature release pack.zip@</signature>" + Url("/files/pack.zip") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(1u, Pump());
@@ -346,8 +346,8 @@ TEST_F(UpdateClientTest, NewNamesKeepTheExtension) {
   // fails on a missing file and the download stays for the next start.
   ServeFile("readme.html", "new readme");
   ServeFile("notes.txt", "new notes");
-  Serve("2.0", Entry("name=\"readme.html\"", "readme.html") +
-                   Entry("name=\"notes.txt\"", "notes.txt"));
+  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n"
+               "<url name=\"notes.txt\">" + Url("/files/notes.txt") + "</url>\n");
   boxes_.answers = {IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -364,8 +364,8 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   // set aside.
   ServeFile("Pellton.exe", "new program");
   ServeFile("plugin.dll", "new plugin");
-  Serve("2.0", Entry("name=\"Pellton.exe\"", "Pellton.exe") +
-                   Entry("name=\"plugin.dll\"", "plugin.dll"));
+  Serve("2.0", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
+               "<url name=\"plugin.dll\">" + Url("/files/plugin.dll") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -384,8 +384,8 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   zip.Add("notes.txt", "new notes", damaged);
   ServeFile("Pellton.exe", "new program");
   ServeFile("pack.zip", zip.Bytes());
-  Serve("2.0", Entry("name=\"Pellton.exe\"", "Pellton.exe") +
-                   Entry("name=\"notes.txt\" zip=\"pack.zip\"", "pack.zip"));
+  Serve("2.0", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
+               "<url name=\"notes.txt\" zip=\"pack.zip\">" + Url("/files/pack.zip") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
@@ -403,7 +403,7 @@ TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
   zip.Add("notes.txt", "new notes");
   zip.Add("../evil.txt", "evil");
   ServeFile("evil.zip", zip.Bytes());
-  Serve("2.0", Entry("name=\"notes.txt\" zip=\"evil.zip\"", "evil.zip"));
+  Serve("2.0", "<url name=\"notes.txt\" zip=\"evil.zip\">" + Url("/files/evil.zip") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -430,8 +430,7 @@ TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
 
   server_.Clear();
-  Serve("2.0", Entry("name=\"Pellton.exe\"", "Pellton.exe",
-                     "http://downloads.example.invalid/Pellton.exe"));
+  Serve("2.0", "<url name=\"Pellton.exe\">http://downloads.example.invalid/Pellton.exe</url>\n");
   boxes_.answers = {IDYES, IDYES};
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
@@ -441,82 +440,60 @@ TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   EXPECT_EQ(0, g_closes);
 }
 
-TEST_F(UpdateClientTest, ACutDownloadOrAnEntryWithoutSha256IsNeverInstalled) {
-  std::string program(12000, 'p');
-  for (size_t i = 0; i < program.size(); ++i) program[i] = static_cast<char>(i * 13);
-  ASSERT_TRUE(server_.File("big.exe", program));
-  // 3000 of 12000 bytes, then the connection closes (without a length, or
-  // without the last chunk); or an unasked range from byte 3000 on. An
-  // entry without its hash is not even downloaded.
-  const char* cuts[] = {"framing close\ncut 3000\n", "framing chunked\ncut 3000\n",
-                        "partial 3000\n", "framing chunked\ncut 3000\n"};
-  for (int i = 0; i < 4; ++i) {
-    server_.Clear();
-    ASSERT_TRUE(server_.Route("10", std::string("path /files/big.exe\nbody-file big.exe\n") + cuts[i]));
-    Serve("2.0", i == 3 ? Entry("name=\"Pellton.exe\"", "big.exe")
-                        : "<url name=\"Pellton.exe\">" + Url("/files/big.exe") + "</url>\n");
-    EXPECT_EQ(0u, CheckAgreeing()) << i;
-    EXPECT_EQ(i == 3 ? 2u : 1u, server_.Requests().size()) << i;
-    ExpectUnchanged(cuts[i]);
-  }
-  EXPECT_EQ(0, g_closes);
-}
-
-TEST_F(UpdateClientTest, AnUpdateThatCannotPutEveryNamedFileInPlaceChangesNothing) {
-  // A file named twice (the second entry's pass 2 would delete the first
-  // one's old file); the program under a folder of its archive, or not in
-  // it; a second archive putting another program over the first one's.
+TEST_F(UpdateClientTest, AnUpdateThatCouldLoseOrForgeAFileChangesNothing) {
+  // 3000 of 12000 bytes, then the connection closes before the last chunk:
+  // only a hash tells, so an entry without one is not even downloaded.
+  ASSERT_TRUE(server_.File("big.exe", std::string(12000, 'p')));
+  ASSERT_TRUE(server_.Route("cut", "path /files/cut\nbody-file big.exe\nframing chunked\ncut 3000\n"));
   ZipBuilder folder, other, program, clash;
   folder.Add("pellton-2.0/Pellton.exe", "new program");
   other.Add("readme.html", "new readme");
   program.Add("Pellton.exe", "new program");
   clash.Add("readme.html", "new readme");
   clash.Add("Pellton.exe", "another program");
-  ServeFile("folder.zip", folder.Bytes());
-  ServeFile("other.zip", other.Bytes());
-  ServeFile("program.zip", program.Bytes());
-  ServeFile("clash.zip", clash.Bytes());
-  ServeFile("readme.html", "new readme");
-  std::string readme = Entry("name=\"readme.html\"", "readme.html");
-  const std::string answers[] = {
-      readme + readme, Entry("name=\"Pellton.exe\" zip=\"folder.zip\"", "folder.zip"),
-      Entry("name=\"Pellton.exe\" zip=\"other.zip\"", "other.zip"),
-      Entry("name=\"Pellton.exe\" zip=\"program.zip\"", "program.zip") +
-          Entry("name=\"readme.html\" zip=\"clash.zip\"", "clash.zip")};
-  for (const std::string& files : answers) {
-    Serve("2.0", files);
-    EXPECT_EQ(0u, CheckAgreeing()) << files;
-    ExpectUnchanged(files);
-    EXPECT_FALSE(TempFolder::Exists(App(L"folder_new.zip"))) << files;
-  }
-  EXPECT_EQ(0, g_closes);
-  EXPECT_TRUE(launch_.files.empty());
-}
-
-TEST_F(UpdateClientTest, OnlyFilesSignedWithTheReleaseKeyAreInstalled) {
-  ZipBuilder zip;
-  zip.Add("Pellton.exe", "new program");
-  std::string program = zip.Bytes(), changed = program;
+  std::string changed = program.Bytes();
   changed[10] ^= 1;  // the entry's time: still an archive that extracts
-  ServeFile("program.zip", program);
-  ServeFile("changed.zip", changed);
-  ServeFile("readme.html", "new readme");
-  auto entry = [this](const std::string& file, const std::string& signature) {
+  for (auto& file : {std::make_pair("folder.zip", folder.Bytes()), {"other.zip", other.Bytes()},
+                     {"program.zip", program.Bytes()}, {"clash.zip", clash.Bytes()},
+                     {"changed.zip", changed}, {"readme.html", "new readme"}})
+    ServeFile(file.first, file.second);
+  auto signedBy = [this](const std::string& file, const std::string& signature) {
     return "<url name=\"Pellton.exe\" zip=\"" + file + "\" sha256=\"@sha256 " + file + "@\"" +
            signature + ">" + Url(("/files/" + file).c_str()) + "</url>\n";
   };
-  // One changed byte, another key, no signature, the signature of another file.
-  for (const std::string& files :
-       {entry("changed.zip", " signature=\"@signature release program.zip@\""),
-        entry("program.zip", " signature=\"@signature other program.zip@\""),
-        entry("program.zip", ""),
-        entry("program.zip", " signature=\"@signature release readme.html@\"")}) {
+  std::string readme = "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n";
+  const std::string answers[] = {
+      "<url name=\"Pellton.exe\" signature=\"@signature release big.exe@\">" + Url("/files/cut") +
+          "</url>\n",
+      // A name given twice: the second entry's pass 2 would delete the
+      // first one's old file.
+      readme + readme,
+      // The program under a folder of its archive, or not in it; a second
+      // archive putting another program over the first one's.
+      "<url name=\"Pellton.exe\" zip=\"folder.zip\">" + Url("/files/folder.zip") + "</url>\n",
+      "<url name=\"Pellton.exe\" zip=\"other.zip\">" + Url("/files/other.zip") + "</url>\n",
+      "<url name=\"Pellton.exe\" zip=\"program.zip\">" + Url("/files/program.zip") + "</url>\n" +
+          "<url name=\"readme.html\" zip=\"clash.zip\">" + Url("/files/clash.zip") + "</url>\n",
+      // One changed byte, another key, no signature, another file's.
+      signedBy("changed.zip", " signature=\"@signature release program.zip@\""),
+      signedBy("program.zip", " signature=\"@signature other program.zip@\""),
+      signedBy("program.zip", ""),
+      signedBy("program.zip", " signature=\"@signature release readme.html@\"")};
+  for (const std::string& files : answers) {
     Serve("2.0", files);
     EXPECT_EQ(0u, CheckAgreeing()) << files;
-    ExpectUnchanged(files);
+    // Nothing replaced, set aside or left behind.
+    EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe"))) << files;
+    EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html"))) << files;
+    for (const wchar_t* name : {L"Pellton_old.exe", L"Pellton_new.exe", L"readme.html_old.html",
+                                L"folder_new.zip"})
+      EXPECT_FALSE(TempFolder::Exists(App(name))) << files;
   }
   EXPECT_EQ(0, g_closes);
-  Serve("2.0", Entry("name=\"Pellton.exe\" zip=\"program.zip\"", "program.zip"));
+  EXPECT_TRUE(launch_.files.empty());
+  // The signed archive on its own installs and restarts.
+  Serve("2.0", "<url name=\"Pellton.exe\" zip=\"program.zip\">" + Url("/files/program.zip") +
+                   "</url>\n");
   EXPECT_EQ(1u, CheckAgreeing());
   EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
   EXPECT_EQ(1, g_closes);
@@ -524,7 +501,7 @@ TEST_F(UpdateClientTest, OnlyFilesSignedWithTheReleaseKeyAreInstalled) {
 
 TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
   ServeFile("get.php", "setup program");
-  Serve("2.0", Entry("", "get.php", Url("/files/get.php?file=setup.exe")),
+  Serve("2.0", "<url>" + Url("/files/get.php?file=setup.exe") + "</url>\n",
         "<restart><en></en></restart>");
   boxes_.answers = {IDYES};
   SetupChecking();
@@ -539,7 +516,7 @@ TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
 
 TEST_F(UpdateClientTest, RestartOnlyWhenAskedAndAgreed) {
   ServeFile("readme.html", "new readme");
-  Serve("2.0", Entry("name=\"readme.html\"", "readme.html"));
+  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n");
   boxes_.answers = {IDYES, IDNO};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
@@ -550,7 +527,7 @@ TEST_F(UpdateClientTest, RestartOnlyWhenAskedAndAgreed) {
   server_.Clear();
   ASSERT_TRUE(TempFolder::Write(App(L"readme.html"), "old readme"));
   ServeFile("readme.html", "newer readme");
-  Serve("2.0", Entry("name=\"readme.html\"", "readme.html"), "");
+  Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n", "");
   boxes_.answers = {IDYES};
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
@@ -605,7 +582,7 @@ TEST_F(UpdateClientTest, ShutdownEndsACheckTheServerHolds) {
 
 TEST_F(UpdateClientTest, AboutPageCheckRunsAtOnceAndRemembersNothing) {
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", kNow - 60));
-  Serve("1.7", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
+  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
   client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr, 0, nullptr, L"1");
   EXPECT_EQ(0u, Pump());
   EXPECT_EQ(1u, boxes_.texts.size());  // asked, answered No
@@ -641,7 +618,7 @@ TEST_F(UpdateClientTest, EnvelopeRequestAndAnswer) {
 }
 
 TEST_F(UpdateClientTest, HelpOpensOnlyWebLinks) {
-  Serve("1.7", Entry("name=\"Pellton.exe\"", "Pellton.exe"));
+  Serve("1.7", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n");
   boxes_.helpTo = owner_;
   SetupChecking();
   EXPECT_EQ(0u, Pump());
