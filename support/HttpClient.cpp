@@ -191,7 +191,7 @@ HINTERNET HttpClient::OpenUrl(HttpCallRunner& runner, HINTERNET session, const w
   auto close = Api<decltype(&::InternetCloseHandle)>(SlotInternetCloseHandle);
   WideString current(url), next;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-    if (!IsAllowedUrl(current.CStr())) {
+    if (!IsAllowedUrl(current.CStr(), libraryName_.CStr())) {
       RecordFailureText(L"The address was refused: only https, or http to this computer, is used.");
       return nullptr;
     }
@@ -209,7 +209,7 @@ HINTERNET HttpClient::OpenUrl(HttpCallRunner& runner, HINTERNET session, const w
     WideString location;
     int found = QueryText(request, HTTP_QUERY_LOCATION, location, 4096);
     close(request);
-    if (!found || !RedirectTarget(current.CStr(), location.CStr(), next)) {
+    if (!found || !RedirectTarget(current.CStr(), location.CStr(), next, libraryName_.CStr())) {
       RecordFailureText(L"A redirect was refused.");
       return nullptr;
     }

@@ -97,10 +97,20 @@ public:
   LONG UseCount() const { return binding_->UseCount(); }
 
   // 1 when the body (up to byteLimit bytes, 0: all) was read whole: a read
-  // that fails, or a body shorter than its announced length, answers 0.
+  // that fails, or a body shorter than its announced length, answers 0 and
+  // leaves out empty, and so does a 206 (no range is asked for here).
+  // Without a Content-Length the body ends where the connection or the
+  // chunks end; the Windows Internet functions read a chunked body that the
+  // connection cuts before its last chunk as if it had ended there (Wine's
+  // do), so a caller that needs the whole body checks it (the update client
+  // checks each download's SHA-256, and its answer must load as XML).
   int HttpGet(const wchar_t* url, const wchar_t* agent, WideString& out, DWORD byteLimit = 0,
               const wchar_t* proxy = nullptr, RequestObserver observer = nullptr,
               void* user = nullptr);
+  // As HttpGet, into a file. A 206 is taken only when the headers asked for
+  // a range ("Range: bytes=N-") and it starts at N; resuming (event 2), N
+  // must be where the file ends, and a whole body (200) replaces the file's
+  // part instead of being appended to it.
   int HttpDownload(const wchar_t* url, const wchar_t* agent, const wchar_t* targetPath,
                    DWORD byteLimit = 0, RequestObserver observer = nullptr, void* user = nullptr,
                    const wchar_t* headers = nullptr, int headersLength = -1,

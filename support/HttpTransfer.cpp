@@ -1,12 +1,43 @@
 // HttpGet and HttpDownload of HttpClient.
 #include "support/HttpClient.h"
 
+#include <cwchar>
+
 #include "core/Stopwatch.h"
 
 namespace {
 
 const unsigned kGetChunk = 65537;
 const unsigned kDownloadChunk = 1024;
+
+// Reads "bytes=N-" or "bytes N-" at text (after spaces) into start.
+bool RangeStartAt(const wchar_t* text, const wchar_t* end, ULONGLONG* start) {
+  while (text < end && *text == L' ') ++text;
+  if (end - text < 6 || _wcsnicmp(text, L"bytes", 5) != 0 || (text[5] != L'=' && text[5] != L' '))
+    return false;
+  text += 6;
+  ULONGLONG value = 0;
+  const wchar_t* digits = text;
+  while (text < end && *text >= L'0' && *text <= L'9' && value < (1ULL << 60))
+    value = value * 10 + static_cast<ULONGLONG>(*text++ - L'0');
+  if (text == digits || text >= end || *text != L'-') return false;
+  *start = value;
+  return true;
+}
+
+// The first byte a "Range:" line of the request headers asks for.
+bool RequestedRangeStart(const wchar_t* headers, int length, ULONGLONG* start) {
+  if (!headers) return false;
+  const wchar_t* end = headers + (length < 0 ? wcslen(headers) : static_cast<size_t>(length));
+  for (const wchar_t* line = headers; line < end;) {
+    const wchar_t* next = line;
+    while (next < end && *next != L'\n') ++next;
+    if (next - line > 6 && _wcsnicmp(line, L"Range:", 6) == 0)
+      return RangeStartAt(line + 6, next, start);
+    line = next + 1;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -30,7 +61,8 @@ int HttpClient::HttpGet(const wchar_t* url, const wchar_t* agent, WideString& ou
       DWORD status = 0;
       bool retry = false;
       if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, &status)) {
-        if (status == 200 || status == 206) {
+        // No range is ever asked for here: a 206 is part of a body only.
+        if (status == 200) {
           DWORD length = 0;
           bool haveLength = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &length) != 0;
           ULONGLONG total = 0;
@@ -66,6 +98,7 @@ int HttpClient::HttpGet(const wchar_t* url, const wchar_t* agent, WideString& ou
     }
     if (Cancelled()) result = 0;
   }
+  if (!result) out.Assign(L"");
   free(buffer);
   CloseSession(session);
   Unbind();
@@ -120,7 +153,22 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
       break;
     }
     opened = true;
-    if (resume) SetFilePointer(file, 0, nullptr, FILE_END);
+    LARGE_INTEGER zero = {}, end = {};
+    if (resume && !SetFilePointerEx(file, zero, &end, FILE_END)) break;
+    if (status == 206) {
+      // A range is part of a file: taken only when one was asked for, and
+      // only from the byte asked for (when resuming, where the file ends).
+      ULONGLONG asked = 0, given = 0;
+      WideString range;
+      if (!RequestedRangeStart(headers, headersLength, &asked) ||
+          !QueryText(request, HTTP_QUERY_CONTENT_RANGE, range, 256) ||
+          !RangeStartAt(range.CStr(), range.CStr() + range.Length(), &given) || given != asked ||
+          (resume && given != static_cast<ULONGLONG>(end.QuadPart)))
+        break;
+    } else if (resume && end.QuadPart) {
+      // The whole file came instead of the rest: it replaces the part.
+      if (!SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) break;
+    }
     DWORD length = 0;
     bool haveLength = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &length) != 0;
     if (!Ask(observer, 4, &length, user, 1)) break;

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <cwctype>
 #include <ctime>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "support/FileHash.h"
 #include "support/SystemInfo.h"
 #include "support/UpdateAnswer.h"
+#include "support/UpdateService.h"
 #include "support/ZipExtractor.h"
 #include "ui/ModuleVersion.h"
 #include "ui/ShellOpen.h"
@@ -66,6 +68,14 @@ void SideName(const WideString& folder, const wchar_t* name, const wchar_t* suff
   out.Append(extension);
 }
 
+// 1 for exactly count hexadecimal digits.
+bool IsHexText(const WideString& text, unsigned count) {
+  if (text.Length() != count) return false;
+  for (unsigned i = 0; i < count; ++i)
+    if (!iswxdigit(text.CharAt(static_cast<int>(i)))) return false;
+  return true;
+}
+
 // The text after the last '/' or '\'.
 const wchar_t* LastSegment(const wchar_t* text) {
   const wchar_t* last = text;
@@ -81,12 +91,19 @@ struct UpdateClient::Entry {
   WideString name;
   WideString zip;
   WideString sha256;
+  WideString signature;
   bool hasName = false;
   bool hasZip = false;
   WideString target;  // where pass 1 saved the download
+  DWORD zipSize = 0;   // size and CRC-32 of the named file in the archive
+  DWORD zipCrc = 0;
 };
 
-UpdateClient::UpdateClient() : hook_(SubclassTagUpdateClient) {}
+UpdateClient::UpdateClient() : hook_(SubclassTagUpdateClient), publicKey_(UpdatePublicKey()) {}
+
+void UpdateClient::SetPublicKey(const wchar_t* key) {
+  publicKey_.Assign(key ? key : UpdatePublicKey());
+}
 
 void UpdateClient::SetProgramPath(const wchar_t* path) { programPath_.Assign(path ? path : L""); }
 void UpdateClient::SetDesktopFolder(const wchar_t* folder) {
@@ -277,12 +294,44 @@ int UpdateClient::DownloadEntry(Entry& entry, WideString* urlOut, WideString* fi
   if (!http_.HttpDownload(entry.url.CStr(), L"AutoUpdate", entry.target.CStr(), 0, AlwaysYes,
                           nullptr, L"Accept: */*\r\n\r\n", -1, nullptr, -1, 0, nullptr))
     return 0;
-  if (!entry.sha256.IsEmpty()) {
-    WideString actual;
-    if (!Sha256OfFile(entry.target.CStr(), actual) ||
-        actual.CompareNoCase(entry.sha256.CStr()) != 0) {
-      DeleteFileW(entry.target.CStr());
-      return 0;
+  // The hash is what tells a whole download from one the connection cut
+  // (a body without a length ends wherever the connection ends); the
+  // signature, made with the release key, that it is ours. An archive must
+  // hold the file its entry names at the place it names: extracting one
+  // that does not would set the file aside and put nothing in its place.
+  WideString actual;
+  BYTE digest[32];
+  if (!Sha256OfFile(entry.target.CStr(), actual, digest) ||
+      actual.CompareNoCase(entry.sha256.CStr()) != 0 ||
+      !VerifyDigestSignature(digest, publicKey_.CStr(), entry.signature.CStr()) ||
+      (entry.hasName && entry.hasZip &&
+       !ZipFileEntry(entry.target.CStr(), entry.name.CStr(), &entry.zipSize, &entry.zipCrc))) {
+    DeleteFileW(entry.target.CStr());
+    return 0;
+  }
+  return 1;
+}
+
+int UpdateClient::CheckEntries(const std::vector<Entry*>& entries) const {
+  // Every file an entry touches (the named file, its old-name and the
+  // new-name of its download) belongs to that entry alone: a second entry
+  // of the same name would delete the first one's old file, the program
+  // set aside, in pass 2.
+  WideString folder;
+  ProgramFolder(folder);
+  std::vector<WideString> paths;
+  if (!IsHexText(publicKey_, 128)) return 0;  // a build without the release key
+  for (const Entry* entry : entries) {
+    if (!IsHexText(entry->sha256, 64) || !IsHexText(entry->signature, 128)) return 0;
+    if (!entry->hasName) continue;
+    WideString current(folder), old, fresh;
+    current.Append(entry->name);
+    SideName(folder, entry->name.CStr(), L"_old", old);
+    SideName(folder, (entry->hasZip ? entry->zip : entry->name).CStr(), L"_new", fresh);
+    for (const WideString* path : {&current, &old, &fresh}) {
+      for (const WideString& seen : paths)
+        if (seen.CompareNoCase(path->CStr()) == 0) return 0;
+      paths.push_back(*path);
     }
   }
   return 1;
@@ -306,8 +355,26 @@ void UpdateClient::RestoreEntry(const Entry& entry) {
   SideName(folder, entry.name.CStr(), L"_old", old);
   current.Assign(folder);
   current.Append(entry.name);
-  if (GetFileAttributesW(current.CStr()) == INVALID_FILE_ATTRIBUTES)
-    MoveFileW(old.CStr(), current.CStr());
+  // Over whatever pass 3 put there: the old file is the one that works
+  // with the other old files.
+  MoveFileExW(old.CStr(), current.CStr(), MOVEFILE_REPLACE_EXISTING);
+}
+
+int UpdateClient::IsInPlace(const Entry& entry) const {
+  if (!entry.hasName) return 1;
+  WideString current;
+  ProgramFolder(current);
+  current.Append(entry.name);
+  DWORD attributes = GetFileAttributesW(current.CStr());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  if (entry.hasZip) {
+    DWORD crc = 0;
+    ULONGLONG size = 0;
+    return Crc32OfFile(current.CStr(), &crc, &size) && crc == entry.zipCrc &&
+           size == entry.zipSize;
+  }
+  WideString actual;
+  return Sha256OfFile(current.CStr(), actual) && actual.CompareNoCase(entry.sha256.CStr()) == 0;
 }
 
 int UpdateClient::PutInPlaceEntry(const Entry& entry) {
@@ -338,9 +405,13 @@ int UpdateClient::CollectEntry(int kind, IXMLDOMNode* node, const wchar_t* name,
   entry->hasName = document->GetValue(L"name", entry->name, node) != 0;
   entry->hasZip = document->GetValue(L"zip", entry->zip, node) != 0;
   document->GetValue(L"sha256", entry->sha256, node);
+  document->GetValue(L"signature", entry->signature, node);
   entry->name.Trim();
   entry->zip.Trim();
   entry->sha256.Trim();
+  entry->signature.Trim();
+  entry->name.Replace(L"/", L"\\", 1);
+  entry->zip.Replace(L"/", L"\\", 1);
   entries->push_back(entry);
   return 0;
 }
@@ -409,6 +480,9 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
   }
   std::vector<Entry*> entries;
   if (ok) document.EnumerateChildren(L"update\\files", CollectEntry, &entries, start);
+  // The update service always sends each file's hash and signature: an
+  // answer without them, or naming a file twice, is not offered.
+  if (ok) ok = CheckEntries(entries);
   WideString execute;
   int hasExecute = ok && document.GetValue(L"update\\files\\execute", execute, start);
   int result = 0;
@@ -434,9 +508,11 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
       if (!step) break;
     }
     for (size_t i = 0; step && i < entries.size(); ++i) step = PutInPlaceEntry(*entries[i]);
-    // A failed pass 2 or 3 must not leave the folder without a file it had
-    // (the program itself above all): what was set aside and is now
-    // missing goes back under its name.
+    // Every named file must now be the one its entry delivered (a later
+    // archive may have put another over it).
+    for (size_t i = 0; step && i < entries.size(); ++i) step = IsInPlace(*entries[i]);
+    // A failed pass 2 or 3 must not leave the folder without a file it had,
+    // nor with a mix of old and new ones: everything set aside goes back.
     if (!step)
       for (size_t i = 0; i < setAside; ++i) RestoreEntry(*entries[i]);
     // 12. The restart.

@@ -8,14 +8,23 @@
 //
 // Beyond the plain protocol: addresses must be https (loopback excepted,
 // see HttpUrl.h), the answer is capped and may not declare a DTD, entry
-// names may not leave the program folder, an entry's "sha256" must match
-// its download, only http(s) help links are opened, Shutdown cancels a
-// request in flight instead of waiting for the network, and when replacing
-// the files fails, every file set aside whose name is then missing (the
-// program above all) is moved back.
+// names may not leave the program folder, every entry must carry a
+// "sha256" that its download matches and a "signature" (128 hexadecimal
+// digits, r and s) with which its SHA-256 verifies as ECDSA P-256 under the
+// release key built into the program (an answer without them, and any
+// answer in a build without the key, is not offered; a download that does
+// not verify fails before anything is moved), no two entries may touch the
+// same file, an archive must hold
+// the file its entry names, only http(s) help links are opened, Shutdown
+// cancels a request in flight instead of waiting for the network, and
+// after pass 3 every named file must be the one its entry delivered: when
+// that or any step of passes 2 and 3 fails, every file set aside moves
+// back over whatever took its name.
 #pragma once
 
 #include <windows.h>
+
+#include <vector>
 
 #include "core/WideString.h"
 #include "core/WorkerThread.h"
@@ -62,6 +71,9 @@ public:
   void SetLanguage(const wchar_t* language);  // none: the user's default language
   void SetLauncher(Launcher launcher, void* user);  // none: the shell
   void SetClock(Clock clock);  // none: time()
+  // The release key's public half, 128 hexadecimal digits (none: the one
+  // the program was built with).
+  void SetPublicKey(const wchar_t* key);
   HttpClient& Http() { return http_; }
 
 private:
@@ -79,10 +91,15 @@ private:
   void ProgramFile(WideString& out) const;
   void LanguageName(WideString& out) const;
   int DownloadEntry(Entry& entry, WideString* urlOut, WideString* fileNameOut);
+  // 1 when the release key is known, every entry carries its SHA-256 and
+  // signature, and no two entries touch the same file.
+  int CheckEntries(const std::vector<Entry*>& entries) const;
   int SetAsideEntry(const Entry& entry);
   int PutInPlaceEntry(const Entry& entry);
-  // Moves a set-aside file back when its name is missing.
+  // Moves a set-aside file back under its name.
   void RestoreEntry(const Entry& entry);
+  // 1 when the entry's named file is the one its download delivered.
+  int IsInPlace(const Entry& entry) const;
   int Start(const wchar_t* file, const wchar_t* folder);
 
   HWND owner_ = nullptr;
@@ -110,4 +127,5 @@ private:
   Launcher launcher_ = nullptr;
   void* launcherUser_ = nullptr;
   Clock clock_ = nullptr;
+  WideString publicKey_;
 };

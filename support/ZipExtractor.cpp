@@ -336,3 +336,26 @@ int ExtractZip(const wchar_t* archivePath, const wchar_t* targetFolder) {
   delete[] entries;
   return ok;
 }
+
+int ZipFileEntry(const wchar_t* archivePath, const wchar_t* name, DWORD* size, DWORD* crc) {
+  if (!archivePath || !name) return 0;
+  WideString wanted(name);
+  wanted.Replace(L"/", L"\\", 1);
+  MappedArchive archive;
+  if (!archive.Open(archivePath)) return 0;
+  Entry* entries = nullptr;
+  unsigned count = 0;
+  int found = 0;
+  if (ReadDirectory(archive, entries, count)) {
+    // Windows file names do not tell case apart: the entry lands on the
+    // name whatever its case.
+    for (unsigned i = 0; i < count && !found; ++i) {
+      if (entries[i].folder || entries[i].name.CompareNoCase(wanted.CStr()) != 0) continue;
+      if (size) *size = entries[i].size;
+      if (crc) *crc = entries[i].crc;
+      found = 1;
+    }
+  }
+  delete[] entries;
+  return found;
+}

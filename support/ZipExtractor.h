@@ -12,10 +12,17 @@
 // written beside its target first). No user interface, no passwords.
 #pragma once
 
+#include <windows.h>
+
 // 1 when every entry was extracted. An entry whose data fails its check
 // leaves no file behind and an existing file of its name untouched; files
 // written before a later failure stay.
 int ExtractZip(const wchar_t* archivePath, const wchar_t* targetFolder);
+
+// 1 when the archive passes the checks above and holds a file entry of
+// that name ('/' or '\' separators, any case), with its unpacked size and
+// CRC-32.
+int ZipFileEntry(const wchar_t* archivePath, const wchar_t* name, DWORD* size, DWORD* crc);
 
 // 1 when an entry name (with '/' or '\' separators) may be extracted below a
 // target folder; a folder entry ends with a separator.

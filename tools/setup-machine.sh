@@ -3,7 +3,7 @@
 # root). Nothing 32-bit: the 32-bit build only compiles and links.
 set -e
 want="cmake make mingw-w64 wine64 xvfb xauth googletest libz-mingw-w64-dev
-      imagemagick sqlite3 ca-certificates chromium python3"
+      imagemagick sqlite3 ca-certificates chromium python3 openssl libgnutls30"
 missing=""
 for p in $want; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

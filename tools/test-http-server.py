@@ -15,6 +15,23 @@ programs reach through Wine's Z: drive:
                      body text               (the rest of the line, as UTF-8)
                      ranges 1                (honour "Range: bytes=N-" with 206)
                      short N                 (announce N more bytes than sent, then close)
+                     framing chunked         (the body in chunks of 1000 bytes and the last
+                                              chunk, no Content-Length)
+                     framing close           (no Content-Length: the body ends when the
+                                              connection closes)
+                     cut N                   (only the first N bytes of the body go out,
+                                              then the connection closes: a chunked body
+                                              lacks its last chunk)
+                     partial N               (206 with the body from byte N on and its
+                                              Content-Range, whatever the request asked)
+                     fill 1                  (each "@sha256 FILE@" in the body becomes
+                                              the SHA-256 of that file of the folder, in
+                                              64 lower-case hexadecimal digits, and each
+                                              "@signature KEY FILE@" the ECDSA P-256
+                                              signature of the file's SHA-256 with
+                                              KEY.pem of the keys folder, as r and s in
+                                              128 lower-case hexadecimal digits)
+                     keys DIR                (the folder of those keys, a Linux path)
                      hold 1                  (record the request, then answer nothing
                                               until the client goes away)
                      stall 1                 (send the headers and the body, then keep
@@ -30,9 +47,11 @@ programs reach through Wine's Z: drive:
 --port-file receives the port once the server listens.
 """
 import argparse
+import hashlib
 import os
 import re
 import socket
+import subprocess
 import sys
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -50,7 +69,8 @@ def read_routes(folder):
         if not name.endswith(".route"):
             continue
         route = {"status": 200, "headers": [], "body": b"", "ranges": False, "short": 0,
-                 "hold": False, "stall": False, "path": None}
+                 "hold": False, "stall": False, "path": None, "framing": "length",
+                 "cut": None, "partial": None, "fill": False, "keys": ""}
         with open(os.path.join(route_dir, name), "rb") as f:
             for raw in f.read().decode("utf-8").splitlines():
                 key, _, value = raw.partition(" ")
@@ -73,8 +93,45 @@ def read_routes(folder):
                     route["hold"] = value == "1"
                 elif key == "stall":
                     route["stall"] = value == "1"
+                elif key == "framing":
+                    route["framing"] = value
+                elif key in ("cut", "partial"):
+                    route[key] = int(value)
+                elif key == "fill":
+                    route["fill"] = value == "1"
+                elif key == "keys":
+                    route["keys"] = value
         routes.append(route)
     return routes
+
+
+def signature(key, path):
+    """openssl's DER signature (a sequence of the integers r and s) as r||s."""
+    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, path],
+                         check=True, capture_output=True).stdout
+    at = 2 if der[1] < 0x80 else 2 + (der[1] & 0x7F)
+    raw = b""
+    for _ in range(2):
+        length = der[at + 1]
+        raw += der[at + 2:at + 2 + length].lstrip(b"\0").rjust(32, b"\0")
+        at += 2 + length
+    return raw.hex()
+
+
+def fill(folder, keys, data):
+    def file(name):
+        return os.path.join(folder, name.decode("utf-8"))
+
+    def sha256(match):
+        with open(file(match.group(1)), "rb") as f:
+            return hashlib.sha256(f.read()).hexdigest().encode("ascii")
+
+    def signed(match):
+        key = os.path.join(keys, match.group(1).decode("utf-8") + ".pem")
+        return signature(key, file(match.group(2))).encode("ascii")
+
+    data = re.sub(rb"@sha256 ([^@]+)@", sha256, data)
+    return re.sub(rb"@signature (\S+) ([^@]+)@", signed, data)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -131,6 +188,8 @@ class Handler(BaseHTTPRequestHandler):
             return
         status = route["status"]
         data = route["body"]
+        if route["fill"]:
+            data = fill(self.server.folder, route["keys"], data)
         extra = []
         match = re.match(r"bytes=(\d+)-$", self.headers.get("Range", ""))
         if route["ranges"] and match:
@@ -139,19 +198,40 @@ class Handler(BaseHTTPRequestHandler):
             data = data[start:]
             status = 206
             extra.append("Content-Range: bytes %d-%d/%d" % (start, total - 1, total))
+        elif route["partial"] is not None:
+            start = route["partial"]
+            total = len(data)
+            data = data[start:]
+            status = 206
+            extra.append("Content-Range: bytes %d-%d/%d" % (start, total - 1, total))
         self.send_response(status)
         for h in route["headers"] + extra:
             name, _, value = h.partition(":")
             self.send_header(name.strip(), value.strip())
-        self.send_header("Content-Length", str(len(data) + route["short"]))
+        framing = route["framing"]
+        if framing == "chunked":
+            self.send_header("Transfer-Encoding", "chunked")
+        elif framing == "length":
+            self.send_header("Content-Length", str(len(data) + route["short"]))
         self.send_header("Connection", "close")
         self.end_headers()
         if self.command != "HEAD":
-            self.wfile.write(data)
+            self.send_body(data, framing, route["cut"])
         if route["stall"]:
             self.wfile.flush()
             self.wait_for_client()
         self.close_connection = True
+
+    def send_body(self, data, framing, cut):
+        sent = data if cut is None else data[:cut]
+        if framing != "chunked":
+            self.wfile.write(sent)
+            return
+        for at in range(0, len(sent), 1000):
+            piece = sent[at:at + 1000]
+            self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+        if cut is None:
+            self.wfile.write(b"0\r\n\r\n")
 
     def wait_for_client(self):
         # Nothing more is sent; the request ends when the client closes.

@@ -118,7 +118,9 @@ protected:
     client_.SetLanguage(L"fr");
     client_.SetLauncher(RecordLaunch, &launch_);
     client_.SetClock(FixedNow);
+    client_.SetPublicKey(L"" PELLTON_TEST_UPDATE_PUBLIC_KEY);
     service_ = server_.Url(L"/common/update.php?p=pellton");
+    ServeFile("Pellton.exe", "new program");
   }
   void TearDown() override {
     client_.Shutdown();
@@ -142,14 +144,37 @@ protected:
                       "<version>" + version + "</version>\n<application>Pellton</application>\n"
                       "<info><de>Neue Version</de><en>" + Utf8(text) + "</en></info>\n"
                       "<help>https://help.example.invalid/update</help>\n"
-                      "<files>\n" + files + "</files>\n" + restart + "\n</update>\n";
+                      "<files>\n" + Signed(files) + "</files>\n" + restart + "\n</update>\n";
     ASSERT_TRUE(server_.File("answer.xml", xml));
-    ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\n"
+    ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\nfill 1\n"
+                                           "keys " PELLTON_TEST_UPDATE_KEYS "\n"
                                            "header Content-Type: text/xml\nbody-file answer.xml\n"));
   }
   void ServeFile(const std::string& name, const std::string& bytes) {
     ASSERT_TRUE(server_.File(name, bytes));
     ASSERT_TRUE(server_.Route("10-" + name, "path /files/" + name + "\nstatus 200\nbody-file " + name + "\n"));
+  }
+  // Entries with neither "sha256" nor "signature" get both, filled in by
+  // the server from the file their URL names (with the test release key).
+  static std::string Signed(std::string files) {
+    for (size_t at = files.find("<url"); at != std::string::npos; at = files.find("<url", at + 1)) {
+      size_t end = files.find("</url>", at), text = files.rfind('>', end) + 1;
+      std::string entry = files.substr(at, end - at), url = files.substr(text, end - text);
+      if (entry.find("sha256") != std::string::npos || entry.find("signature") != std::string::npos)
+        continue;
+      std::string file = url.substr(url.rfind('/') + 1);
+      file = file.substr(0, file.find('?'));
+      files.insert(files.find('>', at), " sha256=\"@sha256 " + file +
+                                            "@\" signature=\"@signature release " + file + "@\"");
+    }
+    return files;
+  }
+  // An automatic check whose questions are answered Yes; its result.
+  DWORD CheckAgreeing() {
+    boxes_.answers = {IDYES, IDYES};
+    RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0);
+    SetupChecking();
+    return Pump();
   }
   void SetupChecking(unsigned flags = 0) {
     client_.Setup(service_.c_str(), owner_, HKEY_CURRENT_USER, Path(), L"LastCheck", flags,
@@ -287,9 +312,11 @@ TEST_F(UpdateClientTest, FilesAreReplacedExtractedAndTheProgramRestarts) {
   ServeFile("pack.zip", zip.Bytes());
   Serve("2.0",
         "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
-        "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\">" +
+        "<url name=\"readme.html\" sha256=\"ee1af4a282109320b4275ea4d87c0ec4397293263af91ab39b448c5e1aff698a\""
+        " signature=\"@signature release readme.html@\">" +
             Url("/files/readme.html") + "</url>\n"
-        "<url><name>data\\info.txt</name><zip>pack.zip</zip>" + Url("/files/pack.zip") + "</url>\n");
+        "<url><name>data\\info.txt</name><zip>pack.zip</zip><sha256>@sha256 pack.zip@</sha256>"
+        "<signature>@signature release pack.zip@</signature>" + Url("/files/pack.zip") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(1u, Pump());
@@ -347,13 +374,14 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   EXPECT_FALSE(TempFolder::Exists(App(L"plugin.dll")));
   EXPECT_EQ(0, g_closes);
 
-  // Pass 3 fails on an archive after the program was replaced: the new
-  // program stays, the archive's named file comes back.
+  // Pass 3 fails on an archive after the program was replaced: everything
+  // set aside comes back, the program too.
   server_.Clear();
   ASSERT_TRUE(TempFolder::Write(App(L"notes.txt"), "old notes"));
   ZipBuilder zip;
-  zip.Add("notes.txt", "new notes");
-  zip.Add("../evil.txt", "evil");
+  ZipBuilder::Options damaged;
+  damaged.wrongCrc = true;
+  zip.Add("notes.txt", "new notes", damaged);
   ServeFile("Pellton.exe", "new program");
   ServeFile("pack.zip", zip.Bytes());
   Serve("2.0", "<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>\n"
@@ -362,10 +390,10 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
   EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
   EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
-  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
   EXPECT_EQ(0, g_closes);
 }
 
@@ -381,7 +409,7 @@ TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
   EXPECT_EQ(0u, Pump());
   EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
   EXPECT_FALSE(TempFolder::Exists(App(L"evil_new.zip")));
-  // Nothing extracted; the file set aside went back.
+  // Refused before anything was set aside.
   EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
   EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
   EXPECT_EQ(0, g_closes);
@@ -390,7 +418,8 @@ TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
 
 TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   ServeFile("Pellton.exe", "tampered program");
-  Serve("2.0", "<url name=\"Pellton.exe\" sha256=\"" + std::string(64, '0') + "\">" +
+  Serve("2.0", "<url name=\"Pellton.exe\" sha256=\"" + std::string(64, '0') +
+                   "\" signature=\"@signature release Pellton.exe@\">" +
                    Url("/files/Pellton.exe") + "</url>\n");
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
@@ -409,6 +438,65 @@ TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
   EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_new.exe")));
   EXPECT_EQ(0, g_closes);
+}
+
+TEST_F(UpdateClientTest, AnUpdateThatCouldLoseOrForgeAFileChangesNothing) {
+  // 3000 of 12000 bytes, then the connection closes before the last chunk:
+  // only a hash tells, so an entry without one is not even downloaded.
+  ASSERT_TRUE(server_.File("big.exe", std::string(12000, 'p')));
+  ASSERT_TRUE(server_.Route("cut", "path /files/cut\nbody-file big.exe\nframing chunked\ncut 3000\n"));
+  ZipBuilder folder, other, program, clash;
+  folder.Add("pellton-2.0/Pellton.exe", "new program");
+  other.Add("readme.html", "new readme");
+  program.Add("Pellton.exe", "new program");
+  clash.Add("readme.html", "new readme");
+  clash.Add("Pellton.exe", "another program");
+  std::string changed = program.Bytes();
+  changed[10] ^= 1;  // the entry's time: still an archive that extracts
+  for (auto& file : {std::make_pair("folder.zip", folder.Bytes()), {"other.zip", other.Bytes()},
+                     {"program.zip", program.Bytes()}, {"clash.zip", clash.Bytes()},
+                     {"changed.zip", changed}, {"readme.html", "new readme"}})
+    ServeFile(file.first, file.second);
+  auto signedBy = [this](const std::string& file, const std::string& signature) {
+    return "<url name=\"Pellton.exe\" zip=\"" + file + "\" sha256=\"@sha256 " + file + "@\"" +
+           signature + ">" + Url(("/files/" + file).c_str()) + "</url>\n";
+  };
+  std::string readme = "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n";
+  const std::string answers[] = {
+      "<url name=\"Pellton.exe\" signature=\"@signature release big.exe@\">" + Url("/files/cut") +
+          "</url>\n",
+      // A name given twice: the second entry's pass 2 would delete the
+      // first one's old file.
+      readme + readme,
+      // The program under a folder of its archive, or not in it; a second
+      // archive putting another program over the first one's.
+      "<url name=\"Pellton.exe\" zip=\"folder.zip\">" + Url("/files/folder.zip") + "</url>\n",
+      "<url name=\"Pellton.exe\" zip=\"other.zip\">" + Url("/files/other.zip") + "</url>\n",
+      "<url name=\"Pellton.exe\" zip=\"program.zip\">" + Url("/files/program.zip") + "</url>\n" +
+          "<url name=\"readme.html\" zip=\"clash.zip\">" + Url("/files/clash.zip") + "</url>\n",
+      // One changed byte, another key, no signature, another file's.
+      signedBy("changed.zip", " signature=\"@signature release program.zip@\""),
+      signedBy("program.zip", " signature=\"@signature other program.zip@\""),
+      signedBy("program.zip", ""),
+      signedBy("program.zip", " signature=\"@signature release readme.html@\"")};
+  for (const std::string& files : answers) {
+    Serve("2.0", files);
+    EXPECT_EQ(0u, CheckAgreeing()) << files;
+    // Nothing replaced, set aside or left behind.
+    EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe"))) << files;
+    EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html"))) << files;
+    for (const wchar_t* name : {L"Pellton_old.exe", L"Pellton_new.exe", L"readme.html_old.html",
+                                L"folder_new.zip"})
+      EXPECT_FALSE(TempFolder::Exists(App(name))) << files;
+  }
+  EXPECT_EQ(0, g_closes);
+  EXPECT_TRUE(launch_.files.empty());
+  // The signed archive on its own installs and restarts.
+  Serve("2.0", "<url name=\"Pellton.exe\" zip=\"program.zip\">" + Url("/files/program.zip") +
+                   "</url>\n");
+  EXPECT_EQ(1u, CheckAgreeing());
+  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ(1, g_closes);
 }
 
 TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
@@ -509,10 +597,12 @@ TEST_F(UpdateClientTest, AboutPageCheckRunsAtOnceAndRemembersNothing) {
 TEST_F(UpdateClientTest, EnvelopeRequestAndAnswer) {
   std::string xml =
       "<Kestran><Updates><xml><update><version>1.9</version><info><en>Envelope</en></info>"
-      "<files><url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") +
+      "<files><url name=\"Pellton.exe\" sha256=\"@sha256 Pellton.exe@\" "
+      "signature=\"@signature release Pellton.exe@\">" + Url("/files/Pellton.exe") +
       "</url></files></update></xml></Updates></Kestran>";
   ASSERT_TRUE(server_.File("answer.xml", xml));
-  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"));
+  ASSERT_TRUE(server_.Route("00", "path /common/update.php\nstatus 200\nbody-file answer.xml\n"
+                                  "fill 1\nkeys " PELLTON_TEST_UPDATE_KEYS "\n"));
   client_.Setup(service_.c_str(), owner_, nullptr, nullptr, nullptr,
                 UpdateEnvelope | UpdateNoThread, L"Pellton", L"1");
   WideString url, file;
