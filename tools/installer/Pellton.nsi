@@ -58,12 +58,13 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) Vantrel"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_UNCOMPONENTSPAGE_TEXT_TOP "Pellton is removed. Your activity data (Pellton.sql, the copies Pellton set aside, your backups beside them) and your settings stay unless you tick them below."
 
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckNotRunning
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Pellton is removed from $INSTDIR. Your activity data there (Pellton.sql, the copies Pellton set aside, backups named Pellton*.sql) and your settings stay unless you tick removing them."
+!define MUI_COMPONENTSPAGE_TEXT_COMPLIST "Also remove:"
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -144,7 +145,7 @@ Section "-un.Pellton"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
 
-Section /o "un.Remove my activity data (Pellton.sql and the copies beside it) and settings" SecData
+Section /o "un.My activity data and settings" SecData
   ; Pellton.sql, the files Pellton set aside (Pellton-set-aside-*.sql) and
   ; backups named after it, each with the journals SQLite may leave.
   Delete "$INSTDIR\Pellton*.sql"
