@@ -23,6 +23,9 @@ SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true
 AllowSkipFiles off
+; Installed files take the time of their install, and the same input makes
+; the same installer.
+SetDateSave off
 
 !include MUI2.nsh
 !include LogicLib.nsh
