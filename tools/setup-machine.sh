@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs what the build and the tests need and is missing (Debian; run as
-# root). Nothing 32-bit: the 32-bit build only compiles and links.
+# root). Nothing 32-bit: the 32-bit build only compiles and links. nsis, zip
+# and openssl make the installer, the release ZIP files and their signatures.
 set -e
 want="cmake make mingw-w64 wine64 xvfb xauth googletest libz-mingw-w64-dev
-      imagemagick sqlite3 ca-certificates chromium python3 openssl libgnutls30"
+      imagemagick sqlite3 ca-certificates chromium python3 openssl libgnutls30 nsis zip"
 missing=""
 for p in $want; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
