@@ -12,17 +12,18 @@ namespace {
 const wchar_t* const kTableNames[2] = {L"walking", L"sleeping"};
 
 struct TableSchema {
+  int table;
   const wchar_t* probe;
   const wchar_t* create;
   const wchar_t* index;
 };
 
 const TableSchema kSchema[2] = {
-    {L"SELECT * FROM sleeping LIMIT 1;",
+    {SleepingTable, L"SELECT * FROM sleeping LIMIT 1;",
      L"CREATE TABLE IF NOT EXISTS `sleeping` (  `id` INTEGER PRIMARY KEY AUTOINCREMENT,  `mac` varchar(20) "
      L"NOT NULL,  `start` INTEGER,  `pattern` BLOB NOT NULL);",
      L"CREATE UNIQUE INDEX sleeping_start ON sleeping (mac, start);"},
-    {L"SELECT * FROM walking LIMIT 1;",
+    {WalkingTable, L"SELECT * FROM walking LIMIT 1;",
      L"CREATE TABLE IF NOT EXISTS `walking` (  `id` INTEGER PRIMARY KEY AUTOINCREMENT,  `mac` varchar(20) "
      L"NOT NULL,  `start` INTEGER,  `pattern` BLOB NOT NULL);",
      L"CREATE UNIQUE INDEX walking_start ON walking (mac, start);"},
@@ -149,11 +150,11 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
     return 0;
   }
   if (!StoreFileGoesAside(verdict.state)) {
-    if (!OpenConnection()) {
-      DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
-      return 0;
-    }
-    return 1;
+    if (OpenConnection()) return 1;
+    verdict.problem.Assign(verdict.state == StoreFileMissing ? L"could not be made"
+                                                              : L"could not be prepared for new runs");
+    DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
+    return 0;
   }
   DWORD error = 0;
   if (!MoveStoreFileAside(path_.CStr(), now, opening_.asidePath, error)) {
@@ -176,16 +177,33 @@ int ActivityStore::OpenConnection() {
   // keeps the file consistent through a power cut.
   if (!database_.Open(path_.CStr(), 1, 1, 1)) return 0;
   database_.Execute(L"PRAGMA synchronous = NORMAL;");
-  return CreateMissingTables();
+  if (EnsureTables()) return 1;
+  // A download would go into a table that may not keep runs apart: what the
+  // file holds is shown, nothing is stored.
+  readOnly_ = true;
+  return 0;
 }
 
-int ActivityStore::CreateMissingTables() {
+int ActivityStore::EnsureTables() {
+  // One transaction: a start cut short leaves all of it or nothing, never a
+  // table without the index that keeps a run downloaded again from being
+  // added a second time. A file already left so gets its index now.
+  if (!database_.Execute(L"BEGIN;")) return 0;
   int ok = 1;
-  for (const TableSchema& table : kSchema) {
-    if (database_.Execute(table.probe)) continue;
-    if (!database_.Execute(table.create) || !database_.Execute(table.index)) ok = 0;
+  for (int i = 0; ok && i < 2; ++i) {
+    const TableSchema& table = kSchema[i];
+    if (database_.Execute(table.probe)) {
+      ok = EnsureRunKey(database_, table.table);
+    } else {
+      ok = database_.Execute(table.create) && database_.Execute(table.index);
+    }
+    // SQLite ends the transaction by itself on a failed write: what follows
+    // would be committed on its own.
+    ok = ok && database_.InTransaction();
   }
-  return ok;
+  if (ok && database_.Execute(L"COMMIT;")) return 1;
+  if (database_.InTransaction()) database_.Execute(L"ROLLBACK;");
+  return 0;
 }
 
 void ActivityStore::Close() {
@@ -201,6 +219,7 @@ void ActivityStore::CloseDatabase() {
     batchOpen_ = false;
   }
   database_.Close();
+  readOnly_ = false;
 }
 
 bool ActivityStore::IsOpen() {
@@ -233,7 +252,7 @@ int ActivityStore::AddressOf(int trackerIndex, WideString& address) {
 int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern) {
   SectionLock hold(lock_);
   WideString sql;
-  int ok = KnownTable(table) && IsAddressText(address) &&
+  int ok = !readOnly_ && KnownTable(table) && IsAddressText(address) &&
            sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('%s','%u',@001);",
                       kTableNames[table], address, start);
   if (ok) {
@@ -265,7 +284,7 @@ void ActivityStore::BeginRuns() {
   if (batchDepth_++ > 0) return;
   batchStored_ = 0;
   batchLost_ = 0;
-  batchOpen_ = database_.IsOpen() && database_.Execute(L"BEGIN;");
+  batchOpen_ = !readOnly_ && database_.IsOpen() && database_.Execute(L"BEGIN;");
 }
 
 unsigned ActivityStore::EndRuns() {
@@ -290,7 +309,7 @@ unsigned ActivityStore::EndRuns() {
 
 int ActivityStore::SecureRuns() {
   SectionLock hold(lock_);
-  if (!database_.IsOpen() || batchOpen_) return 0;
+  if (readOnly_ || !database_.IsOpen() || batchOpen_) return 0;
   // The row is (busy, journal frames, frames copied); busy 0 means every
   // frame reached the file. Outside write-ahead mode every commit has been
   // synced already and the answer is 0, -1, -1.

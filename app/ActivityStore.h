@@ -65,9 +65,12 @@ public:
   void SetTrackers(TrackerList* trackers);
 
   // Opens "Pellton.sql" in the folder (none: the folder holding the program
-  // file), creating the file and whatever tables and indexes are missing.
-  // 1 when the file is open with both tables; 0 otherwise (every later
-  // statement then fails, and is counted as failed).
+  // file), creating the file and whatever tables and indexes are missing,
+  // all in one transaction. A table found without its unique index (a first
+  // start cut short by an older make) loses its duplicate rows and gets it.
+  // 1 when the file is open with both tables and their indexes; 0 otherwise
+  // (every later insert then fails, and is counted as failed; the runs the
+  // file holds may still be listed and read).
   //
   // An existing file is looked at first without writing to it. A damaged
   // file, a file that is no SQLite database, or one whose tables cannot
@@ -129,7 +132,7 @@ public:
 
 private:
   int AddressOf(int trackerIndex, WideString& address);
-  int CreateMissingTables();
+  int EnsureTables();
   int OpenChecked(const SYSTEMTIME& now);  // under the lock
   int OpenConnection();                    // the file at path_, with its tables
   void CloseDatabase();  // under the lock
@@ -142,6 +145,7 @@ private:
   unsigned stored_ = 0;
   unsigned failed_ = 0;
   int batchDepth_ = 0;       // BeginRuns without EndRuns yet
+  bool readOnly_ = false;    // nothing is stored: the file's tables could not be made ready
   bool batchOpen_ = false;   // the transaction began
   unsigned batchStored_ = 0;  // runs written inside it
   unsigned batchLost_ = 0;    // runs of this download taken back with a transaction SQLite ended

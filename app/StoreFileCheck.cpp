@@ -10,6 +10,8 @@ namespace {
 
 const wchar_t* const kTables[2] = {L"walking", L"sleeping"};
 const wchar_t* const kColumns[3] = {L"mac", L"start", L"pattern"};
+const wchar_t* const kKeys[2] = {L"CREATE UNIQUE INDEX IF NOT EXISTS walking_start ON walking (mac, start);",
+                                 L"CREATE UNIQUE INDEX IF NOT EXISTS sleeping_start ON sleeping (mac, start);"};
 
 int Verdict(StoreFileVerdict& verdict, StoreFileState state, const wchar_t* problem, unsigned long error = 0) {
   verdict.state = state;
@@ -129,6 +131,22 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
     }
     return Verdict(verdict, StoreFileIncompatible, problem.CStr());
   }
+  // A table without its unique key gets it when the store opens, under the
+  // index name, unless something else of the file holds that name already.
+  bool keyed = false;
+  if (!HasRunKey(database, wcscmp(table, kTables[0]) == 0 ? 0 : 1, keyed))
+    return StatementFailed(verdict, database.ErrorCode());
+  if (!keyed) {
+    if (!sql.Format(L"SELECT 1 FROM sqlite_master WHERE name = '%s_start' COLLATE NOCASE;", table)) return 0;
+    rows = database.Query(sql.CStr());
+    if (rows) {
+      database.ReleaseResult(rows);
+      if (!problem.Format(L"holds a \"%s_start\" that is not the index Pellton keeps runs apart with", table))
+        return 0;
+      return Verdict(verdict, StoreFileIncompatible, problem.CStr());
+    }
+    if (database.ErrorCode() != DatabaseOk) return StatementFailed(verdict, database.ErrorCode());
+  }
   fits = true;
   return 1;
 }
@@ -180,6 +198,11 @@ int RefusesWrites(Database& database) {
   BlobParameters blobs;
   blobs.parameters[0] = &one;
   int refused = 0;
+  for (int table = 0; table < 2; ++table) {
+    if (EnsureRunKey(database, table)) continue;
+    int code = database.ErrorCode();
+    if (code == DatabaseCorrupt || code == DatabaseNotADatabase || code == DatabaseReadOnly) refused = 1;
+  }
   for (const wchar_t* table : kTables) {
     WideString sql;
     if (!sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('00:00:00:00:00:00','0',@001);",
@@ -231,6 +254,41 @@ int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict, bool inspect) {
 }
 
 }  // namespace
+
+int HasRunKey(Database& database, int table, bool& has) {
+  has = false;
+  WideString sql;
+  if (!sql.Format(L"SELECT 1 FROM pragma_index_list('%s') AS i WHERE i.\"unique\" AND NOT i.partial AND (SELECT "
+                  L"count(*) FROM pragma_index_info(i.name)) = 2 AND (SELECT count(DISTINCT lower(name)) FROM "
+                  L"pragma_index_info(i.name) WHERE lower(name) IN ('mac', 'start')) = 2;",
+                  kTables[table])) {
+    return 0;
+  }
+  SqliteResultSet* rows = database.Query(sql.CStr());
+  if (rows) {
+    database.ReleaseResult(rows);
+    has = true;
+    return 1;
+  }
+  return database.ErrorCode() == DatabaseOk;
+}
+
+int EnsureRunKey(Database& database, int table) {
+  bool has = false;
+  if (!HasRunKey(database, table, has)) return 0;
+  if (has) return 1;
+  // Rows without an address or a start are no run, and the index lets them be.
+  WideString sql;
+  if (!sql.Format(L"DELETE FROM `%s` WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (PARTITION "
+                  L"BY mac, start ORDER BY length(pattern) DESC, rowid DESC) AS n FROM `%s` WHERE mac IS NOT NULL "
+                  L"AND start IS NOT NULL) WHERE n > 1);",
+                  kTables[table], kTables[table]) ||
+      !database.Execute(sql.CStr()) || !database.Execute(kKeys[table])) {
+    return 0;
+  }
+  // Made, unless the name was taken by another object after all.
+  return HasRunKey(database, table, has) && has;
+}
 
 int CopyStoreFileToTemp(const wchar_t* path, WideString& copy) {
   wchar_t folder[MAX_PATH + 1] = {};

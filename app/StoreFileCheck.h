@@ -9,6 +9,8 @@
 
 #include "core/WideString.h"
 
+class Database;
+
 enum StoreFileState : int {
   StoreFileMissing,       // no file: a new one is made
   StoreFileUsable,        // the store can use it as it is
@@ -41,6 +43,17 @@ int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict);
 // journals and its index.
 int CopyStoreFileToTemp(const wchar_t* path, WideString& copy);
 void RemoveStoreFileCopy(const WideString& copy);
+
+// The unique index on a table's (`mac`, `start`) that makes a download of a
+// run stored before replace its row instead of adding a second one. table:
+// 0 walking, 1 sleeping. HasRunKey: 1 when answered (has: the table has
+// one, under any name). EnsureRunKey, inside the caller's transaction: when
+// the table has none (a start cut short between making the table and its
+// index), removes the duplicate rows, keeping the longest pattern of each
+// run and, of equal ones, the row stored last, then makes "walking_start"
+// or "sleeping_start"; 1 when the table has its key.
+int HasRunKey(Database& database, int table, bool& has);
+int EnsureRunKey(Database& database, int table);
 
 // A damaged, foreign or incompatible file is moved aside; a file in use or
 // unreadable is left where it is.

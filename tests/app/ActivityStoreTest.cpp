@@ -11,6 +11,7 @@
 #include "app/ActivityStore.h"
 #include "app/RunLabel.h"
 #include "app/TrackerList.h"
+#include "core/Database.h"
 #include "core/DateTime.h"
 #include "tests/app/LinkTestSupport.h"
 #include "tests/app/StoreTestSupport.h"
@@ -75,6 +76,40 @@ TEST_F(StoreFixture, AFreshFileGetsBothTablesAndIndexesOnce) {
   WideString again;
   ASSERT_EQ(1, store.QueryText(L"SELECT count(*) FROM sqlite_master;", again));
   EXPECT_STREQ(L"5", again.CStr());
+}
+
+TEST_F(StoreFixture, TablesLeftWithoutTheirIndexesLoseTheirDuplicatesAndGetTheIndexesBack) {
+  // The schema a new file has, then the file as a first start cut between
+  // each table and its index leaves it, after downloads that duplicated runs.
+  const wchar_t* schema = L"SELECT group_concat(type || ' ' || name || ' ' || sql, '; ') FROM "
+                          L"(SELECT * FROM sqlite_master ORDER BY name);";
+  WideString fresh, healed, path;
+  ASSERT_EQ(1, store.QueryText(schema, fresh));
+  store.Close();
+  path.Format(L"%s\\Pellton.sql", folder.Path());
+  {
+    Database older;
+    ASSERT_EQ(1, older.Open(path.CStr(), 1, 0, 0));
+    for (const wchar_t* sql :
+         {L"DROP INDEX walking_start;", L"DROP INDEX sleeping_start;",
+          L"INSERT INTO walking (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1401580800, x'000100000000'), "
+          L"('00:1A:7D:DA:71:13', 1401580800, x'000300000000000400000000'), ('C4:4F:33:0A:1B:2C', 1401580800, "
+          L"x'000500000000'), ('00:1A:7D:DA:71:13', 1401580800, x'000200000000');",
+          L"INSERT INTO sleeping (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1401580800, x'AA55'), "
+          L"('00:1A:7D:DA:71:13', 1401667200, x'AA'), ('00:1A:7D:DA:71:13', 1401580800, x'AA15');"})
+      ASSERT_EQ(1, older.Execute(sql)) << sql;
+  }
+  ASSERT_EQ(1, store.Open(folder.Path()));
+  EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+  ASSERT_EQ(1, store.QueryText(schema, healed));
+  EXPECT_STREQ(fresh.CStr(), healed.CStr());
+  // The longest pattern of each run is kept, the later one of equal length.
+  EXPECT_EQ(std::vector<unsigned>{1401580800u}, Starts(store, kFirst, WalkingTable));
+  EXPECT_EQ(Hex("0003 0000 0000 0004 0000 0000"), Pattern(store, WalkingTable, kFirst, 1401580800u));
+  EXPECT_EQ(Hex("0005 0000 0000"), Pattern(store, WalkingTable, kSecond, 1401580800u));
+  EXPECT_EQ(Hex("AA 15"), Pattern(store, SleepingTable, kFirst, 1401580800u));
+  ASSERT_EQ(1, Insert(SleepingTable, kFirst, 1401667200u, Hex("AA 55")));
+  EXPECT_EQ((std::vector<unsigned>{1401580800u, 1401667200u}), Starts(store, kFirst, SleepingTable));
 }
 
 TEST_F(StoreFixture, TheConnectionKeepsAJournalAndTheLock) {

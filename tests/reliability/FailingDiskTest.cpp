@@ -148,6 +148,40 @@ TEST_F(FailingDiskTest, AWriteFailingInsideADownloadIsCountedAsWhatTheFileHolds)
   EXPECT_EQ(120u - held, store.RunsFailed());
 }
 
+// A first start the disk cuts short at any of its writes leaves no table
+// without its unique index: the next start has both, and a download stored
+// twice keeps one row a run.
+TEST_F(FailingDiskTest, AFirstStartCutAtAnyWriteLeavesNoTableWithoutItsIndex) {
+  unsigned writes = FailingDisk::Calls(FailWrites);
+  {
+    TempFolder folder;
+    ActivityStore store;
+    ASSERT_EQ(1, store.Open(folder.Path()));
+  }
+  writes = FailingDisk::Calls(FailWrites) - writes;
+  ASSERT_GT(writes, 4u);
+  for (unsigned n = 1; n <= writes; ++n) {
+    SCOPED_TRACE(n);
+    TempFolder folder;
+    {
+      ActivityStore store;
+      FailingDisk::Arm(FailWrites, n);
+      store.Open(folder.Path());
+    }
+    FailingDisk::Recover();
+    ActivityStore store;
+    store.SetTrackers(&trackers_);
+    ASSERT_EQ(1, store.Open(folder.Path())) << store.Opening().notice.CStr();
+    unsigned refused = 0;
+    for (int twice = 0; twice < 2; ++twice) ASSERT_EQ(0u, StoreDownload(store, 0, 10, &refused));
+    WideString rows;
+    ASSERT_EQ(1, store.QueryText(L"SELECT count(*) || ' ' || (SELECT count(*) FROM sqlite_master WHERE name IN "
+                                 L"('walking_start', 'sleeping_start')) FROM walking;",
+                                 rows));
+    EXPECT_STREQ(L"10 2", rows.CStr());
+  }
+}
+
 namespace {
 
 // A sound store of 100 runs whose header lets SQLite only read it, so that
