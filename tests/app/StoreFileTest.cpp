@@ -235,6 +235,20 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
     EXPECT_EQ(kRuns / 5, moved.runs.size());
     ExpectOnlyTrueRuns(moved.runs, stored);
   }
+  {
+    // Another program's index under the store's index name keeps no runs
+    // apart: the file is kept aside, every run copied over.
+    TempFolder folder;
+    const Runs stored = MakeStore(folder.Path());
+    Database database;
+    ASSERT_EQ(1, database.Open(Join(folder.Path(), L"Pellton.sql").c_str(), 1, 0, 0));
+    ASSERT_TRUE(database.Execute(L"DROP INDEX walking_start;") &&
+                database.Execute(L"CREATE INDEX walking_start ON walking (start);"));
+    database.Close();
+    MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
+    EXPECT_NE(std::wstring::npos, moved.notice.find(L"\"walking_start\"")) << moved.notice;
+    EXPECT_TRUE(moved.runs == stored);
+  }
 }
 
 TEST(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStored) {
