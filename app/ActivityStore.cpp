@@ -96,6 +96,39 @@ void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, con
                 verdict.problem.CStr(), opening.asidePath.CStr(), what.CStr());
 }
 
+// Nothing can be written where the file is: what cannot be written and
+// why, whether its runs are shown, and how to get them stored.
+void DescribeReadOnly(const wchar_t* path, DWORD error, bool fileItself, bool exists, const wchar_t* unshown,
+                      WideString& notice) {
+  WideString reason, folder, what, shown;
+  SystemMessage(error, reason);
+  folder.Assign(path);
+  folder.Left(folder.FindLastChar(L'\\'));
+  if (fileItself) {
+    what.Format(L"The file %s cannot be written (%s).", path, reason.CStr());
+  } else {
+    what.Format(L"Pellton cannot write in the folder %s (%s).", folder.CStr(), reason.CStr());
+  }
+  if (!exists) {
+    shown.Assign(L"Downloaded runs cannot be stored.");
+  } else if (unshown) {
+    shown.Format(L"The runs stored in %s cannot be shown either: it %s. Downloaded runs cannot be stored.", path,
+                 unshown);
+  } else {
+    shown.Format(L"The runs stored in %s are shown, but downloaded runs cannot be stored.", path);
+  }
+  WideString remedy;
+  if (fileItself) {
+    remedy.Assign(L"To store them, make the file writable (clear its read-only attribute or change its permissions) "
+                  L"and start Pellton again.");
+  } else {
+    remedy.Format(L"To store them, close Pellton, move the program%s%s into a folder of your own (for example in "
+                  L"Documents) and start it from there.",
+                  exists ? L" together with " : L"", exists ? ActivityStore::FileName : L"");
+  }
+  notice.Format(L"%s %s %s", what.CStr(), shown.CStr(), remedy.CStr());
+}
+
 bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
 
 // The folder holding the program file, with its trailing backslash.
@@ -138,6 +171,9 @@ int ActivityStore::Open(const wchar_t* folder) {
 }
 
 int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
+  DWORD refusal = 0;
+  bool fileItself = false;
+  if (!MayWriteStoreFile(path_.CStr(), refusal, fileItself)) return OpenReadOnly(refusal, fileItself);
   StoreFileVerdict verdict;
   if (!CheckStoreFile(path_.CStr(), verdict)) {
     verdict.state = StoreFileUnreadable;
@@ -172,10 +208,39 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
   return ok;
 }
 
-int ActivityStore::OpenConnection() {
+int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
+  // Reading the file in place would need its journal and index beside it:
+  // it is read from a copy in the temporary folder instead, which is looked
+  // at as the file itself would be. The file is never written.
+  readOnly_ = true;
+  const bool exists = GetFileAttributesW(path_.CStr()) != INVALID_FILE_ATTRIBUTES;
+  opening_.state = exists ? StoreFileUnreadable : StoreFileMissing;
+  WideString unshown;
+  if (exists && !CopyStoreFileToTemp(path_.CStr(), workingCopy_)) {
+    WideString reason;
+    SystemMessage(GetLastError(), reason);
+    unshown.Format(L"could not be copied to be read (%s)", reason.CStr());
+  } else if (exists) {
+    StoreFileVerdict verdict;
+    if (!CheckStoreFile(workingCopy_.CStr(), verdict)) verdict.problem.Assign(L"could not be read");
+    opening_.state = verdict.state;
+    if (verdict.state != StoreFileUsable) {
+      unshown.Assign(verdict.problem);
+    } else if (!OpenConnection(workingCopy_.CStr())) {
+      unshown.Assign(L"could not be read");
+    }
+  }
+  DescribeReadOnly(path_.CStr(), refusal, fileItself, exists, unshown.IsEmpty() ? nullptr : unshown.CStr(),
+                   opening_.notice);
+  if (unshown.IsEmpty()) return exists;
+  CloseDatabase();
+  return 0;
+}
+
+int ActivityStore::OpenConnection(const wchar_t* file) {
   // synchronous is set to NORMAL below: with the write-ahead journal that
   // keeps the file consistent through a power cut.
-  if (!database_.Open(path_.CStr(), 1, 1, 1)) return 0;
+  if (!database_.Open(file ? file : path_.CStr(), 1, 1, 1)) return 0;
   database_.Execute(L"PRAGMA synchronous = NORMAL;");
   if (EnsureTables()) return 1;
   // A download would go into a table that may not keep runs apart: what the
@@ -219,6 +284,8 @@ void ActivityStore::CloseDatabase() {
     batchOpen_ = false;
   }
   database_.Close();
+  if (!workingCopy_.IsEmpty()) RemoveStoreFileCopy(workingCopy_);
+  workingCopy_.Assign(L"");
   readOnly_ = false;
 }
 

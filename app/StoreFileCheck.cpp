@@ -290,6 +290,35 @@ int EnsureRunKey(Database& database, int table) {
   return HasRunKey(database, table, has) && has;
 }
 
+int MayWriteStoreFile(const wchar_t* path, unsigned long& error, bool& fileItself) {
+  error = 0;
+  fileItself = false;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  WideString journal;
+  if (!journal.Format(L"%s-wal", path)) return 1;
+  for (int i = 0; i < 2; ++i) {
+    const wchar_t* name = i == 0 ? path : journal.CStr();
+    DWORD attributes = GetFileAttributesW(name);
+    if (i == 0 && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))) continue;
+    HANDLE file = attributes == INVALID_FILE_ATTRIBUTES
+                      ? CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+                      : CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      continue;
+    }
+    DWORD refusal = GetLastError();
+    if (refusal == ERROR_ACCESS_DENIED || refusal == ERROR_WRITE_PROTECT) {
+      error = refusal;
+      fileItself = i == 0;
+      return 0;
+    }
+  }
+  return 1;
+}
+
 int CopyStoreFileToTemp(const wchar_t* path, WideString& copy) {
   wchar_t folder[MAX_PATH + 1] = {};
   wchar_t name[MAX_PATH + 1] = {};
@@ -307,10 +336,17 @@ int CopyStoreFileToTemp(const wchar_t* path, WideString& copy) {
     if (!from.Format(L"%s%s", path, journals[i]) || !to.Format(L"%s%s", name, journals[i])) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       ok = 0;
-    } else if (GetFileAttributesW(from.CStr()) != INVALID_FILE_ATTRIBUTES) {
-      ok = CopyFileW(from.CStr(), to.CStr(), FALSE);
+    } else {
+      // A folder of a journal's name is no journal.
+      DWORD attributes = GetFileAttributesW(from.CStr());
+      if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ok = CopyFileW(from.CStr(), to.CStr(), FALSE);
+        if (ok) SetFileAttributesW(to.CStr(), FILE_ATTRIBUTE_NORMAL);
+      }
     }
   }
+  // A read-only file gives a read-only copy.
+  if (ok) SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);
   if (!ok) {
     DWORD error = GetLastError();
     RemoveStoreFileCopy(copy);

@@ -37,9 +37,17 @@ struct StoreFileVerdict {
 // file damaged where a write goes is damaged, though it passes the check).
 int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict);
 
+// Whether the store may write the file and make its journal ("-wal") beside
+// it: 0 with the system's error code when the system refuses (no right to
+// write there, a write-protected medium), and fileItself set when it is the
+// file that cannot be written rather than its folder. A journal that is not
+// there yet is made and removed at once. Other failures (a file in use, a
+// missing folder) are left to the look at the file and the opening: 1.
+int MayWriteStoreFile(const wchar_t* path, unsigned long& error, bool& fileItself);
+
 // Copies the file and its journals ("-journal", "-wal") to a new name in the
-// temporary folder; 1 with the copy's path, 0 with the system's error code
-// (nothing is left behind). RemoveStoreFileCopy deletes the copy, its
+// temporary folder, where they can be written; 1 with the copy's path, 0
+// with the system's error code (nothing is left behind). RemoveStoreFileCopy deletes the copy, its
 // journals and its index.
 int CopyStoreFileToTemp(const wchar_t* path, WideString& copy);
 void RemoveStoreFileCopy(const WideString& copy);

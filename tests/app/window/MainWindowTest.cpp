@@ -19,6 +19,7 @@
 #include "app/WalkingPage.h"
 #include "core/DateTime.h"
 #include "resources/ResourceIds.h"
+#include "tests/app/StoreTestSupport.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/window/WindowTestSupport.h"
 #include "tests/ui/WindowCapture.h"
@@ -354,6 +355,29 @@ TEST_F(MainWindowTest, QuitWhenIdleEndsTheModalRunWithZeroAfterStoringAndShowing
   EXPECT_NE(L"<missing>", fixture.ReadText(L"Main"));
   EXPECT_EQ(twotrackers::ExpectedSleepingRows(),
             twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"sleeping"));
+}
+
+TEST_F(MainWindowTest, AHistoryInAFolderPelltonCannotWriteIsShownAndTheUserIsToldToMoveTheProgram) {
+  ASSERT_NE(nullptr, OpenIdle());
+  ASSERT_TRUE(fixture.CloseWindow());
+  const std::wstring path = fixture.DatabasePath();
+  const std::string before = ReadAll(path);
+  // Where the journal must go lies a folder (the tests run with rights that
+  // ignore read-only folders): nothing can be made beside the file.
+  ASSERT_TRUE(CreateDirectoryW((path + L"-wal").c_str(), nullptr));
+  MainWindowSetup setup = fixture.Setup();
+  setup.quitWhenIdle = true;
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow window(setup);
+  EXPECT_EQ(0, window.RunModal(nullptr, IDD_MAIN, 0, nullptr));
+  const std::wstring notice = window.Store().Opening().notice.CStr();
+  EXPECT_NE(std::wstring::npos, notice.find(L"cannot write in the folder")) << notice;
+  EXPECT_NE(std::wstring::npos, notice.find(L"into a folder of your own")) << notice;
+  // The latest walk of the first tracker is shown; downloaded again, no run is stored.
+  EXPECT_TRUE(Contains(window.Walking()->Document(), L"50,60"));
+  EXPECT_EQ(0u, window.Store().RunsStored());
+  EXPECT_EQ(5u, window.Store().RunsFailed());
+  EXPECT_EQ(before, ReadAll(path));
 }
 
 namespace {
