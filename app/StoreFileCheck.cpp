@@ -345,7 +345,7 @@ int CopyStoreFileToTemp(const wchar_t* path, WideString& copy) {
       }
     }
   }
-  // A read-only file gives a read-only copy.
+  // A read-only file gives a read-only copy, which SQLite could not use.
   if (ok) SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);
   if (!ok) {
     DWORD error = GetLastError();

@@ -47,8 +47,8 @@ int MayWriteStoreFile(const wchar_t* path, unsigned long& error, bool& fileItsel
 
 // Copies the file and its journals ("-journal", "-wal") to a new name in the
 // temporary folder, where they can be written; 1 with the copy's path, 0
-// with the system's error code (nothing is left behind). RemoveStoreFileCopy deletes the copy, its
-// journals and its index.
+// with the system's error code (nothing is left behind). RemoveStoreFileCopy
+// deletes the copy, its journals and its index.
 int CopyStoreFileToTemp(const wchar_t* path, WideString& copy);
 void RemoveStoreFileCopy(const WideString& copy);
 
