@@ -131,22 +131,6 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
     }
     return Verdict(verdict, StoreFileIncompatible, problem.CStr());
   }
-  // A table without its unique key gets it when the store opens, under the
-  // index name, unless something else of the file holds that name already.
-  bool keyed = false;
-  if (!HasRunKey(database, wcscmp(table, kTables[0]) == 0 ? 0 : 1, keyed))
-    return StatementFailed(verdict, database.ErrorCode());
-  if (!keyed) {
-    if (!sql.Format(L"SELECT 1 FROM sqlite_master WHERE name = '%s_start' COLLATE NOCASE;", table)) return 0;
-    rows = database.Query(sql.CStr());
-    if (rows) {
-      database.ReleaseResult(rows);
-      if (!problem.Format(L"holds a \"%s_start\" that is not the index Pellton keeps runs apart with", table))
-        return 0;
-      return Verdict(verdict, StoreFileIncompatible, problem.CStr());
-    }
-    if (database.ErrorCode() != DatabaseOk) return StatementFailed(verdict, database.ErrorCode());
-  }
   fits = true;
   return 1;
 }
@@ -188,8 +172,8 @@ int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
 
 // A run of a tracker that cannot exist, inserted into each table there is
 // and taken back: 1 when one is refused for a fault of the file itself
-// (damaged where a write goes, a format SQLite may only read), not for a
-// full disk.
+// (damaged where a write goes, a format SQLite may only read, a table whose
+// unique index cannot be made), not for a full disk.
 int RefusesWrites(Database& database) {
   if (!database.Execute(L"SAVEPOINT trial;")) return 0;
   ByteBuffer one;
@@ -199,9 +183,12 @@ int RefusesWrites(Database& database) {
   blobs.parameters[0] = &one;
   int refused = 0;
   for (int table = 0; table < 2; ++table) {
+    // The index a table lacks is made as the store will make it; it is not
+    // made when another object of the file holds its name (no error then).
     if (EnsureRunKey(database, table)) continue;
     int code = database.ErrorCode();
-    if (code == DatabaseCorrupt || code == DatabaseNotADatabase || code == DatabaseReadOnly) refused = 1;
+    if (code == DatabaseOk || code == DatabaseCorrupt || code == DatabaseNotADatabase || code == DatabaseReadOnly)
+      refused = 1;
   }
   for (const wchar_t* table : kTables) {
     WideString sql;
