@@ -79,32 +79,27 @@ TEST_F(StoreFixture, AFreshFileGetsBothTablesAndIndexesOnce) {
 }
 
 TEST_F(StoreFixture, TablesLeftWithoutTheirIndexesLoseTheirDuplicatesAndGetTheIndexesBack) {
-  // A first start cut between each table and its index, then downloads that
-  // duplicated runs. Healed, the file has the schema of a new one.
+  // A first start cut before the indexes, downloads that duplicated runs.
   const wchar_t* schema = L"SELECT group_concat(type || name || sql) FROM (SELECT * FROM sqlite_master ORDER BY name);";
-  WideString fresh, healed, path;
+  WideString fresh, healed;
   ASSERT_EQ(1, store.QueryText(schema, fresh));
   store.Close();
-  path.Format(L"%s\\Pellton.sql", folder.Path());
   Database older;
-  ASSERT_EQ(1, older.Open(path.CStr(), 1, 0, 0));
+  ASSERT_EQ(1, older.Open(store.Path().CStr(), 1, 0, 0));
   ASSERT_TRUE(older.Execute(L"DROP INDEX walking_start;") && older.Execute(L"DROP INDEX sleeping_start;"));
-  ASSERT_EQ(1, older.Execute(L"INSERT INTO walking (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1401580800, "
-                             L"x'000100000000'), ('00:1A:7D:DA:71:13', 1401580800, x'000300000000000400000000'), "
-                             L"('C4:4F:33:0A:1B:2C', 1401580800, x'000500000000'), ('00:1A:7D:DA:71:13', 1401580800, "
-                             L"x'000200000000');"));
-  ASSERT_EQ(1, older.Execute(L"INSERT INTO sleeping (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1401580800, "
-                             L"x'AA55'), ('00:1A:7D:DA:71:13', 1401580800, x'AA15');"));
+  ASSERT_EQ(1, older.Execute(L"INSERT INTO walking (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1, x'01'), "
+                             L"('00:1A:7D:DA:71:13', 1, x'0304'), ('C4:4F:33:0A:1B:2C', 1, x'05'), "
+                             L"('00:1A:7D:DA:71:13', 1, x'02');"));
+  ASSERT_EQ(1, older.Execute(L"INSERT INTO sleeping (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1, x'AA55'), "
+                             L"('00:1A:7D:DA:71:13', 1, x'AA15');"));
   older.Close();
   ASSERT_EQ(1, store.Open(folder.Path()));
   ASSERT_EQ(1, store.QueryText(schema, healed));
   EXPECT_STREQ(fresh.CStr(), healed.CStr());
-  // Each run's longest pattern is kept, of equal ones the later.
-  EXPECT_EQ(std::vector<unsigned>{1401580800u}, Starts(store, kFirst, WalkingTable));
-  EXPECT_EQ(Hex("0003 0000 0000 0004 0000 0000"), Pattern(store, WalkingTable, kFirst, 1401580800u));
-  EXPECT_EQ(Hex("0005 0000 0000"), Pattern(store, WalkingTable, kSecond, 1401580800u));
-  EXPECT_EQ(Hex("AA 15"), Pattern(store, SleepingTable, kFirst, 1401580800u));
-  EXPECT_EQ(std::vector<unsigned>{1401580800u}, Starts(store, kFirst, SleepingTable));
+  EXPECT_EQ(std::vector<unsigned>{1u}, Starts(store, kFirst, WalkingTable));
+  EXPECT_EQ(Hex("03 04"), Pattern(store, WalkingTable, kFirst, 1u));
+  EXPECT_EQ(Hex("05"), Pattern(store, WalkingTable, kSecond, 1u));
+  EXPECT_EQ(Hex("AA 15"), Pattern(store, SleepingTable, kFirst, 1u));
 }
 
 TEST_F(StoreFixture, TheConnectionKeepsAJournalAndTheLock) {
