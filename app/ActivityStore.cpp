@@ -12,17 +12,18 @@ namespace {
 const wchar_t* const kTableNames[2] = {L"walking", L"sleeping"};
 
 struct TableSchema {
+  int table;
   const wchar_t* probe;
   const wchar_t* create;
   const wchar_t* index;
 };
 
 const TableSchema kSchema[2] = {
-    {L"SELECT * FROM sleeping LIMIT 1;",
+    {SleepingTable, L"SELECT * FROM sleeping LIMIT 1;",
      L"CREATE TABLE IF NOT EXISTS `sleeping` (  `id` INTEGER PRIMARY KEY AUTOINCREMENT,  `mac` varchar(20) "
      L"NOT NULL,  `start` INTEGER,  `pattern` BLOB NOT NULL);",
      L"CREATE UNIQUE INDEX sleeping_start ON sleeping (mac, start);"},
-    {L"SELECT * FROM walking LIMIT 1;",
+    {WalkingTable, L"SELECT * FROM walking LIMIT 1;",
      L"CREATE TABLE IF NOT EXISTS `walking` (  `id` INTEGER PRIMARY KEY AUTOINCREMENT,  `mac` varchar(20) "
      L"NOT NULL,  `start` INTEGER,  `pattern` BLOB NOT NULL);",
      L"CREATE UNIQUE INDEX walking_start ON walking (mac, start);"},
@@ -95,6 +96,39 @@ void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, con
                 verdict.problem.CStr(), opening.asidePath.CStr(), what.CStr());
 }
 
+// Nothing can be written where the file is: what cannot be written and
+// why, whether its runs are shown, and how to get them stored.
+void DescribeReadOnly(const wchar_t* path, DWORD error, bool fileItself, bool exists, const wchar_t* unshown,
+                      WideString& notice) {
+  WideString reason, folder, what, shown;
+  SystemMessage(error, reason);
+  folder.Assign(path);
+  folder.Left(folder.FindLastChar(L'\\'));
+  if (fileItself) {
+    what.Format(L"The file %s cannot be written (%s).", path, reason.CStr());
+  } else {
+    what.Format(L"Pellton cannot write in the folder %s (%s).", folder.CStr(), reason.CStr());
+  }
+  if (!exists) {
+    shown.Assign(L"Downloaded runs cannot be stored.");
+  } else if (unshown) {
+    shown.Format(L"The runs stored in %s cannot be shown either: it %s. Downloaded runs cannot be stored.", path,
+                 unshown);
+  } else {
+    shown.Format(L"The runs stored in %s are shown, but downloaded runs cannot be stored.", path);
+  }
+  WideString remedy;
+  if (fileItself) {
+    remedy.Assign(L"To store them, make the file writable (clear its read-only attribute or change its permissions) "
+                  L"and start Pellton again.");
+  } else {
+    remedy.Format(L"To store them, close Pellton, move the program%s%s into a folder of your own (for example in "
+                  L"Documents) and start it from there.",
+                  exists ? L" together with " : L"", exists ? ActivityStore::FileName : L"");
+  }
+  notice.Format(L"%s %s %s", what.CStr(), shown.CStr(), remedy.CStr());
+}
+
 bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
 
 // The folder holding the program file, with its trailing backslash.
@@ -137,6 +171,9 @@ int ActivityStore::Open(const wchar_t* folder) {
 }
 
 int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
+  DWORD refusal = 0;
+  bool fileItself = false;
+  if (!MayWriteStoreFile(path_.CStr(), refusal, fileItself)) return OpenReadOnly(refusal, fileItself);
   StoreFileVerdict verdict;
   if (!CheckStoreFile(path_.CStr(), verdict)) {
     verdict.state = StoreFileUnreadable;
@@ -149,11 +186,11 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
     return 0;
   }
   if (!StoreFileGoesAside(verdict.state)) {
-    if (!OpenConnection()) {
-      DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
-      return 0;
-    }
-    return 1;
+    if (OpenConnection()) return 1;
+    verdict.problem.Assign(verdict.state == StoreFileMissing ? L"could not be made"
+                                                              : L"could not be prepared for new runs");
+    DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
+    return 0;
   }
   DWORD error = 0;
   if (!MoveStoreFileAside(path_.CStr(), now, opening_.asidePath, error)) {
@@ -171,21 +208,67 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
   return ok;
 }
 
-int ActivityStore::OpenConnection() {
-  // synchronous is set to NORMAL below: with the write-ahead journal that
-  // keeps the file consistent through a power cut.
-  if (!database_.Open(path_.CStr(), 1, 1, 1)) return 0;
-  database_.Execute(L"PRAGMA synchronous = NORMAL;");
-  return CreateMissingTables();
+int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
+  // Reading the file in place would need its journal and index beside it:
+  // it is read from a copy in the temporary folder instead, which is looked
+  // at as the file itself would be. The file is never written.
+  readOnly_ = true;
+  const bool exists = GetFileAttributesW(path_.CStr()) != INVALID_FILE_ATTRIBUTES;
+  opening_.state = exists ? StoreFileUnreadable : StoreFileMissing;
+  WideString unshown;
+  if (exists && !CopyStoreFileToTemp(path_.CStr(), workingCopy_)) {
+    WideString reason;
+    SystemMessage(GetLastError(), reason);
+    unshown.Format(L"could not be copied to be read (%s)", reason.CStr());
+  } else if (exists) {
+    StoreFileVerdict verdict;
+    if (!CheckStoreFile(workingCopy_.CStr(), verdict)) verdict.problem.Assign(L"could not be read");
+    opening_.state = verdict.state;
+    if (verdict.state != StoreFileUsable) {
+      unshown.Assign(verdict.problem);
+    } else if (!OpenConnection(workingCopy_.CStr())) {
+      unshown.Assign(L"could not be read");
+    }
+  }
+  DescribeReadOnly(path_.CStr(), refusal, fileItself, exists, unshown.IsEmpty() ? nullptr : unshown.CStr(),
+                   opening_.notice);
+  if (unshown.IsEmpty()) return exists;
+  CloseDatabase();
+  return 0;
 }
 
-int ActivityStore::CreateMissingTables() {
+int ActivityStore::OpenConnection(const wchar_t* file) {
+  // synchronous is set to NORMAL below: with the write-ahead journal that
+  // keeps the file consistent through a power cut.
+  if (!database_.Open(file ? file : path_.CStr(), 1, 1, 1)) return 0;
+  database_.Execute(L"PRAGMA synchronous = NORMAL;");
+  if (EnsureTables()) return 1;
+  // A download would go into a table that may not keep runs apart: what the
+  // file holds is shown, nothing is stored.
+  readOnly_ = true;
+  return 0;
+}
+
+int ActivityStore::EnsureTables() {
+  // One transaction: a start cut short leaves all of it or nothing, never a
+  // table without the index that keeps a run downloaded again from being
+  // added a second time. A file already left so gets its index now.
+  if (!database_.Execute(L"BEGIN;")) return 0;
   int ok = 1;
-  for (const TableSchema& table : kSchema) {
-    if (database_.Execute(table.probe)) continue;
-    if (!database_.Execute(table.create) || !database_.Execute(table.index)) ok = 0;
+  for (int i = 0; ok && i < 2; ++i) {
+    const TableSchema& table = kSchema[i];
+    if (database_.Execute(table.probe)) {
+      ok = EnsureRunKey(database_, table.table);
+    } else {
+      ok = database_.Execute(table.create) && database_.Execute(table.index);
+    }
+    // SQLite ends the transaction by itself on a failed write: what follows
+    // would be committed on its own.
+    ok = ok && database_.InTransaction();
   }
-  return ok;
+  if (ok && database_.Execute(L"COMMIT;")) return 1;
+  if (database_.InTransaction()) database_.Execute(L"ROLLBACK;");
+  return 0;
 }
 
 void ActivityStore::Close() {
@@ -201,6 +284,9 @@ void ActivityStore::CloseDatabase() {
     batchOpen_ = false;
   }
   database_.Close();
+  if (!workingCopy_.IsEmpty()) RemoveStoreFileCopy(workingCopy_);
+  workingCopy_.Assign(L"");
+  readOnly_ = false;
 }
 
 bool ActivityStore::IsOpen() {
@@ -233,7 +319,7 @@ int ActivityStore::AddressOf(int trackerIndex, WideString& address) {
 int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern) {
   SectionLock hold(lock_);
   WideString sql;
-  int ok = KnownTable(table) && IsAddressText(address) &&
+  int ok = !readOnly_ && KnownTable(table) && IsAddressText(address) &&
            sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('%s','%u',@001);",
                       kTableNames[table], address, start);
   if (ok) {
@@ -265,7 +351,7 @@ void ActivityStore::BeginRuns() {
   if (batchDepth_++ > 0) return;
   batchStored_ = 0;
   batchLost_ = 0;
-  batchOpen_ = database_.IsOpen() && database_.Execute(L"BEGIN;");
+  batchOpen_ = !readOnly_ && database_.IsOpen() && database_.Execute(L"BEGIN;");
 }
 
 unsigned ActivityStore::EndRuns() {
@@ -290,7 +376,7 @@ unsigned ActivityStore::EndRuns() {
 
 int ActivityStore::SecureRuns() {
   SectionLock hold(lock_);
-  if (!database_.IsOpen() || batchOpen_) return 0;
+  if (readOnly_ || !database_.IsOpen() || batchOpen_) return 0;
   // The row is (busy, journal frames, frames copied); busy 0 means every
   // frame reached the file. Outside write-ahead mode every commit has been
   // synced already and the answer is 0, -1, -1.

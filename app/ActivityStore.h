@@ -65,17 +65,22 @@ public:
   void SetTrackers(TrackerList* trackers);
 
   // Opens "Pellton.sql" in the folder (none: the folder holding the program
-  // file), creating the file and whatever tables and indexes are missing.
-  // 1 when the file is open with both tables; 0 otherwise (every later
-  // statement then fails, and is counted as failed).
+  // file), creating the file and whatever tables and indexes are missing,
+  // all in one transaction. A table found without its unique index (a first
+  // start cut short by an older make) loses its duplicate rows and gets it.
+  // 1 when the file is open with both tables and their indexes; 0 otherwise
+  // (every later insert then fails, and is counted as failed; the runs the
+  // file holds may still be listed and read).
   //
   // An existing file is looked at first without writing to it. A damaged
   // file, a file that is no SQLite database, or one whose tables cannot
   // take runs is moved aside under a new name and a new file is begun with
   // every run that can still be read from the old one; a file in use by
   // another program or unreadable is left alone and nothing is opened.
-  // Other tables and extra columns are used as they are. Opening() tells
-  // what was found.
+  // Other tables and extra columns are used as they are. A file that cannot
+  // be written, or whose folder takes no journal, is read from a copy in the
+  // temporary folder and nothing is stored: 1 when its runs can be listed.
+  // Opening() tells what was found.
   int Open(const wchar_t* folder = nullptr);
   const StoreOpening& Opening() const { return opening_; }
   void Close();
@@ -129,19 +134,22 @@ public:
 
 private:
   int AddressOf(int trackerIndex, WideString& address);
-  int CreateMissingTables();
+  int EnsureTables();
   int OpenChecked(const SYSTEMTIME& now);  // under the lock
-  int OpenConnection();                    // the file at path_, with its tables
+  int OpenReadOnly(DWORD refusal, bool fileItself);  // under the lock
+  int OpenConnection(const wchar_t* file = nullptr);  // the file (none: path_), with its tables
   void CloseDatabase();  // under the lock
 
   CriticalSection lock_;  // every statement and the reading of its rows
   Database database_;
   TrackerList* trackers_ = nullptr;
   WideString path_;
+  WideString workingCopy_;  // read-only: the copy of the file that is read
   StoreOpening opening_;
   unsigned stored_ = 0;
   unsigned failed_ = 0;
   int batchDepth_ = 0;       // BeginRuns without EndRuns yet
+  bool readOnly_ = false;    // nothing is stored: the file cannot be written, or its tables made ready
   bool batchOpen_ = false;   // the transaction began
   unsigned batchStored_ = 0;  // runs written inside it
   unsigned batchLost_ = 0;    // runs of this download taken back with a transaction SQLite ended

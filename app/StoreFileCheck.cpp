@@ -10,6 +10,8 @@ namespace {
 
 const wchar_t* const kTables[2] = {L"walking", L"sleeping"};
 const wchar_t* const kColumns[3] = {L"mac", L"start", L"pattern"};
+const wchar_t* const kKeys[2] = {L"CREATE UNIQUE INDEX IF NOT EXISTS walking_start ON walking (mac, start);",
+                                 L"CREATE UNIQUE INDEX IF NOT EXISTS sleeping_start ON sleeping (mac, start);"};
 
 int Verdict(StoreFileVerdict& verdict, StoreFileState state, const wchar_t* problem, unsigned long error = 0) {
   verdict.state = state;
@@ -170,8 +172,8 @@ int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
 
 // A run of a tracker that cannot exist, inserted into each table there is
 // and taken back: 1 when one is refused for a fault of the file itself
-// (damaged where a write goes, a format SQLite may only read), not for a
-// full disk.
+// (damaged where a write goes, a format SQLite may only read, a table whose
+// unique index cannot be made), not for a full disk.
 int RefusesWrites(Database& database) {
   if (!database.Execute(L"SAVEPOINT trial;")) return 0;
   ByteBuffer one;
@@ -180,6 +182,14 @@ int RefusesWrites(Database& database) {
   BlobParameters blobs;
   blobs.parameters[0] = &one;
   int refused = 0;
+  for (int table = 0; table < 2; ++table) {
+    // The index a table lacks is made as the store will make it; it is not
+    // made when another object of the file holds its name (no error then).
+    if (EnsureRunKey(database, table)) continue;
+    int code = database.ErrorCode();
+    if (code == DatabaseOk || code == DatabaseCorrupt || code == DatabaseNotADatabase || code == DatabaseReadOnly)
+      refused = 1;
+  }
   for (const wchar_t* table : kTables) {
     WideString sql;
     if (!sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('00:00:00:00:00:00','0',@001);",
@@ -232,6 +242,70 @@ int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict, bool inspect) {
 
 }  // namespace
 
+int HasRunKey(Database& database, int table, bool& has) {
+  has = false;
+  WideString sql;
+  if (!sql.Format(L"SELECT 1 FROM pragma_index_list('%s') AS i WHERE i.\"unique\" AND NOT i.partial AND (SELECT "
+                  L"count(*) FROM pragma_index_info(i.name)) = 2 AND (SELECT count(DISTINCT lower(name)) FROM "
+                  L"pragma_index_info(i.name) WHERE lower(name) IN ('mac', 'start')) = 2;",
+                  kTables[table])) {
+    return 0;
+  }
+  SqliteResultSet* rows = database.Query(sql.CStr());
+  if (rows) {
+    database.ReleaseResult(rows);
+    has = true;
+    return 1;
+  }
+  return database.ErrorCode() == DatabaseOk;
+}
+
+int EnsureRunKey(Database& database, int table) {
+  bool has = false;
+  if (!HasRunKey(database, table, has)) return 0;
+  if (has) return 1;
+  // Rows without an address or a start are no run, and the index lets them be.
+  WideString sql;
+  if (!sql.Format(L"DELETE FROM `%s` WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (PARTITION "
+                  L"BY mac, start ORDER BY length(pattern) DESC, rowid DESC) AS n FROM `%s` WHERE mac IS NOT NULL "
+                  L"AND start IS NOT NULL) WHERE n > 1);",
+                  kTables[table], kTables[table]) ||
+      !database.Execute(sql.CStr()) || !database.Execute(kKeys[table])) {
+    return 0;
+  }
+  // Made, unless the name was taken by another object after all.
+  return HasRunKey(database, table, has) && has;
+}
+
+int MayWriteStoreFile(const wchar_t* path, unsigned long& error, bool& fileItself) {
+  error = 0;
+  fileItself = false;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  WideString journal;
+  if (!journal.Format(L"%s-wal", path)) return 1;
+  for (int i = 0; i < 2; ++i) {
+    const wchar_t* name = i == 0 ? path : journal.CStr();
+    DWORD attributes = GetFileAttributesW(name);
+    if (i == 0 && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))) continue;
+    HANDLE file = attributes == INVALID_FILE_ATTRIBUTES
+                      ? CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+                      : CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      continue;
+    }
+    DWORD refusal = GetLastError();
+    if (refusal == ERROR_ACCESS_DENIED || refusal == ERROR_WRITE_PROTECT) {
+      error = refusal;
+      fileItself = i == 0;
+      return 0;
+    }
+  }
+  return 1;
+}
+
 int CopyStoreFileToTemp(const wchar_t* path, WideString& copy) {
   wchar_t folder[MAX_PATH + 1] = {};
   wchar_t name[MAX_PATH + 1] = {};
@@ -249,10 +323,17 @@ int CopyStoreFileToTemp(const wchar_t* path, WideString& copy) {
     if (!from.Format(L"%s%s", path, journals[i]) || !to.Format(L"%s%s", name, journals[i])) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       ok = 0;
-    } else if (GetFileAttributesW(from.CStr()) != INVALID_FILE_ATTRIBUTES) {
-      ok = CopyFileW(from.CStr(), to.CStr(), FALSE);
+    } else {
+      // A folder of a journal's name is no journal.
+      DWORD attributes = GetFileAttributesW(from.CStr());
+      if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ok = CopyFileW(from.CStr(), to.CStr(), FALSE);
+        if (ok) SetFileAttributesW(to.CStr(), FILE_ATTRIBUTE_NORMAL);
+      }
     }
   }
+  // A read-only file gives a read-only copy, which SQLite could not use.
+  if (ok) SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);
   if (!ok) {
     DWORD error = GetLastError();
     RemoveStoreFileCopy(copy);

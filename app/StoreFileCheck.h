@@ -9,6 +9,8 @@
 
 #include "core/WideString.h"
 
+class Database;
+
 enum StoreFileState : int {
   StoreFileMissing,       // no file: a new one is made
   StoreFileUsable,        // the store can use it as it is
@@ -35,12 +37,31 @@ struct StoreFileVerdict {
 // file damaged where a write goes is damaged, though it passes the check).
 int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict);
 
+// Whether the store may write the file and make its journal ("-wal") beside
+// it: 0 with the system's error code when the system refuses (no right to
+// write there, a write-protected medium), and fileItself set when it is the
+// file that cannot be written rather than its folder. A journal that is not
+// there yet is made and removed at once. Other failures (a file in use, a
+// missing folder) are left to the look at the file and the opening: 1.
+int MayWriteStoreFile(const wchar_t* path, unsigned long& error, bool& fileItself);
+
 // Copies the file and its journals ("-journal", "-wal") to a new name in the
-// temporary folder; 1 with the copy's path, 0 with the system's error code
-// (nothing is left behind). RemoveStoreFileCopy deletes the copy, its
-// journals and its index.
+// temporary folder, where they can be written; 1 with the copy's path, 0
+// with the system's error code (nothing is left behind). RemoveStoreFileCopy
+// deletes the copy, its journals and its index.
 int CopyStoreFileToTemp(const wchar_t* path, WideString& copy);
 void RemoveStoreFileCopy(const WideString& copy);
+
+// The unique index on a table's (`mac`, `start`) that makes a download of a
+// run stored before replace its row instead of adding a second one. table:
+// 0 walking, 1 sleeping. HasRunKey: 1 when answered (has: the table has
+// one, under any name). EnsureRunKey, inside the caller's transaction: when
+// the table has none (a start cut short between making the table and its
+// index), removes the duplicate rows, keeping the longest pattern of each
+// run and, of equal ones, the row stored last, then makes "walking_start"
+// or "sleeping_start"; 1 when the table has its key.
+int HasRunKey(Database& database, int table, bool& has);
+int EnsureRunKey(Database& database, int table);
 
 // A damaged, foreign or incompatible file is moved aside; a file in use or
 // unreadable is left where it is.

@@ -11,6 +11,7 @@
 #include "app/ActivityStore.h"
 #include "app/RunLabel.h"
 #include "app/TrackerList.h"
+#include "core/Database.h"
 #include "core/DateTime.h"
 #include "tests/app/LinkTestSupport.h"
 #include "tests/app/StoreTestSupport.h"
@@ -75,6 +76,30 @@ TEST_F(StoreFixture, AFreshFileGetsBothTablesAndIndexesOnce) {
   WideString again;
   ASSERT_EQ(1, store.QueryText(L"SELECT count(*) FROM sqlite_master;", again));
   EXPECT_STREQ(L"5", again.CStr());
+}
+
+TEST_F(StoreFixture, TablesLeftWithoutTheirIndexesLoseTheirDuplicatesAndGetTheIndexesBack) {
+  // A first start cut before the indexes, downloads that duplicated runs.
+  const wchar_t* schema = L"SELECT group_concat(type || name || sql) FROM (SELECT * FROM sqlite_master ORDER BY name);";
+  WideString fresh, healed;
+  ASSERT_EQ(1, store.QueryText(schema, fresh));
+  store.Close();
+  Database older;
+  ASSERT_EQ(1, older.Open(store.Path().CStr(), 1, 0, 0));
+  ASSERT_TRUE(older.Execute(L"DROP INDEX walking_start;") && older.Execute(L"DROP INDEX sleeping_start;"));
+  ASSERT_EQ(1, older.Execute(L"INSERT INTO walking (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1, x'01'), "
+                             L"('00:1A:7D:DA:71:13', 1, x'0304'), ('C4:4F:33:0A:1B:2C', 1, x'05'), "
+                             L"('00:1A:7D:DA:71:13', 1, x'02');"));
+  ASSERT_EQ(1, older.Execute(L"INSERT INTO sleeping (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1, x'AA55'), "
+                             L"('00:1A:7D:DA:71:13', 1, x'AA15');"));
+  older.Close();
+  ASSERT_EQ(1, store.Open(folder.Path()));
+  ASSERT_EQ(1, store.QueryText(schema, healed));
+  EXPECT_STREQ(fresh.CStr(), healed.CStr());
+  EXPECT_EQ(std::vector<unsigned>{1u}, Starts(store, kFirst, WalkingTable));
+  EXPECT_EQ(Hex("03 04"), Pattern(store, WalkingTable, kFirst, 1u));
+  EXPECT_EQ(Hex("05"), Pattern(store, WalkingTable, kSecond, 1u));
+  EXPECT_EQ(Hex("AA 15"), Pattern(store, SleepingTable, kFirst, 1u));
 }
 
 TEST_F(StoreFixture, TheConnectionKeepsAJournalAndTheLock) {

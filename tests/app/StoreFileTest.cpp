@@ -218,21 +218,24 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
     EXPECT_EQ(1, store.QueryText(L"SELECT steps FROM goals;", goal));
     EXPECT_STREQ(L"10000", goal.CStr());
   }
-  {
-    // Another program's "walking" table without patterns: the sleeping runs
-    // are copied over, the file itself is kept aside.
+  for (int index = 0; index < 2; ++index) {
+    // Another program's "walking" table without patterns (the sleeping runs
+    // are copied over), or its index under the store's index name, which
+    // keeps no runs apart: the file itself is kept aside.
     TempFolder folder;
     const Runs stored = MakeStore(folder.Path());
     const std::wstring path = Join(folder.Path(), L"Pellton.sql");
     Database database;
     ASSERT_EQ(1, database.Open(path.c_str(), 1, 0, 0));
-    ASSERT_EQ(1, database.Execute(L"DROP TABLE walking;"));
-    ASSERT_EQ(1, database.Execute(L"CREATE TABLE walking (mac TEXT, start INTEGER, steps INTEGER);"));
+    ASSERT_EQ(1, database.Execute(index ? L"DROP INDEX walking_start;" : L"DROP TABLE walking;"));
+    ASSERT_EQ(1, database.Execute(index ? L"CREATE INDEX walking_start ON walking (start);"
+                                        : L"CREATE TABLE walking (mac TEXT, start INTEGER, steps INTEGER);"));
     database.Close();
 
     MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
-    EXPECT_NE(std::wstring::npos, moved.notice.find(L"without the column \"pattern\"")) << moved.notice;
-    EXPECT_EQ(kRuns / 5, moved.runs.size());
+    EXPECT_NE(std::wstring::npos, moved.notice.find(index ? L"refuses new runs" : L"without the column \"pattern\""))
+        << moved.notice;
+    EXPECT_EQ(index ? kRuns : kRuns / 5, moved.runs.size());
     ExpectOnlyTrueRuns(moved.runs, stored);
   }
 }

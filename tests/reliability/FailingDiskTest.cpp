@@ -148,6 +148,27 @@ TEST_F(FailingDiskTest, AWriteFailingInsideADownloadIsCountedAsWhatTheFileHolds)
   EXPECT_EQ(120u - held, store.RunsFailed());
 }
 
+TEST_F(FailingDiskTest, AFirstStartCutAtAnyWriteLeavesNoTableWithoutItsIndex) {
+  unsigned n = 1;
+  for (unsigned failures = 1; failures > 0; ++n) {
+    TempFolder folder;
+    FailingDisk::Arm(FailWrites, n);
+    ActivityStore().Open(folder.Path());
+    failures = FailingDisk::Failures();
+    FailingDisk::Recover();
+    ActivityStore store;
+    store.SetTrackers(&trackers_);
+    ASSERT_EQ(1, store.Open(folder.Path())) << n << store.Opening().notice.CStr();
+    unsigned refused = 0;
+    for (int twice = 0; twice < 2; ++twice) ASSERT_EQ(0u, StoreDownload(store, 0, 10, &refused));
+    WideString rows;
+    store.QueryText(L"SELECT (SELECT count(*) FROM walking) || ' ' || count(*) FROM sqlite_master WHERE sql LIKE "
+                    L"'CREATE UNIQUE INDEX %';", rows);
+    EXPECT_STREQ(L"10 2", rows.CStr()) << "a download stored twice after a first start cut at write " << n;
+  }
+  EXPECT_GT(n, 10u);
+}
+
 namespace {
 
 // A sound store of 100 runs whose header lets SQLite only read it, so that

@@ -356,6 +356,25 @@ TEST_F(MainWindowTest, QuitWhenIdleEndsTheModalRunWithZeroAfterStoringAndShowing
             twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"sleeping"));
 }
 
+TEST_F(MainWindowTest, AHistoryInAFolderPelltonCannotWriteIsShownAndTheUserIsToldToMoveTheProgram) {
+  ASSERT_NE(nullptr, OpenIdle());
+  ASSERT_TRUE(fixture.CloseWindow());
+  // Where the journal must go lies a folder (the tests run with rights that
+  // ignore read-only folders): nothing can be made beside the file.
+  ASSERT_TRUE(CreateDirectoryW((fixture.DatabasePath() + L"-wal").c_str(), nullptr));
+  MainWindowSetup setup = fixture.Setup();
+  setup.quitWhenIdle = true;
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow window(setup);
+  EXPECT_EQ(0, window.RunModal(nullptr, IDD_MAIN, 0, nullptr));
+  const std::wstring notice = window.Store().Opening().notice.CStr();
+  EXPECT_NE(std::wstring::npos, notice.find(L"cannot write in the folder")) << notice;
+  EXPECT_NE(std::wstring::npos, notice.find(L"into a folder of your own")) << notice;
+  // The latest walk of the first tracker is shown; downloaded again, no run is stored.
+  EXPECT_TRUE(Contains(window.Walking()->Document(), L"50,60"));
+  EXPECT_EQ(5u, window.Store().RunsFailed());
+}
+
 namespace {
 
 // The message box the window shows, closed with OK once its text is read;
