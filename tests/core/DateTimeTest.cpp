@@ -111,7 +111,8 @@ TEST(LocalTime, EachTimeFollowsTheRulesOfItsOwnDateInAnyZone) {
   // Literal zones: Central Europe (summer time from the last Sunday of March
   // to the last of October) and eastern Australia (from the first Sunday of
   // October to the first of April); eastern Australia by name, whose summer
-  // time began on the last Sunday of October until 2007.
+  // time began on the last Sunday of October until 2007; none: the test
+  // command's zone, Europe/Berlin, whatever the day the test runs.
   DYNAMIC_TIME_ZONE_INFORMATION berlin = {}, sydney = {}, named = {};
   berlin.Bias = -60;
   berlin.StandardDate = Time(0, 10, 5, 3, 0, 0);  // (the day is the week of the month)
@@ -135,6 +136,8 @@ TEST(LocalTime, EachTimeFollowsTheRulesOfItsOwnDateInAnyZone) {
       {&sydney, 1417392000, {2014, 12, 1, 1, 11, 0, 0, 0}, true},
       {&named, 1192406400, {2007, 10, 1, 15, 10, 0, 0, 0}, true},
       {&named, 1413331200, {2014, 10, 3, 15, 11, 0, 0, 0}, true},
+      {nullptr, 1401573600, {2014, 6, 0, 1, 0, 0, 0, 0}, true},
+      {nullptr, 1417392000, {2014, 12, 1, 1, 1, 0, 0, 0}, true},
   };
   for (const auto& c : cases) {
     SYSTEMTIME local = {};
@@ -145,5 +148,12 @@ TEST(LocalTime, EachTimeFollowsTheRulesOfItsOwnDateInAnyZone) {
     if (c.back) {
       EXPECT_EQ(c.utc, seconds) << Text(c.local);
     }
+    if (c.zone) continue;
+    SYSTEMTIME utc, copied;
+    ASSERT_EQ(1, FromUnixTime(local, c.utc, 1));
+    ASSERT_EQ(1, FromUnixTime(utc, c.utc, 0));
+    ASSERT_EQ(1, CopyTime(copied, &utc, 1));
+    EXPECT_EQ(Text(c.local), Text(local));
+    EXPECT_EQ(Text(c.local), Text(copied));
   }
 }
