@@ -128,8 +128,7 @@ TEST_F(StoreFixture, RunsAreListedOldestFirstWithLocalLabels) {
   EXPECT_EQ(1401600000u, runs[1].start);
   EXPECT_EQ(1401667200u, runs[2].start);
 
-  // 2014-06-01 00:00:00 UTC in local time (the test command's zone,
-  // Europe/Berlin, in summer time whatever the day the test runs): the long
+  // 2014-06-01 00:00:00 UTC in local time (02:00 in Europe/Berlin): the long
   // date with the weekday abbreviated, a space, the time without seconds.
   const SYSTEMTIME local = {2014, 6, 0, 1, 2, 0, 0, 0};
   wchar_t longDate[100], shortDay[20], longDay[40], time[40];

@@ -93,9 +93,7 @@ TEST_F(ChartFixture, AStoredWalkingRunBecomesAFilledPage) {
   EXPECT_EQ(0u, html.find("<!DOCTYPE html>"));
   EXPECT_NE(std::string::npos, html.find("data: [630,0,1500]"));
   EXPECT_NE(std::string::npos, html.find("data: [45,0,16]"));
-  // In the test command's zone, Europe/Berlin, summer time in June whatever
-  // the day the test runs, and winter time for a run of December
-  // (2014-12-01 00:00:00 UTC, below).
+  // Europe/Berlin: summer time in June, winter time in December (below).
   EXPECT_NE(std::string::npos, html.find("pointStart: Date.UTC(2014,5,1,2,0,0)"));
   for (const char* name : {"***TITLE***", "***DATE***", "***DATA"})
     EXPECT_EQ(std::string::npos, html.find(name)) << name;

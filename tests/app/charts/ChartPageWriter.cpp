@@ -98,8 +98,7 @@ std::string Title(const SYSTEMTIME& local) {
 }
 
 std::string RunJson(const char* file, const char* kind, unsigned start, const SYSTEMTIME& local,
-                    const Bytes& pattern,
-                    const std::vector<Tooltip>& tooltips) {
+                    const Bytes& pattern, const std::vector<Tooltip>& tooltips) {
   std::string json = "{\"file\":" + JsonText(file) + ",\"kind\":" + JsonText(kind) +
                      ",\"start\":" + std::to_string(start) + ",\"pattern\":" +
                      JsonText(HexText(pattern)) + ",\"title\":" + JsonText(Title(local)) +

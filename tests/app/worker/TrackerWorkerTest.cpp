@@ -300,9 +300,7 @@ TEST_P(TrackerWorkerTest, InfoPageShowsBatteryClockInLocalTimeAndVersions) {
   ASSERT_EQ(1, host.worker.QueueDeviceInfo(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
 
-  // 2014-05-31 23:59:58 UTC, shown in local time: the next day in the test
-  // command's zone, Europe/Berlin, in summer time whatever the day the test
-  // runs.
+  // 2014-05-31 23:59:58 UTC, shown in local time (Europe/Berlin, summer time).
   const SYSTEMTIME local = {2014, 6, 0, 1, 1, 59, 58, 0};
   WideString date, time;
   ASSERT_EQ(1, FormatDate(date, DATE_SHORTDATE, &local, 0));
