@@ -83,6 +83,9 @@ int BuildPage(const char* pageTemplate, size_t templateSize, unsigned start,
               const ChartPageField* series, int seriesCount, WideString& out,
               ChartPageLayout* layout) {
   out.Assign(L"");
+  // The start in local time by the rules of its own date. The chart counts
+  // from it in even steps, so a run that crosses a change to or from summer
+  // time is drawn, axis and tooltips alike, in the offset of its start.
   SYSTEMTIME local;
   if (!FromUnixTime(local, start, 1)) return 0;
   WideString title, date;

@@ -4,6 +4,9 @@ if(NOT PELLTON_RUN_TESTS)
 endif()
 set(PELLTON_WINE64 /usr/lib/wine/wine64 CACHE FILEPATH "64-bit Wine loader")
 set(PELLTON_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+# Every test runs in one zone with daylight saving, whatever the machine's
+# zone: local times are checked against known facts of that zone.
+set(PELLTON_TEST_TZ Europe/Berlin)
 configure_file(${PROJECT_SOURCE_DIR}/tools/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                 WORLD_READ WORLD_EXECUTE)

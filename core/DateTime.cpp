@@ -1,6 +1,7 @@
 #include "core/DateTime.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "core/WideString.h"
 
@@ -22,13 +23,66 @@ unsigned long long Ticks(const FILETIME& ft) {
   return (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
-int LocalFromUtc(const SYSTEMTIME& utc, SYSTEMTIME& local) {
-  FILETIME ft, localFt;
-  if (!SystemTimeToFileTime(&utc, &ft)) return 0;
-  SYSTEMTIME result;
-  if (!FileTimeToLocalFileTime(&ft, &localFt) || !FileTimeToSystemTime(&localFt, &result))
-    return 0;
-  local = result;
+// The system's rules of a named zone for one year. GetTimeZoneInformationForYear
+// reads them from the registry (about 2 ms a call under Wine), so its answers
+// are kept by zone name and year for labelling long lists of runs; rules the
+// system changes while the program runs are seen at the next start.
+struct KeptRules {
+  wchar_t zone[128];
+  WORD year;
+  BOOL found;
+  TIME_ZONE_INFORMATION rules;
+};
+const unsigned KeptCount = 16;
+KeptRules kept[KeptCount];
+unsigned keptUsed = 0, keptNext = 0;
+SRWLOCK keptLock = SRWLOCK_INIT;
+
+int NamedRulesForYear(const DYNAMIC_TIME_ZONE_INFORMATION& zone, WORD year,
+                      TIME_ZONE_INFORMATION& rules) {
+  AcquireSRWLockShared(&keptLock);
+  for (unsigned i = 0; i < keptUsed; ++i) {
+    if (kept[i].year != year || wcsncmp(kept[i].zone, zone.TimeZoneKeyName, 128) != 0) continue;
+    BOOL found = kept[i].found;
+    if (found) rules = kept[i].rules;
+    ReleaseSRWLockShared(&keptLock);
+    return found;
+  }
+  ReleaseSRWLockShared(&keptLock);
+  KeptRules fresh;
+  memcpy(fresh.zone, zone.TimeZoneKeyName, sizeof fresh.zone);
+  fresh.year = year;
+  DYNAMIC_TIME_ZONE_INFORMATION named = zone;  // the call takes it as writable
+  fresh.found = GetTimeZoneInformationForYear(year, &named, &fresh.rules);
+  AcquireSRWLockExclusive(&keptLock);
+  kept[keptNext] = fresh;
+  keptNext = (keptNext + 1) % KeptCount;
+  if (keptUsed < KeptCount) ++keptUsed;
+  ReleaseSRWLockExclusive(&keptLock);
+  if (fresh.found) rules = fresh.rules;
+  return fresh.found;
+}
+
+// The zone's rules for one year: the system's own for a zone it knows by
+// name, else the rules the zone carries, for every year.
+int RulesForYear(const DYNAMIC_TIME_ZONE_INFORMATION* zone, WORD year,
+                 TIME_ZONE_INFORMATION& rules) {
+  DYNAMIC_TIME_ZONE_INFORMATION machine;
+  if (!zone) {
+    if (GetDynamicTimeZoneInformation(&machine) == TIME_ZONE_ID_INVALID)
+      return GetTimeZoneInformation(&rules) != TIME_ZONE_ID_INVALID;
+    zone = &machine;
+  }
+  if (!zone->DynamicDaylightTimeDisabled && zone->TimeZoneKeyName[0] &&
+      NamedRulesForYear(*zone, year, rules))
+    return 1;
+  rules.Bias = zone->Bias;
+  memcpy(rules.StandardName, zone->StandardName, sizeof rules.StandardName);
+  rules.StandardDate = zone->StandardDate;
+  rules.StandardBias = zone->StandardBias;
+  memcpy(rules.DaylightName, zone->DaylightName, sizeof rules.DaylightName);
+  rules.DaylightDate = zone->DaylightDate;
+  rules.DaylightBias = zone->DaylightBias;
   return 1;
 }
 
@@ -59,6 +113,47 @@ void Now(SYSTEMTIME& out, int utc) {
     GetLocalTime(&out);
 }
 
+int LocalFromUtc(SYSTEMTIME& local, const SYSTEMTIME& utc,
+                 const DYNAMIC_TIME_ZONE_INFORMATION* zone) {
+  FILETIME valid;
+  if (!SystemTimeToFileTime(&utc, &valid)) return 0;
+  TIME_ZONE_INFORMATION rules;
+  SYSTEMTIME result;
+  if (!RulesForYear(zone, utc.wYear, rules) ||
+      !SystemTimeToTzSpecificLocalTime(&rules, &utc, &result))
+    return 0;
+  // Around the turn of the year the local date lies in the other year, whose
+  // rules may differ (a southern summer spans it).
+  if (result.wYear != utc.wYear &&
+      (!RulesForYear(zone, result.wYear, rules) ||
+       !SystemTimeToTzSpecificLocalTime(&rules, &utc, &result)))
+    return 0;
+  local = result;
+  return 1;
+}
+
+int LocalFromUnixTime(SYSTEMTIME& local, long long seconds,
+                      const DYNAMIC_TIME_ZONE_INFORMATION* zone) {
+  SYSTEMTIME utc;
+  return FromUnixTime(utc, seconds, 0) && LocalFromUtc(local, utc, zone);
+}
+
+int UnixTimeFromLocal(long long& seconds, const SYSTEMTIME& local,
+                      const DYNAMIC_TIME_ZONE_INFORMATION* zone) {
+  FILETIME valid;
+  if (!SystemTimeToFileTime(&local, &valid)) return 0;
+  TIME_ZONE_INFORMATION rules;
+  SYSTEMTIME utc;
+  if (!RulesForYear(zone, local.wYear, rules) ||
+      !TzSpecificLocalTimeToSystemTime(&rules, &local, &utc))
+    return 0;
+  int ok = 0;
+  long long result = ToUnixTime(utc, &ok);
+  if (!ok) return 0;
+  seconds = result;
+  return 1;
+}
+
 int CopyTime(SYSTEMTIME& out, const SYSTEMTIME* source, int toLocal) {
   if (!source) {
     Now(out, toLocal == 1 ? 0 : 1);
@@ -68,18 +163,14 @@ int CopyTime(SYSTEMTIME& out, const SYSTEMTIME* source, int toLocal) {
     out = *source;
     return 1;
   }
-  return LocalFromUtc(*source, out);
+  return LocalFromUtc(out, *source);
 }
 
 int FromUnixTime(SYSTEMTIME& out, long long seconds, int toLocal) {
   if (seconds < -EpochOffsetSeconds || seconds > LastSeconds) return 0;
+  if (toLocal == 1) return LocalFromUnixTime(out, seconds);
   FILETIME ft = ToFileTime(static_cast<unsigned long long>(seconds + EpochOffsetSeconds) *
                            TicksPerSecond);
-  if (toLocal == 1) {
-    FILETIME localFt;
-    if (!FileTimeToLocalFileTime(&ft, &localFt)) return 0;
-    ft = localFt;
-  }
   SYSTEMTIME result;
   if (!FileTimeToSystemTime(&ft, &result)) return 0;
   out = result;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/DateTime.h"
 #include "core/WideString.h"
 
 namespace {
@@ -111,10 +112,9 @@ void Modules(ReportFile& out, CrashRecords& records) {
   out.Raw("\r\nModuleList:\r\n");
   out.Raw("    Size TimeStamp                      CheckSum   ImageBase  Versions\r\n");
   for (const CrashModuleRecord& m : records.modules) {
-    ULONGLONG ticks = (static_cast<ULONGLONG>(m.timeStamp) + 11644473600ull) * 10000000ull;
-    FILETIME utc = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}, local;
+    // The link time in local time by the rules of its own date.
     SYSTEMTIME t = {};
-    if (FileTimeToLocalFileTime(&utc, &local)) FileTimeToSystemTime(&local, &t);
+    LocalFromUnixTime(t, m.timeStamp);
     WideString date, time;
     date.Format(L"%2u.%02u.%04u", t.wDay, t.wMonth, t.wYear);
     time.Format(L"%2u:%02u:%02u", t.wHour, t.wMinute, t.wSecond);

@@ -2,6 +2,9 @@
 # Runs CTest in a build folder with one Wine session kept alive for the whole
 # run, so each test program starts in a fraction of a second.
 dir=$1; shift
+# Every process of the run, Windows or not, sees the tests' time zone.
+TZ=$("$dir/wine-run" --zone) || exit 1
+export TZ
 # Start the wineserver and Wine's own services first, with no inherited
 # output: otherwise they hold the first test's output pipe open and CTest
 # waits for them.

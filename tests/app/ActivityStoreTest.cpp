@@ -12,7 +12,6 @@
 #include "app/RunLabel.h"
 #include "app/TrackerList.h"
 #include "core/Database.h"
-#include "core/DateTime.h"
 #include "tests/app/LinkTestSupport.h"
 #include "tests/app/StoreTestSupport.h"
 
@@ -154,10 +153,9 @@ TEST_F(StoreFixture, RunsAreListedOldestFirstWithLocalLabels) {
   EXPECT_EQ(1401600000u, runs[1].start);
   EXPECT_EQ(1401667200u, runs[2].start);
 
-  // 2014-06-01 00:00:00 UTC in local time: the long date with the weekday
-  // abbreviated, a space, the time without seconds.
-  SYSTEMTIME local;
-  ASSERT_EQ(1, FromUnixTime(local, 1401580800LL, 1));
+  // 2014-06-01 00:00:00 UTC in local time (02:00 in Europe/Berlin): the long
+  // date with the weekday abbreviated, a space, the time without seconds.
+  const SYSTEMTIME local = {2014, 6, 0, 1, 2, 0, 0, 0};
   wchar_t longDate[100], shortDay[20], longDay[40], time[40];
   ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLONGDATE, longDate, 100), 0);
   ASSERT_GT(GetDateFormatW(LOCALE_USER_DEFAULT, 0, &local, L"ddd", shortDay, 20), 0);

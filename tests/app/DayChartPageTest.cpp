@@ -20,19 +20,9 @@ const char WalkingTemplate[] =
     "d=[***DATA_DISTANCE***];c=[***DATA_CALORIES***];";
 const char SleepingTemplate[] = "Date.UTC(***DATE***) [***DATA***] '***TITLE***'";
 
-// Unix seconds of a local clock time, through the system's own time zone.
-unsigned StartOfLocal(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
-  SYSTEMTIME local = {};
-  local.wYear = year;
-  local.wMonth = month;
-  local.wDay = day;
-  local.wHour = hour;
-  local.wMinute = minute;
-  local.wSecond = second;
-  SYSTEMTIME utc;
-  EXPECT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc));
-  return static_cast<unsigned>(ToUnixTime(utc));
-}
+// Local times in the test command's zone, Europe/Berlin.
+const unsigned kJan5At2204 = 1388955840;  // 2014-01-05 21:04:00 UTC
+const SYSTEMTIME kJan5At2204Local = {2014, 1, 0, 5, 22, 4, 0, 0};
 
 std::wstring Between(const WideString& page, const wchar_t* before, const wchar_t* after) {
   std::wstring text = page.CStr();
@@ -90,19 +80,16 @@ TEST(DayChartPage, SleepingLevelsMapToTheirBandsHighBitsFirst) {
 }
 
 TEST(DayChartPage, TheDateIsTheLocalStartWithTheMonthCountedFromZero) {
-  unsigned start = StartOfLocal(2014, 1, 5, 22, 4, 0);
-  EXPECT_EQ(Between(WalkingPage({}, start), L"Date.UTC(", L")"), L"2014,0,5,22,4,0");
-  EXPECT_EQ(Between(SleepingPage({}, StartOfLocal(2015, 12, 31, 23, 59, 58)), L"Date.UTC(", L")"),
+  EXPECT_EQ(Between(WalkingPage({}, kJan5At2204), L"Date.UTC(", L")"), L"2014,0,5,22,4,0");
+  EXPECT_EQ(Between(SleepingPage({}, 1451602798), L"Date.UTC(", L")"),  // 22:59:58 UTC
             L"2015,11,31,23,59,58");
 }
 
 TEST(DayChartPage, TheTitleIsTheLocalLongDateAndTimeWithoutSeconds) {
-  unsigned start = StartOfLocal(2014, 1, 5, 22, 4, 0);
-  SYSTEMTIME local;
-  ASSERT_TRUE(FromUnixTime(local, start, 1));
+  unsigned start = kJan5At2204;
   WideString date, clock;
-  ASSERT_TRUE(FormatDate(date, DATE_LONGDATE, &local, 0));
-  ASSERT_TRUE(FormatTime(clock, TIME_NOSECONDS, &local, 0));
+  ASSERT_TRUE(FormatDate(date, DATE_LONGDATE, &kJan5At2204Local, 0));
+  ASSERT_TRUE(FormatTime(clock, TIME_NOSECONDS, &kJan5At2204Local, 0));
   std::wstring expected = std::wstring(date.CStr()) + L" " + clock.CStr();
   EXPECT_EQ(Between(WalkingPage({}, start), L"<t>'", L"'</t>"), expected);
   EXPECT_EQ(Between(SleepingPage({}, start), L"] '", L"'"), expected);
@@ -126,8 +113,7 @@ TEST(DayChartPage, LineBreaksAndMarkupInATitleCannotEndTheScript) {
 }
 
 TEST(DayChartPage, EverythingButThePlaceholdersIsCopiedAsItStands) {
-  WideString page = WalkingPage({0x00, 0x0C, 0x00, 0x2D, 0x00, 0x3F},
-                                StartOfLocal(2014, 1, 5, 22, 4, 0));
+  WideString page = WalkingPage({0x00, 0x0C, 0x00, 0x2D, 0x00, 0x3F}, kJan5At2204);
   std::wstring text = page.CStr();
   for (const wchar_t* name : {L"***TITLE***", L"***DATE***", L"***DATA_"})
     EXPECT_EQ(text.find(name), std::wstring::npos) << name;

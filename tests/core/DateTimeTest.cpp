@@ -106,3 +106,40 @@ TEST(TimeText, DatesAndInvalidTimes) {
   EXPECT_EQ(0, FormatTime(text, 0, &bad, 1));
   EXPECT_STREQ(L"", text.CStr());
 }
+
+TEST(LocalTime, EachTimeFollowsTheRulesOfItsOwnDateInAnyZone) {
+  // Central Europe and eastern Australia by their rules (summer time from the last Sunday of
+  // March to the last of October; from the first Sunday of October to the first of April),
+  // eastern Australia by name (summer time began on the last Sunday of October until 2007),
+  // and none: the test command's zone, Europe/Berlin, whatever the day the test runs.
+  const DYNAMIC_TIME_ZONE_INFORMATION
+      berlin = {-60, {}, Time(0, 10, 5, 3, 0, 0), 0, {}, Time(0, 3, 5, 2, 0, 0), -60, {}, 0},
+      sydney = {-600, {}, Time(0, 4, 1, 3, 0, 0), 0, {}, Time(0, 10, 1, 2, 0, 0), -60, {}, 0},
+      named = {0, {}, {}, 0, {}, {}, 0, L"AUS Eastern Standard Time", 0};
+  struct Case {
+    const DYNAMIC_TIME_ZONE_INFORMATION* zone;
+    long long utc;
+    SYSTEMTIME local;
+    bool back;  // the local time names this moment alone
+  };
+  const Case cases[] = {
+      {&berlin, 1401580800, {2014, 6, 0, 1, 2, 0, 0, 0}, true},
+      {&berlin, 1417388400, {2014, 12, 1, 1, 0, 0, 0, 0}, true},
+      {&berlin, 1414283400, {2014, 10, 0, 26, 2, 30, 0, 0}, false},  // 02:30 comes twice
+      {&berlin, 1414287000, {2014, 10, 0, 26, 2, 30, 0, 0}, false},
+      {&sydney, 1401544800, {2014, 6, 0, 1, 0, 0, 0, 0}, true},
+      {&sydney, 1417392000, {2014, 12, 1, 1, 11, 0, 0, 0}, true},
+      {&named, 1192406400, {2007, 10, 1, 15, 10, 0, 0, 0}, true},
+      {&named, 1413331200, {2014, 10, 3, 15, 11, 0, 0, 0}, true},
+      {nullptr, 1401573600, {2014, 6, 0, 1, 0, 0, 0, 0}, true},
+      {nullptr, 1417392000, {2014, 12, 1, 1, 1, 0, 0, 0}, true},
+  };
+  for (const Case& c : cases) {
+    SYSTEMTIME local = {};
+    long long seconds = 0;
+    EXPECT_EQ(1, LocalFromUnixTime(local, c.utc, c.zone));
+    EXPECT_EQ(Text(c.local), Text(local)) << c.utc;
+    EXPECT_EQ(1, UnixTimeFromLocal(seconds, c.local, c.zone));
+    if (c.back) { EXPECT_EQ(c.utc, seconds) << Text(c.local); }
+  }
+}

