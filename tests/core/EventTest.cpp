@@ -247,6 +247,33 @@ TEST_F(WaitPumpingTest, APassedDeadlineEndsTheWaitBeforeDispatchingAnything) {
   EXPECT_TRUE(PeekMessageW(&message, pump.window, kTestMessage, kTestMessage, PM_NOREMOVE));
 }
 
+// A clock that advances one millisecond with every reading, and a message
+// that posts itself again whenever it is handled: the queue never empties.
+unsigned long long g_tick = 0;
+unsigned long long CountingClock() { return ++g_tick; }
+const UINT kRepostMessage = WM_APP + 9;
+
+TEST_F(WaitPumpingTest, AQueueThatNeverEmptiesStillEndsTheWaitAtItsDeadline) {
+  struct Reposter {
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+      if (message != kRepostMessage) return DefWindowProcW(window, message, wParam, lParam);
+      // Stops after 1000 rounds, so that a wait that misses its deadline ends too.
+      if (wParam < 1000) PostMessageW(window, kRepostMessage, wParam + 1, 0);
+      SetWindowLongPtrW(window, GWLP_USERDATA, static_cast<LONG_PTR>(wParam + 1));
+      return 0;
+    }
+  };
+  SetWindowLongPtrW(pump.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Reposter::Procedure));
+  g_tick = 0;
+  PostMessageW(pump.window, kRepostMessage, 0, 0);
+  EXPECT_EQ(0, event.WaitPumping(50, CountingClock));
+  LONG_PTR handled = GetWindowLongPtrW(pump.window, GWLP_USERDATA);
+  EXPECT_GE(handled, 40);
+  EXPECT_LE(handled, 51);  // one message for each millisecond of the wait
+  MSG message;
+  EXPECT_TRUE(PeekMessageW(&message, pump.window, kRepostMessage, kRepostMessage, PM_NOREMOVE));
+}
+
 unsigned long long g_stoppedClockReadings = 0;
 unsigned long long StoppedClock() {
   ++g_stoppedClockReadings;
