@@ -13,8 +13,10 @@ namespace {
 
 // What the window's own procedure saw last.
 UINT lastBaseMessage = 0;
+bool baseSawNcDestroy = false;
 
 LRESULT CALLBACK BaseProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCDESTROY) baseSawNcDestroy = true;
   if (message >= WM_APP) {
     lastBaseMessage = message;
     return 1000;
@@ -182,6 +184,32 @@ TEST_F(SubclassTest, TheDestructorDetaches) {
   }
   EXPECT_EQ(original, reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window_, GWLP_WNDPROC)));
   EXPECT_EQ(nullptr, GetPropW(window_, L"_C_SubClassing_Property_64697669"));
+}
+
+// Another component's subclass in the plain Windows way, on top of ours.
+WNDPROC foreignPrevious = nullptr;
+LRESULT CALLBACK ForeignProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(foreignPrevious, window, message, wParam, lParam);
+}
+
+TEST_F(SubclassTest, DetachingBelowAForeignSubclassKeepsTheWindowAnswering) {
+  Subclass link(SubclassTagLinkLabel);
+  Probe probe = {&trace_, L'L', WM_APP + 1, 5};
+  ASSERT_EQ(1, link.AttachSubclass(window_, ProbeHandler, &probe));
+  foreignPrevious = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForeignProcedure)));
+  ASSERT_EQ(1, link.DetachSubclass());
+  EXPECT_EQ(1000, SendMessageW(window_, WM_APP + 1, 0, 0));
+  EXPECT_EQ(static_cast<UINT>(WM_APP + 1), lastBaseMessage);
+  EXPECT_EQ(L"", trace_);
+  // Attached again, the record takes its old place in the chain.
+  ASSERT_EQ(1, link.AttachSubclass(window_, ProbeHandler, &probe));
+  EXPECT_EQ(5, SendMessageW(window_, WM_APP + 1, 0, 0));
+  ASSERT_EQ(1, link.DetachSubclass());
+  baseSawNcDestroy = false;
+  ASSERT_TRUE(DestroyWindow(window_));
+  EXPECT_TRUE(baseSawNcDestroy);
+  EXPECT_EQ(L"L", trace_);
 }
 
 }  // namespace
