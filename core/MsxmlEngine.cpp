@@ -174,16 +174,16 @@ int MsxmlEngine::CreateDocument(unsigned flags) {
   document_->put_async(VARIANT_FALSE);
   if (flags & XmlNoValidation) document_->put_validateOnParse(VARIANT_FALSE);
   if (flags & XmlNoExternals) document_->put_resolveExternals(VARIANT_FALSE);
-  if (flags & XmlAllowDtd) {
-    ComRef<IXMLDOMDocument2> document2;
-    if (SUCCEEDED(document_->QueryInterface(kIidDomDocument2, document2.OutVoid()))) {
-      VARIANT no;
-      VariantInit(&no);
-      no.vt = VT_BOOL;
-      no.boolVal = VARIANT_FALSE;
-      BstrHolder name(L"ProhibitDTD");
-      document2->setProperty(name.Get(), no);
-    }
+  // Said either way: the older DOMs accept a DTD unless told otherwise.
+  // Not every DOM honours the property; XmlDocument refuses a DTD itself.
+  ComRef<IXMLDOMDocument2> document2;
+  if (SUCCEEDED(document_->QueryInterface(kIidDomDocument2, document2.OutVoid()))) {
+    VARIANT prohibit;
+    VariantInit(&prohibit);
+    prohibit.vt = VT_BOOL;
+    prohibit.boolVal = (flags & XmlAllowDtd) ? VARIANT_FALSE : VARIANT_TRUE;
+    BstrHolder name(L"ProhibitDTD");
+    document2->setProperty(name.Get(), prohibit);
   }
   return 1;
 }

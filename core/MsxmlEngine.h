@@ -15,7 +15,7 @@ class XmlDocument;
 enum XmlOpenFlags : unsigned {
   XmlNoValidation = 0x1,   // validateOnParse = false
   XmlNoExternals = 0x2,    // resolveExternals = false
-  XmlAllowDtd = 0x4,       // ProhibitDTD = false: documents with a DTD load
+  XmlAllowDtd = 0x4,       // ProhibitDTD = false: documents with a DTD load (else true)
 };
 
 // Called for each attribute (kind 1) and then each child element (kind 0)

@@ -26,6 +26,9 @@ public:
   // is refused before it reaches the parser.
   static constexpr unsigned MaxTextLength = 64 * 1024;
   static constexpr unsigned MaxFileSize = 2 * MaxTextLength;
+  // Texts and files are also refused before parsing when a comment breaks
+  // the comment rule or, unless Create was given XmlAllowDtd, when they hold
+  // a document type declaration (whose entities the parser would expand).
 
   XmlDocument() = default;
   XmlDocument(const XmlDocument&) = delete;
@@ -83,4 +86,5 @@ private:
   // The engine holding the document; none until Create succeeds. The
   // MSXML DOM is the only engine: every supported system has one.
   MsxmlEngine* engine_ = nullptr;
+  bool allowDtd_ = false;  // XmlAllowDtd was given
 };

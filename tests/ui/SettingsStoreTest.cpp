@@ -370,3 +370,17 @@ TEST(SettingsStoreXml, AStoreWithoutChangesWritesNoFile) {
   EXPECT_EQ(1, store.Close());
   EXPECT_EQ("<missing>", ReadFileBytes(xml));
 }
+
+TEST(SettingsStoreXml, AFileDeclaringEntitiesIsRefusedAndLeftAlone) {
+  // 12 KB that the parser takes as they stand and that reading the value
+  // expands into nine million characters, for many seconds.
+  TempFolder temp;
+  std::wstring xml = temp.File(L"entities.xml");
+  std::string file = "<!DOCTYPE Pellton [<!ENTITY e \"" + std::string(3000, 'x') + "\">]><Pellton Tab=\"";
+  for (int i = 0; i < 3000; ++i) file += "&e;";
+  WriteFileBytes(xml, file + "\"/>");
+  SettingsStore store;
+  EXPECT_EQ(0, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  store.Close();
+  EXPECT_EQ(file + "\"/>", ReadFileBytes(xml));
+}
