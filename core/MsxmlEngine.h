@@ -53,6 +53,9 @@ public:
   IXMLDOMNode* CreateChild(IXMLDOMNode* parent, const wchar_t* name, const wchar_t* text);
   int SetText(IXMLDOMNode* node, const wchar_t* text);
   int SetAttribute(IXMLDOMNode* node, const wchar_t* name, const wchar_t* value);
+  // The attribute of that name in any letter case.
+  int GetAttribute(IXMLDOMNode* node, const wchar_t* name, WideString& out);
+  int RemoveAttribute(IXMLDOMNode* node, const wchar_t* name);
   int AddProcessingInstruction(const wchar_t* target, const wchar_t* data);
   int RemoveNode(IXMLDOMNode* node);
 

@@ -177,6 +177,16 @@ int XmlDocument::SetValue(IXMLDOMNode* node, const wchar_t* name, const wchar_t*
   return engine_ ? engine_->SetAttribute(node, name, text) : 0;
 }
 
+int XmlDocument::GetAttribute(IXMLDOMNode* node, const wchar_t* name, WideString& out) {
+  if (engine_) return engine_->GetAttribute(node, name, out);
+  out.Assign(L"");
+  return 0;
+}
+
+int XmlDocument::RemoveAttribute(IXMLDOMNode* node, const wchar_t* name) {
+  return engine_ ? engine_->RemoveAttribute(node, name) : 0;
+}
+
 IXMLDOMNode* XmlDocument::CreateChild(IXMLDOMNode* parent, const wchar_t* name,
                                       const wchar_t* text) {
   return engine_ ? engine_->CreateChild(parent, name, text) : nullptr;

@@ -72,6 +72,10 @@ public:
 
   // Sets the node's attribute of that name, creating it when missing.
   int SetValue(IXMLDOMNode* node, const wchar_t* name, const wchar_t* text);
+  // The node's attribute of that name, in any letter case: 1 with its value
+  // when it has one (never a child element of that name).
+  int GetAttribute(IXMLDOMNode* node, const wchar_t* name, WideString& out);
+  int RemoveAttribute(IXMLDOMNode* node, const wchar_t* name);
   // A new child element (text optional) of parent, or the root element
   // when parent is none; the caller releases it.
   IXMLDOMNode* CreateChild(IXMLDOMNode* parent, const wchar_t* name, const wchar_t* text = nullptr);

@@ -384,3 +384,32 @@ TEST(SettingsStoreXml, AFileDeclaringEntitiesIsRefusedAndLeftAlone) {
   store.Close();
   EXPECT_EQ(file + "\"/>", ReadFileBytes(xml));
 }
+
+TEST(SettingsStoreXml, AWriteAfterWhichTheFileWouldNotLoadIsRefusedAndChangesNothing) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"loadable.xml");
+  const std::wstring big(70000, L'v');
+  {
+    SettingsStore store;
+    ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+    ASSERT_EQ(1, store.WriteText(L"First", big.c_str()));
+    const std::string saved = ReadFileBytes(xml);
+    EXPECT_EQ(0, store.WriteText(L"Second", big.c_str(), L"Sub"));  // over the size a load takes
+    for (const wchar_t* name : {L"n m", L"S]x", L"1st", L"a:b", L"xmlns", L"#text"}) {
+      EXPECT_EQ(0, store.WriteText(name, L"x")) << name;
+      EXPECT_EQ(0, store.WriteText(L"Tab", L"x", name)) << name;
+    }
+    EXPECT_EQ(saved, ReadFileBytes(xml));
+    ASSERT_EQ(1, store.WriteText(L"\u00C9t\u00E9", L"summer", L"Caf\u00E9\\x.y-z"));
+    ASSERT_EQ(1, store.Close());
+  }
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  WideString text;
+  ASSERT_EQ(1, store.ReadText(L"First", text));
+  EXPECT_EQ(big, text.CStr());
+  EXPECT_EQ(0, store.ReadText(L"Second", text, nullptr, L"Sub"));
+  ASSERT_EQ(1, store.ReadText(L"\u00C9t\u00E9", text, nullptr, L"Caf\u00E9\\x.y-z"));
+  EXPECT_STREQ(L"summer", text.CStr());
+  EXPECT_EQ(std::string::npos, ReadFileBytes(xml).find("<Sub")) << "the refused write's element stays out";
+}
