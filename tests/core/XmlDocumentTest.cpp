@@ -358,20 +358,3 @@ TEST_F(XmlDocumentTest, AMalformedCommentIsRefusedWithoutParsing) {
   EXPECT_EQ(0, xml_.LoadFile(file.c_str()));
   DeleteFileW(file.c_str());
 }
-
-TEST_F(XmlDocumentTest, ADocumentTypeIsRefusedInTextsAndUtf16FilesUnlessAllowed) {
-  const wchar_t* typed = L"<!DOCTYPE a [<!ENTITY x \"ha\">]><a>&x;</a>";
-  EXPECT_EQ(0, xml_.LoadText(typed));
-  ASSERT_EQ(1, xml_.LoadText(L"<!-- <!DOCTYPE --><a><![CDATA[<!ENTITY]]></a>"));  // text, not markup
-  XmlDocument allowing;
-  ASSERT_EQ(1, allowing.Create(kFlags | XmlAllowDtd));
-  EXPECT_EQ(1, allowing.LoadText(typed));
-  std::wstring file = TempFolder() + L"\\typed.xml";
-  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(handle, L"\xFEFF", 2, &written, nullptr);
-  WriteFile(handle, typed, static_cast<DWORD>(wcslen(typed) * 2), &written, nullptr);
-  CloseHandle(handle);
-  EXPECT_EQ(0, xml_.LoadFile(file.c_str()));
-  DeleteFileW(file.c_str());
-}

@@ -4,8 +4,7 @@
 //   CrashHelper <write|read|second|loaderlock|heaplock> <report host or -> <port>
 // write: writes to address 0; read: reads address 0; second: writes to
 // address 0 and, once the problem report dialog shows, a second thread
-// reads address 0x20; loaderlock: takes the loader lock, then writes to
-// address 0; heaplock: the same with the C runtime's heap locked.
+// reads address 0x20; loaderlock (heaplock): writes to address 0 holding the loader lock (C runtime's heap).
 #include <windows.h>
 
 #include <cstdint>
@@ -67,8 +66,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!lock || lock(0, nullptr, &cookie) < 0) return 4;
   }
   if (wcscmp(mode, L"heaplock") == 0) {
-    // As a crash inside malloc: the dump thread begins, but whatever
-    // allocates there waits for ever.
+    // As a crash inside malloc: the dump thread begins, but never ends.
     HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
     reporter.SetDumpPatience(CrashDumpStartPatienceMs, 2000);
   }

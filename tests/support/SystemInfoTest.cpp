@@ -250,42 +250,27 @@ TEST_F(SystemInfoTest, NetworkAndDiskFallbacks) {
 
 }  // namespace
 
-// While another thread holds the loader lock no library can be loaded nor a
-// thread begin, so the look-up cannot get anywhere, as with a WMI service
-// that never answers: the caller still gets its answer (none) in time.
-struct LockedLoader {
-  static HANDLE go, locked, release, done;
-  static int found;
-  static DWORD WINAPI Caller(void*) {  // begun while threads still can
-    WaitForSingleObject(go, INFINITE);
-    WideString text;
-    found = WmiFirstText(L"ROOT\\CIMV2", L"SELECT * FROM Win32_OperatingSystem", L"Caption", text, 500);
-    return SetEvent(done);
-  }
-  static DWORD WINAPI Locker(void*) {
-    typedef LONG(NTAPI * LockFn)(ULONG, ULONG*, ULONG_PTR*);
-    typedef LONG(NTAPI * UnlockFn)(ULONG, ULONG_PTR);
+// While another thread holds the loader lock (20 s at most) nothing can be
+// loaded nor a thread begin, as if WMI never answered: the answer is none.
+struct LoaderLocker {
+  static HANDLE locked, release;
+  static DWORD WINAPI Hold(void*) {
+    typedef LONG(NTAPI * Lock)(ULONG, ULONG*, ULONG_PTR*);
+    typedef LONG(NTAPI * Unlock)(ULONG, ULONG_PTR);
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     ULONG_PTR cookie = 0;
-    reinterpret_cast<LockFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")))(0, nullptr, &cookie);
-    SignalObjectAndWait(locked, release, INFINITE, FALSE);
-    reinterpret_cast<UnlockFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")))(0, cookie);
-    return 0;
+    reinterpret_cast<Lock>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")))(0, nullptr, &cookie);
+    SignalObjectAndWait(locked, release, 20000, FALSE);
+    return reinterpret_cast<Unlock>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")))(0, cookie);
   }
 };
-HANDLE LockedLoader::go, LockedLoader::locked, LockedLoader::release, LockedLoader::done;
-int LockedLoader::found = -1;
+HANDLE LoaderLocker::locked = CreateEventW(nullptr, 1, 0, nullptr), LoaderLocker::release = CreateEventW(nullptr, 1, 0, nullptr);
 
 TEST(WmiQueryTest, ALookUpThatCannotAnswerEndsAtItsTimeOut) {
-  using L = LockedLoader;
-  for (HANDLE* e : {&L::go, &L::locked, &L::release, &L::done}) *e = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  CloseHandle(CreateThread(nullptr, 0, L::Caller, nullptr, 0, nullptr));
-  CloseHandle(CreateThread(nullptr, 0, L::Locker, nullptr, 0, nullptr));
-  WaitForSingleObject(L::locked, INFINITE);
-  SetEvent(L::go);
-  DWORD waited = WaitForSingleObject(L::done, 20000);
-  SetEvent(L::release);
-  WaitForSingleObject(L::done, INFINITE);
-  EXPECT_EQ(WAIT_OBJECT_0, waited);
-  EXPECT_EQ(0, L::found);
+  HANDLE holder = CreateThread(nullptr, 0, LoaderLocker::Hold, nullptr, 0, nullptr);
+  WideString text;
+  WaitForSingleObject(LoaderLocker::locked, INFINITE);
+  int found = WmiFirstText(L"ROOT\\CIMV2", L"SELECT * FROM Win32_OperatingSystem", L"Caption", text, 500);
+  SignalObjectAndWait(LoaderLocker::release, holder, INFINITE, FALSE);
+  EXPECT_EQ(0, found);
 }
