@@ -72,16 +72,20 @@ int Event::WaitPumping(DWORD timeoutMs) { return WaitPumping(timeoutMs, &TickCou
 int Event::WaitPumping(DWORD timeoutMs, ClockFn clock) {
   if (!handle_) return 0;
   if (!clock) clock = &TickCount64;
+  const bool timed = timeoutMs != Infinite;
   const unsigned long long deadline = clock() + timeoutMs;
   for (;;) {
-    DWORD passTimeout = INFINITE;
-    if (timeoutMs != Infinite) {
-      unsigned long long now = clock();
-      if (now > deadline) return 0;
-      passTimeout = static_cast<DWORD>(deadline - now);
-    }
+    // The deadline is checked before every message, not only once the queue
+    // is empty: a queue that never empties must not keep a bounded wait
+    // waiting.
+    unsigned long long now = 0;
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    for (;;) {
+      if (timed) {
+        now = clock();
+        if (now > deadline) return 0;
+      }
+      if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) break;
       if (message.message == WM_QUIT) {
         // The caller's own message loop must still see it.
         PostQuitMessage(static_cast<int>(message.wParam));
@@ -90,6 +94,7 @@ int Event::WaitPumping(DWORD timeoutMs, ClockFn clock) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
+    DWORD passTimeout = timed ? static_cast<DWORD>(deadline - now) : INFINITE;
     DWORD result = MsgWaitForMultipleObjects(1, &handle_, FALSE, passTimeout,
                                              QS_ALLINPUT | QS_ALLPOSTMESSAGE);
     if (result == WAIT_OBJECT_0) return 1;

@@ -146,6 +146,18 @@ bool NamesTwoByteEncoding(const wchar_t* name, size_t length) {
   return false;
 }
 
+// An attribute's value as it stands: the text property trims the white
+// space at its ends.
+int AttributeValue(IXMLDOMNode* attribute, WideString& out) {
+  VARIANT value;
+  VariantInit(&value);
+  HRESULT hr = attribute->get_nodeValue(&value);
+  int ok = SUCCEEDED(hr) && value.vt == VT_BSTR && out.Assign(value.bstrVal ? value.bstrVal : L"");
+  VariantClear(&value);
+  if (!ok) out.Assign(L"");
+  return ok;
+}
+
 bool AllCodeUnitsAreBytes(const wchar_t* text, unsigned length) {
   for (unsigned i = 0; i < length; ++i) {
     if (text[i] > 0xFF) return false;
@@ -174,16 +186,16 @@ int MsxmlEngine::CreateDocument(unsigned flags) {
   document_->put_async(VARIANT_FALSE);
   if (flags & XmlNoValidation) document_->put_validateOnParse(VARIANT_FALSE);
   if (flags & XmlNoExternals) document_->put_resolveExternals(VARIANT_FALSE);
-  if (flags & XmlAllowDtd) {
-    ComRef<IXMLDOMDocument2> document2;
-    if (SUCCEEDED(document_->QueryInterface(kIidDomDocument2, document2.OutVoid()))) {
-      VARIANT no;
-      VariantInit(&no);
-      no.vt = VT_BOOL;
-      no.boolVal = VARIANT_FALSE;
-      BstrHolder name(L"ProhibitDTD");
-      document2->setProperty(name.Get(), no);
-    }
+  // Said either way: the older DOMs accept a DTD unless told otherwise.
+  // Not every DOM honours the property; XmlDocument refuses a DTD itself.
+  ComRef<IXMLDOMDocument2> document2;
+  if (SUCCEEDED(document_->QueryInterface(kIidDomDocument2, document2.OutVoid()))) {
+    VARIANT prohibit;
+    VariantInit(&prohibit);
+    prohibit.vt = VT_BOOL;
+    prohibit.boolVal = (flags & XmlAllowDtd) ? VARIANT_FALSE : VARIANT_TRUE;
+    BstrHolder name(L"ProhibitDTD");
+    document2->setProperty(name.Get(), prohibit);
   }
   return 1;
 }
@@ -367,17 +379,7 @@ int MsxmlEngine::GetValue(const wchar_t* path, WideString& out, IXMLDOMNode* sta
     out.Assign(L"");
     return 0;
   }
-  if (TypeOf(node.Get()) == NODE_ATTRIBUTE) {
-    // An attribute's value as it stands: the text property trims the white
-    // space at its ends.
-    VARIANT value;
-    VariantInit(&value);
-    HRESULT hr = node->get_nodeValue(&value);
-    int ok = SUCCEEDED(hr) && value.vt == VT_BSTR && out.Assign(value.bstrVal ? value.bstrVal : L"");
-    VariantClear(&value);
-    if (!ok) out.Assign(L"");
-    return ok;
-  }
+  if (TypeOf(node.Get()) == NODE_ATTRIBUTE) return AttributeValue(node.Get(), out);
   BSTR text = nullptr;
   HRESULT hr = node->get_text(&text);
   return TakeBstr(hr, text, out);
@@ -465,6 +467,27 @@ int MsxmlEngine::SetAttribute(IXMLDOMNode* node, const wchar_t* name, const wcha
   if (FAILED(attribute->put_text(text.Get()))) return 0;
   ComRef<IXMLDOMNode> replaced;
   return SUCCEEDED(attributes->setNamedItem(attribute.Get(), replaced.Out()));
+}
+
+int MsxmlEngine::GetAttribute(IXMLDOMNode* node, const wchar_t* name, WideString& out) {
+  ComRef<IXMLDOMNode> attribute(document_ && node && name ? FirstAttributeNamed(node, name) : nullptr);
+  if (attribute) return AttributeValue(attribute.Get(), out);
+  out.Assign(L"");
+  return 0;
+}
+
+int MsxmlEngine::RemoveAttribute(IXMLDOMNode* node, const wchar_t* name) {
+  if (!document_ || !node || !name) return 0;
+  ComRef<IXMLDOMNode> attribute(FirstAttributeNamed(node, name));
+  ComRef<IXMLDOMNamedNodeMap> attributes;
+  BSTR actual = nullptr;
+  if (!attribute || node->get_attributes(attributes.Out()) != S_OK || !attributes ||
+      FAILED(attribute->get_nodeName(&actual)))
+    return 0;
+  ComRef<IXMLDOMNode> removed;
+  HRESULT hr = attributes->removeNamedItem(actual, removed.Out());
+  SysFreeString(actual);
+  return hr == S_OK;
 }
 
 int MsxmlEngine::AddProcessingInstruction(const wchar_t* target, const wchar_t* data) {

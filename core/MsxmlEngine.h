@@ -15,7 +15,7 @@ class XmlDocument;
 enum XmlOpenFlags : unsigned {
   XmlNoValidation = 0x1,   // validateOnParse = false
   XmlNoExternals = 0x2,    // resolveExternals = false
-  XmlAllowDtd = 0x4,       // ProhibitDTD = false: documents with a DTD load
+  XmlAllowDtd = 0x4,       // ProhibitDTD = false: documents with a DTD load (else true)
 };
 
 // Called for each attribute (kind 1) and then each child element (kind 0)
@@ -53,6 +53,9 @@ public:
   IXMLDOMNode* CreateChild(IXMLDOMNode* parent, const wchar_t* name, const wchar_t* text);
   int SetText(IXMLDOMNode* node, const wchar_t* text);
   int SetAttribute(IXMLDOMNode* node, const wchar_t* name, const wchar_t* value);
+  // The attribute of that name in any letter case.
+  int GetAttribute(IXMLDOMNode* node, const wchar_t* name, WideString& out);
+  int RemoveAttribute(IXMLDOMNode* node, const wchar_t* name);
   int AddProcessingInstruction(const wchar_t* target, const wchar_t* data);
   int RemoveNode(IXMLDOMNode* node);
 

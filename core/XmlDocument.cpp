@@ -12,12 +12,17 @@ bool StartsWith(const wchar_t* text, size_t length, size_t at, const char* prefi
   return true;
 }
 
-// Whether a comment of the text breaks the rule that "--" may appear in a
-// comment only as its end. The parser takes time growing with the square
-// of the length to refuse such a comment (minutes for a few dozen KB of
-// dashes); one pass finds it. CDATA sections and processing instructions
-// are passed over, so text in them is never taken for a comment.
-bool HasMalformedComment(const wchar_t* text, size_t length) {
+// Whether the markup of a text is refused before it reaches the parser:
+//  - a comment that breaks the rule that "--" may appear in a comment only
+//    as its end: the parser takes time growing with the square of the
+//    length to refuse it (minutes for a few dozen KB of dashes);
+//  - unless allowed, a document type declaration: the parser expands the
+//    entities it declares, and a few KB of nested entities grow into
+//    gigabytes. Any "<!" that starts neither a comment nor a CDATA section
+//    is one, or lies inside one.
+// One pass finds both. CDATA sections and processing instructions are passed
+// over, so text in them is never taken for markup.
+bool RefusedMarkup(const wchar_t* text, size_t length, bool allowDtd) {
   size_t i = 0;
   while (i < length) {
     if (text[i] != L'<') {
@@ -35,6 +40,8 @@ bool HasMalformedComment(const wchar_t* text, size_t length) {
     } else if (StartsWith(text, length, i, "<?")) {
       end = "?>";
       skip = 2;
+    } else if (!allowDtd && StartsWith(text, length, i, "<!")) {
+      return true;
     } else {
       ++i;
       continue;
@@ -52,6 +59,31 @@ bool HasMalformedComment(const wchar_t* text, size_t length) {
   return false;
 }
 
+// The code units of a file as the parser will see its markup: UTF-16 (either
+// byte order, by its byte-order mark or by a first '<' next to a zero byte)
+// as such, anything else one unit per byte, which is how every ASCII-based
+// encoding writes markup. Files in four-byte units or in EBCDIC, which the
+// program never writes, are not taken (false).
+bool MarkupUnits(const std::string& bytes, std::wstring& units) {
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t n = bytes.size();
+  if (n >= 4 && ((b[0] == 0 && b[1] == 0) || (b[2] == 0 && b[3] == 0) ||
+                 (b[0] == 0x4C && b[1] == 0x6F && b[2] == 0xA7 && b[3] == 0x94)))
+    return false;
+  bool little = n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == '<' && b[1] == 0));
+  bool big = n >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0 && b[1] == '<'));
+  units.clear();
+  if (little || big) {
+    units.reserve(n / 2);
+    for (size_t i = 0; i + 1 < n; i += 2)
+      units.push_back(static_cast<wchar_t>(little ? b[i] | (b[i + 1] << 8) : (b[i] << 8) | b[i + 1]));
+  } else {
+    units.assign(bytes.begin(), bytes.end());
+    for (size_t i = 0; i < n; ++i) units[i] = b[i];
+  }
+  return true;
+}
+
 }  // namespace
 
 int XmlDocument::Create(unsigned flags) {
@@ -59,6 +91,7 @@ int XmlDocument::Create(unsigned flags) {
   engine_ = nullptr;
   if (!apartment_.Init(COINIT_APARTMENTTHREADED)) return 0;
   if (!msxml_.CreateDocument(flags)) return 0;
+  allowDtd_ = (flags & XmlAllowDtd) != 0;
   engine_ = &msxml_;
   return 1;
 }
@@ -72,7 +105,7 @@ void XmlDocument::Release() {
 int XmlDocument::LoadText(const wchar_t* text) {
   if (!engine_ || !text) return 0;
   size_t length = wcsnlen(text, MaxTextLength + 1);
-  if (length > MaxTextLength || HasMalformedComment(text, length)) return 0;
+  if (length > MaxTextLength || RefusedMarkup(text, length, allowDtd_)) return 0;
   return engine_->LoadText(text);
 }
 
@@ -81,7 +114,6 @@ int XmlDocument::LoadFile(const wchar_t* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
   if (data.nFileSizeHigh != 0 || data.nFileSizeLow > MaxFileSize) return 0;
-  // The bytes as code units: the markup of the comment rule is ASCII.
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   std::string bytes(data.nFileSizeLow, '\0');
@@ -89,9 +121,8 @@ int XmlDocument::LoadFile(const wchar_t* path) {
   BOOL ok = bytes.empty() || ReadFile(file, &bytes[0], data.nFileSizeLow, &read, nullptr);
   CloseHandle(file);
   if (!ok || read != bytes.size()) return 0;
-  std::wstring units(bytes.begin(), bytes.end());
-  for (wchar_t& unit : units) unit = static_cast<unsigned char>(unit);
-  if (HasMalformedComment(units.c_str(), units.size())) return 0;
+  std::wstring units;
+  if (!MarkupUnits(bytes, units) || RefusedMarkup(units.c_str(), units.size(), allowDtd_)) return 0;
   return engine_->LoadFile(path);
 }
 
@@ -144,6 +175,16 @@ int XmlDocument::EnumerateChildren(const wchar_t* path, XmlVisitor visitor, void
 
 int XmlDocument::SetValue(IXMLDOMNode* node, const wchar_t* name, const wchar_t* text) {
   return engine_ ? engine_->SetAttribute(node, name, text) : 0;
+}
+
+int XmlDocument::GetAttribute(IXMLDOMNode* node, const wchar_t* name, WideString& out) {
+  if (engine_) return engine_->GetAttribute(node, name, out);
+  out.Assign(L"");
+  return 0;
+}
+
+int XmlDocument::RemoveAttribute(IXMLDOMNode* node, const wchar_t* name) {
+  return engine_ ? engine_->RemoveAttribute(node, name) : 0;
 }
 
 IXMLDOMNode* XmlDocument::CreateChild(IXMLDOMNode* parent, const wchar_t* name,

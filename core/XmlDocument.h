@@ -26,6 +26,9 @@ public:
   // is refused before it reaches the parser.
   static constexpr unsigned MaxTextLength = 64 * 1024;
   static constexpr unsigned MaxFileSize = 2 * MaxTextLength;
+  // Texts and files are also refused before parsing when a comment breaks
+  // the comment rule or, unless Create was given XmlAllowDtd, when they hold
+  // a document type declaration (whose entities the parser would expand).
 
   XmlDocument() = default;
   XmlDocument(const XmlDocument&) = delete;
@@ -69,6 +72,10 @@ public:
 
   // Sets the node's attribute of that name, creating it when missing.
   int SetValue(IXMLDOMNode* node, const wchar_t* name, const wchar_t* text);
+  // The node's attribute of that name, in any letter case: 1 with its value
+  // when it has one (never a child element of that name).
+  int GetAttribute(IXMLDOMNode* node, const wchar_t* name, WideString& out);
+  int RemoveAttribute(IXMLDOMNode* node, const wchar_t* name);
   // A new child element (text optional) of parent, or the root element
   // when parent is none; the caller releases it.
   IXMLDOMNode* CreateChild(IXMLDOMNode* parent, const wchar_t* name, const wchar_t* text = nullptr);
@@ -83,4 +90,5 @@ private:
   // The engine holding the document; none until Create succeeds. The
   // MSXML DOM is the only engine: every supported system has one.
   MsxmlEngine* engine_ = nullptr;
+  bool allowDtd_ = false;  // XmlAllowDtd was given
 };

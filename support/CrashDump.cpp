@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 
+#include "core/TickCount.h"
 #include "core/WorkerThread.h"
 
 namespace {
@@ -12,15 +14,9 @@ struct DumpJob {
   HANDLE file;
   MINIDUMP_EXCEPTION_INFORMATION exception;
   bool withException;
-  CrashRecords* records;
-  Event* started;
+  CrashRecords records;  // handed to the caller once the dump has ended
+  Event started;
 };
-
-// How long the dump thread may take to begin. A thread that cannot even
-// begin waits for the loader lock, which the faulting thread holds when it
-// failed inside a DLL entry or while loading a library: then no dump is
-// written rather than the report hanging for ever.
-const DWORD kDumpStartPatienceMs = 15000;
 
 // THREAD_BASIC_INFORMATION of ntdll.
 struct ThreadBasicInformation {
@@ -53,7 +49,7 @@ BOOL CALLBACK Collect(void* param, const PMINIDUMP_CALLBACK_INPUT input,
     record.checksum = m.CheckSum;
     record.timeStamp = m.TimeDateStamp;
     record.version = m.VersionInfo;
-    job->records->modules.push_back(record);
+    job->records.modules.push_back(record);
   } else if (input->CallbackType == ThreadCallback || input->CallbackType == ThreadExCallback) {
     const MINIDUMP_THREAD_CALLBACK& t = input->Thread;
     CrashThreadRecord record;
@@ -69,14 +65,14 @@ BOOL CALLBACK Collect(void* param, const PMINIDUMP_CALLBACK_INPUT input,
       record.name = ThreadName(*job->help, thread);
       CloseHandle(thread);
     }
-    job->records->threads.push_back(record);
+    job->records.threads.push_back(record);
   }
   return TRUE;
 }
 
 DWORD DumpThread(void* argument, DWORD) {
   DumpJob* job = static_cast<DumpJob*>(argument);
-  job->started->Set();
+  job->started.Set();
   MINIDUMP_CALLBACK_INFORMATION callback;
   callback.CallbackRoutine = Collect;
   callback.CallbackParam = job;
@@ -108,29 +104,39 @@ std::string ThreadName(DebugHelp& help, HANDLE thread) {
 }
 
 int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
-                   CrashRecords& records) {
+                   CrashRecords& records, DWORD startPatienceMs, DWORD finishPatienceMs) {
   if (!help.IsBound() || file == INVALID_HANDLE_VALUE) return 0;
-  DumpJob job;
-  job.help = &help;
-  job.file = file;
-  job.exception.ThreadId = GetCurrentThreadId();
-  job.exception.ExceptionPointers = exception;
-  job.exception.ClientPointers = FALSE;
-  job.withException = exception != nullptr;
-  job.records = &records;
-  Event started;
-  if (!started.Create(1, 0)) return 0;
-  job.started = &started;
+  // On the heap: a dump thread that does not end in time is ended wherever
+  // it stands, and what it was filling is never touched again.
+  DumpJob* job = new (std::nothrow) DumpJob;
+  if (!job) return 0;
+  job->help = &help;
+  job->file = file;
+  job->exception.ThreadId = GetCurrentThreadId();
+  job->exception.ExceptionPointers = exception;
+  job->exception.ClientPointers = FALSE;
+  job->withException = exception != nullptr;
   WorkerThread thread;
-  if (!thread.Start(DumpThread, &job, 0)) return 0;
-  // Until the thread runs the dump nothing of it can be lost: one stuck in
-  // its start is ended by the thread object (it holds no lock yet).
-  if (!started.WaitAnsweringSent(kDumpStartPatienceMs) && !started.Wait(0)) {
-    records.threadsBlocked = true;
+  if (!job->started.Create(1, 0) || !thread.Start(DumpThread, job, 0)) {
+    delete job;
     return 0;
   }
-  thread.JoinPumping(0);
+  // Until the thread runs the dump nothing of it can be lost: one stuck in
+  // its start is ended by the thread object (it holds no lock yet).
+  if (!job->started.WaitAnsweringSent(startPatienceMs) && !job->started.Wait(0)) {
+    records.threadsBlocked = true;
+    return 0;  // the job stays: the thread is ended only when thread goes
+  }
+  const unsigned long long deadline = TickCount64() + finishPatienceMs;
+  if (!thread.JoinPumping(finishPatienceMs) && !thread.HasEnded()) {
+    // A WM_QUIT ends a pumping wait early: the rest without messages.
+    unsigned long long now = TickCount64();
+    if (now < deadline) thread.Join(static_cast<DWORD>(deadline - now));
+  }
   DWORD result = 0;
-  thread.HasEnded(&result);
+  if (!thread.HasEnded(&result)) return 0;  // the job stays
+  records.modules.swap(job->records.modules);
+  records.threads.swap(job->records.threads);
+  delete job;
   return result ? 1 : 0;
 }

@@ -37,13 +37,23 @@ struct CrashRecords {
   bool threadsBlocked = false;
 };
 
+// How long the dump thread may take to begin, and then to write the dump.
+// A thread that cannot even begin waits for the loader lock, which the
+// faulting thread holds when it failed inside a DLL entry or while loading
+// a library; a dump that does not end waits for something else the faulting
+// thread holds, such as a heap lock. Either way no dump is written rather
+// than the report, and the program's end, waiting for ever.
+const DWORD CrashDumpStartPatienceMs = 15000;
+const DWORD CrashDumpFinishPatienceMs = 30000;
+
 // Writes a MiniDumpNormal dump of this process into file (with the
 // exception of the calling thread when exception is given) and collects the
-// records. 1 when the dump engine answered success; 0 without a dump also
-// when the dump thread could not begin within 15 s (its start waits for the
-// loader lock that the calling thread holds).
+// records. 1 when the dump engine answered success in time; 0 without a
+// dump (and without records) otherwise. A dump thread that did not end in
+// time is ended.
 int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
-                   CrashRecords& records);
+                   CrashRecords& records, DWORD startPatienceMs = CrashDumpStartPatienceMs,
+                   DWORD finishPatienceMs = CrashDumpFinishPatienceMs);
 
 // The name a thread's information block designates through its
 // arbitrary-user-pointer slot (at most 99 characters), read without

@@ -49,6 +49,19 @@ void ReportStems(WideString& first, WideString& second, WideString& folder) {
   second.Append(WideString::FileNamePart(first.CStr()));
 }
 
+// Closes a report file; one that holds nothing, or a dump that was not
+// written in full, is removed, so that the question names only files that
+// hold something.
+void KeepIfWritten(HANDLE file, int written, const WideString& path, WideString& kept) {
+  LARGE_INTEGER size = {};
+  bool holds = GetFileSizeEx(file, &size) && size.QuadPart > 0;
+  CloseHandle(file);
+  if (written && holds)
+    kept.Assign(path);
+  else
+    DeleteFileW(path.CStr());
+}
+
 // Questions of the upload: the defaults, except that redirects are not
 // followed automatically, so the report reaches only the checked address
 // (an automatic redirect could lead a POST with its files to plain http or
@@ -104,6 +117,11 @@ void CrashReporter::ConfigureReport(int iconId, const wchar_t* reportHost,
   extraText_.Assign(extraText ? extraText : L"");
 }
 
+void CrashReporter::SetDumpPatience(DWORD startMs, DWORD finishMs) {
+  dumpStartPatienceMs_ = startMs ? startMs : 1;
+  dumpFinishPatienceMs_ = finishMs ? finishMs : 1;
+}
+
 void CrashReporter::SetLastErrorText(const wchar_t* text) {
   lastError_.Assign(text ? text : L"");
   if (lastError_.Length() > 260) lastError_.Left(260);
@@ -148,18 +166,19 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* exception) {
     WideString path;
     HANDLE file = CreateReportFile(L"_Debug.dmp", path);
     if (file != INVALID_HANDLE_VALUE) {
-      WriteCrashDump(help, file, exception, records);
+      int written = WriteCrashDump(help, file, exception, records, dumpStartPatienceMs_,
+                                   dumpFinishPatienceMs_);
       threadsBlocked_ = records.threadsBlocked;
-      CloseHandle(file);
-      dumpPath_.Assign(path);
+      KeepIfWritten(file, written, path, dumpPath_);
     }
   }
 
-  HANDLE text = CreateReportFile(L"_Debug.txt", textPath_);
+  WideString path;
+  HANDLE text = CreateReportFile(L"_Debug.txt", path);
   if (text != INVALID_HANDLE_VALUE) {
     SystemInfo system;
     WriteCrashText(text, exception, help, log_, records, system);
-    CloseHandle(text);
+    KeepIfWritten(text, 1, path, textPath_);  // what could be written of it still tells
   }
 
   int answer = SendProblemReport(dumpPath_.CStr(), textPath_.CStr());

@@ -21,6 +21,7 @@
 
 #include "core/LogWriter.h"
 #include "core/WideString.h"
+#include "support/CrashDump.h"
 #include "support/HttpFailureSink.h"
 
 enum CrashReporterOptions : DWORD {
@@ -47,6 +48,9 @@ public:
   const WideString& ProductId() const { return productId_; }
   // The port of the report host (default 443; others only for loopback).
   void SetReportPort(unsigned port) { port_ = port; }
+  // How long the dump thread may take to begin and to write the dump
+  // (CrashDumpStartPatienceMs and CrashDumpFinishPatienceMs unless set).
+  void SetDumpPatience(DWORD startMs, DWORD finishMs);
 
   LogWriter& Log() { return log_; }
   void SetLastErrorText(const wchar_t* text) override;
@@ -58,7 +62,8 @@ public:
   // Asks and sends; 1 when no report host is configured, else 0.
   int SendProblemReport(const wchar_t* dumpPath, const wchar_t* textPath);
 
-  // The paths the last HandleCrash used ("" for a file not written).
+  // The paths of the files the last HandleCrash wrote: "" for a file that
+  // could not be written or holds nothing (it is not left behind empty).
   const WideString& DumpPath() const { return dumpPath_; }
   const WideString& TextPath() const { return textPath_; }
 
@@ -84,4 +89,6 @@ private:
   WideString dumpPath_;
   WideString textPath_;
   bool threadsBlocked_ = false;  // no thread could begin during the crash
+  DWORD dumpStartPatienceMs_ = CrashDumpStartPatienceMs;
+  DWORD dumpFinishPatienceMs_ = CrashDumpFinishPatienceMs;
 };

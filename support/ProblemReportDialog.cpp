@@ -182,27 +182,44 @@ int ProblemReportDialog::OnInitDialog() {
   SendMessageW(Item(IDC_REPORT_EMAIL), EM_SETCUEBANNER, FALSE,
                reinterpret_cast<LPARAM>(L" optional"));
 
-  const wchar_t* textName = WideString::FileNamePart(textPath_.CStr());
-  const wchar_t* dumpName = WideString::FileNamePart(dumpPath_.CStr());
-  if (!dumpPath_.IsEmpty())
-    text.Format(L"The files <a href=\"%s\">%s</a> and <a href=\"%s\">%s</a> will be sent. They "
-                L"describe the problem and your computer and hold a memory dump of %s, which "
+  // Only files that were written are named; a missing one is said plainly.
+  const bool hasText = !textPath_.IsEmpty(), hasDump = !dumpPath_.IsEmpty();
+  WideString what;
+  if (hasText && hasDump)
+    what.Format(L"They describe the problem and your computer and hold a memory dump of %s, which "
                 L"may include your activity data.",
-                textPath_.CStr(), textName, dumpPath_.CStr(), dumpName, title_.CStr());
+                title_.CStr());
+  else if (hasText)
+    what.Assign(L"It describes the problem and your computer. No memory dump could be written.");
+  else if (hasDump)
+    what.Format(L"It holds a memory dump of %s, which may include your activity data. No "
+                L"description of the problem could be written.",
+                title_.CStr());
   else
-    text.Format(L"The file <a href=\"%s\">%s</a> will be sent. It describes the problem and "
-                L"your computer.",
-                textPath_.CStr(), textName);
-  filesLink_ = CreateLink(IDC_REPORT_FILES, text.CStr());
-  if (!filesLink_) {
-    if (!dumpPath_.IsEmpty())
-      text.Format(L"The files %s and %s will be sent. They describe the problem and your "
-                  L"computer and hold a memory dump of %s, which may include your activity data.",
-                  textName, dumpName, title_.CStr());
+    what.Assign(L"No report files could be written: only what you type here will be sent.");
+  for (int linked = 1; linked >= 0; --linked) {
+    WideString names[2];
+    const WideString* paths[2] = {&textPath_, &dumpPath_};
+    int count = 0;
+    for (const WideString* path : paths) {
+      if (path->IsEmpty()) continue;
+      const wchar_t* name = WideString::FileNamePart(path->CStr());
+      if (linked)
+        names[count++].Format(L"<a href=\"%s\">%s</a>", path->CStr(), name);
+      else
+        names[count++].Assign(name);
+    }
+    if (count == 2)
+      text.Format(L"The files %s and %s will be sent. %s", names[0].CStr(), names[1].CStr(), what.CStr());
+    else if (count == 1)
+      text.Format(L"The file %s will be sent. %s", names[0].CStr(), what.CStr());
     else
-      text.Format(L"The file %s will be sent. It describes the problem and your computer.",
-                  textName);
-    SetItemText(IDC_REPORT_FILES, text.CStr());
+      text.Assign(what);
+    if (!linked) {
+      SetItemText(IDC_REPORT_FILES, text.CStr());
+    } else if ((filesLink_ = CreateLink(IDC_REPORT_FILES, text.CStr())) != nullptr) {
+      break;
+    }
   }
   return 1;
 }

@@ -7,7 +7,8 @@
 //
 // The line about the files says what they hold: a description of the
 // failure and of the computer, and a memory dump of the program, which may
-// include the activity data it had loaded.
+// include the activity data it had loaded. A file that could not be written
+// is not named, and the line says so.
 #pragma once
 
 #include <windows.h>
@@ -37,7 +38,7 @@ std::vector<BYTE> ProblemReportTemplate();
 
 class ProblemReportDialog : public Dialog {
 public:
-  // dumpPath may be empty (no dump was written).
+  // Either path may be empty: that file could not be written.
   ProblemReportDialog(int iconId, const wchar_t* dumpPath, const wchar_t* textPath);
   ~ProblemReportDialog() override;
 

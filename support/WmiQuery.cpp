@@ -3,12 +3,27 @@
 #include <windows.h>
 #include <wbemcli.h>
 
+#include <new>
+
 #include "core/BstrHolder.h"
 #include "core/ComApartment.h"
 #include "core/ComRef.h"
 
-int WmiFirstText(const wchar_t* nameSpace, const wchar_t* query, const wchar_t* property,
-                 WideString& out) {
+namespace {
+
+// What the look-up thread needs and gives back. Held by the caller and by
+// the thread; the last of the two to let go frees it, so a caller that has
+// stopped waiting never leaves the thread with freed texts.
+struct WmiJob {
+  volatile LONG holders = 2;
+  WideString nameSpace, query, property, answer;
+  int found = 0;
+  void Release() {
+    if (InterlockedDecrement(&holders) == 0) delete this;
+  }
+};
+
+int Query(const wchar_t* nameSpace, const wchar_t* query, const wchar_t* property, WideString& out) {
   ComApartment apartment;
   if (!apartment.Init(COINIT_MULTITHREADED)) return 0;
   ComRef<IWbemLocator> locator;
@@ -31,7 +46,9 @@ int WmiFirstText(const wchar_t* nameSpace, const wchar_t* query, const wchar_t* 
     return 0;
   ComRef<IWbemClassObject> row;
   ULONG count = 0;
-  if (rows->Next(WBEM_INFINITE, 1, row.Out(), &count) != WBEM_S_NO_ERROR || count != 1) return 0;
+  // Bounded too, so that a look-up its caller stopped waiting for ends.
+  if (rows->Next(static_cast<long>(WmiPatienceMs), 1, row.Out(), &count) != WBEM_S_NO_ERROR || count != 1)
+    return 0;
   VARIANT value;
   VariantInit(&value);
   int found = 0;
@@ -40,5 +57,35 @@ int WmiFirstText(const wchar_t* nameSpace, const wchar_t* query, const wchar_t* 
     found = out.Assign(value.bstrVal);
   }
   VariantClear(&value);
+  return found;
+}
+
+DWORD WINAPI LookUp(void* parameter) {
+  WmiJob* job = static_cast<WmiJob*>(parameter);
+  job->found = Query(job->nameSpace.CStr(), job->query.CStr(), job->property.CStr(), job->answer);
+  job->Release();
+  return 0;
+}
+
+}  // namespace
+
+int WmiFirstText(const wchar_t* nameSpace, const wchar_t* query, const wchar_t* property,
+                 WideString& out, DWORD timeoutMs) {
+  if (!nameSpace || !query || !property) return 0;
+  WmiJob* job = new (std::nothrow) WmiJob;
+  if (!job) return 0;
+  if (!job->nameSpace.Assign(nameSpace) || !job->query.Assign(query) || !job->property.Assign(property)) {
+    delete job;
+    return 0;
+  }
+  HANDLE thread = CreateThread(nullptr, 0, LookUp, job, 0, nullptr);
+  if (!thread) {
+    delete job;
+    return 0;
+  }
+  // The thread's end makes everything it wrote visible here.
+  int found = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0 && job->found && out.Assign(job->answer);
+  CloseHandle(thread);
+  job->Release();
   return found;
 }

@@ -16,7 +16,10 @@ void ChooseInstalledFace(const wchar_t* list, const wchar_t* fallback, WideStrin
 }
 
 HFONT CopyControlFont(HWND control, bool underline) {
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  return CopyFont(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), underline);
+}
+
+HFONT CopyFont(HFONT font, bool underline) {
   if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   LOGFONTW description = {};
   if (!font || !GetObjectW(font, sizeof(description), &description)) return nullptr;

@@ -14,7 +14,10 @@ void ChooseInstalledFace(const wchar_t* list, const wchar_t* fallback, WideStrin
 
 // A new font like the control's own (WM_GETFONT, else DEFAULT_GUI_FONT),
 // underlined or not. None when it cannot be made. The caller deletes it.
+// Window thread only: it sends to the control.
 HFONT CopyControlFont(HWND control, bool underline);
+// The same from a font handle (none: DEFAULT_GUI_FONT); sends nothing.
+HFONT CopyFont(HFONT font, bool underline);
 
 // What a label font is made of, apart from its height.
 struct LabelFontStyle {

@@ -47,6 +47,16 @@ int LinkTextFits(HFONT font, void* user) {
   return size.cx > request->client.cx || size.cy >= request->client.cy ? 0 : 1;
 }
 
+// The device context's pitch and family as a font request. The family bits
+// mean the same in both records; the pitch bit does not: in TEXTMETRIC a set
+// TMPF_FIXED_PITCH means a variable-pitch font, while the same bit asks for
+// FIXED_PITCH in LOGFONT.
+BYTE PitchAndFamilyOf(const TEXTMETRICW& metrics) {
+  BYTE family = metrics.tmPitchAndFamily & 0xF0;
+  BYTE pitch = (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) ? VARIABLE_PITCH : FIXED_PITCH;
+  return static_cast<BYTE>(family | pitch);
+}
+
 }  // namespace
 
 LinkLabel::LinkLabel() : subclass_(SubclassTagLinkLabel) {}
@@ -194,7 +204,7 @@ void LinkLabel::CreateFonts() {
   RECT client = {};
   GetClientRect(control_, &client);
   int start = (flags_ & LinkLabelFitClientHeight) ? client.bottom : metrics.tmHeight;
-  LabelFontStyle style = {face.CStr(), FW_NORMAL, false, true, metrics.tmPitchAndFamily};
+  LabelFontStyle style = {face.CStr(), FW_NORMAL, false, true, PitchAndFamilyOf(metrics)};
   FitRequest request = {dc, text_.CStr(), {client.right, client.bottom}};
   int height = 0;
   underlinedFont_ = FitLabelFont(style, start, LinkTextFits, &request, &height);

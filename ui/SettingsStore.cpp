@@ -50,8 +50,48 @@ bool XmlKeepsText(const wchar_t* text) {
   return true;
 }
 
+// Characters of XML names (XML 1.0, fifth edition), by code point.
+bool IsNameStart(unsigned c) {
+  return c == L'_' || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= 0xC0 && c <= 0xD6) ||
+         (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+         (c >= 0x37F && c <= 0x1FFF) || c == 0x200C || c == 0x200D || (c >= 0x2070 && c <= 0x218F) ||
+         (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+         (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+bool IsNameChar(unsigned c) {
+  return IsNameStart(c) || c == L'-' || c == L'.' || (c >= L'0' && c <= L'9') || c == 0xB7 ||
+         (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040;
+}
+
+// Whether the count units at name make a name the file can carry as an
+// element or attribute: an XML name without a colon (which would need a
+// namespace) that does not begin with "xml" in any letter case (reserved).
+// Any other name would be written into a file that no longer loads.
+bool IsXmlName(const wchar_t* name, size_t count) {
+  if (count == 0 || (count >= 3 && _wcsnicmp(name, L"xml", 3) == 0)) return false;
+  for (size_t i = 0; i < count; ++i) {
+    unsigned c = name[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
+    if (!(i == 0 ? IsNameStart(c) : IsNameChar(c))) return false;
+  }
+  return true;
+}
+
 // A value's name in XML mode is one step: no path separator.
-bool IsXmlValueName(const wchar_t* name) { return *name && !wcschr(name, L'\\'); }
+bool IsXmlValueName(const wchar_t* name) { return IsXmlName(name, wcslen(name)); }
+
+// Every step of a path (empty steps, from doubled backslashes, are passed
+// over) is an XML name.
+bool IsXmlPath(const wchar_t* path) {
+  while (path && *path) {
+    const wchar_t* end = wcschr(path, L'\\');
+    size_t count = end ? static_cast<size_t>(end - path) : wcslen(path);
+    if (count && !IsXmlName(path, count)) return false;
+    path = end ? end + 1 : nullptr;
+  }
+  return true;
+}
 
 // The full path of the program's file.
 int ProgramPath(WideString& out) {
@@ -162,18 +202,42 @@ int SettingsStore::KeyPath(const wchar_t* subPath, WideString& out) const {
 }
 
 // Values are attributes and sub-paths child elements: a value named like
-// a sub-path's step never stands in its way.
-IXMLDOMNode* SettingsStore::XmlElement(const wchar_t* subPath, bool create) {
+// a sub-path's step never stands in its way. With create, missing steps are
+// made, and the first one made (the top of the new branch) goes to created.
+IXMLDOMNode* SettingsStore::XmlElement(const wchar_t* subPath, bool create, IXMLDOMNode** created) {
   WideString path;
-  if (!JoinPath(path, basePath_.CStr(), subPath)) return nullptr;
-  return xml_.FindElementPath(path.CStr(), nullptr, create);
+  if (!JoinPath(path, basePath_.CStr(), subPath) || !IsXmlPath(path.CStr())) return nullptr;
+  if (!create) return xml_.FindElementPath(path.CStr(), nullptr, false);
+  ComRef<IXMLDOMNode> current;
+  WideString step;
+  for (const wchar_t* p = path.CStr(); *p;) {
+    const wchar_t* end = wcschr(p, L'\\');
+    if (!end) end = p + wcslen(p);
+    if (end > p) {
+      if (!step.Assign(p, static_cast<unsigned>(end - p))) return nullptr;
+      IXMLDOMNode* next = xml_.FindElementPath(step.CStr(), current.Get(), false);
+      if (!next) {
+        next = xml_.FindElementPath(step.CStr(), current.Get(), true);
+        if (next && created && !*created) {
+          next->AddRef();
+          *created = next;
+        }
+      }
+      if (!next) return nullptr;
+      current.Reset(next);
+    }
+    p = *end ? end + 1 : end;
+  }
+  return current.Detach();
 }
 
-int SettingsStore::SaveXml() {
-  // Written beside the file under a new name, then put in its place in one
-  // step: a failed or interrupted write leaves the old file as it was.
+SettingsStore::SaveResult SettingsStore::SaveXml() {
+  // Written beside the file under a new name, checked, then put in its place
+  // in one step: a failed or interrupted write leaves the old file as it
+  // was, and a file that would not load again (over the size a load takes,
+  // or with a name a parser refuses) never takes its place.
   WideString folder;
-  if (!folder.Assign(filePath_)) return 0;
+  if (!folder.Assign(filePath_)) return SaveRefused;
   int slash = folder.FindLastChar(L'\\');
   if (folder.FindLastChar(L'/') > slash) slash = folder.FindLastChar(L'/');
   if (slash >= 0) {
@@ -182,14 +246,44 @@ int SettingsStore::SaveXml() {
     folder.Assign(L".");
   }
   WideString temporary;
-  if (!temporary.Reset(MAX_PATH + 1)) return 0;
-  if (!GetTempFileNameW(folder.CStr(), L"pel", 0, temporary.Buffer())) return 0;
+  if (!temporary.Reset(MAX_PATH + 1)) return SaveRefused;
+  if (!GetTempFileNameW(folder.CStr(), L"pel", 0, temporary.Buffer())) return SaveRefused;
   temporary.UpdateLength();
-  int saved = xml_.SaveFile(temporary.CStr()) &&
-              MoveFileExW(temporary.CStr(), filePath_.CStr(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!saved) DeleteFileW(temporary.CStr());
-  return saved;
+  XmlDocument check;
+  SaveResult result = SaveRefused;
+  if (xml_.SaveFile(temporary.CStr()) && check.Create(kXmlFlags) && check.LoadFile(temporary.CStr())) {
+    result = MoveFileExW(temporary.CStr(), filePath_.CStr(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                 ? Saved
+                 : SaveDelayed;
+  }
+  if (result != Saved) DeleteFileW(temporary.CStr());
+  return result;
+}
+
+int SettingsStore::WriteXmlValue(IXMLDOMNode* element, const wchar_t* name, const wchar_t* text,
+                                 IXMLDOMNode* created) {
+  WideString old;
+  int hadOld = xml_.GetAttribute(element, name, old);
+  int set = xml_.SetValue(element, name, text);
+  SaveResult result = set ? SaveXml() : SaveRefused;
+  if (result == Saved) {
+    xmlChanged_ = false;
+    return 1;
+  }
+  if (result == SaveDelayed) {
+    // A sound file that could not take the old one's place (the file is in
+    // use): Close tries again.
+    xmlChanged_ = true;
+    return 0;
+  }
+  // Refused: the document goes back to what the file holds.
+  if (created)
+    xml_.RemoveNode(created);
+  else if (hadOld)
+    xml_.SetValue(element, name, old.CStr());
+  else if (set)
+    xml_.RemoveAttribute(element, name);
+  return 0;
 }
 
 int SettingsStore::ReadIniText(const wchar_t* section, const wchar_t* name, WideString& out) {
@@ -319,8 +413,11 @@ int SettingsStore::WriteText(const wchar_t* name, const wchar_t* text, const wch
       return WriteIniText(subPath && *subPath ? subPath : kDefaultSection, name, text ? text : L"");
     case SettingsXml: {
       if (!IsXmlValueName(name) || !XmlKeepsText(text ? text : L"")) return 0;
-      ComRef<IXMLDOMNode> element(XmlElement(subPath, true));
-      return element && WriteTextIn(element.Get(), name, text);
+      ComRef<IXMLDOMNode> created;
+      ComRef<IXMLDOMNode> element(XmlElement(subPath, true, created.Out()));
+      if (element) return WriteXmlValue(element.Get(), name, text ? text : L"", created.Get());
+      if (created) xml_.RemoveNode(created.Get());
+      return 0;
     }
     default:
       return 0;
@@ -350,17 +447,13 @@ int SettingsStore::WriteTextIn(IXMLDOMNode* element, const wchar_t* name, const 
   if (!text) text = L"";
   // A text the file could not give back is refused, never changed.
   if (!XmlKeepsText(text)) return 0;
-  if (!xml_.SetValue(element, name, text)) return 0;
-  xmlChanged_ = true;
   // Saved at once: a crash later loses nothing written so far.
-  if (!SaveXml()) return 0;
-  xmlChanged_ = false;
-  return 1;
+  return WriteXmlValue(element, name, text, nullptr);
 }
 
 int SettingsStore::Close() {
   int saved = 1;
-  if (mode_ == SettingsXml && xmlChanged_ && xml_.IsCreated()) saved = SaveXml();
+  if (mode_ == SettingsXml && xmlChanged_ && xml_.IsCreated()) saved = SaveXml() == Saved;
   xml_.Release();
   xmlChanged_ = false;
   mode_ = 0;

@@ -13,7 +13,10 @@
 // breaks, white space or quotes at the ends, characters the file's code
 // page lacks, or more than 8,318 characters in INI) is refused with 0. An
 // XML store is saved after every write, to a new file beside the old one
-// that then takes its place in one step.
+// that then takes its place in one step. Names of XML values and sub-path
+// steps must be XML names (no colon, not beginning with "xml"), and a write
+// after which the file would no longer load (over XmlDocument::MaxFileSize,
+// for one) is refused; the file and the store keep what they had.
 #pragma once
 
 #include <windows.h>
@@ -69,9 +72,17 @@ public:
   XmlDocument& Document() { return xml_; }
 
 private:
+  enum SaveResult { Saved, SaveDelayed, SaveRefused };
+
   int KeyPath(const wchar_t* subPath, WideString& out) const;
-  IXMLDOMNode* XmlElement(const wchar_t* subPath, bool create);
-  int SaveXml();
+  IXMLDOMNode* XmlElement(const wchar_t* subPath, bool create, IXMLDOMNode** created = nullptr);
+  // Saved; or a sound file was written but could not replace the old one
+  // (delayed); or nothing could be written, or the file would not load
+  // again (refused). The old file stays unless saved.
+  SaveResult SaveXml();
+  // Sets the value and saves; a refused save takes the change back (and the
+  // new elements, created).
+  int WriteXmlValue(IXMLDOMNode* element, const wchar_t* name, const wchar_t* text, IXMLDOMNode* created);
   int ReadIniText(const wchar_t* section, const wchar_t* name, WideString& out);
   int WriteIniText(const wchar_t* section, const wchar_t* name, const wchar_t* text);
 

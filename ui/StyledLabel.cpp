@@ -51,6 +51,7 @@ int StyledLabel::Attach(HWND control, const wchar_t* faces, int height, COLORREF
   if (!(style & WS_TABSTOP)) flags_ |= StyledLabelNoTabStop;
   if (!IsWindowEnabled(control)) flags_ |= StyledLabelDisabled;
   ChooseInstalledFace(faces && *faces ? faces : kDefaultFaces, L"Verdana", face_);
+  controlFont_ = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
 
   {
     SectionLock hold(lock_);
@@ -94,6 +95,7 @@ int StyledLabel::Detach() {
     bitmap = nullptr;
   }
   control_ = nullptr;
+  controlFont_ = nullptr;
   return 1;
 }
 
@@ -144,7 +146,7 @@ void StyledLabel::MakeFont() {
   font_ = nullptr;
   fontHeight_ = 0;
   if (flags_ & StyledLabelOwnFont) {
-    font_ = CopyControlFont(control_, false);
+    font_ = CopyFont(controlFont_, false);
     LOGFONTW description = {};
     if (font_ && GetObjectW(font_, sizeof(description), &description)) fontHeight_ = description.lfHeight;
     return;
@@ -343,6 +345,10 @@ int StyledLabel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
         *result |= DLGC_WANTMESSAGE;
       return 1;
     }
+    case WM_SETFONT:
+      // Kept for fonts made on other threads; the control takes it too.
+      controlFont_ = reinterpret_cast<HFONT>(wParam);
+      return 0;
     case WM_NCDESTROY:
       leave_.Stop();
       return 0;

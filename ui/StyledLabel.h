@@ -5,7 +5,10 @@
 // text, clears the control's own text and paints everything itself.
 // The text (and the font fitted to it) is guarded by a lock, so SetText may
 // be called from any thread while the window thread paints; everything else
-// runs on the window thread. The label detaches in its destructor.
+// runs on the window thread. Nothing is sent to the window thread while the
+// lock is held (the window thread may be waiting for it in WM_PAINT): the
+// control's font is the one it was last given, kept from WM_SETFONT. The
+// label detaches in its destructor.
 #pragma once
 
 #include <windows.h>
@@ -115,6 +118,7 @@ private:
   int height_ = 0;
   int fontHeight_ = 0;
   HFONT font_ = nullptr;
+  HFONT controlFont_ = nullptr;  // the control's own font (WM_GETFONT at attach, then WM_SETFONT)
   COLORREF normal_ = 0x00FF0000;
   COLORREF hover_ = 0x00FF80FF;
   COLORREF frame_ = 0;

@@ -1,6 +1,7 @@
 #include "ui/Subclass.h"
 
 #include <cwchar>
+#include <new>
 #include <utility>
 
 namespace {
@@ -54,11 +55,23 @@ Subclass* Subclass::RecordOf(HWND window, DWORD tag) {
 
 int Subclass::AttachSubclass(HWND window, SubclassHandler handler, void* user) {
   if (window_ || !window || !IsWindow(window)) return 0;
-  if (RecordOf(window, tag_)) return 0;
-  int slot = SlotOfTag(tag_, 1);
-  if (slot < 0) return 0;
   wchar_t name[40];
   PropertyName(tag_, name);
+  if (Subclass* held = RecordOf(window, tag_)) {
+    if (!held->passThrough_) return 0;
+    // This tag's procedure is still in the chain below another component's
+    // subclass, passing messages on: this record takes its place there.
+    if (!SetPropW(window, name, this)) return 0;
+    window_ = window;
+    handler_ = handler;
+    user_ = user;
+    previous_ = held->previous_;
+    held->Forget();
+    delete held;
+    return 1;
+  }
+  int slot = SlotOfTag(tag_, 1);
+  if (slot < 0) return 0;
   // The property goes first: the new procedure may be called at once.
   if (!SetPropW(window, name, this)) return 0;
   window_ = window;
@@ -74,12 +87,16 @@ int Subclass::AttachSubclass(HWND window, SubclassHandler handler, void* user) {
   return 1;
 }
 
-int Subclass::DetachSubclass() {
+int Subclass::DetachSubclass() { return Unhook(false); }
+
+int Subclass::Unhook(bool windowGoing) {
   if (!window_) return 0;
   WNDPROC mine = ProcedureOfSlot(static_cast<unsigned>(SlotOfTag(tag_, 0)));
   WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window_, GWLP_WNDPROC));
+  bool unchained = false;
   if (current == mine) {
     SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+    unchained = true;
   } else {
     // A subclass of another tag was attached after this one and calls this
     // one's procedure as its previous: it must call this one's previous
@@ -88,12 +105,33 @@ int Subclass::DetachSubclass() {
       LONG tag = slotTags[slot];
       if (tag == 0) break;
       Subclass* other = RecordOf(window_, static_cast<DWORD>(tag));
-      if (other && other != this && other->previous_ == mine) other->previous_ = previous_;
+      if (other && other != this && other->previous_ == mine) {
+        other->previous_ = previous_;
+        unchained = true;
+      }
     }
   }
   wchar_t name[40];
   PropertyName(tag_, name);
-  RemovePropW(window_, name);
+  Subclass* stay = nullptr;
+  if (!unchained && !windowGoing && !passThrough_) {
+    // Another component subclassed the window after this one in its own way
+    // and calls this tag's procedure as its previous, which cannot be
+    // changed from here. A record of the tag stays until the window goes and
+    // passes every message on, so the window keeps answering.
+    stay = new (std::nothrow) Subclass(tag_);
+    if (stay) {
+      stay->window_ = window_;
+      stay->previous_ = previous_;
+      stay->passThrough_ = true;
+      if (!SetPropW(window_, name, stay)) {
+        stay->Forget();
+        delete stay;
+        stay = nullptr;
+      }
+    }
+  }
+  if (!stay) RemovePropW(window_, name);
   Forget();
   return 1;
 }
@@ -113,7 +151,7 @@ LRESULT Subclass::Dispatch(unsigned slot, HWND window, UINT message, WPARAM wPar
                            LPARAM lParam) {
   DWORD tag = static_cast<DWORD>(slotTags[slot]);
   Subclass* record = RecordOf(window, tag);
-  if (!record) return 0;
+  if (!record) return DefWindowProcW(window, message, wParam, lParam);
   WNDPROC previous = record->previous_;
   LRESULT result = 0;
   int handled = record->handler_ &&
@@ -121,8 +159,13 @@ LRESULT Subclass::Dispatch(unsigned slot, HWND window, UINT message, WPARAM wPar
   if (message == WM_NCDESTROY) {
     // The window goes: the record lets go of it so that its owner's later
     // detach does not touch a handle that may be reused (unless the handler
-    // has already let go, or deleted it).
-    if (Subclass* still = RecordOf(window, tag)) still->DetachSubclass();
+    // has already let go, or deleted it). A record that only passed
+    // messages on goes with the window.
+    if (Subclass* still = RecordOf(window, tag)) {
+      bool passThrough = still->passThrough_;
+      still->Unhook(true);
+      if (passThrough) delete still;
+    }
   }
   if (handled) return result;
   return previous ? CallWindowProcW(previous, window, message, wParam, lParam) : 0;

@@ -24,7 +24,10 @@ public:
   // 1, or 0 when the window already carries the property of this tag (the
   // subclass in place stays) or this record is attached elsewhere.
   int AttachSubclass(HWND window, SubclassHandler handler, void* user);
-  // 1, or 0 when not attached. Puts the previous procedure back.
+  // 1, or 0 when not attached. Puts the previous procedure back; when
+  // another component has subclassed the window after this one, its
+  // procedure keeps passing every message on until the window is destroyed
+  // (or a record of the tag attaches again and takes that place).
   int DetachSubclass();
   // The previous window procedure, for handlers that need it first.
   LRESULT CallPrevious(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,6 +49,10 @@ private:
   static WNDPROC ProcedureOfSlot(unsigned slot);
   static int SlotOfTag(DWORD tag, int assign);
   static Subclass* RecordOf(HWND window, DWORD tag);
+  // Takes this record out of the window's chain. When another component has
+  // subclassed the window after it in its own way, a pass-through record
+  // stays in its place (not when the window is going).
+  int Unhook(bool windowGoing);
   void Forget();
 
   DWORD tag_;
@@ -53,6 +60,7 @@ private:
   SubclassHandler handler_ = nullptr;
   void* user_ = nullptr;
   WNDPROC previous_ = nullptr;
+  bool passThrough_ = false;  // made by Unhook, no handler, freed with the window
 };
 
 // Tags in use.

@@ -247,6 +247,22 @@ TEST_F(WaitPumpingTest, APassedDeadlineEndsTheWaitBeforeDispatchingAnything) {
   EXPECT_TRUE(PeekMessageW(&message, pump.window, kTestMessage, kTestMessage, PM_NOREMOVE));
 }
 
+// A clock that advances a millisecond a reading; a message posting itself again.
+unsigned long long g_tick = 0;
+unsigned long long CountingClock() { return ++g_tick; }
+LRESULT CALLBACK Reposting(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_APP + 9) return DefWindowProcW(window, message, wParam, lParam);
+  if (wParam < 1000) PostMessageW(window, message, wParam + 1, 0);
+  return SetWindowLongPtrW(window, GWLP_USERDATA, static_cast<LONG_PTR>(wParam + 1));
+}
+
+TEST_F(WaitPumpingTest, AQueueThatNeverEmptiesStillEndsTheWaitAtItsDeadline) {
+  SetWindowLongPtrW(pump.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Reposting));
+  PostMessageW(pump.window, WM_APP + 9, 0, 0);
+  EXPECT_EQ(0, event.WaitPumping(50, CountingClock));  // and one message a millisecond:
+  EXPECT_LE(GetWindowLongPtrW(pump.window, GWLP_USERDATA), 51);
+}
+
 unsigned long long g_stoppedClockReadings = 0;
 unsigned long long StoppedClock() {
   ++g_stoppedClockReadings;

@@ -1,8 +1,8 @@
 // Settings in INI and XML files: texts of every kind written and read back
 // through SettingsStore, the store closed and opened again, and files of
 // any bytes opened. A write either keeps the text exactly (read back the
-// same, also after reopening) or is refused and leaves the old value; a
-// file that cannot be read is left as it is.
+// same, also after reopening) or is refused and leaves the old value (and
+// an XML file as it was); a file that cannot be read is left as it is.
 #include <windows.h>
 
 #include <map>
@@ -14,8 +14,19 @@
 
 namespace {
 
-const wchar_t* const kNames[] = {L"Tab", L"Flags", L"Main", L"LastCheck", L"Update", L"Last"};
-const wchar_t* const kSubPaths[] = {L"", L"Update", L"Update\\Last", L"Devices"};
+const wchar_t* const kNames[] = {L"Tab", L"Flags", L"Main", L"LastCheck", L"Update", L"Last",
+                                 L"n m", L"S]x", L"a:b", L"xmlns", L"1st", L"\u00C9t\u00E9"};
+const wchar_t* const kSubPaths[] = {L"", L"Update", L"Update\\Last", L"Devices", L"n m", L"Update\\S]x", L"\u00C9t\u00E9"};
+
+std::string FileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<none>";
+  std::string bytes(1 << 18, '\0');
+  DWORD read = 0;
+  ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  return bytes.substr(0, read);
+}
 const wchar_t* const kPieces[] = {L"1", L"0,10,10,500,400", L"Gr\u00FC\u00DFe", L"\u03A9", L"\u20AC",
                                   L" ", L"\t", L"\"", L"'", L"=", L";", L"[x]", L"<&>", L"\r\n",
                                   L"\x01", L"\x1F", L"\xD800", L"\xDC00", L"\xD83D\xDE00", L"\xFFFF",
@@ -54,6 +65,7 @@ void GenerateSettings(FuzzRandom& random, std::string& input) {
     unsigned pieces = random.Below(5);
     for (unsigned p = 0; p < pieces; ++p) text += kPieces[random.Below(sizeof kPieces / sizeof kPieces[0])];
     if (random.OneIn(15)) text.append(8000 + random.Below(600), L'z');
+    if (random.OneIn(6)) text.append(30000 + random.Below(2000), L'\u20AC');  // 3 bytes each in UTF-8
     if (text.size() > 0x7FFF) text.resize(0x7FFF);
     input.push_back(static_cast<char>(text.size() >> 8));
     input.push_back(static_cast<char>(text.size() & 0xFF));
@@ -94,7 +106,7 @@ int CheckSettings(const std::string& input, std::string& finding) {
                                        (static_cast<unsigned char>(input[at + 1]) << 8));
       text.push_back(c ? c : L'0');
     }
-    steps.push_back({name % 6u, subPath % 4u, text, false});
+    steps.push_back({name % unsigned(sizeof kNames / sizeof kNames[0]), subPath % unsigned(sizeof kSubPaths / sizeof kSubPaths[0]), text, false});
   }
   std::wstring path = FilePath(xml);
   DeleteFileW(path.c_str());
@@ -119,12 +131,7 @@ int CheckSettings(const std::string& input, std::string& finding) {
     probe.Close();
     if (xml && !opened) {
       // Unreadable: nothing may have touched it.
-      HANDLE again = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-      std::string now(bytes.size() + 1, '\0');
-      DWORD read = 0;
-      ReadFile(again, &now[0], static_cast<DWORD>(now.size()), &read, nullptr);
-      CloseHandle(again);
-      if (now.substr(0, read) != bytes) {
+      if (FileBytes(path) != bytes) {
         finding = "a settings file that did not load was changed";
         return 0;
       }
@@ -164,8 +171,13 @@ int CheckSettings(const std::string& input, std::string& finding) {
       if (!verify("after reopening")) return 0;
       continue;
     }
+    const std::string before = xml ? FileBytes(path) : std::string();
     int wrote = store.WriteText(kNames[step.name], step.text.c_str(), kSubPaths[step.subPath]);
     if (wrote) model[{step.subPath, step.name}] = step.text;
+    if (xml && !wrote && FileBytes(path) != before) {
+      finding = "a refused write changed the settings file";
+      return 0;
+    }
     if (!verify(wrote ? "after a write that succeeded" : "after a refused write")) return 0;
   }
   store.Close();

@@ -1,15 +1,15 @@
 // A program that crashes on purpose under the crash reporter, for the crash
 // report tests. It carries the program's own resources (version block, icon
 // 101, manifest) and is copied to a test folder as Pellton.exe.
-//   CrashHelper <write|read|second|loaderlock> <report host or -> <port>
+//   CrashHelper <write|read|second|loaderlock|heaplock> <report host or -> <port>
 // write: writes to address 0; read: reads address 0; second: writes to
 // address 0 and, once the problem report dialog shows, a second thread
-// reads address 0x20; loaderlock: takes the loader lock, then writes to
-// address 0.
+// reads address 0x20; loaderlock (heaplock): writes to address 0 holding the loader lock (C runtime's heap).
 #include <windows.h>
 
 #include <cstdint>
 #include <cwchar>
+#include <malloc.h>
 
 #include "support/CrashReporter.h"
 
@@ -64,6 +64,11 @@ int wmain(int argc, wchar_t** argv) {
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock")));
     ULONG_PTR cookie = 0;
     if (!lock || lock(0, nullptr, &cookie) < 0) return 4;
+  }
+  if (wcscmp(mode, L"heaplock") == 0) {
+    // As a crash inside malloc: the dump thread begins, but never ends.
+    HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
+    reporter.SetDumpPatience(CrashDumpStartPatienceMs, 2000);
   }
   if (wcscmp(mode, L"read") == 0)
     g_sink = *reinterpret_cast<volatile int*>(g_zero);

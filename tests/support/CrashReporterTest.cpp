@@ -300,11 +300,25 @@ TEST_F(CrashReporterTest, ACrashHoldingTheLoaderLockStillAsksAndEnds) {
   std::vector<std::string> lines = Lines(TempFolder::Read(Local(L"_Debug.txt")));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ("Write to location 0x00000000.", lines[1]);
+  std::wstring texts = VisibleTexts(dialog);
+  EXPECT_EQ(std::wstring::npos, texts.find(L"Pellton_Debug.dmp")) << Narrow(texts);
+  EXPECT_NE(std::wstring::npos, texts.find(L"No memory dump could be written.")) << Narrow(texts);
   // Send: the upload needs a thread of its own, which cannot begin either;
   // the process ends instead of hanging.
   Press(dialog, 1000);
   ASSERT_TRUE(WaitForExit());
   EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST_F(CrashReporterTest, ADumpThatNeverEndsIsGivenUpAndTheReportStillAsks) {
+  Start(L"heaplock");
+  HWND dialog = WaitForDialog();
+  ASSERT_NE(nullptr, dialog);
+  std::wstring texts = VisibleTexts(dialog);
+  EXPECT_EQ(std::wstring::npos, texts.find(L"Pellton_Debug.dmp")) << Narrow(texts);
+  EXPECT_NE(std::wstring::npos, texts.find(L"No memory dump could be written.")) << Narrow(texts);
+  Press(dialog, 1001);
+  ASSERT_TRUE(WaitForExit());
 }
 
 TEST_F(CrashReporterTest, AnUnwritableProgramFolderPutsBothFilesIntoTheTemporaryFolder) {

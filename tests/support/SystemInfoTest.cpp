@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/SystemInfo.h"
+#include "support/WmiQuery.h"
 #include "tests/ui/RegistryTestKey.h"
 #include "ui/Registry.h"
 
@@ -248,3 +249,28 @@ TEST_F(SystemInfoTest, NetworkAndDiskFallbacks) {
 }
 
 }  // namespace
+
+// While another thread holds the loader lock (20 s at most) nothing can be
+// loaded nor a thread begin, as if WMI never answered: the answer is none.
+struct LoaderLocker {
+  static HANDLE locked, release;
+  static DWORD WINAPI Hold(void*) {
+    typedef LONG(NTAPI * Lock)(ULONG, ULONG*, ULONG_PTR*);
+    typedef LONG(NTAPI * Unlock)(ULONG, ULONG_PTR);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    ULONG_PTR cookie = 0;
+    reinterpret_cast<Lock>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")))(0, nullptr, &cookie);
+    SignalObjectAndWait(locked, release, 20000, FALSE);
+    return reinterpret_cast<Unlock>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")))(0, cookie);
+  }
+};
+HANDLE LoaderLocker::locked = CreateEventW(nullptr, 1, 0, nullptr), LoaderLocker::release = CreateEventW(nullptr, 1, 0, nullptr);
+
+TEST(WmiQueryTest, ALookUpThatCannotAnswerEndsAtItsTimeOut) {
+  HANDLE holder = CreateThread(nullptr, 0, LoaderLocker::Hold, nullptr, 0, nullptr);
+  WideString text;
+  WaitForSingleObject(LoaderLocker::locked, INFINITE);
+  int found = WmiFirstText(L"ROOT\\CIMV2", L"SELECT * FROM Win32_OperatingSystem", L"Caption", text, 500);
+  SignalObjectAndWait(LoaderLocker::release, holder, INFINITE, FALSE);
+  EXPECT_EQ(0, found);
+}

@@ -410,6 +410,17 @@ TEST_F(LinkLabelTest, TheBrowserFontFaceIsLookedUpByCodePageThenScriptThenStyles
   EXPECT_EQ(L"Verdana", faceOf(2012));
 }
 
+TEST_F(LinkLabelTest, TheLinkFontKeepsTheVariablePitchOfTheControlsText) {
+  LabelHost host(IDD_PAGE_INFO);
+  ASSERT_TRUE(host.Ready());
+  LinkLabel label;
+  Prepare(label);
+  ASSERT_EQ(1, label.Attach(host.AddStatic(2013, L"", SS_LEFT, 0, 300, 120, 240, 24), L"link", nullptr, IDC_LINK_CURSOR, 0));
+  LOGFONTW font = {};
+  ASSERT_TRUE(GetObjectW(label.NormalFont(), sizeof(font), &font));
+  EXPECT_EQ(VARIABLE_PITCH, font.lfPitchAndFamily & 3) << font.lfFaceName;  // no fixed-pitch stand-in
+}
+
 TEST_F(LinkLabelTest, TheFontIsTheLargestThatFitsTheControlAndNeverBelow4) {
   LabelHost host(IDD_PAGE_INFO);
   ASSERT_TRUE(host.Ready());

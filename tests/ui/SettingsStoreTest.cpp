@@ -370,3 +370,38 @@ TEST(SettingsStoreXml, AStoreWithoutChangesWritesNoFile) {
   EXPECT_EQ(1, store.Close());
   EXPECT_EQ("<missing>", ReadFileBytes(xml));
 }
+
+TEST(SettingsStoreXml, AFileDeclaringEntitiesIsRefusedAndLeftAlone) {
+  // 12 KB (UTF-8, UTF-16) that reading the value expanded into 9 million characters.
+  TempFolder temp;
+  std::wstring xml = temp.File(L"entities.xml");
+  std::string file = "<!DOCTYPE Pellton [<!ENTITY e \"" + std::string(3000, 'x') + "\">]><Pellton Tab=\"";
+  for (int i = 0; i < 3000; ++i) file += "&e;";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : file + "\"/>") utf16 += std::string{c, 0};
+  for (const std::string& bytes : {file + "\"/>", utf16}) {
+    WriteFileBytes(xml, bytes);
+    SettingsStore store;
+    EXPECT_EQ(0, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+    EXPECT_EQ(bytes, ReadFileBytes(xml));
+  }
+}
+
+TEST(SettingsStoreXml, AWriteAfterWhichTheFileWouldNotLoadIsRefusedAndChangesNothing) {
+  TempFolder temp;
+  std::wstring xml = temp.File(L"loadable.xml");
+  const std::wstring big(70000, L'v');
+  SettingsStore store;
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  ASSERT_EQ(1, store.WriteText(L"First", big.c_str()));
+  const std::string saved = ReadFileBytes(xml);
+  EXPECT_EQ(0, store.WriteText(L"Second", big.c_str(), L"Sub"));  // over the size a load takes
+  for (const wchar_t* name : {L"n m", L"S]x", L"a:b", L"xmlns"})
+    EXPECT_EQ(0, store.WriteText(name, L"x") + store.WriteText(L"Tab", L"x", name)) << name;
+  EXPECT_EQ(saved, ReadFileBytes(xml));
+  ASSERT_EQ(1, store.Close());
+  ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
+  WideString text;
+  EXPECT_EQ(1, store.ReadText(L"First", text));
+  EXPECT_EQ(std::string::npos, ReadFileBytes(xml).find("Sub"));  // nor the refused write's element
+}

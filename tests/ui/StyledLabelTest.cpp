@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Event.h"
 #include "tests/ui/LabelHost.h"
 #include "ui/StyledLabel.h"
 #include "ui/TemplateFont.h"
@@ -360,6 +361,22 @@ TEST_F(StyledLabelTest, TextSetFromAnotherThreadIsNeverSeenHalfWritten) {
   label.CopyText(final);
   EXPECT_STREQ(L"last", final.CStr());
   EXPECT_EQ(4, GetWindowTextLengthW(control));
+}
+
+TEST_F(StyledLabelTest, TextSetFromAnotherThreadNeverWaitsForTheWindowThread) {
+  // The window thread may be waiting for the label's lock in WM_PAINT (here
+  // it waits answering nothing): the font is fitted without sending to it.
+  LabelHost host(IDD_PAGE_ABOUT);
+  ASSERT_TRUE(host.Ready());
+  StyledLabel label;
+  ASSERT_EQ(1, label.Attach(host.AddStatic(3015, L"first", SS_LEFT, 0, 300, 130, 300, 24), nullptr, 0, 0, 0, StyledLabelRefitOnText | StyledLabelOwnFont, 0, nullptr, nullptr));
+  Event finished;
+  finished.Create(1, 0);
+  std::thread setter([&] { label.SetText(L"second, longer text") && finished.Set(); });
+  DWORD waited = WaitForSingleObject(finished.Handle(), 10000);
+  testcapture::Pump();  // lets a setter that waits for an answer go on
+  setter.join();
+  EXPECT_EQ(WAIT_OBJECT_0, waited);
 }
 
 TEST_F(StyledLabelTest, TheHoverCursorIsTheLabelsOwnOrASystemCursor) {

@@ -13,8 +13,10 @@ namespace {
 
 // What the window's own procedure saw last.
 UINT lastBaseMessage = 0;
+bool baseSawNcDestroy = false;
 
 LRESULT CALLBACK BaseProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCDESTROY) baseSawNcDestroy = true;
   if (message >= WM_APP) {
     lastBaseMessage = message;
     return 1000;
@@ -182,6 +184,24 @@ TEST_F(SubclassTest, TheDestructorDetaches) {
   }
   EXPECT_EQ(original, reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window_, GWLP_WNDPROC)));
   EXPECT_EQ(nullptr, GetPropW(window_, L"_C_SubClassing_Property_64697669"));
+}
+
+// Another component's subclass in the plain Windows way, on top of ours.
+WNDPROC foreignPrevious = nullptr;
+LRESULT CALLBACK Foreign(HWND w, UINT m, WPARAM wp, LPARAM lp) { return CallWindowProcW(foreignPrevious, w, m, wp, lp); }
+
+TEST_F(SubclassTest, DetachingBelowAForeignSubclassKeepsTheWindowAnswering) {
+  Subclass link(SubclassTagLinkLabel);
+  Probe probe = {&trace_, L'L', WM_APP + 1, 5};
+  ASSERT_EQ(1, link.AttachSubclass(window_, ProbeHandler, &probe));
+  foreignPrevious = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Foreign)));
+  ASSERT_EQ(1, link.DetachSubclass());
+  EXPECT_EQ(1000, SendMessageW(window_, WM_APP + 1, 0, 0));
+  ASSERT_EQ(1, link.AttachSubclass(window_, ProbeHandler, &probe));  // back in its old place
+  EXPECT_EQ(5, SendMessageW(window_, WM_APP + 1, 0, 0));
+  ASSERT_EQ(1, link.DetachSubclass());
+  ASSERT_TRUE(DestroyWindow(window_));
+  EXPECT_TRUE(baseSawNcDestroy);
 }
 
 }  // namespace
