@@ -9,6 +9,7 @@
 #include "app/TrackerUpdate.h"
 #include "app/WalkingPage.h"
 #include "app/WindowPicture.h"
+#include "app/data/CopyRequest.h"
 #include "ble/WindowsGattBackend.h"
 #include "resources/ResourceIds.h"
 #include "ui/ModuleVersion.h"
@@ -50,6 +51,7 @@ MainWindow::MainWindow(const MainWindowSetup& setup) {
   setup_.settingsKey.Assign(setup.settingsKey.IsEmpty() ? CommandLine::DefaultSettingsKey
                                                         : setup.settingsKey.CStr());
   setup_.databaseFolder.Assign(setup.databaseFolder);
+  setup_.databasePath.Assign(setup.databasePath);
   setup_.devices = setup.devices;
   setup_.simulated = setup.simulated;
   setup_.pictureFolder.Assign(setup.pictureFolder);
@@ -106,7 +108,11 @@ int MainWindow::OnInitDialog() {
 
   // 6. The store, then the worker, which queues the first search at once.
   store_.SetTrackers(&worker_.Trackers());
-  store_.Open(setup_.databaseFolder.IsEmpty() ? nullptr : setup_.databaseFolder.CStr());
+  if (!setup_.databasePath.IsEmpty()) {
+    store_.OpenFile(setup_.databasePath.CStr());
+  } else {
+    store_.Open(setup_.databaseFolder.IsEmpty() ? nullptr : setup_.databaseFolder.CStr());
+  }
   // A damaged or unusable file is told about once the window shows.
   if (!store_.Opening().notice.IsEmpty()) PostMessageW(Window(), WM_STORE_NOTICE, 0, 0);
   view_.reset(new WindowTrackerView(Window(), &devices_));
@@ -380,6 +386,12 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_STORE_NOTICE:
       ShowStoreNotice();
+      return 1;
+    case WM_COPYDATA:
+      // Another Pellton run from the command line asks for a copy of the
+      // database, which this one holds.
+      if (!IsCopyRequest(lParam)) return 0;
+      SetResult(AnswerCopyRequest(store_, lParam));
       return 1;
     default:
       return Dialog::OnMessage(message, wParam, lParam);

@@ -49,6 +49,7 @@ struct MainWindowSetup {
   HKEY settingsRoot = HKEY_CURRENT_USER;
   WideString settingsKey;           // empty: Software\Vantrel\Pellton
   WideString databaseFolder;        // empty: the program's folder
+  WideString databasePath;          // the database file itself; empty: Pellton.sql in databaseFolder
   GattBackend* devices = nullptr;   // where the search looks (not owned); none: the platform's Bluetooth LE stack
   TrackerWorkerTimings timings;     // the worker's waits
   bool simulated = false;           // the title says so
