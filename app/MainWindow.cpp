@@ -272,7 +272,22 @@ void MainWindow::CountIdleProgress(unsigned flags) {
 
 void MainWindow::OnIdleReached() {
   if (!setup_.pictureFolder.IsEmpty()) SavePictures();
-  Close(0);
+  Close(QuitResult());
+}
+
+int MainWindow::QuitResult() {
+  TrackerRunSummary summary;
+  worker_.Summary(summary);
+  if (summary.found == 0) {
+    WriteStandardError(L"Pellton: no Samsung EI-AN900 was found\n");
+    return QuitNoTracker;
+  }
+  if (summary.downloaded == summary.found) return 0;
+  WideString text;
+  text.Format(L"Pellton: %u of %u trackers were not downloaded and stored:\n%s", summary.found - summary.downloaded,
+              summary.found, summary.problems.CStr());
+  WriteStandardError(text.CStr());
+  return QuitSomethingFailed;
 }
 
 void MainWindow::SavePictures() {

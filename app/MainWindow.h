@@ -11,9 +11,11 @@
 // worker writes the status line, the search button, the device list and the
 // Info page's fields itself.
 //
-// With quitWhenIdle the window closes itself normally (settings written,
-// result 0) once the first search and every history download it queued
-// have finished and the worker has run everything queued up to then; with
+// With quitWhenIdle the window closes itself normally (settings written)
+// once the first search and every history download it queued have finished
+// and the worker has run everything queued up to then; its result is 0 when
+// every tracker found was downloaded and stored, QuitSomethingFailed (what
+// failed is said on standard error) or QuitNoTracker otherwise; with
 // a picture folder it first saves a picture of each tab and the two chart
 // pages there. The worker runs its operations in the order queued, and a
 // download for no tracker does nothing but post the walking and sleeping
@@ -68,6 +70,10 @@ public:
   static const UINT WM_IDLE_REACHED = WM_APP + 2;
   // Tells the user what was wrong with the activity database at start.
   static const UINT WM_STORE_NOTICE = WM_APP + 3;
+  // The result of a run with quitWhenIdle that did not download and store
+  // every tracker found: something failed, or no tracker was found.
+  static const int QuitSomethingFailed = 1;
+  static const int QuitNoTracker = 5;
 
   explicit MainWindow(const MainWindowSetup& setup);
   ~MainWindow() override;
@@ -118,6 +124,7 @@ private:
   void CountIdleProgress(unsigned flags);
   void FollowLiveTotals();
   void OnIdleReached();
+  int QuitResult();
   void ShowStoreNotice();
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
