@@ -1,5 +1,6 @@
 #include "app/data/CsvExport.h"
 
+#include <climits>
 #include <cstring>
 
 #include "app/data/NightSummary.h"
@@ -19,11 +20,6 @@ const size_t kStateLengths[4] = {5, 6, 6, 7};
 // The longest row: an address, two times, three 20-digit numbers.
 const size_t kRowRoom = 160;
 
-inline char* Digits2(char* p, int v) {
-  p[0] = static_cast<char>('0' + v / 10);
-  p[1] = static_cast<char>('0' + v % 10);
-  return p + 2;
-}
 
 inline char* Digits4(char* p, int v) {
   p[0] = static_cast<char>('0' + v / 1000 % 10);
@@ -33,15 +29,33 @@ inline char* Digits4(char* p, int v) {
   return p + 4;
 }
 
+const char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline char* Digits2(char* p, int v) {
+  memcpy(p, kPairs + 2 * v, 2);
+  return p + 2;
+}
+
 inline char* Number(char* p, unsigned long long v) {
   char digits[20];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v);
-  while (n) *p++ = digits[--n];
-  return p;
+  char* end = digits + sizeof digits;
+  char* q = end;
+  while (v >= 100) {
+    q -= 2;
+    memcpy(q, kPairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (v >= 10) {
+    q -= 2;
+    memcpy(q, kPairs + 2 * v, 2);
+  } else {
+    *--q = static_cast<char>('0' + v);
+  }
+  memcpy(p, q, static_cast<size_t>(end - q));
+  return p + (end - q);
 }
 
 // YYYY-MM-DD
@@ -70,22 +84,6 @@ inline char* Local(char* p, const LocalMinute& t) {
   return Digits2(p, t.minute);
 }
 
-// YYYY-MM-DDTHH:MM:SSZ
-inline char* Utc(char* p, long long utc) {
-  LocalMinute t;
-  int second = 0;
-  UtcFieldsOf(utc, t, second);
-  p = Date(p, t);
-  *p++ = 'T';
-  p = Digits2(p, t.hour);
-  *p++ = ':';
-  p = Digits2(p, t.minute);
-  *p++ = ':';
-  p = Digits2(p, second);
-  *p++ = 'Z';
-  return p;
-}
-
 inline char* Tracker(char* p, const char* tracker) {
   memcpy(p, tracker, 17);
   p[17] = ',';
@@ -98,6 +96,25 @@ inline char* LineEnd(char* p) {
   return p + 2;
 }
 
+// The text of a day's date, kept while consecutive rows fall on it.
+struct DayText {
+  long long day = LLONG_MIN;
+  int key = 0;
+  char text[10];
+  // The seconds into the day; the date's text is made when the day changes.
+  long long Seconds(long long seconds) {
+    long long d = seconds / 86400 - (seconds % 86400 < 0 ? 1 : 0);
+    if (d != day) {
+      LocalMinute date;
+      DateOfDay(d, date.year, date.month, date.day);
+      Date(text, date);
+      key = date.DateKey();
+      day = d;
+    }
+    return seconds - d * 86400;
+  }
+};
+
 // The rows of walking or sleeping units.
 class UnitRows : public UnitSink {
 public:
@@ -105,21 +122,33 @@ public:
 
   int Segment(const UnitSegment& segment) override {
     const long long step = kind_ == ExportSleeping ? kSleepingUnitSeconds : kWalkingUnitSeconds;
-    LocalMinute local;
     for (unsigned long long i = 0; i < segment.count; ++i) {
       const unsigned long long unit = segment.first + i;
       const long long utc = segment.runStart + static_cast<long long>(unit) * step;
-      if (!clock_.At(utc, local)) {
+      long long offset = 0;
+      if (!clock_.OffsetAt(utc, offset)) {
         clockFailed_ = true;
         return 0;
       }
-      if (!dates_.Holds(local.DateKey())) continue;
+      const long long localTime = local_.Seconds(utc + offset);
+      if (!dates_.Holds(local_.key)) continue;
+      const long long utcTime = utc_.Seconds(utc);
       char* row = file_.Reserve(kRowRoom);
       if (!row) return 0;
       char* p = Tracker(row, segment.tracker);
-      p = Utc(p, utc);
-      *p++ = ',';
-      p = Local(p, local);
+      memcpy(p, utc_.text, 10);
+      p[10] = 'T';
+      p = Digits2(p + 11, static_cast<int>(utcTime / 3600));
+      *p++ = ':';
+      p = Digits2(p, static_cast<int>(utcTime / 60 % 60));
+      *p++ = ':';
+      p = Digits2(p, static_cast<int>(utcTime % 60));
+      memcpy(p, "Z,", 2);
+      memcpy(p + 2, local_.text, 10);
+      p[12] = ' ';
+      p = Digits2(p + 13, static_cast<int>(localTime / 3600));
+      *p++ = ':';
+      p = Digits2(p, static_cast<int>(localTime / 60 % 60));
       *p++ = ',';
       if (kind_ == ExportSleeping) {
         const unsigned level = SleepingUnit(segment.pattern, unit);
@@ -149,6 +178,8 @@ private:
   const DateRange dates_;
   OutputFile& file_;
   LocalClock clock_;
+  DayText utc_;
+  DayText local_;
 };
 
 class DayRows : public DayTotalsSink {

@@ -23,6 +23,9 @@ class DatabaseSource {
 public:
   virtual ~DatabaseSource() {}
   virtual int With(int (*work)(sqlite3* connection, void* context), void* context) = 0;
+  // Pages copied at a time (-1: all at once): each step holds the
+  // connection against other users.
+  virtual int PagesPerStep() const { return 256; }
 };
 
 // A connection of this process's own (a command-line run holding the file).
@@ -32,6 +35,8 @@ public:
   int With(int (*work)(sqlite3*, void*), void* context) override {
     return connection_ ? work(connection_, context) : 0;
   }
+  // Nobody else uses it: one step.
+  int PagesPerStep() const override { return -1; }
 
 private:
   sqlite3* connection_;

@@ -35,7 +35,7 @@ long long FloorDiv(long long a, long long b) { return a / b - ((a % b != 0) && (
 
 }  // namespace
 
-int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local) {
+int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local, ZoneRules& kept) {
   SYSTEMTIME utc;
   if (!FromUnixTime(utc, utcSeconds, 0)) return 0;
   // Windows 7 and later export the conversion by a date's own rules from
@@ -46,16 +46,21 @@ int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local) {
       kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, "SystemTimeToTzSpecificLocalTimeEx")) : nullptr);
   static const ZoneForYear zoneForYear = reinterpret_cast<ZoneForYear>(
       kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, "GetTimeZoneInformationForYear")) : nullptr);
-  DYNAMIC_TIME_ZONE_INFORMATION zone;
-  if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return 0;
-  if (toLocalEx) return toLocalEx(&zone, &utc, &local) ? 1 : 0;
-  TIME_ZONE_INFORMATION rules;
-  if (zoneForYear) {
-    if (!zoneForYear(utc.wYear, &zone, &rules)) return 0;
-  } else if (GetTimeZoneInformation(&rules) == TIME_ZONE_ID_INVALID) {
-    return 0;
+  if (!kept.known) {
+    if (GetDynamicTimeZoneInformation(&kept.zone) == TIME_ZONE_ID_INVALID) return 0;
+    kept.known = true;
+    kept.year = 0;
   }
-  return SystemTimeToTzSpecificLocalTime(&rules, &utc, &local) ? 1 : 0;
+  if (toLocalEx) return toLocalEx(&kept.zone, &utc, &local) ? 1 : 0;
+  if (kept.year != utc.wYear) {
+    if (zoneForYear) {
+      if (!zoneForYear(utc.wYear, &kept.zone, &kept.rules)) return 0;
+    } else if (GetTimeZoneInformation(&kept.rules) == TIME_ZONE_ID_INVALID) {
+      return 0;
+    }
+    kept.year = utc.wYear;
+  }
+  return SystemTimeToTzSpecificLocalTime(&kept.rules, &utc, &local) ? 1 : 0;
 }
 
 int DateKeyOf(int year, int month, int day) {
@@ -72,6 +77,8 @@ int NextDateKey(int dateKey) {
   CivilFromDays(DaysFromCivil(dateKey / 10000, dateKey / 100 % 100, dateKey % 100) + 1, year, month, day);
   return (year * 100 + month) * 100 + day;
 }
+
+void DateOfDay(long long day, int& year, int& month, int& day_of_month) { CivilFromDays(day, year, month, day_of_month); }
 
 int PreviousDateKey(int dateKey) {
   int year = 0, month = 0, day = 0;
@@ -94,7 +101,7 @@ void UtcFieldsOf(long long utcSeconds, LocalMinute& out, int& second) {
 
 int LocalClock::Ask(long long utcSeconds, long long& offset) {
   SYSTEMTIME local;
-  if (!LocalTimeOfUtc(utcSeconds, local)) return 0;
+  if (!LocalTimeOfUtc(utcSeconds, local, rules_)) return 0;
   long long localSeconds =
       DaysFromCivil(local.wYear, local.wMonth, local.wDay) * kSecondsPerDay + local.wHour * 3600 + local.wMinute * 60 +
       local.wSecond;

@@ -19,9 +19,19 @@ struct LocalMinute {
   int DateKey() const { return (year * 100 + month) * 100 + day; }
 };
 
+// What the system told about the zone, kept between questions: the zone is
+// read once, and where the zone's rules of a year are asked for (slow), the
+// year's are kept.
+struct ZoneRules {
+  bool known = false;
+  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
+  int year = 0;
+  TIME_ZONE_INFORMATION rules = {};
+};
+
 // The one place that asks the system: the local time of a UTC instant
 // (Unix seconds) by the rules of that date. 1/0.
-int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local);
+int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local, ZoneRules& kept);
 
 // The date that follows or precedes a date key (20141231 -> 20150101),
 // and a date key from its fields when they form a real date (else 0).
@@ -32,6 +42,8 @@ int DateKeyOf(int year, int month, int day);
 long long UtcMidnightOf(int dateKey);
 // The UTC calendar fields of an instant (Unix seconds), seconds apart.
 void UtcFieldsOf(long long utcSeconds, LocalMinute& out, int& second);
+// The date of a day counted from 1970-01-01 (day 0).
+void DateOfDay(long long day, int& year, int& month, int& day_of_month);
 
 class LocalClock {
 public:
@@ -45,6 +57,7 @@ private:
   int Ask(long long utcSeconds, long long& offset);
   int LearnDay(long long day);
 
+  ZoneRules rules_;
   bool known_ = false;
   long long day_ = 0;          // the UTC day (Unix seconds / 86400) learned
   long long change_ = 0;       // the first instant of that day with the second offset

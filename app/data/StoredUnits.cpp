@@ -131,8 +131,10 @@ UnitReadResult Reader::Run(ReadProgress* progress) {
   if (sqlite3_step(*count) != SQLITE_ROW) return Fail("the runs could not be counted"), UnitsFailed;
   const unsigned long long total = static_cast<unsigned long long>(sqlite3_column_int64(*count, 0));
   // The order is that of the (mac, start) index, and no pattern is sorted.
+  // A run's bytes come with its row; a run that comes back into use after
+  // a later one ended is read again by its row number.
   snprintf(sql, sizeof sql,
-           "SELECT rowid, mac, start, length(pattern), typeof(pattern) FROM %s%s ORDER BY mac, start, rowid;",
+           "SELECT rowid, mac, start, length(pattern), typeof(pattern), pattern FROM %s%s ORDER BY mac, start, rowid;",
            table, where);
   if (!rows.Prepare(database_, sql)) return Fail("the runs could not be read"), UnitsFailed;
   if (oneTracker) sqlite3_bind_text(*rows, 1, query_.tracker, -1, SQLITE_STATIC);
@@ -173,6 +175,11 @@ UnitReadResult Reader::Run(ReadProgress* progress) {
         // Runs that end inside this one never come back into use.
         while (!stack_.empty() && stack_.back().end <= run.end) stack_.pop_back();
         stack_.push_back(run);
+        // Its bytes, read with the row, are kept for when it is drained.
+        const unsigned char* data = static_cast<const unsigned char*>(sqlite3_column_blob(*rows, 5));
+        if (!data) return Fail("a run could not be read"), UnitsFailed;
+        bytes_.assign(data, data + length);
+        loaded_ = run.rowid;
       }
     }
     if (progress && !progress->Runs(done, total > done ? total : done)) return UnitsCancelled;
