@@ -90,19 +90,29 @@ int StillHeld() {
 }
 
 // A read-only connection: nothing is written into the file. Reading a file
-// in write-ahead mode makes an index file ("-shm") beside it; one made here
-// goes again when the connection closes.
+// in write-ahead mode makes an index file ("-shm") and an empty journal
+// ("-wal") beside it; those made here go again when the connection closes
+// (a journal that holds anything is never removed).
 class ReadConnection {
 public:
   ~ReadConnection() {
     sqlite3_close(connection_);
-    if (madeIndex_) DeleteFileW(index_.CStr());
+    for (int i = 0; i < 2; ++i) {
+      WIN32_FILE_ATTRIBUTE_DATA found;
+      if (made_[i] && GetFileAttributesExW(beside_[i].CStr(), GetFileExInfoStandard, &found) &&
+          (i == 0 || (found.nFileSizeLow == 0 && found.nFileSizeHigh == 0))) {
+        DeleteFileW(beside_[i].CStr());
+      }
+    }
   }
   int Open(const wchar_t* path, WideString& problem) {
     char utf8[4 * MAX_PATH];
     if (!WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof utf8, nullptr, nullptr)) return 0;
-    index_.Format(L"%s-shm", path);
-    madeIndex_ = GetFileAttributesW(index_.CStr()) == INVALID_FILE_ATTRIBUTES;
+    const wchar_t* const suffixes[2] = {L"-shm", L"-wal"};
+    for (int i = 0; i < 2; ++i) {
+      beside_[i].Format(L"%s%s", path, suffixes[i]);
+      made_[i] = GetFileAttributesW(beside_[i].CStr()) == INVALID_FILE_ATTRIBUTES;
+    }
     if (sqlite3_open_v2(utf8, &connection_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
         sqlite3_exec(connection_, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
       problem.Format(L"%S", connection_ ? sqlite3_errmsg(connection_) : "out of memory");
@@ -114,8 +124,8 @@ public:
 
 private:
   sqlite3* connection_ = nullptr;
-  WideString index_;
-  bool madeIndex_ = false;
+  WideString beside_[2];  // the index and the journal
+  bool made_[2] = {false, false};
 };
 
 // A copy of the running Pellton's database in the temporary folder.
@@ -148,6 +158,10 @@ int Export(const CommandLine& line, const WideString& database, const WideString
     return Fail(kExitWrongUse, L"the file %s %s", line.dataPath.CStr(), problem.CStr());
   }
   if (!IsFile(database.CStr())) return Fail(kExitWrongUse, L"there is no database %s", database.CStr());
+  // Replacing the database with its own export would lose every run.
+  if (SameFile(file.Target().CStr(), database.CStr())) {
+    return Fail(kExitWrongUse, L"the file %s is the database itself", line.dataPath.CStr());
+  }
   SingleInstance single;
   HWND running = nullptr;
   Holder holder = ClaimDatabase(single, folder.CStr(), running);

@@ -141,8 +141,19 @@ int MergeInto(sqlite3* ours, void* context) {
 }  // namespace
 
 int CheckMergeFile(const wchar_t* path, WideString& problem) {
+  // The look through a read-only connection leaves an empty journal beside
+  // a file in write-ahead mode: one it made goes again.
+  WideString journal;
+  journal.Format(L"%s-wal", path);
+  const bool journalBefore = GetFileAttributesW(journal.CStr()) != INVALID_FILE_ATTRIBUTES;
   StoreFileVerdict verdict;
-  if (!CheckStoreFile(path, verdict)) {
+  int looked = CheckStoreFile(path, verdict);
+  WIN32_FILE_ATTRIBUTE_DATA found;
+  if (!journalBefore && GetFileAttributesExW(journal.CStr(), GetFileExInfoStandard, &found) && !found.nFileSizeLow &&
+      !found.nFileSizeHigh) {
+    DeleteFileW(journal.CStr());
+  }
+  if (!looked) {
     problem.Assign(L"could not be read (out of memory)");
     return 0;
   }

@@ -109,6 +109,9 @@ TEST(DataCommandTest, EachKindIsWrittenExactlyForAHandMadeHistory) {
   EXPECT_EQ(Csv({"tracker,night,bedtime,wake,asleep_minutes,awake_minutes",
                  "02:50:4C:54:4E:02,2014-10-25,2014-10-26 00:58,2014-10-26 01:02,4,0"}),
             Export(folder, L"--kind=nights --from=2014-10-25"));
+  // Reading left nothing beside the database.
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"history.sql-wal").c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"history.sql-shm").c_str()));
 }
 
 TEST(DataCommandTest, WrongUseEndsWithTwoAndOneLineAndLeavesNoFile) {
@@ -130,6 +133,7 @@ TEST(DataCommandTest, WrongUseEndsWithTwoAndOneLineAndLeavesNoFile) {
       {L"--import missing.sql", "missing.sql does not exist\n"},
       {L"--import history.sql --database nowhere\\Pellton.sql", "--database needs a file in an existing folder"},
       {L"--export a.csv --kind days --database other.sql", "there is no database"},
+      {L"--export history.sql --kind days", "Pellton: the file history.sql is the database itself\n"},
   };
   for (const auto& c : cases) {
     Result run = Start(folder.Path(), std::wstring(c.arguments) + (wcsstr(c.arguments, L"--database") ? L"" : L" --database history.sql"));
@@ -150,6 +154,8 @@ TEST(DataCommandTest, WrongUseEndsWithTwoAndOneLineAndLeavesNoFile) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ((std::vector<std::wstring>{L".", L"..", L"history.sql", L"locked.csv"}), names);
   EXPECT_EQ("keep", ReadAll(folder.File(L"locked.csv")));
+  // The database itself was not written over.
+  EXPECT_EQ(4u, twotrackers::StoredRows(folder.File(L"history.sql").c_str(), L"walking").size());
   SetFileAttributesW(folder.File(L"locked.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
