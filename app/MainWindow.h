@@ -1,5 +1,6 @@
-// The program's one window (dialog 102): the device list with its three
-// icon buttons, the status line, the tab control with the Info, Walking,
+// The program's one window (dialog 102): the device list with its four
+// icon buttons (search, Bluetooth settings, Device Manager, export and
+// backup), the status line, the tab control with the Info, Walking,
 // Sleeping and About pages, the maker's web link and Close. It owns the
 // activity store and the tracker worker, keeps its placement and the
 // selected tab in the settings key, and refills its pages when the worker
@@ -31,6 +32,7 @@
 #include "app/TrackerWorker.h"
 #include "app/UpdateHooks.h"
 #include "app/WindowTrackerView.h"
+#include "app/data/DataDialog.h"
 #include "ble/GattBackend.h"
 #include "ui/Dialog.h"
 #include "ui/IconButton.h"
@@ -60,6 +62,8 @@ struct MainWindowSetup {
   WideString pictureFolder;         // non-empty: pictures of the tabs once idle (implies quitWhenIdle)
   SingleInstance* instance = nullptr;  // marks the window for a second start (not owned)
   WideString updateUrl;             // empty: the update service the program was built with
+  // How the export dialog asks for files and folders; none: the standard dialogs.
+  int (*choosePath)(HWND owner, DataPathKind kind, WideString& path) = nullptr;
 };
 
 class MainWindow : public Dialog {
@@ -125,6 +129,8 @@ private:
   void FollowLiveTotals();
   void OnIdleReached();
   int QuitResult();
+  void OpenDataDialog();
+  void BackUpIfDue();
   void ShowStoreNotice();
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
@@ -138,6 +144,8 @@ private:
   IconButton searchButton_;
   IconButton bluetoothButton_;
   IconButton deviceManagerButton_;
+  IconButton exportButton_;
+  HWND exportTip_ = nullptr;  // the export button's tooltip
   ActivityStore store_;
   TrackerWorker worker_;
   std::unique_ptr<WindowTrackerView> view_;

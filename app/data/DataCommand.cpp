@@ -89,45 +89,6 @@ int StillHeld() {
   return kExitStillHeld;
 }
 
-// A read-only connection: nothing is written into the file. Reading a file
-// in write-ahead mode makes an index file ("-shm") and an empty journal
-// ("-wal") beside it; those made here go again when the connection closes
-// (a journal that holds anything is never removed).
-class ReadConnection {
-public:
-  ~ReadConnection() {
-    sqlite3_close(connection_);
-    for (int i = 0; i < 2; ++i) {
-      WIN32_FILE_ATTRIBUTE_DATA found;
-      if (made_[i] && GetFileAttributesExW(beside_[i].CStr(), GetFileExInfoStandard, &found) &&
-          (i == 0 || (found.nFileSizeLow == 0 && found.nFileSizeHigh == 0))) {
-        DeleteFileW(beside_[i].CStr());
-      }
-    }
-  }
-  int Open(const wchar_t* path, WideString& problem) {
-    char utf8[4 * MAX_PATH];
-    if (!WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof utf8, nullptr, nullptr)) return 0;
-    const wchar_t* const suffixes[2] = {L"-shm", L"-wal"};
-    for (int i = 0; i < 2; ++i) {
-      beside_[i].Format(L"%s%s", path, suffixes[i]);
-      made_[i] = GetFileAttributesW(beside_[i].CStr()) == INVALID_FILE_ATTRIBUTES;
-    }
-    if (sqlite3_open_v2(utf8, &connection_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        sqlite3_exec(connection_, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
-      problem.Format(L"%S", connection_ ? sqlite3_errmsg(connection_) : "out of memory");
-      return 0;
-    }
-    return 1;
-  }
-  sqlite3* Handle() const { return connection_; }
-
-private:
-  sqlite3* connection_ = nullptr;
-  WideString beside_[2];  // the index and the journal
-  bool made_[2] = {false, false};
-};
-
 // A copy of the running Pellton's database in the temporary folder.
 class Snapshot {
 public:
@@ -172,7 +133,7 @@ int Export(const CommandLine& line, const WideString& database, const WideString
     if (!snapshot.Take(running, problem)) return Fail(kExitFailed, L"nothing was exported: %s", problem.CStr());
     source = snapshot.Path().CStr();
   }
-  ReadConnection connection;
+  ReadOnlyDatabase connection;
   if (!connection.Open(source, problem)) {
     return Fail(kExitFailed, L"the database %s could not be read (%s)", database.CStr(), problem.CStr());
   }
@@ -206,7 +167,7 @@ int Backup(const CommandLine& line, const WideString& database, const WideString
       return Fail(kExitFailed, L"no backup was made: %s", problem.CStr());
     }
   } else {
-    ReadConnection connection;
+    ReadOnlyDatabase connection;
     if (!connection.Open(database.CStr(), problem)) {
       return Fail(kExitFailed, L"the database %s could not be read (%s)", database.CStr(), problem.CStr());
     }

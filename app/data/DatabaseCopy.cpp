@@ -2,7 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "app/ActivityStore.h"
 #include "app/data/OutputFile.h"
@@ -283,4 +286,94 @@ int BackUpInto(DatabaseSource& source, const wchar_t* folder, ReadProgress* prog
   SYSTEMTIME now;
   GetLocalTime(&now);
   return file.Finish(now, path, problem);
+}
+
+ReadOnlyDatabase::~ReadOnlyDatabase() {
+  sqlite3_close(connection_);
+  for (int i = 0; i < 2; ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA found;
+    if (made_[i] && GetFileAttributesExW(beside_[i].CStr(), GetFileExInfoStandard, &found) &&
+        (i == 0 || (found.nFileSizeLow == 0 && found.nFileSizeHigh == 0))) {
+      DeleteFileW(beside_[i].CStr());
+    }
+  }
+}
+
+int ReadOnlyDatabase::Open(const wchar_t* path, WideString& problem) {
+  char utf8[4 * MAX_PATH];
+  if (connection_ || !Utf8(path, utf8, sizeof utf8)) return 0;
+  const wchar_t* const suffixes[2] = {L"-shm", L"-wal"};
+  for (int i = 0; i < 2; ++i) {
+    beside_[i].Format(L"%s%s", path, suffixes[i]);
+    made_[i] = GetFileAttributesW(beside_[i].CStr()) == INVALID_FILE_ATTRIBUTES;
+  }
+  if (sqlite3_open_v2(utf8, &connection_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+      sqlite3_exec(connection_, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    problem.Format(L"%S", connection_ ? sqlite3_errmsg(connection_) : "out of memory");
+    return 0;
+  }
+  return 1;
+}
+
+int CopyDatabaseTo(DatabaseSource& source, const wchar_t* path, ReadProgress* progress, WideString& problem) {
+  WideString folder(path);
+  int slash = folder.FindLastChar(L'\\');
+  if (slash < 0) {
+    problem.Assign(L"the copy has no usable file name");
+    return 0;
+  }
+  folder.Left(slash);
+  BackupFile file;
+  if (!file.Begin(folder.CStr(), problem)) {
+    WideString what(problem);
+    problem.Format(L"the folder %s %s", folder.CStr(), what.CStr());
+    return 0;
+  }
+  if (!CopyDatabase(source, file.Temporary().CStr(), progress, problem) ||
+      !CheckDatabaseFile(file.Temporary().CStr(), problem)) {
+    return 0;
+  }
+  if (!MoveFileExW(file.Temporary().CStr(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    WideString reason;
+    SystemErrorText(GetLastError(), reason);
+    problem.Format(L"the copy could not be named %s (%s)", path, reason.CStr());
+    return 0;
+  }
+  file.Forget();
+  return 1;
+}
+
+unsigned PruneBackups(const wchar_t* folder, unsigned keep) {
+  // Newest first: by the time in the name, then by the serial after it.
+  struct Found {
+    std::wstring name;
+    unsigned long long when;
+    unsigned serial;
+  };
+  std::vector<Found> backups;
+  WideString pattern;
+  pattern.Format(L"%s\\Pellton-*.sql", folder);
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(pattern.CStr(), &data);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsBackupName(data.cFileName)) continue;
+    Found found = {data.cFileName, 0, 1};
+    for (const wchar_t* p = data.cFileName + 8; p < data.cFileName + 23; ++p) {
+      if (iswdigit(*p)) found.when = found.when * 10 + static_cast<unsigned>(*p - L'0');
+    }
+    if (data.cFileName[23] == L'-') found.serial = static_cast<unsigned>(wcstoul(data.cFileName + 24, nullptr, 10));
+    backups.push_back(found);
+  } while (FindNextFileW(search, &data));
+  FindClose(search);
+  std::sort(backups.begin(), backups.end(), [](const Found& a, const Found& b) {
+    return a.when != b.when ? a.when > b.when : a.serial > b.serial;
+  });
+  unsigned deleted = 0;
+  for (size_t i = keep; i < backups.size(); ++i) {
+    WideString path;
+    path.Format(L"%s\\%s", folder, backups[i].name.c_str());
+    if (DeleteFileW(path.CStr())) ++deleted;
+  }
+  return deleted;
 }

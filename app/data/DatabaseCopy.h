@@ -52,6 +52,26 @@ private:
   ActivityStore& store_;
 };
 
+// A read-only connection of this process's own: nothing is written into
+// the file, and the empty journal and index that reading a file in
+// write-ahead mode makes beside it go again when it closes (a journal that
+// holds anything is never removed).
+class ReadOnlyDatabase {
+public:
+  ReadOnlyDatabase() = default;
+  ~ReadOnlyDatabase();
+  ReadOnlyDatabase(const ReadOnlyDatabase&) = delete;
+  ReadOnlyDatabase& operator=(const ReadOnlyDatabase&) = delete;
+  // 1/0 with SQLite's complaint.
+  int Open(const wchar_t* path, WideString& problem);
+  sqlite3* Handle() const { return connection_; }
+
+private:
+  sqlite3* connection_ = nullptr;
+  WideString beside_[2];  // the index and the journal
+  bool made_[2] = {false, false};
+};
+
 // Copies the database into the file at destination (a new path, or an
 // empty file made for it). 1/0 with problem; a failed copy leaves the
 // destination to the caller to remove. The progress is told pages as runs.
@@ -82,6 +102,8 @@ public:
   // Checks the copy and gives it its name; 1 with the path, 0 with problem.
   int Finish(const SYSTEMTIME& when, WideString& path, WideString& problem);
   void Abandon();
+  // The temporary file was given a name of the caller's: nothing to remove.
+  void Forget() { temporary_.Assign(L""); }
 
 private:
   WideString folder_;
@@ -91,3 +113,11 @@ private:
 // Begin, CopyDatabase, Finish: a backup of the source into the folder.
 int BackUpInto(DatabaseSource& source, const wchar_t* folder, ReadProgress* progress, WideString& path,
                WideString& problem);
+
+// A checked copy of the source under a name the user chose (replacing a
+// file of that name only once the copy is complete). 1/0 with problem.
+int CopyDatabaseTo(DatabaseSource& source, const wchar_t* path, ReadProgress* progress, WideString& problem);
+
+// Deletes the oldest backups (files with a BackupName) in the folder beyond
+// the newest keep; no other file is touched. Answers how many went.
+unsigned PruneBackups(const wchar_t* folder, unsigned keep);
