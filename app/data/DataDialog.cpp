@@ -68,6 +68,13 @@ int DataDialog::OnInitDialog() {
   return 1;
 }
 
+// A copy of the database is whole: no tracker or dates to choose.
+void DataDialog::ShowChoicesOfKind() {
+  const bool rows = SendMessageW(Item(IDC_DATA_KIND), CB_GETCURSEL, 0, 0) != kCopyOfDatabase;
+  EnableItem(IDC_DATA_SELECTED, rows && !context_.selectedTracker.IsEmpty());
+  for (int id : {IDC_DATA_ALL, IDC_DATA_FROM, IDC_DATA_TO}) EnableItem(id, rows);
+}
+
 int DataDialog::DateOf(int id) {
   SYSTEMTIME date = {};
   if (SendMessageW(Item(id), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&date)) != GDT_VALID) return 0;
@@ -286,6 +293,9 @@ int DataDialog::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       return 1;
     case IDC_DATA_KEEP:
       if (HIWORD(wParam) == EN_CHANGE) KeepChoices();
+      return 1;
+    case IDC_DATA_KIND:
+      if (HIWORD(wParam) == CBN_SELCHANGE) ShowChoicesOfKind();
       return 1;
     default:
       return Dialog::OnCommand(id, wParam, lParam);

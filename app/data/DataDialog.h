@@ -71,6 +71,7 @@ private:
   void Import();
   void Browse();
   void KeepChoices();
+  void ShowChoicesOfKind();
   int DateOf(int id);
 
   DataDialogContext context_;
