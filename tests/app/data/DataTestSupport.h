@@ -34,6 +34,22 @@ inline std::string ReadPipe(HANDLE pipe) {
   return text;
 }
 
+// The environment of a started program: this one's, with a temporary
+// folder of its own, so that the working copies it makes there never meet
+// those of a test program running beside this one.
+inline std::wstring ChildEnvironment() {
+  static TestFolder temp(L"children-temp");
+  std::wstring block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) {
+    if (_wcsnicmp(p, L"TEMP=", 5) != 0 && _wcsnicmp(p, L"TMP=", 4) != 0) block.append(p).push_back(L'\0');
+  }
+  FreeEnvironmentStringsW(strings);
+  for (const wchar_t* name : {L"TEMP=", L"TMP="}) block.append(name).append(temp.Path()).push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
 // Starts Pellton.exe in the folder; Finish waits for its end.
 class Program {
 public:
@@ -51,7 +67,9 @@ public:
     startup.hStdError = errWrite;
     std::wstring line = L"\"" + Beside(L"Pellton.exe") + L"\" " + arguments;
     PROCESS_INFORMATION process = {};
-    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &process)) {
+    std::wstring environment = ChildEnvironment();
+    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, &environment[0],
+                       folder.c_str(), &startup, &process)) {
       process_ = process.hProcess;
       id = process.dwProcessId;
       CloseHandle(process.hThread);
