@@ -170,6 +170,21 @@ int ActivityStore::Open(const wchar_t* folder) {
   return OpenChecked(now);
 }
 
+int ActivityStore::OpenFile(const wchar_t* path) {
+  SectionLock hold(lock_);
+  CloseDatabase();
+  stored_ = 0;
+  failed_ = 0;
+  opening_ = StoreOpening();
+  if (!path || !*path) return 0;
+  DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+  if (!needed || !path_.Reset(needed + 1) || !GetFullPathNameW(path, needed + 1, path_.Buffer(), nullptr)) return 0;
+  path_.UpdateLength();
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return OpenChecked(now);
+}
+
 int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
   DWORD refusal = 0;
   bool fileItself = false;
@@ -472,6 +487,12 @@ int ActivityStore::ReadPattern(int table, int trackerIndex, unsigned start, Byte
   WideString address;
   if (!AddressOf(trackerIndex, address)) return 0;
   return ReadPattern(table, address.CStr(), start, pattern);
+}
+
+int ActivityStore::WithConnection(int (*work)(Database& database, void* context), void* context) {
+  SectionLock hold(lock_);
+  if (!work || !database_.IsOpen()) return 0;
+  return work(database_, context);
 }
 
 unsigned ActivityStore::RunsStored() {

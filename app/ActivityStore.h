@@ -82,6 +82,9 @@ public:
   // temporary folder and nothing is stored: 1 when its runs can be listed.
   // Opening() tells what was found.
   int Open(const wchar_t* folder = nullptr);
+  // The same for a database file of another name or place (a full or
+  // relative path; its folder must exist).
+  int OpenFile(const wchar_t* path);
   const StoreOpening& Opening() const { return opening_; }
   void Close();
   bool IsOpen();
@@ -128,6 +131,12 @@ public:
   // until the system writes it out: this copies the journal into the file
   // and waits for the disk (both synced). 1 when done.
   int SecureRuns() override;
+
+  // Runs work on the store's connection under the store's lock, so that no
+  // other statement of the store runs meanwhile (a download's runs are
+  // stored wholly before or after it); for copies, exports and merges of
+  // the whole file. 0 when the store is not open, else what work answers.
+  int WithConnection(int (*work)(Database& database, void* context), void* context);
 
   // 1 when the text is an address as the store keys rows by it.
   static int IsAddressText(const wchar_t* address);

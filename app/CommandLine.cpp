@@ -6,12 +6,20 @@
 const wchar_t CommandLine::DefaultSettingsKey[] = L"Software\\Vantrel\\Pellton";
 const wchar_t CommandLine::Usage[] =
     L"Pellton.exe [--simulate | --simulate=N] [--scenario FILE]... [--quit-when-idle]\n"
-    L"            [--settings-key KEY] [--screenshots FOLDER]\n"
+    L"            [--settings-key KEY] [--screenshots FOLDER] [--database FILE]\n"
+    L"Pellton.exe --export FILE --kind walking|sleeping|days|nights [--tracker ADDRESS]\n"
+    L"            [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--database FILE]\n"
+    L"Pellton.exe --backup FOLDER [--database FILE]\n"
+    L"Pellton.exe --import FILE [--database FILE]\n"
     L"  --simulate, --simulate=N  one (N, 1-16) simulated trackers with generated history\n"
     L"  --scenario FILE           a simulated tracker set up by the file (repeatable)\n"
     L"  --quit-when-idle          close once the search and the downloads have finished\n"
     L"  --settings-key KEY        settings under HKEY_CURRENT_USER\\KEY\n"
-    L"  --screenshots FOLDER      once idle, save pictures of the tabs there and close\n";
+    L"  --screenshots FOLDER      once idle, save pictures of the tabs there and close\n"
+    L"  --database FILE           use this database instead of Pellton.sql beside the program\n"
+    L"  --export FILE             write the stored runs of a kind as CSV (local dates --from, --to)\n"
+    L"  --backup FOLDER           write a checked copy of the database into the folder\n"
+    L"  --import FILE             merge the runs of another Pellton database into this one\n";
 
 namespace {
 
@@ -36,6 +44,53 @@ void AddProblem(WideString& error, const WideString& problem) {
   error.Append(problem);
 }
 
+const wchar_t* const kDataSwitches[] = {L"--export", L"--kind",   L"--tracker", L"--from",
+                                        L"--to",     L"--backup", L"--import",  L"--database"};
+
+bool IsDataSwitch(const wchar_t* name) {
+  for (const wchar_t* known : kDataSwitches) {
+    if (wcscmp(name, known) == 0) return true;
+  }
+  return false;
+}
+
+// YYYY-MM-DD of a real date; its key or 0.
+int ParseDate(const wchar_t* text) {
+  if (wcslen(text) != 10 || text[4] != L'-' || text[7] != L'-') return 0;
+  int fields[3] = {0, 0, 0};
+  const int starts[3] = {0, 5, 8};
+  const int lengths[3] = {4, 2, 2};
+  for (int f = 0; f < 3; ++f) {
+    for (int i = 0; i < lengths[f]; ++i) {
+      wchar_t c = text[starts[f] + i];
+      if (c < L'0' || c > L'9') return 0;
+      fields[f] = fields[f] * 10 + (c - L'0');
+    }
+  }
+  return DateKeyOf(fields[0], fields[1], fields[2]);
+}
+
+// An address as the store keys rows by it; lower case and '-' separators
+// are taken too. 1 with the stored form.
+int ParseAddress(const wchar_t* text, char (&address)[18]) {
+  if (wcslen(text) != 17) return 0;
+  for (int i = 0; i < 17; ++i) {
+    wchar_t c = text[i];
+    if (i % 3 == 2) {
+      if (c != L':' && c != L'-') return 0;
+      address[i] = ':';
+    } else if ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')) {
+      address[i] = static_cast<char>(c);
+    } else if (c >= L'a' && c <= L'f') {
+      address[i] = static_cast<char>(c - L'a' + 'A');
+    } else {
+      return 0;
+    }
+  }
+  address[17] = 0;
+  return 1;
+}
+
 }  // namespace
 
 CommandLine::CommandLine() : simulatedCount(0), quitWhenIdle(false), settingsKey(DefaultSettingsKey) {}
@@ -50,7 +105,7 @@ int CommandLine::Parse(int count, const wchar_t* const* arguments, WideString& e
     SplitSwitch(argument, sw);
     const wchar_t* name = sw.name.CStr();
     bool takesValue = wcscmp(name, L"--scenario") == 0 || wcscmp(name, L"--settings-key") == 0 ||
-                      wcscmp(name, L"--screenshots") == 0;
+                      wcscmp(name, L"--screenshots") == 0 || IsDataSwitch(name);
     const wchar_t* value = sw.inlineValue;
     if (takesValue && !value) {
       if (i + 1 < count && arguments[i + 1]) {
@@ -61,6 +116,14 @@ int CommandLine::Parse(int count, const wchar_t* const* arguments, WideString& e
         ok = 0;
         continue;
       }
+    }
+    if (IsDataSwitch(name)) {
+      if (!TakeData(name, value, error)) ok = 0;
+      continue;
+    }
+    if (wcscmp(name, L"--simulate") == 0 || wcscmp(name, L"--scenario") == 0 ||
+        wcscmp(name, L"--quit-when-idle") == 0 || wcscmp(name, L"--screenshots") == 0) {
+      windowSwitches_ = true;
     }
     if (wcscmp(name, L"--simulate") == 0) {
       if (!sw.inlineValue) {
@@ -100,6 +163,100 @@ int CommandLine::Parse(int count, const wchar_t* const* arguments, WideString& e
       AddProblem(error, problem);
       ok = 0;
     }
+  }
+  if (!CheckDataSwitches(error)) ok = 0;
+  return ok;
+}
+
+int CommandLine::TakeData(const wchar_t* name, const wchar_t* value, WideString& error) {
+  WideString problem;
+  DataAction action = DataNone;
+  if (wcscmp(name, L"--export") == 0) action = DataExport;
+  if (wcscmp(name, L"--backup") == 0) action = DataBackup;
+  if (wcscmp(name, L"--import") == 0) action = DataImport;
+  if (action != DataNone) {
+    if (dataAction != DataNone) {
+      problem.Format(L"only one of --export, --backup and --import can be given, not \"%s\" as well", name);
+      AddProblem(error, problem);
+      return 0;
+    }
+    dataAction = action;
+    if (!*value) {
+      problem.Format(L"%s needs a %s name", name, action == DataBackup ? L"folder" : L"file");
+      AddProblem(error, problem);
+      return 0;
+    }
+    dataPath.Assign(value);
+    return 1;
+  }
+  if (wcscmp(name, L"--kind") == 0) {
+    kindGiven_ = true;
+    if (!ParseExportKind(value, exportRequest.kind)) {
+      problem.Format(L"--kind needs walking, sleeping, days or nights, not \"%s\"", value);
+      AddProblem(error, problem);
+      return 0;
+    }
+    return 1;
+  }
+  if (wcscmp(name, L"--tracker") == 0) {
+    selectionGiven_ = true;
+    if (!ParseAddress(value, exportRequest.tracker)) {
+      problem.Format(L"--tracker needs an address such as 02:50:4C:54:4E:01, not \"%s\"", value);
+      AddProblem(error, problem);
+      return 0;
+    }
+    return 1;
+  }
+  if (wcscmp(name, L"--from") == 0 || wcscmp(name, L"--to") == 0) {
+    selectionGiven_ = true;
+    int date = ParseDate(value);
+    if (!date) {
+      problem.Format(L"%s needs a date as YYYY-MM-DD, not \"%s\"", name, value);
+      AddProblem(error, problem);
+      return 0;
+    }
+    (name[2] == L'f' ? exportRequest.dates.from : exportRequest.dates.to) = date;
+    return 1;
+  }
+  // --database: the folder must be there; the file is made when missing.
+  DWORD needed = *value ? GetFullPathNameW(value, 0, nullptr, nullptr) : 0;
+  WideString folder;
+  if (needed && databasePath.Reset(needed + 1) && GetFullPathNameW(value, needed + 1, databasePath.Buffer(), nullptr)) {
+    databasePath.UpdateLength();
+    folder.Assign(databasePath);
+    int slash = folder.FindLastChar(L'\\');
+    if (slash >= 0 && slash + 1 < static_cast<int>(folder.Length())) folder.Left(slash + 1);
+    else folder.Assign(L"");
+  }
+  DWORD attributes = folder.IsEmpty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.CStr());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    problem.Format(L"--database needs a file in an existing folder, not \"%s\"", value);
+    AddProblem(error, problem);
+    databasePath.Assign(L"");
+    return 0;
+  }
+  return 1;
+}
+
+int CommandLine::CheckDataSwitches(WideString& error) {
+  int ok = 1;
+  if (dataAction == DataExport && !kindGiven_) {
+    AddProblem(error, L"--export needs --kind walking, sleeping, days or nights");
+    ok = 0;
+  }
+  if (dataAction != DataExport && (kindGiven_ || selectionGiven_)) {
+    AddProblem(error, L"--kind, --tracker, --from and --to go with --export only");
+    ok = 0;
+  }
+  const DateRange& dates = exportRequest.dates;
+  if (dates.from && dates.to && dates.from > dates.to) {
+    AddProblem(error, L"--from is after --to");
+    ok = 0;
+  }
+  if (dataAction != DataNone && windowSwitches_) {
+    AddProblem(error, L"--export, --backup and --import run without the window: --simulate, --scenario, "
+                      L"--quit-when-idle and --screenshots do not go with them");
+    ok = 0;
   }
   return ok;
 }

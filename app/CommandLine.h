@@ -13,6 +13,16 @@
 //   --screenshots DIR    once idle, save a picture of each tab and the two
 //                        chart pages into the existing folder DIR, then
 //                        close (implies --quit-when-idle)
+//   --database FILE      use this database file instead of Pellton.sql
+//                        beside the program (its folder must exist)
+//
+// Work on the stored data, without a window (app/data/DataCommand):
+//
+//   --export FILE --kind walking|sleeping|days|nights [--tracker ADDRESS]
+//       [--from YYYY-MM-DD] [--to YYYY-MM-DD]
+//                        a CSV file of the stored runs
+//   --backup FOLDER      a checked copy of the database in the folder
+//   --import FILE        merge the runs of another Pellton database
 //
 // A value may also follow its switch after '=' (--scenario=FILE). Parsing
 // checks everything before the window opens: an unknown switch, a missing
@@ -23,6 +33,7 @@
 #include <vector>
 
 #include "app/TrackerScenario.h"
+#include "app/data/CsvExport.h"
 #include "core/WideString.h"
 
 class CommandLine {
@@ -46,13 +57,28 @@ public:
   // Simulated trackers of any kind are in use.
   bool Simulated() const { return simulatedCount != 0 || !scenarios.empty(); }
 
+  enum DataAction { DataNone, DataExport, DataBackup, DataImport };
+  // Problems are said on standard error: a data command or an unattended run.
+  bool Unattended() const { return quitWhenIdle || dataAction != DataNone; }
+
   unsigned simulatedCount;               // from --simulate
   std::vector<TrackerScenario> scenarios;  // from --scenario, in order
   bool quitWhenIdle;
   WideString settingsKey;
   WideString screenshotFolder;  // empty: none
+  WideString databasePath;      // full path; empty: Pellton.sql beside the program
+
+  DataAction dataAction = DataNone;
+  WideString dataPath;          // the --export or --import file, the --backup folder
+  ExportRequest exportRequest;  // --kind, --tracker, --from, --to
 
 private:
   int TakeScenario(const wchar_t* path, WideString& error);
   int TakeSimulateCount(const wchar_t* text, WideString& error);
+  int TakeData(const wchar_t* name, const wchar_t* value, WideString& error);
+  int CheckDataSwitches(WideString& error);
+
+  bool kindGiven_ = false;
+  bool selectionGiven_ = false;  // --tracker, --from or --to
+  bool windowSwitches_ = false;  // a switch only the window run knows
 };

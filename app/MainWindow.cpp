@@ -9,6 +9,9 @@
 #include "app/TrackerUpdate.h"
 #include "app/WalkingPage.h"
 #include "app/WindowPicture.h"
+#include "app/data/AutomaticBackup.h"
+#include "app/data/CopyRequest.h"
+#include "app/data/DataDialog.h"
 #include "ble/WindowsGattBackend.h"
 #include "resources/ResourceIds.h"
 #include "ui/ModuleVersion.h"
@@ -50,6 +53,7 @@ MainWindow::MainWindow(const MainWindowSetup& setup) {
   setup_.settingsKey.Assign(setup.settingsKey.IsEmpty() ? CommandLine::DefaultSettingsKey
                                                         : setup.settingsKey.CStr());
   setup_.databaseFolder.Assign(setup.databaseFolder);
+  setup_.databasePath.Assign(setup.databasePath);
   setup_.devices = setup.devices;
   setup_.simulated = setup.simulated;
   setup_.pictureFolder.Assign(setup.pictureFolder);
@@ -58,6 +62,7 @@ MainWindow::MainWindow(const MainWindowSetup& setup) {
   setup_.watchIdle = setup.watchIdle || setup_.quitWhenIdle;
   setup_.instance = setup.instance;
   setup_.timings = setup.timings;
+  setup_.choosePath = setup.choosePath;
 }
 
 MainWindow::~MainWindow() { TearDown(false); }
@@ -102,11 +107,29 @@ int MainWindow::OnInitDialog() {
   AddControl(&searchButton_);
   AddControl(&bluetoothButton_);
   AddControl(&deviceManagerButton_);
+  exportButton_.Attach(Item(IDC_MAIN_EXPORT), Module(), kButtonIcon, kButtonIcon);
+  exportButton_.SetIcon(IDI_EXPORT);
+  AddControl(&exportButton_);
+  exportTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Window(), nullptr, Module(), nullptr);
+  if (exportTip_) {
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Window();
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_MAIN_EXPORT));
+    tool.lpszText = const_cast<wchar_t*>(L"Export and backup");
+    SendMessageW(exportTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
   SetItemText(IDC_MAIN_STATUS, L"");
 
   // 6. The store, then the worker, which queues the first search at once.
   store_.SetTrackers(&worker_.Trackers());
-  store_.Open(setup_.databaseFolder.IsEmpty() ? nullptr : setup_.databaseFolder.CStr());
+  if (!setup_.databasePath.IsEmpty()) {
+    store_.OpenFile(setup_.databasePath.CStr());
+  } else {
+    store_.Open(setup_.databaseFolder.IsEmpty() ? nullptr : setup_.databaseFolder.CStr());
+  }
   // A damaged or unusable file is told about once the window shows.
   if (!store_.Opening().notice.IsEmpty()) PostMessageW(Window(), WM_STORE_NOTICE, 0, 0);
   view_.reset(new WindowTrackerView(Window(), &devices_));
@@ -266,7 +289,22 @@ void MainWindow::CountIdleProgress(unsigned flags) {
 
 void MainWindow::OnIdleReached() {
   if (!setup_.pictureFolder.IsEmpty()) SavePictures();
-  Close(0);
+  Close(QuitResult());
+}
+
+int MainWindow::QuitResult() {
+  TrackerRunSummary summary;
+  worker_.Summary(summary);
+  if (summary.found == 0) {
+    WriteStandardError(L"Pellton: no Samsung EI-AN900 was found\n");
+    return QuitNoTracker;
+  }
+  if (summary.downloaded == summary.found) return 0;
+  WideString text;
+  text.Format(L"Pellton: %u of %u trackers were not downloaded and stored:\n%s", summary.found - summary.downloaded,
+              summary.found, summary.problems.CStr());
+  WriteStandardError(text.CStr());
+  return QuitSomethingFailed;
 }
 
 void MainWindow::SavePictures() {
@@ -333,8 +371,40 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
     case IDC_MAIN_DEVICE_MANAGER:
       ShellOpen(L"devmgmt.msc", nullptr, nullptr, kShowDefault, 0, L"open");
       return 1;
+    case IDC_MAIN_EXPORT:
+      OpenDataDialog();
+      return 1;
     default:
       return Dialog::OnCommand(id, wParam, lParam);
+  }
+}
+
+void MainWindow::OpenDataDialog() {
+  DataDialogContext context;
+  context.store = &store_;
+  context.settings = &settings_;
+  context.window = Window();
+  context.choosePath = setup_.choosePath ? setup_.choosePath : DataDialog::ChooseWithSystemDialogs;
+  int tracker = -1;
+  if (SelectedTracker(&tracker) && tracker >= 0) worker_.GetTrackerAddress(tracker, context.selectedTracker);
+  DataDialog dialog(context);
+  dialog.RunModal(Module(), IDD_DATA, 0, Window());
+}
+
+// After the first successful download of each day, when the user chose
+// automatic backups.
+void MainWindow::BackUpIfDue() {
+  TrackerRunSummary summary;
+  worker_.Summary(summary);
+  if (summary.downloaded == 0) return;
+  SYSTEMTIME today;
+  GetLocalTime(&today);
+  WideString text;
+  if (BackUpAfterDownload(store_, settings_, today, text) != BackupFailed) return;
+  SetItemText(IDC_MAIN_STATUS, text.CStr());
+  if (setup_.quitWhenIdle) {
+    text.Append(L"\n");
+    WriteStandardError(text.CStr());
   }
 }
 
@@ -369,6 +439,7 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (flags == UpdateLiveTotals) ++liveUpdates_;
       OnTrackerUpdate(flags);
       if (tornDown_) return 1;
+      if (flags == (UpdateWalking | UpdateSleeping)) BackUpIfDue();
       if (flags == searchEnded) FollowLiveTotals();
       // Only the worker's posts tell how far it is, not the device list's
       // selection changes.
@@ -380,6 +451,12 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_STORE_NOTICE:
       ShowStoreNotice();
+      return 1;
+    case WM_COPYDATA:
+      // Another Pellton run from the command line asks for a copy of the
+      // database, which this one holds.
+      if (!IsCopyRequest(lParam)) return 0;
+      SetResult(AnswerCopyRequest(store_, lParam));
       return 1;
     default:
       return Dialog::OnMessage(message, wParam, lParam);
@@ -422,10 +499,14 @@ void MainWindow::TearDown(bool placementFirst) {
   RemoveControl(&searchButton_);
   RemoveControl(&bluetoothButton_);
   RemoveControl(&deviceManagerButton_);
+  RemoveControl(&exportButton_);
+  if (exportTip_) DestroyWindow(exportTip_);
+  exportTip_ = nullptr;
   devices_.Detach();
   searchButton_.Detach();
   bluetoothButton_.Detach();
   deviceManagerButton_.Detach();
+  exportButton_.Detach();
   webLink_.Detach();
   grip_.Detach();
   settings_.WriteNumber(L"Tab", currentTab >= 0 ? static_cast<DWORD>(currentTab) : 0);

@@ -1,5 +1,6 @@
-// The program's one window (dialog 102): the device list with its three
-// icon buttons, the status line, the tab control with the Info, Walking,
+// The program's one window (dialog 102): the device list with its four
+// icon buttons (search, Bluetooth settings, Device Manager, export and
+// backup), the status line, the tab control with the Info, Walking,
 // Sleeping and About pages, the maker's web link and Close. It owns the
 // activity store and the tracker worker, keeps its placement and the
 // selected tab in the settings key, and refills its pages when the worker
@@ -11,9 +12,11 @@
 // worker writes the status line, the search button, the device list and the
 // Info page's fields itself.
 //
-// With quitWhenIdle the window closes itself normally (settings written,
-// result 0) once the first search and every history download it queued
-// have finished and the worker has run everything queued up to then; with
+// With quitWhenIdle the window closes itself normally (settings written)
+// once the first search and every history download it queued have finished
+// and the worker has run everything queued up to then; its result is 0 when
+// every tracker found was downloaded and stored, QuitSomethingFailed (what
+// failed is said on standard error) or QuitNoTracker otherwise; with
 // a picture folder it first saves a picture of each tab and the two chart
 // pages there. The worker runs its operations in the order queued, and a
 // download for no tracker does nothing but post the walking and sleeping
@@ -29,6 +32,7 @@
 #include "app/TrackerWorker.h"
 #include "app/UpdateHooks.h"
 #include "app/WindowTrackerView.h"
+#include "app/data/DataDialog.h"
 #include "ble/GattBackend.h"
 #include "ui/Dialog.h"
 #include "ui/IconButton.h"
@@ -49,6 +53,7 @@ struct MainWindowSetup {
   HKEY settingsRoot = HKEY_CURRENT_USER;
   WideString settingsKey;           // empty: Software\Vantrel\Pellton
   WideString databaseFolder;        // empty: the program's folder
+  WideString databasePath;          // the database file itself; empty: Pellton.sql in databaseFolder
   GattBackend* devices = nullptr;   // where the search looks (not owned); none: the platform's Bluetooth LE stack
   TrackerWorkerTimings timings;     // the worker's waits
   bool simulated = false;           // the title says so
@@ -57,6 +62,8 @@ struct MainWindowSetup {
   WideString pictureFolder;         // non-empty: pictures of the tabs once idle (implies quitWhenIdle)
   SingleInstance* instance = nullptr;  // marks the window for a second start (not owned)
   WideString updateUrl;             // empty: the update service the program was built with
+  // How the export dialog asks for files and folders; none: the standard dialogs.
+  int (*choosePath)(HWND owner, DataPathKind kind, WideString& path) = nullptr;
 };
 
 class MainWindow : public Dialog {
@@ -67,6 +74,10 @@ public:
   static const UINT WM_IDLE_REACHED = WM_APP + 2;
   // Tells the user what was wrong with the activity database at start.
   static const UINT WM_STORE_NOTICE = WM_APP + 3;
+  // The result of a run with quitWhenIdle that did not download and store
+  // every tracker found: something failed, or no tracker was found.
+  static const int QuitSomethingFailed = 1;
+  static const int QuitNoTracker = 5;
 
   explicit MainWindow(const MainWindowSetup& setup);
   ~MainWindow() override;
@@ -117,6 +128,9 @@ private:
   void CountIdleProgress(unsigned flags);
   void FollowLiveTotals();
   void OnIdleReached();
+  int QuitResult();
+  void OpenDataDialog();
+  void BackUpIfDue();
   void ShowStoreNotice();
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
@@ -130,6 +144,8 @@ private:
   IconButton searchButton_;
   IconButton bluetoothButton_;
   IconButton deviceManagerButton_;
+  IconButton exportButton_;
+  HWND exportTip_ = nullptr;  // the export button's tooltip
   ActivityStore store_;
   TrackerWorker worker_;
   std::unique_ptr<WindowTrackerView> view_;

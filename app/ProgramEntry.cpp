@@ -5,6 +5,7 @@
 #include "app/SimulatedDevices.h"
 #include "app/SingleInstance.h"
 #include "app/StandardError.h"
+#include "app/data/DataCommand.h"
 #include "resources/ResourceIds.h"
 #include "support/CrashReporter.h"
 #include "ui/ModuleVersion.h"
@@ -36,15 +37,28 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   WideString error;
   if (!line.ParseCommandLine(commandLine, error)) {
     WideString text;
+    if (line.dataAction != CommandLine::DataNone) {
+      // A command's problems, one line each.
+      WideString problem;
+      for (int more = error.StartLines(problem); more; more = error.ReadLine(problem)) Report(problem.CStr(), true);
+      return ExitBadCommandLine;
+    }
     text.Format(L"The command line is not right:\n%s\n\nUsage:\n%s", error.CStr(), CommandLine::Usage);
-    Report(text.CStr(), line.quitWhenIdle);
+    Report(text.CStr(), line.Unattended());
     return ExitBadCommandLine;
   }
+  if (line.dataAction != CommandLine::DataNone) return RunDataCommand(line);
   const bool quitWhenIdle = line.quitWhenIdle || !line.screenshotFolder.IsEmpty();
 
-  // The database lies beside the program: one Pellton per program folder.
+  // One Pellton per database folder: by default the database lies beside
+  // the program.
   WideString folder;
-  ModuleDirectory(nullptr, folder);
+  if (line.databasePath.IsEmpty()) {
+    ModuleDirectory(nullptr, folder);
+  } else {
+    folder.Assign(line.databasePath);
+    folder.Left(folder.FindLastChar(L'\\'));
+  }
   SingleInstance single;
   if (single.Claim(folder.CStr()) == SingleInstance::RunningElsewhere) {
     HWND running = single.ShownRunningWindow();
@@ -92,6 +106,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
 
   MainWindowSetup setup;
   setup.settingsKey.Assign(line.settingsKey);
+  setup.databasePath.Assign(line.databasePath);
   setup.devices = line.Simulated() ? simulated.Backend() : nullptr;
   setup.simulated = line.Simulated();
   setup.quitWhenIdle = quitWhenIdle;

@@ -3,7 +3,11 @@
 // source (the platform's Bluetooth LE stack, or simulated trackers) and run
 // the main window modally. The result is the process's exit code:
 //
-//   the main window's result   normally 0 (-1 when it could not be made)
+//   the main window's result   normally 0 (-1 when it could not be made);
+//                              with --quit-when-idle 0 when every tracker
+//                              found was downloaded and stored, 1 when
+//                              something failed (said on standard error),
+//                              5 when no tracker was found
 //   2                          the command line was wrong (nothing started)
 //   3                          with --quit-when-idle: another Pellton runs on
 //                              this folder's database (its window was
@@ -17,6 +21,9 @@
 // A second start that finds the other copy still starting or still closing
 // (claim held, no window shown) waits for its window or its end; once the
 // claim is given up it starts as usual.
+//
+// --export, --backup and --import run without a window (app/data/DataCommand,
+// which lists their codes).
 //
 // A wrong command line or a claim that stays held is reported in a message
 // box, or on standard error with --quit-when-idle, so automated runs never

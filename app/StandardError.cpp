@@ -6,21 +6,20 @@
 
 namespace {
 
-HANDLE ErrorHandle() {
-  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+HANDLE StandardHandle(DWORD which) {
+  HANDLE handle = GetStdHandle(which);
   if (handle && handle != INVALID_HANDLE_VALUE) return handle;
-  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return nullptr;
+  // Attached once; a second call fails with the console already there.
+  if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return nullptr;
   handle = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  SetStdHandle(STD_ERROR_HANDLE, handle);
+  SetStdHandle(which, handle);
   return handle;
 }
 
-}  // namespace
-
-int WriteStandardError(const wchar_t* text) {
-  HANDLE handle = ErrorHandle();
+int WriteTo(DWORD which, const wchar_t* text) {
+  HANDLE handle = StandardHandle(which);
   if (!handle || !text) return 0;
   DWORD length = static_cast<DWORD>(wcslen(text));
   DWORD mode = 0;
@@ -39,3 +38,9 @@ int WriteStandardError(const wchar_t* text) {
   return WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) &&
          written == utf8.size();
 }
+
+}  // namespace
+
+int WriteStandardError(const wchar_t* text) { return WriteTo(STD_ERROR_HANDLE, text); }
+
+int WriteStandardOutput(const wchar_t* text) { return WriteTo(STD_OUTPUT_HANDLE, text); }

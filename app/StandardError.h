@@ -1,4 +1,4 @@
-// Writes a text to the process's standard error, where whoever started the
+// Writes a text to the process's standard error (or output), where whoever started the
 // program can read it. A program with the window subsystem started from a
 // console window gets no standard handles from Windows; it then attaches to
 // its parent's console. Under Wine, and when the caller redirected the
@@ -8,3 +8,5 @@
 
 // 1 when every character was written.
 int WriteStandardError(const wchar_t* text);
+// The same for standard output (what a command prints as its result).
+int WriteStandardOutput(const wchar_t* text);

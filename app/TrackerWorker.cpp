@@ -195,9 +195,31 @@ void TrackerWorker::Search(WideString&) {
     QueueHistory(index);
   }
   if (index == 0) view.AddDevice(L"No Samsung EI-AN900 found", -1, TrackerIcon);
+  {
+    SectionLock hold(summaryLock_);
+    outcomes_.assign(static_cast<size_t>(index), WideString());
+    downloaded_.assign(static_cast<size_t>(index), false);
+    for (int i = 0; i < index; ++i) {
+      outcomes_[i].Format(L"%s: the history was not downloaded", trackers_.FindTracker(i)->displayText.CStr());
+    }
+  }
   view.SelectDevice(0);
   view.EnableDeviceList(1);
   view.PostUpdate(UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping);
+}
+
+void TrackerWorker::Summary(TrackerRunSummary& out) {
+  SectionLock hold(summaryLock_);
+  out = TrackerRunSummary();
+  out.found = static_cast<unsigned>(outcomes_.size());
+  for (size_t i = 0; i < outcomes_.size(); ++i) {
+    if (downloaded_[i]) {
+      ++out.downloaded;
+    } else {
+      out.problems.Append(outcomes_[i]);
+      out.problems.Append(L"\n");
+    }
+  }
 }
 
 // ------------------------------------------------------------ operation 1
@@ -295,8 +317,15 @@ void TrackerWorker::History(int trackerIndex, WideString& after) {
   }
   HistoryTally tally;
   int complete = 0;
-  DownloadHistory(*link, trackerIndex, tally, complete);
+  const int stored = DownloadHistory(*link, trackerIndex, tally, complete);
   DescribeTally(tally, complete, after);
+  {
+    SectionLock hold(summaryLock_);
+    if (static_cast<size_t>(trackerIndex) < outcomes_.size()) {
+      downloaded_[trackerIndex] = stored != 0;
+      outcomes_[trackerIndex].Format(L"%s: %s", link->displayText.CStr(), after.CStr());
+    }
+  }
   view_->SetStatus(after.CStr());
   // The window shows the stored runs at once; the pause only spaces the
   // next command.

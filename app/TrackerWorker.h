@@ -19,8 +19,11 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "app/HistoryDecoder.h"
 #include "app/TrackerList.h"
+#include "core/CriticalSection.h"
 #include "core/Event.h"
 #include "core/IntrusiveList.h"
 #include "core/WideString.h"
@@ -41,6 +44,14 @@ enum TrackerOperation : int {
 
 extern const wchar_t TRACKER_SERVICE_UUID[];         // "{FC1CFF01-71F1-887F-C5FA-A19B3DCA3230}"
 extern const wchar_t TRACKER_CHARACTERISTIC_UUID[];  // "{FC1CFF08-71F1-887F-C5FA-A19B3DCA3230}"
+
+// What the last search and the downloads after it came to, for a run that
+// closes by itself and ends with a code a task scheduler can use.
+struct TrackerRunSummary {
+  unsigned found = 0;       // trackers the last search found
+  unsigned downloaded = 0;  // of them, those whose last download was whole and wholly stored
+  WideString problems;      // one line per tracker whose last download was not
+};
 
 // Waits of the operations (milliseconds); tests shorten them.
 struct TrackerWorkerTimings {
@@ -82,6 +93,9 @@ public:
     return trackers_.GetLiveTotals(trackerIndex, steps, calories, metres);
   }
 
+  // Any thread.
+  void Summary(TrackerRunSummary& out);
+
   TrackerWorkerTimings timings;  // set before Start
 
 private:
@@ -108,4 +122,7 @@ private:
   TrackerView* view_ = nullptr;
   HistoryRunSink* runs_ = nullptr;
   Event stopping_;  // manual-reset, set by Stop
+  CriticalSection summaryLock_;
+  std::vector<WideString> outcomes_;  // per tracker of the last search: "" stored, else what went wrong
+  std::vector<bool> downloaded_;
 };

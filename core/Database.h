@@ -80,6 +80,11 @@ public:
   // full disk, an I/O error): the caller learns here that it is gone.
   bool InTransaction() const;
 
+  // The SQLite connection itself, for what the wrapper does not offer (the
+  // online backup, prepared statements read row by row); none while closed.
+  // Used under whatever serialises the caller's statements.
+  sqlite3* Handle() const { return connection_; }
+
 private:
   int OpenWith(const wchar_t* path, int flags);
 

@@ -18,6 +18,7 @@
 #define IDI_DATE 118
 #define IDI_CALORIES 119
 #define IDI_DEVICE_MANAGER 120
+#define IDI_EXPORT 121
 
 // Dialog templates: the main window and its four pages.
 #define IDD_MAIN 102
@@ -25,6 +26,8 @@
 #define IDD_PAGE_SLEEPING 105
 #define IDD_PAGE_WALKING 106
 #define IDD_PAGE_ABOUT 107
+// The export and backup dialog.
+#define IDD_DATA 122
 
 // Chart page templates (RCDATA resources, single-byte text).
 #define IDR_SLEEPING_PAGE 116
@@ -38,6 +41,7 @@
 #define IDC_MAIN_SEARCH 1014
 #define IDC_MAIN_BLUETOOTH 1015
 #define IDC_MAIN_DEVICE_MANAGER 1016
+#define IDC_MAIN_EXPORT 1017
 #define IDC_MAIN_STATUS 1020
 
 // Info page (dialog 104).
@@ -60,6 +64,24 @@
 #define IDC_ABOUT_UPDATE_CHECK 1006
 #define IDC_ABOUT_TITLE 1007
 #define IDC_ABOUT_VERSION 1008
+
+// Export and backup (dialog 122).
+#define IDC_DATA_KIND 1101
+#define IDC_DATA_SELECTED 1102
+#define IDC_DATA_ALL 1103
+#define IDC_DATA_FROM 1104
+#define IDC_DATA_TO 1105
+#define IDC_DATA_EXPORT 1106
+#define IDC_DATA_PROGRESS 1107
+#define IDC_DATA_CANCEL 1108
+#define IDC_DATA_STATUS 1109
+#define IDC_DATA_AUTO 1110
+#define IDC_DATA_FOLDER 1111
+#define IDC_DATA_BROWSE 1112
+#define IDC_DATA_KEEP 1113
+#define IDC_DATA_KEEP_SPIN 1114
+#define IDC_DATA_BACKUP_NOW 1115
+#define IDC_DATA_IMPORT 1116
 
 // Where the pages' chart views start, in dialog units from the page's top.
 #define WALKING_CHART_TOP 75

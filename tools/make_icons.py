@@ -368,6 +368,17 @@ def draw_device_manager(c):
     c.fill(gear, vertical(WHITE, GREY_LIGHT, 12, 27))
 
 
+def draw_export(c):
+    """Export and backup: a sheet of rows with an arrow leaving it."""
+    sheet = box(3, 2.5, 21, 29.5, 2)
+    c.outlined(sheet, vertical(WHITE, GREY_LIGHT, 2, 30), GREY_DARK)
+    for y in (8, 12.5, 17, 21.5, 26):
+        c.fill(line(6.5, y, 17.5, y, 1.6), BLUE if y < 9 else GREY)
+    arrow = union(line(14, 17, 24, 17, 4.2), polygon([(22, 9.5), (31, 17), (22, 24.5)]))
+    c.fill(grow(arrow, 1.0), (0x1B, 0x5E, 0x20))
+    c.fill(arrow, vertical(GREEN_LIGHT, (0x2E, 0x7D, 0x32), 9, 25))
+
+
 def draw_hand(c):
     """The link cursor: a white pointing hand with a black outline."""
     finger = line(11.5, 3.0, 11.5, 17.0, 4.6)
@@ -398,6 +409,7 @@ ICONS = {
     118: (draw_calendar, (16, 20, 24, 32)),
     119: (draw_flame, (16, 20, 24, 32)),
     120: (draw_device_manager, (16, 20, 24, 32)),
+    121: (draw_export, (16, 20, 24, 32)),
 }
 CURSOR = (108, draw_hand, 32, (11, 1))
 

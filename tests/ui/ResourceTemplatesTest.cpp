@@ -31,6 +31,7 @@ const ControlKind kMainControls[] = {
     {IDC_MAIN_SEARCH, L"Button", BS_TYPEMASK | WS_TABSTOP, BS_OWNERDRAW | WS_TABSTOP},
     {IDC_MAIN_BLUETOOTH, L"Button", BS_TYPEMASK | WS_TABSTOP, BS_OWNERDRAW | WS_TABSTOP},
     {IDC_MAIN_DEVICE_MANAGER, L"Button", BS_TYPEMASK | WS_TABSTOP, BS_OWNERDRAW | WS_TABSTOP},
+    {IDC_MAIN_EXPORT, L"Button", BS_TYPEMASK | WS_TABSTOP, BS_OWNERDRAW | WS_TABSTOP},
     {IDC_MAIN_TABS, L"SysTabControl32", TCS_TOOLTIPS | WS_CLIPSIBLINGS, TCS_TOOLTIPS | WS_CLIPSIBLINGS},
     {IDC_MAIN_CLOSE, L"Button", BS_TYPEMASK & ~1u, BS_PUSHBUTTON},
     {IDC_MAIN_WEB_LINK, L"Static", kStaticMask | WS_TABSTOP, SS_LEFT | SS_NOTIFY | WS_TABSTOP},
@@ -301,7 +302,7 @@ TEST_F(ResourceTemplatesTest, EachPageIsAChildWithItsControlsInsideTheTabArea) {
 TEST_F(ResourceTemplatesTest, IconsAndTheCursorLoadAtTheirSizes) {
   HINSTANCE module = GetModuleHandleW(nullptr);
   std::vector<int> icons = {IDI_APPLICATION_ICON};
-  for (int id = IDI_SEARCH; id <= IDI_DEVICE_MANAGER; ++id) icons.push_back(id);
+  for (int id = IDI_SEARCH; id <= IDI_EXPORT; ++id) icons.push_back(id);
   for (int id : icons) {
     for (int size : {16, 32, id == IDI_APPLICATION_ICON ? 48 : 24}) {
       SCOPED_TRACE(id * 100 + size);

@@ -1,0 +1,97 @@
+// The stored runs of one table read back as units, tracker by tracker and
+// in time order: a walking unit is one quarter-hour record (6 bytes: steps,
+// calories, distance in 10 m, each 16-bit big-endian), a sleeping unit one
+// minute (a 2-bit level, four to a byte, the first in bits 7-6).
+//
+// Stored runs of one tracker may overlap (a run stored again after the
+// tracker's clock moved, a merged copy from another PC). Every unit is
+// given once: a time that several runs cover is taken from the run with the
+// latest start, and the earlier run's units come back once that run has
+// ended. Units are identified by their start: a unit of an earlier run is
+// left out when its start lies inside a later run.
+//
+// Nothing is held but the run being read and the one in use: runs are read
+// one at a time by a query in (tracker, start) order, and a run that comes
+// back into use after a later one ended is read again.
+#pragma once
+
+#include <climits>
+
+#include "core/WideString.h"
+
+struct sqlite3;
+
+const long long kWalkingUnitSeconds = 900;
+const long long kSleepingUnitSeconds = 60;
+const unsigned kWalkingRecordBytes = 6;
+
+// One stretch of consecutive units of one run.
+struct UnitSegment {
+  const char* tracker;           // the address text as stored
+  long long runStart;            // the run's start, UTC seconds
+  const unsigned char* pattern;  // the run's bytes
+  unsigned long long first;      // the stretch's first unit in the run
+  unsigned long long count;      // its units
+};
+
+// The walking record or sleeping level of a unit of a run.
+struct WalkingRecord {
+  unsigned steps;
+  unsigned calories;
+  unsigned distance;  // in 10 m
+};
+inline WalkingRecord WalkingUnit(const unsigned char* pattern, unsigned long long unit) {
+  const unsigned char* r = pattern + unit * kWalkingRecordBytes;
+  return {static_cast<unsigned>(r[0] << 8 | r[1]), static_cast<unsigned>(r[2] << 8 | r[3]),
+          static_cast<unsigned>(r[4] << 8 | r[5])};
+}
+inline unsigned SleepingUnit(const unsigned char* pattern, unsigned long long minute) {
+  return (pattern[minute / 4] >> (6 - 2 * (minute % 4))) & 3u;
+}
+
+class UnitSink {
+public:
+  virtual ~UnitSink() {}
+  // 0 stops the reading (the sink cannot go on: a write failed).
+  virtual int Segment(const UnitSegment& segment) = 0;
+  // Every unit of the tracker has been given.
+  virtual int TrackerDone(const char* tracker) = 0;
+};
+
+// Told after every run read; answers 0 to stop (the user cancelled).
+class ReadProgress {
+public:
+  virtual ~ReadProgress() {}
+  virtual int Runs(unsigned long long done, unsigned long long total) = 0;
+};
+
+struct UnitQuery {
+  int table = 0;                  // WalkingTable or SleepingTable
+  const char* tracker = nullptr;  // none or empty: every tracker
+  // Only runs that cover some of [from, to) UTC are read: a cheap first
+  // selection, the sinks select exactly.
+  long long from = LLONG_MIN;
+  long long to = LLONG_MAX;
+};
+
+enum UnitReadResult : int {
+  UnitsRead,
+  UnitsCancelled,  // the progress answered 0
+  UnitsStopped,    // the sink answered 0
+  UnitsFailed,     // the database could not be read: problem says why
+};
+
+struct UnitReadTally {
+  unsigned long long runs = 0;
+  // Rows that hold no run (an address, start or pattern the store never
+  // writes): left out.
+  unsigned long long skipped = 0;
+  WideString problem;
+};
+
+UnitReadResult ReadUnits(sqlite3* database, const UnitQuery& query, UnitSink& sink, ReadProgress* progress,
+                         UnitReadTally& tally);
+
+// 1 when the text is an address as the store keys rows by it
+// ("02:50:4C:54:4E:01").
+int IsTrackerAddress(const char* text);

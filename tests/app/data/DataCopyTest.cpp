@@ -1,0 +1,93 @@
+// In process, where the moment can be chosen: a backup of the store's
+// database while a download is stored through it in the middle of the copy,
+// and an export cancelled half-way.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <thread>
+
+#include "app/data/CsvExport.h"
+#include "app/data/DatabaseCopy.h"
+#include "tests/app/StoreTestSupport.h"
+#include "tests/app/TwoTrackers.h"
+#include "tests/app/data/DataTestSupport.h"
+
+using namespace datatest;
+
+namespace {
+
+// Stores a download of 40 sleeping runs from another thread, the first
+// time the copy reports progress (outside the store's lock), and waits for
+// it to be stored before the copy goes on.
+class DownloadMidway : public ReadProgress {
+public:
+  explicit DownloadMidway(ActivityStore& store) : store_(store) {}
+  int Runs(unsigned long long done, unsigned long long total) override {
+    if (!downloaded && done < total) {
+      std::thread download([this] {
+        store_.BeginRuns();
+        for (unsigned i = 0; i < 40; ++i) Store(store_, 1, B, 2000000 + i * 60000, Bytes(3000, 0x55));
+        store_.EndRuns();
+      });
+      download.join();
+      downloaded = true;
+    }
+    return 1;
+  }
+  bool downloaded = false;
+
+private:
+  ActivityStore& store_;
+};
+
+class CancelAfter : public ReadProgress {
+public:
+  int Runs(unsigned long long done, unsigned long long) override { return done < 2; }
+};
+
+}  // namespace
+
+TEST(DataCopyTest, ADownloadStoredWhileTheBackupIsUnderWayIsInTheCopyWhole) {
+  TestFolder folder(L"copy");
+  ActivityStore store;
+  ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
+  // Over a thousand pages: the copy takes several steps.
+  for (unsigned i = 0; i < 400; ++i) ASSERT_EQ(1, Store(store, 0, A, 1000000 + i * 90000, Bytes(6 * 2000, 1)));
+  StoreSource source(store);
+  DownloadMidway midway(store);
+  ASSERT_TRUE(CreateDirectoryW(folder.File(L"backups").c_str(), nullptr));
+  WideString path, problem;
+  ASSERT_EQ(1, BackUpInto(source, folder.File(L"backups").c_str(), &midway, path, problem)) << problem.CStr();
+  EXPECT_TRUE(midway.downloaded);
+  EXPECT_EQ(1, CheckDatabaseFile(path.CStr(), problem)) << problem.CStr();
+  store.Close();
+  EXPECT_EQ(twotrackers::StoredRows(folder.File(L"Pellton.sql").c_str(), L"walking"),
+            twotrackers::StoredRows(path.CStr(), L"walking"));
+  std::vector<std::wstring> sleeping = twotrackers::StoredRows(path.CStr(), L"sleeping");
+  ASSERT_EQ(40u, sleeping.size());
+  EXPECT_EQ(twotrackers::StoredRows(folder.File(L"Pellton.sql").c_str(), L"sleeping"), sleeping);
+}
+
+TEST(DataCopyTest, ACancelledExportLeavesNoFileAndTheOldOneAsItWas) {
+  TestFolder folder(L"copy");
+  ASSERT_EQ(1, StoreHistory(folder.File(L"history.sql").c_str()));
+  ASSERT_TRUE(WriteAll(folder.File(L"out.csv"), "an earlier export"));
+  sqlite3* connection = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(Narrow(folder.File(L"history.sql")).c_str(), &connection, SQLITE_OPEN_READONLY,
+                                       nullptr));
+  OutputFile file;
+  WideString problem;
+  ASSERT_EQ(1, file.Open(folder.File(L"out.csv").c_str(), problem)) << problem.CStr();
+  ExportRequest request;
+  request.kind = ExportSleeping;
+  CancelAfter cancel;
+  ExportOutcome outcome;
+  EXPECT_EQ(ExportCancelled, WriteExport(connection, request, file, &cancel, outcome));
+  sqlite3_close(connection);
+  EXPECT_EQ("an earlier export", ReadAll(folder.File(L"out.csv")));
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(folder.File(L"*.tmp").c_str(), &found);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "left behind: " << Narrow(found.cFileName);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
