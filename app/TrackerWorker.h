@@ -76,6 +76,11 @@ public:
   int QueueLiveTotals(int trackerIndex, int on);
   int QueueSetTime(int trackerIndex);
 
+  // History downloads (and clock settings, which download first) queued or
+  // running and not yet stored; runningTracker (may be none) gets the
+  // tracker index of the one running, or -1. Any thread.
+  int DownloadsPending(int* runningTracker) const;
+
   TrackerList& Trackers() { return trackers_; }
   int GetTrackerAddress(int trackerIndex, WideString& text) { return trackers_.GetTrackerAddress(trackerIndex, text); }
   int GetLiveTotals(int trackerIndex, unsigned& steps, unsigned& calories, unsigned& metres) {
@@ -89,6 +94,8 @@ private:
 
   static DWORD Handle(int phase, ListItem* item, void* self);
   int Queue(int operation, int first, int second);
+  // A counted download is over (once per operation).
+  void DownloadEnded(int trackerIndex);
   // Each operation returns the status line's text for after it (usually
   // empty).
   void Search(WideString& after);
@@ -108,4 +115,8 @@ private:
   TrackerView* view_ = nullptr;
   HistoryRunSink* runs_ = nullptr;
   Event stopping_;  // manual-reset, set by Stop
+  // Counted when queued, uncounted when the runs are stored (a history
+  // download) or the operation ends (a clock setting).
+  volatile LONG downloadsPending_ = 0;
+  volatile LONG downloadRunning_ = -1;
 };
