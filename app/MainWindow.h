@@ -67,6 +67,8 @@ public:
   static const UINT WM_IDLE_REACHED = WM_APP + 2;
   // Tells the user what was wrong with the activity database at start.
   static const UINT WM_STORE_NOTICE = WM_APP + 3;
+  // Maximises the window (a restored maximised state, at the first show).
+  static const UINT WM_MAXIMISE = WM_APP + 4;
 
   explicit MainWindow(const MainWindowSetup& setup);
   ~MainWindow() override;
@@ -87,6 +89,10 @@ public:
   // searching and not-found items) when the device list has a current item.
   int SelectedTracker(int* index);
   ActivityStore& Store() { return store_; }
+  // The device list's text of the tracker (1), or "" (0).
+  int TrackerName(int tracker, WideString& name);
+  // Trackers in the device list.
+  int TrackerCount();
   TrackerWorker& Worker() { return worker_; }
   void PostUpdate(unsigned flags);
 
@@ -121,6 +127,11 @@ private:
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
+  void QueueInfoAfterSearch();
+  // Closing while downloads are queued or running: IDYES close once they
+  // are done, IDNO close now, IDCANCEL stay open.
+  int AskBeforeClosing(int pending, int running);
+  void CloseIfDownloadsDone();
 
   MainWindowSetup setup_;
   SettingsStore settings_;
@@ -152,4 +163,9 @@ private:
   bool markerQueued_ = false;
   int markerShownAt_ = 0;
   bool idlePosted_ = false;
+  int infoAfterSearch_ = 0;         // searches queued with the device information behind them
+  bool closeWhenDone_ = false;      // the user chose to close once the downloads are stored
+  bool closeNow_ = false;           // closing without asking
+  bool maximiseWhenShown_ = false;  // the restored placement was maximised
+  static const UINT_PTR kCloseTimer = 1;
 };
