@@ -109,6 +109,7 @@ void UpdateClient::Setup(const wchar_t* serviceUrl, HWND owner, HKEY root, const
   Shutdown();
   InterlockedExchange(&questionShowing_, 0);
   InterlockedExchange(&stopping_, 0);
+  InterlockedExchange(&outcome_, UpdateCheckNotRun);
   http_.ResumeRequests();
   serviceUrl_.Assign(serviceUrl ? serviceUrl : L"");
   owner_ = owner;
@@ -382,6 +383,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
   }
   // 4, 5. The answer, capped and without any DTD.
   WideString answer;
+  InterlockedExchange(&outcome_, UpdateCheckNoAnswer);
   if (stopping_ || !http_.HttpGet(request.CStr(), L"AutoUpdate", answer, UpdateAnswerCap + 1,
                                   nullptr, AlwaysYes, nullptr))
     return 0;
@@ -398,7 +400,9 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
     ok = document.GetValue(L"update\\version", remoteVersion, start) &&
          swscanf(remoteVersion.CStr(), L"%u.%u", &remoteMajor, &remoteMinor) == 2;
   // 7. Newer only.
+  if (ok) InterlockedExchange(&outcome_, UpdateCheckUpToDate);
   if (ok) ok = remoteMajor > major || (remoteMajor == major && remoteMinor > minor);
+  if (ok) InterlockedExchange(&outcome_, UpdateCheckDeclined);
   // 8. Not one the user declined.
   WideString versionName;
   versionName.Format(L"%sVersion", lastCheckName_.CStr());
@@ -434,6 +438,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
       if (!step) break;
     }
     for (size_t i = 0; step && i < entries.size(); ++i) step = PutInPlaceEntry(*entries[i]);
+    InterlockedExchange(&outcome_, step ? UpdateCheckInstalled : UpdateCheckFailed);
     // A failed pass 2 or 3 must not leave the folder without a file it had
     // (the program itself above all): what was set aside and is now
     // missing goes back under its name.
@@ -446,6 +451,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
       // that finds this one's window still shown brings it forward and
       // ends, and nothing would be left running; one that finds it closing
       // waits for it to end and then starts.
+      InterlockedExchange(&outcome_, UpdateCheckRestarting);
       PostMessageW(owner_, WM_CLOSE, 0, 0);
       WideString folder, file;
       ProgramFolder(folder);
