@@ -420,6 +420,7 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_TIMER:
       if (wParam == kCloseTimer) CloseIfDownloadsDone();
+      if (wParam == kUpdateTimer && !hooks_.PollCheck()) KillTimer(Window(), kUpdateTimer);
       return 1;
     case WM_IDLE_REACHED:
       OnIdleReached();
@@ -507,6 +508,8 @@ int MainWindow::OnDestroy() {
 
 void MainWindow::OnUpdateCheckBox(bool checked) {
   flagsSetting_ = hooks_.OnCheckBox(Window(), checked, flagsSetting_);
+  // The box tells what came of the check once it has ended.
+  if (checked) SetTimer(Window(), kUpdateTimer, 250, nullptr);
 }
 
 void MainWindow::TearDown(bool placementFirst) {

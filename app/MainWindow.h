@@ -168,4 +168,5 @@ private:
   bool closeNow_ = false;           // closing without asking
   bool maximiseWhenShown_ = false;  // the restored placement was maximised
   static const UINT_PTR kCloseTimer = 1;
+  static const UINT_PTR kUpdateTimer = 2;
 };
