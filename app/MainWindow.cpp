@@ -160,6 +160,19 @@ int MainWindow::OnInitDialog() {
   return 2;
 }
 
+void MainWindow::RefreshInfo(int tracker, bool next) {
+  if (!info_ || !info_->Window()) return;
+  // No tracker (searching, or none found): its fields are cleared here at
+  // once, not after whatever the worker still has to do.
+  if (tracker < 0) {
+    info_->Clear();
+  } else if (next) {
+    worker_.QueueDeviceInfoNext(tracker);
+  } else {
+    worker_.QueueDeviceInfo(tracker);
+  }
+}
+
 void MainWindow::QueueInfoAfterSearch() {
   // The search selects the first tracker it finds, and queues the history
   // downloads as it ends: the device information asked for now runs
@@ -231,15 +244,7 @@ void MainWindow::OnTrackerUpdate(unsigned flags) {
   if (tornDown_) return;
   int tracker = -1;
   if (SelectedTracker(&tracker)) {
-    // No tracker (searching, or none found): its fields are cleared here at
-    // once, not after whatever the worker still has to do.
-    if ((flags & UpdateDeviceInfo) && info_ && info_->Window()) {
-      if (tracker >= 0) {
-        worker_.QueueDeviceInfo(tracker);
-      } else {
-        info_->Clear();
-      }
-    }
+    if (flags & UpdateDeviceInfo) RefreshInfo(tracker, false);
     if ((flags & UpdateLiveTotals) && walking_ && walking_->Window()) walking_->RefreshTotals(false);
     if ((flags & UpdateWalking) && walking_ && walking_->Window()) {
       walking_->FillDates();
@@ -348,7 +353,11 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       return 1;
     case IDC_MAIN_DEVICES:
       if (HIWORD(wParam) == CBN_SELCHANGE) {
-        OnTrackerUpdate(UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping);
+        // The picked tracker's information is read before the downloads
+        // still queued, so that it shows as soon as it is known.
+        int tracker = -1;
+        if (SelectedTracker(&tracker)) RefreshInfo(tracker, true);
+        OnTrackerUpdate(UpdateLiveTotals | UpdateWalking | UpdateSleeping);
         FollowLiveTotals();
       }
       return 1;

@@ -128,6 +128,9 @@ private:
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
   void QueueInfoAfterSearch();
+  // Asks for the tracker's device information (next: before the operations
+  // already queued), or clears the Info page for no tracker.
+  void RefreshInfo(int tracker, bool next);
   // Closing while downloads are queued or running: IDYES close once they
   // are done, IDNO close now, IDCANCEL stay open.
   int AskBeforeClosing(int pending, int running);

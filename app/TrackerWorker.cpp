@@ -120,6 +120,13 @@ void TrackerWorker::DownloadEnded(int trackerIndex) {
 
 int TrackerWorker::QueueSearch() { return Queue(OperationSearch, 0, 0); }
 int TrackerWorker::QueueDeviceInfo(int trackerIndex) { return Queue(OperationDeviceInfo, trackerIndex, 0); }
+int TrackerWorker::QueueDeviceInfoNext(int trackerIndex) {
+  WorkItem* item = new (std::nothrow) WorkItem(OperationDeviceInfo, trackerIndex, 0);
+  if (!item) return 0;
+  if (worker_.PostFirst(item)) return 1;
+  delete item;
+  return 0;
+}
 int TrackerWorker::QueueHistory(int trackerIndex) { return Queue(OperationHistory, trackerIndex, 0); }
 int TrackerWorker::QueueLiveTotals(int trackerIndex, int on) { return Queue(OperationLiveTotals, trackerIndex, on); }
 int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTime, trackerIndex, 0); }

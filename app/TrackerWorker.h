@@ -72,6 +72,9 @@ public:
   // Never block; 1 when queued.
   int QueueSearch();
   int QueueDeviceInfo(int trackerIndex);
+  // Device information that runs next, before the operations queued so far
+  // (the tracker the user has just picked).
+  int QueueDeviceInfoNext(int trackerIndex);
   int QueueHistory(int trackerIndex);
   int QueueLiveTotals(int trackerIndex, int on);
   int QueueSetTime(int trackerIndex);

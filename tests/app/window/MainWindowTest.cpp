@@ -439,13 +439,19 @@ TEST_F(HeldDownloadTest, TheInfoPageFillsBeforeTheDownloadsAndClosingMeanwhileAs
   int running = -1;
   ASSERT_TRUE(PumpUntil([&] { return window->Worker().DownloadsPending(&running) == 2 && running == 0; }));
   EXPECT_TRUE(PumpUntil([&] { return ItemText(window->Info()->Window(), IDC_INFO_FIRMWARE) == L"1.2.3"; }, 10000));
+  // A tracker picked meanwhile shows before the downloads still waiting.
+  ChooseItem(handle, window->Devices(), 1);
+  fixture.Ticks().Advance(1000);
+  fixture.Tracker(0)->Wake();
+  EXPECT_TRUE(PumpUntil([&] { return ItemText(window->Info()->Window(), IDC_INFO_FIRMWARE) == L"2.0.1"; }, 10000));
+  ASSERT_TRUE(PumpUntil([&] { return window->Worker().DownloadsPending(&running) == 1 && running == 1; }));
 
   for (int answer : {IDCANCEL, 0}) {  // keep it open; then the default, close once done
     windowtest::BoxAnswer box(handle, answer);
     SendMessageW(handle, WM_COMMAND, MAKEWPARAM(IDC_MAIN_CLOSE, BN_CLICKED), 0);
     ASSERT_TRUE(box.Seen());
     EXPECT_EQ(IDYES, box.defaultId);
-    EXPECT_NE(std::wstring::npos, box.text.find(L"tracker 1 of 2, " + std::wstring(twotrackers::LeftText))) << box.text;
+    EXPECT_NE(std::wstring::npos, box.text.find(L"tracker 2 of 2, " + std::wstring(twotrackers::RightText))) << box.text;
     EXPECT_TRUE(IsWindowVisible(handle));
   }
   ASSERT_TRUE(PumpUntil([&] {
