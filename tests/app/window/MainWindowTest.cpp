@@ -241,8 +241,7 @@ TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKee
   ASSERT_NE(nullptr, control);
   EXPECT_STREQ(InfoPage::SetTimeText, link.Text());
 
-  // The link never has the first focus: not at start, nor when its tab
-  // comes back.
+  // The link never has the first focus, nor when its tab comes back.
   EXPECT_EQ(window.Tabs().Tab(), GetFocus());
   ClickTab(window, 1);
   ClickTab(window, 0);
@@ -263,23 +262,17 @@ TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKee
   ClientToScreen(control, &screen);
   SetCursorPos(screen.x, screen.y);
   LPARAM at = MAKELPARAM(point.x, point.y);
-  auto click = [&](windowtest::BoxAnswer& box) {
-    SendMessageW(control, WM_MOUSEMOVE, 0, at);
-    SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(control, WM_LBUTTONUP, 0, at);
-    return box.Seen();
-  };
-  {
-    // The question names the tracker and what the PC holds; Enter keeps the clock.
-    windowtest::BoxAnswer asked(window.Window());
-    ASSERT_TRUE(click(asked));
-    EXPECT_EQ(IDNO, asked.defaultId);
-    EXPECT_NE(std::wstring::npos, asked.text.find(twotrackers::LeftText)) << asked.text;
-    EXPECT_NE(std::wstring::npos, asked.text.find(L"2 walking runs and 1 sleeping run")) << asked.text;
-    EXPECT_EQ(0, window.Worker().DownloadsPending(nullptr));
+  // The question names the tracker and what the PC holds; Enter keeps the
+  // clock, Yes sets it.
+  for (int answer : {0, IDYES}) {
+    windowtest::BoxAnswer box(window.Window(), answer);
+    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) SendMessageW(control, message, 0, at);
+    ASSERT_TRUE(box.Seen());
+    EXPECT_EQ(IDNO, box.defaultId);
+    EXPECT_NE(std::wstring::npos, box.text.find(twotrackers::LeftText)) << box.text;
+    EXPECT_NE(std::wstring::npos, box.text.find(L"2 walking runs and 1 sleeping run")) << box.text;
+    EXPECT_EQ(answer ? 1 : 0, window.Worker().DownloadsPending(nullptr));
   }
-  windowtest::BoxAnswer yes(window.Window(), IDYES);
-  ASSERT_TRUE(click(yes));
 
   SYSTEMTIME now;
   GetSystemTime(&now);
@@ -360,7 +353,6 @@ TEST_F(MainWindowTest, TheTabAndThePlacementAreWrittenAtExitAndRestoredAtTheNext
 }
 
 TEST_F(MainWindowTest, AMaximisedWindowComesBackMaximisedAndKeepsItsNormalRectangle) {
-  fixture.WriteNumber(L"Tab", 0);
   RegSetKeyValueW(HKEY_CURRENT_USER, fixture.Key().c_str(), L"Main", REG_SZ, L"3,40,50,1040,570", 36);
   MainWindowSetup setup = fixture.Setup();
   setup.quitWhenIdle = true;  // the program's modal run, which saves the placement as it ends
@@ -418,19 +410,10 @@ TEST_F(MainWindowTest, ADamagedDatabaseIsMovedAsideTheUserIsToldWhereAndTheDownl
   EXPECT_EQ(junk, kept);
 }
 
-namespace {
-
-// Both trackers answer a history request only when the test moves their
-// clock on.
-class HeldDownloadTest : public ::testing::Test {
-protected:
-  void SetUp() override { ASSERT_EQ(1, fixture.AddTwoTrackers("delay CMD_HISTORY 1000\n")); }
+TEST(HeldDownloadTest, TheInfoPageFillsBeforeTheDownloadsAndClosingMeanwhileAsksFirst) {
+  // The trackers answer a history request only when the test moves their clock on.
   windowtest::WindowFixture fixture;
-};
-
-}  // namespace
-
-TEST_F(HeldDownloadTest, TheInfoPageFillsBeforeTheDownloadsAndClosingMeanwhileAsksFirst) {
+  ASSERT_EQ(1, fixture.AddTwoTrackers("delay CMD_HISTORY 1000\n"));
   MainWindowSetup setup = fixture.Setup();
   setup.timings.historyPeriodMs = 600000;
   MainWindow* window = fixture.Open(&setup);
