@@ -443,10 +443,13 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 int MainWindow::CanClose(INT_PTR result) {
-  // A run that closes by itself never asks: nobody is there to answer.
+  // A run that closes by itself never asks: nobody is there to answer. Nor
+  // does the close that a new version asks for when it starts: the user
+  // agreed to the restart, and the new copy waits for this one to end.
   int running = -1;
   const int pending = worker_.DownloadsPending(&running);
-  if (!tornDown_ && result == 0 && pending > 0 && !closeNow_ && !setup_.quitWhenIdle) {
+  const bool restarting = hooks_.Client().LastOutcome() == UpdateCheckRestarting;
+  if (!tornDown_ && result == 0 && pending > 0 && !closeNow_ && !setup_.quitWhenIdle && !restarting) {
     switch (AskBeforeClosing(pending, running)) {
       case IDYES:
         closeWhenDone_ = true;
