@@ -458,6 +458,8 @@ int MainWindow::CanClose(INT_PTR result) {
       case IDNO:
         break;
       default:
+        closeWhenDone_ = false;  // kept open, also after the downloads
+        KillTimer(Window(), kCloseTimer);
         return 0;
     }
   }
@@ -468,21 +470,25 @@ int MainWindow::CanClose(INT_PTR result) {
 
 int MainWindow::AskBeforeClosing(int pending, int running) {
   WideString name, now, text;
-  if (running >= 0 && TrackerName(running, name)) {
-    now.Format(L"tracker %d of %d, %s", running + 1, TrackerCount(), name.CStr());
+  if (running >= 0) {
+    TrackerName(running, name);
+    now.Format(L"Pellton is still downloading the activity history of tracker %d of %d, %s", running + 1,
+               TrackerCount(), name.CStr());
+    if (pending > 1) {
+      WideString more;
+      more.Format(L"; %d more download%s waiting", pending - 1, pending > 2 ? L"s are" : L" is");
+      now.Append(more);
+    }
   } else {
-    now.Assign(L"the next tracker");
+    now.Format(L"Pellton still has %d history download%s waiting", pending, pending > 1 ? L"s" : L"");
   }
-  const int waiting = running >= 0 ? pending - 1 : pending;
-  WideString more;
-  if (waiting > 0) more.Format(L" (%d more waiting)", waiting);
-  text.Format(L"Pellton is still downloading the activity history of %s%s.\n\n"
+  text.Format(L"%s.\n\n"
               L"Close Pellton once every download has been stored?\n\n"
               L"Yes: Pellton closes by itself when the downloads have finished.\n"
               L"No: close now. What was not downloaded stays in the trackers and is "
               L"downloaded at the next start.\n"
               L"Cancel: keep Pellton open.",
-              now.CStr(), more.CStr());
+              now.CStr());
   return MessageBoxW(Window(), text.CStr(), L"Pellton", MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
 }
 
