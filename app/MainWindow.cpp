@@ -173,6 +173,16 @@ void MainWindow::RefreshInfo(int tracker, bool next) {
   }
 }
 
+// The dialog manager gives the focus back to the control that had it, and
+// when that one went disabled meanwhile (the search button and the device
+// list while the worker runs) to the first control that takes Tab, which
+// may be the Info page's link: the tabs take it then.
+void MainWindow::RestoreFocus() {
+  HWND focus = focusBefore_;
+  if (!focus || !IsWindow(focus) || !IsWindowEnabled(focus) || !IsWindowVisible(focus)) focus = tabs_.Tab();
+  if (focus) SetFocus(focus);
+}
+
 void MainWindow::QueueInfoAfterSearch() {
   // The search selects the first tracker it finds, and queues the history
   // downloads as it ends: the device information asked for now runs
@@ -426,6 +436,18 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return Dialog::OnMessage(message, wParam, lParam);
     case WM_MAXIMISE:
       ShowWindow(Window(), SW_SHOWMAXIMIZED);
+      return 1;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        focusBefore_ = focus && IsChild(Window(), focus) ? focus : nullptr;
+        return 0;  // the dialog manager notes it too
+      }
+      if (HIWORD(wParam)) return 0;  // minimised: no focus to give
+      RestoreFocus();
+      return 1;
+    case WM_SETFOCUS:
+      RestoreFocus();
       return 1;
     case WM_TIMER:
       if (wParam == kCloseTimer) CloseIfDownloadsDone();

@@ -128,6 +128,7 @@ private:
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
   void QueueInfoAfterSearch();
+  void RestoreFocus();
   // Asks for the tracker's device information (next: before the operations
   // already queued), or clears the Info page for no tracker.
   void RefreshInfo(int tracker, bool next);
@@ -170,6 +171,7 @@ private:
   bool closeWhenDone_ = false;      // the user chose to close once the downloads are stored
   bool closeNow_ = false;           // closing without asking
   bool maximiseWhenShown_ = false;  // the restored placement was maximised
+  HWND focusBefore_ = nullptr;      // the focus when the window was last deactivated
   static const UINT_PTR kCloseTimer = 1;
   static const UINT_PTR kUpdateTimer = 2;
 };

@@ -246,6 +246,16 @@ TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKee
   ClickTab(window, 1);
   ClickTab(window, 0);
   EXPECT_NE(control, GetFocus());
+  // Nor when the window comes back after the focused button went disabled
+  // (as each operation does to the search button).
+  HWND search = GetDlgItem(window.Window(), IDC_MAIN_SEARCH);
+  HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+  SetFocus(search);
+  EnableWindow(search, FALSE);
+  for (HWND active : {other, window.Window()}) SetActiveWindow(active);
+  EnableWindow(search, TRUE);
+  DestroyWindow(other);
+  EXPECT_EQ(window.Tabs().Tab(), GetFocus());
 
   // Point at the link text and click it.
   RECT client;
