@@ -34,21 +34,21 @@ namespace {
 
 BoxAnswer* currentBox = nullptr;
 
+BOOL CALLBACK AnswerBox(HWND box, LPARAM) {
+  wchar_t name[16] = {};
+  GetClassNameW(box, name, 16);
+  if (wcscmp(name, L"#32770") != 0 || GetWindow(box, GW_OWNER) != currentBox->owner) return TRUE;
+  currentBox->text = ItemText(box, 0xFFFF);
+  for (HWND button = GetWindow(box, GW_CHILD); button; button = GetWindow(button, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) currentBox->defaultId = GetDlgCtrlID(button);
+  }
+  currentBox->seen = true;
+  PostMessageW(box, WM_COMMAND, currentBox->answer ? currentBox->answer : currentBox->defaultId, 0);
+  return FALSE;
+}
+
 void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD) {
-  if (!currentBox || currentBox->seen) return;
-  EnumThreadWindows(GetCurrentThreadId(), [](HWND box, LPARAM) -> BOOL {
-    wchar_t name[16] = {};
-    GetClassNameW(box, name, 16);
-    if (wcscmp(name, L"#32770") != 0 || GetWindow(box, GW_OWNER) != currentBox->owner) return TRUE;
-    currentBox->text = ItemText(box, 0xFFFF);
-    for (HWND button = GetWindow(box, GW_CHILD); button; button = GetWindow(button, GW_HWNDNEXT)) {
-      if ((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-        currentBox->defaultId = GetDlgCtrlID(button);
-    }
-    currentBox->seen = true;
-    PostMessageW(box, WM_COMMAND, currentBox->answer ? currentBox->answer : currentBox->defaultId, 0);
-    return FALSE;
-  }, 0);
+  if (currentBox && !currentBox->seen) EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
 }
 
 }  // namespace
