@@ -69,6 +69,8 @@ MainWindow::~MainWindow() { TearDown(false); }
 
 int MainWindow::OnInitDialog() {
   tornDown_ = false;
+  infoAfterSearch_ = 0;
+  closeWhenDone_ = closeNow_ = maximiseWhenShown_ = false;
   searchDone_ = false;
   downloadsQueued_ = downloadsShown_ = 0;
   markerQueued_ = false;
@@ -140,6 +142,7 @@ int MainWindow::OnInitDialog() {
     devices = platform_.get();
   }
   worker_.Start(devices, view_.get(), &store_);
+  QueueInfoAfterSearch();
 
   // 7. The tabs: the Info page is made first (tab 0 is current when the
   //    tabs are added), then the stored tab is selected and made.
@@ -156,9 +159,14 @@ int MainWindow::OnInitDialog() {
   AddAnchors(kAnchors, sizeof(kAnchors) / sizeof(kAnchors[0]));
   webLink_.Attach(Item(IDC_MAIN_WEB_LINK), nullptr, HomePage, IDC_LINK_CURSOR, LinkLabelOwnFont);
 
-  // 9. Minimum size and the stored placement.
+  // 9. Minimum size and the stored placement. The dialog manager shows a
+  //    dialog as a normal window once it is made, which would undo a
+  //    restored maximised state: such a window waits hidden, its normal
+  //    rectangle set, and is maximised when it is first shown.
   SetMinimumSize(400, 200, 1);
   RestorePlacement(nullptr, nullptr, L"Main", 0, &settings_);
+  maximiseWhenShown_ = IsZoomed(Window()) != FALSE;
+  if (maximiseWhenShown_) ShowWindow(Window(), SW_HIDE);
 
   // 10. The automatic update check, unless bit 0 of "Flags" is set. A run
   //     that closes by itself has nobody to answer an update's question.
@@ -168,7 +176,42 @@ int MainWindow::OnInitDialog() {
   }
 
   if (setup_.instance) setup_.instance->MarkWindow(Window());
-  return 1;
+  // The first focus goes to the tabs, never to a control that acts on
+  // Enter (the Info page's link sets a tracker's clock) nor to the device
+  // list, which each search disables.
+  SetFocus(tabs_.Tab());
+  return 2;
+}
+
+void MainWindow::RefreshInfo(int tracker, bool next) {
+  if (!info_ || !info_->Window()) return;
+  // No tracker (searching, or none found): its fields are cleared here at
+  // once, not after whatever the worker still has to do.
+  if (tracker < 0) {
+    info_->Clear();
+  } else if (next) {
+    worker_.QueueDeviceInfoNext(tracker);
+  } else {
+    worker_.QueueDeviceInfo(tracker);
+  }
+}
+
+// The dialog manager gives the focus back to the control that had it, and
+// when that one went disabled meanwhile (the search button and the device
+// list while the worker runs) to the first control that takes Tab, which
+// may be the Info page's link: the tabs take it then.
+void MainWindow::RestoreFocus() {
+  HWND focus = focusBefore_;
+  if (!focus || !IsWindow(focus) || !IsWindowEnabled(focus) || !IsWindowVisible(focus)) focus = tabs_.Tab();
+  if (focus) SetFocus(focus);
+}
+
+void MainWindow::QueueInfoAfterSearch() {
+  // The search selects the first tracker it finds, and queues the history
+  // downloads as it ends: the device information asked for now runs
+  // before them, so the Info page fills as soon as the tracker is found.
+  // The search's own end then asks for none.
+  if (worker_.QueueDeviceInfo(0)) ++infoAfterSearch_;
 }
 
 HWND MainWindow::PageCallbackThunk(int action, int index, HWND, LPARAM, void* user) {
@@ -234,7 +277,7 @@ void MainWindow::OnTrackerUpdate(unsigned flags) {
   if (tornDown_) return;
   int tracker = -1;
   if (SelectedTracker(&tracker)) {
-    if ((flags & UpdateDeviceInfo) && info_ && info_->Window()) worker_.QueueDeviceInfo(tracker);
+    if (flags & UpdateDeviceInfo) RefreshInfo(tracker, false);
     if ((flags & UpdateLiveTotals) && walking_ && walking_->Window()) walking_->RefreshTotals(false);
     if ((flags & UpdateWalking) && walking_ && walking_->Window()) {
       walking_->FillDates();
@@ -358,12 +401,16 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       return 1;
     case IDC_MAIN_DEVICES:
       if (HIWORD(wParam) == CBN_SELCHANGE) {
-        OnTrackerUpdate(UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping);
+        // The picked tracker's information is read before the downloads
+        // still queued, so that it shows as soon as it is known.
+        int tracker = -1;
+        if (SelectedTracker(&tracker)) RefreshInfo(tracker, true);
+        OnTrackerUpdate(UpdateLiveTotals | UpdateWalking | UpdateSleeping);
         FollowLiveTotals();
       }
       return 1;
     case IDC_MAIN_SEARCH:
-      worker_.QueueSearch();
+      if (worker_.QueueSearch()) QueueInfoAfterSearch();
       return 1;
     case IDC_MAIN_BLUETOOTH:
       ShellOpen(L"control.exe", L"bthprops.cpl", nullptr, kShowDefault, 0, L"open");
@@ -437,15 +484,46 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // A search has replaced every tracker: nobody's totals are on.
       if (flags == searchEnded) liveTracker_ = -1;
       if (flags == UpdateLiveTotals) ++liveUpdates_;
-      OnTrackerUpdate(flags);
+      if (flags == searchEnded && infoAfterSearch_ > 0) {
+        --infoAfterSearch_;
+        OnTrackerUpdate(flags & ~UpdateDeviceInfo);
+      } else {
+        OnTrackerUpdate(flags);
+      }
       if (tornDown_) return 1;
       if (flags == (UpdateWalking | UpdateSleeping)) BackUpIfDue();
       if (flags == searchEnded) FollowLiveTotals();
       // Only the worker's posts tell how far it is, not the device list's
       // selection changes.
       CountIdleProgress(flags);
+      if (closeWhenDone_) CloseIfDownloadsDone();
       return 1;
     }
+    case WM_WINDOWPOSCHANGED:
+      if (maximiseWhenShown_ && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
+        maximiseWhenShown_ = false;
+        PostMessageW(Window(), WM_MAXIMISE, 0, 0);
+      }
+      return Dialog::OnMessage(message, wParam, lParam);
+    case WM_MAXIMISE:
+      ShowWindow(Window(), SW_SHOWMAXIMIZED);
+      return 1;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        focusBefore_ = focus && IsChild(Window(), focus) ? focus : nullptr;
+        return 0;  // the dialog manager notes it too
+      }
+      if (HIWORD(wParam)) return 0;  // minimised: no focus to give
+      RestoreFocus();
+      return 1;
+    case WM_SETFOCUS:
+      RestoreFocus();
+      return 1;
+    case WM_TIMER:
+      if (wParam == kCloseTimer) CloseIfDownloadsDone();
+      if (wParam == kUpdateTimer && !hooks_.PollCheck()) KillTimer(Window(), kUpdateTimer);
+      return 1;
     case WM_IDLE_REACHED:
       OnIdleReached();
       return 1;
@@ -463,9 +541,79 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-int MainWindow::CanClose(INT_PTR) {
+int MainWindow::CanClose(INT_PTR result) {
+  // A run that closes by itself never asks: nobody is there to answer. Nor
+  // does the close that a new version asks for when it starts: the user
+  // agreed to the restart, and the new copy waits for this one to end.
+  int running = -1;
+  const int pending = worker_.DownloadsPending(&running);
+  const bool restarting = hooks_.Client().LastOutcome() == UpdateCheckRestarting;
+  if (!tornDown_ && result == 0 && pending > 0 && !closeNow_ && !setup_.quitWhenIdle && !restarting) {
+    switch (AskBeforeClosing(pending, running)) {
+      case IDYES:
+        closeWhenDone_ = true;
+        SetTimer(Window(), kCloseTimer, 250, nullptr);
+        return 0;
+      case IDNO:
+        break;
+      default:
+        closeWhenDone_ = false;  // kept open, also after the downloads
+        KillTimer(Window(), kCloseTimer);
+        return 0;
+    }
+  }
+  if (Window()) KillTimer(Window(), kCloseTimer);
   TearDown(true);
   return 1;
+}
+
+int MainWindow::AskBeforeClosing(int pending, int running) {
+  WideString name, now, text;
+  if (running >= 0) {
+    TrackerName(running, name);
+    now.Format(L"Pellton is still downloading the activity history of tracker %d of %d, %s", running + 1,
+               TrackerCount(), name.CStr());
+    if (pending > 1) {
+      WideString more;
+      more.Format(L"; %d more download%s waiting", pending - 1, pending > 2 ? L"s are" : L" is");
+      now.Append(more);
+    }
+  } else {
+    now.Format(L"Pellton still has %d history download%s waiting", pending, pending > 1 ? L"s" : L"");
+  }
+  text.Format(L"%s.\n\n"
+              L"Close Pellton once every download has been stored?\n\n"
+              L"Yes: Pellton closes by itself when the downloads have finished.\n"
+              L"No: close now. What was not downloaded stays in the trackers and is "
+              L"downloaded at the next start.\n"
+              L"Cancel: keep Pellton open.",
+              now.CStr());
+  return MessageBoxW(Window(), text.CStr(), L"Pellton", MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
+}
+
+void MainWindow::CloseIfDownloadsDone() {
+  if (tornDown_ || !closeWhenDone_ || worker_.DownloadsPending(nullptr) > 0) return;
+  closeWhenDone_ = false;
+  closeNow_ = true;
+  Close(0);
+}
+
+int MainWindow::TrackerName(int tracker, WideString& name) {
+  for (int i = 0, n = devices_.Count(); i < n; ++i) {
+    int value = -1;
+    if (devices_.Item(i, &name, &value) && value == tracker) return 1;
+  }
+  name.Assign(L"");
+  return 0;
+}
+
+int MainWindow::TrackerCount() {
+  int count = 0;
+  for (int i = 0, n = devices_.Count(); i < n; ++i) {
+    int value = -1;
+    if (devices_.Item(i, nullptr, &value) && value >= 0) ++count;
+  }
+  return count;
 }
 
 int MainWindow::OnDestroy() {
@@ -477,6 +625,8 @@ int MainWindow::OnDestroy() {
 
 void MainWindow::OnUpdateCheckBox(bool checked) {
   flagsSetting_ = hooks_.OnCheckBox(Window(), checked, flagsSetting_);
+  // The box tells what came of the check once it has ended.
+  if (checked) SetTimer(Window(), kUpdateTimer, 250, nullptr);
 }
 
 void MainWindow::TearDown(bool placementFirst) {

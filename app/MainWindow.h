@@ -78,6 +78,8 @@ public:
   // every tracker found: something failed, or no tracker was found.
   static const int QuitSomethingFailed = 1;
   static const int QuitNoTracker = 5;
+  // Maximises the window (a restored maximised state, at the first show).
+  static const UINT WM_MAXIMISE = WM_APP + 4;
 
   explicit MainWindow(const MainWindowSetup& setup);
   ~MainWindow() override;
@@ -98,6 +100,10 @@ public:
   // searching and not-found items) when the device list has a current item.
   int SelectedTracker(int* index);
   ActivityStore& Store() { return store_; }
+  // The device list's text of the tracker (1), or "" (0).
+  int TrackerName(int tracker, WideString& name);
+  // Trackers in the device list.
+  int TrackerCount();
   TrackerWorker& Worker() { return worker_; }
   void PostUpdate(unsigned flags);
 
@@ -135,6 +141,15 @@ private:
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
+  void QueueInfoAfterSearch();
+  void RestoreFocus();
+  // Asks for the tracker's device information (next: before the operations
+  // already queued), or clears the Info page for no tracker.
+  void RefreshInfo(int tracker, bool next);
+  // Closing while downloads are queued or running: IDYES close once they
+  // are done, IDNO close now, IDCANCEL stay open.
+  int AskBeforeClosing(int pending, int running);
+  void CloseIfDownloadsDone();
 
   MainWindowSetup setup_;
   SettingsStore settings_;
@@ -168,4 +183,11 @@ private:
   bool markerQueued_ = false;
   int markerShownAt_ = 0;
   bool idlePosted_ = false;
+  int infoAfterSearch_ = 0;         // searches queued with the device information behind them
+  bool closeWhenDone_ = false;      // the user chose to close once the downloads are stored
+  bool closeNow_ = false;           // closing without asking
+  bool maximiseWhenShown_ = false;  // the restored placement was maximised
+  HWND focusBefore_ = nullptr;      // the focus when the window was last deactivated
+  static const UINT_PTR kCloseTimer = 1;
+  static const UINT_PTR kUpdateTimer = 2;
 };

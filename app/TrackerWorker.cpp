@@ -87,6 +87,8 @@ int TrackerWorker::Start(GattBackend* backend, TrackerView* view, HistoryRunSink
 void TrackerWorker::Stop() {
   stopping_.Set();
   worker_.Stop();
+  InterlockedExchange(&downloadsPending_, 0);  // the queued ones were dropped
+  InterlockedExchange(&downloadRunning_, -1);
   // The links first: each unregisters from a characteristic of the
   // enumeration, which must still be there.
   trackers_.Clear();
@@ -97,13 +99,34 @@ void TrackerWorker::Stop() {
 int TrackerWorker::Queue(int operation, int first, int second) {
   WorkItem* item = new (std::nothrow) WorkItem(operation, first, second);
   if (!item) return 0;
+  const bool download = (operation == OperationHistory || operation == OperationSetTime) && first >= 0;
+  if (download) InterlockedIncrement(&downloadsPending_);
   if (worker_.Post(item)) return 1;
+  if (download) InterlockedDecrement(&downloadsPending_);
   delete item;
   return 0;
 }
 
+int TrackerWorker::DownloadsPending(int* runningTracker) const {
+  if (runningTracker) *runningTracker = downloadRunning_;
+  return downloadsPending_;
+}
+
+void TrackerWorker::DownloadEnded(int trackerIndex) {
+  if (trackerIndex < 0 || downloadRunning_ < 0) return;
+  InterlockedExchange(&downloadRunning_, -1);
+  InterlockedDecrement(&downloadsPending_);
+}
+
 int TrackerWorker::QueueSearch() { return Queue(OperationSearch, 0, 0); }
 int TrackerWorker::QueueDeviceInfo(int trackerIndex) { return Queue(OperationDeviceInfo, trackerIndex, 0); }
+int TrackerWorker::QueueDeviceInfoNext(int trackerIndex) {
+  WorkItem* item = new (std::nothrow) WorkItem(OperationDeviceInfo, trackerIndex, 0);
+  if (!item) return 0;
+  if (worker_.PostFirst(item)) return 1;
+  delete item;
+  return 0;
+}
 int TrackerWorker::QueueHistory(int trackerIndex) { return Queue(OperationHistory, trackerIndex, 0); }
 int TrackerWorker::QueueLiveTotals(int trackerIndex, int on) { return Queue(OperationLiveTotals, trackerIndex, on); }
 int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTime, trackerIndex, 0); }
@@ -128,13 +151,17 @@ DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
       worker.DeviceInfo(work.argument);
       break;
     case OperationHistory:
+      if (work.argument >= 0) InterlockedExchange(&worker.downloadRunning_, work.argument);
       worker.History(work.argument, after);
+      worker.DownloadEnded(work.argument);
       break;
     case OperationLiveTotals:
       worker.LiveTotals(work.argument, work.flag);
       break;
     case OperationSetTime:
+      if (work.argument >= 0) InterlockedExchange(&worker.downloadRunning_, work.argument);
       worker.SetTime(work.argument, after);
+      worker.DownloadEnded(work.argument);
       break;
   }
   view.EnableSearch(1);
@@ -312,6 +339,7 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
 void TrackerWorker::History(int trackerIndex, WideString& after) {
   TrackerLink* link = trackers_.FindTracker(trackerIndex);
   if (!link) {
+    DownloadEnded(trackerIndex);
     view_->PostUpdate(UpdateWalking | UpdateSleeping);
     return;
   }
@@ -327,6 +355,7 @@ void TrackerWorker::History(int trackerIndex, WideString& after) {
     }
   }
   view_->SetStatus(after.CStr());
+  DownloadEnded(trackerIndex);  // before the window hears of it
   // The window shows the stored runs at once; the pause only spaces the
   // next command.
   view_->PostUpdate(UpdateWalking | UpdateSleeping);

@@ -83,9 +83,17 @@ public:
   // Never block; 1 when queued.
   int QueueSearch();
   int QueueDeviceInfo(int trackerIndex);
+  // Device information that runs next, before the operations queued so far
+  // (the tracker the user has just picked).
+  int QueueDeviceInfoNext(int trackerIndex);
   int QueueHistory(int trackerIndex);
   int QueueLiveTotals(int trackerIndex, int on);
   int QueueSetTime(int trackerIndex);
+
+  // History downloads (and clock settings, which download first) queued or
+  // running and not yet stored; runningTracker (may be none) gets the
+  // tracker index of the one running, or -1. Any thread.
+  int DownloadsPending(int* runningTracker) const;
 
   TrackerList& Trackers() { return trackers_; }
   int GetTrackerAddress(int trackerIndex, WideString& text) { return trackers_.GetTrackerAddress(trackerIndex, text); }
@@ -103,6 +111,8 @@ private:
 
   static DWORD Handle(int phase, ListItem* item, void* self);
   int Queue(int operation, int first, int second);
+  // A counted download is over (once per operation).
+  void DownloadEnded(int trackerIndex);
   // Each operation returns the status line's text for after it (usually
   // empty).
   void Search(WideString& after);
@@ -125,4 +135,8 @@ private:
   CriticalSection summaryLock_;
   std::vector<WideString> outcomes_;  // per tracker of the last search: "" stored, else what went wrong
   std::vector<bool> downloaded_;
+  // Counted when queued, uncounted when the runs are stored (a history
+  // download) or the operation ends (a clock setting).
+  volatile LONG downloadsPending_ = 0;
+  volatile LONG downloadRunning_ = -1;
 };

@@ -5,6 +5,9 @@
 // updates" box, control 1006). Ticking the box runs one check at once,
 // without touching the stored "LastCheck" time; unticking it sets bit 0,
 // which the main window stores at its end, so it counts from the next start.
+// While that check runs the box says so, and once it has ended the box
+// tells when it ran and what came of it (the owner calls PollCheck until
+// it answers 0).
 //
 // Window thread only.
 #pragma once
@@ -39,8 +42,12 @@ public:
   // "Automatically check for updates", with " [Last Check: ...]" when the
   // automatic check knows its last time.
   void CheckBoxText(WideString& out);
-  // Sets the box's text and state.
+  // Sets the box's text and state, and keeps the box for what a check
+  // started from it says.
   void InitCheckBox(HWND page, int id, DWORD flags);
+  // After a check started from the box: 1 while it runs; once it has ended
+  // the box's text says when and how, and the answer is 0.
+  int PollCheck();
   // Ends a running check (questions meanwhile are answered No).
   void Shutdown() { client_.Shutdown(); }
 
@@ -49,4 +56,7 @@ public:
 private:
   UpdateClient client_;
   WideString url_;
+  HWND page_ = nullptr;
+  int boxId_ = 0;
+  bool boxCheckRunning_ = false;
 };

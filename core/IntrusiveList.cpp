@@ -26,6 +26,19 @@ int IntrusiveList::PushBack(ListItem* item) {
   return 1;
 }
 
+int IntrusiveList::PushAfterFirst(ListItem* item) {
+  if (!item) return 0;
+  SectionLock hold(lock_);
+  if (!first_ || first_ == last_) return PushBack(item);
+  if (item->owner || item->next || item->previous) return 0;
+  item->owner = this;
+  item->previous = first_;
+  item->next = first_->next;
+  first_->next->previous = item;
+  first_->next = item;
+  return 1;
+}
+
 int IntrusiveList::Remove(ListItem* item) {
   if (!item) return 0;
   SectionLock hold(lock_);

@@ -39,6 +39,9 @@ public:
   // (this one or another, also as its only member) is refused with 0:
   // linking it twice would tear both chains apart.
   int PushBack(ListItem* item);
+  // Puts the item right behind the head (at the head of an empty list),
+  // with the same refusals as PushBack.
+  int PushAfterFirst(ListItem* item);
   // 1 if the item was a member and is now unlinked (not deleted); 0 otherwise,
   // and nothing changes.
   int Remove(ListItem* item);

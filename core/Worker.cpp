@@ -33,6 +33,15 @@ int Worker::Post(ListItem* item) {
   return 1;
 }
 
+int Worker::PostFirst(ListItem* item) {
+  if (!item || thread_.HasEnded()) return 0;
+  // The running item stays at the head until it has run: the new one goes
+  // right behind it.
+  if (!queue_.PushAfterFirst(item)) return 0;
+  wake_.Set();
+  return 1;
+}
+
 int Worker::Stop() {
   ListItem* marker = new ListItem;
   thread_.RequestStop();

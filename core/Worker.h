@@ -29,6 +29,9 @@ public:
   // From any thread. 1: the queue owns the item from now on. 0 (no item, or
   // the thread is not running): the item stays the caller's.
   int Post(ListItem* item);
+  // As Post, but the item runs next: after the one at the head (running
+  // now, or about to), before every other queued one.
+  int PostFirst(ListItem* item);
   // From the owning thread, which must run a message loop: lets the running
   // operation finish, deletes the queued ones unrun, waits for the thread
   // while dispatching the caller's messages. Always 1; harmless when repeated.

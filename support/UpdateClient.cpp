@@ -126,6 +126,7 @@ void UpdateClient::Setup(const wchar_t* serviceUrl, HWND owner, HKEY root, const
   Shutdown();
   InterlockedExchange(&questionShowing_, 0);
   InterlockedExchange(&stopping_, 0);
+  InterlockedExchange(&outcome_, UpdateCheckNotRun);
   http_.ResumeRequests();
   serviceUrl_.Assign(serviceUrl ? serviceUrl : L"");
   owner_ = owner;
@@ -453,6 +454,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
   }
   // 4, 5. The answer, capped and without any DTD.
   WideString answer;
+  InterlockedExchange(&outcome_, UpdateCheckNoAnswer);
   if (stopping_ || !http_.HttpGet(request.CStr(), L"AutoUpdate", answer, UpdateAnswerCap + 1,
                                   nullptr, AlwaysYes, nullptr))
     return 0;
@@ -469,7 +471,9 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
     ok = document.GetValue(L"update\\version", remoteVersion, start) &&
          swscanf(remoteVersion.CStr(), L"%u.%u", &remoteMajor, &remoteMinor) == 2;
   // 7. Newer only.
+  if (ok) InterlockedExchange(&outcome_, UpdateCheckUpToDate);
   if (ok) ok = remoteMajor > major || (remoteMajor == major && remoteMinor > minor);
+  if (ok) InterlockedExchange(&outcome_, UpdateCheckDeclined);
   // 8. Not one the user declined.
   WideString versionName;
   versionName.Format(L"%sVersion", lastCheckName_.CStr());
@@ -482,7 +486,10 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
   if (ok) document.EnumerateChildren(L"update\\files", CollectEntry, &entries, start);
   // The update service always sends each file's hash and signature: an
   // answer without them, or naming a file twice, is not offered.
-  if (ok) ok = CheckEntries(entries);
+  if (ok && !CheckEntries(entries)) {
+    ok = 0;
+    InterlockedExchange(&outcome_, UpdateCheckNoAnswer);
+  }
   WideString execute;
   int hasExecute = ok && document.GetValue(L"update\\files\\execute", execute, start);
   int result = 0;
@@ -511,6 +518,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
     // Every named file must now be the one its entry delivered (a later
     // archive may have put another over it).
     for (size_t i = 0; step && i < entries.size(); ++i) step = IsInPlace(*entries[i]);
+    InterlockedExchange(&outcome_, step ? UpdateCheckInstalled : UpdateCheckFailed);
     // A failed pass 2 or 3 must not leave the folder without a file it had,
     // nor with a mix of old and new ones: everything set aside goes back.
     if (!step)
@@ -522,6 +530,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
       // that finds this one's window still shown brings it forward and
       // ends, and nothing would be left running; one that finds it closing
       // waits for it to end and then starts.
+      InterlockedExchange(&outcome_, UpdateCheckRestarting);
       PostMessageW(owner_, WM_CLOSE, 0, 0);
       WideString folder, file;
       ProgramFolder(folder);

@@ -38,6 +38,18 @@ enum UpdateFlags : unsigned {
   UpdateIniSettings = 0x4,  // values in an INI-file store instead of the registry
 };
 
+// How the last check ended (RunCheck's answer only tells whether a restart
+// began).
+enum UpdateCheckOutcome : LONG {
+  UpdateCheckNotRun = 0,
+  UpdateCheckNoAnswer,     // the service did not answer, or not with an update answer
+  UpdateCheckUpToDate,     // no newer version
+  UpdateCheckDeclined,     // a newer version was offered (now or before) and not taken
+  UpdateCheckFailed,       // a newer version was taken and could not be put in place
+  UpdateCheckInstalled,    // put in place; the restart was declined
+  UpdateCheckRestarting,   // put in place and started
+};
+
 class UpdateClient {
 public:
   // Starts a file (program, document or help link) in a working folder
@@ -64,6 +76,8 @@ public:
 
   // 1 while the check thread runs; result: RunCheck's answer once ended.
   int CheckRunning(DWORD* result = nullptr) const;
+  // How the last check ended (UpdateCheckNotRun while none has).
+  UpdateCheckOutcome LastOutcome() const { return static_cast<UpdateCheckOutcome>(outcome_); }
 
   // Replaceable parts of the environment (tests).
   void SetProgramPath(const wchar_t* path);  // none: this program's file
@@ -116,6 +130,7 @@ private:
   HttpClient http_;
   volatile LONG questionShowing_ = 0;
   volatile LONG stopping_ = 0;
+  volatile LONG outcome_ = UpdateCheckNotRun;
   WideString lastCheckName_;
   unsigned flags_ = 0;
   SettingsStore settings_;

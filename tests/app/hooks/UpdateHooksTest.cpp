@@ -103,6 +103,16 @@ TEST_F(UpdateHooksWindowTest, UntickedStaysOffAcrossARestartAndTickingChecksOnce
   ASSERT_TRUE(CheckEnded());
   EXPECT_EQ(1u, server_.Requests().size());
   EXPECT_EQ(0, fixture_.ReadNumber(L"LastCheck"));
+  // The box tells when the check ran and what came of it: no route, no
+  // answer; then an older version.
+  auto says = [&](const wchar_t* what) { return PumpUntil([&] { return Text(box).find(what) == 0; }, 10000); };
+  EXPECT_TRUE(says(L"Automatically check for updates [Last Check: ")) << Text(box);
+  EXPECT_NE(std::wstring::npos, Text(box).find(L", no answer from the update service]")) << Text(box);
+  ASSERT_TRUE(server_.Route("00-update", "path /common/update.php\nstatus 200\nbody <update><version>0.1"
+                                         "</version><info><en>x</en></info><files/></update>\n"));
+  for (int click = 0; click < 2; ++click) SendMessageW(box, BM_CLICK, 0, 0);
+  EXPECT_EQ(L"Automatically check for updates [checking now...]", Text(box));
+  EXPECT_TRUE(PumpUntil([&] { return Text(box).find(L", this is the latest version]") != std::wstring::npos; }));
   ASSERT_TRUE(Close());
   EXPECT_EQ(0, fixture_.ReadNumber(L"Flags") & 1);
 }

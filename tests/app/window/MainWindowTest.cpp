@@ -21,7 +21,6 @@
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/window/WindowTestSupport.h"
-#include "tests/ui/WindowCapture.h"
 
 using windowtest::ItemText;
 using windowtest::PumpUntil;
@@ -242,6 +241,22 @@ TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKee
   ASSERT_NE(nullptr, control);
   EXPECT_STREQ(InfoPage::SetTimeText, link.Text());
 
+  // The link never has the first focus, nor when its tab comes back.
+  EXPECT_EQ(window.Tabs().Tab(), GetFocus());
+  ClickTab(window, 1);
+  ClickTab(window, 0);
+  EXPECT_NE(control, GetFocus());
+  // Nor when the window comes back after the focused button went disabled
+  // (as each operation does to the search button).
+  HWND search = GetDlgItem(window.Window(), IDC_MAIN_SEARCH);
+  HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+  SetFocus(search);
+  EnableWindow(search, FALSE);
+  for (HWND active : {other, window.Window()}) SetActiveWindow(active);
+  EnableWindow(search, TRUE);
+  DestroyWindow(other);
+  EXPECT_EQ(window.Tabs().Tab(), GetFocus());
+
   // Point at the link text and click it.
   RECT client;
   GetClientRect(control, &client);
@@ -257,9 +272,17 @@ TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKee
   ClientToScreen(control, &screen);
   SetCursorPos(screen.x, screen.y);
   LPARAM at = MAKELPARAM(point.x, point.y);
-  SendMessageW(control, WM_MOUSEMOVE, 0, at);
-  SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  SendMessageW(control, WM_LBUTTONUP, 0, at);
+  // The question names the tracker and what the PC holds; Enter keeps the
+  // clock, Yes sets it.
+  for (int answer : {0, IDYES}) {
+    windowtest::BoxAnswer box(window.Window(), answer);
+    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) SendMessageW(control, message, 0, at);
+    ASSERT_TRUE(box.Seen());
+    EXPECT_EQ(IDNO, box.defaultId);
+    EXPECT_NE(std::wstring::npos, box.text.find(twotrackers::LeftText)) << box.text;
+    EXPECT_NE(std::wstring::npos, box.text.find(L"2 walking runs and 1 sleeping run")) << box.text;
+    EXPECT_EQ(answer ? 1 : 0, window.Worker().DownloadsPending(nullptr));
+  }
 
   SYSTEMTIME now;
   GetSystemTime(&now);
@@ -339,6 +362,15 @@ TEST_F(MainWindowTest, TheTabAndThePlacementAreWrittenAtExitAndRestoredAtTheNext
   EXPECT_EQ(570, rect.bottom);
 }
 
+TEST_F(MainWindowTest, AMaximisedWindowComesBackMaximisedAndKeepsItsNormalRectangle) {
+  RegSetKeyValueW(HKEY_CURRENT_USER, fixture.Key().c_str(), L"Main", REG_SZ, L"3,40,50,1040,570", 36);
+  MainWindowSetup setup = fixture.Setup();
+  setup.quitWhenIdle = true;  // the program's modal run, which saves the placement as it ends
+  MainWindow window(setup);
+  EXPECT_EQ(0, window.RunModal(nullptr, IDD_MAIN, 0, nullptr));
+  EXPECT_EQ(L"3,40,50,1040,570", fixture.ReadText(L"Main"));
+}
+
 TEST_F(MainWindowTest, QuitWhenIdleEndsTheModalRunWithZeroAfterStoringAndShowingTheHistory) {
   MainWindowSetup setup = fixture.Setup();
   setup.quitWhenIdle = true;
@@ -375,36 +407,6 @@ TEST_F(MainWindowTest, AHistoryInAFolderPelltonCannotWriteIsShownAndTheUserIsTol
   EXPECT_EQ(5u, window.Store().RunsFailed());
 }
 
-namespace {
-
-// The message box the window shows, closed with OK once its text is read;
-// the box runs its own message loop, so it is looked for from a timer.
-struct NoticeWatch {
-  static NoticeWatch* current;
-  HWND owner = nullptr;
-  std::wstring text;
-  bool closed = false;
-
-  static BOOL CALLBACK Look(HWND window, LPARAM) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (wcscmp(name, L"#32770") != 0 || GetWindow(window, GW_OWNER) != current->owner) return TRUE;
-    wchar_t text[2048] = {};
-    GetDlgItemTextW(window, 0xFFFF, text, 2048);
-    current->text = text;
-    current->closed = true;
-    testcapture::SaveScreenshot(testcapture::CaptureWindow(window), L"main-store-notice", 4);
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
-    return FALSE;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (current && !current->closed) EnumThreadWindows(GetCurrentThreadId(), Look, 0);
-  }
-};
-NoticeWatch* NoticeWatch::current = nullptr;
-
-}  // namespace
-
 TEST_F(MainWindowTest, ADamagedDatabaseIsMovedAsideTheUserIsToldWhereAndTheDownloadsGoIntoANewFile) {
   const std::string junk(12000, '\x5A');
   const std::wstring path = fixture.DatabasePath();
@@ -414,16 +416,11 @@ TEST_F(MainWindowTest, ADamagedDatabaseIsMovedAsideTheUserIsToldWhereAndTheDownl
   WriteFile(file, junk.data(), static_cast<DWORD>(junk.size()), &written, nullptr);
   CloseHandle(file);
 
-  NoticeWatch watch;
-  NoticeWatch::current = &watch;
+  windowtest::BoxAnswer watch(nullptr);
   MainWindow* window = fixture.Open();
   ASSERT_NE(nullptr, window);
   watch.owner = window->Window();
-  UINT_PTR timer = SetTimer(nullptr, 0, 50, NoticeWatch::Tick);
-  bool told = PumpUntil([&] { return watch.closed; });
-  KillTimer(nullptr, timer);
-  NoticeWatch::current = nullptr;
-  ASSERT_TRUE(told) << "no message box";
+  ASSERT_TRUE(PumpUntil([&] { return watch.Seen(); })) << "no message box";
   EXPECT_NE(std::wstring::npos, watch.text.find(path + L" is not an activity database")) << watch.text;
   size_t at = watch.text.find(L"It was moved to ");
   ASSERT_NE(std::wstring::npos, at) << watch.text;
@@ -440,4 +437,41 @@ TEST_F(MainWindowTest, ADamagedDatabaseIsMovedAsideTheUserIsToldWhereAndTheDownl
   CloseHandle(moved);
   kept.resize(read);
   EXPECT_EQ(junk, kept);
+}
+
+TEST(HeldDownloadTest, TheInfoPageFillsBeforeTheDownloadsAndClosingMeanwhileAsksFirst) {
+  // The trackers answer a history request only when the test moves their clock on.
+  windowtest::WindowFixture fixture;
+  ASSERT_EQ(1, fixture.AddTwoTrackers("delay CMD_HISTORY 1000\n"));
+  MainWindowSetup setup = fixture.Setup();
+  setup.timings.historyPeriodMs = 600000;
+  MainWindow* window = fixture.Open(&setup);
+  ASSERT_NE(nullptr, window);
+  HWND handle = window->Window();
+  int running = -1;
+  ASSERT_TRUE(PumpUntil([&] { return window->Worker().DownloadsPending(&running) == 2 && running == 0; }));
+  EXPECT_TRUE(PumpUntil([&] { return ItemText(window->Info()->Window(), IDC_INFO_FIRMWARE) == L"1.2.3"; }, 10000));
+  // A tracker picked meanwhile shows before the downloads still waiting.
+  ChooseItem(handle, window->Devices(), 1);
+  fixture.Ticks().Advance(1000);
+  fixture.Tracker(0)->Wake();
+  EXPECT_TRUE(PumpUntil([&] { return ItemText(window->Info()->Window(), IDC_INFO_FIRMWARE) == L"2.0.1"; }, 10000));
+  ASSERT_TRUE(PumpUntil([&] { return window->Worker().DownloadsPending(&running) == 1 && running == 1; }));
+
+  for (int answer : {IDCANCEL, 0}) {  // keep it open; then the default, close once done
+    windowtest::BoxAnswer box(handle, answer);
+    SendMessageW(handle, WM_COMMAND, MAKEWPARAM(IDC_MAIN_CLOSE, BN_CLICKED), 0);
+    ASSERT_TRUE(box.Seen());
+    EXPECT_EQ(IDYES, box.defaultId);
+    EXPECT_NE(std::wstring::npos, box.text.find(L"tracker 2 of 2, " + std::wstring(twotrackers::RightText))) << box.text;
+    EXPECT_TRUE(IsWindowVisible(handle));
+  }
+  ASSERT_TRUE(PumpUntil([&] {
+    fixture.Ticks().Advance(100);
+    fixture.Tracker(0)->Wake();
+    fixture.Tracker(1)->Wake();
+    return !IsWindow(handle);
+  })) << "the window did not close once the downloads were done";
+  EXPECT_EQ(twotrackers::ExpectedSleepingRows(),
+            twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"sleeping"));
 }

@@ -30,6 +30,39 @@ std::wstring ItemText(HWND dialog, int id) {
   return text;
 }
 
+namespace {
+
+BoxAnswer* currentBox = nullptr;
+
+BOOL CALLBACK AnswerBox(HWND box, LPARAM) {
+  wchar_t name[16] = {};
+  GetClassNameW(box, name, 16);
+  if (wcscmp(name, L"#32770") != 0 || GetWindow(box, GW_OWNER) != currentBox->owner) return TRUE;
+  currentBox->text = ItemText(box, 0xFFFF);
+  for (HWND button = GetWindow(box, GW_CHILD); button; button = GetWindow(button, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) currentBox->defaultId = GetDlgCtrlID(button);
+  }
+  currentBox->seen = true;
+  PostMessageW(box, WM_COMMAND, currentBox->answer ? currentBox->answer : currentBox->defaultId, 0);
+  return FALSE;
+}
+
+void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD) {
+  if (currentBox && !currentBox->seen) EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
+}
+
+}  // namespace
+
+BoxAnswer::BoxAnswer(HWND window, int button) : owner(window), answer(button) {
+  currentBox = this;
+  timer = SetTimer(nullptr, 0, 30, LookForBox);
+}
+
+BoxAnswer::~BoxAnswer() {
+  KillTimer(nullptr, timer);
+  currentBox = nullptr;
+}
+
 WindowFixture::WindowFixture() : folder_(L"window"), ticks_(1000000) {
   static LONG serial = 0;
   key_ = L"Software\\Vantrel\\PelltonTests-window-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -43,8 +76,9 @@ WindowFixture::~WindowFixture() {
   RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
 }
 
-int WindowFixture::AddTwoTrackers() {
-  for (const std::string& text : {twotrackers::LeftScenario(), twotrackers::RightScenario()}) {
+int WindowFixture::AddTwoTrackers(const char* extra) {
+  for (std::string text : {twotrackers::LeftScenario(), twotrackers::RightScenario()}) {
+    text += extra;
     TrackerScenario scenario;
     WideString error;
     if (!scenario.Parse(text.data(), text.size(), error)) return 0;
@@ -69,8 +103,8 @@ MainWindowSetup WindowFixture::Setup() {
   return setup;
 }
 
-MainWindow* WindowFixture::Open() {
-  window_.reset(new MainWindow(Setup()));
+MainWindow* WindowFixture::Open(const MainWindowSetup* setup) {
+  window_.reset(new MainWindow(setup ? *setup : Setup()));
   HWND window = window_->CreateModeless(nullptr, IDD_MAIN, 0, nullptr);
   if (!window) return nullptr;
   ShowWindow(window, SW_SHOW);
@@ -81,6 +115,7 @@ MainWindow* WindowFixture::Open() {
 bool WindowFixture::CloseWindow() {
   if (!window_ || !window_->Window()) return true;
   HWND window = window_->Window();
+  BoxAnswer closeNow(window, IDNO);  // when downloads are still under way
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_MAIN_CLOSE, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_MAIN_CLOSE)));
   return PumpUntil([&] { return !IsWindow(window); }, 30000);

@@ -25,15 +25,31 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
 // The text of a dialog item.
 std::wstring ItemText(HWND dialog, int id);
 
+// Answers the next message box owned by owner while this thread runs
+// messages (a thread timer looks for it): keeps its text and default
+// button, then presses answer (0: the default, as Enter does).
+struct BoxAnswer {
+  explicit BoxAnswer(HWND owner, int answer = 0);
+  ~BoxAnswer();
+  bool Seen() const { return seen; }
+  HWND owner;
+  int answer;
+  bool seen = false;
+  std::wstring text;
+  int defaultId = 0;
+  UINT_PTR timer;
+};
+
 class WindowFixture {
 public:
   WindowFixture();
   ~WindowFixture();
 
-  // Adds the two trackers; 1 when both were set up.
-  int AddTwoTrackers();
+  // Adds the two trackers, each with the extra scenario lines; 1 when both
+  // were set up.
+  int AddTwoTrackers(const char* extra = "");
   // A main window made modeless and shown; none when it could not be made.
-  MainWindow* Open();
+  MainWindow* Open(const MainWindowSetup* setup = nullptr);
   // Closes the window as the Close button does and waits until it is gone.
   bool CloseWindow();
 
