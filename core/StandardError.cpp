@@ -1,4 +1,4 @@
-#include "app/StandardError.h"
+#include "core/StandardError.h"
 
 #include <windows.h>
 

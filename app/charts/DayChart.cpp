@@ -1,7 +1,7 @@
-#include "app/DayChart.h"
+#include "app/charts/DayChart.h"
 
-#include "app/ActivityStore.h"
-#include "app/DayChartPage.h"
+#include "app/store/ActivityStore.h"
+#include "app/charts/DayChartPage.h"
 #include "core/ByteBuffer.h"
 #include "core/CriticalSection.h"
 #include "core/WideString.h"

@@ -1,4 +1,4 @@
-#include "app/DayChartPage.h"
+#include "app/charts/DayChartPage.h"
 
 #include <cstring>
 #include <cwchar>

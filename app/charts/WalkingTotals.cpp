@@ -1,4 +1,4 @@
-#include "app/WalkingTotals.h"
+#include "app/charts/WalkingTotals.h"
 
 int FormatWalkingTotals(unsigned steps, unsigned calories, unsigned metres,
                         WalkingTotalsText& out) {

@@ -1,9 +1,10 @@
-#include "app/CommandLine.h"
+#include "app/program/CommandLine.h"
+
+#include "app/window/MainWindow.h"
 
 #include <shellapi.h>
 #include <wchar.h>
 
-const wchar_t CommandLine::DefaultSettingsKey[] = L"Software\\Vantrel\\Pellton";
 const wchar_t CommandLine::Usage[] =
     L"Pellton.exe [--simulate | --simulate=N] [--scenario FILE]... [--quit-when-idle]\n"
     L"            [--settings-key KEY] [--screenshots FOLDER]\n"
@@ -38,7 +39,7 @@ void AddProblem(WideString& error, const WideString& problem) {
 
 }  // namespace
 
-CommandLine::CommandLine() : simulatedCount(0), quitWhenIdle(false), settingsKey(DefaultSettingsKey) {}
+CommandLine::CommandLine() : simulatedCount(0), quitWhenIdle(false), settingsKey(MainWindow::DefaultSettingsKey) {}
 
 int CommandLine::Parse(int count, const wchar_t* const* arguments, WideString& error) {
   error.Assign(L"");

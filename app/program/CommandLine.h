@@ -22,13 +22,12 @@
 
 #include <vector>
 
-#include "app/TrackerScenario.h"
+#include "app/simulation/TrackerScenario.h"
 #include "core/WideString.h"
 
 class CommandLine {
 public:
   static const unsigned MaxSimulated = 16;
-  static const wchar_t DefaultSettingsKey[];
   // The switches, one a line, for messages about a wrong command line.
   static const wchar_t Usage[];
 

@@ -1,10 +1,10 @@
-#include "app/ProgramEntry.h"
+#include "app/program/ProgramEntry.h"
 
-#include "app/CommandLine.h"
-#include "app/MainWindow.h"
-#include "app/SimulatedDevices.h"
-#include "app/SingleInstance.h"
-#include "app/StandardError.h"
+#include "app/program/CommandLine.h"
+#include "app/window/MainWindow.h"
+#include "app/simulation/SimulatedDevices.h"
+#include "app/program/SingleInstance.h"
+#include "core/StandardError.h"
 #include "resources/ResourceIds.h"
 #include "support/CrashReporter.h"
 #include "ui/ModuleVersion.h"
@@ -85,7 +85,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   }
 
   SimulatedDevices simulated;
-  if (line.Simulated() && !simulated.AddFromCommandLine(line)) {
+  if (line.Simulated() && !simulated.AddTrackers(line.scenarios, line.simulatedCount)) {
     Report(L"the simulated trackers could not be set up", quitWhenIdle);
     return ExitBadCommandLine;
   }

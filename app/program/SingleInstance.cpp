@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "app/program/SingleInstance.h"
 
 namespace {
 

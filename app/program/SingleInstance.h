@@ -16,9 +16,10 @@
 
 #include <windows.h>
 
+#include "app/window/WindowMarker.h"
 #include "core/WideString.h"
 
-class SingleInstance {
+class SingleInstance final : public WindowMarker {
 public:
   enum ClaimResult {
     Claimed,         // this process is the one
@@ -58,8 +59,8 @@ public:
 
   // Marks the running copy's main window; the mark is removed by Unmark
   // (call it before the window goes).
-  int MarkWindow(HWND window);
-  void UnmarkWindow(HWND window);
+  int MarkWindow(HWND window) override;
+  void UnmarkWindow(HWND window) override;
 
   // The marked window of the copy that holds the claim, or none. The copy
   // may still be starting: the search is repeated until the time-out.

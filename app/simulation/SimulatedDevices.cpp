@@ -1,6 +1,4 @@
-#include "app/SimulatedDevices.h"
-
-#include "app/CommandLine.h"
+#include "app/simulation/SimulatedDevices.h"
 
 void SimulatedDevices::GeneratedScenario(unsigned n, TrackerScenario& scenario) {
   scenario = TrackerScenario();
@@ -17,12 +15,12 @@ int SimulatedDevices::AddTracker(const TrackerScenario& scenario) {
   return 1;
 }
 
-int SimulatedDevices::AddFromCommandLine(const CommandLine& line) {
+int SimulatedDevices::AddTrackers(const std::vector<TrackerScenario>& scenarios, unsigned generated) {
   int ok = 1;
-  for (const TrackerScenario& scenario : line.scenarios) {
+  for (const TrackerScenario& scenario : scenarios) {
     if (!AddTracker(scenario)) ok = 0;
   }
-  for (unsigned i = 0; i < line.simulatedCount; ++i) {
+  for (unsigned i = 0; i < generated; ++i) {
     TrackerScenario scenario;
     GeneratedScenario(generated_++, scenario);
     if (!AddTracker(scenario)) ok = 0;

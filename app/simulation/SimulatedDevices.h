@@ -12,10 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/SimulatedTracker.h"
+#include "app/simulation/SimulatedTracker.h"
 #include "ble/SimulatedGattBackend.h"
-
-class CommandLine;
 
 class SimulatedDevices {
 public:
@@ -27,8 +25,9 @@ public:
 
   // Adds a tracker set up by the scenario; 1/0.
   int AddTracker(const TrackerScenario& scenario);
-  // Adds the trackers the command line asks for; 1 when all were added.
-  int AddFromCommandLine(const CommandLine& line);
+  // Adds a tracker for each scenario (in order), then `generated` trackers
+  // with generated history; 1 when all were added.
+  int AddTrackers(const std::vector<TrackerScenario>& scenarios, unsigned generated);
   // The scenario of the n-th generated tracker (from 0).
   static void GeneratedScenario(unsigned n, TrackerScenario& scenario);
 

@@ -1,9 +1,9 @@
-#include "app/SimulatedTracker.h"
+#include "app/simulation/SimulatedTracker.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/TrackerTime.h"
+#include "app/tracker/TrackerTime.h"
 #include "core/DateTime.h"
 
 namespace {

@@ -14,8 +14,8 @@
 
 #include <deque>
 
-#include "app/TickSource.h"
-#include "app/TrackerScenario.h"
+#include "app/tracker/TickSource.h"
+#include "app/simulation/TrackerScenario.h"
 #include "ble/DeviceModel.h"
 #include "core/CriticalSection.h"
 

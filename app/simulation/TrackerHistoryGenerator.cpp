@@ -1,10 +1,10 @@
-#include "app/TrackerHistoryGenerator.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/TrackerProtocol.h"
-#include "app/TrackerTime.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/tracker/TrackerTime.h"
 
 namespace {
 

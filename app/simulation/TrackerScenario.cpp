@@ -1,4 +1,4 @@
-#include "app/TrackerScenario.h"
+#include "app/simulation/TrackerScenario.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/TrackerTime.h"
+#include "app/tracker/TrackerTime.h"
 
 namespace {
 

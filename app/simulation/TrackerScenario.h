@@ -7,8 +7,8 @@
 #include <map>
 #include <vector>
 
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerProtocol.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/tracker/TrackerProtocol.h"
 #include "core/WideString.h"
 
 struct ScenarioFault {

@@ -1,9 +1,9 @@
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 
 #include <windows.h>
 
-#include "app/RunLabel.h"
-#include "app/TrackerList.h"
+#include "app/store/RunLabel.h"
+#include "app/tracker/TrackerList.h"
 
 const wchar_t ActivityStore::FileName[] = L"Pellton.sql";
 

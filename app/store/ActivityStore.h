@@ -20,9 +20,9 @@
 
 #include <vector>
 
-#include "app/HistoryDecoder.h"
-#include "app/StoreFileCheck.h"
-#include "app/StoreRescue.h"
+#include "app/tracker/HistoryDecoder.h"
+#include "app/store/StoreFileCheck.h"
+#include "app/store/StoreRescue.h"
 #include "core/ByteBuffer.h"
 #include "core/CriticalSection.h"
 #include "core/Database.h"

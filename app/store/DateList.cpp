@@ -1,8 +1,8 @@
-#include "app/DateList.h"
+#include "app/store/DateList.h"
 
 #include <vector>
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 #include "ui/ImageCombo.h"
 
 int FillDateList(ActivityStore& store, int trackerIndex, ImageCombo& dates, int table) {

@@ -1,4 +1,4 @@
-#include "app/RunLabel.h"
+#include "app/store/RunLabel.h"
 
 #include <windows.h>
 

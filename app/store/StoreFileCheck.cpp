@@ -1,4 +1,4 @@
-#include "app/StoreFileCheck.h"
+#include "app/store/StoreFileCheck.h"
 
 #include <windows.h>
 

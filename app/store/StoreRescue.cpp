@@ -1,11 +1,11 @@
-#include "app/StoreRescue.h"
+#include "app/store/StoreRescue.h"
 
 #include <climits>
 #include <cstring>
 #include <cwchar>
 
-#include "app/ActivityStore.h"
-#include "app/StoreFileCheck.h"
+#include "app/store/ActivityStore.h"
+#include "app/store/StoreFileCheck.h"
 #include "core/Database.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "app/HistoryDecoder.h"
+#include "app/tracker/HistoryDecoder.h"
 
 #include <cstring>
 
-#include "app/TrackerProtocol.h"
-#include "app/TrackerTime.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/tracker/TrackerTime.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "app/TrackerLink.h"
+#include "app/tracker/TrackerLink.h"
 
 #include <cstring>
 
-#include "app/TrackerUpdate.h"
+#include "app/tracker/TrackerUpdate.h"
 
 TrackerLink::TrackerLink() {
   responseEvent.Create(0, 0);  // auto-reset, not signalled

@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "app/TrackerProtocol.h"
+#include "app/tracker/TrackerProtocol.h"
 #include "ble/CharacteristicChannel.h"
 #include "core/ByteBuffer.h"
 #include "core/CriticalSection.h"

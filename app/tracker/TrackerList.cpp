@@ -1,4 +1,4 @@
-#include "app/TrackerList.h"
+#include "app/tracker/TrackerList.h"
 
 TrackerList::TrackerList() { list_.Init(); }
 

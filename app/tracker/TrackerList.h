@@ -2,7 +2,7 @@
 // by its index in this list (0 the first; -1 none); the list owns its links.
 #pragma once
 
-#include "app/TrackerLink.h"
+#include "app/tracker/TrackerLink.h"
 #include "core/IntrusiveList.h"
 #include "core/WideString.h"
 

@@ -1,4 +1,4 @@
-#include "app/TrackerProtocol.h"
+#include "app/tracker/TrackerProtocol.h"
 
 void GetHostId(unsigned char id[HOST_ID_SIZE]) {
   // "PELLTN" in ASCII: easy to spot in a trace of the link.

@@ -1,4 +1,4 @@
-#include "app/TrackerTime.h"
+#include "app/tracker/TrackerTime.h"
 
 #include "core/DateTime.h"
 

@@ -1,6 +1,6 @@
-#include "app/AboutPage.h"
+#include "app/window/AboutPage.h"
 
-#include "app/MainWindow.h"
+#include "app/window/MainWindow.h"
 #include "resources/ResourceIds.h"
 #include "ui/ModuleVersion.h"
 

@@ -1,8 +1,8 @@
-#include "app/ChartPage.h"
+#include "app/window/ChartPage.h"
 
-#include "app/DateList.h"
-#include "app/DayChart.h"
-#include "app/MainWindow.h"
+#include "app/store/DateList.h"
+#include "app/charts/DayChart.h"
+#include "app/window/MainWindow.h"
 #include "resources/ResourceIds.h"
 
 namespace {

@@ -8,7 +8,7 @@
 // is no longer selected.
 #pragma once
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 #include "core/WideString.h"
 #include "ui/Dialog.h"
 #include "ui/HtmlView.h"

@@ -1,7 +1,7 @@
-#include "app/InfoPage.h"
+#include "app/window/InfoPage.h"
 
-#include "app/MainWindow.h"
-#include "app/TrackerUpdate.h"
+#include "app/window/MainWindow.h"
+#include "app/tracker/TrackerUpdate.h"
 #include "resources/ResourceIds.h"
 
 const wchar_t InfoPage::SetTimeText[] = L"Set Date && Time to clear history in the device";

@@ -1,21 +1,20 @@
-#include "app/MainWindow.h"
+#include "app/window/MainWindow.h"
 
-#include "app/AboutPage.h"
-#include "app/CommandLine.h"
-#include "app/InfoPage.h"
-#include "app/SingleInstance.h"
-#include "app/SleepingPage.h"
-#include "app/StandardError.h"
-#include "app/TrackerUpdate.h"
-#include "app/WalkingPage.h"
-#include "app/WindowPicture.h"
+#include "app/window/AboutPage.h"
+#include "app/window/InfoPage.h"
+#include "app/window/SleepingPage.h"
+#include "app/tracker/TrackerUpdate.h"
+#include "app/window/WalkingPage.h"
+#include "app/window/WindowPicture.h"
 #include "ble/WindowsGattBackend.h"
+#include "core/StandardError.h"
 #include "resources/ResourceIds.h"
 #include "ui/ModuleVersion.h"
 #include "ui/ShellOpen.h"
 
 const wchar_t MainWindow::Title[] = L"Pellton - Samsung EI-AN900 Viewer";
 const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";
+const wchar_t MainWindow::DefaultSettingsKey[] = L"Software\\Vantrel\\Pellton";
 
 namespace {
 
@@ -47,7 +46,7 @@ const int kShowDefault = SW_SHOWDEFAULT;
 
 MainWindow::MainWindow(const MainWindowSetup& setup) {
   setup_.settingsRoot = setup.settingsRoot;
-  setup_.settingsKey.Assign(setup.settingsKey.IsEmpty() ? CommandLine::DefaultSettingsKey
+  setup_.settingsKey.Assign(setup.settingsKey.IsEmpty() ? DefaultSettingsKey
                                                         : setup.settingsKey.CStr());
   setup_.databaseFolder.Assign(setup.databaseFolder);
   setup_.devices = setup.devices;

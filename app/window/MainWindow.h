@@ -25,10 +25,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/TrackerWorker.h"
-#include "app/UpdateHooks.h"
-#include "app/WindowTrackerView.h"
+#include "app/store/ActivityStore.h"
+#include "app/worker/TrackerWorker.h"
+#include "app/window/UpdateHooks.h"
+#include "app/window/WindowMarker.h"
+#include "app/window/WindowTrackerView.h"
 #include "ble/GattBackend.h"
 #include "ui/Dialog.h"
 #include "ui/IconButton.h"
@@ -38,7 +39,6 @@
 #include "ui/SizeGrip.h"
 #include "ui/TabHost.h"
 
-class SingleInstance;
 class InfoPage;
 class WalkingPage;
 class SleepingPage;
@@ -55,7 +55,7 @@ struct MainWindowSetup {
   bool quitWhenIdle = false;
   bool watchIdle = false;           // note when the worker is idle (quitWhenIdle implies it)
   WideString pictureFolder;         // non-empty: pictures of the tabs once idle (implies quitWhenIdle)
-  SingleInstance* instance = nullptr;  // marks the window for a second start (not owned)
+  WindowMarker* instance = nullptr;    // marks the window for a second start (not owned)
   WideString updateUrl;             // empty: the update service the program was built with
 };
 
@@ -63,6 +63,7 @@ class MainWindow : public Dialog {
 public:
   static const wchar_t Title[];          // "Pellton - Samsung EI-AN900 Viewer"
   static const wchar_t HomePage[];       // opened by the web link
+  static const wchar_t DefaultSettingsKey[];  // "Software\\Vantrel\\Pellton" under HKEY_CURRENT_USER
   static const int TabCount = 4;
   static const UINT WM_IDLE_REACHED = WM_APP + 2;
   // Tells the user what was wrong with the activity database at start.

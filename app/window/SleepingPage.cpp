@@ -1,7 +1,7 @@
-#include "app/SleepingPage.h"
+#include "app/window/SleepingPage.h"
 
-#include "app/MainWindow.h"
-#include "app/TrackerUpdate.h"
+#include "app/window/MainWindow.h"
+#include "app/tracker/TrackerUpdate.h"
 #include "resources/ResourceIds.h"
 
 SleepingPage::SleepingPage(MainWindow& main) : ChartPage(main, SleepingTable, SLEEPING_CHART_TOP) {}

@@ -2,7 +2,7 @@
 // sleeping runs and the chart of the selected run.
 #pragma once
 
-#include "app/ChartPage.h"
+#include "app/window/ChartPage.h"
 
 class SleepingPage : public ChartPage {
 public:

@@ -1,4 +1,4 @@
-#include "app/UpdateHooks.h"
+#include "app/window/UpdateHooks.h"
 
 #include "support/CrashReporter.h"
 #include "support/ReportService.h"

@@ -1,8 +1,8 @@
-#include "app/WalkingPage.h"
+#include "app/window/WalkingPage.h"
 
-#include "app/MainWindow.h"
-#include "app/TrackerUpdate.h"
-#include "app/WalkingTotals.h"
+#include "app/window/MainWindow.h"
+#include "app/tracker/TrackerUpdate.h"
+#include "app/charts/WalkingTotals.h"
 #include "resources/ResourceIds.h"
 
 WalkingPage::WalkingPage(MainWindow& main) : ChartPage(main, WalkingTable, WALKING_CHART_TOP) {}

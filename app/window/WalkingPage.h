@@ -3,7 +3,7 @@
 // date list of its walking runs and the chart of the selected run.
 #pragma once
 
-#include "app/ChartPage.h"
+#include "app/window/ChartPage.h"
 
 class WalkingPage : public ChartPage {
 public:

@@ -1,4 +1,4 @@
-#include "app/WindowPicture.h"
+#include "app/window/WindowPicture.h"
 
 #include <string>
 #include <vector>

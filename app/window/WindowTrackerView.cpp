@@ -1,8 +1,8 @@
-#include "app/WindowTrackerView.h"
+#include "app/window/WindowTrackerView.h"
 
 #include <commctrl.h>
 
-#include "app/TrackerUpdate.h"
+#include "app/tracker/TrackerUpdate.h"
 #include "core/WideString.h"
 #include "ui/ImageCombo.h"
 

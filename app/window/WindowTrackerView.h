@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-#include "app/TrackerView.h"
+#include "app/worker/TrackerView.h"
 
 class ImageCombo;
 

@@ -1,10 +1,10 @@
-#include "app/TrackerWorker.h"
+#include "app/worker/TrackerWorker.h"
 
 #include <new>
 
-#include "app/TrackerProtocol.h"
-#include "app/TrackerUpdate.h"
-#include "app/TrackerView.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/tracker/TrackerUpdate.h"
+#include "app/worker/TrackerView.h"
 #include "ble/GattAdapter.h"
 #include "ble/GattCharacteristic.h"
 #include "ble/GattDescriptor.h"

@@ -19,8 +19,8 @@
 
 #include <windows.h>
 
-#include "app/HistoryDecoder.h"
-#include "app/TrackerList.h"
+#include "app/tracker/HistoryDecoder.h"
+#include "app/tracker/TrackerList.h"
 #include "core/Event.h"
 #include "core/IntrusiveList.h"
 #include "core/WideString.h"

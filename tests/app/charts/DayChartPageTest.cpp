@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/DayChartPage.h"
-#include "app/WalkingTotals.h"
+#include "app/charts/DayChartPage.h"
+#include "app/charts/WalkingTotals.h"
 #include "core/DateTime.h"
 #include "core/WideString.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "app/program/CommandLine.h"
 #include "tests/app/TestFolder.h"
 
 namespace {

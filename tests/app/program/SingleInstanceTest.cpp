@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/SingleInstance.h"
+#include "app/program/SingleInstance.h"
 #include "tests/app/TestFolder.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "app/SimulatedTracker.h"
-#include "app/TrackerUpdate.h"
-#include "tests/app/LinkTestSupport.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/tracker/TrackerUpdate.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 
 namespace {
 

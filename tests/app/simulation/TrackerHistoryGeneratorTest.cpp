@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerProtocol.h"
-#include "app/TrackerTime.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/tracker/TrackerTime.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/SimulatedTracker.h"
-#include "app/TrackerScenario.h"
-#include "tests/app/LinkTestSupport.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/simulation/TrackerScenario.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 
 namespace {
 

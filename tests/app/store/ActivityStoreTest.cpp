@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/RunLabel.h"
-#include "app/TrackerList.h"
+#include "app/store/ActivityStore.h"
+#include "app/store/RunLabel.h"
+#include "app/tracker/TrackerList.h"
 #include "core/DateTime.h"
-#include "tests/app/LinkTestSupport.h"
-#include "tests/app/StoreTestSupport.h"
+#include "tests/app/tracker/LinkTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 
 #include <cstring>
 
-#include "app/ActivityStore.h"
-#include "app/DateList.h"
-#include "app/RunLabel.h"
-#include "app/TrackerList.h"
-#include "tests/app/LinkTestSupport.h"
-#include "tests/app/StoreTestSupport.h"
+#include "app/store/ActivityStore.h"
+#include "app/store/DateList.h"
+#include "app/store/RunLabel.h"
+#include "app/tracker/TrackerList.h"
+#include "tests/app/tracker/LinkTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 #include "ui/ImageCombo.h"
 
 namespace {

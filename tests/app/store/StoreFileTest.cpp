@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 #include "core/Database.h"
-#include "tests/app/StoreTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 
 namespace {
 

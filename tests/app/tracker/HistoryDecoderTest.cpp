@@ -5,11 +5,11 @@
 
 #include <vector>
 
-#include "app/HistoryDecoder.h"
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerProtocol.h"
-#include "app/TrackerTime.h"
-#include "tests/app/LinkTestSupport.h"
+#include "app/tracker/HistoryDecoder.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/tracker/TrackerTime.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 
 namespace {
 

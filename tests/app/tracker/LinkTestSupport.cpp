@@ -1,9 +1,9 @@
-#include "tests/app/LinkTestSupport.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/TrackerUpdate.h"
+#include "app/tracker/TrackerUpdate.h"
 
 Bytes Hex(const char* text) {
   Bytes bytes;

@@ -9,8 +9,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerLink.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/tracker/TrackerLink.h"
 #include "ble/CharacteristicChannel.h"
 
 // "00 02 8B 50" -> bytes

@@ -4,11 +4,11 @@
 // the link's wait.
 #include <gtest/gtest.h>
 
-#include "app/SimulatedTracker.h"
-#include "app/TrackerLink.h"
-#include "app/TrackerScenario.h"
-#include "app/TrackerUpdate.h"
-#include "tests/app/LinkTestSupport.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/tracker/TrackerLink.h"
+#include "app/simulation/TrackerScenario.h"
+#include "app/tracker/TrackerUpdate.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "app/TrackerList.h"
-#include "tests/app/LinkTestSupport.h"
+#include "app/tracker/TrackerList.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 
 namespace {
 
