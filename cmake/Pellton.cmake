@@ -13,12 +13,16 @@ function(pellton_warnings target)
   endif()
 endfunction()
 
-# pellton_add_library(<name> [DEPS <targets/libs>...])
-# A static library of every .cpp/.c file in the calling folder.
+# pellton_add_library(<name> [DEPS <targets/libs>...] [EXCLUDE <files>...])
+# A static library of every .cpp/.c file in the calling folder but the
+# excluded ones.
 function(pellton_add_library name)
-  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  foreach(_x ${A_EXCLUDE})
+    list(REMOVE_ITEM _srcs ${CMAKE_CURRENT_SOURCE_DIR}/${_x})
+  endforeach()
   if(NOT _srcs)
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})

@@ -1,6 +1,6 @@
 #include "app/data/AutomaticBackup.h"
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 #include "app/data/DatabaseCopy.h"
 #include "app/data/LocalTime.h"
 #include "ui/SettingsStore.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 #include "app/data/OutputFile.h"
 
 namespace {

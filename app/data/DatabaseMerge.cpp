@@ -7,7 +7,7 @@
 
 #include "app/data/OutputFile.h"
 
-#include "app/StoreFileCheck.h"
+#include "app/store/StoreFileCheck.h"
 
 namespace {
 

@@ -6,9 +6,6 @@ namespace {
 
 const long long kSecondsPerDay = 86400;
 
-typedef BOOL(WINAPI* ToLocalEx)(const DYNAMIC_TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
-typedef BOOL(WINAPI* ZoneForYear)(USHORT, PDYNAMIC_TIME_ZONE_INFORMATION, LPTIME_ZONE_INFORMATION);
-
 // Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
 long long DaysFromCivil(long long y, long long m, long long d) {
   y -= m <= 2;
@@ -35,32 +32,8 @@ long long FloorDiv(long long a, long long b) { return a / b - ((a % b != 0) && (
 
 }  // namespace
 
-int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local, ZoneRules& kept) {
-  SYSTEMTIME utc;
-  if (!FromUnixTime(utc, utcSeconds, 0)) return 0;
-  // Windows 7 and later export the conversion by a date's own rules from
-  // kernel32; elsewhere (Wine) the zone's rules for the year are asked for
-  // and applied. Both are looked up once.
-  static const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  static const ToLocalEx toLocalEx = reinterpret_cast<ToLocalEx>(
-      kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, "SystemTimeToTzSpecificLocalTimeEx")) : nullptr);
-  static const ZoneForYear zoneForYear = reinterpret_cast<ZoneForYear>(
-      kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, "GetTimeZoneInformationForYear")) : nullptr);
-  if (!kept.known) {
-    if (GetDynamicTimeZoneInformation(&kept.zone) == TIME_ZONE_ID_INVALID) return 0;
-    kept.known = true;
-    kept.year = 0;
-  }
-  if (toLocalEx) return toLocalEx(&kept.zone, &utc, &local) ? 1 : 0;
-  if (kept.year != utc.wYear) {
-    if (zoneForYear) {
-      if (!zoneForYear(utc.wYear, &kept.zone, &kept.rules)) return 0;
-    } else if (GetTimeZoneInformation(&kept.rules) == TIME_ZONE_ID_INVALID) {
-      return 0;
-    }
-    kept.year = utc.wYear;
-  }
-  return SystemTimeToTzSpecificLocalTime(&kept.rules, &utc, &local) ? 1 : 0;
+int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local) {
+  return LocalFromUnixTime(local, utcSeconds) ? 1 : 0;
 }
 
 int DateKeyOf(int year, int month, int day) {
@@ -101,7 +74,7 @@ void UtcFieldsOf(long long utcSeconds, LocalMinute& out, int& second) {
 
 int LocalClock::Ask(long long utcSeconds, long long& offset) {
   SYSTEMTIME local;
-  if (!LocalTimeOfUtc(utcSeconds, local, rules_)) return 0;
+  if (!LocalTimeOfUtc(utcSeconds, local)) return 0;
   long long localSeconds =
       DaysFromCivil(local.wYear, local.wMonth, local.wDay) * kSecondsPerDay + local.wHour * 3600 + local.wMinute * 60 +
       local.wSecond;

@@ -19,19 +19,9 @@ struct LocalMinute {
   int DateKey() const { return (year * 100 + month) * 100 + day; }
 };
 
-// What the system told about the zone, kept between questions: the zone is
-// read once, and where the zone's rules of a year are asked for (slow), the
-// year's are kept.
-struct ZoneRules {
-  bool known = false;
-  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
-  int year = 0;
-  TIME_ZONE_INFORMATION rules = {};
-};
-
-// The one place that asks the system: the local time of a UTC instant
-// (Unix seconds) by the rules of that date. 1/0.
-int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local, ZoneRules& kept);
+// The one place that asks the system (through the core's conversion): the
+// local time of a UTC instant (Unix seconds) by the rules of that date. 1/0.
+int LocalTimeOfUtc(long long utcSeconds, SYSTEMTIME& local);
 
 // The date that follows or precedes a date key (20141231 -> 20150101),
 // and a date key from its fields when they form a real date (else 0).
@@ -57,7 +47,6 @@ private:
   int Ask(long long utcSeconds, long long& offset);
   int LearnDay(long long day);
 
-  ZoneRules rules_;
   bool known_ = false;
   long long day_ = 0;          // the UTC day (Unix seconds / 86400) learned
   long long change_ = 0;       // the first instant of that day with the second offset

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/HistoryDecoder.h"
-#include "app/TrackerProtocol.h"
-#include "app/TrackerTime.h"
+#include "app/tracker/HistoryDecoder.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/tracker/TrackerTime.h"
 #include "tests/fuzz/FuzzDriver.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/TrackerLink.h"
+#include "app/tracker/TrackerLink.h"
 #include "tests/fuzz/FuzzDriver.h"
 
 namespace {

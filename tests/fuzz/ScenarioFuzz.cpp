@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/TrackerScenario.h"
+#include "app/simulation/TrackerScenario.h"
 #include "tests/fuzz/FuzzDriver.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/ActivityStore.h"
-#include "app/TrackerList.h"
-#include "tests/app/StoreTestSupport.h"
+#include "app/store/ActivityStore.h"
+#include "app/tracker/TrackerList.h"
+#include "tests/app/store/StoreTestSupport.h"
 #include "tests/reliability/FailingDiskVfs.h"
 #include "tests/reliability/StoreRunPattern.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/MainWindow.h"
+#include "app/window/MainWindow.h"
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/window/WindowTestSupport.h"

@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/HistoryDecoder.h"
-#include "app/SimulatedTracker.h"
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerScenario.h"
-#include "app/TrackerUpdate.h"
+#include "app/store/ActivityStore.h"
+#include "app/tracker/HistoryDecoder.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/simulation/TrackerScenario.h"
+#include "app/tracker/TrackerUpdate.h"
 #include "ble/SimulatedGattBackend.h"
 #include "core/CriticalSection.h"
 #include "tests/app/worker/WorkerTestRig.h"

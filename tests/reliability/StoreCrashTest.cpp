@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "tests/app/StoreTestSupport.h"
+#include "app/store/ActivityStore.h"
+#include "tests/app/store/StoreTestSupport.h"
 #include "tests/reliability/StoreRunPattern.h"
 
 namespace {

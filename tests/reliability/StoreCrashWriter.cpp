@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ActivityStore.h"
-#include "app/TrackerList.h"
+#include "app/store/ActivityStore.h"
+#include "app/tracker/TrackerList.h"
 #include "tests/reliability/StoreRunPattern.h"
 
 

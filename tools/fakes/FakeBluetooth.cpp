@@ -20,8 +20,8 @@
 #include <set>
 #include <vector>
 
-#include "app/SimulatedTracker.h"
-#include "app/TrackerScenario.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/simulation/TrackerScenario.h"
 #include "ble/GattNames.h"
 #include "ble/SimulatedGattBackend.h"
 #include "core/CriticalSection.h"

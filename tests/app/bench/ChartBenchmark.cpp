@@ -19,14 +19,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/DayChart.h"
-#include "app/DayChartPage.h"
-#include "app/TrackerList.h"
+#include "app/store/ActivityStore.h"
+#include "app/charts/DayChart.h"
+#include "app/charts/DayChartPage.h"
+#include "app/tracker/TrackerList.h"
 #include "core/Stopwatch.h"
 #include "core/WideString.h"
-#include "tests/app/LinkTestSupport.h"
-#include "tests/app/StoreTestSupport.h"
+#include "tests/app/tracker/LinkTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/SimulatedTracker.h"
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerLink.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/tracker/TrackerLink.h"
 
 namespace {
 

@@ -20,11 +20,11 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/DateList.h"
-#include "app/HistoryDecoder.h"
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerLink.h"
+#include "app/store/ActivityStore.h"
+#include "app/store/DateList.h"
+#include "app/tracker/HistoryDecoder.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/tracker/TrackerLink.h"
 #include "ui/ImageCombo.h"
 
 namespace {

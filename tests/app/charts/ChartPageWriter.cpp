@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/DayChart.h"
-#include "app/TrackerList.h"
+#include "app/store/ActivityStore.h"
+#include "app/charts/DayChart.h"
+#include "app/tracker/TrackerList.h"
 #include "core/DateTime.h"
-#include "tests/app/LinkTestSupport.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 
-#include "app/ActivityStore.h"
-#include "app/SingleInstance.h"
+#include "app/store/ActivityStore.h"
+#include "app/program/SingleInstance.h"
 #include "app/data/DatabaseCopy.h"
-#include "tests/app/StoreTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/data/DataTestSupport.h"
 

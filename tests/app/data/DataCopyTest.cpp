@@ -9,7 +9,7 @@
 
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseCopy.h"
-#include "tests/app/StoreTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/data/DataTestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 #include "tests/app/TestFolder.h"
 
 namespace datatest {

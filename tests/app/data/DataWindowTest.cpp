@@ -7,7 +7,7 @@
 
 #include "app/data/DatabaseCopy.h"
 #include "resources/ResourceIds.h"
-#include "tests/app/StoreTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/window/WindowTestSupport.h"
 #include "tests/ui/WindowCapture.h"

@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "app/SimulatedTracker.h"
-#include "app/TrackerLink.h"
-#include "app/TrackerProtocol.h"
-#include "app/TrackerScenario.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/tracker/TrackerLink.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/simulation/TrackerScenario.h"
 #include "ble/GattAdapter.h"
 #include "ble/GattCharacteristic.h"
 #include "ble/GattDescriptor.h"
@@ -17,7 +17,7 @@
 #include "ble/GattService.h"
 #include "ble/SimulatedGattBackend.h"
 #include "ble/WindowsGattBackend.h"
-#include "tests/app/LinkTestSupport.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 #include "tools/fakes/FakeBluetooth.h"
 
 namespace {

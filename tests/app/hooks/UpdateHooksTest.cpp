@@ -2,15 +2,15 @@
 // unless the About page's box was unticked before, and at once when the box
 // is ticked, against the local test server (no route there: the service
 // answers 404 and nothing is offered).
-#include "app/UpdateHooks.h"
+#include "app/window/UpdateHooks.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "app/AboutPage.h"
-#include "app/MainWindow.h"
+#include "app/window/AboutPage.h"
+#include "app/window/MainWindow.h"
 #include "resources/ResourceIds.h"
 #include "support/CrashReporter.h"
 #include "support/ReportService.h"

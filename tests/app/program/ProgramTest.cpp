@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "app/SingleInstance.h"
+#include "app/program/SingleInstance.h"
 #include "tests/app/TestFolder.h"
 #include "tests/app/TwoTrackers.h"
 

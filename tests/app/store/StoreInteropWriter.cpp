@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/AboutPage.h"
-#include "app/InfoPage.h"
-#include "app/SleepingPage.h"
-#include "app/WalkingPage.h"
+#include "app/window/AboutPage.h"
+#include "app/window/InfoPage.h"
+#include "app/window/SleepingPage.h"
+#include "app/window/WalkingPage.h"
 #include "core/DateTime.h"
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/TrackerScenario.h"
+#include "app/simulation/TrackerScenario.h"
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
 

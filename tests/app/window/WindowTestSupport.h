@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "app/MainWindow.h"
-#include "app/SimulatedDevices.h"
-#include "app/TickSource.h"
+#include "app/window/MainWindow.h"
+#include "app/simulation/SimulatedDevices.h"
+#include "app/tracker/TickSource.h"
 #include "tests/app/TestFolder.h"
 
 namespace windowtest {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/TrackerHistoryGenerator.h"
-#include "app/TrackerProtocol.h"
-#include "app/TrackerUpdate.h"
+#include "app/store/ActivityStore.h"
+#include "app/simulation/TrackerHistoryGenerator.h"
+#include "app/tracker/TrackerProtocol.h"
+#include "app/tracker/TrackerUpdate.h"
 #include "core/DateTime.h"
 #include "resources/ResourceIds.h"
-#include "tests/app/LinkTestSupport.h"
+#include "tests/app/tracker/LinkTestSupport.h"
 #include "tests/app/worker/WorkerTestRig.h"
 
 namespace {

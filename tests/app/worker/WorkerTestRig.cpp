@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/TrackerScenario.h"
-#include "app/TrackerUpdate.h"
+#include "app/simulation/TrackerScenario.h"
+#include "app/tracker/TrackerUpdate.h"
 #include "ble/SimulatedGattBackend.h"
 #include "ble/WindowsGattBackend.h"
 #include "resources/ResourceIds.h"

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ActivityStore.h"
-#include "app/SimulatedTracker.h"
-#include "app/TrackerWorker.h"
-#include "app/WindowTrackerView.h"
+#include "app/store/ActivityStore.h"
+#include "app/simulation/SimulatedTracker.h"
+#include "app/worker/TrackerWorker.h"
+#include "app/window/WindowTrackerView.h"
 #include "ble/GattBackend.h"
-#include "tests/app/StoreTestSupport.h"
+#include "tests/app/store/StoreTestSupport.h"
 #include "ui/ImageCombo.h"
 
 // Where the simulated trackers live.

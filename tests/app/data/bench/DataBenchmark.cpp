@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/ActivityStore.h"
+#include "app/store/ActivityStore.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseCopy.h"
 

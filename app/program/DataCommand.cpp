@@ -1,0 +1,235 @@
+#include "app/program/DataCommand.h"
+
+#include <sqlite3.h>
+
+#include "app/store/ActivityStore.h"
+#include "app/program/CommandLine.h"
+#include "app/program/SingleInstance.h"
+#include "core/StandardError.h"
+#include "app/data/CopyRequest.h"
+#include "app/data/CsvExport.h"
+#include "app/data/DatabaseMerge.h"
+#include "ui/ModuleVersion.h"
+
+namespace {
+
+const int kExitDone = 0;
+const int kExitFailed = 1;
+const int kExitWrongUse = 2;
+const int kExitRunning = 3;
+const int kExitStillHeld = 4;
+
+// How long a command waits for a Pellton that holds the database but shows
+// no window (starting or closing), as a second start of the window does.
+const DWORD kWaitForRunningMs = 10000;
+// How long the running Pellton may take to copy its database.
+const DWORD kCopyTimeoutMs = 10 * 60 * 1000;
+
+void Say(const wchar_t* text) {
+  WideString line;
+  line.Format(L"Pellton: %s\n", text);
+  WriteStandardError(line.CStr());
+}
+
+int Fail(int code, const wchar_t* format, const wchar_t* a, const wchar_t* b = L"") {
+  WideString text;
+  text.Format(format, a, b);
+  Say(text.CStr());
+  return code;
+}
+
+void Print(const WideString& text) {
+  WideString line;
+  line.Format(L"%s\n", text.CStr());
+  WriteStandardOutput(line.CStr());
+}
+
+bool IsFile(const wchar_t* path) {
+  DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The database and the folder it lies in.
+int DatabasePath(const CommandLine& line, WideString& path, WideString& folder) {
+  if (!line.databasePath.IsEmpty()) {
+    path.Assign(line.databasePath);
+  } else {
+    WideString programFolder;
+    if (!ModuleDirectory(nullptr, programFolder)) return 0;
+    programFolder.EnsureTrailing(L'\\');
+    path.Format(L"%s%s", programFolder.CStr(), ActivityStore::FileName);
+  }
+  folder.Assign(path);
+  int slash = folder.FindLastChar(L'\\');
+  if (slash < 0) return 0;
+  folder.Left(slash);
+  return 1;
+}
+
+// Who has the database: this process now (Claimed), a running Pellton
+// with its window (Running), or nobody that could be reached.
+enum Holder { HeldHere, HeldByWindow, HeldSilently, HolderUnknown };
+
+Holder ClaimDatabase(SingleInstance& single, const wchar_t* folder, HWND& window) {
+  window = nullptr;
+  SingleInstance::ClaimResult claim = single.Claim(folder);
+  if (claim == SingleInstance::Claimed) return HeldHere;
+  if (claim == SingleInstance::ClaimFailed) return HolderUnknown;
+  window = single.ShownRunningWindow();
+  if (window) return HeldByWindow;
+  Say(L"another Pellton holds this database and shows no window yet; waiting for it");
+  claim = single.WaitForRunning(kWaitForRunningMs, &window);
+  if (claim == SingleInstance::Claimed) return HeldHere;
+  if (window) return HeldByWindow;
+  return claim == SingleInstance::ClaimFailed ? HolderUnknown : HeldSilently;
+}
+
+int StillHeld() {
+  Say(L"another Pellton is still running on this database but shows no window; try again once it has closed");
+  return kExitStillHeld;
+}
+
+// A copy of the running Pellton's database in the temporary folder.
+class Snapshot {
+public:
+  ~Snapshot() {
+    if (!path_.IsEmpty()) DeleteFileW(path_.CStr());
+  }
+  int Take(HWND running, WideString& problem) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t name[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathW(MAX_PATH, folder);
+    if (n == 0 || n > MAX_PATH || !GetTempFileNameW(folder, L"pel", 0, name)) {
+      problem.Assign(L"no copy of the database could be made in the temporary folder");
+      return 0;
+    }
+    path_.Assign(name);
+    return RequestCopy(running, path_.CStr(), kCopyTimeoutMs, problem);
+  }
+  const WideString& Path() const { return path_; }
+
+private:
+  WideString path_;
+};
+
+int Export(const CommandLine& line, const WideString& database, const WideString& folder) {
+  OutputFile file;
+  WideString problem;
+  if (!file.Open(line.dataPath.CStr(), problem)) {
+    return Fail(kExitWrongUse, L"the file %s %s", line.dataPath.CStr(), problem.CStr());
+  }
+  if (!IsFile(database.CStr())) return Fail(kExitWrongUse, L"there is no database %s", database.CStr());
+  // Replacing the database with its own export would lose every run.
+  if (SameFile(file.Target().CStr(), database.CStr())) {
+    return Fail(kExitWrongUse, L"the file %s is the database itself", line.dataPath.CStr());
+  }
+  SingleInstance single;
+  HWND running = nullptr;
+  Holder holder = ClaimDatabase(single, folder.CStr(), running);
+  if (holder == HeldSilently) return StillHeld();
+  Snapshot snapshot;
+  const wchar_t* source = database.CStr();
+  if (holder == HeldByWindow) {
+    if (!snapshot.Take(running, problem)) return Fail(kExitFailed, L"nothing was exported: %s", problem.CStr());
+    source = snapshot.Path().CStr();
+  }
+  ReadOnlyDatabase connection;
+  if (!connection.Open(source, problem)) {
+    return Fail(kExitFailed, L"the database %s could not be read (%s)", database.CStr(), problem.CStr());
+  }
+  ExportOutcome outcome;
+  if (WriteExport(connection.Handle(), line.exportRequest, file, nullptr, outcome) != ExportDone) {
+    return Fail(kExitFailed, L"nothing was exported: %s", outcome.problem.CStr());
+  }
+  WideString result;
+  result.Format(L"%I64u rows written to %s", outcome.rows, file.Target().CStr());
+  Print(result);
+  if (outcome.skipped) {
+    result.Format(L"%I64u stored rows that hold no run were left out", outcome.skipped);
+    Say(result.CStr());
+  }
+  return kExitDone;
+}
+
+int Backup(const CommandLine& line, const WideString& database, const WideString& folder) {
+  BackupFile backup;
+  WideString problem;
+  if (!backup.Begin(line.dataPath.CStr(), problem)) {
+    return Fail(kExitWrongUse, L"the folder %s %s", line.dataPath.CStr(), problem.CStr());
+  }
+  if (!IsFile(database.CStr())) return Fail(kExitWrongUse, L"there is no database %s", database.CStr());
+  SingleInstance single;
+  HWND running = nullptr;
+  Holder holder = ClaimDatabase(single, folder.CStr(), running);
+  if (holder == HeldSilently) return StillHeld();
+  if (holder == HeldByWindow) {
+    if (!RequestCopy(running, backup.Temporary().CStr(), kCopyTimeoutMs, problem)) {
+      return Fail(kExitFailed, L"no backup was made: %s", problem.CStr());
+    }
+  } else {
+    ReadOnlyDatabase connection;
+    if (!connection.Open(database.CStr(), problem)) {
+      return Fail(kExitFailed, L"the database %s could not be read (%s)", database.CStr(), problem.CStr());
+    }
+    ConnectionSource source(connection.Handle());
+    if (!CopyDatabase(source, backup.Temporary().CStr(), nullptr, problem)) {
+      return Fail(kExitFailed, L"no backup was made: %s", problem.CStr());
+    }
+  }
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  WideString path;
+  if (!backup.Finish(now, path, problem)) return Fail(kExitFailed, L"no backup was made: %s", problem.CStr());
+  Print(path);
+  return kExitDone;
+}
+
+int Import(const CommandLine& line, const WideString& database, const WideString& folder) {
+  WideString problem;
+  const wchar_t* theirs = line.dataPath.CStr();
+  if (!CheckMergeFile(theirs, problem)) return Fail(kExitWrongUse, L"the file %s %s", theirs, problem.CStr());
+  if (SameFile(theirs, database.CStr())) return Fail(kExitWrongUse, L"the file %s is this database itself", theirs);
+  SingleInstance single;
+  HWND running = nullptr;
+  Holder holder = ClaimDatabase(single, folder.CStr(), running);
+  if (holder == HeldSilently) return StillHeld();
+  if (holder == HeldByWindow) {
+    Say(L"another Pellton is running on this database; close it first, or use Import in its window");
+    return kExitRunning;
+  }
+  ActivityStore store;
+  int opened = store.OpenFile(database.CStr());
+  if (!store.Opening().notice.IsEmpty()) Say(store.Opening().notice.CStr());
+  if (!opened) return Fail(kExitFailed, L"nothing was imported: the database %s could not be opened", database.CStr());
+  StoreSource ours(store);
+  MergeTally tally;
+  if (!MergeRuns(ours, theirs, nullptr, tally, problem)) {
+    return Fail(kExitFailed, L"nothing was imported: %s", problem.CStr());
+  }
+  store.Close();
+  WideString result;
+  result.Format(L"%I64u added, %I64u replaced, %I64u unchanged", tally.added, tally.replaced, tally.unchanged);
+  Print(result);
+  if (tally.skipped) {
+    result.Format(L"%I64u rows of %s that hold no run were left out", tally.skipped, theirs);
+    Say(result.CStr());
+  }
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunDataCommand(const CommandLine& line) {
+  WideString database, folder;
+  if (!DatabasePath(line, database, folder)) return Fail(kExitFailed, L"%s", L"the program's folder is not known");
+  switch (line.dataAction) {
+    case CommandLine::DataExport:
+      return Export(line, database, folder);
+    case CommandLine::DataBackup:
+      return Backup(line, database, folder);
+    case CommandLine::DataImport:
+      return Import(line, database, folder);
+    default:
+      return kExitWrongUse;
+  }
+}

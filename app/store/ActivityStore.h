@@ -1,0 +1,165 @@
+// The activity database: every downloaded walking and sleeping run, one row
+// each in the tables `walking` and `sleeping` of "Pellton.sql" beside the
+// program, keyed by the tracker's address text and the run's start (Unix
+// seconds of the tracker's UTC clock). Downloading a run again replaces its
+// row. The store also lists a tracker's runs for the date lists and reads
+// one run's pattern back for the charts.
+//
+// The file is opened with the write-ahead journal, synchronous NORMAL (a
+// power cut loses at most the last runs written, never the file) and the
+// exclusive lock (no other program uses the file while this one runs; the
+// journal "Pellton.sql-wal" lies beside it until Close).
+//
+// Threads: the worker thread inserts, the window thread lists runs and
+// reads patterns, on one connection. Every statement, together with the
+// reading of its rows, runs under the store's own lock, so statements never
+// interleave and a result set never crosses threads. No window call is made
+// under the lock (the date list fill, app/DateList, reads first and then
+// fills the list).
+#pragma once
+
+#include <vector>
+
+#include "app/tracker/HistoryDecoder.h"
+#include "app/store/StoreFileCheck.h"
+#include "app/store/StoreRescue.h"
+#include "core/ByteBuffer.h"
+#include "core/CriticalSection.h"
+#include "core/Database.h"
+#include "core/WideString.h"
+
+class TrackerList;
+
+enum ActivityTable : int {
+  WalkingTable = 0,
+  SleepingTable = 1,
+};
+
+// One run as a date list shows it.
+struct StoredRun {
+  unsigned start = 0;
+  WideString label;
+};
+
+// How the last Open found the file, for the window to tell the user.
+struct StoreOpening {
+  StoreFileState state = StoreFileMissing;
+  bool movedAside = false;  // the file was moved to asidePath and a new one begun
+  WideString asidePath;
+  RescueTally rescued;      // the runs copied from the moved file
+  // What the user should know, in plain words; empty when all went well.
+  WideString notice;
+};
+
+class ActivityStore : public HistoryRunSink {
+public:
+  static const wchar_t FileName[];  // "Pellton.sql"
+
+  ActivityStore() = default;
+  ~ActivityStore() override;
+  ActivityStore(const ActivityStore&) = delete;
+  ActivityStore& operator=(const ActivityStore&) = delete;
+
+  // The tracker list whose indices the index-based operations take (the
+  // tracker worker's); not owned. Without one they find no tracker.
+  void SetTrackers(TrackerList* trackers);
+
+  // Opens "Pellton.sql" in the folder (none: the folder holding the program
+  // file), creating the file and whatever tables and indexes are missing,
+  // all in one transaction. A table found without its unique index (a first
+  // start cut short by an older make) loses its duplicate rows and gets it.
+  // 1 when the file is open with both tables and their indexes; 0 otherwise
+  // (every later insert then fails, and is counted as failed; the runs the
+  // file holds may still be listed and read).
+  //
+  // An existing file is looked at first without writing to it. A damaged
+  // file, a file that is no SQLite database, or one whose tables cannot
+  // take runs is moved aside under a new name and a new file is begun with
+  // every run that can still be read from the old one; a file in use by
+  // another program or unreadable is left alone and nothing is opened.
+  // Other tables and extra columns are used as they are. A file that cannot
+  // be written, or whose folder takes no journal, is read from a copy in the
+  // temporary folder and nothing is stored: 1 when its runs can be listed.
+  // Opening() tells what was found.
+  int Open(const wchar_t* folder = nullptr);
+  // The same for a database file of another name or place (a full or
+  // relative path; its folder must exist).
+  int OpenFile(const wchar_t* path);
+  const StoreOpening& Opening() const { return opening_; }
+  void Close();
+  bool IsOpen();
+  const WideString& Path() const { return path_; }
+
+  // Stores a run of the tracker at the index, replacing the row with the
+  // same address and start. 1 when the row is written.
+  int InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern);
+  int InsertSleeping(int trackerIndex, unsigned start, const ByteBuffer& pattern);
+  // The same by address text ("%02X:%02X:%02X:%02X:%02X:%02X"; anything else
+  // is refused).
+  int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern);
+
+  // The tracker's runs in the table, oldest first, with their labels
+  // (FormatRunLabel). 1 when the query ran (the list may be empty), 0 for an
+  // unknown tracker or a failed query (runs emptied).
+  int ListRuns(int trackerIndex, int table, std::vector<StoredRun>& runs);
+  int ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs);
+
+  // Appends the pattern of the tracker's run starting at start to the
+  // buffer (empty it first). 1 when the run was found.
+  int ReadPattern(int table, int trackerIndex, unsigned start, ByteBuffer& pattern);
+  int ReadPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern);
+
+  // Inserts since Open: written and refused (a refused one is a run lost).
+  unsigned RunsStored();
+  unsigned RunsFailed();
+
+  // The first column of the first row of a statement as text (for checks
+  // of the connection's settings, "PRAGMA journal_mode;"); 1/0.
+  int QueryText(const wchar_t* sql, WideString& value);
+
+  // HistoryRunSink: the decoders store through the index-based inserts. A
+  // download's runs go into one transaction (one commit instead of one per
+  // run); the calling thread holds the store's lock from BeginRuns to
+  // EndRuns. When the commit fails the transaction is rolled back and its
+  // runs count as failed; EndRuns answers how many. So do the runs written
+  // before an insert that made SQLite end the transaction by itself.
+  int StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
+  int StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
+  void BeginRuns() override;
+  unsigned EndRuns() override;
+  // A commit with synchronous NORMAL may sit in the write-ahead journal
+  // until the system writes it out: this copies the journal into the file
+  // and waits for the disk (both synced). 1 when done.
+  int SecureRuns() override;
+
+  // Runs work on the store's connection under the store's lock, so that no
+  // other statement of the store runs meanwhile (a download's runs are
+  // stored wholly before or after it); for copies, exports and merges of
+  // the whole file. 0 when the store is not open, else what work answers.
+  int WithConnection(int (*work)(Database& database, void* context), void* context);
+
+  // 1 when the text is an address as the store keys rows by it.
+  static int IsAddressText(const wchar_t* address);
+
+private:
+  int AddressOf(int trackerIndex, WideString& address);
+  int EnsureTables();
+  int OpenChecked(const SYSTEMTIME& now);  // under the lock
+  int OpenReadOnly(DWORD refusal, bool fileItself);  // under the lock
+  int OpenConnection(const wchar_t* file = nullptr);  // the file (none: path_), with its tables
+  void CloseDatabase();  // under the lock
+
+  CriticalSection lock_;  // every statement and the reading of its rows
+  Database database_;
+  TrackerList* trackers_ = nullptr;
+  WideString path_;
+  WideString workingCopy_;  // read-only: the copy of the file that is read
+  StoreOpening opening_;
+  unsigned stored_ = 0;
+  unsigned failed_ = 0;
+  int batchDepth_ = 0;       // BeginRuns without EndRuns yet
+  bool readOnly_ = false;    // nothing is stored: the file cannot be written, or its tables made ready
+  bool batchOpen_ = false;   // the transaction began
+  unsigned batchStored_ = 0;  // runs written inside it
+  unsigned batchLost_ = 0;    // runs of this download taken back with a transaction SQLite ended
+};

@@ -1,0 +1,181 @@
+#include "app/tracker/TrackerLink.h"
+
+#include <cstring>
+
+#include "app/tracker/TrackerUpdate.h"
+
+TrackerLink::TrackerLink() {
+  responseEvent.Create(0, 0);  // auto-reset, not signalled
+}
+
+TrackerLink::~TrackerLink() {
+  Detach();
+  BufferClear(walkingFrame);
+  BufferClear(sleepingFrame);
+}
+
+int TrackerLink::Attach(CharacteristicChannel* channel) {
+  Detach();
+  characteristic = channel;
+  if (!channel) return 0;
+  int registered = channel->SetValueHandler(&TrackerLink::OnLinkNotification, this);
+  handlerRegistered_ = registered != 0;
+  return registered;
+}
+
+void TrackerLink::Detach() {
+  if (!handlerRegistered_) return;
+  handlerRegistered_ = false;
+  if (characteristic) characteristic->SetValueHandler(nullptr, nullptr);
+}
+
+int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, unsigned dataLength,
+                             unsigned char expectedResponse, ByteBuffer& response, DWORD timeoutMs) {
+  if (!characteristic) return 0;
+  if (dataLength > COMMAND_DATA_MAX) return 0;  // the length field may not exceed 8
+  if (dataLength != 0 && !data) return 0;
+
+  unsigned char frame[COMMAND_FRAME_MAX];
+  WriteBig16(frame, dataLength + 1);
+  frame[2] = command;
+  if (dataLength != 0) memcpy(frame + FRAME_HEADER_SIZE, data, dataLength);
+
+  {
+    SectionLock hold(lock);
+    expectedCode = expectedResponse;
+    BufferClear(response);
+    pendingResponse = &response;
+    historyBytes_ = 0;
+    historyCountedInFrame_ = 0;
+    // An earlier answer that completed just after its wait had timed out may
+    // have left the event set; it must not end this wait.
+    responseEvent.Reset();
+  }
+
+  int result = 0;
+  if (characteristic->WriteValue(frame, dataLength + FRAME_HEADER_SIZE)) {
+    if (expectedResponse == 0) {
+      result = 1;
+    } else if (command == CMD_HISTORY) {
+      result = WaitForHistory();
+    } else {
+      result = WaitForResponse(timeoutMs);
+    }
+  }
+
+  {
+    SectionLock hold(lock);
+    expectedCode = 0;
+    pendingResponse = nullptr;
+  }
+  return result;
+}
+
+// The tracker sends the walking frame and then the sleeping frame; together
+// they may take longer than one period, so the wait goes on while bytes of
+// history frames keep arriving (a walking frame that completes at the very
+// end of a period counts for that period). Live totals and other frames do
+// not keep it going: with live totals on they arrive every second whether
+// the history comes or not. The wait ends when a whole period brought no
+// history bytes, or when more than historyLimit of them have arrived in all
+// (a tracker that never stops talking). The caller judges success from the
+// frames the link kept.
+int TrackerLink::WaitForHistory() {
+  if (WaitForResponse(historyPeriodMs)) return 1;
+  unsigned long long previous = 0;
+  for (;;) {
+    if (Cancelled()) break;
+    unsigned long long seen;
+    {
+      SectionLock hold(lock);
+      seen = historyBytes_;
+    }
+    if (seen == previous || seen > historyLimit) break;
+    previous = seen;
+    if (WaitForResponse(historyPeriodMs)) break;
+  }
+  return 1;
+}
+
+int TrackerLink::WaitForResponse(DWORD timeoutMs) {
+  if (!cancelEvent) return responseEvent.Wait(timeoutMs) ? 1 : 0;
+  HANDLE events[2] = {responseEvent.Handle(), cancelEvent};
+  for (;;) {
+    DWORD result = WaitForMultipleObjectsEx(2, events, FALSE, timeoutMs, TRUE);
+    if (result == WAIT_IO_COMPLETION) continue;  // an APC ran: wait again
+    return result == WAIT_OBJECT_0 ? 1 : 0;
+  }
+}
+
+bool TrackerLink::Cancelled() const { return cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0; }
+
+void TrackerLink::OnLinkNotification(unsigned length, const unsigned char* data, void* context) {
+  if (!context) return;
+  static_cast<TrackerLink*>(context)->Receive(length, data);
+}
+
+void TrackerLink::Receive(unsigned length, const unsigned char* data) {
+  if (length != 0 && !data) return;
+  SectionLock hold(lock);
+
+  if (!pendingResponse || expectedCode == 0) {
+    ReceiveLiveTotals(length, data);
+    return;
+  }
+
+  ByteBuffer& collected = *pendingResponse;
+  if (!BufferAppend(collected, data, length)) {
+    BufferClear(collected);  // the frame cannot be completed: start again
+    historyCountedInFrame_ = 0;
+    return;
+  }
+  if (collected.size < FRAME_HEADER_SIZE) return;
+
+  unsigned long long declared = DeclaredFrameSize(collected.data);
+  if (collected.size > declared) {
+    // More bytes than the length field announces: the stream is corrupt.
+    // Drop what was collected; the next notification starts a new frame.
+    BufferClear(collected);
+    historyCountedInFrame_ = 0;
+    return;
+  }
+  unsigned char code = collected.data[2];
+  if (code == RSP_WALKING || code == RSP_SLEEPING) {
+    // Counted once the code shows the frame is part of a history answer. A
+    // notification shaped as live totals is taken into the frame but not
+    // counted: live totals arriving while a history frame has stalled half
+    // way must not keep the wait going.
+    unsigned long long countable = collected.size;
+    if (length == LIVE_FRAME_SIZE && ReadBig16(data) == LIVE_FRAME_SIZE - 2 && data[2] == RSP_LIVE) {
+      countable -= length;
+    }
+    if (countable > historyCountedInFrame_) historyBytes_ += countable - historyCountedInFrame_;
+    historyCountedInFrame_ = collected.size;
+  }
+  if (collected.size < declared) return;
+  historyCountedInFrame_ = 0;  // the next notification starts a new frame
+
+  // A complete frame. History frames are kept whatever is awaited: the
+  // walking frame arrives while the history command waits for the
+  // sleeping one.
+  if (code == RSP_WALKING) {
+    BufferCopy(walkingFrame, collected);
+  } else if (code == RSP_SLEEPING) {
+    BufferCopy(sleepingFrame, collected);
+  }
+
+  if (code == expectedCode) {
+    expectedCode = 0;  // the frame stays in the caller's buffer
+    responseEvent.Set();
+  } else {
+    BufferClear(collected);  // not the awaited answer: keep waiting
+  }
+}
+
+void TrackerLink::ReceiveLiveTotals(unsigned length, const unsigned char* data) {
+  if (length != LIVE_FRAME_SIZE || data[2] != RSP_LIVE) return;
+  liveSteps = ReadBig24(data + 3);
+  liveCalories = ReadBig16(data + 6);
+  liveDistance = ReadBig16(data + 8);
+  if (ownerWindow) PostMessageW(ownerWindow, WM_TRACKER_UPDATE, UpdateLiveTotals, 0);
+}

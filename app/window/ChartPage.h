@@ -1,0 +1,58 @@
+// What the Walking and Sleeping pages share: a date list (control 1015,
+// the tracker's stored runs of the page's table, latest selected) and a
+// chart view below it that shows the selected run as a chart page. A
+// selection change in the date list refreshes the page.
+//
+// When no chart can be built (no tracker, no run) the view is given an
+// empty document, so a page never goes on showing a run of a tracker that
+// is no longer selected.
+#pragma once
+
+#include "app/store/ActivityStore.h"
+#include "core/WideString.h"
+#include "ui/Dialog.h"
+#include "ui/HtmlView.h"
+#include "ui/ImageCombo.h"
+
+class MainWindow;
+
+class ChartPage : public Dialog {
+public:
+  ChartPage(MainWindow& main, int table, int chartTop);
+
+  int OnInitDialog() override;
+  int OnCommand(int id, WPARAM wParam, LPARAM lParam) override;
+  int OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  int CanClose(INT_PTR result) override;
+  int OnDestroy() override;
+
+  // Refills the date list from the store for the selected tracker.
+  void FillDates();
+  // Builds the chart of the selected run into the view (empty when there
+  // is none). 1 when a chart was shown.
+  int ShowChart();
+
+  ImageCombo& Dates() { return dates_; }
+  HtmlView& View() { return view_; }
+  // The document last given to the view.
+  const WideString& Document() const { return document_; }
+  // The area of the chart view in the page's client coordinates.
+  RECT ChartRect() const { return chartRect_; }
+
+protected:
+  // After the page's own controls are attached: the page's first refresh.
+  virtual void OnCreated() = 0;
+  // A new date was selected in the list.
+  virtual void OnDateChanged() = 0;
+  void WriteDocument(const WideString& document);
+
+  MainWindow& main_;
+
+private:
+  int table_;
+  int chartTop_;
+  ImageCombo dates_;
+  HtmlView view_;
+  WideString document_;
+  RECT chartRect_ = {};
+};

@@ -1,0 +1,666 @@
+#include "app/window/MainWindow.h"
+
+#include "app/window/AboutPage.h"
+#include "app/window/InfoPage.h"
+#include "app/window/SleepingPage.h"
+#include "core/StandardError.h"
+#include "app/tracker/TrackerUpdate.h"
+#include "app/window/WalkingPage.h"
+#include "app/window/WindowPicture.h"
+#include "app/data/AutomaticBackup.h"
+#include "app/data/CopyRequest.h"
+#include "app/window/DataDialog.h"
+#include "ble/WindowsGattBackend.h"
+#include "core/StandardError.h"
+#include "resources/ResourceIds.h"
+#include "ui/ModuleVersion.h"
+#include "ui/ShellOpen.h"
+
+const wchar_t MainWindow::Title[] = L"Pellton - Samsung EI-AN900 Viewer";
+const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";
+const wchar_t MainWindow::DefaultSettingsKey[] = L"Software\\Vantrel\\Pellton";
+
+namespace {
+
+const AnchorEntry kAnchors[] = {
+    {IDC_MAIN_TABS, AnchorGrow},
+    {IDC_MAIN_CLOSE, AnchorBottomRight},
+    {IDC_MAIN_WEB_LINK, AnchorBottom},
+    {IDC_MAIN_STATUS, AnchorGrowWidth},
+};
+
+struct TabEntry {
+  const wchar_t* text;
+  int icon;
+};
+
+const TabEntry kTabs[MainWindow::TabCount] = {
+    {L"Info", IDI_INFO},
+    {L"Walking", IDI_WALKING},
+    {L"Sleeping", IDI_SLEEPING},
+    {L"About", IDI_ABOUT},
+};
+
+const int kButtonIcon = 16;  // the icon buttons' and lists' icons, pixels at 96 DPI
+
+// The show mode of the two system programs the buttons start.
+const int kShowDefault = SW_SHOWDEFAULT;
+
+}  // namespace
+
+MainWindow::MainWindow(const MainWindowSetup& setup) {
+  setup_.settingsRoot = setup.settingsRoot;
+  setup_.settingsKey.Assign(setup.settingsKey.IsEmpty() ? DefaultSettingsKey
+                                                        : setup.settingsKey.CStr());
+  setup_.databaseFolder.Assign(setup.databaseFolder);
+  setup_.databasePath.Assign(setup.databasePath);
+  setup_.devices = setup.devices;
+  setup_.simulated = setup.simulated;
+  setup_.pictureFolder.Assign(setup.pictureFolder);
+  setup_.updateUrl.Assign(setup.updateUrl);
+  setup_.quitWhenIdle = setup.quitWhenIdle || !setup_.pictureFolder.IsEmpty();
+  setup_.watchIdle = setup.watchIdle || setup_.quitWhenIdle;
+  setup_.instance = setup.instance;
+  setup_.timings = setup.timings;
+  setup_.choosePath = setup.choosePath;
+}
+
+MainWindow::~MainWindow() { TearDown(false); }
+
+int MainWindow::OnInitDialog() {
+  tornDown_ = false;
+  infoAfterSearch_ = 0;
+  closeWhenDone_ = closeNow_ = maximiseWhenShown_ = false;
+  searchDone_ = false;
+  downloadsQueued_ = downloadsShown_ = 0;
+  markerQueued_ = false;
+  markerShownAt_ = 0;
+  pagesMade_.clear();
+  liveTracker_ = -1;
+  idlePosted_ = false;
+
+  // 1. Icon and title.
+  SetIcon(IDI_APPLICATION_ICON);
+  WideString title;
+  TitleWithVersion(Title, Module(), title);
+  if (setup_.simulated) title.Append(L" (simulated)");
+  SetTitle(title.CStr());
+
+  // 2. The problem reporter: icon 101, the maker's report host and path.
+  ConfigureProblemReporter();
+
+  // 3. COM for the window thread (the taskbar and the chart views).
+  InitComApartment();
+
+  // 4. Settings.
+  settings_.Open(SettingsRegistry, setup_.settingsRoot, setup_.settingsKey.CStr());
+  flagsSetting_ = settings_.ReadNumber(L"Flags", 0);
+
+  // 5. Device list, size grip, icon buttons, status line.
+  devices_.Attach(Item(IDC_MAIN_DEVICES), Module(), ImageComboComboBox, kButtonIcon, kButtonIcon);
+  AddControl(&devices_);
+  grip_.Attach(Window());
+  searchButton_.Attach(Item(IDC_MAIN_SEARCH), Module(), kButtonIcon, kButtonIcon);
+  searchButton_.SetIcon(IDI_SEARCH);
+  bluetoothButton_.Attach(Item(IDC_MAIN_BLUETOOTH), Module(), kButtonIcon, kButtonIcon);
+  bluetoothButton_.SetIcon(IDI_BLUETOOTH);
+  deviceManagerButton_.Attach(Item(IDC_MAIN_DEVICE_MANAGER), Module(), kButtonIcon, kButtonIcon);
+  deviceManagerButton_.SetIcon(IDI_DEVICE_MANAGER);
+  AddControl(&searchButton_);
+  AddControl(&bluetoothButton_);
+  AddControl(&deviceManagerButton_);
+  exportButton_.Attach(Item(IDC_MAIN_EXPORT), Module(), kButtonIcon, kButtonIcon);
+  exportButton_.SetIcon(IDI_EXPORT);
+  AddControl(&exportButton_);
+  exportTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Window(), nullptr, Module(), nullptr);
+  if (exportTip_) {
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Window();
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_MAIN_EXPORT));
+    tool.lpszText = const_cast<wchar_t*>(L"Export and backup");
+    SendMessageW(exportTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  SetItemText(IDC_MAIN_STATUS, L"");
+
+  // 6. The store, then the worker, which queues the first search at once.
+  store_.SetTrackers(&worker_.Trackers());
+  if (!setup_.databasePath.IsEmpty()) {
+    store_.OpenFile(setup_.databasePath.CStr());
+  } else {
+    store_.Open(setup_.databaseFolder.IsEmpty() ? nullptr : setup_.databaseFolder.CStr());
+  }
+  // A damaged or unusable file is told about once the window shows.
+  if (!store_.Opening().notice.IsEmpty()) PostMessageW(Window(), WM_STORE_NOTICE, 0, 0);
+  view_.reset(new WindowTrackerView(Window(), &devices_));
+  worker_.timings = setup_.timings;
+  GattBackend* devices = setup_.devices;
+  if (!devices) {
+    if (!platform_) platform_.reset(new WindowsGattBackend());
+    devices = platform_.get();
+  }
+  worker_.Start(devices, view_.get(), &store_);
+  QueueInfoAfterSearch();
+
+  // 7. The tabs: the Info page is made first (tab 0 is current when the
+  //    tabs are added), then the stored tab is selected and made.
+  tabs_.Init(Item(IDC_MAIN_TABS), TabHostKeepPages, PageCallbackThunk, this);
+  AddControl(&tabs_);
+  for (int i = 0; i < TabCount; ++i) tabs_.AddTab(i, kTabs[i].text, kTabs[i].icon, 0, nullptr);
+  tabs_.ShowCurrent();
+  // A stored tab that names no page (an edited or foreign value) would
+  // deselect every tab and leave the window without a page.
+  DWORD storedTab = settings_.ReadNumber(L"Tab", 0);
+  tabs_.Select(storedTab < static_cast<DWORD>(TabCount) ? static_cast<int>(storedTab) : 0, true);
+
+  // 8. Anchors and the web link.
+  AddAnchors(kAnchors, sizeof(kAnchors) / sizeof(kAnchors[0]));
+  webLink_.Attach(Item(IDC_MAIN_WEB_LINK), nullptr, HomePage, IDC_LINK_CURSOR, LinkLabelOwnFont);
+
+  // 9. Minimum size and the stored placement. The dialog manager shows a
+  //    dialog as a normal window once it is made, which would undo a
+  //    restored maximised state: such a window waits hidden, its normal
+  //    rectangle set, and is maximised when it is first shown.
+  SetMinimumSize(400, 200, 1);
+  RestorePlacement(nullptr, nullptr, L"Main", 0, &settings_);
+  maximiseWhenShown_ = IsZoomed(Window()) != FALSE;
+  if (maximiseWhenShown_) ShowWindow(Window(), SW_HIDE);
+
+  // 10. The automatic update check, unless bit 0 of "Flags" is set. A run
+  //     that closes by itself has nobody to answer an update's question.
+  hooks_.SetServiceUrl(setup_.updateUrl.CStr());
+  if (!setup_.quitWhenIdle) {
+    hooks_.StartAutomaticCheck(Window(), flagsSetting_, setup_.settingsRoot, setup_.settingsKey.CStr());
+  }
+
+  if (setup_.instance) setup_.instance->MarkWindow(Window());
+  // The first focus goes to the tabs, never to a control that acts on
+  // Enter (the Info page's link sets a tracker's clock) nor to the device
+  // list, which each search disables.
+  SetFocus(tabs_.Tab());
+  return 2;
+}
+
+void MainWindow::RefreshInfo(int tracker, bool next) {
+  if (!info_ || !info_->Window()) return;
+  // No tracker (searching, or none found): its fields are cleared here at
+  // once, not after whatever the worker still has to do.
+  if (tracker < 0) {
+    info_->Clear();
+  } else if (next) {
+    worker_.QueueDeviceInfoNext(tracker);
+  } else {
+    worker_.QueueDeviceInfo(tracker);
+  }
+}
+
+// The dialog manager gives the focus back to the control that had it, and
+// when that one went disabled meanwhile (the search button and the device
+// list while the worker runs) to the first control that takes Tab, which
+// may be the Info page's link: the tabs take it then.
+void MainWindow::RestoreFocus() {
+  HWND focus = focusBefore_;
+  if (!focus || !IsWindow(focus) || !IsWindowEnabled(focus) || !IsWindowVisible(focus)) focus = tabs_.Tab();
+  if (focus) SetFocus(focus);
+}
+
+void MainWindow::QueueInfoAfterSearch() {
+  // The search selects the first tracker it finds, and queues the history
+  // downloads as it ends: the device information asked for now runs
+  // before them, so the Info page fills as soon as the tracker is found.
+  // The search's own end then asks for none.
+  if (worker_.QueueDeviceInfo(0)) ++infoAfterSearch_;
+}
+
+HWND MainWindow::PageCallbackThunk(int action, int index, HWND, LPARAM, void* user) {
+  return static_cast<MainWindow*>(user)->OnPage(action, index);
+}
+
+HWND MainWindow::OnPage(int action, int index) {
+  if (action == PageCreate) {
+    Dialog* page = nullptr;
+    int templateId = 0;
+    switch (index) {
+      case 0:
+        if (!info_) info_.reset(new InfoPage(*this));
+        page = info_.get();
+        templateId = IDD_PAGE_INFO;
+        break;
+      case 1:
+        if (!walking_) walking_.reset(new WalkingPage(*this));
+        page = walking_.get();
+        templateId = IDD_PAGE_WALKING;
+        break;
+      case 2:
+        if (!sleeping_) sleeping_.reset(new SleepingPage(*this));
+        page = sleeping_.get();
+        templateId = IDD_PAGE_SLEEPING;
+        break;
+      case 3:
+        if (!about_) about_.reset(new AboutPage(*this));
+        page = about_.get();
+        templateId = IDD_PAGE_ABOUT;
+        break;
+      default:
+        return nullptr;
+    }
+    if (page->Window()) return nullptr;  // kept pages are never made twice
+    HWND window = page->CreateModeless(Module(), templateId, 0, Window());
+    if (window) pagesMade_.push_back(index);
+    if (index == 0 && window && view_) view_->SetInfoPage(window);
+    return window;
+  }
+  if (action == PageShown) {
+    int tracker = -1;
+    if (SelectedTracker(&tracker)) {
+      worker_.QueueLiveTotals(tracker, index == 1 ? 1 : 0);
+      liveTracker_ = index == 1 ? tracker : -1;
+    }
+  }
+  return nullptr;
+}
+
+int MainWindow::SelectedTracker(int* index) {
+  int value = -1;
+  if (!devices_.Selection(nullptr, nullptr, &value)) return 0;
+  if (index) *index = value;
+  return 1;
+}
+
+void MainWindow::PostUpdate(unsigned flags) {
+  if (Window()) PostMessageW(Window(), WM_TRACKER_UPDATE, flags, 0);
+}
+
+void MainWindow::OnTrackerUpdate(unsigned flags) {
+  if (tornDown_) return;
+  int tracker = -1;
+  if (SelectedTracker(&tracker)) {
+    if (flags & UpdateDeviceInfo) RefreshInfo(tracker, false);
+    if ((flags & UpdateLiveTotals) && walking_ && walking_->Window()) walking_->RefreshTotals(false);
+    if ((flags & UpdateWalking) && walking_ && walking_->Window()) {
+      walking_->FillDates();
+      walking_->RefreshTotals(true);
+    }
+    if ((flags & UpdateSleeping) && sleeping_ && sleeping_->Window()) {
+      sleeping_->FillDates();
+      sleeping_->ShowChart();
+    }
+  }
+}
+
+// The Walking tab may be showing when the device list gets a new current
+// tracker: at start with "Tab" 1 (the tab was shown before the search had
+// found anything) and when the user picks another tracker. Its totals are
+// switched on then, and the previous tracker's off, so that they flow
+// whenever the Walking tab is selected and only then.
+void MainWindow::FollowLiveTotals() {
+  int tracker = -1;
+  if (tabs_.Current() != 1 || !SelectedTracker(&tracker) || tracker == liveTracker_) return;
+  if (liveTracker_ >= 0) worker_.QueueLiveTotals(liveTracker_, 0);
+  if (tracker >= 0) worker_.QueueLiveTotals(tracker, 1);
+  liveTracker_ = tracker >= 0 ? tracker : -1;
+}
+
+void MainWindow::CountIdleProgress(unsigned flags) {
+  // The search ends with all four flags; each download it queued ends with
+  // the walking and sleeping flags, after that.
+  const unsigned kSearchEnded = UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping;
+  const unsigned kHistoryStored = UpdateWalking | UpdateSleeping;
+  if (flags == kSearchEnded && !searchDone_) {
+    searchDone_ = true;
+    downloadsQueued_ = 0;
+    for (int i = 0, n = devices_.Count(); i < n; ++i) {
+      int value = -1;
+      if (devices_.Item(i, nullptr, &value) && value >= 0) ++downloadsQueued_;
+    }
+  } else if (flags == kHistoryStored && searchDone_) {
+    ++downloadsShown_;
+  }
+  if (!setup_.watchIdle) return;
+  if (DownloadsDone() && !markerQueued_) {
+    // Runs after everything queued so far, then posts its flags.
+    markerQueued_ = true;
+    markerShownAt_ = downloadsShown_ + 1;
+    worker_.QueueHistory(-1);
+  } else if (Idle() && setup_.quitWhenIdle && !idlePosted_) {
+    idlePosted_ = true;
+    PostMessageW(Window(), WM_IDLE_REACHED, 0, 0);
+  }
+}
+
+void MainWindow::OnIdleReached() {
+  if (!setup_.pictureFolder.IsEmpty()) SavePictures();
+  Close(QuitResult());
+}
+
+int MainWindow::QuitResult() {
+  TrackerRunSummary summary;
+  worker_.Summary(summary);
+  if (summary.found == 0) {
+    WriteStandardError(L"Pellton: no Samsung EI-AN900 was found\n");
+    return QuitNoTracker;
+  }
+  if (summary.downloaded == summary.found) return 0;
+  WideString text;
+  text.Format(L"Pellton: %u of %u trackers were not downloaded and stored:\n%s", summary.found - summary.downloaded,
+              summary.found, summary.problems.CStr());
+  WriteStandardError(text.CStr());
+  return QuitSomethingFailed;
+}
+
+void MainWindow::SavePictures() {
+  static const wchar_t* const kNames[TabCount] = {L"info", L"walking", L"sleeping", L"about"};
+  int previous = tabs_.Current();
+  WideString path;
+  for (int i = 0; i < TabCount; ++i) {
+    const unsigned liveBefore = liveUpdates_;
+    tabs_.Select(i, true);
+    // The Walking tab switches live totals on: show the first ones.
+    if (i == 1) PumpUntilLiveTotals(liveBefore);
+    path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), i + 1, kNames[i]);
+    SaveWindowPicture(Window(), path.CStr());
+  }
+  if (walking_) {
+    path.Format(L"%s\\chart-walking.html", setup_.pictureFolder.CStr());
+    SaveDocumentText(walking_->Document(), path.CStr());
+  }
+  if (sleeping_) {
+    path.Format(L"%s\\chart-sleeping.html", setup_.pictureFolder.CStr());
+    SaveDocumentText(sleeping_->Document(), path.CStr());
+  }
+  if (previous >= 0) tabs_.Select(previous, true);
+}
+
+void MainWindow::PumpUntilLiveTotals(unsigned seenBefore) {
+  // Bounded: a tracker that sends no totals leaves the fields as they are.
+  const ULONGLONG end = GetTickCount64() + 5000;
+  int tracker = -1;
+  if (!SelectedTracker(&tracker) || tracker < 0) return;
+  while (liveUpdates_ == seenBefore && Window()) {
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) break;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+}
+
+int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
+  switch (id) {
+    case IDC_MAIN_CLOSE:
+      Close(0);
+      return 1;
+    case IDC_MAIN_DEVICES:
+      if (HIWORD(wParam) == CBN_SELCHANGE) {
+        // The picked tracker's information is read before the downloads
+        // still queued, so that it shows as soon as it is known.
+        int tracker = -1;
+        if (SelectedTracker(&tracker)) RefreshInfo(tracker, true);
+        OnTrackerUpdate(UpdateLiveTotals | UpdateWalking | UpdateSleeping);
+        FollowLiveTotals();
+      }
+      return 1;
+    case IDC_MAIN_SEARCH:
+      if (worker_.QueueSearch()) QueueInfoAfterSearch();
+      return 1;
+    case IDC_MAIN_BLUETOOTH:
+      ShellOpen(L"control.exe", L"bthprops.cpl", nullptr, kShowDefault, 0, L"open");
+      return 1;
+    case IDC_MAIN_DEVICE_MANAGER:
+      ShellOpen(L"devmgmt.msc", nullptr, nullptr, kShowDefault, 0, L"open");
+      return 1;
+    case IDC_MAIN_EXPORT:
+      OpenDataDialog();
+      return 1;
+    default:
+      return Dialog::OnCommand(id, wParam, lParam);
+  }
+}
+
+void MainWindow::OpenDataDialog() {
+  DataDialogContext context;
+  context.store = &store_;
+  context.settings = &settings_;
+  context.window = Window();
+  context.choosePath = setup_.choosePath ? setup_.choosePath : DataDialog::ChooseWithSystemDialogs;
+  int tracker = -1;
+  if (SelectedTracker(&tracker) && tracker >= 0) worker_.GetTrackerAddress(tracker, context.selectedTracker);
+  DataDialog dialog(context);
+  dialog.RunModal(Module(), IDD_DATA, 0, Window());
+}
+
+// After the first successful download of each day, when the user chose
+// automatic backups.
+void MainWindow::BackUpIfDue() {
+  TrackerRunSummary summary;
+  worker_.Summary(summary);
+  if (summary.downloaded == 0) return;
+  SYSTEMTIME today;
+  GetLocalTime(&today);
+  WideString text;
+  if (BackUpAfterDownload(store_, settings_, today, text) != BackupFailed) return;
+  SetItemText(IDC_MAIN_STATUS, text.CStr());
+  if (setup_.quitWhenIdle) {
+    text.Append(L"\n");
+    WriteStandardError(text.CStr());
+  }
+}
+
+void MainWindow::ShowStoreNotice() {
+  const wchar_t* notice = store_.Opening().notice.CStr();
+  if (!*notice || tornDown_) return;
+  if (setup_.quitWhenIdle) {
+    // Nobody is there to answer a message box.
+    WriteStandardError(notice);
+    WriteStandardError(L"\n");
+    return;
+  }
+  MessageBoxW(Window(), notice, L"Pellton", MB_OK | MB_ICONWARNING);
+}
+
+int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SIZE:
+      grip_.OnSize();
+      ApplyAnchors(wParam, lParam);
+      tabs_.OnSize();
+      return 0;
+    case WM_PAINT:
+      return grip_.OnPaint();
+    case WM_NCHITTEST:
+      return grip_.OnHitTest(wParam, lParam);
+    case WM_TRACKER_UPDATE: {
+      const unsigned flags = static_cast<unsigned>(wParam);
+      const unsigned searchEnded = UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping;
+      // A search has replaced every tracker: nobody's totals are on.
+      if (flags == searchEnded) liveTracker_ = -1;
+      if (flags == UpdateLiveTotals) ++liveUpdates_;
+      if (flags == searchEnded && infoAfterSearch_ > 0) {
+        --infoAfterSearch_;
+        OnTrackerUpdate(flags & ~UpdateDeviceInfo);
+      } else {
+        OnTrackerUpdate(flags);
+      }
+      if (tornDown_) return 1;
+      if (flags == (UpdateWalking | UpdateSleeping)) BackUpIfDue();
+      if (flags == searchEnded) FollowLiveTotals();
+      // Only the worker's posts tell how far it is, not the device list's
+      // selection changes.
+      CountIdleProgress(flags);
+      if (closeWhenDone_) CloseIfDownloadsDone();
+      return 1;
+    }
+    case WM_WINDOWPOSCHANGED:
+      if (maximiseWhenShown_ && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
+        maximiseWhenShown_ = false;
+        PostMessageW(Window(), WM_MAXIMISE, 0, 0);
+      }
+      return Dialog::OnMessage(message, wParam, lParam);
+    case WM_MAXIMISE:
+      ShowWindow(Window(), SW_SHOWMAXIMIZED);
+      return 1;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        focusBefore_ = focus && IsChild(Window(), focus) ? focus : nullptr;
+        return 0;  // the dialog manager notes it too
+      }
+      if (HIWORD(wParam)) return 0;  // minimised: no focus to give
+      RestoreFocus();
+      return 1;
+    case WM_SETFOCUS:
+      RestoreFocus();
+      return 1;
+    case WM_TIMER:
+      if (wParam == kCloseTimer) CloseIfDownloadsDone();
+      if (wParam == kUpdateTimer && !hooks_.PollCheck()) KillTimer(Window(), kUpdateTimer);
+      return 1;
+    case WM_IDLE_REACHED:
+      OnIdleReached();
+      return 1;
+    case WM_STORE_NOTICE:
+      ShowStoreNotice();
+      return 1;
+    case WM_COPYDATA:
+      // Another Pellton run from the command line asks for a copy of the
+      // database, which this one holds.
+      if (!IsCopyRequest(lParam)) return 0;
+      SetResult(AnswerCopyRequest(store_, lParam));
+      return 1;
+    default:
+      return Dialog::OnMessage(message, wParam, lParam);
+  }
+}
+
+int MainWindow::CanClose(INT_PTR result) {
+  // A run that closes by itself never asks: nobody is there to answer. Nor
+  // does the close that a new version asks for when it starts: the user
+  // agreed to the restart, and the new copy waits for this one to end.
+  int running = -1;
+  const int pending = worker_.DownloadsPending(&running);
+  const bool restarting = hooks_.Client().LastOutcome() == UpdateCheckRestarting;
+  if (!tornDown_ && result == 0 && pending > 0 && !closeNow_ && !setup_.quitWhenIdle && !restarting) {
+    switch (AskBeforeClosing(pending, running)) {
+      case IDYES:
+        closeWhenDone_ = true;
+        SetTimer(Window(), kCloseTimer, 250, nullptr);
+        return 0;
+      case IDNO:
+        break;
+      default:
+        closeWhenDone_ = false;  // kept open, also after the downloads
+        KillTimer(Window(), kCloseTimer);
+        return 0;
+    }
+  }
+  if (Window()) KillTimer(Window(), kCloseTimer);
+  TearDown(true);
+  return 1;
+}
+
+int MainWindow::AskBeforeClosing(int pending, int running) {
+  WideString name, now, text;
+  if (running >= 0) {
+    TrackerName(running, name);
+    now.Format(L"Pellton is still downloading the activity history of tracker %d of %d, %s", running + 1,
+               TrackerCount(), name.CStr());
+    if (pending > 1) {
+      WideString more;
+      more.Format(L"; %d more download%s waiting", pending - 1, pending > 2 ? L"s are" : L" is");
+      now.Append(more);
+    }
+  } else {
+    now.Format(L"Pellton still has %d history download%s waiting", pending, pending > 1 ? L"s" : L"");
+  }
+  text.Format(L"%s.\n\n"
+              L"Close Pellton once every download has been stored?\n\n"
+              L"Yes: Pellton closes by itself when the downloads have finished.\n"
+              L"No: close now. What was not downloaded stays in the trackers and is "
+              L"downloaded at the next start.\n"
+              L"Cancel: keep Pellton open.",
+              now.CStr());
+  return MessageBoxW(Window(), text.CStr(), L"Pellton", MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
+}
+
+void MainWindow::CloseIfDownloadsDone() {
+  if (tornDown_ || !closeWhenDone_ || worker_.DownloadsPending(nullptr) > 0) return;
+  closeWhenDone_ = false;
+  closeNow_ = true;
+  Close(0);
+}
+
+int MainWindow::TrackerName(int tracker, WideString& name) {
+  for (int i = 0, n = devices_.Count(); i < n; ++i) {
+    int value = -1;
+    if (devices_.Item(i, &name, &value) && value == tracker) return 1;
+  }
+  name.Assign(L"");
+  return 0;
+}
+
+int MainWindow::TrackerCount() {
+  int count = 0;
+  for (int i = 0, n = devices_.Count(); i < n; ++i) {
+    int value = -1;
+    if (devices_.Item(i, nullptr, &value) && value >= 0) ++count;
+  }
+  return count;
+}
+
+int MainWindow::OnDestroy() {
+  // A window that goes without Close (its owner destroyed it) still stops
+  // the worker and keeps its settings.
+  TearDown(true);
+  return Dialog::OnDestroy();
+}
+
+void MainWindow::OnUpdateCheckBox(bool checked) {
+  flagsSetting_ = hooks_.OnCheckBox(Window(), checked, flagsSetting_);
+  // The box tells what came of the check once it has ended.
+  if (checked) SetTimer(Window(), kUpdateTimer, 250, nullptr);
+}
+
+void MainWindow::TearDown(bool placementFirst) {
+  if (tornDown_) return;
+  tornDown_ = true;
+  if (placementFirst && Window()) {
+    SavePlacement(nullptr, nullptr, L"Main", nullptr, 0, &settings_);
+    ShowWindow(Window(), SW_HIDE);
+  }
+  if (setup_.instance && Window()) setup_.instance->UnmarkWindow(Window());
+  hooks_.Shutdown();  // a check in flight ends now; its hook leaves the window
+  int currentTab = tabs_.Current();
+  if (view_) view_->SetInfoPage(nullptr);
+  RemoveControl(&tabs_);
+  tabs_.Close();
+  worker_.Stop();
+  view_.reset();
+  store_.Close();
+  RemoveControl(&devices_);
+  RemoveControl(&searchButton_);
+  RemoveControl(&bluetoothButton_);
+  RemoveControl(&deviceManagerButton_);
+  RemoveControl(&exportButton_);
+  if (exportTip_) DestroyWindow(exportTip_);
+  exportTip_ = nullptr;
+  devices_.Detach();
+  searchButton_.Detach();
+  bluetoothButton_.Detach();
+  deviceManagerButton_.Detach();
+  exportButton_.Detach();
+  webLink_.Detach();
+  grip_.Detach();
+  settings_.WriteNumber(L"Tab", currentTab >= 0 ? static_cast<DWORD>(currentTab) : 0);
+  settings_.WriteNumber(L"Flags", flagsSetting_);
+  settings_.Close();
+  EndComApartment();
+}

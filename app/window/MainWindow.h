@@ -1,0 +1,194 @@
+// The program's one window (dialog 102): the device list with its four
+// icon buttons (search, Bluetooth settings, Device Manager, export and
+// backup), the status line, the tab control with the Info, Walking,
+// Sleeping and About pages, the maker's web link and Close. It owns the
+// activity store and the tracker worker, keeps its placement and the
+// selected tab in the settings key, and refills its pages when the worker
+// posts WM_TRACKER_UPDATE.
+//
+// Pages are made the first time their tab is shown and kept, hidden, when
+// another tab is selected; a page that does not exist yet is not refreshed
+// (making it does that). Everything here runs on the window thread; the
+// worker writes the status line, the search button, the device list and the
+// Info page's fields itself.
+//
+// With quitWhenIdle the window closes itself normally (settings written)
+// once the first search and every history download it queued have finished
+// and the worker has run everything queued up to then; its result is 0 when
+// every tracker found was downloaded and stored, QuitSomethingFailed (what
+// failed is said on standard error) or QuitNoTracker otherwise; with
+// a picture folder it first saves a picture of each tab and the two chart
+// pages there. The worker runs its operations in the order queued, and a
+// download for no tracker does nothing but post the walking and sleeping
+// flags: one queued after the downloads tells when the worker is idle.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/store/ActivityStore.h"
+#include "app/worker/TrackerWorker.h"
+#include "app/window/UpdateHooks.h"
+#include "app/window/WindowMarker.h"
+#include "app/window/WindowTrackerView.h"
+#include "app/window/DataDialog.h"
+#include "ble/GattBackend.h"
+#include "ui/Dialog.h"
+#include "ui/IconButton.h"
+#include "ui/ImageCombo.h"
+#include "ui/LinkLabel.h"
+#include "ui/SettingsStore.h"
+#include "ui/SizeGrip.h"
+#include "ui/TabHost.h"
+
+class InfoPage;
+class WalkingPage;
+class SleepingPage;
+class AboutPage;
+
+// What a run of the window works with.
+struct MainWindowSetup {
+  HKEY settingsRoot = HKEY_CURRENT_USER;
+  WideString settingsKey;           // empty: Software\Vantrel\Pellton
+  WideString databaseFolder;        // empty: the program's folder
+  WideString databasePath;          // the database file itself; empty: Pellton.sql in databaseFolder
+  GattBackend* devices = nullptr;   // where the search looks (not owned); none: the platform's Bluetooth LE stack
+  TrackerWorkerTimings timings;     // the worker's waits
+  bool simulated = false;           // the title says so
+  bool quitWhenIdle = false;
+  bool watchIdle = false;           // note when the worker is idle (quitWhenIdle implies it)
+  WideString pictureFolder;         // non-empty: pictures of the tabs once idle (implies quitWhenIdle)
+  WindowMarker* instance = nullptr;    // marks the window for a second start (not owned)
+  WideString updateUrl;             // empty: the update service the program was built with
+  // How the export dialog asks for files and folders; none: the standard dialogs.
+  int (*choosePath)(HWND owner, DataPathKind kind, WideString& path) = nullptr;
+};
+
+class MainWindow : public Dialog {
+public:
+  static const wchar_t Title[];          // "Pellton - Samsung EI-AN900 Viewer"
+  static const wchar_t HomePage[];       // opened by the web link
+  static const wchar_t DefaultSettingsKey[];  // "Software\\Vantrel\\Pellton" under HKEY_CURRENT_USER
+  static const int TabCount = 4;
+  static const UINT WM_IDLE_REACHED = WM_APP + 2;
+  // Tells the user what was wrong with the activity database at start.
+  static const UINT WM_STORE_NOTICE = WM_APP + 3;
+  // The result of a run with quitWhenIdle that did not download and store
+  // every tracker found: something failed, or no tracker was found.
+  static const int QuitSomethingFailed = 1;
+  static const int QuitNoTracker = 5;
+  // Maximises the window (a restored maximised state, at the first show).
+  static const UINT WM_MAXIMISE = WM_APP + 4;
+
+  explicit MainWindow(const MainWindowSetup& setup);
+  ~MainWindow() override;
+
+  // Dialog
+  int OnInitDialog() override;
+  int CanClose(INT_PTR result) override;
+  int OnCommand(int id, WPARAM wParam, LPARAM lParam) override;
+  int OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  int OnDestroy() override;
+
+  // Refills the pages named by the update flags, in the order 0x1, 0x2,
+  // 0x4, 0x8, for the device list's current tracker.
+  void OnTrackerUpdate(unsigned flags);
+
+  // For the pages.
+  // 1 with the current item's value (the tracker index, or -1 for the
+  // searching and not-found items) when the device list has a current item.
+  int SelectedTracker(int* index);
+  ActivityStore& Store() { return store_; }
+  // The device list's text of the tracker (1), or "" (0).
+  int TrackerName(int tracker, WideString& name);
+  // Trackers in the device list.
+  int TrackerCount();
+  TrackerWorker& Worker() { return worker_; }
+  void PostUpdate(unsigned flags);
+
+  // What the window shows, for checks.
+  ImageCombo& Devices() { return devices_; }
+  TabHost& Tabs() { return tabs_; }
+  InfoPage* Info() { return info_.get(); }
+  WalkingPage* Walking() { return walking_.get(); }
+  SleepingPage* Sleeping() { return sleeping_.get(); }
+  AboutPage* About() { return about_.get(); }
+  IconButton& SearchButton() { return searchButton_; }
+  // The tab indices whose pages have been made, in the order made.
+  const std::vector<int>& PagesMade() const { return pagesMade_; }
+  DWORD FlagsSetting() const { return flagsSetting_; }
+  UpdateHooks& Hooks() { return hooks_; }
+  // The About page's "Automatically check for updates" box was clicked.
+  void OnUpdateCheckBox(bool checked);
+  // The first search has ended and every download it queued has been
+  // stored and shown.
+  bool DownloadsDone() const { return searchDone_ && downloadsShown_ >= downloadsQueued_; }
+  // With watchIdle: the downloads are done and the worker has also run
+  // everything queued up to then (the device information included).
+  bool Idle() const { return markerQueued_ && downloadsShown_ >= markerShownAt_; }
+
+private:
+  static HWND PageCallbackThunk(int action, int index, HWND tab, LPARAM data, void* user);
+  HWND OnPage(int action, int index);
+  void CountIdleProgress(unsigned flags);
+  void FollowLiveTotals();
+  void OnIdleReached();
+  int QuitResult();
+  void OpenDataDialog();
+  void BackUpIfDue();
+  void ShowStoreNotice();
+  void SavePictures();
+  void PumpUntilLiveTotals(unsigned seenBefore);
+  void TearDown(bool placementFirst);
+  void QueueInfoAfterSearch();
+  void RestoreFocus();
+  // Asks for the tracker's device information (next: before the operations
+  // already queued), or clears the Info page for no tracker.
+  void RefreshInfo(int tracker, bool next);
+  // Closing while downloads are queued or running: IDYES close once they
+  // are done, IDNO close now, IDCANCEL stay open.
+  int AskBeforeClosing(int pending, int running);
+  void CloseIfDownloadsDone();
+
+  MainWindowSetup setup_;
+  SettingsStore settings_;
+  DWORD flagsSetting_ = 0;
+  ImageCombo devices_;
+  SizeGrip grip_;
+  IconButton searchButton_;
+  IconButton bluetoothButton_;
+  IconButton deviceManagerButton_;
+  IconButton exportButton_;
+  HWND exportTip_ = nullptr;  // the export button's tooltip
+  ActivityStore store_;
+  TrackerWorker worker_;
+  std::unique_ptr<WindowTrackerView> view_;
+  std::unique_ptr<GattBackend> platform_;  // when no devices were given
+  TabHost tabs_;
+  LinkLabel webLink_;
+  UpdateHooks hooks_;
+  std::unique_ptr<InfoPage> info_;
+  std::unique_ptr<WalkingPage> walking_;
+  std::unique_ptr<SleepingPage> sleeping_;
+  std::unique_ptr<AboutPage> about_;
+
+  std::vector<int> pagesMade_;
+  int liveTracker_ = -1;
+  unsigned liveUpdates_ = 0;  // live totals posted by the trackers so far  // the tracker whose live totals were last switched on
+  bool tornDown_ = true;
+  bool searchDone_ = false;
+  int downloadsQueued_ = 0;
+  int downloadsShown_ = 0;
+  bool markerQueued_ = false;
+  int markerShownAt_ = 0;
+  bool idlePosted_ = false;
+  int infoAfterSearch_ = 0;         // searches queued with the device information behind them
+  bool closeWhenDone_ = false;      // the user chose to close once the downloads are stored
+  bool closeNow_ = false;           // closing without asking
+  bool maximiseWhenShown_ = false;  // the restored placement was maximised
+  HWND focusBefore_ = nullptr;      // the focus when the window was last deactivated
+  static const UINT_PTR kCloseTimer = 1;
+  static const UINT_PTR kUpdateTimer = 2;
+};

@@ -1,0 +1,14 @@
+// The Sleeping page (dialog 105): the date list of the selected tracker's
+// sleeping runs and the chart of the selected run.
+#pragma once
+
+#include "app/window/ChartPage.h"
+
+class SleepingPage : public ChartPage {
+public:
+  explicit SleepingPage(MainWindow& main);
+
+protected:
+  void OnCreated() override;
+  void OnDateChanged() override;
+};

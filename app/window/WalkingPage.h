@@ -1,0 +1,22 @@
+// The Walking page (dialog 106): the selected tracker's live step, distance
+// and calorie totals (flowing only while this tab is selected) above the
+// date list of its walking runs and the chart of the selected run.
+#pragma once
+
+#include "app/window/ChartPage.h"
+
+class WalkingPage : public ChartPage {
+public:
+  explicit WalkingPage(MainWindow& main);
+
+  int OnDestroy() override;
+
+  // Writes the live totals of the selected tracker (the fields stay empty
+  // when it has none) and, with chart, the chart of the selected run, which
+  // is shown only for a tracker whose totals could be read.
+  void RefreshTotals(bool chart);
+
+protected:
+  void OnCreated() override;
+  void OnDateChanged() override;
+};

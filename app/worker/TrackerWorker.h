@@ -1,0 +1,142 @@
+// All talking to trackers, on one worker thread: search and connect, device
+// information, history download (decoded and stored), live totals on and
+// off, and setting the clock. The window thread only queues operations; the
+// worker shows progress and results through a TrackerView and posts
+// WM_TRACKER_UPDATE. It owns the tracker list (every tracker is known by
+// its index there) and the device enumeration of the last search.
+//
+// Setting the clock erases the tracker's history, so the worker first
+// downloads and stores it and has the store write it through to the disk;
+// when the download is incomplete or a run cannot be stored or secured,
+// the clock is left alone, the status line says so and nothing is posted. After a download the status line tells how many runs were
+// stored and how many could not be.
+//
+// Use: construct; SetTrackers of the store with Trackers(); Start with the
+// GATT backend (the Windows stack, or a simulated one), the view and the
+// store; queue operations; Stop before the view, the store or the backend
+// go (Stop keeps the caller's messages flowing while it waits).
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/tracker/HistoryDecoder.h"
+#include "app/tracker/TrackerList.h"
+#include "core/CriticalSection.h"
+#include "core/Event.h"
+#include "core/IntrusiveList.h"
+#include "core/WideString.h"
+#include "core/Worker.h"
+
+class GattBackend;
+class GattEnumerator;
+class TrackerView;
+
+// Operation codes of the work items.
+enum TrackerOperation : int {
+  OperationSearch = 0,
+  OperationDeviceInfo = 1,
+  OperationHistory = 2,
+  OperationLiveTotals = 3,
+  OperationSetTime = 4,
+};
+
+extern const wchar_t TRACKER_SERVICE_UUID[];         // "{FC1CFF01-71F1-887F-C5FA-A19B3DCA3230}"
+extern const wchar_t TRACKER_CHARACTERISTIC_UUID[];  // "{FC1CFF08-71F1-887F-C5FA-A19B3DCA3230}"
+
+// What the last search and the downloads after it came to, for a run that
+// closes by itself and ends with a code a task scheduler can use.
+struct TrackerRunSummary {
+  unsigned found = 0;       // trackers the last search found
+  unsigned downloaded = 0;  // of them, those whose last download was whole and wholly stored
+  WideString problems;      // one line per tracker whose last download was not
+};
+
+// Waits of the operations (milliseconds); tests shorten them.
+struct TrackerWorkerTimings {
+  DWORD commandTimeoutMs = 10000;   // every command's answer
+  DWORD historyPeriodMs = 10000;    // one period of the history wait
+  DWORD beforeQueriesMs = 1000;     // before the device information queries
+  DWORD afterHistoryMs = 10000;     // after a history download
+};
+
+class TrackerWorker {
+public:
+  static const int TrackerIcon = 111;  // the device list's item icon
+
+  TrackerWorker();
+  ~TrackerWorker();  // stops
+  TrackerWorker(const TrackerWorker&) = delete;
+  TrackerWorker& operator=(const TrackerWorker&) = delete;
+
+  // Starts the thread and queues the first search. backend, view and runs
+  // are not owned and must outlive the worker's run (until Stop). 1/0.
+  int Start(GattBackend* backend, TrackerView* view, HistoryRunSink* runs);
+  // Lets the running operation finish (its pauses and its waits for the
+  // tracker's answers are cut short, so a lost answer does not hold the
+  // program open), drops the queued ones, waits for the thread while
+  // dispatching the caller's messages, empties the tracker list and then
+  // frees the device enumeration. Harmless when repeated.
+  void Stop();
+
+  // Never block; 1 when queued.
+  int QueueSearch();
+  int QueueDeviceInfo(int trackerIndex);
+  // Device information that runs next, before the operations queued so far
+  // (the tracker the user has just picked).
+  int QueueDeviceInfoNext(int trackerIndex);
+  int QueueHistory(int trackerIndex);
+  int QueueLiveTotals(int trackerIndex, int on);
+  int QueueSetTime(int trackerIndex);
+
+  // History downloads (and clock settings, which download first) queued or
+  // running and not yet stored; runningTracker (may be none) gets the
+  // tracker index of the one running, or -1. Any thread.
+  int DownloadsPending(int* runningTracker) const;
+
+  TrackerList& Trackers() { return trackers_; }
+  int GetTrackerAddress(int trackerIndex, WideString& text) { return trackers_.GetTrackerAddress(trackerIndex, text); }
+  int GetLiveTotals(int trackerIndex, unsigned& steps, unsigned& calories, unsigned& metres) {
+    return trackers_.GetLiveTotals(trackerIndex, steps, calories, metres);
+  }
+
+  // Any thread.
+  void Summary(TrackerRunSummary& out);
+
+  TrackerWorkerTimings timings;  // set before Start
+
+private:
+  class WorkItem;
+
+  static DWORD Handle(int phase, ListItem* item, void* self);
+  int Queue(int operation, int first, int second);
+  // A counted download is over (once per operation).
+  void DownloadEnded(int trackerIndex);
+  // Each operation returns the status line's text for after it (usually
+  // empty).
+  void Search(WideString& after);
+  void DeviceInfo(int trackerIndex);
+  void History(int trackerIndex, WideString& after);
+  void LiveTotals(int trackerIndex, int on);
+  void SetTime(int trackerIndex, WideString& after);
+  // Downloads the history, decodes and stores it; 1 when both frames came
+  // and every run was stored.
+  int DownloadHistory(TrackerLink& link, int trackerIndex, HistoryTally& tally, int& complete);
+  // Waits unless Stop is under way; 0 when it was cut short.
+  int Pause(DWORD milliseconds);
+
+  Worker worker_;
+  GattEnumerator* enumerator_ = nullptr;
+  TrackerList trackers_;
+  TrackerView* view_ = nullptr;
+  HistoryRunSink* runs_ = nullptr;
+  Event stopping_;  // manual-reset, set by Stop
+  CriticalSection summaryLock_;
+  std::vector<WideString> outcomes_;  // per tracker of the last search: "" stored, else what went wrong
+  std::vector<bool> downloaded_;
+  // Counted when queued, uncounted when the runs are stored (a history
+  // download) or the operation ends (a clock setting).
+  volatile LONG downloadsPending_ = 0;
+  volatile LONG downloadRunning_ = -1;
+};
