@@ -124,6 +124,11 @@ unsigned SimulatedTracker::CommandsReceived() const {
   return commandsReceived_;
 }
 
+std::vector<Bytes> SimulatedTracker::ReceivedCommands() const {
+  SectionLock hold(stateLock_);
+  return std::vector<Bytes>(received_.begin(), received_.end());
+}
+
 unsigned long long SimulatedTracker::NotificationsSent() const {
   SectionLock hold(stateLock_);
   return notificationsSent_;
@@ -168,6 +173,8 @@ int SimulatedTracker::WriteValue(const unsigned char* bytes, unsigned length) {
   if (!bytes || length == 0 || length > TrackerScenario::MaxNotificationSize) return 0;
   SectionLock hold(stateLock_);
   ++commandsReceived_;
+  received_.emplace_back(bytes, bytes + length);
+  if (received_.size() > MaxKeptCommands) received_.pop_front();
   if (scenario_.silentAfter >= 0 && commandsReceived_ > static_cast<unsigned>(scenario_.silentAfter)) {
     liveOn_ = false;  // silent: it hears the write and does nothing
     return 1;
@@ -232,7 +239,7 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
       liveOn_ = false;
       return BuildFrame(RSP_ACK, command, frames);
     case CMD_HISTORY:
-      if (dataLength != 0) return false;
+      if (dataLength != 0 || introduction_ < 3) return false;  // not before the host's introduction
       BuildFrame(RSP_WALKING, command, frames);
       return BuildFrame(RSP_SLEEPING, command, frames);
     case CMD_QUERY:
@@ -242,7 +249,7 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
       if (data[0] == QUERY_CLOCK) return BuildFrame(RSP_TIME, command, frames);
       return false;
     case CMD_SET_TIME: {
-      if (dataLength != 7) return false;
+      if (dataLength != 7 || data[6] != SET_TIME_CONSTANT) return false;
       TrackerTime time = GetTrackerTime(data);
       if (!IsValidTrackerTime(time)) return false;
       clockBase_ = TrackerTimeToSeconds(time);
@@ -252,13 +259,17 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
     }
     case CMD_HOST_ID:
       if (dataLength != HOST_ID_SIZE) return false;
+      introduction_ = introduction_ == 1 && memcmp(data, hostId_, HOST_ID_SIZE) == 0 ? 2 : 0;
       return BuildFrame(RSP_ACK, command, frames);
     case CMD_HOST_HELLO:
       if (dataLength != HOST_ID_SIZE) return false;
+      introduction_ = 1;
+      memcpy(hostId_, data, HOST_ID_SIZE);
       frames.push_back(Frame(RSP_HOST_HELLO, data, HOST_ID_SIZE));
       return true;
     case CMD_SETUP:
-      if (dataLength != 1) return false;
+      if (dataLength != 1 || data[0] != 1) return false;
+      introduction_ = introduction_ == 2 ? 3 : 0;
       return BuildFrame(RSP_ACK, command, frames);
     default:
       return false;

@@ -5,6 +5,12 @@
 // pieces of at most the notification size, as a Bluetooth LE peripheral
 // does. A scenario (TrackerScenario) sets it up and can make it misbehave.
 //
+// Like the tracker it answers a history request only once the host has
+// introduced itself: CMD_HOST_HELLO, CMD_HOST_ID with the same six bytes and
+// CMD_SETUP with 1, in this order (the introduction holds until a new
+// CMD_HOST_HELLO begins another). A clock setting whose last byte is not 1
+// is not taken. Every command frame written to it is kept for checks.
+//
 // The demo run and the device tests drive it through a TrackerLink, either
 // directly (it is a CharacteristicChannel) or hosted by the simulated GATT
 // backend (it is a DeviceModel).
@@ -49,6 +55,10 @@ public:
   long long GetClock() const;  // Unix seconds, UTC
   bool IsLiveOn() const;
   unsigned CommandsReceived() const;
+  // The command frames written to it, byte for byte, oldest first (the
+  // last MaxKeptCommands).
+  static const unsigned MaxKeptCommands = 1000;
+  std::vector<Bytes> ReceivedCommands() const;
   unsigned long long NotificationsSent() const;
 
   // CharacteristicChannel
@@ -98,6 +108,11 @@ private:
   bool liveOn_ = false;
   unsigned long long liveDue_ = 0;
   unsigned commandsReceived_ = 0;
+  std::deque<Bytes> received_;
+  // Steps of the host's introduction done in order: 1 hello, 2 host id, 3
+  // set-up; history is answered at 3.
+  unsigned introduction_ = 0;
+  unsigned char hostId_[HOST_ID_SIZE] = {};
   unsigned long long notificationsSent_ = 0;
   std::deque<Outgoing> queue_;
   bool stopping_ = false;

@@ -39,6 +39,8 @@ struct TrackerRig {
     tracker.SetTickSource(&ticks);
     Load("clock 2014-06-01 10:00:00\nseed 11\ndays 3\n");
     link.Attach(&tracker);
+    introduced = IntroduceHost(link);
+    link.waits = 0;
   }
   ~TrackerRig() {
     link.Detach();
@@ -65,6 +67,7 @@ struct TrackerRig {
   TrackerScenario scenario;
   SteppedLink link;
   ByteBuffer response;
+  int introduced = 0;
 };
 
 struct TrackerFixture : ::testing::Test, TrackerRig {};
@@ -85,6 +88,29 @@ TEST_F(TrackerFixture, SetUpCommandsAreAnswered) {
   EXPECT_EQ(Hex("00 02 80 14"), ToBytes(response));
   EXPECT_EQ(1, Send(CMD_SETUP, {1}, RSP_ACK));
   EXPECT_EQ(Hex("00 02 80 2B"), ToBytes(response));
+}
+
+TEST_F(TrackerFixture, HistoryIsAnsweredOnlyAfterTheHostIntroducedItselfInOrder) {
+  ASSERT_EQ(1, introduced);
+  unsigned char id[HOST_ID_SIZE];
+  GetHostId(id);
+  std::vector<unsigned char> hostId(id, id + HOST_ID_SIZE), otherId(HOST_ID_SIZE, 0x42);
+  link.historyPeriodMs = kUnanswered;
+  auto history = [&] {
+    BufferClear(link.walkingFrame);
+    return Send(CMD_HISTORY, {}, RSP_SLEEPING) == 1 && link.walkingFrame.size > 0;
+  };
+  // A new hello begins a new introduction; the host id skipped, or another
+  // one than the hello's, leaves it unfinished.
+  ASSERT_EQ(1, Send(CMD_HOST_HELLO, hostId, RSP_HOST_HELLO));
+  ASSERT_EQ(1, Send(CMD_SETUP, {1}, RSP_ACK));
+  EXPECT_FALSE(history());
+  ASSERT_EQ(1, Send(CMD_HOST_HELLO, hostId, RSP_HOST_HELLO));
+  ASSERT_EQ(1, Send(CMD_HOST_ID, otherId, RSP_ACK));
+  ASSERT_EQ(1, Send(CMD_SETUP, {1}, RSP_ACK));
+  EXPECT_FALSE(history());
+  ASSERT_EQ(1, IntroduceHost(link));
+  EXPECT_TRUE(history());
 }
 
 TEST_F(TrackerFixture, QueriesAnswerWithTheDocumentedFrames) {
@@ -125,6 +151,7 @@ TEST_F(TrackerFixture, SetTimeSetsTheClockAndClearsTheHistory) {
 
 TEST_F(TrackerFixture, InvalidTimeIsNotAnsweredAndChangesNothing) {
   EXPECT_EQ(0, Send(CMD_SET_TIME, {14, 2, 30, 0, 0, 0, 1}, RSP_ACK, kUnanswered));
+  EXPECT_EQ(0, Send(CMD_SET_TIME, {15, 1, 2, 3, 4, 5, 0}, RSP_ACK, kUnanswered));  // the last byte must be 1
   EXPECT_EQ(1, Send(CMD_QUERY, {QUERY_CLOCK}, RSP_TIME));
   EXPECT_EQ(Hex("0E 06 01 0A 00 00"), Bytes(response.data + 3, response.data + 9));
 }

@@ -343,6 +343,8 @@ TEST(TrackerLinkHistoryTest, ALostHistoryAnswerWithLiveTotalsOnEndsAfterOneQuiet
   ASSERT_TRUE(tracker.Configure(scenario));
   SteppedLink link;
   link.Attach(&tracker);
+  ASSERT_EQ(1, IntroduceHost(link));
+  link.waits = 0;
   link.historyPeriodMs = 1500;
   ByteBuffer response;
   const unsigned char on = 1;

@@ -407,3 +407,30 @@ TEST_P(TrackerWorkerTest, StopCutsTheWaitForALostAnswerShort) {
   EXPECT_EQ(2, host.view->Finished());  // the download still ran to its end
   EXPECT_EQ(0u, RowCount(host.store, L"walking"));
 }
+
+TEST(TrackerWorkerCommandTest, TheTrackerGetsTheSetUpInOrderAndAClockCommandEndingInOne) {
+  std::unique_ptr<TrackerRig> rig = TrackerRig::Make(TrackerRig::Simulated);
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
+  WorkerHost host;
+  ASSERT_EQ(1, host.Start(rig->Backend()));
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  EXPECT_EQ(2u, RowCount(host.store, L"walking"));  // the history came: the set-up was taken
+  ASSERT_EQ(1, host.worker.QueueSetTime(0));
+  ASSERT_EQ(1, host.WaitForOperations(3));
+
+  unsigned char id[HOST_ID_SIZE];
+  GetHostId(id);
+  Bytes hello = Hex("00 07 1A"), hostId = Hex("00 07 14");
+  hello.insert(hello.end(), id, id + HOST_ID_SIZE);
+  hostId.insert(hostId.end(), id, id + HOST_ID_SIZE);
+  const std::vector<Bytes> got = rig->Tracker(0)->ReceivedCommands();
+  ASSERT_EQ(6u, got.size());
+  EXPECT_EQ(hello, got[0]);
+  EXPECT_EQ(hostId, got[1]);
+  EXPECT_EQ(Hex("00 02 2B 01"), got[2]);
+  EXPECT_EQ(Hex("00 01 03"), got[3]);  // the search's download
+  EXPECT_EQ(Hex("00 01 03"), got[4]);  // the history stored before the clock is set
+  ASSERT_EQ(10u, got[5].size());
+  EXPECT_EQ(Hex("00 08 10"), Bytes(got[5].begin(), got[5].begin() + 3));
+  EXPECT_EQ(SET_TIME_CONSTANT, got[5][9]);
+}

@@ -27,6 +27,9 @@ public:
   // Adds a tracker set up by the scenario text; 1/0.
   virtual int AddTracker(const std::string& scenario, bool notNotifiable = false) = 0;
   virtual GattBackend* Backend() = 0;
+  // The n-th tracker added, when it lives in this process (not in the
+  // stand-in platform library).
+  virtual SimulatedTracker* Tracker(unsigned) { return nullptr; }
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
 
