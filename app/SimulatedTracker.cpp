@@ -67,6 +67,8 @@ int SimulatedTracker::Configure(const TrackerScenario& scenario) {
   commandsReceived_ = 0;
   notificationsSent_ = 0;
   queue_.clear();
+  unitPieces_ = 0;
+  liveInsideSent_ = false;
   if (wake_) SetEvent(wake_);
   return 1;
 }
@@ -388,8 +390,10 @@ DWORD WINAPI SimulatedTracker::ThreadMain(void* self) {
   return 0;
 }
 
-// Sends what is due, one notification at a time. Live totals go out only
-// between units, never inside a frame that is being sent in pieces.
+// Sends what is due, one notification at a time. Live totals go out
+// between units, not inside a frame that is being sent in pieces, unless
+// the scenario sends them inside frames as well (after every liveInside
+// pieces).
 void SimulatedTracker::Run() {
   for (;;) {
     Outgoing next;
@@ -402,12 +406,20 @@ void SimulatedTracker::Run() {
       bool silent = scenario_.silentAfter >= 0 &&
                     commandsReceived_ > static_cast<unsigned>(scenario_.silentAfter);
       bool betweenUnits = queue_.empty() || !queue_.front().continuesUnit;
-      if (betweenUnits && liveOn_ && !silent && liveDue_ <= now) {
+      bool insideDue = !betweenUnits && scenario_.liveInside > 0 && !liveInsideSent_ &&
+                       unitPieces_ % scenario_.liveInside == 0 && queue_.front().due <= now;
+      if (liveOn_ && !silent && ((betweenUnits && liveDue_ <= now) || insideDue)) {
         MakeLiveFrame(next.bytes);
-        liveDue_ = now + LiveIntervalMs;
+        if (insideDue) {
+          liveInsideSent_ = true;
+        } else {
+          liveDue_ = now + LiveIntervalMs;
+        }
         haveNext = true;
       } else if (!queue_.empty() && queue_.front().due <= now) {
         next = std::move(queue_.front());
+        unitPieces_ = next.continuesUnit ? unitPieces_ + 1 : 1;
+        liveInsideSent_ = false;
         queue_.pop_front();
         haveNext = true;
       }

@@ -115,6 +115,8 @@ private:
   unsigned char hostId_[HOST_ID_SIZE] = {};
   unsigned long long notificationsSent_ = 0;
   std::deque<Outgoing> queue_;
+  unsigned unitPieces_ = 0;     // pieces of the frame being sent that went out
+  bool liveInsideSent_ = false;  // live totals went out after the last of them
   bool stopping_ = false;
 
   // Delivery, under deliveryLock_ (held while the handler runs).

@@ -5,7 +5,8 @@
 // awaited response code, writes the command and waits; OnLinkNotification,
 // on the thread that delivers notifications, reassembles responses, keeps
 // every complete walking and sleeping frame and, while nothing is armed,
-// picks up live totals.
+// picks up live totals. Live totals that come inside a history frame are
+// kept out of it.
 #pragma once
 
 #include <windows.h>
@@ -61,6 +62,9 @@ public:
 
   // Host side settings.
   HWND ownerWindow = nullptr;                 // receives WM_TRACKER_UPDATE; none: no post
+  // The worker switched live totals on and has not seen them switched off
+  // (its thread only).
+  bool liveTotalsOn = false;
   // While this event (the owner's, outliving the link) is signalled, waits
   // for answers end at once as if timed out; none: never.
   HANDLE cancelEvent = nullptr;
@@ -73,6 +77,8 @@ protected:
 
 private:
   void Receive(unsigned length, const unsigned char* data);
+  void SettleHeldBack(const unsigned* nextLength);
+  void Collect(unsigned length, const unsigned char* data);
   void ReceiveLiveTotals(unsigned length, const unsigned char* data);
   int WaitForHistory();
   bool Cancelled() const;
@@ -84,5 +90,8 @@ private:
   // collected are already counted.
   unsigned long long historyBytes_ = 0;
   unsigned long long historyCountedInFrame_ = 0;
+  // A notification shaped as live totals that came inside a history frame,
+  // until the next notification tells whether it ended the frame.
+  ByteBuffer heldBack_;
   bool handlerRegistered_ = false;
 };

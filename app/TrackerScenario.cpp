@@ -168,6 +168,7 @@ void TrackerScenario::Reset() {
   replies.clear();
   faults.clear();
   silentAfter = -1;
+  liveInside = 0;
 }
 
 int TrackerScenario::LoadFile(const wchar_t* path, WideString& error) {
@@ -387,6 +388,11 @@ int TrackerScenario::ParseLine(char* line, unsigned number, WideString& error) {
       return fail(L"expected the number of commands answered before the tracker goes silent");
     }
     silentAfter = static_cast<int>(a);
+  } else if (_stricmp(key, "live-inside") == 0) {
+    if (count != 2 || !ParseNumber(words[1], 1, 0xFFFF, a)) {
+      return fail(L"expected the number of notifications of a frame after which live totals go out, from 1 to 65535");
+    }
+    liveInside = static_cast<unsigned>(a);
   } else {
     return fail(L"unknown setting");
   }

@@ -111,8 +111,9 @@ int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTim
 int TrackerWorker::Pause(DWORD milliseconds) { return milliseconds == 0 || !stopping_.Wait(milliseconds); }
 
 DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
-  if (phase != PhaseItem || !item) return 1;
   TrackerWorker& worker = *static_cast<TrackerWorker*>(self);
+  if (phase == PhaseEnd) worker.SwitchLiveTotalsOff();
+  if (phase != PhaseItem || !item) return 1;
   WorkItem& work = *static_cast<WorkItem*>(item);
   if (work.operation < OperationSearch || work.operation > OperationSetTime) return 1;
 
@@ -147,6 +148,7 @@ DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
 void TrackerWorker::Search(WideString&) {
   TrackerView& view = *view_;
   view.EnableDeviceList(0);
+  SwitchLiveTotalsOff();
   trackers_.Clear();
   enumerator_->Enumerate(0);
   view.ClearDeviceList();
@@ -344,6 +346,16 @@ void TrackerWorker::LiveTotals(int trackerIndex, int on) {
   if (!link) return;
   unsigned char flag = on == 1 ? 1 : 0;
   ByteBuffer response;
-  link->SendCommand(CMD_LIVE, &flag, 1, flag ? 0 : RSP_ACK, response, timings.commandTimeoutMs);
+  int sent = link->SendCommand(CMD_LIVE, &flag, 1, flag ? 0 : RSP_ACK, response, timings.commandTimeoutMs);
   BufferClear(response);
+  // An "off" left unanswered may not have been heard: it is sent again
+  // before the link goes.
+  if (sent) link->liveTotalsOn = flag != 0;
+}
+
+void TrackerWorker::SwitchLiveTotalsOff() {
+  int index = 0;
+  for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
+    if (link->liveTotalsOn) LiveTotals(index, 0);
+  }
 }

@@ -96,6 +96,9 @@ private:
   void History(int trackerIndex, WideString& after);
   void LiveTotals(int trackerIndex, int on);
   void SetTime(int trackerIndex, WideString& after);
+  // Before links are dropped: a tracker left sending live totals would send
+  // them on into the next connection's downloads.
+  void SwitchLiveTotalsOff();
   // Downloads the history, decodes and stores it; 1 when both frames came
   // and every run was stored.
   int DownloadHistory(TrackerLink& link, int trackerIndex, HistoryTally& tally, int& complete);

@@ -292,6 +292,26 @@ TEST_F(LinkFixture, OtherNotificationsDuringTheHistoryWaitAreSortedOut) {
   EXPECT_EQ(0u, link.liveSteps);
 }
 
+TEST_F(LinkFixture, AFramesLastPieceThatLooksLikeLiveTotalsStillEndsTheFrame) {
+  // Both frames end in ten bytes shaped as live totals: the walking frame's
+  // is settled by the sleeping frame's first piece, the sleeping frame's by
+  // the end of the wait.
+  const Bytes tail = Hex("00 08 81 01 02 03 04 05 06 07");
+  Bytes walking = Hex("00 1C 83"), sleeping = Hex("00 1C 84");
+  for (Bytes* frame : {&walking, &sleeping}) {
+    frame->insert(frame->end(), 17, 0x11);
+    frame->insert(frame->end(), tail.begin(), tail.end());
+  }
+  std::vector<Bytes> answer = Split(walking, {20});
+  for (const Bytes& piece : Split(sleeping, {20})) answer.push_back(piece);
+  channel.AddAnswer(answer);
+  link.historyPeriodMs = 1;
+  EXPECT_EQ(1, History());
+  EXPECT_EQ(walking, ToBytes(link.walkingFrame));
+  EXPECT_EQ(sleeping, ToBytes(link.sleepingFrame));
+  EXPECT_EQ(sleeping, ToBytes(response));
+}
+
 // --- live totals -------------------------------------------------------------
 
 TEST_F(LinkFixture, LiveTotalsOnAnIdleLinkAreStoredAndPosted) {

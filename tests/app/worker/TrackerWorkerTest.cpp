@@ -354,6 +354,29 @@ TEST_P(TrackerWorkerTest, LiveTotalsReachTheWindowUntilSwitchedOff) {
   EXPECT_EQ(L"", host.StatusText());
 }
 
+TEST_P(TrackerWorkerTest, LiveTotalsInsideHistoryFramesChangeNoStoredRunAndANewSearchSwitchesThemOff) {
+  // Pieces of 31 bytes: the walking frame goes as 31, 31 and 10 bytes, the
+  // sleeping frame as 31 and 9, and live totals after every piece, so one
+  // comes where only the walking frame's last 10 bytes are missing.
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "notification-size 31\nlive-inside 1\n")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  ASSERT_EQ(1, host.worker.QueueLiveTotals(0, 1));
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+  ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
+
+  // The search drops the link; the tracker must not go on sending totals
+  // into the download that follows it.
+  ASSERT_EQ(1, host.worker.QueueSearch());
+  ASSERT_EQ(1, host.WaitForOperations(6));
+  if (SimulatedTracker* tracker = rig->Tracker(0)) {
+    EXPECT_FALSE(tracker->IsLiveOn());
+  }
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+}
+
 TEST_P(TrackerWorkerTest, RunsThatCannotBeStoredAreReportedAndKeepTheClockUnset) {
   ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
   StartWorker();
