@@ -65,6 +65,9 @@ public:
   // The worker switched live totals on and has not seen them switched off
   // (its thread only).
   bool liveTotalsOn = false;
+  // The tick until which the tracker rests after a download: its next
+  // command waits for it (the worker's thread only).
+  unsigned long long restUntil = 0;
   // While this event (the owner's, outliving the link) is signalled, waits
   // for answers end at once as if timed out; none: never.
   HANDLE cancelEvent = nullptr;

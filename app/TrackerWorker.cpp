@@ -1,5 +1,6 @@
 #include "app/TrackerWorker.h"
 
+#include <cstddef>
 #include <new>
 
 #include "app/TrackerProtocol.h"
@@ -110,37 +111,105 @@ int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTim
 
 int TrackerWorker::Pause(DWORD milliseconds) { return milliseconds == 0 || !stopping_.Wait(milliseconds); }
 
+// An operation code no operation has: it only makes the handler run.
+const int kLookAgain = -1;
+
+int TrackerWorker::Wake() { return Queue(kLookAgain, -1, 0); }
+
+unsigned long long TrackerWorker::Ticks() { return (ticks ? ticks : &systemTicks_)->Milliseconds(); }
+
+bool TrackerWorker::Resting(TrackerLink& link) { return link.restUntil > Ticks(); }
+
+bool TrackerWorker::MustWait(int operation, int argument, size_t earlier) {
+  if (operation == OperationSearch) {
+    if (earlier > 0) return true;
+    int index = 0;
+    for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
+      if (Resting(*link)) return true;
+    }
+    return false;
+  }
+  TrackerLink* link = trackers_.FindTracker(argument);
+  if (!link) return earlier > 0;  // for no tracker: after everything queued before it
+  if (Resting(*link)) return true;
+  for (size_t i = 0; i < earlier; ++i) {
+    const Waiting& before = waiting_[i];
+    if (before.operation == OperationSearch || before.argument == argument ||
+        !trackers_.FindTracker(before.argument)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TrackerWorker::RunWaiting() {
+  for (size_t i = 0; i < waiting_.size() && !stopping_.Wait(0);) {
+    if (MustWait(waiting_[i].operation, waiting_[i].argument, i)) {
+      ++i;
+      continue;
+    }
+    Waiting ready = waiting_[i];
+    waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
+    Run(ready.operation, ready.argument, ready.flag);
+    i = 0;  // what it did (a download begins a rest) may hold back the others
+  }
+  TickSource& clock = ticks ? *ticks : systemTicks_;
+  if (waiting_.empty() || !clock.MovesByItself()) return;
+  unsigned long long now = clock.Milliseconds(), next = ~0ULL;
+  int index = 0;
+  for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
+    if (link->restUntil > now && link->restUntil < next) next = link->restUntil;
+  }
+  if (next != ~0ULL) worker_.WakeAfter(static_cast<DWORD>(next - now < 0x7FFFFFFF ? next - now : 0x7FFFFFFF));
+}
+
 DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
   TrackerWorker& worker = *static_cast<TrackerWorker*>(self);
-  if (phase == PhaseEnd) worker.SwitchLiveTotalsOff();
+  if (phase == PhaseEnd) {
+    worker.SwitchLiveTotalsOff();
+    worker.waiting_.clear();  // dropped unrun, as the queued ones are
+    return 1;
+  }
+  // Operations kept aside go first: they were queued before this one.
+  worker.RunWaiting();
   if (phase != PhaseItem || !item) return 1;
   WorkItem& work = *static_cast<WorkItem*>(item);
-  if (work.operation < OperationSearch || work.operation > OperationSetTime) return 1;
+  // Any other operation code (the look again included) is skipped.
+  if (work.operation >= OperationSearch && work.operation <= OperationSetTime) {
+    if (worker.MustWait(work.operation, work.argument, worker.waiting_.size())) {
+      worker.waiting_.push_back({work.operation, work.argument, work.flag});
+    } else {
+      worker.Run(work.operation, work.argument, work.flag);
+    }
+  }
+  worker.RunWaiting();
+  return 1;
+}
 
-  TrackerView& view = *worker.view_;
+void TrackerWorker::Run(int operation, int argument, int flag) {
+  TrackerView& view = *view_;
   view.EnableSearch(0);
-  view.SetStatus(kStatusTexts[work.operation]);
+  view.SetStatus(kStatusTexts[operation]);
   WideString after;
-  switch (work.operation) {
+  switch (operation) {
     case OperationSearch:
-      worker.Search(after);
+      Search(after);
       break;
     case OperationDeviceInfo:
-      worker.DeviceInfo(work.argument);
+      DeviceInfo(argument);
       break;
     case OperationHistory:
-      worker.History(work.argument, after);
+      History(argument, after);
       break;
     case OperationLiveTotals:
-      worker.LiveTotals(work.argument, work.flag);
+      LiveTotals(argument, flag);
       break;
     case OperationSetTime:
-      worker.SetTime(work.argument, after);
+      SetTime(argument, after);
       break;
   }
   view.EnableSearch(1);
   view.SetStatus(after.CStr());
-  return 1;
 }
 
 // ------------------------------------------------------------ operation 0
@@ -300,10 +369,9 @@ void TrackerWorker::History(int trackerIndex, WideString& after) {
   DownloadHistory(*link, trackerIndex, tally, complete);
   DescribeTally(tally, complete, after);
   view_->SetStatus(after.CStr());
-  // The window shows the stored runs at once; the pause only spaces the
-  // next command.
   view_->PostUpdate(UpdateWalking | UpdateSleeping);
-  Pause(timings.afterHistoryMs);
+  // The tracker's next command waits for its rest; others need not.
+  link->restUntil = Ticks() + timings.afterHistoryMs;
 }
 
 void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
@@ -312,7 +380,11 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
   // The tracker forgets its history when its clock is set: store it first.
   HistoryTally tally;
   int complete = 0;
-  if (!DownloadHistory(*link, trackerIndex, tally, complete)) {
+  int downloaded = DownloadHistory(*link, trackerIndex, tally, complete);
+  // The tracker rests after the download, but the clock command cannot
+  // wait: whatever the tracker records until it arrives is erased unsaved.
+  link->restUntil = Ticks() + timings.afterHistoryMs;
+  if (!downloaded) {
     WideString runs;
     DescribeTally(tally, complete, runs);
     after.Format(L"The date and time were not set: the history could not be stored first (%s)", runs.CStr());
@@ -325,7 +397,6 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
     return;
   }
   view_->PostUpdate(UpdateWalking | UpdateSleeping);
-  if (!Pause(timings.afterHistoryMs)) return;
 
   SYSTEMTIME now;
   Now(now, 1);

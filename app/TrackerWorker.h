@@ -8,8 +8,18 @@
 // Setting the clock erases the tracker's history, so the worker first
 // downloads and stores it and has the store write it through to the disk;
 // when the download is incomplete or a run cannot be stored or secured,
-// the clock is left alone, the status line says so and nothing is posted. After a download the status line tells how many runs were
-// stored and how many could not be.
+// the clock is left alone, the status line says so and nothing is posted.
+// The clock command follows the write-through at once: whatever the
+// tracker records meanwhile is erased with the rest. After a download the
+// status line tells how many runs were stored and how many could not be.
+//
+// A tracker rests for a while after each history download: its next
+// command waits until the rest is over (the clock command excepted), while
+// work for other trackers goes on. Operations for a resting tracker are
+// kept aside in the order queued, and so is whatever must follow them: a
+// search, which talks to every tracker and renumbers them (it also waits
+// for every rest to end), and an operation for no tracker (the window's
+// mark that everything queued before it has run).
 //
 // Use: construct; SetTrackers of the store with Trackers(); Start with the
 // GATT backend (the Windows stack, or a simulated one), the view and the
@@ -19,7 +29,10 @@
 
 #include <windows.h>
 
+#include <deque>
+
 #include "app/HistoryDecoder.h"
+#include "app/TickSource.h"
 #include "app/TrackerList.h"
 #include "core/Event.h"
 #include "core/IntrusiveList.h"
@@ -47,7 +60,7 @@ struct TrackerWorkerTimings {
   DWORD commandTimeoutMs = 10000;   // every command's answer
   DWORD historyPeriodMs = 10000;    // one period of the history wait
   DWORD beforeQueriesMs = 1000;     // before the device information queries
-  DWORD afterHistoryMs = 10000;     // after a history download
+  DWORD afterHistoryMs = 10000;     // the tracker's rest after a history download
 };
 
 class TrackerWorker {
@@ -83,11 +96,30 @@ public:
   }
 
   TrackerWorkerTimings timings;  // set before Start
+  // The clock of the rests (not owned; none: the system's). Set before
+  // Start; with a manual tick, call Wake after moving it.
+  TickSource* ticks = nullptr;
+  // Has the worker look again at the operations waiting for a rest to end.
+  int Wake();
 
 private:
   class WorkItem;
+  struct Waiting {
+    int operation;
+    int argument;
+    int flag;
+  };
 
   static DWORD Handle(int phase, ListItem* item, void* self);
+  void Run(int operation, int argument, int flag);
+  // Whether the operation must wait: for its tracker's rest, or behind the
+  // first `earlier` operations kept aside.
+  bool MustWait(int operation, int argument, size_t earlier);
+  // Runs, in order, each operation kept aside that need not wait any
+  // longer; then asks to be woken when the next rest ends.
+  void RunWaiting();
+  bool Resting(TrackerLink& link);
+  unsigned long long Ticks();
   int Queue(int operation, int first, int second);
   // Each operation returns the status line's text for after it (usually
   // empty).
@@ -111,4 +143,6 @@ private:
   TrackerView* view_ = nullptr;
   HistoryRunSink* runs_ = nullptr;
   Event stopping_;  // manual-reset, set by Stop
+  SystemTickSource systemTicks_;
+  std::deque<Waiting> waiting_;  // worker thread only
 };

@@ -56,13 +56,29 @@ ListItem* Worker::Head() {
   return item;
 }
 
+DWORD Worker::AwaitPost(DWORD timeoutMs) {
+  for (;;) {
+    DWORD result = WaitForSingleObjectEx(wake_.Handle(), timeoutMs, TRUE);
+    if (result != WAIT_IO_COMPLETION) return result;  // an APC ran: wait again
+  }
+}
+
 DWORD Worker::Run() {
+  wakeAfter_ = Event::Infinite;
   if (!handler_(PhaseStart, nullptr, userValue_)) return 0;
   while (!thread_.StopRequested()) {
-    if (!wake_.Wait(Event::Infinite)) break;
+    DWORD waited = AwaitPost(wakeAfter_);
+    if (waited == WAIT_TIMEOUT) {
+      if (thread_.StopRequested()) break;
+      wakeAfter_ = Event::Infinite;
+      handler_(PhaseIdle, nullptr, userValue_);
+      continue;
+    }
+    if (waited != WAIT_OBJECT_0) break;
     // Several posts may share one wake-up: take everything queued, in order.
     while (ListItem* item = Head()) {
       if (thread_.StopRequested()) break;
+      wakeAfter_ = Event::Infinite;
       if (!handler_(PhaseItem, item, userValue_)) break;
       queue_.Remove(item);
       delete item;

@@ -8,11 +8,13 @@
 #include "core/IntrusiveList.h"
 #include "core/WorkerThread.h"
 
-enum WorkerPhase { PhaseStart = 0, PhaseItem = 1, PhaseEnd = 2 };
+enum WorkerPhase { PhaseStart = 0, PhaseItem = 1, PhaseEnd = 2, PhaseIdle = 3 };
 
 // Called on the worker thread: PhaseStart (item none; 0 ends the thread at
 // once), PhaseItem for each operation (0 leaves it at the head of the queue
-// until the next Post), PhaseEnd (item none) when the worker stops.
+// until the next Post), PhaseEnd (item none) when the worker stops, and
+// PhaseIdle (item none; the result is not looked at) when the limit a
+// handler call set with WakeAfter ran out before anything was posted.
 typedef DWORD (*WorkerHandler)(int phase, ListItem* item, void* userValue);
 
 class Worker {
@@ -29,6 +31,10 @@ public:
   // From any thread. 1: the queue owns the item from now on. 0 (no item, or
   // the thread is not running): the item stays the caller's.
   int Post(ListItem* item);
+  // From the handler, on the worker thread: the wait for work after this
+  // handler call ends after at most the given time, with a PhaseIdle call.
+  // Every handler call begins without a limit.
+  void WakeAfter(DWORD milliseconds) { wakeAfter_ = milliseconds; }
   // From the owning thread, which must run a message loop: lets the running
   // operation finish, deletes the queued ones unrun, waits for the thread
   // while dispatching the caller's messages. Always 1; harmless when repeated.
@@ -37,6 +43,8 @@ public:
 private:
   static DWORD Loop(void* self, DWORD);
   DWORD Run();
+  // The wait for a post: WAIT_OBJECT_0, WAIT_TIMEOUT or a failure.
+  DWORD AwaitPost(DWORD timeoutMs);
   ListItem* Head();
 
   Event wake_;
@@ -45,4 +53,5 @@ private:
   WorkerThread thread_;
   IntrusiveList queue_;
   bool queueReady_ = false;  // Init done and not yet destroyed by Stop
+  DWORD wakeAfter_ = Event::Infinite;  // worker thread only
 };

@@ -27,7 +27,7 @@ struct Record {
 
 class Item : public ListItem {
 public:
-  enum Action { Plain, BlockUntilReleased, PostFollowUp, RefuseOnce, SendThenFinish };
+  enum Action { Plain, BlockUntilReleased, PostFollowUp, RefuseOnce, SendThenFinish, WakeSoon };
   Item(Record* record, int value, Action action = Plain) : record(record), value(value), action(action) {}
   ~Item() override { InterlockedIncrement(&record->destroyed); }
   Record* record;
@@ -54,6 +54,12 @@ DWORD Handler(int phase, ListItem* listItem, void* userValue) {
     InterlockedIncrement(&record->ends);
     return 1;
   }
+  if (phase == PhaseIdle) {
+    SectionLock hold(record->lock);
+    record->handled.push_back(-1);
+    record->itemHandled.Set();
+    return 1;
+  }
   Item* item = static_cast<Item*>(listItem);
   ++item->attempts;
   if (item->running) item->running->Set();
@@ -72,6 +78,9 @@ DWORD Handler(int phase, ListItem* listItem, void* userValue) {
         item->refused->Set();
         return 0;
       }
+      break;
+    case Item::WakeSoon:
+      record->worker->WakeAfter(1);
       break;
     case Item::SendThenFinish:
       item->release->Wait(Event::Infinite);
@@ -185,6 +194,15 @@ TEST_F(WorkerTest, AnItemPostedByTheHandlerRunsRightAfterThoseAlreadyQueued) {
   record.startGate.Set();
   AwaitHandled(4);
   EXPECT_EQ((std::vector<int>{1, 2, 3, 101}), Handled());
+}
+
+TEST_F(WorkerTest, AWakeAskedForByTheHandlerComesOnceWithoutAPost) {
+  ASSERT_EQ(1, worker.Start(Handler, &record));
+  ASSERT_EQ(1, worker.Post(new Item(&record, 1, Item::WakeSoon)));
+  AwaitHandled(2);
+  ASSERT_EQ(1, worker.Post(new Item(&record, 2)));
+  AwaitHandled(3);
+  EXPECT_EQ((std::vector<int>{1, -1, 2}), Handled());
 }
 
 TEST_F(WorkerTest, AnItemTheHandlerRefusesStaysAtTheHeadUntilTheNextPost) {

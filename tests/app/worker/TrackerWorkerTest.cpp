@@ -404,17 +404,39 @@ TEST_P(TrackerWorkerTest, RunsThatCannotBeStoredAreReportedAndKeepTheClockUnset)
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
 }
 
-TEST_P(TrackerWorkerTest, ADownloadIsShownBeforeItsPauseAndStopCutsThePauseShort) {
+TEST_P(TrackerWorkerTest, ATrackerRestsAfterItsDownloadWhileWorkForOthersGoesOn) {
   ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
-  ASSERT_EQ(1, host.Start(rig->Backend(), 600000));  // a pause no test would sit out
-  ASSERT_EQ(1, host.WaitForUpdate(UpdateWalking | UpdateSleeping));
-  EXPECT_EQ(1, host.view->Finished());  // the download is still in its pause
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
-  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
-  DWORD before = GetTickCount();
-  host.Stop();
-  EXPECT_LT(GetTickCount() - before, 60000u);
-  EXPECT_EQ(2, host.view->Finished());
+  ASSERT_EQ(1, rig->AddTracker(Scenario("C4:4F:33:0A:1B:2C")));
+  ManualTickSource ticks;
+  host.worker.ticks = &ticks;
+  ASSERT_EQ(1, host.Start(rig->Backend(), 600000));  // a rest no test would sit out
+  ASSERT_EQ(1, host.WaitForOperations(3));  // the second download did not wait for the first's rest
+  EXPECT_EQ((std::vector<unsigned>{15, 12, 12}), host.TakeUpdates());
+  ExpectRuns(host.store, kSecond, WalkingTable, kWalkingRuns);
+
+  // Both rests are over; the first tracker downloads again and rests anew.
+  // Its next command waits, and so does the mark that everything queued
+  // before it has run; the second tracker's command goes on meanwhile.
+  ticks.Advance(600000);
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.worker.QueueDeviceInfo(0));
+  ASSERT_EQ(1, host.worker.QueueDeviceInfo(1));
+  ASSERT_EQ(1, host.worker.QueueHistory(-1));
+  ASSERT_EQ(1, host.WaitForOperations(5));
+  EXPECT_EQ(64, host.BatteryPosition());
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());  // the download's, not the mark's
+
+  // The rest is over: the first tracker's query, then the mark.
+  ticks.Advance(600000);
+  ASSERT_EQ(1, host.worker.Wake());
+  ASSERT_EQ(1, host.WaitForOperations(7));
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());
+
+  // Setting the clock does not wait for the rest its own download begins:
+  // what the tracker recorded meanwhile would be erased unsaved.
+  ASSERT_EQ(1, host.worker.QueueSetTime(1));
+  ASSERT_EQ(1, host.WaitForOperations(8));
+  EXPECT_EQ((std::vector<unsigned>{12, UpdateDeviceInfo}), host.TakeUpdates());
 }
 
 TEST_P(TrackerWorkerTest, StopCutsTheWaitForALostAnswerShort) {
