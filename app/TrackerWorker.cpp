@@ -105,7 +105,13 @@ int TrackerWorker::Queue(int operation, int first, int second) {
 
 int TrackerWorker::QueueSearch() { return Queue(OperationSearch, 0, 0); }
 int TrackerWorker::QueueDeviceInfo(int trackerIndex) { return Queue(OperationDeviceInfo, trackerIndex, 0); }
-int TrackerWorker::QueueHistory(int trackerIndex) { return Queue(OperationHistory, trackerIndex, 0); }
+int TrackerWorker::QueueHistory(int trackerIndex) {
+  if (trackerIndex < 0) return Queue(OperationHistory, trackerIndex, 0);
+  InterlockedIncrement(&downloadsQueued_);  // before it can run
+  if (Queue(OperationHistory, trackerIndex, 0)) return 1;
+  InterlockedDecrement(&downloadsQueued_);
+  return 0;
+}
 int TrackerWorker::QueueLiveTotals(int trackerIndex, int on) { return Queue(OperationLiveTotals, trackerIndex, on); }
 int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTime, trackerIndex, 0); }
 
@@ -187,9 +193,25 @@ DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
 }
 
 void TrackerWorker::Run(int operation, int argument, int flag) {
+  // With several trackers the line must say whose work it shows.
+  TrackerLink* link = operation == OperationSearch || operation == OperationLiveTotals
+                          ? nullptr
+                          : trackers_.FindTracker(argument);
+  WideString text, counted;
+  if (operation == OperationHistory && argument >= 0) {
+    LONG left = InterlockedDecrement(&downloadsQueued_);
+    unsigned number = ++downloadsBegun_;
+    unsigned total = number + static_cast<unsigned>(left > 0 ? left : 0);
+    if (total > 1) counted.Format(L" (tracker %u of %u)", number, total);
+  }
+  if (link) {
+    text.Format(L"%s: %s%s", link->displayText.CStr(), kStatusTexts[operation], counted.CStr());
+  } else {
+    text.Assign(kStatusTexts[operation]);
+  }
   TrackerView& view = *view_;
   view.EnableSearch(0);
-  view.SetStatus(kStatusTexts[operation]);
+  view.SetStatus(text.CStr());
   WideString after;
   switch (operation) {
     case OperationSearch:
@@ -208,6 +230,11 @@ void TrackerWorker::Run(int operation, int argument, int flag) {
       SetTime(argument, after);
       break;
   }
+  if (link && !after.IsEmpty()) {
+    text.Format(L"%s: %s", link->displayText.CStr(), after.CStr());
+    after.Assign(text);
+  }
+  if (InterlockedCompareExchange(&downloadsQueued_, 0, 0) <= 0) downloadsBegun_ = 0;  // the next download begins a new count
   view.EnableSearch(1);
   view.SetStatus(after.CStr());
 }
@@ -368,7 +395,6 @@ void TrackerWorker::History(int trackerIndex, WideString& after) {
   int complete = 0;
   DownloadHistory(*link, trackerIndex, tally, complete);
   DescribeTally(tally, complete, after);
-  view_->SetStatus(after.CStr());
   view_->PostUpdate(UpdateWalking | UpdateSleeping);
   // The tracker's next command waits for its rest; others need not.
   link->restUntil = Ticks() + timings.afterHistoryMs;
@@ -384,8 +410,8 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
   // The tracker rests after the download, but the clock command cannot
   // wait: whatever the tracker records until it arrives is erased unsaved.
   link->restUntil = Ticks() + timings.afterHistoryMs;
+  WideString runs;
   if (!downloaded) {
-    WideString runs;
     DescribeTally(tally, complete, runs);
     after.Format(L"The date and time were not set: the history could not be stored first (%s)", runs.CStr());
     return;
@@ -408,6 +434,21 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
   int set = link->SendCommand(CMD_SET_TIME, data, sizeof data, RSP_ACK, response, timings.commandTimeoutMs);
   BufferClear(response);
   if (set) view_->PostUpdate(UpdateDeviceInfo);
+
+  // Runs without a valid start time could not be stored; when the clock
+  // was set they went with the tracker's history.
+  runs.Format(L"%u runs stored", tally.stored);
+  if (tally.untimed) {
+    WideString untimed;
+    untimed.Format(set ? L"%s; %u runs without a valid start time could not be stored and were erased"
+                       : L"%s; %u runs without a valid start time could not be stored",
+                   runs.CStr(), tally.untimed);
+    runs.Assign(untimed);
+  }
+  after.Format(set ? L"The date and time were set; the history was stored first (%s)"
+                   : L"The date and time may not have been set (the tracker did not answer); the history was stored "
+                     L"first (%s)",
+               runs.CStr());
 }
 
 // ------------------------------------------------------------ operation 3

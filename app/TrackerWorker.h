@@ -11,7 +11,10 @@
 // the clock is left alone, the status line says so and nothing is posted.
 // The clock command follows the write-through at once: whatever the
 // tracker records meanwhile is erased with the rest. After a download the
-// status line tells how many runs were stored and how many could not be.
+// status line tells how many runs were stored and how many could not be,
+// after setting the clock what was done; every text about a tracker's work
+// begins with the tracker's name, and a download that others follow says
+// which it is of how many ("tracker 2 of 3").
 //
 // A tracker rests for a while after each history download: its next
 // command waits until the rest is over (the clock command excepted), while
@@ -145,4 +148,8 @@ private:
   Event stopping_;  // manual-reset, set by Stop
   SystemTickSource systemTicks_;
   std::deque<Waiting> waiting_;  // worker thread only
+  // Downloads queued for a tracker and not begun yet, and those begun since
+  // none was queued (worker thread): the status line counts them.
+  volatile LONG downloadsQueued_ = 0;
+  unsigned downloadsBegun_ = 0;
 };

@@ -24,6 +24,9 @@ namespace {
 const long long kHeader = 1401580800LL;  // 2014-06-01 00:00:00 UTC, both frames' start
 const wchar_t kFirst[] = L"00:1A:7D:DA:71:13";
 const wchar_t kSecond[] = L"C4:4F:33:0A:1B:2C";
+// Every text about a tracker's work begins with its name.
+const std::wstring kFirstName = L"EI-AN900 [00:1A:7D:DA:71:13]: ";
+const std::wstring kSecondName = L"EI-AN900 [C4:4F:33:0A:1B:2C]: ";
 
 Bytes Record(unsigned steps) {
   Bytes record(6);
@@ -137,7 +140,12 @@ TEST_P(TrackerWorkerTest, SearchConnectsTrackersAndStoresTheirHistories) {
   EXPECT_TRUE(host.DeviceListEnabled());
   EXPECT_TRUE(host.SearchEnabled());
   EXPECT_EQ((std::vector<unsigned>{15, 12, 12}), host.TakeUpdates());
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  EXPECT_EQ((std::vector<std::wstring>{L"Searching for devices...", L"",
+                                       kFirstName + L"Getting your performance... (tracker 1 of 2)",
+                                       kFirstName + L"4 runs stored",
+                                       kSecondName + L"Getting your performance... (tracker 2 of 2)",
+                                       kSecondName + L"4 runs stored"}),
+            host.view->TakeTexts());
 
   // Both trackers keep their own rows at the same start times.
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
@@ -185,7 +193,7 @@ TEST_P(TrackerWorkerTest, SettingTheClockStoresTheHistoryFirst) {
   StartWorker();
   ASSERT_EQ(1, host.WaitForOperations(2));
   EXPECT_EQ((std::vector<unsigned>{15, 12}), host.TakeUpdates());
-  EXPECT_EQ(L"The history download did not complete (0 runs stored)", host.StatusText());
+  EXPECT_EQ(kFirstName + L"The history download did not complete (0 runs stored)", host.StatusText());
   EXPECT_EQ(0u, RowCount(host.store, L"walking"));
 
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
@@ -197,7 +205,7 @@ TEST_P(TrackerWorkerTest, SettingTheClockStoresTheHistoryFirst) {
   // The tracker has forgotten its history; the stored runs stay.
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(4));
-  EXPECT_EQ(L"0 runs stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"0 runs stored", host.StatusText());
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
 
   // Its clock now runs on the PC's UTC time.
@@ -239,6 +247,9 @@ TEST_P(TrackerWorkerTest, TheHistoryIsOnDiskBeforeTheClockIsSet) {
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());  // the set failed: no 1
+  EXPECT_EQ(kFirstName + L"The date and time may not have been set (the tracker did not answer); the history "
+                         L"was stored first (4 runs stored)",
+            host.StatusText());
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
   // A committed transaction may still lie only in the journal; the clock
   // erases the tracker's copy, so the runs must be in the file itself.
@@ -255,14 +266,14 @@ TEST_P(TrackerWorkerTest, SettingTheClockIsRefusedWhenTheDownloadFails) {
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_TRUE(host.TakeUpdates().empty());  // nothing posted
-  EXPECT_EQ(L"The date and time were not set: the history could not be stored first "
-            L"(The history download did not complete (0 runs stored))",
+  EXPECT_EQ(kFirstName + L"The date and time were not set: the history could not be stored first "
+                         L"(The history download did not complete (0 runs stored))",
             host.StatusText());
 
   // The clock was left alone, so the tracker still holds its history.
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(4));
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"4 runs stored", host.StatusText());
   ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
 }
 
@@ -279,12 +290,15 @@ TEST_P(TrackerWorkerTest, RunsThatCannotBeTimedAreReportedButDoNotKeepTheClockUn
   ASSERT_EQ(1, rig->AddTracker(text));
   StartWorker();
   ASSERT_EQ(1, host.WaitForOperations(2));
-  EXPECT_EQ(L"2 runs stored, 2 without a valid start time (not stored)", host.StatusText());
+  EXPECT_EQ(kFirstName + L"2 runs stored, 2 without a valid start time (not stored)", host.StatusText());
   host.TakeUpdates();
 
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_EQ((std::vector<unsigned>{12, UpdateDeviceInfo}), host.TakeUpdates());  // the clock was set
+  EXPECT_EQ(kFirstName + L"The date and time were set; the history was stored first (2 runs stored; 2 runs "
+                         L"without a valid start time could not be stored and were erased)",
+            host.StatusText());
   ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
   EXPECT_EQ(0u, RowCount(host.store, L"walking"));
 }
@@ -387,20 +401,20 @@ TEST_P(TrackerWorkerTest, RunsThatCannotBeStoredAreReportedAndKeepTheClockUnset)
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());
-  EXPECT_EQ(L"0 runs stored, 4 could not be stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"0 runs stored, 4 could not be stored", host.StatusText());
 
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(4));
   EXPECT_TRUE(host.TakeUpdates().empty());
-  EXPECT_EQ(L"The date and time were not set: the history could not be stored first "
-            L"(0 runs stored, 4 could not be stored)",
+  EXPECT_EQ(kFirstName + L"The date and time were not set: the history could not be stored first "
+                         L"(0 runs stored, 4 could not be stored)",
             host.StatusText());
 
   // The tracker still holds everything.
   ASSERT_EQ(1, host.store.Open(host.folder.Path()));
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(5));
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"4 runs stored", host.StatusText());
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
 }
 

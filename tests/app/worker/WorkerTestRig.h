@@ -15,6 +15,7 @@
 #include "app/SimulatedTracker.h"
 #include "app/TrackerWorker.h"
 #include "app/WindowTrackerView.h"
+#include "core/CriticalSection.h"
 #include "ble/GattBackend.h"
 #include "tests/app/StoreTestSupport.h"
 #include "ui/ImageCombo.h"
@@ -44,8 +45,12 @@ public:
   void EnableSearch(int enable) override;
   void SetStatus(const wchar_t* text) override;
   LONG Finished() const { return finished_; }
+  // Every status text so far, in order; emptied.
+  std::vector<std::wstring> TakeTexts();
 
 private:
+  CriticalSection textLock_;
+  std::vector<std::wstring> texts_;
   volatile LONG finished_ = 0;
   bool closing_ = false;  // worker thread only
 };
