@@ -27,6 +27,7 @@ Bytes Frame(unsigned char code, const unsigned char* payload, unsigned payloadLe
 SimulatedTracker::SimulatedTracker() : ticks_(&systemTicks_) {
   wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   idle_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  released_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   Configure(scenario_);
 }
 
@@ -35,6 +36,7 @@ SimulatedTracker::~SimulatedTracker() {
     SectionLock hold(stateLock_);
     stopping_ = true;
     if (wake_) SetEvent(wake_);
+    if (released_) SetEvent(released_);
   }
   if (thread_) {
     WaitForSingleObject(thread_, INFINITE);
@@ -42,6 +44,7 @@ SimulatedTracker::~SimulatedTracker() {
   }
   if (wake_) CloseHandle(wake_);
   if (idle_) CloseHandle(idle_);
+  if (released_) CloseHandle(released_);
 }
 
 int SimulatedTracker::Configure(const TrackerScenario& scenario) {
@@ -173,6 +176,17 @@ int SimulatedTracker::StartThread() {
 // thread.
 int SimulatedTracker::WriteValue(const unsigned char* bytes, unsigned length) {
   if (!bytes || length == 0 || length > TrackerScenario::MaxNotificationSize) return 0;
+  bool hangs;
+  {
+    SectionLock hold(stateLock_);
+    hangs = length >= FRAME_HEADER_SIZE && std::find(scenario_.hangs.begin(), scenario_.hangs.end(), bytes[2]) !=
+                                               scenario_.hangs.end();
+  }
+  if (hangs) {
+    // The write never reaches the tracker and does not return.
+    if (released_) WaitForSingleObject(released_, INFINITE);
+    return 0;
+  }
   SectionLock hold(stateLock_);
   ++commandsReceived_;
   received_.emplace_back(bytes, bytes + length);

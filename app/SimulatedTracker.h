@@ -9,7 +9,9 @@
 // introduced itself: CMD_HOST_HELLO, CMD_HOST_ID with the same six bytes and
 // CMD_SETUP with 1, in this order (the introduction holds until a new
 // CMD_HOST_HELLO begins another). A clock setting whose last byte is not 1
-// is not taken. Every command frame written to it is kept for checks.
+// is not taken. Every command frame written to it is kept for checks. A
+// scenario can make the write of a command hang, as a platform call that
+// never returns; such a write ends only when the tracker is destroyed.
 //
 // The demo run and the device tests drive it through a TrackerLink, either
 // directly (it is a CharacteristicChannel) or hosted by the simulated GATT
@@ -31,7 +33,8 @@ public:
 
   // The default scenario with the PC's clock and the system's ticks.
   SimulatedTracker();
-  // Stops the delivery thread; not to be called from inside its handler.
+  // Stops the delivery thread and lets a write the scenario holds return;
+  // not to be called from inside its handler.
   ~SimulatedTracker() override;
   SimulatedTracker(const SimulatedTracker&) = delete;
   SimulatedTracker& operator=(const SimulatedTracker&) = delete;
@@ -127,4 +130,5 @@ private:
   HANDLE thread_ = nullptr;
   HANDLE wake_ = nullptr;   // auto-reset
   HANDLE idle_ = nullptr;   // manual-reset: set while nothing is due
+  HANDLE released_ = nullptr;  // manual-reset: ends the writes the scenario holds
 };

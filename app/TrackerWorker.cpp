@@ -85,14 +85,21 @@ int TrackerWorker::Start(GattBackend* backend, TrackerView* view, HistoryRunSink
   return 1;
 }
 
-void TrackerWorker::Stop() {
+int TrackerWorker::Stop() {
   stopping_.Set();
-  worker_.Stop();
+  if (!worker_.Stop(timings.stopLimitMs)) {
+    // Held in a platform call that does not return: the thread may still
+    // go on with its links and their characteristics, so they stay.
+    abandoned_ = true;
+    return 0;
+  }
+  abandoned_ = false;
   // The links first: each unregisters from a characteristic of the
   // enumeration, which must still be there.
   trackers_.Clear();
   delete enumerator_;
   enumerator_ = nullptr;
+  return 1;
 }
 
 int TrackerWorker::Queue(int operation, int first, int second) {

@@ -64,6 +64,7 @@ struct TrackerWorkerTimings {
   DWORD historyPeriodMs = 10000;    // one period of the history wait
   DWORD beforeQueriesMs = 1000;     // before the device information queries
   DWORD afterHistoryMs = 10000;     // the tracker's rest after a history download
+  DWORD stopLimitMs = 5000;         // how long Stop waits for the running operation
 };
 
 class TrackerWorker {
@@ -82,8 +83,14 @@ public:
   // tracker's answers are cut short, so a lost answer does not hold the
   // program open), drops the queued ones, waits for the thread while
   // dispatching the caller's messages, empties the tracker list and then
-  // frees the device enumeration. Harmless when repeated.
-  void Stop();
+  // frees the device enumeration. Harmless when repeated. 1 when the thread
+  // has ended; 0 when it is still held after timings.stopLimitMs (a
+  // platform call that does not return): then the links and the
+  // enumeration stay, and the caller must keep the view, the store object
+  // and the backend as they are and end the process rather than destroy
+  // the worker (Abandoned tells).
+  int Stop();
+  bool Abandoned() const { return abandoned_; }
 
   // Never block; 1 when queued.
   int QueueSearch();
@@ -152,4 +159,5 @@ private:
   // none was queued (worker thread): the status line counts them.
   volatile LONG downloadsQueued_ = 0;
   unsigned downloadsBegun_ = 0;
+  bool abandoned_ = false;  // Stop gave the thread up
 };

@@ -33,13 +33,15 @@ int Worker::Post(ListItem* item) {
   return 1;
 }
 
-int Worker::Stop() {
+int Worker::Stop(DWORD limitMs) {
   ListItem* marker = new ListItem;
   thread_.RequestStop();
   if (!Post(marker)) delete marker;
-  // Returns only once the thread has ended, even when a WM_QUIT arrives
-  // meanwhile, so no handler can run against what is torn down below.
-  thread_.JoinPumping(Event::Infinite);
+  // Returns only once the thread has ended (or the limit passed), even when
+  // a WM_QUIT arrives meanwhile, so no handler can run against what is torn
+  // down below.
+  thread_.JoinPumping(limitMs);
+  if (!thread_.HasEnded()) return 0;
   wake_.Close();
   if (queueReady_) queue_.Clear();  // the marker and every operation never run
   queue_.Destroy();

@@ -37,8 +37,12 @@ public:
   void WakeAfter(DWORD milliseconds) { wakeAfter_ = milliseconds; }
   // From the owning thread, which must run a message loop: lets the running
   // operation finish, deletes the queued ones unrun, waits for the thread
-  // while dispatching the caller's messages. Always 1; harmless when repeated.
-  int Stop();
+  // while dispatching the caller's messages. 1 once the thread has ended;
+  // harmless when repeated. 0 when it still runs after limitMs: the stop
+  // stays requested, and the queue, its items and the worker stay the
+  // thread's (a handler held in a call that never returns): the owner must
+  // then not destroy the worker, but end the process.
+  int Stop(DWORD limitMs = Event::Infinite);
 
 private:
   static DWORD Loop(void* self, DWORD);

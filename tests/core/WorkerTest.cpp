@@ -243,6 +243,24 @@ TEST_F(WorkerTest, StopLetsTheRunningOperationFinishAndDeletesTheQueuedOnesUnrun
   delete late;
 }
 
+TEST_F(WorkerTest, AStopWithALimitGivesUpAnOperationThatDoesNotEndAndLeavesItsQueueAlone) {
+  Event running;
+  ASSERT_EQ(1, running.Create(1, 0));
+  ASSERT_EQ(1, worker.Start(Handler, &record));
+  Item* held = new Item(&record, 1, Item::BlockUntilReleased);
+  held->running = &running;
+  held->release = &release;
+  ASSERT_EQ(1, worker.Post(held));
+  ASSERT_EQ(1, worker.Post(new Item(&record, 2)));
+  ASSERT_EQ(1, running.Wait(20000));
+  EXPECT_EQ(0, worker.Stop(50));
+  EXPECT_EQ(0, record.destroyed);  // the thread's still
+  release.Set();
+  EXPECT_EQ(1, worker.Stop());
+  EXPECT_EQ((std::vector<int>{1}), Handled());
+  EXPECT_EQ(2, record.destroyed);
+}
+
 TEST_F(WorkerTest, StopTwiceReturnsOneBothTimesAndDoesNothingTheSecondTime) {
   ASSERT_EQ(1, worker.Start(Handler, &record));
   ASSERT_EQ(1, worker.Post(new Item(&record, 1)));
