@@ -79,6 +79,18 @@ int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, u
   return result;
 }
 
+int TrackerLink::SendSetUp(DWORD timeoutMs) {
+  unsigned char hostId[HOST_ID_SIZE];
+  GetHostId(hostId);
+  const unsigned char setup = 1;
+  ByteBuffer response;
+  int answered = SendCommand(CMD_HOST_HELLO, hostId, HOST_ID_SIZE, RSP_HOST_HELLO, response, timeoutMs);
+  answered &= SendCommand(CMD_HOST_ID, hostId, HOST_ID_SIZE, RSP_ACK, response, timeoutMs);
+  answered &= SendCommand(CMD_SETUP, &setup, 1, RSP_ACK, response, timeoutMs);
+  BufferClear(response);
+  return answered;
+}
+
 // The tracker sends the walking frame and then the sleeping frame; together
 // they may take longer than one period, so the wait goes on while bytes of
 // history frames keep arriving (a walking frame that completes at the very
@@ -169,7 +181,8 @@ void TrackerLink::SettleHeldBack(const unsigned* nextLength) {
   heldBack_ = ByteBuffer();
   if (pendingResponse && expectedCode != 0 && pendingResponse->size >= FRAME_HEADER_SIZE) {
     unsigned long long declared = DeclaredFrameSize(pendingResponse->data);
-    if (pendingResponse->size + held.size == declared && (!nextLength || declared < pendingResponse->size + *nextLength)) {
+    bool nextFits = nextLength && pendingResponse->size + *nextLength <= declared;
+    if (pendingResponse->size + held.size == declared && !nextFits) {
       Collect(static_cast<unsigned>(held.size), held.data);
     }
   }

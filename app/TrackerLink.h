@@ -44,6 +44,12 @@ public:
   int SendCommand(unsigned char command, const unsigned char* data, unsigned dataLength,
                   unsigned char expectedResponse, ByteBuffer& response, DWORD timeoutMs);
 
+  // The connect set-up, without which the tracker answers no history
+  // request: CMD_HOST_HELLO and CMD_HOST_ID with HostId, then CMD_SETUP
+  // with 1, each sent whatever became of the one before. 1 when all three
+  // were answered.
+  int SendSetUp(DWORD timeoutMs);
+
   // The characteristic's value-changed handler; context is the link.
   static void OnLinkNotification(unsigned length, const unsigned char* data, void* context);
 

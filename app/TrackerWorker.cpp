@@ -241,7 +241,8 @@ void TrackerWorker::Run(int operation, int argument, int flag) {
     text.Format(L"%s: %s", link->displayText.CStr(), after.CStr());
     after.Assign(text);
   }
-  if (InterlockedCompareExchange(&downloadsQueued_, 0, 0) <= 0) downloadsBegun_ = 0;  // the next download begins a new count
+  // With no download queued, the next one begins a new count.
+  if (InterlockedCompareExchange(&downloadsQueued_, 0, 0) <= 0) downloadsBegun_ = 0;
   view.EnableSearch(1);
   view.SetStatus(after.CStr());
 }
@@ -258,8 +259,6 @@ void TrackerWorker::Search(WideString&) {
   view.AddDevice(L"Searching for Samsung EI-AN900 devices", -1, TrackerIcon);
   view.SelectDevice(0);
 
-  unsigned char hostId[HOST_ID_SIZE];
-  GetHostId(hostId);
   for (ListItem* a = enumerator_->adapters.First(); a; a = enumerator_->adapters.Next(a)) {
     GattAdapter* adapter = static_cast<GattAdapter*>(a);
     for (ListItem* d = adapter->devices.First(); d; d = adapter->devices.Next(d)) {
@@ -283,12 +282,7 @@ void TrackerWorker::Search(WideString&) {
       device->GetAddressText(address);
       link->displayText.Format(L"%s [%s]", device->name.CStr(), address.CStr());
 
-      ByteBuffer response;
-      const unsigned char setup = 1;
-      link->SendCommand(CMD_HOST_HELLO, hostId, HOST_ID_SIZE, RSP_HOST_HELLO, response, timings.commandTimeoutMs);
-      link->SendCommand(CMD_HOST_ID, hostId, HOST_ID_SIZE, RSP_ACK, response, timings.commandTimeoutMs);
-      link->SendCommand(CMD_SETUP, &setup, 1, RSP_ACK, response, timings.commandTimeoutMs);
-      BufferClear(response);
+      link->SendSetUp(timings.commandTimeoutMs);  // the results are not judged
       if (!trackers_.Append(link)) delete link;
     }
   }

@@ -28,18 +28,6 @@ Bytes ToBytes(const ByteBuffer& buffer) {
   return Bytes(buffer.data, buffer.data + buffer.size);
 }
 
-int IntroduceHost(TrackerLink& link) {
-  unsigned char id[HOST_ID_SIZE];
-  GetHostId(id);
-  const unsigned char one = 1;
-  ByteBuffer response;
-  int answered = link.SendCommand(CMD_HOST_HELLO, id, HOST_ID_SIZE, RSP_HOST_HELLO, response, LINK_TIMEOUT_MS) &&
-                 link.SendCommand(CMD_HOST_ID, id, HOST_ID_SIZE, RSP_ACK, response, LINK_TIMEOUT_MS) &&
-                 link.SendCommand(CMD_SETUP, &one, 1, RSP_ACK, response, LINK_TIMEOUT_MS);
-  BufferClear(response);
-  return answered;
-}
-
 std::vector<Bytes> Split(const Bytes& frame, std::vector<size_t> sizes) {
   std::vector<Bytes> pieces;
   size_t at = 0;

@@ -21,10 +21,6 @@ Bytes ToBytes(const ByteBuffer& buffer);
 std::vector<Bytes> Split(const Bytes& frame, std::vector<size_t> sizes);
 std::vector<Bytes> Pieces(const Bytes& frame, size_t size);
 
-// The three set-up commands of the search, without which a tracker answers
-// no history request; 1 when all three were answered.
-int IntroduceHost(TrackerLink& link);
-
 // Records writes; each write takes the next scripted answer, which Deliver
 // hands to the handler on the calling thread (a test calls it from a
 // link's wait, while the command is armed).

@@ -293,22 +293,15 @@ TEST_F(LinkFixture, OtherNotificationsDuringTheHistoryWaitAreSortedOut) {
 }
 
 TEST_F(LinkFixture, AFramesLastPieceThatLooksLikeLiveTotalsStillEndsTheFrame) {
-  // Both frames end in ten bytes shaped as live totals: the walking frame's
-  // is settled by the sleeping frame's first piece, the sleeping frame's by
-  // the end of the wait.
-  const Bytes tail = Hex("00 08 81 01 02 03 04 05 06 07");
-  Bytes walking = Hex("00 1C 83"), sleeping = Hex("00 1C 84");
-  for (Bytes* frame : {&walking, &sleeping}) {
-    frame->insert(frame->end(), 17, 0x11);
-    frame->insert(frame->end(), tail.begin(), tail.end());
-  }
-  std::vector<Bytes> answer = Split(walking, {20});
-  for (const Bytes& piece : Split(sleeping, {20})) answer.push_back(piece);
-  channel.AddAnswer(answer);
+  // Settled by the next frame's first piece, and by the end of the wait.
+  Bytes walking = Hex("00 1C 83 1111111111111111111111111111111111 0008810102030405 0607");
+  Bytes sleeping = walking;
+  sleeping[2] = RSP_SLEEPING;
+  channel.AddAnswer({Bytes(walking.begin(), walking.begin() + 20), Bytes(walking.begin() + 20, walking.end()),
+                     Bytes(sleeping.begin(), sleeping.begin() + 20), Bytes(sleeping.begin() + 20, sleeping.end())});
   link.historyPeriodMs = 1;
   EXPECT_EQ(1, History());
   EXPECT_EQ(walking, ToBytes(link.walkingFrame));
-  EXPECT_EQ(sleeping, ToBytes(link.sleepingFrame));
   EXPECT_EQ(sleeping, ToBytes(response));
 }
 
@@ -363,7 +356,7 @@ TEST(TrackerLinkHistoryTest, ALostHistoryAnswerWithLiveTotalsOnEndsAfterOneQuiet
   ASSERT_TRUE(tracker.Configure(scenario));
   SteppedLink link;
   link.Attach(&tracker);
-  ASSERT_EQ(1, IntroduceHost(link));
+  ASSERT_EQ(1, link.SendSetUp(kAnswered));
   link.waits = 0;
   link.historyPeriodMs = 1500;
   ByteBuffer response;

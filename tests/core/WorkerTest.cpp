@@ -27,7 +27,7 @@ struct Record {
 
 class Item : public ListItem {
 public:
-  enum Action { Plain, BlockUntilReleased, PostFollowUp, RefuseOnce, SendThenFinish, WakeSoon };
+  enum Action { Plain, BlockUntilReleased, PostFollowUp, RefuseOnce, SendThenFinish };
   Item(Record* record, int value, Action action = Plain) : record(record), value(value), action(action) {}
   ~Item() override { InterlockedIncrement(&record->destroyed); }
   Record* record;
@@ -54,12 +54,6 @@ DWORD Handler(int phase, ListItem* listItem, void* userValue) {
     InterlockedIncrement(&record->ends);
     return 1;
   }
-  if (phase == PhaseIdle) {
-    SectionLock hold(record->lock);
-    record->handled.push_back(-1);
-    record->itemHandled.Set();
-    return 1;
-  }
   Item* item = static_cast<Item*>(listItem);
   ++item->attempts;
   if (item->running) item->running->Set();
@@ -78,9 +72,6 @@ DWORD Handler(int phase, ListItem* listItem, void* userValue) {
         item->refused->Set();
         return 0;
       }
-      break;
-    case Item::WakeSoon:
-      record->worker->WakeAfter(1);
       break;
     case Item::SendThenFinish:
       item->release->Wait(Event::Infinite);
@@ -196,15 +187,6 @@ TEST_F(WorkerTest, AnItemPostedByTheHandlerRunsRightAfterThoseAlreadyQueued) {
   EXPECT_EQ((std::vector<int>{1, 2, 3, 101}), Handled());
 }
 
-TEST_F(WorkerTest, AWakeAskedForByTheHandlerComesOnceWithoutAPost) {
-  ASSERT_EQ(1, worker.Start(Handler, &record));
-  ASSERT_EQ(1, worker.Post(new Item(&record, 1, Item::WakeSoon)));
-  AwaitHandled(2);
-  ASSERT_EQ(1, worker.Post(new Item(&record, 2)));
-  AwaitHandled(3);
-  EXPECT_EQ((std::vector<int>{1, -1, 2}), Handled());
-}
-
 TEST_F(WorkerTest, AnItemTheHandlerRefusesStaysAtTheHeadUntilTheNextPost) {
   Event refused;
   ASSERT_EQ(1, refused.Create(1, 0));
@@ -241,24 +223,6 @@ TEST_F(WorkerTest, StopLetsTheRunningOperationFinishAndDeletesTheQueuedOnesUnrun
   Item* late = new Item(&record, 4);
   EXPECT_EQ(0, worker.Post(late));
   delete late;
-}
-
-TEST_F(WorkerTest, AStopWithALimitGivesUpAnOperationThatDoesNotEndAndLeavesItsQueueAlone) {
-  Event running;
-  ASSERT_EQ(1, running.Create(1, 0));
-  ASSERT_EQ(1, worker.Start(Handler, &record));
-  Item* held = new Item(&record, 1, Item::BlockUntilReleased);
-  held->running = &running;
-  held->release = &release;
-  ASSERT_EQ(1, worker.Post(held));
-  ASSERT_EQ(1, worker.Post(new Item(&record, 2)));
-  ASSERT_EQ(1, running.Wait(20000));
-  EXPECT_EQ(0, worker.Stop(50));
-  EXPECT_EQ(0, record.destroyed);  // the thread's still
-  release.Set();
-  EXPECT_EQ(1, worker.Stop());
-  EXPECT_EQ((std::vector<int>{1}), Handled());
-  EXPECT_EQ(2, record.destroyed);
 }
 
 TEST_F(WorkerTest, StopTwiceReturnsOneBothTimesAndDoesNothingTheSecondTime) {

@@ -174,19 +174,18 @@ std::vector<std::string> Union(std::vector<std::string> a, const std::vector<std
   return a;
 }
 
-// Every text about the tracker's work begins with its name.
-const std::wstring kName = L"EI-AN900 [00:1A:7D:DA:71:13]: ";
+const std::wstring kName = L"EI-AN900 [00:1A:7D:DA:71:13]: ";  // begins every text about its work
 
 std::wstring Stored(size_t runs) {
   wchar_t text[80];
   swprintf(text, 80, L"%u runs stored", static_cast<unsigned>(runs));
-  return kName + text;
+  return text;
 }
 
 std::wstring NotStored(size_t runs) {
   wchar_t text[80];
   swprintf(text, 80, L"0 runs stored, %u could not be stored", static_cast<unsigned>(runs));
-  return kName + text;
+  return text;
 }
 
 enum FailingOperation { DownloadHistory, SetClock };
@@ -305,7 +304,7 @@ TEST_P(FailingDiskWorkerTest, TheStatusLineTellsWhatWasStoredEarlierRunsStayAndR
   ASSERT_EQ(1, backend_.AddDevice(&tracker_));
   ASSERT_EQ(1, host_.Start(&backend_));
   ASSERT_EQ(1, host_.WaitForOperations(2));
-  EXPECT_EQ(Stored(rowsA.size()), host_.StatusText());
+  EXPECT_EQ(kName + Stored(rowsA.size()), host_.StatusText());
   Run(SetClock, 3);
   ASSERT_FALSE(TrackerHolds(walkingA, sleepingA));  // it records anew
   ASSERT_EQ(rowsA, StoredRows(host_.store));
@@ -331,12 +330,11 @@ TEST_P(FailingDiskWorkerTest, TheStatusLineTellsWhatWasStoredEarlierRunsStayAndR
   const std::vector<std::string> rows = StoredRows(host_.store);
   EXPECT_EQ(L"ok", IntegrityOf(host_.store));
   const std::wstring notStoredFirst =
-      kName + L"The date and time were not set: the history could not be stored first (" +
-      NotStored(rowsB.size()).substr(kName.size()) + L")";
+      kName + L"The date and time were not set: the history could not be stored first (" + NotStored(rowsB.size()) + L")";
   const std::wstring notSecured =
       kName + L"The date and time were not set: the history could not be written to the disk";
   if (fault.operation == DownloadHistory) {
-    const std::wstring told = fault.outcome == Lost ? NotStored(rowsB.size()) : Stored(rowsB.size());
+    const std::wstring told = kName + (fault.outcome == Lost ? NotStored(rowsB.size()) : Stored(rowsB.size()));
     EXPECT_EQ((std::vector<std::wstring>{operationText, told}), texts);
     EXPECT_EQ((std::vector<unsigned>{UpdateWalking | UpdateSleeping}), updates);
   } else {
@@ -351,13 +349,12 @@ TEST_P(FailingDiskWorkerTest, TheStatusLineTellsWhatWasStoredEarlierRunsStayAndR
   // The disk works again: the same operation stores every run and says so.
   Run(fault.operation, 5);
   if (fault.operation == DownloadHistory) {
-    EXPECT_EQ((std::vector<std::wstring>{operationText, Stored(rowsB.size())}), view_->TakeTexts());
+    EXPECT_EQ((std::vector<std::wstring>{operationText, kName + Stored(rowsB.size())}), view_->TakeTexts());
     EXPECT_EQ((std::vector<unsigned>{UpdateWalking | UpdateSleeping}), host_.TakeUpdates());
     EXPECT_TRUE(TrackerHolds(walkingB, sleepingB));
   } else {
-    const std::wstring set = kName + L"The date and time were set; the history was stored first (" +
-                             Stored(rowsB.size()).substr(kName.size()) + L")";
-    EXPECT_EQ((std::vector<std::wstring>{operationText, set}), view_->TakeTexts());
+    const std::wstring set = kName + L"The date and time were set; the history was stored first (";
+    EXPECT_EQ((std::vector<std::wstring>{operationText, set + Stored(rowsB.size()) + L")"}), view_->TakeTexts());
     EXPECT_EQ((std::vector<unsigned>{UpdateWalking | UpdateSleeping, UpdateDeviceInfo}), host_.TakeUpdates());
     EXPECT_FALSE(TrackerHolds(walkingB, sleepingB));  // the clock was set
   }

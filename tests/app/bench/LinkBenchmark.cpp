@@ -183,14 +183,8 @@ Download ThroughTracker(const Bytes& walking, const Bytes& sleeping, DWORD perio
   TrackerLink link;
   link.Attach(&tracker);
   link.historyPeriodMs = period;
+  link.SendSetUp(LINK_TIMEOUT_MS);  // the tracker answers no history request before it
   ByteBuffer response;
-  // The tracker answers a history request only after the host's set-up.
-  unsigned char id[HOST_ID_SIZE];
-  GetHostId(id);
-  const unsigned char one = 1;
-  link.SendCommand(CMD_HOST_HELLO, id, HOST_ID_SIZE, RSP_HOST_HELLO, response, LINK_TIMEOUT_MS);
-  link.SendCommand(CMD_HOST_ID, id, HOST_ID_SIZE, RSP_ACK, response, LINK_TIMEOUT_MS);
-  link.SendCommand(CMD_SETUP, &one, 1, RSP_ACK, response, LINK_TIMEOUT_MS);
   double cpu = ProcessCpu(), start = WallClock();
   Download d;
   d.result = link.SendCommand(CMD_HISTORY, nullptr, 0, RSP_SLEEPING, response, 0);

@@ -183,8 +183,7 @@ TEST(ProgramTest, ClosingWhileABluetoothCallNeverReturnsStillEndsTheRunWithItsRu
   ASSERT_TRUE(run.started);
   HWND window = WaitForWindow(run.processId, L"#32770");
   ASSERT_NE(nullptr, window);
-  // The left tracker's history is stored; the write of the right one's
-  // history command never returns.
+  // The left tracker's runs are stored; the right one's history write hangs.
   const std::wstring hung = std::wstring(twotrackers::RightText) + L": Getting your performance... (tracker 2 of 2)";
   wchar_t status[256] = {};
   for (ULONGLONG end = GetTickCount64() + 60000; hung != status && GetTickCount64() < end;) {
@@ -196,16 +195,15 @@ TEST(ProgramTest, ClosingWhileABluetoothCallNeverReturnsStillEndsTheRunWithItsRu
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(0, run.Finish(60000)) << run.errors;
   std::wstring database = folder.File(L"Pellton.sql");
-  std::vector<std::wstring> walking = twotrackers::ExpectedWalkingRows(), sleeping = twotrackers::ExpectedSleepingRows();
+  std::vector<std::wstring> walking = twotrackers::ExpectedWalkingRows();
+  std::vector<std::wstring> sleeping = twotrackers::ExpectedSleepingRows();
   EXPECT_EQ(std::vector<std::wstring>(walking.begin(), walking.begin() + 2),
             twotrackers::StoredRows(database.c_str(), L"walking"));
   EXPECT_EQ(std::vector<std::wstring>(sleeping.begin(), sleeping.begin() + 1),
             twotrackers::StoredRows(database.c_str(), L"sleeping"));
-  // Closed as at every end: the journal folded back, the settings written.
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql-wal").c_str()));
-  DWORD tab = 99, size = sizeof(tab);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql-wal").c_str()));  // closed
   EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, settings.key.c_str(), L"Tab", RRF_RT_REG_DWORD,
-                                        nullptr, &tab, &size));
+                                        nullptr, nullptr, nullptr));  // the settings written
 }
 
 TEST(ProgramTest, AWrongCommandLineWithQuitWhenIdleGoesToStandardErrorWithExitCodeTwo) {

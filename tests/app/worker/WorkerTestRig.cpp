@@ -88,22 +88,11 @@ void CountingView::EnableSearch(int enable) {
 }
 
 void CountingView::SetStatus(const wchar_t* text) {
-  {
-    SectionLock hold(textLock_);
-    texts_.push_back(text ? text : L"");
-  }
   WindowTrackerView::SetStatus(text);  // in the window when this returns
   if (closing_) {
     closing_ = false;
     InterlockedIncrement(&finished_);
   }
-}
-
-std::vector<std::wstring> CountingView::TakeTexts() {
-  SectionLock hold(textLock_);
-  std::vector<std::wstring> taken;
-  taken.swap(texts_);
-  return taken;
 }
 
 INT_PTR CALLBACK WorkerHost::MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -15,7 +15,6 @@
 #include "app/SimulatedTracker.h"
 #include "app/TrackerWorker.h"
 #include "app/WindowTrackerView.h"
-#include "core/CriticalSection.h"
 #include "ble/GattBackend.h"
 #include "tests/app/StoreTestSupport.h"
 #include "ui/ImageCombo.h"
@@ -28,9 +27,7 @@ public:
   // Adds a tracker set up by the scenario text; 1/0.
   virtual int AddTracker(const std::string& scenario, bool notNotifiable = false) = 0;
   virtual GattBackend* Backend() = 0;
-  // The n-th tracker added, when it lives in this process (not in the
-  // stand-in platform library).
-  virtual SimulatedTracker* Tracker(unsigned) { return nullptr; }
+  virtual SimulatedTracker* Tracker(unsigned) { return nullptr; }  // one of this process
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
 
@@ -45,12 +42,8 @@ public:
   void EnableSearch(int enable) override;
   void SetStatus(const wchar_t* text) override;
   LONG Finished() const { return finished_; }
-  // Every status text so far, in order; emptied.
-  std::vector<std::wstring> TakeTexts();
 
 private:
-  CriticalSection textLock_;
-  std::vector<std::wstring> texts_;
   volatile LONG finished_ = 0;
   bool closing_ = false;  // worker thread only
 };
