@@ -179,11 +179,12 @@ int SimulatedTracker::WriteValue(const unsigned char* bytes, unsigned length) {
   bool hangs;
   {
     SectionLock hold(stateLock_);
-    hangs = length >= FRAME_HEADER_SIZE && std::find(scenario_.hangs.begin(), scenario_.hangs.end(), bytes[2]) !=
-                                               scenario_.hangs.end();
+    hangs = length >= FRAME_HEADER_SIZE &&
+            std::find(scenario_.hangs.begin(), scenario_.hangs.end(), bytes[2]) != scenario_.hangs.end();
   }
   if (hangs) {
-    // The write never reaches the tracker and does not return.
+    // The write never reaches the tracker and returns only when the
+    // tracker goes.
     if (released_) WaitForSingleObject(released_, INFINITE);
     return 0;
   }

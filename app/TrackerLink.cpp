@@ -161,9 +161,10 @@ void TrackerLink::Receive(unsigned length, const unsigned char* data) {
   // Live totals may come while a history frame is being sent in pieces
   // (the tracker sends them once a second while they are on); appended,
   // they would corrupt the frame. One that comes inside a history frame is
-  // kept aside instead: only a piece that ends the frame can look the same
-  // (a whole notification of 10 bytes, 00 08 81), and the next notification
-  // or the end of the wait tells which it was.
+  // kept aside instead. The tracker cuts a frame into pieces of its
+  // notification size, so only the last piece can look the same (10 bytes
+  // beginning 00 08 81); the next notification, or the end of the wait,
+  // tells which it was.
   if (collected.size >= FRAME_HEADER_SIZE && IsHistoryCode(collected.data[2]) &&
       collected.size < DeclaredFrameSize(collected.data) && IsLiveShaped(length, data)) {
     if (!BufferAppend(heldBack_, data, length)) BufferClear(heldBack_);
