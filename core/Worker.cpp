@@ -42,13 +42,15 @@ int Worker::PostFirst(ListItem* item) {
   return 1;
 }
 
-int Worker::Stop() {
+int Worker::Stop(DWORD limitMs) {
   ListItem* marker = new ListItem;
   thread_.RequestStop();
   if (!Post(marker)) delete marker;
-  // Returns only once the thread has ended, even when a WM_QUIT arrives
-  // meanwhile, so no handler can run against what is torn down below.
-  thread_.JoinPumping(Event::Infinite);
+  // Returns only once the thread has ended (or the limit passed), even when
+  // a WM_QUIT arrives meanwhile, so no handler can run against what is torn
+  // down below.
+  thread_.JoinPumping(limitMs);
+  if (!thread_.HasEnded()) return 0;
   wake_.Close();
   if (queueReady_) queue_.Clear();  // the marker and every operation never run
   queue_.Destroy();
@@ -65,13 +67,29 @@ ListItem* Worker::Head() {
   return item;
 }
 
+DWORD Worker::AwaitPost(DWORD timeoutMs) {
+  for (;;) {
+    DWORD result = WaitForSingleObjectEx(wake_.Handle(), timeoutMs, TRUE);
+    if (result != WAIT_IO_COMPLETION) return result;  // an APC ran: wait again
+  }
+}
+
 DWORD Worker::Run() {
+  wakeAfter_ = Event::Infinite;
   if (!handler_(PhaseStart, nullptr, userValue_)) return 0;
   while (!thread_.StopRequested()) {
-    if (!wake_.Wait(Event::Infinite)) break;
+    DWORD waited = AwaitPost(wakeAfter_);
+    if (waited == WAIT_TIMEOUT) {
+      if (thread_.StopRequested()) break;
+      wakeAfter_ = Event::Infinite;
+      handler_(PhaseIdle, nullptr, userValue_);
+      continue;
+    }
+    if (waited != WAIT_OBJECT_0) break;
     // Several posts may share one wake-up: take everything queued, in order.
     while (ListItem* item = Head()) {
       if (thread_.StopRequested()) break;
+      wakeAfter_ = Event::Infinite;
       if (!handler_(PhaseItem, item, userValue_)) break;
       queue_.Remove(item);
       delete item;

@@ -89,11 +89,15 @@ int WorkerThread::JoinPumping(DWORD timeoutMs) {
     return 0;
   }
   if (timeoutMs == 0) timeoutMs = Event::Infinite;
+  const ULONGLONG start = GetTickCount64();
   if (finished_.WaitPumping(timeoutMs)) return 1;
-  if (timeoutMs != Event::Infinite) return 0;
-  // WM_QUIT (or a failed wait) ended the pumping early while the thread may
-  // still run; the caller must not go on as if it had ended.
-  return finished_.WaitAnsweringSent(Event::Infinite);
+  // WM_QUIT (or a failed wait) may have ended the pumping early while the
+  // thread still runs; the caller must not go on as if it had ended, nor
+  // give up before its time.
+  if (timeoutMs == Event::Infinite) return finished_.WaitAnsweringSent(Event::Infinite);
+  const ULONGLONG spent = GetTickCount64() - start;
+  if (spent >= timeoutMs) return 0;
+  return finished_.WaitAnsweringSent(static_cast<DWORD>(timeoutMs - spent));
 }
 
 int WorkerThread::Join(DWORD timeoutMs) {

@@ -27,10 +27,10 @@ public:
   // 1 when the thread is not running, with the routine's result.
   int HasEnded(DWORD* result = nullptr) const;
   // Wait for the end (time-out 0: none), dispatching the caller's messages.
-  // A WM_QUIT met during a join with no time-out does not cut it short: it
-  // stays queued for the caller's loop, and the join goes on answering only
-  // messages sent by other threads. 1 when the thread has ended; 0 when it
-  // was not running or the time-out passed.
+  // A WM_QUIT met during the join does not cut it short: it stays queued for
+  // the caller's loop, and the join goes on, for the rest of its time,
+  // answering only messages sent by other threads. 1 when the thread has
+  // ended; 0 when it was not running or the time-out passed.
   int JoinPumping(DWORD timeoutMs);
   int Join(DWORD timeoutMs);  // the same without messages
   DWORD ThreadId() const { return threadId_; }

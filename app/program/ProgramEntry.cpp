@@ -113,5 +113,10 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   setup.pictureFolder.Assign(line.screenshotFolder);
   setup.instance = &single;
   MainWindow window(setup);
-  return static_cast<int>(window.RunModal(instance, IDD_MAIN, 0, nullptr));
+  const int result = static_cast<int>(window.RunModal(instance, IDD_MAIN, 0, nullptr));
+  // The window gave up a tracker worker held in a platform call that does
+  // not return, after closing the store and writing the settings: the
+  // process ends now, before anything that thread may still use goes.
+  if (window.Worker().Abandoned()) ExitProcess(static_cast<UINT>(result));
+  return result;
 }

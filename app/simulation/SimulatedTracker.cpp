@@ -27,6 +27,7 @@ Bytes Frame(unsigned char code, const unsigned char* payload, unsigned payloadLe
 SimulatedTracker::SimulatedTracker() : ticks_(&systemTicks_) {
   wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   idle_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  released_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   Configure(scenario_);
 }
 
@@ -35,6 +36,7 @@ SimulatedTracker::~SimulatedTracker() {
     SectionLock hold(stateLock_);
     stopping_ = true;
     if (wake_) SetEvent(wake_);
+    if (released_) SetEvent(released_);
   }
   if (thread_) {
     WaitForSingleObject(thread_, INFINITE);
@@ -42,6 +44,7 @@ SimulatedTracker::~SimulatedTracker() {
   }
   if (wake_) CloseHandle(wake_);
   if (idle_) CloseHandle(idle_);
+  if (released_) CloseHandle(released_);
 }
 
 int SimulatedTracker::Configure(const TrackerScenario& scenario) {
@@ -67,6 +70,8 @@ int SimulatedTracker::Configure(const TrackerScenario& scenario) {
   commandsReceived_ = 0;
   notificationsSent_ = 0;
   queue_.clear();
+  unitPieces_ = 0;
+  liveInsideSent_ = false;
   if (wake_) SetEvent(wake_);
   return 1;
 }
@@ -124,6 +129,11 @@ unsigned SimulatedTracker::CommandsReceived() const {
   return commandsReceived_;
 }
 
+std::vector<Bytes> SimulatedTracker::ReceivedCommands() const {
+  SectionLock hold(stateLock_);
+  return std::vector<Bytes>(received_.begin(), received_.end());
+}
+
 unsigned long long SimulatedTracker::NotificationsSent() const {
   SectionLock hold(stateLock_);
   return notificationsSent_;
@@ -166,8 +176,22 @@ int SimulatedTracker::StartThread() {
 // thread.
 int SimulatedTracker::WriteValue(const unsigned char* bytes, unsigned length) {
   if (!bytes || length == 0 || length > TrackerScenario::MaxNotificationSize) return 0;
+  bool hangs;
+  {
+    SectionLock hold(stateLock_);
+    hangs = length >= FRAME_HEADER_SIZE &&
+            std::find(scenario_.hangs.begin(), scenario_.hangs.end(), bytes[2]) != scenario_.hangs.end();
+  }
+  if (hangs) {
+    // The write never reaches the tracker and returns only when the
+    // tracker goes.
+    if (released_) WaitForSingleObject(released_, INFINITE);
+    return 0;
+  }
   SectionLock hold(stateLock_);
   ++commandsReceived_;
+  received_.emplace_back(bytes, bytes + length);
+  if (received_.size() > MaxKeptCommands) received_.pop_front();
   if (scenario_.silentAfter >= 0 && commandsReceived_ > static_cast<unsigned>(scenario_.silentAfter)) {
     liveOn_ = false;  // silent: it hears the write and does nothing
     return 1;
@@ -232,7 +256,7 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
       liveOn_ = false;
       return BuildFrame(RSP_ACK, command, frames);
     case CMD_HISTORY:
-      if (dataLength != 0) return false;
+      if (dataLength != 0 || introduction_ < 3) return false;  // not before the host's introduction
       BuildFrame(RSP_WALKING, command, frames);
       return BuildFrame(RSP_SLEEPING, command, frames);
     case CMD_QUERY:
@@ -242,7 +266,7 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
       if (data[0] == QUERY_CLOCK) return BuildFrame(RSP_TIME, command, frames);
       return false;
     case CMD_SET_TIME: {
-      if (dataLength != 7) return false;
+      if (dataLength != 7 || data[6] != SET_TIME_CONSTANT) return false;
       TrackerTime time = GetTrackerTime(data);
       if (!IsValidTrackerTime(time)) return false;
       clockBase_ = TrackerTimeToSeconds(time);
@@ -252,13 +276,17 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
     }
     case CMD_HOST_ID:
       if (dataLength != HOST_ID_SIZE) return false;
+      introduction_ = introduction_ == 1 && memcmp(data, hostId_, HOST_ID_SIZE) == 0 ? 2 : 0;
       return BuildFrame(RSP_ACK, command, frames);
     case CMD_HOST_HELLO:
       if (dataLength != HOST_ID_SIZE) return false;
+      introduction_ = 1;
+      memcpy(hostId_, data, HOST_ID_SIZE);
       frames.push_back(Frame(RSP_HOST_HELLO, data, HOST_ID_SIZE));
       return true;
     case CMD_SETUP:
-      if (dataLength != 1) return false;
+      if (dataLength != 1 || data[0] != 1) return false;
+      introduction_ = introduction_ == 2 ? 3 : 0;
       return BuildFrame(RSP_ACK, command, frames);
     default:
       return false;
@@ -377,8 +405,10 @@ DWORD WINAPI SimulatedTracker::ThreadMain(void* self) {
   return 0;
 }
 
-// Sends what is due, one notification at a time. Live totals go out only
-// between units, never inside a frame that is being sent in pieces.
+// Sends what is due, one notification at a time. Live totals go out
+// between units, not inside a frame that is being sent in pieces, unless
+// the scenario sends them inside frames as well (after every liveInside
+// pieces).
 void SimulatedTracker::Run() {
   for (;;) {
     Outgoing next;
@@ -391,12 +421,20 @@ void SimulatedTracker::Run() {
       bool silent = scenario_.silentAfter >= 0 &&
                     commandsReceived_ > static_cast<unsigned>(scenario_.silentAfter);
       bool betweenUnits = queue_.empty() || !queue_.front().continuesUnit;
-      if (betweenUnits && liveOn_ && !silent && liveDue_ <= now) {
+      bool insideDue = !betweenUnits && scenario_.liveInside > 0 && !liveInsideSent_ &&
+                       unitPieces_ % scenario_.liveInside == 0 && queue_.front().due <= now;
+      if (liveOn_ && !silent && ((betweenUnits && liveDue_ <= now) || insideDue)) {
         MakeLiveFrame(next.bytes);
-        liveDue_ = now + LiveIntervalMs;
+        if (insideDue) {
+          liveInsideSent_ = true;
+        } else {
+          liveDue_ = now + LiveIntervalMs;
+        }
         haveNext = true;
       } else if (!queue_.empty() && queue_.front().due <= now) {
         next = std::move(queue_.front());
+        unitPieces_ = next.continuesUnit ? unitPieces_ + 1 : 1;
+        liveInsideSent_ = false;
         queue_.pop_front();
         haveNext = true;
       }

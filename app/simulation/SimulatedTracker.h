@@ -5,6 +5,14 @@
 // pieces of at most the notification size, as a Bluetooth LE peripheral
 // does. A scenario (TrackerScenario) sets it up and can make it misbehave.
 //
+// Like the tracker it answers a history request only once the host has
+// introduced itself: CMD_HOST_HELLO, CMD_HOST_ID with the same six bytes and
+// CMD_SETUP with 1, in this order (the introduction holds until a new
+// CMD_HOST_HELLO begins another). A clock setting whose last byte is not 1
+// is not taken. Every command frame written to it is kept for checks. A
+// scenario can make the write of a command hang, as a platform call that
+// never returns; such a write ends only when the tracker is destroyed.
+//
 // The demo run and the device tests drive it through a TrackerLink, either
 // directly (it is a CharacteristicChannel) or hosted by the simulated GATT
 // backend (it is a DeviceModel).
@@ -25,7 +33,8 @@ public:
 
   // The default scenario with the PC's clock and the system's ticks.
   SimulatedTracker();
-  // Stops the delivery thread; not to be called from inside its handler.
+  // Stops the delivery thread and lets a write the scenario holds return;
+  // not to be called from inside its handler.
   ~SimulatedTracker() override;
   SimulatedTracker(const SimulatedTracker&) = delete;
   SimulatedTracker& operator=(const SimulatedTracker&) = delete;
@@ -49,6 +58,10 @@ public:
   long long GetClock() const;  // Unix seconds, UTC
   bool IsLiveOn() const;
   unsigned CommandsReceived() const;
+  // The command frames written to it, byte for byte, oldest first (the
+  // last MaxKeptCommands).
+  static const unsigned MaxKeptCommands = 1000;
+  std::vector<Bytes> ReceivedCommands() const;
   unsigned long long NotificationsSent() const;
 
   // CharacteristicChannel
@@ -98,8 +111,15 @@ private:
   bool liveOn_ = false;
   unsigned long long liveDue_ = 0;
   unsigned commandsReceived_ = 0;
+  std::deque<Bytes> received_;
+  // Steps of the host's introduction done in order: 1 hello, 2 host id, 3
+  // set-up; history is answered at 3.
+  unsigned introduction_ = 0;
+  unsigned char hostId_[HOST_ID_SIZE] = {};
   unsigned long long notificationsSent_ = 0;
   std::deque<Outgoing> queue_;
+  unsigned unitPieces_ = 0;     // pieces of the frame being sent that went out
+  bool liveInsideSent_ = false;  // live totals went out after the last of them
   bool stopping_ = false;
 
   // Delivery, under deliveryLock_ (held while the handler runs).
@@ -110,4 +130,5 @@ private:
   HANDLE thread_ = nullptr;
   HANDLE wake_ = nullptr;   // auto-reset
   HANDLE idle_ = nullptr;   // manual-reset: set while nothing is due
+  HANDLE released_ = nullptr;  // manual-reset: ends the writes the scenario holds
 };

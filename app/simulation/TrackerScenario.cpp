@@ -168,6 +168,8 @@ void TrackerScenario::Reset() {
   replies.clear();
   faults.clear();
   silentAfter = -1;
+  liveInside = 0;
+  hangs.clear();
 }
 
 int TrackerScenario::LoadFile(const wchar_t* path, WideString& error) {
@@ -387,6 +389,15 @@ int TrackerScenario::ParseLine(char* line, unsigned number, WideString& error) {
       return fail(L"expected the number of commands answered before the tracker goes silent");
     }
     silentAfter = static_cast<int>(a);
+  } else if (_stricmp(key, "hang") == 0) {
+    unsigned char command;
+    if (count != 2 || !ParseCode(words[1], command)) return fail(L"expected a command");
+    hangs.push_back(command);
+  } else if (_stricmp(key, "live-inside") == 0) {
+    if (count != 2 || !ParseNumber(words[1], 1, 0xFFFF, a)) {
+      return fail(L"expected the number of notifications of a frame after which live totals go out, from 1 to 65535");
+    }
+    liveInside = static_cast<unsigned>(a);
   } else {
     return fail(L"unknown setting");
   }

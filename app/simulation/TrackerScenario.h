@@ -63,6 +63,8 @@ public:
   std::vector<ScenarioReply> replies;
   std::vector<ScenarioFault> faults;
   int silentAfter;    // commands answered before it goes silent; -1 never
+  unsigned liveInside;  // live totals (when on) also inside frames, after every this many pieces; 0 never
+  std::vector<unsigned char> hangs;  // commands whose write never returns (a platform call that hangs)
 
 private:
   void Reset();

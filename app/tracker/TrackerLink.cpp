@@ -10,6 +10,7 @@ TrackerLink::TrackerLink() {
 
 TrackerLink::~TrackerLink() {
   Detach();
+  BufferClear(heldBack_);
   BufferClear(walkingFrame);
   BufferClear(sleepingFrame);
 }
@@ -47,6 +48,7 @@ int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, u
     pendingResponse = &response;
     historyBytes_ = 0;
     historyCountedInFrame_ = 0;
+    BufferClear(heldBack_);
     // An earlier answer that completed just after its wait had timed out may
     // have left the event set; it must not end this wait.
     responseEvent.Reset();
@@ -65,10 +67,28 @@ int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, u
 
   {
     SectionLock hold(lock);
+    if (heldBack_.size) {
+      // Nothing came after a notification kept out of a frame: it ended
+      // the frame if it fits exactly.
+      SettleHeldBack(nullptr);
+      if (expectedResponse != 0 && expectedCode == 0) result = 1;
+    }
     expectedCode = 0;
     pendingResponse = nullptr;
   }
   return result;
+}
+
+int TrackerLink::SendSetUp(DWORD timeoutMs) {
+  unsigned char hostId[HOST_ID_SIZE];
+  GetHostId(hostId);
+  const unsigned char setup = 1;
+  ByteBuffer response;
+  int answered = SendCommand(CMD_HOST_HELLO, hostId, HOST_ID_SIZE, RSP_HOST_HELLO, response, timeoutMs);
+  answered &= SendCommand(CMD_HOST_ID, hostId, HOST_ID_SIZE, RSP_ACK, response, timeoutMs);
+  answered &= SendCommand(CMD_SETUP, &setup, 1, RSP_ACK, response, timeoutMs);
+  BufferClear(response);
+  return answered;
 }
 
 // The tracker sends the walking frame and then the sleeping frame; together
@@ -114,15 +134,63 @@ void TrackerLink::OnLinkNotification(unsigned length, const unsigned char* data,
   static_cast<TrackerLink*>(context)->Receive(length, data);
 }
 
+namespace {
+
+// Live totals always come in one notification of this shape.
+bool IsLiveShaped(unsigned length, const unsigned char* data) {
+  return length == LIVE_FRAME_SIZE && ReadBig16(data) == LIVE_FRAME_SIZE - 2 && data[2] == RSP_LIVE;
+}
+
+bool IsHistoryCode(unsigned char code) { return code == RSP_WALKING || code == RSP_SLEEPING; }
+
+}  // namespace
+
 void TrackerLink::Receive(unsigned length, const unsigned char* data) {
   if (length != 0 && !data) return;
   SectionLock hold(lock);
+  // What follows a notification kept out of a history frame tells what it
+  // was; it may end that frame, and the command with it.
+  if (heldBack_.size) SettleHeldBack(&length);
 
   if (!pendingResponse || expectedCode == 0) {
     ReceiveLiveTotals(length, data);
     return;
   }
 
+  ByteBuffer& collected = *pendingResponse;
+  // Live totals may come while a history frame is being sent in pieces
+  // (the tracker sends them once a second while they are on); appended,
+  // they would corrupt the frame. One that comes inside a history frame is
+  // kept aside instead. The tracker cuts a frame into pieces of its
+  // notification size, so only the last piece can look the same (10 bytes
+  // beginning 00 08 81); the next notification, or the end of the wait,
+  // tells which it was.
+  if (collected.size >= FRAME_HEADER_SIZE && IsHistoryCode(collected.data[2]) &&
+      collected.size < DeclaredFrameSize(collected.data) && IsLiveShaped(length, data)) {
+    if (!BufferAppend(heldBack_, data, length)) BufferClear(heldBack_);
+    return;
+  }
+  Collect(length, data);
+}
+
+// After a notification was kept out of the frame being collected: it was the
+// frame's last piece when it ends the frame exactly and the next
+// notification (of *nextLength bytes; none at the end of the wait) would not
+// fit; otherwise it was live totals, which an armed link drops.
+void TrackerLink::SettleHeldBack(const unsigned* nextLength) {
+  ByteBuffer held = heldBack_;
+  heldBack_ = ByteBuffer();
+  if (pendingResponse && expectedCode != 0 && pendingResponse->size >= FRAME_HEADER_SIZE) {
+    unsigned long long declared = DeclaredFrameSize(pendingResponse->data);
+    bool nextFits = nextLength && pendingResponse->size + *nextLength <= declared;
+    if (pendingResponse->size + held.size == declared && !nextFits) {
+      Collect(static_cast<unsigned>(held.size), held.data);
+    }
+  }
+  BufferClear(held);
+}
+
+void TrackerLink::Collect(unsigned length, const unsigned char* data) {
   ByteBuffer& collected = *pendingResponse;
   if (!BufferAppend(collected, data, length)) {
     BufferClear(collected);  // the frame cannot be completed: start again
@@ -140,16 +208,11 @@ void TrackerLink::Receive(unsigned length, const unsigned char* data) {
     return;
   }
   unsigned char code = collected.data[2];
-  if (code == RSP_WALKING || code == RSP_SLEEPING) {
-    // Counted once the code shows the frame is part of a history answer. A
-    // notification shaped as live totals is taken into the frame but not
-    // counted: live totals arriving while a history frame has stalled half
-    // way must not keep the wait going.
-    unsigned long long countable = collected.size;
-    if (length == LIVE_FRAME_SIZE && ReadBig16(data) == LIVE_FRAME_SIZE - 2 && data[2] == RSP_LIVE) {
-      countable -= length;
-    }
-    if (countable > historyCountedInFrame_) historyBytes_ += countable - historyCountedInFrame_;
+  if (IsHistoryCode(code)) {
+    // Counted once the code shows the frame is part of a history answer;
+    // live totals never reach a history frame, so they do not keep the
+    // wait going.
+    historyBytes_ += collected.size - historyCountedInFrame_;
     historyCountedInFrame_ = collected.size;
   }
   if (collected.size < declared) return;

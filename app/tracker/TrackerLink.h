@@ -5,7 +5,8 @@
 // awaited response code, writes the command and waits; OnLinkNotification,
 // on the thread that delivers notifications, reassembles responses, keeps
 // every complete walking and sleeping frame and, while nothing is armed,
-// picks up live totals.
+// picks up live totals. Live totals that come inside a history frame are
+// kept out of it.
 #pragma once
 
 #include <windows.h>
@@ -43,6 +44,12 @@ public:
   int SendCommand(unsigned char command, const unsigned char* data, unsigned dataLength,
                   unsigned char expectedResponse, ByteBuffer& response, DWORD timeoutMs);
 
+  // The connect set-up, without which the tracker answers no history
+  // request: CMD_HOST_HELLO and CMD_HOST_ID with HostId, then CMD_SETUP
+  // with 1, each sent whatever became of the one before. 1 when all three
+  // were answered.
+  int SendSetUp(DWORD timeoutMs);
+
   // The characteristic's value-changed handler; context is the link.
   static void OnLinkNotification(unsigned length, const unsigned char* data, void* context);
 
@@ -61,6 +68,12 @@ public:
 
   // Host side settings.
   HWND ownerWindow = nullptr;                 // receives WM_TRACKER_UPDATE; none: no post
+  // The worker switched live totals on and has not seen them switched off
+  // (its thread only).
+  bool liveTotalsOn = false;
+  // The tick until which the tracker rests after a download: its next
+  // command waits for it (the worker's thread only).
+  unsigned long long restUntil = 0;
   // While this event (the owner's, outliving the link) is signalled, waits
   // for answers end at once as if timed out; none: never.
   HANDLE cancelEvent = nullptr;
@@ -73,6 +86,8 @@ protected:
 
 private:
   void Receive(unsigned length, const unsigned char* data);
+  void SettleHeldBack(const unsigned* nextLength);
+  void Collect(unsigned length, const unsigned char* data);
   void ReceiveLiveTotals(unsigned length, const unsigned char* data);
   int WaitForHistory();
   bool Cancelled() const;
@@ -84,5 +99,8 @@ private:
   // collected are already counted.
   unsigned long long historyBytes_ = 0;
   unsigned long long historyCountedInFrame_ = 0;
+  // A notification shaped as live totals that came inside a history frame,
+  // until the next notification tells whether it ended the frame.
+  ByteBuffer heldBack_;
   bool handlerRegistered_ = false;
 };

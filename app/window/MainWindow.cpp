@@ -642,8 +642,14 @@ void MainWindow::TearDown(bool placementFirst) {
   if (view_) view_->SetInfoPage(nullptr);
   RemoveControl(&tabs_);
   tabs_.Close();
-  worker_.Stop();
-  view_.reset();
+  // A worker given up while held in a platform call may still call the
+  // view: it stays, and the program ends once the window has closed (the
+  // store is closed here all the same, so nothing is lost).
+  if (worker_.Stop()) {
+    view_.reset();
+  } else {
+    static_cast<void>(view_.release());
+  }
   store_.Close();
   RemoveControl(&devices_);
   RemoveControl(&searchButton_);

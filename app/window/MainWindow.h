@@ -77,8 +77,8 @@ public:
   static const UINT WM_STORE_NOTICE = WM_APP + 3;
   // The result of a run with quitWhenIdle that did not download and store
   // every tracker found: something failed, or no tracker was found.
-  static const int QuitSomethingFailed = 1;
-  static const int QuitNoTracker = 5;
+  static constexpr int QuitSomethingFailed = 1;
+  static constexpr int QuitNoTracker = 5;
   // Maximises the window (a restored maximised state, at the first show).
   static const UINT WM_MAXIMISE = WM_APP + 4;
 

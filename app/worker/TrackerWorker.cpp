@@ -1,5 +1,6 @@
 #include "app/worker/TrackerWorker.h"
 
+#include <cstddef>
 #include <new>
 
 #include "app/tracker/TrackerProtocol.h"
@@ -84,16 +85,24 @@ int TrackerWorker::Start(GattBackend* backend, TrackerView* view, HistoryRunSink
   return 1;
 }
 
-void TrackerWorker::Stop() {
+int TrackerWorker::Stop() {
   stopping_.Set();
-  worker_.Stop();
+  const int stopped = worker_.Stop(timings.stopLimitMs);
   InterlockedExchange(&downloadsPending_, 0);  // the queued ones were dropped
   InterlockedExchange(&downloadRunning_, -1);
+  if (!stopped) {
+    // Held in a platform call that does not return: the thread may still
+    // go on with its links and their characteristics, so they stay.
+    abandoned_ = true;
+    return 0;
+  }
+  abandoned_ = false;
   // The links first: each unregisters from a characteristic of the
   // enumeration, which must still be there.
   trackers_.Clear();
   delete enumerator_;
   enumerator_ = nullptr;
+  return 1;
 }
 
 int TrackerWorker::Queue(int operation, int first, int second) {
@@ -127,46 +136,143 @@ int TrackerWorker::QueueDeviceInfoNext(int trackerIndex) {
   delete item;
   return 0;
 }
-int TrackerWorker::QueueHistory(int trackerIndex) { return Queue(OperationHistory, trackerIndex, 0); }
+int TrackerWorker::QueueHistory(int trackerIndex) {
+  if (trackerIndex < 0) return Queue(OperationHistory, trackerIndex, 0);
+  InterlockedIncrement(&downloadsQueued_);  // before it can run
+  if (Queue(OperationHistory, trackerIndex, 0)) return 1;
+  InterlockedDecrement(&downloadsQueued_);
+  return 0;
+}
 int TrackerWorker::QueueLiveTotals(int trackerIndex, int on) { return Queue(OperationLiveTotals, trackerIndex, on); }
 int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTime, trackerIndex, 0); }
 
 int TrackerWorker::Pause(DWORD milliseconds) { return milliseconds == 0 || !stopping_.Wait(milliseconds); }
 
-DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
-  if (phase != PhaseItem || !item) return 1;
-  TrackerWorker& worker = *static_cast<TrackerWorker*>(self);
-  WorkItem& work = *static_cast<WorkItem*>(item);
-  if (work.operation < OperationSearch || work.operation > OperationSetTime) return 1;
+// An operation code no operation has: it only makes the handler run.
+const int kLookAgain = -1;
 
-  TrackerView& view = *worker.view_;
+int TrackerWorker::Wake() { return Queue(kLookAgain, -1, 0); }
+
+unsigned long long TrackerWorker::Ticks() { return (ticks ? ticks : &systemTicks_)->Milliseconds(); }
+
+bool TrackerWorker::Resting(TrackerLink& link) { return link.restUntil > Ticks(); }
+
+bool TrackerWorker::MustWait(int operation, int argument, size_t earlier) {
+  if (operation == OperationSearch) {
+    if (earlier > 0) return true;
+    int index = 0;
+    for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
+      if (Resting(*link)) return true;
+    }
+    return false;
+  }
+  TrackerLink* link = trackers_.FindTracker(argument);
+  if (!link) return earlier > 0;  // for no tracker: after everything queued before it
+  if (Resting(*link)) return true;
+  for (size_t i = 0; i < earlier; ++i) {
+    const Waiting& before = waiting_[i];
+    if (before.operation == OperationSearch || before.argument == argument ||
+        !trackers_.FindTracker(before.argument)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TrackerWorker::RunWaiting() {
+  for (size_t i = 0; i < waiting_.size() && !stopping_.Wait(0);) {
+    if (MustWait(waiting_[i].operation, waiting_[i].argument, i)) {
+      ++i;
+      continue;
+    }
+    Waiting ready = waiting_[i];
+    waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
+    Run(ready.operation, ready.argument, ready.flag);
+    i = 0;  // what it did (a download begins a rest) may hold back the others
+  }
+  TickSource& clock = ticks ? *ticks : systemTicks_;
+  if (waiting_.empty() || !clock.MovesByItself()) return;
+  unsigned long long now = clock.Milliseconds(), next = ~0ULL;
+  int index = 0;
+  for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
+    if (link->restUntil > now && link->restUntil < next) next = link->restUntil;
+  }
+  if (next != ~0ULL) worker_.WakeAfter(static_cast<DWORD>(next - now < 0x7FFFFFFF ? next - now : 0x7FFFFFFF));
+}
+
+DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
+  TrackerWorker& worker = *static_cast<TrackerWorker*>(self);
+  if (phase == PhaseEnd) {
+    worker.SwitchLiveTotalsOff();
+    worker.waiting_.clear();  // dropped unrun, as the queued ones are
+    return 1;
+  }
+  // Operations kept aside go first: they were queued before this one.
+  worker.RunWaiting();
+  if (phase != PhaseItem || !item) return 1;
+  WorkItem& work = *static_cast<WorkItem*>(item);
+  // Any other operation code (the look again included) is skipped.
+  if (work.operation >= OperationSearch && work.operation <= OperationSetTime) {
+    if (worker.MustWait(work.operation, work.argument, worker.waiting_.size())) {
+      worker.waiting_.push_back({work.operation, work.argument, work.flag});
+    } else {
+      worker.Run(work.operation, work.argument, work.flag);
+    }
+  }
+  worker.RunWaiting();
+  return 1;
+}
+
+void TrackerWorker::Run(int operation, int argument, int flag) {
+  // With several trackers the line must say whose work it shows.
+  TrackerLink* link = operation == OperationSearch || operation == OperationLiveTotals
+                          ? nullptr
+                          : trackers_.FindTracker(argument);
+  WideString text, counted;
+  if (operation == OperationHistory && argument >= 0) {
+    LONG left = InterlockedDecrement(&downloadsQueued_);
+    unsigned number = ++downloadsBegun_;
+    unsigned total = number + static_cast<unsigned>(left > 0 ? left : 0);
+    if (total > 1) counted.Format(L" (tracker %u of %u)", number, total);
+  }
+  if (link) {
+    text.Format(L"%s: %s%s", link->displayText.CStr(), kStatusTexts[operation], counted.CStr());
+  } else {
+    text.Assign(kStatusTexts[operation]);
+  }
+  TrackerView& view = *view_;
   view.EnableSearch(0);
-  view.SetStatus(kStatusTexts[work.operation]);
+  view.SetStatus(text.CStr());
   WideString after;
-  switch (work.operation) {
+  switch (operation) {
     case OperationSearch:
-      worker.Search(after);
+      Search(after);
       break;
     case OperationDeviceInfo:
-      worker.DeviceInfo(work.argument);
+      DeviceInfo(argument);
       break;
     case OperationHistory:
-      if (work.argument >= 0) InterlockedExchange(&worker.downloadRunning_, work.argument);
-      worker.History(work.argument, after);
-      worker.DownloadEnded(work.argument);
+      if (argument >= 0) InterlockedExchange(&downloadRunning_, argument);
+      History(argument, after);
+      DownloadEnded(argument);
       break;
     case OperationLiveTotals:
-      worker.LiveTotals(work.argument, work.flag);
+      LiveTotals(argument, flag);
       break;
     case OperationSetTime:
-      if (work.argument >= 0) InterlockedExchange(&worker.downloadRunning_, work.argument);
-      worker.SetTime(work.argument, after);
-      worker.DownloadEnded(work.argument);
+      if (argument >= 0) InterlockedExchange(&downloadRunning_, argument);
+      SetTime(argument, after);
+      DownloadEnded(argument);
       break;
   }
+  if (link && !after.IsEmpty()) {
+    text.Format(L"%s: %s", link->displayText.CStr(), after.CStr());
+    after.Assign(text);
+  }
+  // With no download queued, the next one begins a new count.
+  if (InterlockedCompareExchange(&downloadsQueued_, 0, 0) <= 0) downloadsBegun_ = 0;
   view.EnableSearch(1);
   view.SetStatus(after.CStr());
-  return 1;
 }
 
 // ------------------------------------------------------------ operation 0
@@ -174,14 +280,13 @@ DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
 void TrackerWorker::Search(WideString&) {
   TrackerView& view = *view_;
   view.EnableDeviceList(0);
+  SwitchLiveTotalsOff();
   trackers_.Clear();
   enumerator_->Enumerate(0);
   view.ClearDeviceList();
   view.AddDevice(L"Searching for Samsung EI-AN900 devices", -1, TrackerIcon);
   view.SelectDevice(0);
 
-  unsigned char hostId[HOST_ID_SIZE];
-  GetHostId(hostId);
   for (ListItem* a = enumerator_->adapters.First(); a; a = enumerator_->adapters.Next(a)) {
     GattAdapter* adapter = static_cast<GattAdapter*>(a);
     for (ListItem* d = adapter->devices.First(); d; d = adapter->devices.Next(d)) {
@@ -205,12 +310,7 @@ void TrackerWorker::Search(WideString&) {
       device->GetAddressText(address);
       link->displayText.Format(L"%s [%s]", device->name.CStr(), address.CStr());
 
-      ByteBuffer response;
-      const unsigned char setup = 1;
-      link->SendCommand(CMD_HOST_HELLO, hostId, HOST_ID_SIZE, RSP_HOST_HELLO, response, timings.commandTimeoutMs);
-      link->SendCommand(CMD_HOST_ID, hostId, HOST_ID_SIZE, RSP_ACK, response, timings.commandTimeoutMs);
-      link->SendCommand(CMD_SETUP, &setup, 1, RSP_ACK, response, timings.commandTimeoutMs);
-      BufferClear(response);
+      link->SendSetUp(timings.commandTimeoutMs);  // the results are not judged
       if (!trackers_.Append(link)) delete link;
     }
   }
@@ -354,12 +454,10 @@ void TrackerWorker::History(int trackerIndex, WideString& after) {
       outcomes_[trackerIndex].Format(L"%s: %s", link->displayText.CStr(), after.CStr());
     }
   }
-  view_->SetStatus(after.CStr());
   DownloadEnded(trackerIndex);  // before the window hears of it
-  // The window shows the stored runs at once; the pause only spaces the
-  // next command.
   view_->PostUpdate(UpdateWalking | UpdateSleeping);
-  Pause(timings.afterHistoryMs);
+  // The tracker's next command waits for its rest; others need not.
+  link->restUntil = Ticks() + timings.afterHistoryMs;
 }
 
 void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
@@ -368,8 +466,12 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
   // The tracker forgets its history when its clock is set: store it first.
   HistoryTally tally;
   int complete = 0;
-  if (!DownloadHistory(*link, trackerIndex, tally, complete)) {
-    WideString runs;
+  int downloaded = DownloadHistory(*link, trackerIndex, tally, complete);
+  // The tracker rests after the download, but the clock command cannot
+  // wait: whatever the tracker records until it arrives is erased unsaved.
+  link->restUntil = Ticks() + timings.afterHistoryMs;
+  WideString runs;
+  if (!downloaded) {
     DescribeTally(tally, complete, runs);
     after.Format(L"The date and time were not set: the history could not be stored first (%s)", runs.CStr());
     return;
@@ -381,7 +483,6 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
     return;
   }
   view_->PostUpdate(UpdateWalking | UpdateSleeping);
-  if (!Pause(timings.afterHistoryMs)) return;
 
   SYSTEMTIME now;
   Now(now, 1);
@@ -393,6 +494,21 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
   int set = link->SendCommand(CMD_SET_TIME, data, sizeof data, RSP_ACK, response, timings.commandTimeoutMs);
   BufferClear(response);
   if (set) view_->PostUpdate(UpdateDeviceInfo);
+
+  // Runs without a valid start time could not be stored; when the clock
+  // was set they went with the tracker's history.
+  runs.Format(L"%u runs stored", tally.stored);
+  if (tally.untimed) {
+    WideString untimed;
+    untimed.Format(set ? L"%s; %u runs without a valid start time could not be stored and were erased"
+                       : L"%s; %u runs without a valid start time could not be stored",
+                   runs.CStr(), tally.untimed);
+    runs.Assign(untimed);
+  }
+  after.Format(set ? L"The date and time were set; the history was stored first (%s)"
+                   : L"The date and time may not have been set (the tracker did not answer); the history was stored "
+                     L"first (%s)",
+               runs.CStr());
 }
 
 // ------------------------------------------------------------ operation 3
@@ -402,6 +518,16 @@ void TrackerWorker::LiveTotals(int trackerIndex, int on) {
   if (!link) return;
   unsigned char flag = on == 1 ? 1 : 0;
   ByteBuffer response;
-  link->SendCommand(CMD_LIVE, &flag, 1, flag ? 0 : RSP_ACK, response, timings.commandTimeoutMs);
+  int sent = link->SendCommand(CMD_LIVE, &flag, 1, flag ? 0 : RSP_ACK, response, timings.commandTimeoutMs);
   BufferClear(response);
+  // An "off" left unanswered may not have been heard: it is sent again
+  // before the link goes.
+  if (sent) link->liveTotalsOn = flag != 0;
+}
+
+void TrackerWorker::SwitchLiveTotalsOff() {
+  int index = 0;
+  for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
+    if (link->liveTotalsOn) LiveTotals(index, 0);
+  }
 }

@@ -8,8 +8,21 @@
 // Setting the clock erases the tracker's history, so the worker first
 // downloads and stores it and has the store write it through to the disk;
 // when the download is incomplete or a run cannot be stored or secured,
-// the clock is left alone, the status line says so and nothing is posted. After a download the status line tells how many runs were
-// stored and how many could not be.
+// the clock is left alone, the status line says so and nothing is posted.
+// The clock command follows the write-through at once: whatever the
+// tracker records meanwhile is erased with the rest. After a download the
+// status line tells how many runs were stored and how many could not be,
+// after setting the clock what was done; every text about a tracker's work
+// begins with the tracker's name, and a download that others follow says
+// which it is of how many ("tracker 2 of 3").
+//
+// A tracker rests for a while after each history download: its next
+// command waits until the rest is over (the clock command excepted), while
+// work for other trackers goes on. Operations for a resting tracker are
+// kept aside in the order queued, and so is whatever must follow them: a
+// search, which talks to every tracker and renumbers them (it also waits
+// for every rest to end), and an operation for no tracker (the window's
+// mark that everything queued before it has run).
 //
 // Use: construct; SetTrackers of the store with Trackers(); Start with the
 // GATT backend (the Windows stack, or a simulated one), the view and the
@@ -19,9 +32,11 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <vector>
 
 #include "app/tracker/HistoryDecoder.h"
+#include "app/tracker/TickSource.h"
 #include "app/tracker/TrackerList.h"
 #include "core/CriticalSection.h"
 #include "core/Event.h"
@@ -58,7 +73,8 @@ struct TrackerWorkerTimings {
   DWORD commandTimeoutMs = 10000;   // every command's answer
   DWORD historyPeriodMs = 10000;    // one period of the history wait
   DWORD beforeQueriesMs = 1000;     // before the device information queries
-  DWORD afterHistoryMs = 10000;     // after a history download
+  DWORD afterHistoryMs = 10000;     // the tracker's rest after a history download
+  DWORD stopLimitMs = 5000;         // how long Stop waits for the running operation
 };
 
 class TrackerWorker {
@@ -77,8 +93,14 @@ public:
   // tracker's answers are cut short, so a lost answer does not hold the
   // program open), drops the queued ones, waits for the thread while
   // dispatching the caller's messages, empties the tracker list and then
-  // frees the device enumeration. Harmless when repeated.
-  void Stop();
+  // frees the device enumeration. Harmless when repeated. 1 when the thread
+  // has ended; 0 when it is still held after timings.stopLimitMs (a
+  // platform call that does not return): then the links and the
+  // enumeration stay, and the caller must keep the view, the store object
+  // and the backend as they are and end the process rather than destroy
+  // the worker (Abandoned tells).
+  int Stop();
+  bool Abandoned() const { return abandoned_; }
 
   // Never block; 1 when queued.
   int QueueSearch();
@@ -105,11 +127,30 @@ public:
   void Summary(TrackerRunSummary& out);
 
   TrackerWorkerTimings timings;  // set before Start
+  // The clock of the rests (not owned; none: the system's). Set before
+  // Start; with a manual tick, call Wake after moving it.
+  TickSource* ticks = nullptr;
+  // Has the worker look again at the operations waiting for a rest to end.
+  int Wake();
 
 private:
   class WorkItem;
+  struct Waiting {
+    int operation;
+    int argument;
+    int flag;
+  };
 
   static DWORD Handle(int phase, ListItem* item, void* self);
+  void Run(int operation, int argument, int flag);
+  // Whether the operation must wait: for its tracker's rest, or behind the
+  // first `earlier` operations kept aside.
+  bool MustWait(int operation, int argument, size_t earlier);
+  // Runs, in order, each operation kept aside that need not wait any
+  // longer; then asks to be woken when the next rest ends.
+  void RunWaiting();
+  bool Resting(TrackerLink& link);
+  unsigned long long Ticks();
   int Queue(int operation, int first, int second);
   // A counted download is over (once per operation).
   void DownloadEnded(int trackerIndex);
@@ -120,6 +161,9 @@ private:
   void History(int trackerIndex, WideString& after);
   void LiveTotals(int trackerIndex, int on);
   void SetTime(int trackerIndex, WideString& after);
+  // Before links are dropped: a tracker left sending live totals would send
+  // them on into the next connection's downloads.
+  void SwitchLiveTotalsOff();
   // Downloads the history, decodes and stores it; 1 when both frames came
   // and every run was stored.
   int DownloadHistory(TrackerLink& link, int trackerIndex, HistoryTally& tally, int& complete);
@@ -139,4 +183,11 @@ private:
   // download) or the operation ends (a clock setting).
   volatile LONG downloadsPending_ = 0;
   volatile LONG downloadRunning_ = -1;
+  SystemTickSource systemTicks_;
+  std::deque<Waiting> waiting_;  // worker thread only
+  // Downloads queued for a tracker and not begun yet, and those begun since
+  // none was queued (worker thread): the status line counts them.
+  volatile LONG downloadsQueued_ = 0;
+  unsigned downloadsBegun_ = 0;
+  bool abandoned_ = false;  // Stop gave the thread up
 };

@@ -12,7 +12,7 @@ namespace {
 
 const char* const kKeys[] = {"name", "address", "battery", "hardware", "firmware", "clock",
                              "days", "seed", "walking", "sleeping", "live", "notification-size",
-                             "delay", "reply", "drop", "lie", "wrong", "silent", "#", "Battery"};
+                             "delay", "reply", "drop", "lie", "wrong", "silent", "live-inside", "hang", "#", "Battery"};
 const char* const kWords[] = {"0", "1", "100", "101", "-1", "65536", "4294967296", "1.2", "255.255",
                               "00:1A:7D:DA:71:13", "00-1a", "2014-05-31", "23:59:58", "2255-12-31",
                               "CMD_QUERY", "CMD_QUERY:5", "CMD_HISTORY", "RSP_VERSION", "+2", "-3",

@@ -40,7 +40,7 @@ TEST(FailingDiskWindowTest, TheStatusLineSaysTheDownloadWasNotStoredAndTheNextOn
   // first write of their download.
   FailingDisk::Arm(FailWrites, 1);
   ASSERT_EQ(1, window.Worker().QueueHistory(0));
-  const std::wstring notStored = L"0 runs stored, 3 could not be stored";
+  const std::wstring notStored = std::wstring(twotrackers::LeftText) + L": 0 runs stored, 3 could not be stored";
   bool shown = PumpUntil([&] { return status() == notStored; });
   const unsigned failures = FailingDisk::Failures();
   FailingDisk::Recover();
@@ -50,7 +50,7 @@ TEST(FailingDiskWindowTest, TheStatusLineSaysTheDownloadWasNotStoredAndTheNextOn
 
   // Working again: the same download is stored, and the line says so.
   ASSERT_EQ(1, window.Worker().QueueHistory(0));
-  EXPECT_TRUE(PumpUntil([&] { return status() == L"3 runs stored"; }))
+  EXPECT_TRUE(PumpUntil([&] { return status() == std::wstring(twotrackers::LeftText) + L": 3 runs stored"; }))
       << std::string(status().begin(), status().end());
   ASSERT_TRUE(fixture.CloseWindow());
   EXPECT_EQ(twotrackers::ExpectedWalkingRows(), twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"walking"));

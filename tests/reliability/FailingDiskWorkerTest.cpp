@@ -174,6 +174,8 @@ std::vector<std::string> Union(std::vector<std::string> a, const std::vector<std
   return a;
 }
 
+const std::wstring kName = L"EI-AN900 [00:1A:7D:DA:71:13]: ";  // begins every text about its work
+
 std::wstring Stored(size_t runs) {
   wchar_t text[80];
   swprintf(text, 80, L"%u runs stored", static_cast<unsigned>(runs));
@@ -294,7 +296,7 @@ TEST_P(FailingDiskWorkerTest, TheStatusLineTellsWhatWasStoredEarlierRunsStayAndR
   ASSERT_EQ(30u + 6u, rowsB.size());
   const std::vector<std::string> rowsAB = Union(rowsA, rowsB);
   const std::wstring operationText =
-      fault.operation == DownloadHistory ? L"Getting your performance..." : L"Setting Date && Time...";
+      kName + (fault.operation == DownloadHistory ? L"Getting your performance..." : L"Setting Date && Time...");
 
   // The first history is downloaded at the start, then the clock is set:
   // the runs are written through to the file and the tracker begins anew.
@@ -302,7 +304,7 @@ TEST_P(FailingDiskWorkerTest, TheStatusLineTellsWhatWasStoredEarlierRunsStayAndR
   ASSERT_EQ(1, backend_.AddDevice(&tracker_));
   ASSERT_EQ(1, host_.Start(&backend_));
   ASSERT_EQ(1, host_.WaitForOperations(2));
-  EXPECT_EQ(Stored(rowsA.size()), host_.StatusText());
+  EXPECT_EQ(kName + Stored(rowsA.size()), host_.StatusText());
   Run(SetClock, 3);
   ASSERT_FALSE(TrackerHolds(walkingA, sleepingA));  // it records anew
   ASSERT_EQ(rowsA, StoredRows(host_.store));
@@ -327,12 +329,13 @@ TEST_P(FailingDiskWorkerTest, TheStatusLineTellsWhatWasStoredEarlierRunsStayAndR
   const std::vector<unsigned> updates = host_.TakeUpdates();
   const std::vector<std::string> rows = StoredRows(host_.store);
   EXPECT_EQ(L"ok", IntegrityOf(host_.store));
-  const std::wstring notStoredFirst = L"The date and time were not set: the history could not be stored first (" +
-                                      NotStored(rowsB.size()) + L")";
-  const std::wstring notSecured = L"The date and time were not set: the history could not be written to the disk";
+  const std::wstring notStoredFirst =
+      kName + L"The date and time were not set: the history could not be stored first (" + NotStored(rowsB.size()) + L")";
+  const std::wstring notSecured =
+      kName + L"The date and time were not set: the history could not be written to the disk";
   if (fault.operation == DownloadHistory) {
-    const std::wstring told = fault.outcome == Lost ? NotStored(rowsB.size()) : Stored(rowsB.size());
-    EXPECT_EQ((std::vector<std::wstring>{operationText, told, told}), texts);
+    const std::wstring told = kName + (fault.outcome == Lost ? NotStored(rowsB.size()) : Stored(rowsB.size()));
+    EXPECT_EQ((std::vector<std::wstring>{operationText, told}), texts);
     EXPECT_EQ((std::vector<unsigned>{UpdateWalking | UpdateSleeping}), updates);
   } else {
     // The clock stays as it is, so the tracker keeps its history.
@@ -346,12 +349,12 @@ TEST_P(FailingDiskWorkerTest, TheStatusLineTellsWhatWasStoredEarlierRunsStayAndR
   // The disk works again: the same operation stores every run and says so.
   Run(fault.operation, 5);
   if (fault.operation == DownloadHistory) {
-    EXPECT_EQ((std::vector<std::wstring>{operationText, Stored(rowsB.size()), Stored(rowsB.size())}),
-              view_->TakeTexts());
+    EXPECT_EQ((std::vector<std::wstring>{operationText, kName + Stored(rowsB.size())}), view_->TakeTexts());
     EXPECT_EQ((std::vector<unsigned>{UpdateWalking | UpdateSleeping}), host_.TakeUpdates());
     EXPECT_TRUE(TrackerHolds(walkingB, sleepingB));
   } else {
-    EXPECT_EQ((std::vector<std::wstring>{operationText, L""}), view_->TakeTexts());
+    const std::wstring set = kName + L"The date and time were set; the history was stored first (";
+    EXPECT_EQ((std::vector<std::wstring>{operationText, set + Stored(rowsB.size()) + L")"}), view_->TakeTexts());
     EXPECT_EQ((std::vector<unsigned>{UpdateWalking | UpdateSleeping, UpdateDeviceInfo}), host_.TakeUpdates());
     EXPECT_FALSE(TrackerHolds(walkingB, sleepingB));  // the clock was set
   }

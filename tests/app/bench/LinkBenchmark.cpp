@@ -183,6 +183,7 @@ Download ThroughTracker(const Bytes& walking, const Bytes& sleeping, DWORD perio
   TrackerLink link;
   link.Attach(&tracker);
   link.historyPeriodMs = period;
+  link.SendSetUp(LINK_TIMEOUT_MS);  // the tracker answers no history request before it
   ByteBuffer response;
   double cpu = ProcessCpu(), start = WallClock();
   Download d;

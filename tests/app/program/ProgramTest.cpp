@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/program/SingleInstance.h"
+#include "resources/ResourceIds.h"
 #include "tests/app/TestFolder.h"
 #include "tests/app/TwoTrackers.h"
 
@@ -170,6 +171,39 @@ TEST(ProgramTest, TwoScenarioFilesLeaveExactlyTheirRunsInAFreshDatabaseAndTheRun
   EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, settings.key.c_str(), L"Tab", RRF_RT_REG_DWORD,
                                         nullptr, &tab, &size));
   EXPECT_EQ(0u, tab);
+}
+
+TEST(ProgramTest, ClosingWhileABluetoothCallNeverReturnsStillEndsTheRunWithItsRunsStored) {
+  ProgramFolder folder(L"program");
+  ASSERT_TRUE(folder.copied);
+  ASSERT_EQ(1, folder.Write(L"a.scenario", twotrackers::LeftScenario()));
+  ASSERT_EQ(1, folder.Write(L"b.scenario", twotrackers::RightScenario() + "hang CMD_HISTORY\n"));
+  RegistryKeyGuard settings;
+  ProgramRun run(folder, L"--scenario a.scenario --scenario b.scenario --settings-key " + settings.key);
+  ASSERT_TRUE(run.started);
+  HWND window = WaitForWindow(run.processId, L"#32770");
+  ASSERT_NE(nullptr, window);
+  // The left tracker's runs are stored; the right one's history write hangs.
+  const std::wstring hung = std::wstring(twotrackers::RightText) + L": Getting your performance... (tracker 2 of 2)";
+  wchar_t status[256] = {};
+  for (ULONGLONG end = GetTickCount64() + 60000; hung != status && GetTickCount64() < end;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    GetDlgItemTextW(window, IDC_MAIN_STATUS, status, 256);
+  }
+  ASSERT_EQ(hung, status);
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, run.Finish(60000)) << run.errors;
+  std::wstring database = folder.File(L"Pellton.sql");
+  std::vector<std::wstring> walking = twotrackers::ExpectedWalkingRows();
+  std::vector<std::wstring> sleeping = twotrackers::ExpectedSleepingRows();
+  EXPECT_EQ(std::vector<std::wstring>(walking.begin(), walking.begin() + 2),
+            twotrackers::StoredRows(database.c_str(), L"walking"));
+  EXPECT_EQ(std::vector<std::wstring>(sleeping.begin(), sleeping.begin() + 1),
+            twotrackers::StoredRows(database.c_str(), L"sleeping"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"Pellton.sql-wal").c_str()));  // closed
+  EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, settings.key.c_str(), L"Tab", RRF_RT_REG_DWORD,
+                                        nullptr, nullptr, nullptr));  // the settings written
 }
 
 TEST(ProgramTest, AWrongCommandLineWithQuitWhenIdleGoesToStandardErrorWithExitCodeTwo) {

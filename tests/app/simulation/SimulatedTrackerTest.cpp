@@ -39,6 +39,8 @@ struct TrackerRig {
     tracker.SetTickSource(&ticks);
     Load("clock 2014-06-01 10:00:00\nseed 11\ndays 3\n");
     link.Attach(&tracker);
+    link.SendSetUp(kAnswered);  // the tracker answers no history request before it
+    link.waits = 0;
   }
   ~TrackerRig() {
     link.Detach();
@@ -125,6 +127,7 @@ TEST_F(TrackerFixture, SetTimeSetsTheClockAndClearsTheHistory) {
 
 TEST_F(TrackerFixture, InvalidTimeIsNotAnsweredAndChangesNothing) {
   EXPECT_EQ(0, Send(CMD_SET_TIME, {14, 2, 30, 0, 0, 0, 1}, RSP_ACK, kUnanswered));
+  EXPECT_EQ(0, Send(CMD_SET_TIME, {15, 1, 2, 3, 4, 5, 0}, RSP_ACK, kUnanswered));  // the last byte must be 1
   EXPECT_EQ(1, Send(CMD_QUERY, {QUERY_CLOCK}, RSP_TIME));
   EXPECT_EQ(Hex("0E 06 01 0A 00 00"), Bytes(response.data + 3, response.data + 9));
 }

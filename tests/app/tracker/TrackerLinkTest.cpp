@@ -292,6 +292,19 @@ TEST_F(LinkFixture, OtherNotificationsDuringTheHistoryWaitAreSortedOut) {
   EXPECT_EQ(0u, link.liveSteps);
 }
 
+TEST_F(LinkFixture, AFramesLastPieceThatLooksLikeLiveTotalsStillEndsTheFrame) {
+  // Settled by the next frame's first piece, and by the end of the wait.
+  Bytes walking = Hex("00 1C 83 1111111111111111111111111111111111 0008810102030405 0607");
+  Bytes sleeping = walking;
+  sleeping[2] = RSP_SLEEPING;
+  channel.AddAnswer({Bytes(walking.begin(), walking.begin() + 20), Bytes(walking.begin() + 20, walking.end()),
+                     Bytes(sleeping.begin(), sleeping.begin() + 20), Bytes(sleeping.begin() + 20, sleeping.end())});
+  link.historyPeriodMs = 1;
+  EXPECT_EQ(1, History());
+  EXPECT_EQ(walking, ToBytes(link.walkingFrame));
+  EXPECT_EQ(sleeping, ToBytes(response));
+}
+
 // --- live totals -------------------------------------------------------------
 
 TEST_F(LinkFixture, LiveTotalsOnAnIdleLinkAreStoredAndPosted) {
@@ -343,6 +356,8 @@ TEST(TrackerLinkHistoryTest, ALostHistoryAnswerWithLiveTotalsOnEndsAfterOneQuiet
   ASSERT_TRUE(tracker.Configure(scenario));
   SteppedLink link;
   link.Attach(&tracker);
+  ASSERT_EQ(1, link.SendSetUp(kAnswered));
+  link.waits = 0;
   link.historyPeriodMs = 1500;
   ByteBuffer response;
   const unsigned char on = 1;

@@ -24,6 +24,7 @@ namespace {
 const long long kHeader = 1401580800LL;  // 2014-06-01 00:00:00 UTC, both frames' start
 const wchar_t kFirst[] = L"00:1A:7D:DA:71:13";
 const wchar_t kSecond[] = L"C4:4F:33:0A:1B:2C";
+const std::wstring kFirstName = L"EI-AN900 [00:1A:7D:DA:71:13]: ";  // begins every text about its work
 
 Bytes Record(unsigned steps) {
   Bytes record(6);
@@ -137,7 +138,7 @@ TEST_P(TrackerWorkerTest, SearchConnectsTrackersAndStoresTheirHistories) {
   EXPECT_TRUE(host.DeviceListEnabled());
   EXPECT_TRUE(host.SearchEnabled());
   EXPECT_EQ((std::vector<unsigned>{15, 12, 12}), host.TakeUpdates());
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  EXPECT_EQ(L"EI-AN900 [C4:4F:33:0A:1B:2C]: 4 runs stored", host.StatusText());
 
   // Both trackers keep their own rows at the same start times.
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
@@ -185,7 +186,7 @@ TEST_P(TrackerWorkerTest, SettingTheClockStoresTheHistoryFirst) {
   StartWorker();
   ASSERT_EQ(1, host.WaitForOperations(2));
   EXPECT_EQ((std::vector<unsigned>{15, 12}), host.TakeUpdates());
-  EXPECT_EQ(L"The history download did not complete (0 runs stored)", host.StatusText());
+  EXPECT_EQ(kFirstName + L"The history download did not complete (0 runs stored)", host.StatusText());
   EXPECT_EQ(0u, RowCount(host.store, L"walking"));
 
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
@@ -193,11 +194,23 @@ TEST_P(TrackerWorkerTest, SettingTheClockStoresTheHistoryFirst) {
   EXPECT_EQ((std::vector<unsigned>{12, UpdateDeviceInfo}), host.TakeUpdates());
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
   ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
+  if (SimulatedTracker* tracker = rig->Tracker(0)) {
+    // The exact bytes: the set-up in order, two downloads, the clock.
+    unsigned char id[HOST_ID_SIZE];
+    GetHostId(id);
+    std::vector<Bytes> got = tracker->ReceivedCommands(), sent = {Hex("00 07 1A"), Hex("00 07 14")};
+    for (Bytes& frame : sent) frame.insert(frame.end(), id, id + HOST_ID_SIZE);
+    sent.insert(sent.end(), {Hex("00 02 2B 01"), Hex("00 01 03"), Hex("00 01 03")});
+    ASSERT_EQ(6u, got.size());
+    EXPECT_EQ(sent, std::vector<Bytes>(got.begin(), got.begin() + 5));
+    EXPECT_EQ(Hex("00 08 10"), Bytes(got[5].begin(), got[5].begin() + 3));
+    EXPECT_EQ(Bytes(1, SET_TIME_CONSTANT), Bytes(got[5].begin() + 9, got[5].end()));  // ten bytes, the last 1
+  }
 
   // The tracker has forgotten its history; the stored runs stay.
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(4));
-  EXPECT_EQ(L"0 runs stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"0 runs stored", host.StatusText());
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
 
   // Its clock now runs on the PC's UTC time.
@@ -239,6 +252,9 @@ TEST_P(TrackerWorkerTest, TheHistoryIsOnDiskBeforeTheClockIsSet) {
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());  // the set failed: no 1
+  EXPECT_EQ(kFirstName + L"The date and time may not have been set (the tracker did not answer); the history "
+                         L"was stored first (4 runs stored)",
+            host.StatusText());
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
   // A committed transaction may still lie only in the journal; the clock
   // erases the tracker's copy, so the runs must be in the file itself.
@@ -255,14 +271,14 @@ TEST_P(TrackerWorkerTest, SettingTheClockIsRefusedWhenTheDownloadFails) {
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_TRUE(host.TakeUpdates().empty());  // nothing posted
-  EXPECT_EQ(L"The date and time were not set: the history could not be stored first "
-            L"(The history download did not complete (0 runs stored))",
+  EXPECT_EQ(kFirstName + L"The date and time were not set: the history could not be stored first "
+                         L"(The history download did not complete (0 runs stored))",
             host.StatusText());
 
   // The clock was left alone, so the tracker still holds its history.
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(4));
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"4 runs stored", host.StatusText());
   ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
 }
 
@@ -279,12 +295,15 @@ TEST_P(TrackerWorkerTest, RunsThatCannotBeTimedAreReportedButDoNotKeepTheClockUn
   ASSERT_EQ(1, rig->AddTracker(text));
   StartWorker();
   ASSERT_EQ(1, host.WaitForOperations(2));
-  EXPECT_EQ(L"2 runs stored, 2 without a valid start time (not stored)", host.StatusText());
+  EXPECT_EQ(kFirstName + L"2 runs stored, 2 without a valid start time (not stored)", host.StatusText());
   host.TakeUpdates();
 
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_EQ((std::vector<unsigned>{12, UpdateDeviceInfo}), host.TakeUpdates());  // the clock was set
+  EXPECT_EQ(kFirstName + L"The date and time were set; the history was stored first (2 runs stored; 2 runs "
+                         L"without a valid start time could not be stored and were erased)",
+            host.StatusText());
   ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
   EXPECT_EQ(0u, RowCount(host.store, L"walking"));
 }
@@ -345,6 +364,23 @@ TEST_P(TrackerWorkerTest, LiveTotalsReachTheWindowUntilSwitchedOff) {
   EXPECT_EQ(L"", host.StatusText());
 }
 
+TEST_P(TrackerWorkerTest, LiveTotalsInsideHistoryFramesChangeNoStoredRunAndANewSearchSwitchesThemOff) {
+  // Walking goes as 31, 31 and 10 bytes, sleeping as 31 and 9, live totals
+  // after each piece (once where the walking frame lacks just 10 bytes).
+  ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13", "notification-size 31\nlive-inside 1\n")));
+  StartWorker();
+  ASSERT_EQ(1, host.WaitForOperations(2));
+  ASSERT_EQ(1, host.worker.QueueLiveTotals(0, 1));
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.WaitForOperations(4));
+  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
+  ExpectRuns(host.store, kFirst, SleepingTable, kSleepingRuns);
+  // A search drops the link: the totals must not stream into its download.
+  ASSERT_EQ(1, host.worker.QueueSearch());
+  ASSERT_EQ(1, host.WaitForOperations(6));
+  EXPECT_FALSE(rig->Tracker(0) && rig->Tracker(0)->IsLiveOn());
+}
+
 TEST_P(TrackerWorkerTest, RunsThatCannotBeStoredAreReportedAndKeepTheClockUnset) {
   ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
   StartWorker();
@@ -355,34 +391,54 @@ TEST_P(TrackerWorkerTest, RunsThatCannotBeStoredAreReportedAndKeepTheClockUnset)
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(3));
   EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());
-  EXPECT_EQ(L"0 runs stored, 4 could not be stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"0 runs stored, 4 could not be stored", host.StatusText());
 
   ASSERT_EQ(1, host.worker.QueueSetTime(0));
   ASSERT_EQ(1, host.WaitForOperations(4));
   EXPECT_TRUE(host.TakeUpdates().empty());
-  EXPECT_EQ(L"The date and time were not set: the history could not be stored first "
-            L"(0 runs stored, 4 could not be stored)",
+  EXPECT_EQ(kFirstName + L"The date and time were not set: the history could not be stored first "
+                         L"(0 runs stored, 4 could not be stored)",
             host.StatusText());
 
   // The tracker still holds everything.
   ASSERT_EQ(1, host.store.Open(host.folder.Path()));
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(5));
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
+  EXPECT_EQ(kFirstName + L"4 runs stored", host.StatusText());
   ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
 }
 
-TEST_P(TrackerWorkerTest, ADownloadIsShownBeforeItsPauseAndStopCutsThePauseShort) {
+TEST_P(TrackerWorkerTest, ATrackerRestsAfterItsDownloadWhileWorkForOthersGoesOn) {
   ASSERT_EQ(1, rig->AddTracker(Scenario("00:1A:7D:DA:71:13")));
-  ASSERT_EQ(1, host.Start(rig->Backend(), 600000));  // a pause no test would sit out
-  ASSERT_EQ(1, host.WaitForUpdate(UpdateWalking | UpdateSleeping));
-  EXPECT_EQ(1, host.view->Finished());  // the download is still in its pause
-  EXPECT_EQ(L"4 runs stored", host.StatusText());
-  ExpectRuns(host.store, kFirst, WalkingTable, kWalkingRuns);
-  DWORD before = GetTickCount();
-  host.Stop();
-  EXPECT_LT(GetTickCount() - before, 60000u);
-  EXPECT_EQ(2, host.view->Finished());
+  ASSERT_EQ(1, rig->AddTracker(Scenario("C4:4F:33:0A:1B:2C")));
+  ManualTickSource ticks;
+  host.worker.ticks = &ticks;
+  ASSERT_EQ(1, host.Start(rig->Backend(), 600000));  // a rest no test would sit out
+  ASSERT_EQ(1, host.WaitForOperations(3));  // the second download did not wait for the first's rest
+  EXPECT_EQ((std::vector<unsigned>{15, 12, 12}), host.TakeUpdates());
+
+  // The first tracker downloads again and rests anew: its next command
+  // waits, and so does the mark that all queued before it has run, while
+  // the second tracker's command goes on.
+  ticks.Advance(600000);
+  ASSERT_EQ(1, host.worker.QueueHistory(0));
+  ASSERT_EQ(1, host.worker.QueueDeviceInfo(0));
+  ASSERT_EQ(1, host.worker.QueueDeviceInfo(1));
+  ASSERT_EQ(1, host.worker.QueueHistory(-1));
+  ASSERT_EQ(1, host.WaitForOperations(5));
+  EXPECT_EQ(64, host.BatteryPosition());
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());  // the download's, not the mark's
+
+  // The rest is over: the first tracker's query, then the mark.
+  ticks.Advance(600000);
+  ASSERT_EQ(1, host.worker.Wake());
+  ASSERT_EQ(1, host.WaitForOperations(7));
+  EXPECT_EQ((std::vector<unsigned>{12}), host.TakeUpdates());
+
+  // The clock command does not wait for the rest its download begins.
+  ASSERT_EQ(1, host.worker.QueueSetTime(1));
+  ASSERT_EQ(1, host.WaitForOperations(8));
+  EXPECT_EQ((std::vector<unsigned>{12, UpdateDeviceInfo}), host.TakeUpdates());
 }
 
 TEST_P(TrackerWorkerTest, StopCutsTheWaitForALostAnswerShort) {

@@ -30,6 +30,7 @@ public:
     return 1;
   }
   GattBackend* Backend() override { return backend_.get(); }
+  SimulatedTracker* Tracker(unsigned n) override { return n < trackers_.size() ? trackers_[n].get() : nullptr; }
 
 private:
   std::vector<std::unique_ptr<SimulatedTracker>> trackers_;

@@ -27,6 +27,7 @@ public:
   // Adds a tracker set up by the scenario text; 1/0.
   virtual int AddTracker(const std::string& scenario, bool notNotifiable = false) = 0;
   virtual GattBackend* Backend() = 0;
+  virtual SimulatedTracker* Tracker(unsigned) { return nullptr; }  // one of this process
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
 
