@@ -511,7 +511,9 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
   for (const Entry* entry : entries)
     if (hasExecute && entry->hasName && entry->name.CompareNoCase(execute.CStr()) == 0)
       executeDelivered = true;
-  if (ok && (!CheckEntries(entries) || !executeDelivered)) {
+  // An answer that lists no file to fetch has nothing to offer: asking
+  // would end in an update that did nothing.
+  if (ok && (entries.empty() || !CheckEntries(entries) || !executeDelivered)) {
     ok = 0;
     InterlockedExchange(&outcome_, UpdateCheckNoAnswer);
   }
@@ -547,6 +549,20 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
     if (!step)
       for (size_t i = 0; i < setAside; ++i) RestoreEntry(*entries[i]);
     // 12. The restart.
+    WideString folder, file;
+    ProgramFolder(folder);
+    if (!runAfterPath_.IsEmpty()) {
+      file.Assign(runAfterPath_);
+      folder.Assign(L"");
+    } else if (hasExecute && IsSafeZipEntryName(execute.CStr())) {
+      file.Assign(folder);
+      file.Append(execute);
+    } else {
+      ProgramFile(file);
+    }
+    // Never closed for a restart that cannot start anything.
+    DWORD attributes = GetFileAttributesW(file.CStr());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) step = 0;
     if (step && ReadLocalised(document, L"update\\restart", restartText_) &&
         (restartText_.IsEmpty() || Ask(1))) {
       // The window is asked to close before the new copy starts: a copy
@@ -555,19 +571,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
       // waits for it to end and then starts.
       InterlockedExchange(&outcome_, UpdateCheckRestarting);
       PostMessageW(owner_, WM_CLOSE, 0, 0);
-      WideString folder, file;
-      ProgramFolder(folder);
-      if (!runAfterPath_.IsEmpty()) {
-        Start(runAfterPath_.CStr(), nullptr);
-      } else {
-        if (hasExecute && IsSafeZipEntryName(execute.CStr())) {
-          file.Assign(folder);
-          file.Append(execute);
-        } else {
-          ProgramFile(file);
-        }
-        Start(file.CStr(), folder.CStr());
-      }
+      Start(file.CStr(), folder.IsEmpty() ? nullptr : folder.CStr());
       result = 1;
     }
   } else if (ok && !lastCheckName_.IsEmpty() && !stopping_) {

@@ -498,6 +498,9 @@ TEST_F(UpdateClientTest, AnUpdateThatCouldLoseOrForgeAFileChangesNothing) {
   }
   EXPECT_EQ(0, g_closes);
   EXPECT_TRUE(launch_.files.empty());
+  Serve("2.0", "");  // no file at all: nothing to ask about
+  EXPECT_EQ(0u, CheckAgreeing());
+  EXPECT_EQ(UpdateCheckNoAnswer, client_.LastOutcome());
   // The signed archive on its own installs and restarts.
   Serve("2.0", "<url name=\"Pellton.exe\" zip=\"program.zip\">" + Url("/files/program.zip") +
                    "</url>\n");
@@ -633,7 +636,9 @@ TEST_F(UpdateClientTest, HelpOpensOnlyWebLinks) {
   EXPECT_EQ(L"https://help.example.invalid/update", launch_.files[0]);
   // A help text that is not a web link is never started.
   std::string xml = "<update><version>1.8</version><info><en>x</en></info>"
-                    "<help>C:\\windows\\system32\\calc.exe</help><files/></update>";
+                    "<help>C:\\windows\\system32\\calc.exe</help><files>" +
+                    Signed("<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>") +
+                    "</files></update>";
   ASSERT_TRUE(server_.File("answer.xml", xml));
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   boxes_.helpTo = owner_;
