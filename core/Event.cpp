@@ -23,6 +23,9 @@ unsigned long long ReadPlatformClass() {
   return platform;
 }
 
+// Consumes the signal of an auto-reset event, as a wait that ends on it does.
+bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
 }  // namespace
 
 Event::Event() : platformClass_(ReadPlatformClass()) {}
@@ -75,15 +78,15 @@ int Event::WaitPumping(DWORD timeoutMs, ClockFn clock) {
   const bool timed = timeoutMs != Infinite;
   const unsigned long long deadline = clock() + timeoutMs;
   for (;;) {
-    // The deadline is checked before every message, not only once the queue
-    // is empty: a queue that never empties must not keep a bounded wait
-    // waiting.
+    // The deadline and the event are checked after every message, not only
+    // once the queue is empty: a queue that never empties must neither keep
+    // a bounded wait waiting nor hide an event that was set.
     unsigned long long now = 0;
     MSG message;
     for (;;) {
       if (timed) {
         now = clock();
-        if (now > deadline) return 0;
+        if (now > deadline) return Signalled(handle_) ? 1 : 0;
       }
       if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) break;
       if (message.message == WM_QUIT) {
@@ -93,12 +96,13 @@ int Event::WaitPumping(DWORD timeoutMs, ClockFn clock) {
       }
       TranslateMessage(&message);
       DispatchMessageW(&message);
+      if (Signalled(handle_)) return 1;
     }
     DWORD passTimeout = timed ? static_cast<DWORD>(deadline - now) : INFINITE;
     DWORD result = MsgWaitForMultipleObjects(1, &handle_, FALSE, passTimeout,
                                              QS_ALLINPUT | QS_ALLPOSTMESSAGE);
     if (result == WAIT_OBJECT_0) return 1;
-    if (result != WAIT_OBJECT_0 + 1) return 0;
+    if (result != WAIT_OBJECT_0 + 1) return Signalled(handle_) ? 1 : 0;
   }
 }
 

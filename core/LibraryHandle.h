@@ -12,7 +12,9 @@ public:
   LibraryHandle& operator=(const LibraryHandle&) = delete;
 
   // Unloads whatever is loaded first; 1 if the library is now loaded.
-  int Load(const wchar_t* fileName);
+  // With systemOnly the file is taken from the system folder alone, never
+  // from the program's folder or the search path (a plain file name only).
+  int Load(const wchar_t* fileName, int systemOnly = 0);
   int Unload();  // always 1
   // The function's address, or none when it or the library is missing.
   FARPROC Resolve(const char* functionName) const;

@@ -134,7 +134,12 @@ int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
     if (now < deadline) thread.Join(static_cast<DWORD>(deadline - now));
   }
   DWORD result = 0;
-  if (!thread.HasEnded(&result)) return 0;  // the job stays
+  if (!thread.HasEnded(&result)) {
+    // It waits on something the faulting thread holds, which a thread of
+    // the upload would wait on for ever too.
+    records.threadsBlocked = true;
+    return 0;  // the job stays
+  }
   records.modules.swap(job->records.modules);
   records.threads.swap(job->records.threads);
   delete job;

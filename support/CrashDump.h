@@ -32,8 +32,9 @@ struct CrashThreadRecord {
 struct CrashRecords {
   std::vector<CrashModuleRecord> modules;
   std::vector<CrashThreadRecord> threads;
-  // Set when no new thread could begin (the loader lock is held): nothing
-  // that needs a thread of its own, such as an upload, can work then.
+  // Set when no new thread could begin (the loader lock is held) or the
+  // dump thread was given up (it waits on a lock the faulting thread holds):
+  // nothing that needs a thread of its own, such as an upload, can work then.
   bool threadsBlocked = false;
 };
 

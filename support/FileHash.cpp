@@ -105,7 +105,9 @@ int VerifyDigestSignature(const BYTE digest[32], const wchar_t* publicKey,
   memcpy(blob, &header, sizeof(header));
   if (!HexBytes(publicKey, blob + sizeof(header), 64) || !HexBytes(signature, raw, 64)) return 0;
   LibraryHandle cng;
-  if (!cng.Load(L"bcrypt.dll")) return 0;
+  // From the system folder only: a bcrypt.dll beside the program must not
+  // get to say which signatures are good.
+  if (!cng.Load(L"bcrypt.dll", 1)) return 0;
   auto open = cng.ResolveAs<decltype(&::BCryptOpenAlgorithmProvider)>("BCryptOpenAlgorithmProvider");
   auto import = cng.ResolveAs<decltype(&::BCryptImportKeyPair)>("BCryptImportKeyPair");
   auto verify = cng.ResolveAs<decltype(&::BCryptVerifySignature)>("BCryptVerifySignature");

@@ -84,6 +84,17 @@ const wchar_t* LastSegment(const wchar_t* text) {
   return last;
 }
 
+// Only program files are ever replaced: the answer itself is not signed,
+// so a name it gives must not reach the user's data (the database, its
+// journal files and the copies set aside beside it).
+bool IsProgramFileName(const wchar_t* name) {
+  WideString extension;
+  ExtensionOf(name, extension);
+  for (const wchar_t* allowed : {L".exe", L".dll", L".txt", L".html", L".zip"})
+    if (extension.CompareNoCase(allowed) == 0) return true;
+  return false;
+}
+
 }  // namespace
 
 struct UpdateClient::Entry {
@@ -325,6 +336,9 @@ int UpdateClient::CheckEntries(const std::vector<Entry*>& entries) const {
   for (const Entry* entry : entries) {
     if (!IsHexText(entry->sha256, 64) || !IsHexText(entry->signature, 128)) return 0;
     if (!entry->hasName) continue;
+    if (!IsProgramFileName(entry->name.CStr()) ||
+        (entry->hasZip && !IsProgramFileName(entry->zip.CStr())))
+      return 0;
     WideString current(folder), old, fresh;
     current.Append(entry->name);
     SideName(folder, entry->name.CStr(), L"_old", old);
@@ -486,12 +500,23 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
   if (ok) document.EnumerateChildren(L"update\\files", CollectEntry, &entries, start);
   // The update service always sends each file's hash and signature: an
   // answer without them, or naming a file twice, is not offered.
-  if (ok && !CheckEntries(entries)) {
+  WideString execute;
+  int hasExecute = ok && document.GetValue(L"update\\files\\execute", execute, start);
+  if (hasExecute) {
+    execute.Trim();
+    execute.Replace(L"/", L"\\", 1);
+  }
+  // The file started after the update is one the update delivered.
+  bool executeDelivered = !hasExecute;
+  for (const Entry* entry : entries)
+    if (hasExecute && entry->hasName && entry->name.CompareNoCase(execute.CStr()) == 0)
+      executeDelivered = true;
+  // An answer that lists no file to fetch has nothing to offer: asking
+  // would end in an update that did nothing.
+  if (ok && (entries.empty() || !CheckEntries(entries) || !executeDelivered)) {
     ok = 0;
     InterlockedExchange(&outcome_, UpdateCheckNoAnswer);
   }
-  WideString execute;
-  int hasExecute = ok && document.GetValue(L"update\\files\\execute", execute, start);
   int result = 0;
   int step = 0;
   runAfterPath_.Assign(L"");
@@ -524,6 +549,20 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
     if (!step)
       for (size_t i = 0; i < setAside; ++i) RestoreEntry(*entries[i]);
     // 12. The restart.
+    WideString folder, file;
+    ProgramFolder(folder);
+    if (!runAfterPath_.IsEmpty()) {
+      file.Assign(runAfterPath_);
+      folder.Assign(L"");
+    } else if (hasExecute && IsSafeZipEntryName(execute.CStr())) {
+      file.Assign(folder);
+      file.Append(execute);
+    } else {
+      ProgramFile(file);
+    }
+    // Never closed for a restart that cannot start anything.
+    DWORD attributes = GetFileAttributesW(file.CStr());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) step = 0;
     if (step && ReadLocalised(document, L"update\\restart", restartText_) &&
         (restartText_.IsEmpty() || Ask(1))) {
       // The window is asked to close before the new copy starts: a copy
@@ -532,20 +571,7 @@ int UpdateClient::RunCheck(const wchar_t* versionOverride, WideString* urlOut,
       // waits for it to end and then starts.
       InterlockedExchange(&outcome_, UpdateCheckRestarting);
       PostMessageW(owner_, WM_CLOSE, 0, 0);
-      WideString folder, file;
-      ProgramFolder(folder);
-      if (!runAfterPath_.IsEmpty()) {
-        Start(runAfterPath_.CStr(), nullptr);
-      } else {
-        execute.Trim();
-        if (hasExecute && IsSafeZipEntryName(execute.CStr())) {
-          file.Assign(folder);
-          file.Append(execute);
-        } else {
-          ProgramFile(file);
-        }
-        Start(file.CStr(), folder.CStr());
-      }
+      Start(file.CStr(), folder.IsEmpty() ? nullptr : folder.CStr());
       result = 1;
     }
   } else if (ok && !lastCheckName_.IsEmpty() && !stopping_) {

@@ -261,6 +261,8 @@ TEST_F(WaitPumpingTest, AQueueThatNeverEmptiesStillEndsTheWaitAtItsDeadline) {
   PostMessageW(pump.window, WM_APP + 9, 0, 0);
   EXPECT_EQ(0, event.WaitPumping(50, CountingClock));  // and one message a millisecond:
   EXPECT_LE(GetWindowLongPtrW(pump.window, GWLP_USERDATA), 51);
+  event.Set();  // nor hides an event that is set
+  EXPECT_EQ(1, event.WaitPumping(50, CountingClock));
 }
 
 unsigned long long g_stoppedClockReadings = 0;

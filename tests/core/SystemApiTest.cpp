@@ -48,6 +48,14 @@ TEST(LibraryHandleTest, LoadsWithTheMessageBoxesOfMissingFilesSwitchedOff) {
   DeleteFileW(copy.c_str());
 }
 
+TEST(LibraryHandleTest, ASystemOnlyLoadIgnoresALibraryBesideTheProgram) {
+  LibraryHandle handle;
+  ASSERT_EQ(1, handle.Load(L"pellton-fake-api.dll"));  // beside the test program
+  EXPECT_EQ(0, handle.Load(L"pellton-fake-api.dll", 1));
+  EXPECT_EQ(0, handle.Load(FakeApiPath().c_str(), 1));
+  EXPECT_EQ(1, handle.Load(L"kernel32.dll", 1));
+}
+
 TEST(LibraryHandleTest, LoadingAgainReleasesTheFirstLibrary) {
   std::wstring copy = ScratchDllPath(L"pellton-reload");
   ASSERT_TRUE(CopyFileW(FakeApiPath().c_str(), copy.c_str(), FALSE));

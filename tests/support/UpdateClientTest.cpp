@@ -478,7 +478,13 @@ TEST_F(UpdateClientTest, AnUpdateThatCouldLoseOrForgeAFileChangesNothing) {
       signedBy("changed.zip", " signature=\"@signature release program.zip@\""),
       signedBy("program.zip", " signature=\"@signature other program.zip@\""),
       signedBy("program.zip", ""),
-      signedBy("program.zip", " signature=\"@signature release readme.html@\"")};
+      signedBy("program.zip", " signature=\"@signature release readme.html@\""),
+      // A signed file put over the user's data, or a start of a file the
+      // update did not deliver.
+      "<url name=\"Pellton.sql\">" + Url("/files/readme.html") + "</url>\n",
+      "<url name=\"Pellton.SQL-wal\">" + Url("/files/readme.html") + "</url>\n",
+      readme + "<execute>uninstall.exe</execute>\n"};
+  ASSERT_TRUE(TempFolder::Write(App(L"Pellton.sql"), "the user's data"));
   for (const std::string& files : answers) {
     Serve("2.0", files);
     EXPECT_EQ(0u, CheckAgreeing()) << files;
@@ -486,11 +492,15 @@ TEST_F(UpdateClientTest, AnUpdateThatCouldLoseOrForgeAFileChangesNothing) {
     EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe"))) << files;
     EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html"))) << files;
     for (const wchar_t* name : {L"Pellton_old.exe", L"Pellton_new.exe", L"readme.html_old.html",
-                                L"folder_new.zip"})
+                                L"folder_new.zip", L"Pellton_old.sql"})
       EXPECT_FALSE(TempFolder::Exists(App(name))) << files;
+    EXPECT_EQ("the user's data", TempFolder::Read(App(L"Pellton.sql"))) << files;
   }
   EXPECT_EQ(0, g_closes);
   EXPECT_TRUE(launch_.files.empty());
+  Serve("2.0", "");  // no file at all: nothing to ask about
+  EXPECT_EQ(0u, CheckAgreeing());
+  EXPECT_EQ(UpdateCheckNoAnswer, client_.LastOutcome());
   // The signed archive on its own installs and restarts.
   Serve("2.0", "<url name=\"Pellton.exe\" zip=\"program.zip\">" + Url("/files/program.zip") +
                    "</url>\n");
@@ -626,7 +636,9 @@ TEST_F(UpdateClientTest, HelpOpensOnlyWebLinks) {
   EXPECT_EQ(L"https://help.example.invalid/update", launch_.files[0]);
   // A help text that is not a web link is never started.
   std::string xml = "<update><version>1.8</version><info><en>x</en></info>"
-                    "<help>C:\\windows\\system32\\calc.exe</help><files/></update>";
+                    "<help>C:\\windows\\system32\\calc.exe</help><files>" +
+                    Signed("<url name=\"Pellton.exe\">" + Url("/files/Pellton.exe") + "</url>") +
+                    "</files></update>";
   ASSERT_TRUE(server_.File("answer.xml", xml));
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   boxes_.helpTo = owner_;
