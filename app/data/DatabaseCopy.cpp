@@ -72,6 +72,15 @@ int StoreSource::With(int (*work)(sqlite3*, void*), void* context) {
   return store_.WithConnection(RunOnStore, &call);
 }
 
+int StoreSource::WithWritable(int (*work)(sqlite3*, void*), void* context) {
+  StoreWork call = {work, context};
+  return store_.WithWritableConnection(RunOnStore, &call);
+}
+
+bool StoreSource::ReadOnly() {
+  return store_.IsReadOnly();
+}
+
 int CopyDatabase(DatabaseSource& source, const wchar_t* destination, ReadProgress* progress, WideString& problem) {
   problem.Assign(L"");
   char path[4 * MAX_PATH];

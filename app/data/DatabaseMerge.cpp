@@ -219,11 +219,15 @@ int MergeRuns(DatabaseSource& ours, const wchar_t* theirs, ReadProgress* progres
     MergeWork work;
     work.theirs = connection;
     work.progress = progress;
-    ok = ours.With(MergeInto, &work);
+    ok = ours.WithWritable(MergeInto, &work);
     if (ok) {
       tally = work.tally;
+    } else if (!work.problem.IsEmpty()) {
+      problem.Assign(work.problem);
     } else {
-      problem.Assign(work.problem.IsEmpty() ? L"our database is not open" : work.problem.CStr());
+      // Read-only, the store reads a temporary copy: runs merged into it
+      // would be lost when it closes.
+      problem.Assign(ours.ReadOnly() ? L"our database cannot be written" : L"our database is not open");
     }
   }
   sqlite3_close(connection);

@@ -179,6 +179,14 @@ TEST(DataCommandTest, ImportAddsMissingRunsReplacesShorterOnesAndRefusesAForeign
   EXPECT_EQ(2, refused.code);
   EXPECT_EQ("Pellton: the file foreign.sql is not an activity database\n", refused.err);
   EXPECT_EQ(before, ReadAll(folder.File(L"ours.sql")));
+  // A database that cannot be written (its journal's name is taken by a
+  // folder) is read from a copy: the merge is refused, not lost with it.
+  ASSERT_TRUE(CreateDirectoryW(folder.File(L"ours.sql-wal").c_str(), nullptr));
+  refused = Start(folder.Path(), L"--database ours.sql --import theirs.sql");
+  EXPECT_EQ(1, refused.code);
+  EXPECT_NE(std::string::npos, refused.err.find("nothing was imported: our database cannot be written\n")) << refused.err;
+  EXPECT_EQ("", refused.out);
+  ASSERT_TRUE(RemoveDirectoryW(folder.File(L"ours.sql-wal").c_str()));
 
   Result run = Start(folder.Path(), L"--database ours.sql --import theirs.sql");
   EXPECT_EQ(0, run.code) << run.err;
