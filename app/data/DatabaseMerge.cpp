@@ -158,8 +158,17 @@ int CheckMergeFile(const wchar_t* path, WideString& problem) {
     return 0;
   }
   switch (verdict.state) {
-    case StoreFileUsable:
+    case StoreFileUsable: {
+      // An empty file or another program's database holds no runs to
+      // merge: it is refused, not reported as merged.
+      ReadOnlyDatabase look;
+      WideString unread;
+      if (look.Open(path, unread) && !HasTable(look.Handle(), kTables[0]) && !HasTable(look.Handle(), kTables[1])) {
+        problem.Assign(L"is not a Pellton database");
+        return 0;
+      }
       return 1;
+    }
     case StoreFileMissing:
       problem.Assign(L"does not exist");
       return 0;

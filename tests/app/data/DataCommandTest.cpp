@@ -5,6 +5,8 @@
 // downloads, and the exit codes of an unattended sync.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 #include "app/store/ActivityStore.h"
@@ -178,6 +180,18 @@ TEST(DataCommandTest, ImportAddsMissingRunsReplacesShorterOnesAndRefusesAForeign
   Result refused = Start(folder.Path(), L"--database ours.sql --import foreign.sql");
   EXPECT_EQ(2, refused.code);
   EXPECT_EQ("Pellton: the file foreign.sql is not an activity database\n", refused.err);
+  EXPECT_EQ(before, ReadAll(folder.File(L"ours.sql")));
+  // An empty file and another program's SQLite database hold no runs.
+  ASSERT_TRUE(WriteAll(folder.File(L"empty.sql"), ""));
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(Narrow(folder.File(L"other.sql")).c_str(), &other));
+  EXPECT_EQ(SQLITE_OK, sqlite3_exec(other, "CREATE TABLE notes(text);", nullptr, nullptr, nullptr));
+  sqlite3_close(other);
+  for (const wchar_t* name : {L"empty.sql", L"other.sql"}) {
+    refused = Start(folder.Path(), L"--database ours.sql --import " + std::wstring(name));
+    EXPECT_EQ(2, refused.code);
+    EXPECT_EQ("Pellton: the file " + Narrow(name) + " is not a Pellton database\n", refused.err);
+  }
   EXPECT_EQ(before, ReadAll(folder.File(L"ours.sql")));
   // A database that cannot be written (its journal's name is taken by a
   // folder) is read from a copy: the merge is refused, not lost with it.
