@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "app/data/CopyRequest.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseCopy.h"
 #include "tests/app/store/StoreTestSupport.h"
@@ -90,4 +91,20 @@ TEST(DataCopyTest, ACancelledExportLeavesNoFileAndTheOldOneAsItWas) {
   HANDLE search = FindFirstFileW(folder.File(L"*.tmp").c_str(), &found);
   EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "left behind: " << Narrow(found.cFileName);
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST(DataCopyTest, ACopyRequestWritesOnlyIntoAnEmptyLocalFileNamedAsTheAskingPelltonNamesIt) {
+  TestFolder folder(L"copy");
+  ActivityStore store;
+  ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
+  ASSERT_EQ(1, Store(store, 0, A, 1000, Bytes(6, 1)));
+  const std::wstring made = folder.File(L"pel1A.tmp"), other = folder.File(L"victim.sql");
+  ASSERT_TRUE(WriteAll(made, "") && WriteAll(other, "") && CreateDirectoryW(folder.File(L"pel2.tmp").c_str(), nullptr));
+  for (std::wstring path : {other, folder.File(L"pel2.tmp"), L"\\\\?\\" + made, made}) {
+    COPYDATASTRUCT data = {0x50434F50, DWORD((path.size() + 1) * sizeof(wchar_t)), &path[0]};
+    ASSERT_TRUE(IsCopyRequest(LPARAM(&data)));
+    EXPECT_EQ(path == made ? 1 : 2, AnswerCopyRequest(store, LPARAM(&data))) << Narrow(path);
+  }
+  EXPECT_EQ(0u, ReadAll(other).size());
+  EXPECT_EQ(1u, twotrackers::StoredRows(made.c_str(), L"walking").size());
 }
