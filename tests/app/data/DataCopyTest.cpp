@@ -108,3 +108,22 @@ TEST(DataCopyTest, ACopyRequestWritesOnlyIntoAnEmptyLocalFileNamedAsTheAskingPel
   EXPECT_EQ(0u, ReadAll(other).size());
   EXPECT_EQ(1u, twotrackers::StoredRows(made.c_str(), L"walking").size());
 }
+
+// Closes the store the first time the copy reports progress.
+struct CloseMidway : ReadProgress {
+  explicit CloseMidway(ActivityStore& store) : store(store) {}
+  int Runs(unsigned long long, unsigned long long) override { store.Close(); return 1; }
+  ActivityStore& store;
+};
+
+TEST(DataCopyTest, ACopyWhoseStoreIsClosedMidwayEndsWithItsProblem) {
+  TestFolder folder(L"copy");
+  ActivityStore store;
+  ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
+  for (unsigned i = 0; i < 100; ++i) ASSERT_EQ(1, Store(store, 0, A, 1000000 + i * 90000, Bytes(6 * 2000, 1)));
+  StoreSource source(store);
+  CloseMidway closing(store);
+  WideString problem;
+  EXPECT_EQ(0, CopyDatabase(source, folder.File(L"copy.sql").c_str(), &closing, problem));
+  EXPECT_STREQ(L"the database was closed during the copy", problem.CStr());
+}
