@@ -246,6 +246,12 @@ TEST(DataCommandTest, ABackupWhileAnotherPelltonDownloadsIsMadeByItAndChecked) {
     EXPECT_EQ(twotrackers::ExpectedWalkingRows()[0], walking[0]);
   }
   EXPECT_TRUE(walking.empty() || walking.size() == 2u);
+  // Another database of the folder is not the window's: it is read itself.
+  ASSERT_EQ(1, StoreHistory(folder.File(L"other.sql").c_str()));
+  run = Start(folder.Path(), L"--database other.sql --backup backups");
+  ASSERT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(twotrackers::StoredRows(folder.File(L"other.sql").c_str(), L"walking"),
+            twotrackers::StoredRows(std::wstring(run.out.begin(), run.out.end() - 1).c_str(), L"walking"));
   PostMessageW(shown, WM_CLOSE, 0, 0);
   // While its download runs the window asks first: No, close now.
   for (ULONGLONG end = GetTickCount64() + 60000; IsWindow(shown) && GetTickCount64() < end;) {

@@ -101,7 +101,8 @@ TEST(DataCopyTest, ACopyRequestWritesOnlyIntoAnEmptyLocalFileNamedAsTheAskingPel
   const std::wstring made = folder.File(L"pel1A.tmp"), other = folder.File(L"victim.sql");
   ASSERT_TRUE(WriteAll(made, "") && WriteAll(other, "") && CreateDirectoryW(folder.File(L"pel2.tmp").c_str(), nullptr));
   for (std::wstring path : {other, folder.File(L"pel2.tmp"), L"\\\\?\\" + made, made}) {
-    COPYDATASTRUCT data = {0x50434F50, DWORD((path.size() + 1) * sizeof(wchar_t)), &path[0]};
+    std::wstring request = path + L'\0' + folder.File(L"Pellton.sql") + L'\0';
+    COPYDATASTRUCT data = {0x50434F50, DWORD(request.size() * sizeof(wchar_t)), &request[0]};
     ASSERT_TRUE(IsCopyRequest(LPARAM(&data)));
     EXPECT_EQ(path == made ? 1 : 2, AnswerCopyRequest(store, LPARAM(&data))) << Narrow(path);
   }
