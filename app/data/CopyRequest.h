@@ -13,9 +13,12 @@
 
 class ActivityStore;
 
-// The asking side. 1 when the window copied the database into the file
-// (which must exist and be empty); else 0 with the problem.
-int RequestCopy(HWND running, const wchar_t* destination, DWORD timeoutMs, WideString& problem);
+// The asking side: a copy of the database at the path (the window copies
+// only the file its store has open). 1 when the window copied it into the
+// file (which must exist and be empty); -1 when the window runs on another
+// database (the file asked for is not held by it); else 0 with the problem.
+int RequestCopy(HWND running, const wchar_t* destination, const wchar_t* database, DWORD timeoutMs,
+                WideString& problem);
 
 // The running side, for WM_COPYDATA: true when the message is such a
 // request; Answer then makes the copy and gives the value to set as the

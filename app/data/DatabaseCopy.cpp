@@ -72,6 +72,15 @@ int StoreSource::With(int (*work)(sqlite3*, void*), void* context) {
   return store_.WithConnection(RunOnStore, &call);
 }
 
+int StoreSource::WithWritable(int (*work)(sqlite3*, void*), void* context) {
+  StoreWork call = {work, context};
+  return store_.WithWritableConnection(RunOnStore, &call);
+}
+
+bool StoreSource::ReadOnly() {
+  return store_.IsReadOnly();
+}
+
 int CopyDatabase(DatabaseSource& source, const wchar_t* destination, ReadProgress* progress, WideString& problem) {
   problem.Assign(L"");
   char path[4 * MAX_PATH];
@@ -96,7 +105,12 @@ int CopyDatabase(DatabaseSource& source, const wchar_t* destination, ReadProgres
   int busy = 0;
   bool cancelled = false;
   while (ok) {
-    source.With(StepCopy, &state);
+    if (!source.With(StepCopy, &state)) {
+      // The store was closed meanwhile: no step can follow.
+      state.problem.Assign(L"the database was closed during the copy");
+      ok = 0;
+      break;
+    }
     if (state.code == SQLITE_DONE) break;
     if (state.code == SQLITE_BUSY || state.code == SQLITE_LOCKED) {
       if (++busy > kBusyTries) {
@@ -120,7 +134,9 @@ int CopyDatabase(DatabaseSource& source, const wchar_t* destination, ReadProgres
     }
   }
   if (state.backup) {
-    source.With(EndCopy, &state);
+    // A connection closed with a copy under way lives on until the copy
+    // ends: it is ended here when the source no longer lends it.
+    if (!source.With(EndCopy, &state)) EndCopy(nullptr, &state);
     if (ok && state.code != SQLITE_OK) {
       state.problem.Format(L"the copy could not be completed (%S)", sqlite3_errstr(state.code));
       ok = 0;
@@ -322,7 +338,8 @@ int CopyDatabaseTo(DatabaseSource& source, const wchar_t* path, ReadProgress* pr
     problem.Assign(L"the copy has no usable file name");
     return 0;
   }
-  folder.Left(slash);
+  // "D:\copy.sql" is in "D:\", not in the drive's current folder "D:".
+  folder.Left(slash == 2 && path[1] == L':' ? slash + 1 : slash);
   BackupFile file;
   if (!file.Begin(folder.CStr(), problem)) {
     WideString what(problem);

@@ -23,6 +23,12 @@ class DatabaseSource {
 public:
   virtual ~DatabaseSource() {}
   virtual int With(int (*work)(sqlite3* connection, void* context), void* context) = 0;
+  // The same for work that writes into it: 0 without running it when the
+  // connection may not be written (ReadOnly).
+  virtual int WithWritable(int (*work)(sqlite3* connection, void* context), void* context) {
+    return With(work, context);
+  }
+  virtual bool ReadOnly() { return false; }
   // Pages copied at a time (-1: all at once): each step holds the
   // connection against other users.
   virtual int PagesPerStep() const { return 256; }
@@ -47,6 +53,8 @@ class StoreSource : public DatabaseSource {
 public:
   explicit StoreSource(ActivityStore& store) : store_(store) {}
   int With(int (*work)(sqlite3*, void*), void* context) override;
+  int WithWritable(int (*work)(sqlite3*, void*), void* context) override;
+  bool ReadOnly() override;
 
 private:
   ActivityStore& store_;

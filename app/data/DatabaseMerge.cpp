@@ -158,8 +158,17 @@ int CheckMergeFile(const wchar_t* path, WideString& problem) {
     return 0;
   }
   switch (verdict.state) {
-    case StoreFileUsable:
+    case StoreFileUsable: {
+      // An empty file or another program's database holds no runs to
+      // merge: it is refused, not reported as merged.
+      ReadOnlyDatabase look;
+      WideString unread;
+      if (look.Open(path, unread) && !HasTable(look.Handle(), kTables[0]) && !HasTable(look.Handle(), kTables[1])) {
+        problem.Assign(L"is not a Pellton database");
+        return 0;
+      }
       return 1;
+    }
     case StoreFileMissing:
       problem.Assign(L"does not exist");
       return 0;
@@ -219,11 +228,15 @@ int MergeRuns(DatabaseSource& ours, const wchar_t* theirs, ReadProgress* progres
     MergeWork work;
     work.theirs = connection;
     work.progress = progress;
-    ok = ours.With(MergeInto, &work);
+    ok = ours.WithWritable(MergeInto, &work);
     if (ok) {
       tally = work.tally;
+    } else if (!work.problem.IsEmpty()) {
+      problem.Assign(work.problem);
     } else {
-      problem.Assign(work.problem.IsEmpty() ? L"our database is not open" : work.problem.CStr());
+      // Read-only, the store reads a temporary copy: runs merged into it
+      // would be lost when it closes.
+      problem.Assign(ours.ReadOnly() ? L"our database cannot be written" : L"our database is not open");
     }
   }
   sqlite3_close(connection);

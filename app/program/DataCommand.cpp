@@ -95,7 +95,8 @@ public:
   ~Snapshot() {
     if (!path_.IsEmpty()) DeleteFileW(path_.CStr());
   }
-  int Take(HWND running, WideString& problem) {
+  // 1 with the copy; -1 when the window runs on another database.
+  int Take(HWND running, const wchar_t* database, WideString& problem) {
     wchar_t folder[MAX_PATH + 1] = {};
     wchar_t name[MAX_PATH + 1] = {};
     DWORD n = GetTempPathW(MAX_PATH, folder);
@@ -104,7 +105,7 @@ public:
       return 0;
     }
     path_.Assign(name);
-    return RequestCopy(running, path_.CStr(), kCopyTimeoutMs, problem);
+    return RequestCopy(running, path_.CStr(), database, kCopyTimeoutMs, problem);
   }
   const WideString& Path() const { return path_; }
 
@@ -130,8 +131,11 @@ int Export(const CommandLine& line, const WideString& database, const WideString
   Snapshot snapshot;
   const wchar_t* source = database.CStr();
   if (holder == HeldByWindow) {
-    if (!snapshot.Take(running, problem)) return Fail(kExitFailed, L"nothing was exported: %s", problem.CStr());
-    source = snapshot.Path().CStr();
+    // A window on another file of this folder does not hold this one: it is
+    // read itself.
+    int taken = snapshot.Take(running, database.CStr(), problem);
+    if (!taken) return Fail(kExitFailed, L"nothing was exported: %s", problem.CStr());
+    if (taken > 0) source = snapshot.Path().CStr();
   }
   ReadOnlyDatabase connection;
   if (!connection.Open(source, problem)) {
@@ -162,11 +166,12 @@ int Backup(const CommandLine& line, const WideString& database, const WideString
   HWND running = nullptr;
   Holder holder = ClaimDatabase(single, folder.CStr(), running);
   if (holder == HeldSilently) return StillHeld();
+  int copied = 0;
   if (holder == HeldByWindow) {
-    if (!RequestCopy(running, backup.Temporary().CStr(), kCopyTimeoutMs, problem)) {
-      return Fail(kExitFailed, L"no backup was made: %s", problem.CStr());
-    }
-  } else {
+    copied = RequestCopy(running, backup.Temporary().CStr(), database.CStr(), kCopyTimeoutMs, problem);
+    if (!copied) return Fail(kExitFailed, L"no backup was made: %s", problem.CStr());
+  }
+  if (copied <= 0) {
     ReadOnlyDatabase connection;
     if (!connection.Open(database.CStr(), problem)) {
       return Fail(kExitFailed, L"the database %s could not be read (%s)", database.CStr(), problem.CStr());

@@ -495,6 +495,17 @@ int ActivityStore::WithConnection(int (*work)(Database& database, void* context)
   return work(database_, context);
 }
 
+int ActivityStore::WithWritableConnection(int (*work)(Database& database, void* context), void* context) {
+  SectionLock hold(lock_);
+  if (!work || !database_.IsOpen() || readOnly_) return 0;
+  return work(database_, context);
+}
+
+bool ActivityStore::IsReadOnly() {
+  SectionLock hold(lock_);
+  return database_.IsOpen() && readOnly_;
+}
+
 unsigned ActivityStore::RunsStored() {
   SectionLock hold(lock_);
   return stored_;

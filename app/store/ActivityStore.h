@@ -137,6 +137,10 @@ public:
   // stored wholly before or after it); for copies, exports and merges of
   // the whole file. 0 when the store is not open, else what work answers.
   int WithConnection(int (*work)(Database& database, void* context), void* context);
+  // The same for work that writes: 0 as well when the store is read-only
+  // (its connection is then a temporary copy that goes when it closes).
+  int WithWritableConnection(int (*work)(Database& database, void* context), void* context);
+  bool IsReadOnly();
 
   // 1 when the text is an address as the store keys rows by it.
   static int IsAddressText(const wchar_t* address);

@@ -23,8 +23,17 @@ int InfoPage::OnInitDialog() {
 int InfoPage::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
   if (id == IDC_INFO_SET_TIME) {
     int tracker = -1;
-    if (main_.SelectedTracker(&tracker) && tracker >= 0 && ConfirmSetTime(tracker)) {
-      main_.Worker().QueueSetTime(tracker);
+    WideString asked, selected;
+    if (main_.SelectedTracker(&tracker) && tracker >= 0 && main_.Worker().GetTrackerAddress(tracker, asked) &&
+        ConfirmSetTime(tracker)) {
+      // While the question was shown a search may have ended (the trackers
+      // renumbered) or another tracker been chosen: only the clock of the
+      // tracker asked about is set.
+      tracker = -1;
+      if (main_.SelectedTracker(&tracker) && tracker >= 0 && main_.Worker().GetTrackerAddress(tracker, selected) &&
+          selected == asked.CStr()) {
+        main_.Worker().QueueSetTime(tracker);
+      }
     }
     return 1;
   }

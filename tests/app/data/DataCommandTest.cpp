@@ -5,6 +5,8 @@
 // downloads, and the exit codes of an unattended sync.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 #include "app/store/ActivityStore.h"
@@ -179,6 +181,26 @@ TEST(DataCommandTest, ImportAddsMissingRunsReplacesShorterOnesAndRefusesAForeign
   EXPECT_EQ(2, refused.code);
   EXPECT_EQ("Pellton: the file foreign.sql is not an activity database\n", refused.err);
   EXPECT_EQ(before, ReadAll(folder.File(L"ours.sql")));
+  // An empty file and another program's SQLite database hold no runs.
+  ASSERT_TRUE(WriteAll(folder.File(L"empty.sql"), ""));
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(Narrow(folder.File(L"other.sql")).c_str(), &other));
+  EXPECT_EQ(SQLITE_OK, sqlite3_exec(other, "CREATE TABLE notes(text);", nullptr, nullptr, nullptr));
+  sqlite3_close(other);
+  for (const wchar_t* name : {L"empty.sql", L"other.sql"}) {
+    refused = Start(folder.Path(), L"--database ours.sql --import " + std::wstring(name));
+    EXPECT_EQ(2, refused.code);
+    EXPECT_EQ("Pellton: the file " + Narrow(name) + " is not a Pellton database\n", refused.err);
+  }
+  EXPECT_EQ(before, ReadAll(folder.File(L"ours.sql")));
+  // A database that cannot be written (its journal's name is taken by a
+  // folder) is read from a copy: the merge is refused, not lost with it.
+  ASSERT_TRUE(CreateDirectoryW(folder.File(L"ours.sql-wal").c_str(), nullptr));
+  refused = Start(folder.Path(), L"--database ours.sql --import theirs.sql");
+  EXPECT_EQ(1, refused.code);
+  EXPECT_NE(std::string::npos, refused.err.find("nothing was imported: our database cannot be written\n")) << refused.err;
+  EXPECT_EQ("", refused.out);
+  ASSERT_TRUE(RemoveDirectoryW(folder.File(L"ours.sql-wal").c_str()));
 
   Result run = Start(folder.Path(), L"--database ours.sql --import theirs.sql");
   EXPECT_EQ(0, run.code) << run.err;
@@ -224,7 +246,19 @@ TEST(DataCommandTest, ABackupWhileAnotherPelltonDownloadsIsMadeByItAndChecked) {
     EXPECT_EQ(twotrackers::ExpectedWalkingRows()[0], walking[0]);
   }
   EXPECT_TRUE(walking.empty() || walking.size() == 2u);
+  // Another database of the folder is not the window's: it is read itself.
+  ASSERT_EQ(1, StoreHistory(folder.File(L"other.sql").c_str()));
+  run = Start(folder.Path(), L"--database other.sql --backup backups");
+  ASSERT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(twotrackers::StoredRows(folder.File(L"other.sql").c_str(), L"walking"),
+            twotrackers::StoredRows(std::wstring(run.out.begin(), run.out.end() - 1).c_str(), L"walking"));
   PostMessageW(shown, WM_CLOSE, 0, 0);
+  // While its download runs the window asks first: No, close now.
+  for (ULONGLONG end = GetTickCount64() + 60000; IsWindow(shown) && GetTickCount64() < end;) {
+    HWND question = FindWindowExW(nullptr, nullptr, L"#32770", L"Pellton");
+    if (question && GetWindow(question, GW_OWNER) == shown) PostMessageW(question, WM_COMMAND, IDNO, 0);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
   EXPECT_EQ(0, window.Finish().code);
   RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }

@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "app/data/CopyRequest.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseCopy.h"
 #include "tests/app/store/StoreTestSupport.h"
@@ -90,4 +91,40 @@ TEST(DataCopyTest, ACancelledExportLeavesNoFileAndTheOldOneAsItWas) {
   HANDLE search = FindFirstFileW(folder.File(L"*.tmp").c_str(), &found);
   EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "left behind: " << Narrow(found.cFileName);
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST(DataCopyTest, ACopyRequestWritesOnlyIntoAnEmptyLocalFileNamedAsTheAskingPelltonNamesIt) {
+  TestFolder folder(L"copy");
+  ActivityStore store;
+  ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
+  ASSERT_EQ(1, Store(store, 0, A, 1000, Bytes(6, 1)));
+  const std::wstring made = folder.File(L"pel1A.tmp"), other = folder.File(L"victim.sql");
+  ASSERT_TRUE(WriteAll(made, "") && WriteAll(other, "") && CreateDirectoryW(folder.File(L"pel2.tmp").c_str(), nullptr));
+  for (std::wstring path : {other, folder.File(L"pel2.tmp"), L"\\\\?\\" + made, made}) {
+    std::wstring request = path + L'\0' + folder.File(L"Pellton.sql") + L'\0';
+    COPYDATASTRUCT data = {0x50434F50, DWORD(request.size() * sizeof(wchar_t)), &request[0]};
+    ASSERT_TRUE(IsCopyRequest(LPARAM(&data)));
+    EXPECT_EQ(path == made ? 1 : 2, AnswerCopyRequest(store, LPARAM(&data))) << Narrow(path);
+  }
+  EXPECT_EQ(0u, ReadAll(other).size());
+  EXPECT_EQ(1u, twotrackers::StoredRows(made.c_str(), L"walking").size());
+}
+
+// Closes the store the first time the copy reports progress.
+struct CloseMidway : ReadProgress {
+  explicit CloseMidway(ActivityStore& store) : store(store) {}
+  int Runs(unsigned long long, unsigned long long) override { store.Close(); return 1; }
+  ActivityStore& store;
+};
+
+TEST(DataCopyTest, ACopyWhoseStoreIsClosedMidwayEndsWithItsProblem) {
+  TestFolder folder(L"copy");
+  ActivityStore store;
+  ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
+  for (unsigned i = 0; i < 100; ++i) ASSERT_EQ(1, Store(store, 0, A, 1000000 + i * 90000, Bytes(6 * 2000, 1)));
+  StoreSource source(store);
+  CloseMidway closing(store);
+  WideString problem;
+  EXPECT_EQ(0, CopyDatabase(source, folder.File(L"copy.sql").c_str(), &closing, problem));
+  EXPECT_STREQ(L"the database was closed during the copy", problem.CStr());
 }

@@ -272,6 +272,15 @@ TEST_F(MainWindowTest, TheInfoLinkSetsTheTrackersClockToTheComputersTimeAfterKee
   ClientToScreen(control, &screen);
   SetCursorPos(screen.x, screen.y);
   LPARAM at = MAKELPARAM(point.x, point.y);
+  // Another tracker chosen while the question is shown: Yes sets no clock.
+  {
+    windowtest::BoxAnswer box(window.Window(), IDYES);
+    box.meanwhile = [&] { ChooseItem(window.Window(), window.Devices(), 1); };
+    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) SendMessageW(control, message, 0, at);
+    ASSERT_TRUE(box.Seen());
+    EXPECT_EQ(0, window.Worker().DownloadsPending(nullptr));
+    ChooseItem(window.Window(), window.Devices(), 0);
+  }
   // The question names the tracker and what the PC holds; Enter keeps the
   // clock, Yes sets it.
   for (int answer : {0, IDYES}) {

@@ -43,6 +43,7 @@ BOOL CALLBACK AnswerBox(HWND box, LPARAM) {
     if ((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) currentBox->defaultId = GetDlgCtrlID(button);
   }
   currentBox->seen = true;
+  if (currentBox->meanwhile) currentBox->meanwhile();
   PostMessageW(box, WM_COMMAND, currentBox->answer ? currentBox->answer : currentBox->defaultId, 0);
   return FALSE;
 }

@@ -37,6 +37,7 @@ struct BoxAnswer {
   bool seen = false;
   std::wstring text;
   int defaultId = 0;
+  std::function<void()> meanwhile;  // done while the box is shown, before the answer
   UINT_PTR timer;
 };
 
