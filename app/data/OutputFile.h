@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "core/SystemErrorText.h"
 #include "core/WideString.h"
 
 class OutputFile {
@@ -67,5 +68,3 @@ private:
   WideString writeProblem_;
 };
 
-// The system's text for an error code, without its closing full stop.
-void SystemErrorText(DWORD error, WideString& text);

@@ -4,6 +4,7 @@
 
 #include "app/store/RunLabel.h"
 #include "app/tracker/TrackerList.h"
+#include "core/SystemErrorText.h"
 
 const wchar_t ActivityStore::FileName[] = L"Pellton.sql";
 
@@ -29,24 +30,10 @@ const TableSchema kSchema[2] = {
      L"CREATE UNIQUE INDEX walking_start ON walking (mac, start);"},
 };
 
-// The system's text for an error, without its closing full stop.
-void SystemMessage(DWORD error, WideString& text) {
-  wchar_t* message = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-  if (n && message) {
-    text.Assign(message);
-    LocalFree(message);
-    text.TrimRight();
-    text.RemoveTrailing(L'.');
-  }
-  if (text.IsEmpty()) text.Format(L"error %lu", error);
-}
-
 // A file left where it is: nothing is stored this time.
 void DescribeUnusedFile(const wchar_t* path, const StoreFileVerdict& verdict, WideString& notice) {
   WideString reason;
-  if (verdict.systemError) SystemMessage(verdict.systemError, reason);
+  if (verdict.systemError) SystemErrorText(verdict.systemError, reason);
   WideString problem;
   if (verdict.state == StoreFileInUse || reason.IsEmpty()) {
     problem.Assign(verdict.problem.IsEmpty() ? L"could not be opened" : verdict.problem.CStr());
@@ -63,7 +50,7 @@ void DescribeUnusedFile(const wchar_t* path, const StoreFileVerdict& verdict, Wi
 // A file that should have gone aside but could not be moved.
 void DescribeUnmovedFile(const wchar_t* path, const StoreFileVerdict& verdict, DWORD error, WideString& notice) {
   WideString reason;
-  SystemMessage(error, reason);
+  SystemErrorText(error, reason);
   notice.Format(L"The file %s %s and could not be moved aside (%s). It is left as it is; downloaded "
                 L"runs cannot be stored until it is moved or deleted.",
                 path, verdict.problem.CStr(), reason.CStr());
@@ -76,7 +63,7 @@ void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, con
     what.Assign(L"A new one could not be made: downloaded runs cannot be stored.");
   } else if (opening.rescued.copyError) {
     WideString reason;
-    SystemMessage(opening.rescued.copyError, reason);
+    SystemErrorText(opening.rescued.copyError, reason);
     what.Format(L"A new, empty %s was begun: the runs in the old file could not be copied (%s).",
                 ActivityStore::FileName, reason.CStr());
   } else if (opening.rescued.unstored) {
@@ -101,7 +88,7 @@ void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, con
 void DescribeReadOnly(const wchar_t* path, DWORD error, bool fileItself, bool exists, const wchar_t* unshown,
                       WideString& notice) {
   WideString reason, folder, what, shown;
-  SystemMessage(error, reason);
+  SystemErrorText(error, reason);
   folder.Assign(path);
   folder.Left(folder.FindLastChar(L'\\'));
   if (fileItself) {
@@ -233,7 +220,7 @@ int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
   WideString unshown;
   if (exists && !CopyStoreFileToTemp(path_.CStr(), workingCopy_)) {
     WideString reason;
-    SystemMessage(GetLastError(), reason);
+    SystemErrorText(GetLastError(), reason);
     unshown.Format(L"could not be copied to be read (%s)", reason.CStr());
   } else if (exists) {
     StoreFileVerdict verdict;
