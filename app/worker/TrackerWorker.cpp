@@ -500,14 +500,13 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
   runs.Format(L"%u runs stored", tally.stored);
   if (tally.untimed) {
     WideString untimed;
-    untimed.Format(set ? L"%s; %u runs without a valid start time could not be stored and were erased"
-                       : L"%s; %u runs without a valid start time could not be stored",
+    untimed.Format(set ? L"%s; %u without a valid start time were erased"
+                       : L"%s; %u without a valid start time (not stored)",
                    runs.CStr(), tally.untimed);
     runs.Assign(untimed);
   }
   after.Format(set ? L"The date and time were set; the history was stored first (%s)"
-                   : L"The date and time may not have been set (the tracker did not answer); the history was stored "
-                     L"first (%s)",
+                   : L"The tracker did not confirm the date and time; the history was stored first (%s)",
                runs.CStr());
 }
 

@@ -1,7 +1,7 @@
 // Notification streams into a TrackerLink: frames of 0-512 bytes split at
 // random, lying length fields, commands armed and not, live totals in
-// between. Every step is compared with a plain model of the reassembly
-// rules, and every kept frame must be as long as its length field says.
+// between (kept out of history frames). Each step is compared with a model of
+// the reassembly rules; every kept frame is as long as its length field says.
 #include <cstdio>
 #include <vector>
 
@@ -32,12 +32,27 @@ struct Model {
   Bytes walking, sleeping;
   unsigned steps = 0, calories = 0, distance = 0;
   bool signalled = false;
+  Bytes held;  // live totals in shape, kept out of a history frame
 
+  size_t Total() const { return ((pending[0] * 256u + pending[1]) + 2) % 65536; }
+  bool InHistoryFrame() const {
+    return armed && expected != 0 && pending.size() >= 3 && (pending[2] == 131 || pending[2] == 132) &&
+           pending.size() < Total();
+  }
   void Notify(const Bytes& data) {
+    // A held one ended the frame when it fits exactly and the next does not.
+    Bytes last;
+    last.swap(held);
+    if (!last.empty() && InHistoryFrame() && pending.size() + 10 == Total() && pending.size() + data.size() > Total())
+      Collect(last);
+    if (InHistoryFrame() && data.size() == 10 && data[0] == 0 && data[1] == 8 && data[2] == 129) held = data;
+    else Collect(data);
+  }
+  void Collect(const Bytes& data) {
     if (armed && expected != 0) {
       pending.insert(pending.end(), data.begin(), data.end());
       if (pending.size() < 3) return;
-      size_t total = ((pending[0] * 256u + pending[1]) + 2) % 65536;
+      size_t total = Total();
       if (pending.size() > total) {
         pending.clear();
         return;

@@ -175,7 +175,6 @@ std::vector<std::string> Union(std::vector<std::string> a, const std::vector<std
 }
 
 const std::wstring kName = L"EI-AN900 [00:1A:7D:DA:71:13]: ";  // begins every text about its work
-
 std::wstring Stored(size_t runs) {
   wchar_t text[80];
   swprintf(text, 80, L"%u runs stored", static_cast<unsigned>(runs));

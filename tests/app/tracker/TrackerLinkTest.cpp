@@ -294,9 +294,8 @@ TEST_F(LinkFixture, OtherNotificationsDuringTheHistoryWaitAreSortedOut) {
 
 TEST_F(LinkFixture, AFramesLastPieceThatLooksLikeLiveTotalsStillEndsTheFrame) {
   // Settled by the next frame's first piece, and by the end of the wait.
-  Bytes walking = Hex("00 1C 83 1111111111111111111111111111111111 0008810102030405 0607");
-  Bytes sleeping = walking;
-  sleeping[2] = RSP_SLEEPING;
+  const Bytes walking = Hex("00 1C 83 1111111111111111111111111111111111 0008810102030405 0607");
+  const Bytes sleeping = Hex("00 1C 84 1111111111111111111111111111111111 0008810102030405 0607");
   channel.AddAnswer({Bytes(walking.begin(), walking.begin() + 20), Bytes(walking.begin() + 20, walking.end()),
                      Bytes(sleeping.begin(), sleeping.begin() + 20), Bytes(sleeping.begin() + 20, sleeping.end())});
   link.historyPeriodMs = 1;
