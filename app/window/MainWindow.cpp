@@ -70,7 +70,7 @@ MainWindow::~MainWindow() { TearDown(false); }
 int MainWindow::OnInitDialog() {
   tornDown_ = false;
   infoAfterSearch_ = 0;
-  closeWhenDone_ = closeNow_ = maximiseWhenShown_ = false;
+  closeWhenDone_ = closeNow_ = maximiseWhenShown_ = maximisePosted_ = false;
   searchDone_ = false;
   downloadsQueued_ = downloadsShown_ = 0;
   markerQueued_ = false;
@@ -500,13 +500,17 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     }
     case WM_WINDOWPOSCHANGED:
-      if (maximiseWhenShown_ && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
-        maximiseWhenShown_ = false;
+      if (maximiseWhenShown_ && !maximisePosted_ &&
+          (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
+        maximisePosted_ = true;
         PostMessageW(Window(), WM_MAXIMISE, 0, 0);
       }
       return Dialog::OnMessage(message, wParam, lParam);
     case WM_MAXIMISE:
-      ShowWindow(Window(), SW_SHOWMAXIMIZED);
+      if (maximiseWhenShown_) {
+        maximiseWhenShown_ = false;
+        ShowWindow(Window(), SW_SHOWMAXIMIZED);
+      }
       return 1;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
@@ -633,6 +637,12 @@ void MainWindow::TearDown(bool placementFirst) {
   if (tornDown_) return;
   tornDown_ = true;
   if (placementFirst && Window()) {
+    // A window closed before its maximising came round (never shown yet, or
+    // the message still queued) is still the maximised window it was.
+    if (maximiseWhenShown_) {
+      maximiseWhenShown_ = false;
+      ShowWindow(Window(), SW_SHOWMAXIMIZED);
+    }
     SavePlacement(nullptr, nullptr, L"Main", nullptr, 0, &settings_);
     ShowWindow(Window(), SW_HIDE);
   }

@@ -188,6 +188,7 @@ private:
   bool closeWhenDone_ = false;      // the user chose to close once the downloads are stored
   bool closeNow_ = false;           // closing without asking
   bool maximiseWhenShown_ = false;  // the restored placement was maximised
+  bool maximisePosted_ = false;     // its WM_MAXIMISE is on its way
   HWND focusBefore_ = nullptr;      // the focus when the window was last deactivated
   static const UINT_PTR kCloseTimer = 1;
   static const UINT_PTR kUpdateTimer = 2;
