@@ -167,13 +167,13 @@ bool CheckOpened(const std::string& input, std::string& finding) {
     ActivityStore store;
     int opened = store.Open(Folder().c_str());
     const StoreOpening& opening = store.Opening();
-    if (!opened) return Fail(finding, "the store did not open", &opening.notice);
+    const WideString notice(NoticeOf(store).c_str());
+    if (!opened) return Fail(finding, "the store did not open", &notice);
     if (opening.movedAside) {
       if (ReadAll(opening.asidePath.CStr()) != input) return Fail(finding, "the file moved aside is not the file found");
-      if (!opening.notice.Find(opening.asidePath.CStr()))
-        return Fail(finding, "the notice does not say where", &opening.notice);
-    } else if (!opening.notice.IsEmpty()) {
-      return Fail(finding, "a file used as it is came with a notice", &opening.notice);
+      if (!notice.Find(opening.asidePath.CStr())) return Fail(finding, "the notice does not say where", &notice);
+    } else if (!notice.IsEmpty()) {
+      return Fail(finding, "a file used as it is came with a notice", &notice);
     } else if (opening.state != StoreFileUsable) {
       return Fail(finding, "a file neither used nor moved aside");
     }
@@ -189,8 +189,9 @@ bool CheckOpened(const std::string& input, std::string& finding) {
     if (!stored) return Fail(finding, "a new run could not be stored");
   }
   ActivityStore again;
-  if (!again.Open(Folder().c_str()) || again.Opening().state != StoreFileUsable || !again.Opening().notice.IsEmpty())
-    return Fail(finding, "the next start did not find a sound file", &again.Opening().notice);
+  if (!again.Open(Folder().c_str()) || again.Opening().state != StoreFileUsable ||
+      again.Opening().outcome != StoreOpenedAsFound)
+    return Fail(finding, "the next start did not find a sound file");
   ByteBuffer pattern;
   int kept = again.ReadPattern(WalkingTable, kTracker, 2000000000u, pattern);
   BufferClear(pattern);

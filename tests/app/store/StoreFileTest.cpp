@@ -115,7 +115,7 @@ MovedAside OpenAndExpectMovedAside(const wchar_t* folder, const std::string& wal
   EXPECT_TRUE(opening.movedAside);
   EXPECT_TRUE(StoreFileGoesAside(opening.state));
   result.aside = opening.asidePath.CStr();
-  result.notice = opening.notice.CStr();
+  result.notice = NoticeOf(store);
   EXPECT_EQ(0u, result.aside.find(Join(folder, L"Pellton-set-aside-"))) << result.aside;
   EXPECT_EQ(before, ReadAll(result.aside)) << "the moved file was changed";
   if (!walBytes.empty()) {
@@ -153,7 +153,7 @@ TEST(StoreFileTest, RandomBytesAndAStrayJournalAreMovedAsideAndAnEmptyStoreBegin
   ActivityStore again;
   ASSERT_EQ(1, again.Open(folder.Path()));
   EXPECT_EQ(StoreFileUsable, again.Opening().state);
-  EXPECT_TRUE(again.Opening().notice.IsEmpty());
+  EXPECT_EQ(StoreOpenedAsFound, again.Opening().outcome);
   EXPECT_EQ(1u, ReadRuns(again).size());
 }
 
@@ -208,7 +208,7 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
     ActivityStore store;
     ASSERT_EQ(1, store.Open(folder.Path()));
     EXPECT_EQ(StoreFileUsable, store.Opening().state);
-    EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+    EXPECT_EQ(L"", NoticeOf(store));
     EXPECT_FALSE(store.Opening().movedAside);
     Runs runs = ReadRuns(store);
     ASSERT_EQ(1u, runs.size());
@@ -254,7 +254,7 @@ TEST(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStored)
     CloseHandle(held);
     EXPECT_EQ(StoreFileInUse, store.Opening().state);
     EXPECT_FALSE(store.Opening().movedAside);
-    EXPECT_NE(std::wstring::npos, std::wstring(store.Opening().notice.CStr()).find(L"in use by another program"));
+    EXPECT_NE(std::wstring::npos, NoticeOf(store).find(L"in use by another program"));
     ByteBuffer pattern;
     BufferAppend(pattern, "\x00\x01\x00\x00\x00\x00", 6);
     EXPECT_EQ(0, store.InsertRun(WalkingTable, kTracker, kFirstStart, pattern));
@@ -271,8 +271,8 @@ TEST(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStored)
     EXPECT_EQ(0, store.Open(folder.Path()));
     CloseHandle(held);
     EXPECT_FALSE(store.Opening().movedAside);
-    EXPECT_NE(std::wstring::npos, std::wstring(store.Opening().notice.CStr()).find(L"could not be moved aside"))
-        << store.Opening().notice.CStr();
+    EXPECT_NE(std::wstring::npos, NoticeOf(store).find(L"could not be moved aside"))
+        << NoticeOf(store);
     EXPECT_EQ(wal, ReadAll(path + L"-wal"));
   }
   EXPECT_EQ(junk, ReadAll(path));
@@ -288,7 +288,7 @@ TEST(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStored)
   ActivityStore store;
   EXPECT_EQ(0, store.Open(other.Path()));
   EXPECT_EQ(StoreFileUnreadable, store.Opening().state);
-  EXPECT_NE(std::wstring::npos, std::wstring(store.Opening().notice.CStr()).find(L"is a folder"));
+  EXPECT_NE(std::wstring::npos, NoticeOf(store).find(L"is a folder"));
   EXPECT_TRUE(Exists(Join(other.Path(), L"Pellton.sql")));
 }
 
@@ -327,7 +327,7 @@ TEST(StoreFileTest, ASoundFileWhoseJournalIsHotIsRolledBackAndUsedAsItIs) {
   ActivityStore store;
   ASSERT_EQ(1, store.Open(crashed.Path()));
   EXPECT_EQ(StoreFileUsable, store.Opening().state);
-  EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+  EXPECT_EQ(L"", NoticeOf(store));
   EXPECT_FALSE(store.Opening().movedAside);
   EXPECT_TRUE(ReadRuns(store) == stored) << "the transaction was not rolled back";
   ExpectStoring(store);
@@ -361,7 +361,7 @@ TEST(StoreFileTest, AnEmptyFileIsUsedAsANewStore) {
   ActivityStore store;
   ASSERT_EQ(1, store.Open(folder.Path()));
   EXPECT_EQ(StoreFileUsable, store.Opening().state);
-  EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+  EXPECT_EQ(L"", NoticeOf(store));
   ExpectStoring(store);
 }
 
@@ -383,7 +383,7 @@ TEST(StoreFileTest, AFileLeftByAKilledProgramWithItsJournalKeepsEveryRun) {
   ActivityStore store;
   ASSERT_EQ(1, store.Open(killed.Path()));
   EXPECT_EQ(StoreFileUsable, store.Opening().state);
-  EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
+  EXPECT_EQ(L"", NoticeOf(store));
   EXPECT_TRUE(ReadRuns(store) == stored);
   store.Close();
   EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-wal")));
@@ -414,7 +414,7 @@ TEST(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopiedN
 
   ASSERT_EQ(1, opened);
   EXPECT_TRUE(store.Opening().movedAside);
-  const std::wstring notice = store.Opening().notice.CStr();
+  const std::wstring notice = NoticeOf(store);
   EXPECT_EQ(std::wstring::npos, notice.find(L"no run could be read")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(L"could not be copied")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(store.Opening().asidePath.CStr())) << notice;

@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <string>
 
+#include "app/store/ActivityStore.h"
+#include "app/window/StoreNotice.h"
 #include "core/WideString.h"
 
 class TempFolder {
@@ -69,4 +71,11 @@ inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
   BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
   return ok && written == bytes.size();
+}
+
+// What the user is told of the store's last opening ("" when nothing).
+inline std::wstring NoticeOf(ActivityStore& store) {
+  WideString text;
+  DescribeStoreOpening(store.Path().CStr(), store.Opening(), text);
+  return text.CStr();
 }
