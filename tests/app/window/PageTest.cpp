@@ -54,11 +54,13 @@ protected:
 }  // namespace
 
 TEST_F(PageTest, EveryRowMakesItsPageWhoseFirstRefreshAsksForItsRowsUpdates) {
-  // The stored "Tab" value is a row's place: 0 to 3 name these pages.
-  ASSERT_EQ(4, PageCount);
+  // The stored "Tab" value is a row's place: 0 to 3 keep naming these pages.
+  ASSERT_GE(PageCount, 4);
   const wchar_t* titles[] = {L"Info", L"Walking", L"Sleeping", L"About"};
   for (int row = 0; row < PageCount; ++row) {
-    EXPECT_STREQ(titles[row], PageTable[row].title);
+    if (row < 4) {
+      EXPECT_STREQ(titles[row], PageTable[row].title);
+    }
     TabPage& page = Make(row);
     ASSERT_NE(nullptr, page.Window()) << row;
     std::vector<std::wstring> asked = context.Take();
