@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/window/PageContext.h"
@@ -46,15 +47,8 @@ public:
   void OnUpdateCheckBox(bool checked) override { Note(checked ? L"box ticked" : L"box cleared", 1); }
 
   // What was asked for since the last call.
-  std::vector<std::wstring> Take() {
-    std::vector<std::wstring> taken;
-    taken.swap(asked);
-    return taken;
-  }
+  std::vector<std::wstring> Take() { return std::exchange(asked, {}); }
 
 private:
-  int Note(const std::wstring& what, int answer) {
-    asked.push_back(what);
-    return answer;
-  }
+  int Note(const std::wstring& what, int answer) { return asked.push_back(what), answer; }
 };
