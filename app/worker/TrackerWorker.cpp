@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <new>
 
+#include "app/tracker/TrackerAnswers.h"
 #include "app/tracker/TrackerProtocol.h"
 #include "app/tracker/TrackerUpdate.h"
 #include "app/worker/TrackerView.h"
@@ -31,7 +32,7 @@ const wchar_t* const kStatusTexts[] = {
 };
 
 bool IsCompleteFrame(const ByteBuffer& frame, unsigned char code) {
-  return frame.size >= FRAME_HEADER_SIZE && frame.data[2] == code && frame.size == DeclaredFrameSize(frame.data);
+  return IsWholeFrame(frame.data, frame.size, code);
 }
 
 // "N runs stored", with the failures and the untimed runs when there were
@@ -362,37 +363,33 @@ void TrackerWorker::DeviceInfo(int trackerIndex) {
 
   ByteBuffer response;
   unsigned char selector = QUERY_BATTERY;
+  unsigned battery;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_BATTERY, response, timings.commandTimeoutMs) &&
-      response.size == BATTERY_FRAME_SIZE) {
-    view.SetBattery(response.data[3]);
+      ParseBatteryAnswer(response.data, response.size, battery)) {
+    view.SetBattery(battery);
   }
 
   selector = QUERY_CLOCK;
+  TrackerTime clock;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_TIME, response, timings.commandTimeoutMs) &&
-      response.size == TIME_FRAME_SIZE) {
-    SYSTEMTIME utc = {};
-    utc.wYear = static_cast<WORD>(response.data[3] + 2000);
-    utc.wMonth = response.data[4];
-    utc.wDay = response.data[5];
-    utc.wHour = response.data[6];
-    utc.wMinute = response.data[7];
-    utc.wSecond = response.data[8];
+      ParseTimeAnswer(response.data, response.size, clock)) {
     SYSTEMTIME local;
     WideString date, time, text;
     // A clock that is no valid time leaves the field empty.
-    if (CopyTime(local, &utc, 1) && FormatDate(date, DATE_SHORTDATE, &local, 0) && FormatTime(time, 0, &local, 0) &&
-        text.Format(L"%s %s", date.CStr(), time.CStr())) {
+    if (FromUnixTime(local, TrackerTimeToSeconds(clock), 1) && FormatDate(date, DATE_SHORTDATE, &local, 0) &&
+        FormatTime(time, 0, &local, 0) && text.Format(L"%s %s", date.CStr(), time.CStr())) {
       view.SetInfoText(kInfoTime, text.CStr());
     }
   }
 
   selector = QUERY_VERSIONS;
+  TrackerVersions versions;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_VERSION, response, timings.commandTimeoutMs) &&
-      response.size == VERSION_FRAME_SIZE) {
+      ParseVersionAnswer(response.data, response.size, versions)) {
     WideString firmware;
-    for (unsigned i = 0; i < FIRMWARE_TEXT_MAX && response.data[5 + i] != 0; ++i) firmware.AppendByte(response.data[5 + i]);
+    for (const char* c = versions.firmware; *c; ++c) firmware.AppendByte(static_cast<unsigned char>(*c));
     WideString hardware;
-    hardware.Format(L"%u.%u", response.data[3], response.data[4]);
+    hardware.Format(L"%u.%u", versions.hardwareMajor, versions.hardwareMinor);
     view.SetInfoText(kInfoFirmware, firmware.CStr());
     view.SetInfoText(kInfoHardware, hardware.CStr());
   }
