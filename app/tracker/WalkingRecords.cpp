@@ -5,7 +5,3 @@ void PutWalkingRecord(const WalkingRecord& record, unsigned char* bytes) {
   WriteBig16(bytes + WALKING_CALORIES_OFFSET, record.calories);
   WriteBig16(bytes + WALKING_DISTANCE_OFFSET, record.distance);
 }
-
-void WalkingRecordReader::SkipMarkerBlocks() {
-  while (IsMarkerBlock(bytes_ + at_, size_ - at_, WALKING_MARKER_BLOCK)) at_ += WALKING_MARKER_BLOCK;
-}

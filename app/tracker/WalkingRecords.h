@@ -60,7 +60,9 @@ public:
   const unsigned char* Bytes() const { return current_; }
 
 private:
-  void SkipMarkerBlocks();
+  void SkipMarkerBlocks() {
+    while (IsMarkerBlock(bytes_ + at_, size_ - at_, WALKING_MARKER_BLOCK)) at_ += WALKING_MARKER_BLOCK;
+  }
 
   const unsigned char* bytes_;
   unsigned long long size_;
