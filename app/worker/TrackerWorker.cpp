@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/store/ActivityStore.h"
+#include "app/tracker/TrackerAnswers.h"
 #include "app/tracker/TrackerProtocol.h"
 #include "app/tracker/TrackerUpdate.h"
 #include "app/worker/TrackerView.h"
@@ -66,7 +67,7 @@ private:
 };
 
 bool IsCompleteFrame(const ByteBuffer& frame, unsigned char code) {
-  return frame.size >= FRAME_HEADER_SIZE && frame.data[2] == code && frame.size == DeclaredFrameSize(frame.data);
+  return IsWholeFrame(frame.data, frame.size, code);
 }
 
 // "N runs stored", with the failures and the untimed runs when there were
@@ -406,35 +407,38 @@ void TrackerWorker::DeviceInfo(int trackerIndex) {
 
   ByteBuffer response;
   unsigned char selector = QUERY_BATTERY;
+  unsigned battery;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_BATTERY, response, timings.commandTimeoutMs) &&
-      response.size == BATTERY_FRAME_SIZE) {
-    info.battery = response.data[3];
+      ParseBatteryAnswer(response.data, response.size, battery)) {
+    info.battery = static_cast<int>(battery);
     view.ShowDeviceInfo(info);
   }
 
   selector = QUERY_CLOCK;
+  TrackerTime clock;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_TIME, response, timings.commandTimeoutMs) &&
-      response.size == TIME_FRAME_SIZE) {
+      ParseTimeAnswer(response.data, response.size, clock)) {
     SYSTEMTIME utc = {};
-    utc.wYear = static_cast<WORD>(response.data[3] + 2000);
-    utc.wMonth = response.data[4];
-    utc.wDay = response.data[5];
-    utc.wHour = response.data[6];
-    utc.wMinute = response.data[7];
-    utc.wSecond = response.data[8];
+    utc.wYear = static_cast<WORD>(clock.year);
+    utc.wMonth = static_cast<WORD>(clock.month);
+    utc.wDay = static_cast<WORD>(clock.day);
+    utc.wHour = static_cast<WORD>(clock.hour);
+    utc.wMinute = static_cast<WORD>(clock.minute);
+    utc.wSecond = static_cast<WORD>(clock.second);
     info.clock = utc;
     info.clockKnown = true;
     view.ShowDeviceInfo(info);
   }
 
   selector = QUERY_VERSIONS;
+  TrackerVersions versions;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_VERSION, response, timings.commandTimeoutMs) &&
-      response.size == VERSION_FRAME_SIZE) {
+      ParseVersionAnswer(response.data, response.size, versions)) {
     WideString firmware;
-    for (unsigned i = 0; i < FIRMWARE_TEXT_MAX && response.data[5 + i] != 0; ++i) firmware.AppendByte(response.data[5 + i]);
+    for (const char* c = versions.firmware; *c; ++c) firmware.AppendByte(static_cast<unsigned char>(*c));
     info.firmware = firmware;
-    info.hardwareMajor = response.data[3];
-    info.hardwareMinor = response.data[4];
+    info.hardwareMajor = versions.hardwareMajor;
+    info.hardwareMinor = versions.hardwareMinor;
     info.hardwareKnown = true;
     view.ShowDeviceInfo(info);
   }
