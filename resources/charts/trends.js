@@ -2,6 +2,8 @@
 // (app/trends/TrendsPage): the figures, the daily steps with their goal and
 // 7-day average, the nights, and the month calendars. Written for the
 // embedded browser's script engine (no arrow functions, no let or const).
+// The charts draw at once, without the opening animation, so that a picture
+// of the page taken as soon as it is drawn shows everything.
 var trendsDay = 24 * 3600 * 1000;
 
 function trendsNumber(value, decimals) {
@@ -61,7 +63,9 @@ function trendsStepsChart(start) {
         return lines.join('<br/>');
       }
     },
-    plotOptions: { series: { pointStart: start, pointInterval: trendsDay, marker: { enabled: false } } },
+    plotOptions: {
+      series: { pointStart: start, pointInterval: trendsDay, marker: { enabled: false }, animation: false }
+    },
     series: [
       { type: 'column', name: 'Steps', data: trends.steps, color: '#2c7fb8' },
       { type: 'line', name: 'Goal', data: trends.goals, step: 'center', color: '#d95f02', dashStyle: 'ShortDash' },
@@ -98,7 +102,7 @@ function trendsNightsChart(start) {
         return lines.join('<br/>');
       }
     },
-    plotOptions: { column: { stacking: 'normal' } },
+    plotOptions: { column: { stacking: 'normal', animation: false } },
     series: [
       { name: 'Awake', data: awake, color: '#a1dab4' },
       { name: 'Asleep', data: asleep, color: '#253494' }
