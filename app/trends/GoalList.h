@@ -24,10 +24,10 @@ struct GoalChange {
 
 class GoalList {
 public:
-  static const unsigned DefaultSteps = 10000;
-  static const unsigned MinSteps = 100;
-  static const unsigned MaxSteps = 200000;
-  static const unsigned MaxChanges = 100;
+  static constexpr unsigned DefaultSteps = 10000;
+  static constexpr unsigned MinSteps = 100;
+  static constexpr unsigned MaxSteps = 200000;
+  static constexpr unsigned MaxChanges = 100;
 
   // 1 with the list taken from the text; 0 with problem saying what is
   // wrong ("the goal change 2 has no date"), the list unchanged.

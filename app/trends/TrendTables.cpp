@@ -185,13 +185,18 @@ private:
   size_t at_ = 0;
 };
 
+// One refresh in one schema. A refresher that may not write stops at the
+// first change it would make (Stale), so that a connection that cannot
+// write reads the file's own tables while they are up to date.
 class Refresher {
 public:
-  Refresher(sqlite3* database, const char* schema, TrendRefreshTally& tally, WideString& problem)
-      : db_(database), schema_(schema), tally_(tally), problem_(problem) {}
+  Refresher(sqlite3* database, const char* schema, bool mayWrite, TrendRefreshTally& tally, WideString& problem)
+      : db_(database), schema_(schema), mayWrite_(mayWrite), tally_(tally), problem_(problem) {}
+
+  bool Stale() const { return stale_; }
 
   int Run() {
-    if (!EnsureTables()) return 0;
+    if (!EnsureTables() || !LoadState()) return 0;
     const std::string zone = ZoneText();
     bool numbered = true;
     for (int t = 0; t < 2; ++t) {
@@ -199,24 +204,18 @@ public:
                             "main", 0, kRunTables[t]) > 0;
       numbered = numbered && (!hasTable_[t] || Autoincrement(kRunTables[t]));
     }
-    if (!numbered || State("version") != kVersion || State("zone") != zone) {
-      if (!Clear()) return 0;
-    }
+    if ((!numbered || state_["version"] != kVersion || state_["zone"] != zone) && !Clear()) return 0;
     for (int round = 0; round < 2; ++round) {
       Touched touched[2];
       bool consistent = true;
       for (int t = 0; t < 2 && consistent; ++t) {
-        if (!hasTable_[t]) continue;
-        if (!TakeNewRuns(t, touched[t]) || !TakeGoneRuns(t, touched[t])) return 0;
-        consistent = Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
-                            schema_, -1) == Single(db_, t ? "SELECT count(*) FROM %s.trends_runs WHERE tbl = 1;"
-                                                          : "SELECT count(*) FROM %s.trends_runs WHERE tbl = 0;",
-                                                   schema_, -2);
+        if (hasTable_[t] && (!TakeNewRuns(t, touched[t]) || !TakeGoneRuns(t, touched[t], consistent))) return 0;
       }
       // Rows numbered below the highest seen appeared: nothing can be
       // trusted, everything is computed again.
       if (!consistent) {
-        if (round == 1 || !Clear()) return Fail("the run tables changed while they were summed up");
+        if (round == 1) return Fail("the run tables changed while they were summed up");
+        if (!Clear()) return 0;
         continue;
       }
       for (int t = 0; t < 2; ++t) {
@@ -225,13 +224,19 @@ public:
       }
       break;
     }
-    return SetState("version", kVersion) && SetState("zone", zone.c_str());
+    return SaveState();
   }
 
 private:
   int Fail(const char* what) {
     problem_.Format(L"%S (%S)", what, sqlite3_errmsg(db_));
     return 0;
+  }
+
+  // Every change passes here first.
+  int MayWrite() {
+    if (!mayWrite_) stale_ = true;
+    return mayWrite_;
   }
 
   int Exec(const char* format) {
@@ -249,32 +254,59 @@ private:
     return sql.find("AUTOINCREMENT") != std::string::npos;
   }
 
-  std::string State(const char* name) {
-    Statement read;
-    if (!read.Prepare(db_, "SELECT value FROM %s.trends_state WHERE name = ?1;", schema_)) return "";
-    read.Bind(1, name);
-    return sqlite3_step(*read) == SQLITE_ROW ? read.Text(0) : "";
+  // Numbers of the state by name: the highest row number summed up
+  // ("walking"), the rows trends_runs notes ("walking rows") and the most
+  // units of one run ("walking longest").
+  long long Number(int t, const char* what) {
+    const std::string& text = state_[std::string(kRunTables[t]) + what];
+    return text.empty() ? (*what ? 0 : LLONG_MIN) : _atoi64(text.c_str());
+  }
+  void SetNumber(int t, const char* what, long long value) {
+    char text[24];
+    snprintf(text, sizeof text, "%lld", value);
+    state_[std::string(kRunTables[t]) + what] = text;
   }
 
-  int SetState(const char* name, const char* value) {
+  int LoadState() {
+    Statement read;
+    if (!read.Prepare(db_, "SELECT name, value FROM %s.trends_state;", schema_)) {
+      return Fail("the trends state could not be read");
+    }
+    while (sqlite3_step(*read) == SQLITE_ROW) state_[read.Text(0)] = read.Text(1);
+    saved_ = state_;
+    return 1;
+  }
+
+  int SaveState() {
+    if (state_ == saved_) return 1;
     Statement write;
-    if (!write.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_state (name, value) VALUES (?1, ?2);", schema_) ||
-        !write.Bind(1, name).Bind(2, value).Run())
+    if (!MayWrite() ||
+        !write.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_state (name, value) VALUES (?1, ?2);", schema_))
       return Fail("the trends state could not be written");
+    for (const auto& entry : state_) {
+      if (!write.Bind(1, entry.first.c_str()).Bind(2, entry.second.c_str()).Run()) {
+        return Fail("the trends state could not be written");
+      }
+    }
     return 1;
   }
 
   int Clear() {
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
     tally_.rebuilt = true;
     for (const char* table : kTrendTables) {
       std::string sql = std::string("DELETE FROM %s.") + table + ";";
       if (!Exec(sql.c_str())) return Fail("the trends tables could not be emptied");
     }
+    state_.clear();
+    saved_.clear();
+    state_["version"] = kVersion;
+    state_["zone"] = ZoneText();
     return 1;
   }
 
   // All four tables, or none: then made afresh, in the temporary schema
-  // from the file's own when those are up to date.
+  // from the file's own when it has them.
   int EnsureTables() {
     int present = 0;
     for (const char* table : kTrendTables) {
@@ -282,6 +314,7 @@ private:
                         table) > 0;
     }
     if (present == 4) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not made yet");
     for (const char* table : kTrendTables) {
       std::string sql = std::string("DROP TABLE IF EXISTS %s.") + table + ";";
       if (!Exec(sql.c_str())) return Fail("the trends tables could not be made");
@@ -317,8 +350,11 @@ private:
   }
 
   int TakeNewRuns(int t, Touched& touched) {
-    const std::string mark = State(kRunTables[t]);
-    const long long from = mark.empty() ? LLONG_MIN : _atoi64(mark.c_str());
+    const long long from = Number(t, "");
+    const long long highest = Single(db_, t ? "SELECT max(rowid) FROM main.sleeping;" : "SELECT max(rowid) FROM main.walking;",
+                                     "main", LLONG_MIN);
+    if (highest == LLONG_MIN || highest <= from) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
     Statement rows, ledger;
     const char* select = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
                              "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
@@ -329,7 +365,7 @@ private:
                              "VALUES (?1, ?2, ?3, ?4, ?5);", schema_))
       return Fail("the runs could not be read");
     rows.Bind(1, from);
-    long long highest = from;
+    long long seen = from, noted = Number(t, " rows"), longest = Number(t, " longest");
     int step;
     while ((step = sqlite3_step(*rows)) == SQLITE_ROW) {
       const long long id = rows.Int(0), start = rows.Int(2), length = rows.Int(3);
@@ -347,23 +383,27 @@ private:
         return Fail("the runs summed up could not be noted");
       }
       ++tally_.runsNew;
-      highest = std::max(highest, id);
+      ++noted;
+      seen = std::max(seen, id);
+      longest = std::max(longest, units);
     }
     if (step != SQLITE_DONE) return Fail("the runs could not be read");
-    if (highest == from) return 1;
-    char text[24];
-    snprintf(text, sizeof text, "%lld", highest);
-    return SetState(kRunTables[t], text);
+    SetNumber(t, "", seen);
+    SetNumber(t, " rows", noted);
+    SetNumber(t, " longest", longest);
+    return 1;
   }
 
-  int TakeGoneRuns(int t, Touched& touched) {
+  // Runs noted that the table no longer holds. More rows than noted (rows
+  // numbered below the highest seen) make the tables inconsistent.
+  int TakeGoneRuns(int t, Touched& touched, bool& consistent) {
     const long long inTable = Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
                                      "main", -1);
-    const long long noted = Single(db_, t ? "SELECT count(*) FROM %s.trends_runs WHERE tbl = 1;"
-                                          : "SELECT count(*) FROM %s.trends_runs WHERE tbl = 0;",
-                                   schema_, -1);
-    if (inTable < 0 || noted < 0) return Fail("the runs could not be counted");
+    const long long noted = Number(t, " rows");
+    if (inTable < 0) return Fail("the runs could not be counted");
+    consistent = inTable <= noted;
     if (inTable >= noted) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
     Statement gone, forget;
     const char* select = t ? "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
                              "(SELECT rowid FROM main.sleeping);"
@@ -387,12 +427,15 @@ private:
       if (!forget.Bind(1, t).Bind(2, id).Run()) return Fail("the runs summed up could not be noted");
     }
     tally_.runsGone += ids.size();
+    SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
+    consistent = noted - static_cast<long long>(ids.size()) == inTable;
     return 1;
   }
 
   // Deletes the touched spans' rows and writes them again, one pass over
-  // each touched tracker's runs.
+  // the runs of each touched tracker that can reach into them.
   int Recompute(int t, const Touched& touched) {
+    if (touched.spans.empty()) return 1;
     Statement erase, insert;
     const char* table = t ? "trends_nights" : "trends_days";
     std::string sql = std::string("DELETE FROM %s.") + table + (t ? " WHERE mac = ?1 AND night BETWEEN ?2 AND ?3;"
@@ -402,6 +445,7 @@ private:
                                : "INSERT OR REPLACE INTO %s.trends_days VALUES (?1, ?2, ?3, ?4, ?5);",
                         schema_))
       return Fail("the trends tables could not be written");
+    const long long longest = Number(t, " longest") * (t ? kSleepingUnitSeconds : kWalkingUnitSeconds);
     for (const auto& entry : touched.spans) {
       const std::vector<Span>& spans = entry.second;
       if (spans.empty()) continue;
@@ -413,15 +457,19 @@ private:
       DateRange dates;
       dates.from = spans.front().first;
       dates.to = spans.back().second;
+      // No run starting before the floor reaches the first touched day.
+      long long fromUtc = 0, toUtc = 0;
+      dates.UtcBounds(fromUtc, toUtc);
+      const long long floor = fromUtc - longest;
       UnitReadTally read;
       UnitReadResult result;
       if (t) {
         NightWriter writer(insert, spans);
-        result = ReadNights(db_, entry.first.c_str(), dates, writer, nullptr, read);
+        result = ReadNights(db_, entry.first.c_str(), dates, writer, nullptr, read, floor);
         tally_.nightsRecomputed += writer.written;
       } else {
         DayWriter writer(insert, spans);
-        result = ReadDailyTotals(db_, entry.first.c_str(), dates, writer, nullptr, read);
+        result = ReadDailyTotals(db_, entry.first.c_str(), dates, writer, nullptr, read, floor);
         tally_.daysRecomputed += writer.written;
       }
       if (result != UnitsRead) {
@@ -435,10 +483,14 @@ private:
 
   sqlite3* db_;
   const char* schema_;
+  const bool mayWrite_;
+  bool stale_ = false;
   TrendRefreshTally& tally_;
   WideString& problem_;
   LocalClock clock_;
   bool hasTable_[2] = {false, false};
+  std::map<std::string, std::string> state_;
+  std::map<std::string, std::string> saved_;
 };
 
 }  // namespace
@@ -452,14 +504,23 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
     problem.Assign(L"the database is not open");
     return 0;
   }
-  schema_ = sqlite3_db_readonly(database_, "main") == 0 ? "main" : "temp";
   // A savepoint, so the refresh also nests in a transaction of the caller's.
   if (sqlite3_exec(database_, "SAVEPOINT trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK) {
     problem.Format(L"the database could not be read (%S)", sqlite3_errmsg(database_));
     return 0;
   }
-  Refresher refresher(database_, schema_, *tally, problem);
-  int ok = refresher.Run();
+  const bool writable = sqlite3_db_readonly(database_, "main") == 0;
+  schema_ = "main";
+  Refresher first(database_, schema_, writable, *tally, problem);
+  int ok = first.Run();
+  if (!ok && first.Stale()) {
+    sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
+    *tally = TrendRefreshTally();
+    problem.Assign(L"");
+    schema_ = "temp";
+    Refresher again(database_, schema_, true, *tally, problem);
+    ok = again.Run();
+  }
   if (!ok) sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
   if (sqlite3_exec(database_, "RELEASE trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK && ok) {
     problem.Format(L"the trends tables could not be written (%S)", sqlite3_errmsg(database_));
