@@ -226,6 +226,10 @@ int TrendsPage(const CommandLine& line, const WideString& database, const WideSt
   }
   WideString title, result;
   TrendPeriodTitle(figures.period, title);
+  if (figures.daysWithData == 0 && figures.nights.empty()) {
+    result.Format(L"no walk and no night of %S lies in %s", request.tracker, title.CStr());
+    Say(result.CStr());
+  }
   result.Format(L"Trends page of %S for %s written to %s", request.tracker, title.CStr(), file.Target().CStr());
   Print(result);
   return kExitDone;

@@ -77,6 +77,10 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
     }
   }
   const TrendPeriod& period = out.period;
+  // A period that is no span of real dates (none is made so) gives no days.
+  if (!DateKeyOf(period.first / 10000, period.first / 100 % 100, period.first % 100) ||
+      !DateKeyOf(period.last / 10000, period.last / 100 % 100, period.last % 100) || period.last < period.first)
+    return;
 
   // The days of the period, the running 7-day window and the best streak.
   auto window = std::lower_bound(allDays.begin(), allDays.end(), AddDays(period.first, -6),
