@@ -25,8 +25,9 @@ const wchar_t* ParseChange(const wchar_t* p, const wchar_t* end, GoalChange& cha
   change.first = year < 0 || month < 0 || day < 0 ? 0 : DateKeyOf(year, month, day);
   if (!change.first) return L"has no real date";
   const wchar_t* digits = p + 11;
-  if (end - digits > 6 || Digits(digits, static_cast<int>(end - digits)) < 0) return L"has no number of steps";
-  change.steps = static_cast<unsigned>(Digits(digits, static_cast<int>(end - digits)));
+  const int count = static_cast<int>(end - digits);
+  if (count > 9 || Digits(digits, count) < 0) return L"has no number of steps";
+  change.steps = static_cast<unsigned>(Digits(digits, count));
   if (change.steps < GoalList::MinSteps || change.steps > GoalList::MaxSteps) return L"has a goal out of range";
   return nullptr;
 }
