@@ -1,4 +1,4 @@
-#include "ui/ModuleVersion.h"
+#include "core/ModuleVersion.h"
 
 #include <cwchar>
 #include <vector>

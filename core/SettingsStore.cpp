@@ -1,10 +1,10 @@
-#include "ui/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 #include <cwchar>
 #include <initializer_list>
 
 #include "core/ComRef.h"
-#include "ui/Registry.h"
+#include "core/Registry.h"
 
 namespace {
 

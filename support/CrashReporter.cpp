@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include "core/ModuleVersion.h"
 #include "support/CrashDump.h"
 #include "support/CrashReportText.h"
 #include "support/DebugHelp.h"
@@ -9,7 +10,6 @@
 #include "support/HttpUrl.h"
 #include "support/ProblemReportDialog.h"
 #include "support/SystemInfo.h"
-#include "ui/ModuleVersion.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "core/DateTime.h"
+#include "core/ModuleVersion.h"
+#include "core/ShellOpen.h"
 #include "support/FileHash.h"
 #include "support/SystemInfo.h"
 #include "support/UpdateAnswer.h"
 #include "support/UpdateService.h"
 #include "support/ZipExtractor.h"
-#include "ui/ModuleVersion.h"
-#include "ui/ShellOpen.h"
 
 namespace {
 

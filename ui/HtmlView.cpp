@@ -13,9 +13,9 @@
 #include <new>
 
 #include "core/ComRef.h"
+#include "core/Registry.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
-#include "ui/Registry.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "core/ByteBuffer.h"
 #include "core/CriticalSection.h"
 #include "core/WideString.h"
-#include "ui/ResourceData.h"
+#include "core/ResourceData.h"
 
 namespace {
 

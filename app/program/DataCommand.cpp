@@ -9,7 +9,7 @@
 #include "app/data/CopyRequest.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseMerge.h"
-#include "ui/ModuleVersion.h"
+#include "core/ModuleVersion.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "app/program/DataCommand.h"
 #include "resources/ResourceIds.h"
 #include "support/CrashReporter.h"
-#include "ui/ModuleVersion.h"
+#include "core/ModuleVersion.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "ui/ModuleVersion.h"
+#include "core/ModuleVersion.h"
 
 namespace {
 
