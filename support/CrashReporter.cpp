@@ -3,6 +3,7 @@
 #include <wininet.h>
 
 #include "core/ModuleVersion.h"
+#include "core/ProgramFolder.h"
 #include "support/CrashDump.h"
 #include "support/CrashReportText.h"
 #include "support/DebugHelp.h"
@@ -30,9 +31,8 @@ void RegisterWithErrorReporting(const wchar_t* path) {
 // The program's path without its extension ("MiniDump" when unknown), and
 // the temporary folder followed by the program's name without extension.
 void ReportStems(WideString& first, WideString& second, WideString& folder) {
-  wchar_t module[MAX_PATH * 2] = {};
-  DWORD n = GetModuleFileNameW(nullptr, module, MAX_PATH * 2);
-  if (n == 0 || n >= MAX_PATH * 2) {
+  WideString module;
+  if (!ProgramPath(module)) {
     first.Assign(L"MiniDump");
     folder.Assign(L"");
   } else {

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "core/ComRef.h"
+#include "core/ProgramFolder.h"
 #include "core/Registry.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
@@ -879,11 +880,10 @@ int HtmlView::Create(HWND parent, unsigned options, const int* values, HMODULE m
   for (int i = 0; i < 4; ++i) values_[i] = values ? values[i] : 0;
 
   if (!(options & HtmlViewNoEmulationValue)) {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-      const wchar_t* name = path;
-      for (const wchar_t* p = path; *p; ++p)
+    WideString path;
+    if (ProgramPath(path, module)) {
+      const wchar_t* name = path.CStr();
+      for (const wchar_t* p = path.CStr(); *p; ++p)
         if (*p == L'\\' || *p == L'/') name = p + 1;
       RegWriteDword(HKEY_CURRENT_USER, kEmulationKey, name, EngineMajorVersion() * 1000);
     }

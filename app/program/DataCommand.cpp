@@ -9,7 +9,7 @@
 #include "app/data/CopyRequest.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseMerge.h"
-#include "core/ModuleVersion.h"
+#include "core/ProgramFolder.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ int DatabasePath(const CommandLine& line, WideString& path, WideString& folder) 
     path.Assign(line.databasePath);
   } else {
     WideString programFolder;
-    if (!ModuleDirectory(nullptr, programFolder)) return 0;
+    if (!ProgramFolder(programFolder)) return 0;
     programFolder.EnsureTrailing(L'\\');
     path.Format(L"%s%s", programFolder.CStr(), ActivityStore::FileName);
   }

@@ -4,6 +4,7 @@
 
 #include "app/store/RunLabel.h"
 #include "app/tracker/TrackerList.h"
+#include "core/ProgramFolder.h"
 #include "core/SystemErrorText.h"
 
 const wchar_t ActivityStore::FileName[] = L"Pellton.sql";
@@ -117,17 +118,6 @@ void DescribeReadOnly(const wchar_t* path, DWORD error, bool fileItself, bool ex
 }
 
 bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
-
-// The folder holding the program file, with its trailing backslash.
-int ProgramFolder(WideString& folder) {
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return 0;
-  wchar_t* slash = wcsrchr(path, L'\\');
-  if (!slash) return 0;
-  slash[1] = 0;
-  return folder.Assign(path);
-}
 
 }  // namespace
 
