@@ -12,7 +12,6 @@ namespace {
 // Owns a pattern read from the store.
 struct PatternHolder {
   ByteBuffer bytes;
-  ~PatternHolder() { BufferClear(bytes); }
 };
 
 typedef int (*PageBuilder)(const char*, size_t, const unsigned char*, size_t, unsigned,

@@ -201,7 +201,6 @@ int RefusesWrites(Database& database) {
   }
   database.Execute(L"ROLLBACK TO trial;");
   database.Execute(L"RELEASE trial;");
-  BufferClear(one);
   return refused;
 }
 

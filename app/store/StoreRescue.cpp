@@ -88,7 +88,6 @@ ScanEnd CopyRows(Database& database, const WideString& sql, int table, ActivityS
     }
     onRow = rows->MoveNext() != 0;
   }
-  BufferClear(pattern);
   bool failed = rows->StepFailed();
   database.ReleaseResult(rows);
   return failed ? ScanDamaged : ScanFinished;

@@ -115,7 +115,6 @@ void DecodeWalkingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunS
     Shorten(run, static_cast<unsigned long long>(WALKING_RECORD_SIZE) * empty);
     writer.Store(runStart, run, complete);
   }
-  BufferClear(run);
 }
 
 void DecodeSleepingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunSink& sink,
@@ -178,5 +177,4 @@ void DecodeSleepingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRun
     Shorten(run, trailing(active));
     writer.Store(runStart, run, complete);
   }
-  BufferClear(run);
 }

@@ -396,7 +396,6 @@ void TrackerWorker::DeviceInfo(int trackerIndex) {
     view.SetInfoText(kInfoFirmware, firmware.CStr());
     view.SetInfoText(kInfoHardware, hardware.CStr());
   }
-  BufferClear(response);
 }
 
 // ------------------------------------------------------------ operations 2 and 4
@@ -410,7 +409,6 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
   }
   ByteBuffer response;
   int sent = link.SendCommand(CMD_HISTORY, nullptr, 0, RSP_SLEEPING, response, timings.commandTimeoutMs);
-  BufferClear(response);
   complete = 0;
   if (!sent) return 0;
   ByteBuffer walking, sleeping;
@@ -431,8 +429,6 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
   } else if (walking.size || sleeping.size) {
     ++tally.failed;  // nowhere to store them
   }
-  BufferClear(walking);
-  BufferClear(sleeping);
   return complete && tally.failed == 0;
 }
 
@@ -492,7 +488,6 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
                            SET_TIME_CONSTANT};
   ByteBuffer response;
   int set = link->SendCommand(CMD_SET_TIME, data, sizeof data, RSP_ACK, response, timings.commandTimeoutMs);
-  BufferClear(response);
   if (set) view_->PostUpdate(UpdateDeviceInfo);
 
   // Runs without a valid start time could not be stored; when the clock
@@ -518,7 +513,6 @@ void TrackerWorker::LiveTotals(int trackerIndex, int on) {
   unsigned char flag = on == 1 ? 1 : 0;
   ByteBuffer response;
   int sent = link->SendCommand(CMD_LIVE, &flag, 1, flag ? 0 : RSP_ACK, response, timings.commandTimeoutMs);
-  BufferClear(response);
   // An "off" left unanswered may not have been heard: it is sent again
   // before the link goes.
   if (sent) link->liveTotalsOn = flag != 0;

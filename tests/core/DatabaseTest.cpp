@@ -204,6 +204,8 @@ TEST_F(DatabaseTest, ABufferLongerThanSqliteTakesIsRefusedNotCut) {
   huge.data = bytes;
   huge.size = 0x100000003ULL;
   EXPECT_EQ(0, Insert(L"INSERT INTO one VALUES (@001);", huge));
+  huge.data = nullptr;  // the bytes are borrowed: not the buffer's to free
+  huge.size = 0;
   EXPECT_EQ(L"0", Text(L"SELECT count(*) FROM one;"));
 }
 
