@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include "core/KernelHandle.h"
 #include "core/ModuleVersion.h"
 #include "core/ProgramFolder.h"
 #include "support/CrashDump.h"
@@ -52,10 +53,10 @@ void ReportStems(WideString& first, WideString& second, WideString& folder) {
 // Closes a report file; one that holds nothing, or a dump that was not
 // written in full, is removed, so that the question names only files that
 // hold something.
-void KeepIfWritten(HANDLE file, int written, const WideString& path, WideString& kept) {
+void KeepIfWritten(KernelHandle& file, int written, const WideString& path, WideString& kept) {
   LARGE_INTEGER size = {};
   bool holds = GetFileSizeEx(file, &size) && size.QuadPart > 0;
-  CloseHandle(file);
+  file.Close();
   if (written && holds)
     kept.Assign(path);
   else
@@ -164,7 +165,7 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* exception) {
   CrashRecords records;
   if (help.IsBound()) {
     WideString path;
-    HANDLE file = CreateReportFile(L"_Debug.dmp", path);
+    KernelHandle file(CreateReportFile(L"_Debug.dmp", path));
     if (file != INVALID_HANDLE_VALUE) {
       int written = WriteCrashDump(help, file, exception, records, dumpStartPatienceMs_,
                                    dumpFinishPatienceMs_);
@@ -174,7 +175,7 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* exception) {
   }
 
   WideString path;
-  HANDLE text = CreateReportFile(L"_Debug.txt", path);
+  KernelHandle text(CreateReportFile(L"_Debug.txt", path));
   if (text != INVALID_HANDLE_VALUE) {
     SystemInfo system;
     WriteCrashText(text, exception, help, log_, records, system);

@@ -42,6 +42,7 @@
 
 #include "core/ApiGroup.h"
 #include "core/CriticalSection.h"
+#include "core/KernelHandle.h"
 #include "core/WideString.h"
 #include "support/HttpCallRunner.h"
 #include "support/HttpFailureSink.h"
@@ -210,6 +211,6 @@ private:
   CriticalSection lock_;         // guards session_ and cancelled_
   HINTERNET session_ = nullptr;  // the running request's open Internet handle
   volatile LONG cancelled_ = 0;
-  HANDLE cancelEvent_ = nullptr;  // manual reset; set by Cancel
+  KernelHandle cancelEvent_;  // manual reset; set by Cancel
   DWORD receiveTimeout_ = DefaultReceiveTimeout;
 };

@@ -114,7 +114,7 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
   if (!url || !targetPath || !Bind()) return 0;
   int success = 0;
   bool opened = false;  // the target file was created or opened
-  HANDLE file = INVALID_HANDLE_VALUE;
+  KernelHandle file;
   HINTERNET request = nullptr;
   HINTERNET session = OpenSession(agent, proxy, connectTimeout);
   auto close = Api<decltype(&::InternetCloseHandle)>(SlotInternetCloseHandle);
@@ -222,7 +222,7 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
     if (!Ask(observer, 7, nullptr, user, 1)) success = 0;
   } while (false);
   if (request) close(request);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  file.Close();  // before a failed download's file is removed
   if (!success) {
     HttpFailureEvent failure = {status, 1, success};
     if (observer) observer(3, &failure, user);

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "core/ComRef.h"
+#include "core/KernelHandle.h"
 #include "core/ProgramFolder.h"
 #include "core/Registry.h"
 #include "ui/Dpi.h"
@@ -1089,13 +1090,13 @@ int HtmlView::OpenInBrowser(WideString* savedPath) {
   if (!utf8) return 0;
   WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()), utf8,
                       bytes, nullptr, nullptr);
-  HANDLE file = CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   int saved = file != INVALID_HANDLE_VALUE &&
               WriteFile(file, utf8, static_cast<DWORD>(bytes), &written, nullptr) &&
               written == static_cast<DWORD>(bytes);
-  if (file != INVALID_HANDLE_VALUE) saved = CloseHandle(file) && saved;
+  if (file != INVALID_HANDLE_VALUE) saved = file.Close() && saved;
   free(utf8);
   if (!saved) return 0;
   if (savedPath) savedPath->Assign(path);

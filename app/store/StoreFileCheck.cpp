@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/Database.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -44,23 +45,21 @@ int StatementFailed(StoreFileVerdict& verdict, int code) {
 // the file may be read but not written. false when the header is not an
 // SQLite one (SQLite itself tells that case).
 bool WritableFormat(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file == INVALID_HANDLE_VALUE) return true;
   unsigned char header[20] = {};
   DWORD got = 0;
   BOOL read = ReadFile(file, header, sizeof(header), &got, nullptr);
-  CloseHandle(file);
   if (!read || got != sizeof(header) || memcmp(header, "SQLite format 3", 16) != 0) return true;
   return header[18] <= 2 && header[19] <= 2;
 }
 
 // Another program holding the file open without sharing it.
 bool OpenedElsewhere(const wchar_t* path, DWORD& error) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
     error = 0;
     return false;
   }
@@ -286,13 +285,12 @@ int MayWriteStoreFile(const wchar_t* path, unsigned long& error, bool& fileItsel
     const wchar_t* name = i == 0 ? path : journal.CStr();
     DWORD attributes = GetFileAttributesW(name);
     if (i == 0 && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))) continue;
-    HANDLE file = attributes == INVALID_FILE_ATTRIBUTES
-                      ? CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
-                      : CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    KernelHandle file(attributes == INVALID_FILE_ATTRIBUTES
+                          ? CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+                          : CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
       continue;
     }
     DWORD refusal = GetLastError();

@@ -7,6 +7,7 @@
 #include "app/store/ActivityStore.h"
 #include "app/store/StoreFileCheck.h"
 #include "core/Database.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -197,7 +198,7 @@ int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch, unsigned long&
     }
     DeleteFileW(journal.CStr());
   }
-  HANDLE file = CreateFileW(scratch.CStr(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  KernelHandle file(CreateFileW(scratch.CStr(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   int ok = file != INVALID_HANDLE_VALUE;
   if (!ok) error = GetLastError();
   if (ok) {
@@ -209,7 +210,7 @@ int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch, unsigned long&
       ok = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
       if (!ok) error = GetLastError();
     }
-    CloseHandle(file);
+    file.Close();  // before a failed copy is removed
   }
   if (!ok) RemoveStoreFileCopy(scratch);
   return ok;
