@@ -372,12 +372,10 @@ int ActivityStore::SecureRuns() {
   // The row is (busy, journal frames, frames copied); busy 0 means every
   // frame reached the file. Outside write-ahead mode every commit has been
   // synced already and the answer is 0, -1, -1.
-  SqliteResultSet* rows = database_.Query(L"PRAGMA wal_checkpoint(FULL);");
+  QueryResult rows = database_.Query(L"PRAGMA wal_checkpoint(FULL);");
   if (!rows) return 0;
   int busy = 1;
-  int ok = rows->GetInt(-1, 0, busy) && busy == 0;
-  database_.ReleaseResult(rows);
-  return ok;
+  return rows->GetInt(-1, 0, busy) && busy == 0;
 }
 
 int ActivityStore::InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
@@ -420,13 +418,12 @@ int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<Sto
     SectionLock hold(lock_);
     if (!database_.IsOpen()) return 0;
     // No row is no result set, as is a failed query: both list nothing.
-    SqliteResultSet* rows = database_.Query(sql.CStr());
+    QueryResult rows = database_.Query(sql.CStr());
     if (rows) {
       do {
         int start = 0;
         if (rows->GetInt(-1, 0, start)) starts.push_back(static_cast<unsigned>(start));
       } while (rows->MoveNext());
-      database_.ReleaseResult(rows);
     }
   }
   runs.resize(starts.size());
@@ -453,11 +450,9 @@ int ActivityStore::ReadPattern(int table, const wchar_t* address, unsigned start
   }
   SectionLock hold(lock_);
   if (!database_.IsOpen()) return 0;
-  SqliteResultSet* rows = database_.Query(sql.CStr());
+  QueryResult rows = database_.Query(sql.CStr());
   if (!rows) return 0;
-  int found = rows->GetBlob(-1, 0, pattern);
-  database_.ReleaseResult(rows);
-  return found;
+  return rows->GetBlob(-1, 0, pattern);
 }
 
 int ActivityStore::ReadPattern(int table, int trackerIndex, unsigned start, ByteBuffer& pattern) {
@@ -495,9 +490,7 @@ unsigned ActivityStore::RunsFailed() {
 
 int ActivityStore::QueryText(const wchar_t* sql, WideString& value) {
   SectionLock hold(lock_);
-  SqliteResultSet* rows = database_.Query(sql);
+  QueryResult rows = database_.Query(sql);
   if (!rows) return 0;
-  int ok = rows->GetText(-1, 0, value);
-  database_.ReleaseResult(rows);
-  return ok;
+  return rows->GetText(-1, 0, value);
 }

@@ -73,7 +73,7 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
   fits = false;
   WideString sql;
   if (!sql.Format(L"SELECT type FROM sqlite_master WHERE name = '%s' COLLATE NOCASE;", table)) return 0;
-  SqliteResultSet* rows = database.Query(sql.CStr());
+  QueryResult rows = database.Query(sql.CStr());
   if (!rows) {
     if (database.ErrorCode() != DatabaseOk) return StatementFailed(verdict, database.ErrorCode());
     fits = true;  // no such table yet
@@ -116,7 +116,6 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
   } while (rows->MoveNext());
   bool cut = rows->StepFailed();
   int code = rows->StepCode();
-  database.ReleaseResult(rows);
   if (cut) return StatementFailed(verdict, code == DatabaseOk ? DatabaseCorrupt : code & 0xFF);
   for (int i = 0; i < 3; ++i) {
     if (present[i]) continue;
@@ -144,8 +143,8 @@ int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
   // damaged file answers an error or a list of faults instead of the single
   // row "ok". The check is run once (a result set's row count would run it
   // again, twice).
-  SqliteResultSet* rows = nullptr;
-  if (!database.Execute(L"PRAGMA integrity_check;", &rows)) {
+  QueryResult rows;
+  if (!database.Execute(L"PRAGMA integrity_check;", rows)) {
     if (database.ErrorCode() == DatabaseReadOnly) {
       needsWriting = true;
       return 1;
@@ -249,9 +248,8 @@ int HasRunKey(Database& database, int table, bool& has) {
                   kTables[table])) {
     return 0;
   }
-  SqliteResultSet* rows = database.Query(sql.CStr());
+  QueryResult rows = database.Query(sql.CStr());
   if (rows) {
-    database.ReleaseResult(rows);
     has = true;
     return 1;
   }

@@ -56,8 +56,8 @@ enum ScanEnd { ScanFinished, ScanDamaged, ScanUnusable };
 ScanEnd CopyRows(Database& database, const WideString& sql, int table, ActivityStore& into, RescueTally& tally,
                  long long& last, bool& any) {
   any = false;
-  SqliteResultSet* rows = nullptr;
-  if (!database.Execute(sql.CStr(), &rows)) {
+  QueryResult rows;
+  if (!database.Execute(sql.CStr(), rows)) {
     return database.ErrorCode() == DatabaseError ? ScanUnusable : ScanDamaged;
   }
   ByteBuffer pattern;
@@ -90,7 +90,6 @@ ScanEnd CopyRows(Database& database, const WideString& sql, int table, ActivityS
     onRow = rows->MoveNext() != 0;
   }
   bool failed = rows->StepFailed();
-  database.ReleaseResult(rows);
   return failed ? ScanDamaged : ScanFinished;
 }
 
@@ -100,14 +99,13 @@ ScanEnd FirstRowAbove(Database& database, const wchar_t* table, long long above,
   WideString sql;
   if (!sql.Format(L"SELECT rowid FROM `%s` WHERE rowid > %I64d ORDER BY rowid LIMIT 1;", table, above))
     return ScanUnusable;
-  SqliteResultSet* rows = nullptr;
-  if (!database.Execute(sql.CStr(), &rows)) return ScanDamaged;
+  QueryResult rows;
+  if (!database.Execute(sql.CStr(), rows)) return ScanDamaged;
   WideString text;
   if (rows->GetText(-1, 0, text)) {
     first = _wcstoi64(text.CStr(), nullptr, 10);
     found = true;
   }
-  database.ReleaseResult(rows);
   return ScanFinished;
 }
 
