@@ -46,11 +46,17 @@ public:
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
+  // Open's connection settings, by name.
+  enum Synchronous { NoDiskWait = 0, WaitForDisk = 1 };
+  enum Locking { SharedLocking = 0, ExclusiveLocking = 1 };
+  enum Journal { RollbackJournal = 0, WriteAheadJournal = 1 };
+
   // Opens the file, creating it if missing, and applies the connection
-  // settings: synchronous 0 turns off waiting for the disk, exclusive 1
-  // keeps the file locked against other connections from the first access
-  // until Close, writeAhead 1 switches to the write-ahead journal. 1 if the
-  // file was opened. Even after a failed open a connection is held (on which
+  // settings: synchronous 0 (NoDiskWait) turns off waiting for the disk,
+  // exclusive 1 (ExclusiveLocking) keeps the file locked against other
+  // connections from the first access until Close, writeAhead 1
+  // (WriteAheadJournal) switches to the write-ahead journal. 1 if the file
+  // was opened. Even after a failed open a connection is held (on which
   // every statement fails) until Close.
   int Open(const wchar_t* path, int synchronous, int exclusive, int writeAhead);
   // Opens an existing file for reading only: nothing is written into it (a

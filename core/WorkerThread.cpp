@@ -35,7 +35,7 @@ int WorkerThread::Start(ThreadRoutine routine, void* argument, DWORD secondArgum
   argument_ = argument;
   secondArgument_ = secondArgument;
   result_ = 0;
-  if (!routine || !finished_.Create(1, 0)) {
+  if (!routine || !finished_.Create(Event::ManualReset, Event::StartsUnsignalled)) {
     InterlockedExchange(&flags_, 0);
     return 0;
   }

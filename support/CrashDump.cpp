@@ -117,7 +117,7 @@ int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
   job->exception.ClientPointers = FALSE;
   job->withException = exception != nullptr;
   WorkerThread thread;
-  if (!job->started.Create(1, 0) || !thread.Start(DumpThread, job, 0)) {
+  if (!job->started.Create(Event::ManualReset, Event::StartsUnsignalled) || !thread.Start(DumpThread, job, 0)) {
     delete job;
     return 0;
   }

@@ -18,6 +18,11 @@ namespace {
 CrashReporter* volatile g_instance = nullptr;
 volatile LONG g_crashInProgress = 0;
 
+// WerRegisterFile's file type WerRegFileTypeOther and its flag
+// WER_FILE_ANONYMOUS_DATA (werapi.h).
+const int kWerFileTypeOther = 2;
+const DWORD kWerFileAnonymousData = 2;
+
 // Registers a report file with Windows Error Reporting where the system
 // offers it.
 void RegisterWithErrorReporting(const wchar_t* path) {
@@ -26,7 +31,7 @@ void RegisterWithErrorReporting(const wchar_t* path) {
   RegisterFn reg = kernel ? reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(
                                 GetProcAddress(kernel, "WerRegisterFile")))
                           : nullptr;
-  if (reg) reg(path, 2 /* WerRegFileTypeOther */, 2 /* WER_FILE_ANONYMOUS_DATA */);
+  if (reg) reg(path, kWerFileTypeOther, kWerFileAnonymousData);
 }
 
 // The program's path without its extension ("MiniDump" when unknown), and
@@ -69,11 +74,11 @@ void KeepIfWritten(KernelHandle& file, int written, const WideString& path, Wide
 // to another host).
 int UploadObserver(int event, void*, void*) {
   switch (event) {
-    case 7:  // end-session question: no
+    case HttpRequestEndSession:  // no
       return 0;
-    case 9:  // automatic redirects: off
+    case HttpRequestRedirects:  // automatic ones: off
       return 0;
-    case 11:  // certificate checks: on
+    case HttpRequestCertificates:  // checks: on
       return 1;
     default:
       return 1;

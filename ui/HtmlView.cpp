@@ -826,7 +826,7 @@ HINSTANCE ThisModule() {
 
 const wchar_t HtmlView::FallbackLinkText[] = L"Open this chart in your web browser";
 
-HtmlView::HtmlView() { navigated_.Create(0, 0); }
+HtmlView::HtmlView() { navigated_.Create(Event::AutoReset, Event::StartsUnsignalled); }
 
 HtmlView::~HtmlView() { Destroy(); }
 

@@ -232,7 +232,9 @@ int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
 int ActivityStore::OpenConnection(const wchar_t* file) {
   // synchronous is set to NORMAL below: with the write-ahead journal that
   // keeps the file consistent through a power cut.
-  if (!database_.Open(file ? file : path_.CStr(), 1, 1, 1)) return 0;
+  if (!database_.Open(file ? file : path_.CStr(), Database::WaitForDisk, Database::ExclusiveLocking,
+                      Database::WriteAheadJournal))
+    return 0;
   database_.Execute(L"PRAGMA synchronous = NORMAL;");
   if (EnsureTables()) return 1;
   // A download would go into a table that may not keep runs apart: what the

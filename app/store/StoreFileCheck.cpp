@@ -222,7 +222,7 @@ int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict, bool inspect) {
   {
     Database database;
     bool needsWriting = false;
-    if (!database.Open(copy.CStr(), 1, 0, 0)) {
+    if (!database.Open(copy.CStr(), Database::WaitForDisk, Database::SharedLocking, Database::RollbackJournal)) {
       reached = inspect ? StatementFailed(verdict, database.ErrorCode()) : 1;
     } else {
       if (inspect) {

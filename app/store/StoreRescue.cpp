@@ -192,7 +192,8 @@ int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch, unsigned long&
   if (Exists(journal)) {
     {
       Database rollback;
-      if (rollback.Open(scratch.CStr(), 1, 0, 0)) rollback.Execute(L"SELECT count(*) FROM sqlite_master;");
+      if (rollback.Open(scratch.CStr(), Database::WaitForDisk, Database::SharedLocking, Database::RollbackJournal))
+        rollback.Execute(L"SELECT count(*) FROM sqlite_master;");
     }
     DeleteFileW(journal.CStr());
   }

@@ -6,7 +6,7 @@
 #include "app/tracker/TrackerUpdate.h"
 
 TrackerLink::TrackerLink() {
-  responseEvent.Create(0, 0);  // auto-reset, not signalled
+  responseEvent.Create(Event::AutoReset, Event::StartsUnsignalled);
 }
 
 TrackerLink::~TrackerLink() {

@@ -65,7 +65,7 @@ public:
   int flag;      // operation 3: 1 on, 0 off
 };
 
-TrackerWorker::TrackerWorker() { stopping_.Create(1, 0); }
+TrackerWorker::TrackerWorker() { stopping_.Create(Event::ManualReset, Event::StartsUnsignalled); }
 
 TrackerWorker::~TrackerWorker() { Stop(); }
 
