@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/SettingsStore.h"
 #include "tests/fuzz/FuzzDriver.h"
-#include "ui/SettingsStore.h"
 
 namespace {
 
