@@ -18,6 +18,7 @@
 #include "app/window/InfoPage.h"
 #include "app/window/WindowTrackerView.h"
 #include "ble/GattBackend.h"
+#include "core/CriticalSection.h"
 #include "tests/app/store/StoreTestSupport.h"
 #include "tests/app/window/StandInContext.h"
 #include "ui/ImageCombo.h"
@@ -30,21 +31,28 @@ public:
   // Adds a tracker set up by the scenario text; 1/0.
   virtual int AddTracker(const std::string& scenario, bool notNotifiable = false) = 0;
   virtual GattBackend* Backend() = 0;
+  // The next count subscriptions to a tracker's notifications fail: a
+  // search does not find those trackers.
+  virtual void FailSubscriptions(unsigned count) = 0;
   virtual SimulatedTracker* Tracker(unsigned) { return nullptr; }  // one of this process
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
 
 // A view over the hosted windows that also counts finished operations: an
-// operation counts once its closing status line is in the window.
+// operation counts once its closing status line is in the window. It keeps
+// each closing line as well, in order.
 class CountingView : public WindowTrackerView {
 public:
   CountingView(HWND main, ImageCombo* devices);
   ~CountingView() override;
   void OperationEnded(const wchar_t* outcome) override;
   LONG Finished() const { return finished_; }
+  std::vector<std::wstring> Outcomes();
 
 private:
   volatile LONG finished_ = 0;
+  CriticalSection lock_;
+  std::vector<std::wstring> outcomes_;
 };
 
 class WorkerHost {
