@@ -30,15 +30,22 @@ const TableSchema kSchema[2] = {
 
 bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
 
-// The folder holding the program file, with its trailing backslash.
-int ProgramFolder(WideString& folder) {
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return 0;
-  wchar_t* slash = wcsrchr(path, L'\\');
-  if (!slash) return 0;
-  slash[1] = 0;
-  return folder.Assign(path);
+// The folder holding the program file, with its trailing backslash; 0, or
+// the system's error. The store's file calls take paths shorter than
+// MAX_PATH: a longer program path is refused, but its folder still given.
+DWORD ProgramFolder(WideString& folder) {
+  const DWORD kLongest = 32768;
+  WideString path;
+  if (!path.Reset(kLongest + 1)) return ERROR_NOT_ENOUGH_MEMORY;
+  DWORD n = GetModuleFileNameW(nullptr, path.Buffer(), kLongest);
+  if (n == 0) return GetLastError() ? GetLastError() : ERROR_BAD_PATHNAME;
+  if (n >= kLongest) return ERROR_FILENAME_EXCED_RANGE;
+  path.UpdateLength();
+  const int slash = path.FindLastChar(L'\\');
+  if (slash < 0) return ERROR_BAD_PATHNAME;
+  path.Left(slash + 1);
+  if (!folder.Assign(path)) return ERROR_NOT_ENOUGH_MEMORY;
+  return n >= MAX_PATH ? ERROR_FILENAME_EXCED_RANGE : 0;
 }
 
 // The store as the rescue of a moved file sees it.
@@ -65,14 +72,17 @@ int ActivityStore::Open(const wchar_t* folder) {
   stored_ = 0;
   failed_ = 0;
   opening_ = StoreOpening();
+  path_.Assign(L"");
   WideString where;
+  DWORD error = 0;
   if (folder && *folder) {
-    if (!where.Assign(folder)) return 0;
-    if (!where.EnsureTrailing(L'\\')) return 0;
-  } else if (!ProgramFolder(where)) {
-    return 0;
+    if (!where.Assign(folder) || !where.EnsureTrailing(L'\\')) error = ERROR_NOT_ENOUGH_MEMORY;
+  } else {
+    error = ProgramFolder(where);
   }
-  if (!path_.Format(L"%s%s", where.CStr(), FileName)) return 0;
+  // The file's path, also for the notice of a folder that cannot be used.
+  if (!where.IsEmpty() && !path_.Format(L"%s%s", where.CStr(), FileName) && !error) error = ERROR_NOT_ENOUGH_MEMORY;
+  if (error) return NotOpened(error);
   SYSTEMTIME now;
   GetLocalTime(&now);
   return OpenChecked(now);
@@ -84,13 +94,24 @@ int ActivityStore::OpenFile(const wchar_t* path) {
   stored_ = 0;
   failed_ = 0;
   opening_ = StoreOpening();
-  if (!path || !*path) return 0;
+  path_.Assign(L"");
+  if (!path || !*path) return NotOpened(ERROR_INVALID_NAME);
   DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
-  if (!needed || !path_.Reset(needed + 1) || !GetFullPathNameW(path, needed + 1, path_.Buffer(), nullptr)) return 0;
+  if (!needed || !path_.Reset(needed + 1) || !GetFullPathNameW(path, needed + 1, path_.Buffer(), nullptr)) {
+    const DWORD error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+    path_.Assign(path);  // as given: the notice names it
+    return NotOpened(error);
+  }
   path_.UpdateLength();
   SYSTEMTIME now;
   GetLocalTime(&now);
   return OpenChecked(now);
+}
+
+int ActivityStore::NotOpened(unsigned long error) {
+  opening_.outcome = StoreNotOpened;
+  opening_.systemError = error;
+  return 0;
 }
 
 int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
@@ -111,9 +132,11 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
     return 0;
   }
   if (!StoreFileGoesAside(verdict.state)) {
-    opening_.opened = OpenConnection() != 0;
-    if (!opening_.opened) opening_.outcome = StoreNotReady;
-    return opening_.opened;
+    // A file whose tables could not be made ready stays open to be read.
+    opening_.writable = OpenConnection() != 0;
+    opening_.opened = database_.IsOpen();
+    if (!opening_.writable) opening_.outcome = StoreNotReady;
+    return opening_.writable;
   }
   DWORD error = 0;
   if (!MoveStoreFileAside(path_.CStr(), now, opening_.asidePath, error)) {
@@ -124,15 +147,16 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
   }
   opening_.outcome = StoreMovedAside;
   opening_.movedAside = true;
-  opening_.opened = OpenConnection() != 0;
-  if (opening_.opened) {
+  opening_.writable = OpenConnection() != 0;
+  opening_.opened = database_.IsOpen();
+  if (opening_.writable) {
     RescueInto into(*this);
     CopyReadableRuns(opening_.asidePath.CStr(), into, opening_.rescued);
   }
   // The copies are not the user's downloads.
   stored_ = 0;
   failed_ = 0;
-  return opening_.opened;
+  return opening_.writable;
 }
 
 int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
