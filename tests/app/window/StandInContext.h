@@ -36,11 +36,13 @@ public:
     return Note(L"chart " + what, 1);
   }
   int QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) override {
-    return Note(L"device info " + Named(tracker) + (beforeOthers ? L" first" : L""), 1);
+    return Note(L"device info " + std::to_wstring(tracker.index) + (beforeOthers ? L" first" : L""), 1);
   }
-  int QueueSetTime(const SelectedTracker& tracker) override { return Note(L"set time " + Named(tracker), 1); }
+  int QueueSetTime(const SelectedTracker& tracker) override {
+    return Note(L"set time " + std::to_wstring(tracker.index), 1);
+  }
   int QueueLiveTotals(const SelectedTracker& tracker, bool on) override {
-    return Note(L"live totals " + Named(tracker) + (on ? L" on" : L" off"), 1);
+    return Note(L"live totals " + std::to_wstring(tracker.index) + (on ? L" on" : L" off"), 1);
   }
   void PostUpdate(unsigned flags) override { Note(L"update " + std::to_wstring(flags), 1); }
   void InitUpdateCheckBox(HWND, int) override { Note(L"update check box", 1); }
@@ -51,7 +53,4 @@ public:
 
 private:
   int Note(const std::wstring& what, int answer) { return asked.push_back(what), answer; }
-  static std::wstring Named(const SelectedTracker& tracker) {
-    return std::to_wstring(tracker.index) + L" " + tracker.address.CStr();
-  }
 };

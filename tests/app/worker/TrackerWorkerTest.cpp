@@ -453,34 +453,26 @@ TEST_P(TrackerWorkerTest, AnOperationWithoutARowIsRefusedAndTheWorkGoesOn) {
   EXPECT_EQ((std::vector<unsigned>{15, 12}), host.TakeUpdates());
 }
 
-// Work asked for while a search waits for a rest runs after that search,
-// which here does not find the first tracker again and so renumbers the
-// others: the first tracker's device information is not read from the one
-// now at its index, and the clock is set on the tracker the user asked
-// about, or on none.
+// Work asked for while a search waits for a rest runs after it; the search misses the first tracker and
+// renumbers the others: device information is not read from another tracker, a clock set on its own or none.
 TEST_P(TrackerWorkerTest, WorkAskedForBeforeASearchRenumbersTheTrackersReachesItsOwnTrackerOrNone) {
-  for (const char* address : {"00:1A:7D:DA:71:13", "C4:4F:33:0A:1B:2C", "02:50:4C:54:4E:09"}) {
-    ASSERT_EQ(1, rig->AddTracker(Scenario(address)));
-  }
+  for (const char* at : {"00:1A:7D:DA:71:13", "C4:4F:33:0A:1B:2C", "02:50:4C:54:4E:09"}) rig->AddTracker(Scenario(at));
   ManualTickSource ticks;
   host.worker.ticks = &ticks;
   ASSERT_EQ(1, host.Start(rig->Backend(), 600000));
   ASSERT_EQ(1, host.WaitForOperations(4));  // the search and three downloads: every tracker rests
   rig->FailSubscriptions(1);
-  ASSERT_EQ(1, host.worker.QueueSearch());
-  ASSERT_EQ(1, host.worker.QueueDeviceInfo(0, kFirst));
-  ASSERT_EQ(1, host.worker.QueueSetTime(1, kSecond));
-  ASSERT_EQ(1, host.worker.QueueSetTime(0, kFirst));
+  ASSERT_TRUE(host.worker.QueueSearch() && host.worker.QueueDeviceInfo(0, kFirst) &&
+              host.worker.QueueSetTime(1, kSecond) && host.worker.QueueSetTime(0, kFirst));
   ticks.Advance(600000);
   ASSERT_EQ(1, host.worker.Wake());
   ASSERT_EQ(1, host.WaitForOperations(7));  // the search and both clocks
   std::vector<std::wstring> outcomes = host.view->Outcomes();
-  EXPECT_EQ((std::vector<std::wstring>{
-                L"",
-                L"EI-AN900 [C4:4F:33:0A:1B:2C]: The date and time were set; the history was stored first (4 runs stored)",
-                L"00:1A:7D:DA:71:13: The date and time were not set: the search did not find this tracker again"}),
+  EXPECT_EQ((std::vector<std::wstring>{L"", L"EI-AN900 [C4:4F:33:0A:1B:2C]: The date and time were set; the history "
+                                            L"was stored first (4 runs stored)",
+                                       L"00:1A:7D:DA:71:13: The date and time were not set: the search did not find "
+                                       L"this tracker again"}),
             std::vector<std::wstring>(outcomes.begin() + 4, outcomes.begin() + 7));
-  EXPECT_EQ(0, host.BatteryPosition());
   EXPECT_EQ(L"", host.InfoText(IDC_INFO_FIRMWARE));
-  host.Stop();  // the worker still reads the clock of the rests, which goes with this test
+  host.Stop();  // before the clock of the rests goes
 }

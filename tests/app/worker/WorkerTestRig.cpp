@@ -60,9 +60,7 @@ public:
     return add_ && add_(text.c_str(), static_cast<unsigned>(FakeBleAddressDashed) | (notNotifiable ? static_cast<unsigned>(FakeBleNotNotifiable) : 0u)) >= 0;
   }
   GattBackend* Backend() override { return backend_.get(); }
-  void FailSubscriptions(unsigned count) override {
-    if (fail_) fail_(count, E_ACCESSDENIED);
-  }
+  void FailSubscriptions(unsigned count) override { if (fail_) fail_(count, E_ACCESSDENIED); }
 
 private:
   HMODULE library_ = nullptr;
@@ -91,16 +89,9 @@ CountingView::~CountingView() {}
 
 void CountingView::OperationEnded(const wchar_t* outcome) {
   WindowTrackerView::OperationEnded(outcome);  // in the window when this returns
-  {
-    SectionLock hold(lock_);
-    outcomes_.push_back(outcome ? outcome : L"");
-  }
-  InterlockedIncrement(&finished_);
-}
-
-std::vector<std::wstring> CountingView::Outcomes() {
   SectionLock hold(lock_);
-  return outcomes_;
+  outcomes_.push_back(outcome ? outcome : L"");
+  InterlockedIncrement(&finished_);
 }
 
 INT_PTR CALLBACK WorkerHost::MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

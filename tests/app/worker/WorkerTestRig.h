@@ -18,7 +18,6 @@
 #include "app/window/InfoPage.h"
 #include "app/window/WindowTrackerView.h"
 #include "ble/GattBackend.h"
-#include "core/CriticalSection.h"
 #include "tests/app/store/StoreTestSupport.h"
 #include "tests/app/window/StandInContext.h"
 #include "ui/ImageCombo.h"
@@ -31,23 +30,21 @@ public:
   // Adds a tracker set up by the scenario text; 1/0.
   virtual int AddTracker(const std::string& scenario, bool notNotifiable = false) = 0;
   virtual GattBackend* Backend() = 0;
-  // The next count subscriptions to a tracker's notifications fail: a
-  // search does not find those trackers.
+  // The next count subscriptions to notifications fail: a search misses those trackers.
   virtual void FailSubscriptions(unsigned count) = 0;
   virtual SimulatedTracker* Tracker(unsigned) { return nullptr; }  // one of this process
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
 
 // A view over the hosted windows that also counts finished operations: an
-// operation counts once its closing status line is in the window. It keeps
-// each closing line as well, in order.
+// operation counts once its closing status line is in the window.
 class CountingView : public WindowTrackerView {
 public:
   CountingView(HWND main, ImageCombo* devices);
   ~CountingView() override;
   void OperationEnded(const wchar_t* outcome) override;
   LONG Finished() const { return finished_; }
-  std::vector<std::wstring> Outcomes();
+  std::vector<std::wstring> Outcomes() { SectionLock hold(lock_); return outcomes_; }
 
 private:
   volatile LONG finished_ = 0;
