@@ -55,14 +55,21 @@ int ActivityStore::Open(const wchar_t* folder) {
   stored_ = 0;
   failed_ = 0;
   opening_ = StoreOpening();
+  path_.Assign(L"");
   WideString where;
+  DWORD error = 0;
   if (folder && *folder) {
-    if (!where.Assign(folder)) return 0;
-    if (!where.EnsureTrailing(L'\\')) return 0;
+    if (!where.Assign(folder) || !where.EnsureTrailing(L'\\')) error = ERROR_NOT_ENOUGH_MEMORY;
   } else if (!ProgramFolder(where)) {
-    return 0;
+    error = GetLastError() ? GetLastError() : ERROR_BAD_PATHNAME;
+  } else if (where.Length() + wcslen(FileName) >= MAX_PATH) {
+    // The store's file calls take paths shorter than MAX_PATH: a longer one
+    // is refused, but its folder still named in the notice.
+    error = ERROR_FILENAME_EXCED_RANGE;
   }
-  if (!path_.Format(L"%s%s", where.CStr(), FileName)) return 0;
+  // The file's path, also for the notice of a folder that cannot be used.
+  if (!where.IsEmpty() && !path_.Format(L"%s%s", where.CStr(), FileName) && !error) error = ERROR_NOT_ENOUGH_MEMORY;
+  if (error) return NotOpened(error);
   SYSTEMTIME now;
   GetLocalTime(&now);
   return OpenChecked(now);
@@ -74,13 +81,24 @@ int ActivityStore::OpenFile(const wchar_t* path) {
   stored_ = 0;
   failed_ = 0;
   opening_ = StoreOpening();
-  if (!path || !*path) return 0;
+  path_.Assign(L"");
+  if (!path || !*path) return NotOpened(ERROR_INVALID_NAME);
   DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
-  if (!needed || !path_.Reset(needed + 1) || !GetFullPathNameW(path, needed + 1, path_.Buffer(), nullptr)) return 0;
+  if (!needed || !path_.Reset(needed + 1) || !GetFullPathNameW(path, needed + 1, path_.Buffer(), nullptr)) {
+    const DWORD error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+    path_.Assign(path);  // as given: the notice names it
+    return NotOpened(error);
+  }
   path_.UpdateLength();
   SYSTEMTIME now;
   GetLocalTime(&now);
   return OpenChecked(now);
+}
+
+int ActivityStore::NotOpened(unsigned long error) {
+  opening_.outcome = StoreNotOpened;
+  opening_.systemError = error;
+  return 0;
 }
 
 int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
@@ -101,9 +119,11 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
     return 0;
   }
   if (!StoreFileGoesAside(verdict.state)) {
-    opening_.opened = OpenConnection() != 0;
-    if (!opening_.opened) opening_.outcome = StoreNotReady;
-    return opening_.opened;
+    // A file whose tables could not be made ready stays open to be read.
+    opening_.writable = OpenConnection() != 0;
+    opening_.opened = database_.IsOpen();
+    if (!opening_.writable) opening_.outcome = StoreNotReady;
+    return opening_.writable;
   }
   DWORD error = 0;
   if (!MoveStoreFileAside(path_.CStr(), now, opening_.asidePath, error)) {
@@ -114,15 +134,16 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
   }
   opening_.outcome = StoreMovedAside;
   opening_.movedAside = true;
-  opening_.opened = OpenConnection() != 0;
-  if (opening_.opened) {
+  opening_.writable = OpenConnection() != 0;
+  opening_.opened = database_.IsOpen();
+  if (opening_.writable) {
     RescueInto into(*this);
     CopyReadableRuns(opening_.asidePath.CStr(), into, opening_.rescued);
   }
   // The copies are not the user's downloads.
   stored_ = 0;
   failed_ = 0;
-  return opening_.opened;
+  return opening_.writable;
 }
 
 int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {

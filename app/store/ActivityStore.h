@@ -42,10 +42,14 @@ struct StoredRun {
 enum StoreOpenOutcome : int {
   StoreOpenedAsFound,  // used as it was, or a missing file made: nothing to tell
   StoreLeftAlone,      // in use by another program, or unreadable: nothing opened
-  StoreNotReady,       // missing or usable, but it could not be made or prepared for new runs: nothing opened
+  StoreNotReady,       // missing or usable, but it could not be made or prepared for new runs: nothing stored
   StoreNotMoved,       // it had to go aside but could not be moved (systemError): left as it is, nothing opened
   StoreMovedAside,     // moved to asidePath; a new file begun (opened) with the runs rescued from it
   StoreReadOnly,       // nothing can be written where it is (systemError): its runs are read from a copy
+  // The file could not even be named: the program's folder is not known or
+  // too long, or no usable path was given (systemError; Path() is the file
+  // when it is known, else empty). Nothing opened.
+  StoreNotOpened,
 };
 
 // How the last Open found the file: facts for the window to tell the user.
@@ -56,9 +60,11 @@ struct StoreOpening {
   // StoreReadOnly, what is wrong with the copy its runs are read from.
   WideString problem;
   // The system's error code behind the outcome: the look's (StoreLeftAlone),
-  // the move's (StoreNotMoved), the refusal to write (StoreReadOnly).
+  // the move's (StoreNotMoved), the refusal to write (StoreReadOnly), what
+  // kept the file from being named or reached (StoreNotOpened; may be 0).
   unsigned long systemError = 0;
-  bool opened = false;      // a file is open: its runs can be listed (and stored, unless StoreReadOnly)
+  bool opened = false;      // a file is open: its runs can be listed
+  bool writable = false;    // and downloaded runs can be stored in it (what Open answers)
   bool fileItself = false;  // StoreReadOnly: the file cannot be written, rather than its folder
   bool fileExists = false;  // StoreReadOnly: there is a file to read
   unsigned long copyError = 0;  // StoreReadOnly: no copy to read it from could be made
@@ -149,6 +155,7 @@ public:
 
 private:
   int EnsureTables();
+  int NotOpened(unsigned long error);  // StoreNotOpened with the system's error; 0
   int OpenChecked(const SYSTEMTIME& now);  // under the lock
   int OpenReadOnly(DWORD refusal, bool fileItself);  // under the lock
   int OpenConnection(const wchar_t* file = nullptr);  // the file (none: path_), with its tables

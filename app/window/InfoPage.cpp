@@ -28,7 +28,7 @@ int InfoPage::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       // renumbered) or another tracker been chosen: only the clock of the
       // tracker asked about is set.
       if (context_.Selected(selected) && selected.index >= 0 && selected.address == asked.address.CStr()) {
-        context_.QueueSetTime(selected.index);
+        context_.QueueSetTime(selected);
       }
     }
     return 1;
@@ -45,7 +45,7 @@ void InfoPage::Refresh(unsigned flags) {
   if (tracker.index < 0) {
     ShowDeviceInfo(DeviceInfo());
   } else {
-    context_.QueueDeviceInfo(tracker.index, (flags & UpdateTrackerPicked) != 0);
+    context_.QueueDeviceInfo(tracker, (flags & UpdateTrackerPicked) != 0);
   }
 }
 

@@ -77,7 +77,7 @@ int MainWindow::OnInitDialog() {
   markerQueued_ = false;
   markerShownAt_ = 0;
   pagesMade_.clear();
-  liveTracker_ = -1;
+  liveTracker_ = SelectedTracker();
   idlePosted_ = false;
 
   // 1. Icon and title.
@@ -220,10 +220,10 @@ HWND MainWindow::OnPage(int action, int index) {
     return window;
   }
   if (action == PageShown) {
-    int tracker = -1;
-    if (CurrentTracker(&tracker)) {
-      worker_.QueueLiveTotals(tracker, row.liveTotals ? 1 : 0);
-      liveTracker_ = row.liveTotals ? tracker : -1;
+    SelectedTracker tracker;
+    if (Selected(tracker)) {
+      QueueLiveTotals(tracker, row.liveTotals);
+      liveTracker_ = row.liveTotals ? tracker : SelectedTracker();
     }
   }
   return nullptr;
@@ -289,13 +289,18 @@ int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, Wi
                                : BuildSleepingPage(store_, address, start, page, Module());
 }
 
-int MainWindow::QueueDeviceInfo(int tracker, bool beforeOthers) {
-  return beforeOthers ? worker_.QueueDeviceInfoNext(tracker) : worker_.QueueDeviceInfo(tracker);
+int MainWindow::QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) {
+  return beforeOthers ? worker_.QueueDeviceInfoNext(tracker.index, tracker.address.CStr())
+                      : worker_.QueueDeviceInfo(tracker.index, tracker.address.CStr());
 }
 
-int MainWindow::QueueSetTime(int tracker) { return worker_.QueueSetTime(tracker); }
+int MainWindow::QueueSetTime(const SelectedTracker& tracker) {
+  return worker_.QueueSetTime(tracker.index, tracker.address.CStr());
+}
 
-int MainWindow::QueueLiveTotals(int tracker, bool on) { return worker_.QueueLiveTotals(tracker, on ? 1 : 0); }
+int MainWindow::QueueLiveTotals(const SelectedTracker& tracker, bool on) {
+  return worker_.QueueLiveTotals(tracker.index, on ? 1 : 0, tracker.address.CStr());
+}
 
 void MainWindow::InitUpdateCheckBox(HWND page, int id) { hooks_.InitCheckBox(page, id, flagsSetting_); }
 
@@ -305,11 +310,12 @@ void MainWindow::InitUpdateCheckBox(HWND page, int id) { hooks_.InitCheckBox(pag
 // switched on then, and the previous tracker's off, so that they flow
 // whenever the Walking tab is selected and only then.
 void MainWindow::FollowLiveTotals() {
-  int tracker = -1;
-  if (!LiveTotalsTab() || !CurrentTracker(&tracker) || tracker == liveTracker_) return;
-  if (liveTracker_ >= 0) worker_.QueueLiveTotals(liveTracker_, 0);
-  if (tracker >= 0) worker_.QueueLiveTotals(tracker, 1);
-  liveTracker_ = tracker >= 0 ? tracker : -1;
+  SelectedTracker tracker;
+  if (!LiveTotalsTab() || !Selected(tracker)) return;
+  if (tracker.index == liveTracker_.index && tracker.address == liveTracker_.address.CStr()) return;
+  if (liveTracker_.index >= 0) QueueLiveTotals(liveTracker_, false);
+  if (tracker.index >= 0) QueueLiveTotals(tracker, true);
+  liveTracker_ = tracker.index >= 0 ? tracker : SelectedTracker();
 }
 
 void MainWindow::CountIdleProgress(unsigned flags) {
@@ -488,7 +494,7 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const unsigned flags = static_cast<unsigned>(wParam);
       const unsigned searchEnded = UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping;
       // A search has replaced every tracker: nobody's totals are on.
-      if (flags == searchEnded) liveTracker_ = -1;
+      if (flags == searchEnded) liveTracker_ = SelectedTracker();
       if (flags == UpdateLiveTotals) ++liveUpdates_;
       if (flags == searchEnded && infoAfterSearch_ > 0) {
         --infoAfterSearch_;

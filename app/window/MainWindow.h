@@ -130,9 +130,9 @@ private:
   int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override;
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
-  int QueueDeviceInfo(int tracker, bool beforeOthers) override;
-  int QueueSetTime(int tracker) override;
-  int QueueLiveTotals(int tracker, bool on) override;
+  int QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) override;
+  int QueueSetTime(const SelectedTracker& tracker) override;
+  int QueueLiveTotals(const SelectedTracker& tracker, bool on) override;
   void PostUpdate(unsigned flags) override;
   void InitUpdateCheckBox(HWND page, int id) override;
   // The About page's "Automatically check for updates" box was clicked.
@@ -184,7 +184,7 @@ private:
   std::vector<std::unique_ptr<TabPage>> pages_;  // one per row of the page table, once made
 
   std::vector<int> pagesMade_;
-  int liveTracker_ = -1;       // the tracker whose live totals were last switched on
+  SelectedTracker liveTracker_;  // the tracker whose live totals were last switched on (index -1: none)
   unsigned liveUpdates_ = 0;  // live totals posted by the trackers so far
   bool tornDown_ = true;
   bool searchDone_ = false;

@@ -34,11 +34,14 @@ public:
   // when built, else page is "".
   virtual int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) = 0;
 
-  // Work for the tracker worker; 1 when queued. beforeOthers: the device
-  // information goes before the work already queued (a tracker just picked).
-  virtual int QueueDeviceInfo(int tracker, bool beforeOthers) = 0;
-  virtual int QueueSetTime(int tracker) = 0;
-  virtual int QueueLiveTotals(int tracker, bool on) = 0;
+  // Work for the tracker worker, for the tracker as Selected gave it (its
+  // index and address: a search that renumbers the trackers before the
+  // work runs cannot turn it on another one); 1 when queued. beforeOthers:
+  // the device information goes before the work already queued (a tracker
+  // just picked).
+  virtual int QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) = 0;
+  virtual int QueueSetTime(const SelectedTracker& tracker) = 0;
+  virtual int QueueLiveTotals(const SelectedTracker& tracker, bool on) = 0;
 
   // Has the window refresh its pages with the update flags
   // (WM_TRACKER_UPDATE, posted).

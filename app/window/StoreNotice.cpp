@@ -18,7 +18,8 @@ void DescribeUnusedFile(const wchar_t* path, const StoreOpening& opening, WideSt
   const wchar_t* after = opening.state == StoreFileInUse
                              ? L"Downloaded runs cannot be stored until that program closes it and Pellton is started "
                                L"again."
-                             : L"Downloaded runs cannot be stored.";
+                         : opening.opened ? L"The runs it holds are shown, but downloaded runs cannot be stored."
+                                          : L"Downloaded runs cannot be stored.";
   notice.Format(L"The file %s %s. %s", path, problem.CStr(), after);
 }
 
@@ -33,7 +34,7 @@ void DescribeUnmovedFile(const wchar_t* path, const StoreOpening& opening, WideS
 
 void DescribeMovedFile(const wchar_t* path, const StoreOpening& opening, WideString& notice) {
   WideString what;
-  if (!opening.opened) {
+  if (!opening.writable) {
     what.Assign(L"A new one could not be made: downloaded runs cannot be stored.");
   } else if (opening.rescued.copyError) {
     WideString reason;
@@ -99,6 +100,30 @@ void DescribeReadOnly(const wchar_t* path, const StoreOpening& opening, WideStri
   notice.Format(L"%s %s %s", what.CStr(), shown.CStr(), remedy.CStr());
 }
 
+// No file could be named or reached: which, where, and why.
+void DescribeUnopenedFile(const wchar_t* path, const StoreOpening& opening, WideString& notice) {
+  WideString reason, name, folder, where;
+  if (opening.systemError) {
+    SystemErrorText(opening.systemError, reason);
+    reason.Insert(0, L" (");
+    reason.Append(L")");
+  }
+  folder.Assign(path);
+  const int slash = folder.FindLastChar(L'\\');
+  if (*path && slash >= 0) {
+    name.Assign(path + slash + 1);
+    folder.Left(slash);
+    where.Format(L" in %s", folder.CStr());
+  } else {
+    name.Assign(*path ? path : ActivityStore::FileName);
+  }
+  const wchar_t* remedy = opening.systemError == ERROR_FILENAME_EXCED_RANGE
+                              ? L" To store them, move the program into a folder with a shorter path."
+                              : L"";
+  notice.Format(L"%s could not be opened%s%s. Downloaded runs cannot be stored.%s", name.CStr(), where.CStr(),
+                reason.CStr(), remedy);
+}
+
 }  // namespace
 
 int DescribeStoreOpening(const wchar_t* path, const StoreOpening& opening, WideString& notice) {
@@ -119,6 +144,9 @@ int DescribeStoreOpening(const wchar_t* path, const StoreOpening& opening, WideS
       break;
     case StoreReadOnly:
       DescribeReadOnly(path, opening, notice);
+      break;
+    case StoreNotOpened:
+      DescribeUnopenedFile(path, opening, notice);
       break;
   }
   return 1;

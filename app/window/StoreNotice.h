@@ -1,8 +1,9 @@
 // What the user is told about the activity database after the store has
 // opened it (StoreOpening): a file left alone, moved aside with the runs
-// rescued from it, or one that cannot be written, in plain words naming the
-// file, what was wrong, what became of its runs and what to do. The window
-// shows it in a message box, the data commands on standard error.
+// rescued from it, one that cannot be written, or none opened at all (the
+// program's folder unusable), in plain words naming the file, what was
+// wrong, what became of its runs and what to do. The window shows it in a
+// message box, the data commands on standard error.
 #pragma once
 
 #include "app/store/ActivityStore.h"

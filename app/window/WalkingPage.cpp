@@ -15,7 +15,7 @@ void WalkingPage::OnDateChanged() { RefreshTotals(true); }
 
 int WalkingPage::OnDestroy() {
   SelectedTracker tracker;
-  if (context_.Selected(tracker)) context_.QueueLiveTotals(tracker.index, false);
+  if (context_.Selected(tracker)) context_.QueueLiveTotals(tracker, false);
   return ChartPage::OnDestroy();
 }
 

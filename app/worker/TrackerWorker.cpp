@@ -32,6 +32,10 @@ enum OperationTraits : unsigned {
   NamesTracker = 0x2,     // the status line begins with the tracker's name
   StoresHistory = 0x4,    // downloads and stores the history: pending until stored (DownloadsPending)
   CountedDownload = 0x8,  // numbered among the downloads queued together: "(tracker 2 of 3)"
+  // Queued with the tracker's address: runs for that tracker at whatever
+  // index a search since has given it (otherwise an index that now names
+  // another tracker drops it).
+  FollowsTracker = 0x10,
 };
 
 // An operation code that has no row: it only makes the handler run.
@@ -97,28 +101,33 @@ class TrackerWorker::WorkItem : public ListItem {
 public:
   WorkItem(int code, int first, int second) : operation(code), argument(first), flag(second) {}
   int operation;
-  int argument;  // the tracker index (the search has none)
-  int flag;      // live totals: 1 on, 0 off
+  int argument;        // the tracker index (the search has none)
+  int flag;            // live totals: 1 on, 0 off
+  WideString address;  // the tracker's address when queued; empty: the index alone
 };
 
 struct TrackerWorker::OperationRow {
   TrackerOperation operation;
   const wchar_t* status;  // the status line while it runs
   unsigned traits;        // OperationTraits
+  // The status line when the search did not find its tracker again,
+  // after the tracker's address (none: nothing is said).
+  const wchar_t* gone;
   // Runs it; after: the status line's text for after it (usually empty).
   void (*run)(TrackerWorker& worker, int trackerIndex, int flag, WideString& after);
 };
 
 const TrackerWorker::OperationRow TrackerWorker::kOperations[] = {
-    {OperationSearch, L"Searching for devices...", ForEveryTracker,
+    {OperationSearch, L"Searching for devices...", ForEveryTracker, nullptr,
      [](TrackerWorker& worker, int, int, WideString& after) { worker.Search(after); }},
-    {OperationDeviceInfo, L"Getting device information...", NamesTracker,
+    {OperationDeviceInfo, L"Getting device information...", NamesTracker, nullptr,
      [](TrackerWorker& worker, int tracker, int, WideString&) { worker.DeviceInfo(tracker); }},
-    {OperationHistory, L"Getting your performance...", NamesTracker | StoresHistory | CountedDownload,
+    {OperationHistory, L"Getting your performance...", NamesTracker | StoresHistory | CountedDownload, nullptr,
      [](TrackerWorker& worker, int tracker, int, WideString& after) { worker.History(tracker, after); }},
-    {OperationLiveTotals, L"", 0,
+    {OperationLiveTotals, L"", 0, nullptr,
      [](TrackerWorker& worker, int tracker, int on, WideString&) { worker.LiveTotals(tracker, on); }},
-    {OperationSetTime, L"Setting Date && Time...", NamesTracker | StoresHistory,
+    {OperationSetTime, L"Setting Date && Time...", NamesTracker | StoresHistory | FollowsTracker,
+     L"The date and time were not set: the search did not find this tracker again",
      [](TrackerWorker& worker, int tracker, int, WideString& after) { worker.SetTime(tracker, after); }},
 };
 
@@ -169,18 +178,22 @@ int TrackerWorker::Stop() {
   return 1;
 }
 
-int TrackerWorker::Queue(TrackerOperation operation, int trackerIndex, int flag) {
+int TrackerWorker::Queue(TrackerOperation operation, int trackerIndex, int flag, const wchar_t* address) {
   const OperationRow* row = FindOperation(operation);
   if (!row) {
     ReportUnknownOperation(operation);
     return 0;
   }
-  return Post(*row, trackerIndex, flag, false);
+  return Post(*row, trackerIndex, flag, address, false);
 }
 
-int TrackerWorker::Post(const OperationRow& row, int trackerIndex, int flag, bool first) {
+int TrackerWorker::Post(const OperationRow& row, int trackerIndex, int flag, const wchar_t* address, bool first) {
   WorkItem* item = new (std::nothrow) WorkItem(row.operation, trackerIndex, flag);
   if (!item) return 0;
+  if (address && *address && !item->address.Assign(address)) {
+    delete item;
+    return 0;
+  }
   const bool download = (row.traits & StoresHistory) && trackerIndex >= 0;
   const bool counted = (row.traits & CountedDownload) && trackerIndex >= 0;
   if (download) InterlockedIncrement(&downloadsPending_);
@@ -204,13 +217,19 @@ void TrackerWorker::DownloadEnded(int trackerIndex) {
 }
 
 int TrackerWorker::QueueSearch() { return Queue(OperationSearch, 0); }
-int TrackerWorker::QueueDeviceInfo(int trackerIndex) { return Queue(OperationDeviceInfo, trackerIndex); }
-int TrackerWorker::QueueDeviceInfoNext(int trackerIndex) {
-  return Post(*FindOperation(OperationDeviceInfo), trackerIndex, 0, true);
+int TrackerWorker::QueueDeviceInfo(int trackerIndex, const wchar_t* address) {
+  return Queue(OperationDeviceInfo, trackerIndex, 0, address);
+}
+int TrackerWorker::QueueDeviceInfoNext(int trackerIndex, const wchar_t* address) {
+  return Post(*FindOperation(OperationDeviceInfo), trackerIndex, 0, address, true);
 }
 int TrackerWorker::QueueHistory(int trackerIndex) { return Queue(OperationHistory, trackerIndex); }
-int TrackerWorker::QueueLiveTotals(int trackerIndex, int on) { return Queue(OperationLiveTotals, trackerIndex, on); }
-int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTime, trackerIndex); }
+int TrackerWorker::QueueLiveTotals(int trackerIndex, int on, const wchar_t* address) {
+  return Queue(OperationLiveTotals, trackerIndex, on, address);
+}
+int TrackerWorker::QueueSetTime(int trackerIndex, const wchar_t* address) {
+  return Queue(OperationSetTime, trackerIndex, 0, address);
+}
 
 int TrackerWorker::Pause(DWORD milliseconds) { return milliseconds == 0 || !stopping_.Wait(milliseconds); }
 
@@ -226,7 +245,34 @@ unsigned long long TrackerWorker::Ticks() { return (ticks ? ticks : &systemTicks
 
 bool TrackerWorker::Resting(TrackerLink& link) { return link.restUntil > Ticks(); }
 
-bool TrackerWorker::MustWait(const OperationRow& row, int argument, size_t earlier) {
+int TrackerWorker::TrackerFor(const Waiting& work) {
+  if (work.address.IsEmpty()) return work.argument;
+  WideString address;
+  if (trackers_.GetTrackerAddress(work.argument, address) && address == work.address.CStr()) return work.argument;
+  if (!(work.row->traits & FollowsTracker)) return kTrackerGone;
+  int index = 0;
+  for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
+    if (trackers_.GetTrackerAddress(index, address) && address == work.address.CStr()) return index;
+  }
+  return kTrackerGone;
+}
+
+void TrackerWorker::Drop(const Waiting& work) {
+  const OperationRow& row = *work.row;
+  // Post counted it by the index it was queued with.
+  if ((row.traits & StoresHistory) && work.argument >= 0) InterlockedDecrement(&downloadsPending_);
+  if ((row.traits & CountedDownload) && work.argument >= 0) InterlockedDecrement(&downloadsQueued_);
+  if (!row.gone) return;
+  WideString text;
+  text.Format(L"%s: %s", work.address.CStr(), row.status);
+  view_->OperationBegan(text.CStr());
+  text.Format(L"%s: %s", work.address.CStr(), row.gone);
+  view_->OperationEnded(text.CStr());
+}
+
+bool TrackerWorker::MustWait(const Waiting& work, size_t earlier) {
+  const OperationRow& row = *work.row;
+  const int argument = TrackerFor(work);
   if (row.traits & ForEveryTracker) {
     if (earlier > 0) return true;
     int index = 0;
@@ -235,13 +281,14 @@ bool TrackerWorker::MustWait(const OperationRow& row, int argument, size_t earli
     }
     return false;
   }
+  // For no tracker, or one that is gone: after everything queued before it.
   TrackerLink* link = trackers_.FindTracker(argument);
-  if (!link) return earlier > 0;  // for no tracker: after everything queued before it
+  if (!link) return earlier > 0;
   if (Resting(*link)) return true;
   for (size_t i = 0; i < earlier; ++i) {
     const Waiting& before = waiting_[i];
-    if ((before.row->traits & ForEveryTracker) || before.argument == argument ||
-        !trackers_.FindTracker(before.argument)) {
+    const int theirs = TrackerFor(before);
+    if ((before.row->traits & ForEveryTracker) || theirs == argument || !trackers_.FindTracker(theirs)) {
       return true;
     }
   }
@@ -250,13 +297,13 @@ bool TrackerWorker::MustWait(const OperationRow& row, int argument, size_t earli
 
 void TrackerWorker::RunWaiting() {
   for (size_t i = 0; i < waiting_.size() && !stopping_.Wait(0);) {
-    if (MustWait(*waiting_[i].row, waiting_[i].argument, i)) {
+    if (MustWait(waiting_[i], i)) {
       ++i;
       continue;
     }
     Waiting ready = waiting_[i];
     waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
-    Run(*ready.row, ready.argument, ready.flag);
+    Run(ready);
     i = 0;  // what it did (a download begins a rest) may hold back the others
   }
   TickSource& clock = ticks ? *ticks : systemTicks_;
@@ -286,17 +333,26 @@ DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
     const OperationRow* row = FindOperation(work.operation);
     if (!row) {
       ReportUnknownOperation(work.operation);
-    } else if (worker.MustWait(*row, work.argument, worker.waiting_.size())) {
-      worker.waiting_.push_back({row, work.argument, work.flag});
     } else {
-      worker.Run(*row, work.argument, work.flag);
+      Waiting taken{row, work.argument, work.flag, work.address};
+      if (worker.MustWait(taken, worker.waiting_.size())) {
+        worker.waiting_.push_back(taken);
+      } else {
+        worker.Run(taken);
+      }
     }
   }
   worker.RunWaiting();
   return 1;
 }
 
-void TrackerWorker::Run(const OperationRow& row, int argument, int flag) {
+void TrackerWorker::Run(const Waiting& work) {
+  const OperationRow& row = *work.row;
+  const int argument = TrackerFor(work);
+  if (argument == kTrackerGone) {
+    Drop(work);
+    return;
+  }
   // With several trackers the line must say whose work it shows.
   TrackerLink* link = (row.traits & NamesTracker) ? trackers_.FindTracker(argument) : nullptr;
   WideString text, counted;
@@ -316,7 +372,7 @@ void TrackerWorker::Run(const OperationRow& row, int argument, int flag) {
   WideString after;
   const bool download = (row.traits & StoresHistory) && argument >= 0;
   if (download) InterlockedExchange(&downloadRunning_, argument);
-  row.run(*this, argument, flag, after);
+  row.run(*this, argument, work.flag, after);
   if (download) DownloadEnded(argument);
   if (link && !after.IsEmpty()) {
     text.Format(L"%s: %s", link->displayText.CStr(), after.CStr());

@@ -30,6 +30,16 @@
 // for every rest to end), and an operation for no tracker (the window's
 // mark that everything queued before it has run).
 //
+// Work the window queues for a tracker also carries the tracker's address,
+// because a search may renumber the trackers before it runs (a search that
+// waits for a rest holds back what is queued after it, while the window
+// still shows the old list). When it runs, the tracker at its index must
+// still have that address: setting the clock follows its tracker to the
+// index the search gave it, and says on the status line when the search
+// did not find it again; device information and live totals for an index
+// that now names another tracker are dropped unrun (after a search the
+// window asks again for the tracker it shows).
+//
 // Use: construct; Start with the GATT backend (the Windows stack, or a
 // simulated one), the view and the store; queue operations; Stop before the
 // view, the store or the backend go (Stop keeps the caller's messages
@@ -110,18 +120,20 @@ public:
   bool Abandoned() const { return abandoned_; }
 
   // Queues the operation for the tracker at the index (flag: live totals 1
-  // on, 0 off); never blocks. 1 when queued; 0 when it could not be, or for
-  // an operation the table does not have (said, see above).
-  int Queue(TrackerOperation operation, int trackerIndex, int flag = 0);
+  // on, 0 off); never blocks. address (none or empty: the index alone) is
+  // the address text that tracker had when the work was asked for (see
+  // above). 1 when queued; 0 when it could not be, or for an operation the
+  // table does not have (said, see above).
+  int Queue(TrackerOperation operation, int trackerIndex, int flag = 0, const wchar_t* address = nullptr);
   // The same for each operation; never block; 1 when queued.
   int QueueSearch();
-  int QueueDeviceInfo(int trackerIndex);
+  int QueueDeviceInfo(int trackerIndex, const wchar_t* address = nullptr);
   // Device information that runs next, before the operations queued so far
   // (the tracker the user has just picked).
-  int QueueDeviceInfoNext(int trackerIndex);
+  int QueueDeviceInfoNext(int trackerIndex, const wchar_t* address = nullptr);
   int QueueHistory(int trackerIndex);
-  int QueueLiveTotals(int trackerIndex, int on);
-  int QueueSetTime(int trackerIndex);
+  int QueueLiveTotals(int trackerIndex, int on, const wchar_t* address = nullptr);
+  int QueueSetTime(int trackerIndex, const wchar_t* address = nullptr);
 
   // History downloads (and clock settings, which download first) queued or
   // running and not yet stored; runningTracker (may be none) gets the
@@ -147,27 +159,36 @@ public:
 private:
   class WorkItem;
   struct OperationRow;
+  // An operation taken from the queue: run, or kept aside.
   struct Waiting {
     const OperationRow* row;
-    int argument;
+    int argument;        // the tracker index it was queued with
     int flag;
+    WideString address;  // the tracker's address when queued; empty: the index alone
   };
 
   // The operation table, and its row of an operation code (none: unknown).
   static const OperationRow kOperations[];
   static const OperationRow* FindOperation(int operation);
   static DWORD Handle(int phase, ListItem* item, void* self);
-  void Run(const OperationRow& row, int argument, int flag);
+  void Run(const Waiting& work);
+  // The index the operation is for in the list as it is now (see above);
+  // kTrackerGone when it is for a tracker the list no longer has there.
+  static const int kTrackerGone = -2;
+  int TrackerFor(const Waiting& work);
+  // An operation whose tracker is gone: uncounted, and said when its row
+  // has words for it.
+  void Drop(const Waiting& work);
   // Whether the operation must wait: for its tracker's rest, or behind the
   // first `earlier` operations kept aside.
-  bool MustWait(const OperationRow& row, int argument, size_t earlier);
+  bool MustWait(const Waiting& work, size_t earlier);
   // Runs, in order, each operation kept aside that need not wait any
   // longer; then asks to be woken when the next rest ends.
   void RunWaiting();
   bool Resting(TrackerLink& link);
   unsigned long long Ticks();
   // Posts a work item (first: to run next); counts a download. 1/0.
-  int Post(const OperationRow& row, int trackerIndex, int flag, bool first);
+  int Post(const OperationRow& row, int trackerIndex, int flag, const wchar_t* address, bool first);
   // A counted download is over (once per operation).
   void DownloadEnded(int trackerIndex);
   // Each operation returns the status line's text for after it (usually

@@ -206,3 +206,20 @@ TEST_F(FailingDiskTest, RunsThatCouldNotBeCopiedIntoTheNewFileAreSaidToBeInTheOl
   EXPECT_NE(std::wstring::npos, notice.find(L"still in the old file")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(opening.asidePath.CStr())) << notice;
 }
+
+// The disk is full when a file left without its index gets it back: nothing can be stored, but the file
+// stays open, its runs are shown, and so says the opening.
+TEST_F(FailingDiskTest, AFileWhoseIndexCannotBeMadeIsStillOpenToBeRead) {
+  TempFolder folder;
+  ActivityStore store;
+  ASSERT_EQ(1, store.Open(folder.Path()));
+  unsigned refused = 0;
+  ASSERT_EQ(0u, StoreDownload(store, 0, 10, &refused));
+  ASSERT_EQ(1, store.WithConnection([](Database& db, void*) { return db.Execute(L"DROP INDEX walking_start;"); }, 0));
+  FailingDisk::Arm(FailWrites, 1);
+  EXPECT_EQ(0, store.Open(folder.Path()));
+  FailingDisk::Recover();
+  EXPECT_TRUE(store.Opening().outcome == StoreNotReady && store.Opening().opened && !store.Opening().writable);
+  EXPECT_TRUE(HoldsRun(store, 9));
+  EXPECT_NE(std::wstring::npos, NoticeOf(store).find(L"The runs it holds are shown, but")) << NoticeOf(store);
+}

@@ -10,6 +10,7 @@
 
 #include "app/store/ActivityStore.h"
 #include "core/Database.h"
+#include "core/SystemErrorText.h"
 #include "tests/app/store/StoreTestSupport.h"
 
 namespace {
@@ -388,6 +389,23 @@ TEST(StoreFileTest, AFileLeftByAKilledProgramWithItsJournalKeepsEveryRun) {
   store.Close();
   EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-wal")));
   EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-shm")));
+}
+
+// No file could be named (none given here; in use, a program folder too long for the store's paths): the
+// opening says nothing was opened, where and why, instead of passing for a file used as it was found.
+TEST(StoreFileTest, AStoreThatCannotNameItsFileSaysSo) {
+  ActivityStore store;
+  EXPECT_EQ(0, store.OpenFile(L""));
+  EXPECT_TRUE(store.Opening().outcome == StoreNotOpened && !store.Opening().opened);
+  EXPECT_EQ(0u, NoticeOf(store).find(L"Pellton.sql could not be opened (")) << NoticeOf(store);
+  StoreOpening tooLong;
+  tooLong.outcome = StoreNotOpened;
+  tooLong.systemError = ERROR_FILENAME_EXCED_RANGE;
+  WideString text, reason;
+  ASSERT_EQ(1, DescribeStoreOpening(L"C:\\deep\\Pellton.sql", tooLong, text));
+  SystemErrorText(ERROR_FILENAME_EXCED_RANGE, reason);
+  EXPECT_EQ(L"Pellton.sql could not be opened in C:\\deep (" + std::wstring(reason.CStr()) + L"). Downloaded runs "
+            L"cannot be stored. To store them, move the program into a folder with a shorter path.", text.CStr());
 }
 
 TEST(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopiedNotThatNoneCouldBeRead) {

@@ -35,12 +35,14 @@ public:
     page.Assign((L"chart " + what).c_str());
     return Note(L"chart " + what, 1);
   }
-  int QueueDeviceInfo(int tracker, bool beforeOthers) override {
-    return Note(L"device info " + std::to_wstring(tracker) + (beforeOthers ? L" first" : L""), 1);
+  int QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) override {
+    return Note(L"device info " + std::to_wstring(tracker.index) + (beforeOthers ? L" first" : L""), 1);
   }
-  int QueueSetTime(int tracker) override { return Note(L"set time " + std::to_wstring(tracker), 1); }
-  int QueueLiveTotals(int tracker, bool on) override {
-    return Note(L"live totals " + std::to_wstring(tracker) + (on ? L" on" : L" off"), 1);
+  int QueueSetTime(const SelectedTracker& tracker) override {
+    return Note(L"set time " + std::to_wstring(tracker.index), 1);
+  }
+  int QueueLiveTotals(const SelectedTracker& tracker, bool on) override {
+    return Note(L"live totals " + std::to_wstring(tracker.index) + (on ? L" on" : L" off"), 1);
   }
   void PostUpdate(unsigned flags) override { Note(L"update " + std::to_wstring(flags), 1); }
   void InitUpdateCheckBox(HWND, int) override { Note(L"update check box", 1); }

@@ -452,3 +452,27 @@ TEST_P(TrackerWorkerTest, AnOperationWithoutARowIsRefusedAndTheWorkGoesOn) {
   ASSERT_EQ(1, host.WaitForOperations(2));                // the search and that one
   EXPECT_EQ((std::vector<unsigned>{15, 12}), host.TakeUpdates());
 }
+
+// Work asked for while a search waits for a rest runs after it; the search misses the first tracker and
+// renumbers the others: device information is not read from another tracker, a clock set on its own or none.
+TEST_P(TrackerWorkerTest, WorkAskedForBeforeASearchRenumbersTheTrackersReachesItsOwnTrackerOrNone) {
+  for (const char* at : {"00:1A:7D:DA:71:13", "C4:4F:33:0A:1B:2C", "02:50:4C:54:4E:09"}) rig->AddTracker(Scenario(at));
+  ManualTickSource ticks;
+  host.worker.ticks = &ticks;
+  ASSERT_EQ(1, host.Start(rig->Backend(), 600000));
+  ASSERT_EQ(1, host.WaitForOperations(4));  // the search and three downloads: every tracker rests
+  rig->FailSubscriptions(1);
+  ASSERT_TRUE(host.worker.QueueSearch() && host.worker.QueueDeviceInfo(0, kFirst) &&
+              host.worker.QueueSetTime(1, kSecond) && host.worker.QueueSetTime(0, kFirst));
+  ticks.Advance(600000);
+  ASSERT_EQ(1, host.worker.Wake());
+  ASSERT_EQ(1, host.WaitForOperations(7));  // the search and both clocks
+  std::vector<std::wstring> outcomes = host.view->Outcomes();
+  EXPECT_EQ((std::vector<std::wstring>{L"", L"EI-AN900 [C4:4F:33:0A:1B:2C]: The date and time were set; the history "
+                                            L"was stored first (4 runs stored)",
+                                       L"00:1A:7D:DA:71:13: The date and time were not set: the search did not find "
+                                       L"this tracker again"}),
+            std::vector<std::wstring>(outcomes.begin() + 4, outcomes.begin() + 7));
+  EXPECT_EQ(L"", host.InfoText(IDC_INFO_FIRMWARE));
+  host.Stop();  // before the clock of the rests goes
+}

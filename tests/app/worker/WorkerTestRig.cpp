@@ -30,6 +30,7 @@ public:
     return 1;
   }
   GattBackend* Backend() override { return backend_.get(); }
+  void FailSubscriptions(unsigned count) override { backend_->FailDescriptorWrites(count, E_ACCESSDENIED); }
   SimulatedTracker* Tracker(unsigned n) override { return n < trackers_.size() ? trackers_[n].get() : nullptr; }
 
 private:
@@ -45,6 +46,8 @@ public:
     if (!library_) return;
     reset_ = reinterpret_cast<FakeBleResetFn>(reinterpret_cast<void*>(GetProcAddress(library_, "FakeBleReset")));
     add_ = reinterpret_cast<FakeBleAddTrackerFn>(reinterpret_cast<void*>(GetProcAddress(library_, "FakeBleAddTracker")));
+    fail_ = reinterpret_cast<FakeBleFailDescriptorWritesFn>(
+        reinterpret_cast<void*>(GetProcAddress(library_, "FakeBleFailDescriptorWrites")));
     if (reset_) reset_();
     backend_.reset(new WindowsGattBackend(FAKE_BLE_LIBRARY, FAKE_BLE_LIBRARY));
   }
@@ -57,9 +60,11 @@ public:
     return add_ && add_(text.c_str(), static_cast<unsigned>(FakeBleAddressDashed) | (notNotifiable ? static_cast<unsigned>(FakeBleNotNotifiable) : 0u)) >= 0;
   }
   GattBackend* Backend() override { return backend_.get(); }
+  void FailSubscriptions(unsigned count) override { if (fail_) fail_(count, E_ACCESSDENIED); }
 
 private:
   HMODULE library_ = nullptr;
+  FakeBleFailDescriptorWritesFn fail_ = nullptr;
   FakeBleResetFn reset_ = nullptr;
   FakeBleAddTrackerFn add_ = nullptr;
   std::unique_ptr<WindowsGattBackend> backend_;
@@ -84,6 +89,8 @@ CountingView::~CountingView() {}
 
 void CountingView::OperationEnded(const wchar_t* outcome) {
   WindowTrackerView::OperationEnded(outcome);  // in the window when this returns
+  SectionLock hold(lock_);
+  outcomes_.push_back(outcome ? outcome : L"");
   InterlockedIncrement(&finished_);
 }
 

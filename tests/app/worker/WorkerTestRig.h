@@ -30,6 +30,8 @@ public:
   // Adds a tracker set up by the scenario text; 1/0.
   virtual int AddTracker(const std::string& scenario, bool notNotifiable = false) = 0;
   virtual GattBackend* Backend() = 0;
+  // The next count subscriptions to notifications fail: a search misses those trackers.
+  virtual void FailSubscriptions(unsigned count) = 0;
   virtual SimulatedTracker* Tracker(unsigned) { return nullptr; }  // one of this process
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
@@ -42,9 +44,12 @@ public:
   ~CountingView() override;
   void OperationEnded(const wchar_t* outcome) override;
   LONG Finished() const { return finished_; }
+  std::vector<std::wstring> Outcomes() { SectionLock hold(lock_); return outcomes_; }
 
 private:
   volatile LONG finished_ = 0;
+  CriticalSection lock_;
+  std::vector<std::wstring> outcomes_;
 };
 
 class WorkerHost {
