@@ -26,7 +26,7 @@
 #include "core/Stopwatch.h"
 #include "core/WideString.h"
 #include "tests/app/tracker/LinkTestSupport.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   link->Attach(&channel);
   trackers.Append(link);
   ActivityStore store;
-  if (!store.Open(folder.Path())) {
+  if (!store.Open(folder.Path().c_str())) {
     fprintf(stderr, "chart_benchmark: cannot open the store\n");
     return 1;
   }

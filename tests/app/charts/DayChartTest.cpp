@@ -8,7 +8,7 @@
 #include "app/charts/DayChart.h"
 #include "app/tracker/TrackerList.h"
 #include "tests/app/tracker/LinkTestSupport.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ std::string Narrow(const WideString& text) {
 
 struct ChartFixture : ::testing::Test {
   void SetUp() override {
-    ASSERT_EQ(1, store.Open(folder.Path()));
+    ASSERT_EQ(1, store.Open(folder.Path().c_str()));
     TrackerLink* link = new TrackerLink;
     link->Attach(&channel);
     ASSERT_EQ(1, trackers.Append(link));

@@ -13,7 +13,7 @@
 #include "app/store/RunLabel.h"
 #include "app/tracker/TrackerList.h"
 #include "tests/app/tracker/LinkTestSupport.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 #include "ui/ImageCombo.h"
 
 namespace {
@@ -28,7 +28,7 @@ struct DateListFixture : ::testing::Test {
                             200, 150, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(nullptr, combo);
     ASSERT_EQ(1, dates.Attach(combo, GetModuleHandleW(nullptr), ImageComboComboBox, 0, 0));
-    ASSERT_EQ(1, store.Open(folder.Path()));
+    ASSERT_EQ(1, store.Open(folder.Path().c_str()));
     const unsigned char second[6] = {0xC4, 0x4F, 0x33, 0x0A, 0x1B, 0x2C};
     memcpy(channels[1].address, second, 6);
     for (ScriptedCharacteristic& channel : channels) {

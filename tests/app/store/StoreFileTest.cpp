@@ -10,7 +10,8 @@
 
 #include "app/store/ActivityStore.h"
 #include "core/Database.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -105,9 +106,9 @@ struct MovedAside {
 MovedAside OpenAndExpectMovedAside(const wchar_t* folder, const std::string& walBytes) {
   MovedAside result;
   const std::wstring path = Join(folder, L"Pellton.sql");
-  const std::string before = ReadAll(path);
+  const std::string before = ReadFileText(path);
   if (!walBytes.empty()) {
-    EXPECT_TRUE(WriteAll(path + L"-wal", walBytes));
+    EXPECT_TRUE(WriteFileText(path + L"-wal", walBytes));
   }
   ActivityStore store;
   EXPECT_EQ(1, store.Open(folder));
@@ -117,9 +118,9 @@ MovedAside OpenAndExpectMovedAside(const wchar_t* folder, const std::string& wal
   result.aside = opening.asidePath.CStr();
   result.notice = opening.notice.CStr();
   EXPECT_EQ(0u, result.aside.find(Join(folder, L"Pellton-set-aside-"))) << result.aside;
-  EXPECT_EQ(before, ReadAll(result.aside)) << "the moved file was changed";
+  EXPECT_EQ(before, ReadFileText(result.aside)) << "the moved file was changed";
   if (!walBytes.empty()) {
-    EXPECT_EQ(walBytes, ReadAll(result.aside + L"-wal")) << "its journal did not go with it";
+    EXPECT_EQ(walBytes, ReadFileText(result.aside + L"-wal")) << "its journal did not go with it";
   }
   EXPECT_NE(std::wstring::npos, result.notice.find(result.aside)) << result.notice;
   EXPECT_NE(std::wstring::npos, result.notice.find(path)) << result.notice;
@@ -143,15 +144,15 @@ TEST(StoreFileTest, RandomBytesAndAStrayJournalAreMovedAsideAndAnEmptyStoreBegin
   TempFolder folder;
   std::string junk(20000, '\0');
   for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 2654435761u) >> 13);
-  ASSERT_TRUE(WriteAll(Join(folder.Path(), L"Pellton.sql"), junk));
-  MovedAside moved = OpenAndExpectMovedAside(folder.Path(), std::string(5000, 'w'));
+  ASSERT_TRUE(WriteFileText(Join(folder.Path().c_str(), L"Pellton.sql"), junk));
+  MovedAside moved = OpenAndExpectMovedAside(folder.Path().c_str(), std::string(5000, 'w'));
   EXPECT_TRUE(moved.runs.empty());
   EXPECT_NE(std::wstring::npos, moved.notice.find(L"is not an activity database")) << moved.notice;
   EXPECT_NE(std::wstring::npos, moved.notice.find(L"new, empty")) << moved.notice;
 
   // A second start finds the new file sound and says nothing.
   ActivityStore again;
-  ASSERT_EQ(1, again.Open(folder.Path()));
+  ASSERT_EQ(1, again.Open(folder.Path().c_str()));
   EXPECT_EQ(StoreFileUsable, again.Opening().state);
   EXPECT_TRUE(again.Opening().notice.IsEmpty());
   EXPECT_EQ(1u, ReadRuns(again).size());
@@ -161,9 +162,9 @@ TEST(StoreFileTest, ADamagedPageCostsOnlyTheRunsOnItAndATruncatedFileKeepsItsFir
   for (int kind = 0; kind < 2; ++kind) {
     SCOPED_TRACE(kind == 0 ? "one damaged page" : "cut in half");
     TempFolder folder;
-    const Runs stored = MakeStore(folder.Path());
-    const std::wstring path = Join(folder.Path(), L"Pellton.sql");
-    std::string file = ReadAll(path);
+    const Runs stored = MakeStore(folder.Path().c_str());
+    const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
+    std::string file = ReadFileText(path);
     ASSERT_GT(file.size(), 100000u);
     if (kind == 0) {
       size_t at = OffsetOf(file, kRuns / 2);
@@ -173,9 +174,9 @@ TEST(StoreFileTest, ADamagedPageCostsOnlyTheRunsOnItAndATruncatedFileKeepsItsFir
     } else {
       file.resize(file.size() / 2);
     }
-    ASSERT_TRUE(WriteAll(path, file));
+    ASSERT_TRUE(WriteFileText(path, file));
 
-    MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
+    MovedAside moved = OpenAndExpectMovedAside(folder.Path().c_str(), "");
     ExpectOnlyTrueRuns(moved.runs, stored);
     EXPECT_LT(moved.runs.size(), stored.size());
     if (kind == 0) {
@@ -193,7 +194,7 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
   {
     // A newer make: an extra column with a default, an extra table, runs.
     TempFolder folder;
-    const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+    const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
     Database database;
     ASSERT_EQ(1, database.Open(path.c_str(), 1, 0, 0));
     ASSERT_EQ(1, database.Execute(L"CREATE TABLE walking (id INTEGER PRIMARY KEY AUTOINCREMENT, mac varchar(20) NOT "
@@ -206,7 +207,7 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
     database.Close();
 
     ActivityStore store;
-    ASSERT_EQ(1, store.Open(folder.Path()));
+    ASSERT_EQ(1, store.Open(folder.Path().c_str()));
     EXPECT_EQ(StoreFileUsable, store.Opening().state);
     EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
     EXPECT_FALSE(store.Opening().movedAside);
@@ -223,8 +224,8 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
     // are copied over), or its index under the store's index name, which
     // keeps no runs apart: the file itself is kept aside.
     TempFolder folder;
-    const Runs stored = MakeStore(folder.Path());
-    const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+    const Runs stored = MakeStore(folder.Path().c_str());
+    const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
     Database database;
     ASSERT_EQ(1, database.Open(path.c_str(), 1, 0, 0));
     ASSERT_EQ(1, database.Execute(index ? L"DROP INDEX walking_start;" : L"DROP TABLE walking;"));
@@ -232,7 +233,7 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
                                         : L"CREATE TABLE walking (mac TEXT, start INTEGER, steps INTEGER);"));
     database.Close();
 
-    MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
+    MovedAside moved = OpenAndExpectMovedAside(folder.Path().c_str(), "");
     EXPECT_NE(std::wstring::npos, moved.notice.find(index ? L"refuses new runs" : L"without the column \"pattern\""))
         << moved.notice;
     EXPECT_EQ(index ? kRuns : kRuns / 5, moved.runs.size());
@@ -242,15 +243,15 @@ TEST(StoreFileTest, AForeignTableIsMovedAsideButOtherTablesAndExtraColumnsAreUse
 
 TEST(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStored) {
   TempFolder folder;
-  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
   const std::string junk(9000, 'x');
-  ASSERT_TRUE(WriteAll(path, junk));
+  ASSERT_TRUE(WriteFileText(path, junk));
   {
     // Another program holds the file open without sharing it.
     HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     ActivityStore store;
-    EXPECT_EQ(0, store.Open(folder.Path()));
+    EXPECT_EQ(0, store.Open(folder.Path().c_str()));
     CloseHandle(held);
     EXPECT_EQ(StoreFileInUse, store.Opening().state);
     EXPECT_FALSE(store.Opening().movedAside);
@@ -264,32 +265,32 @@ TEST(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStored)
     // Its rollback journal is held: moving the set fails, and the
     // write-ahead journal already moved comes back.
     const std::string wal(3000, 'w');
-    ASSERT_TRUE(WriteAll(path + L"-wal", wal));
+    ASSERT_TRUE(WriteFileText(path + L"-wal", wal));
     HANDLE held = CreateFileW((path + L"-journal").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     ActivityStore store;
-    EXPECT_EQ(0, store.Open(folder.Path()));
+    EXPECT_EQ(0, store.Open(folder.Path().c_str()));
     CloseHandle(held);
     EXPECT_FALSE(store.Opening().movedAside);
     EXPECT_NE(std::wstring::npos, std::wstring(store.Opening().notice.CStr()).find(L"could not be moved aside"))
         << store.Opening().notice.CStr();
-    EXPECT_EQ(wal, ReadAll(path + L"-wal"));
+    EXPECT_EQ(wal, ReadFileText(path + L"-wal"));
   }
-  EXPECT_EQ(junk, ReadAll(path));
+  EXPECT_EQ(junk, ReadFileText(path));
   // Nothing was set aside.
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(Join(folder.Path(), L"Pellton-set-aside-*").c_str(), &found);
+  HANDLE search = FindFirstFileW(Join(folder.Path().c_str(), L"Pellton-set-aside-*").c_str(), &found);
   EXPECT_EQ(INVALID_HANDLE_VALUE, search);
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
 
   // A folder where the file should be is reported, not touched.
   TempFolder other;
-  ASSERT_TRUE(CreateDirectoryW(Join(other.Path(), L"Pellton.sql").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Join(other.Path().c_str(), L"Pellton.sql").c_str(), nullptr));
   ActivityStore store;
-  EXPECT_EQ(0, store.Open(other.Path()));
+  EXPECT_EQ(0, store.Open(other.Path().c_str()));
   EXPECT_EQ(StoreFileUnreadable, store.Opening().state);
   EXPECT_NE(std::wstring::npos, std::wstring(store.Opening().notice.CStr()).find(L"is a folder"));
-  EXPECT_TRUE(Exists(Join(other.Path(), L"Pellton.sql")));
+  EXPECT_TRUE(Exists(Join(other.Path().c_str(), L"Pellton.sql")));
 }
 
 namespace {
@@ -321,11 +322,11 @@ TEST(StoreFileTest, ASoundFileWhoseJournalIsHotIsRolledBackAndUsedAsItIs) {
   // mode: the file holds part of the transaction, its journal the pages as
   // they were.
   TempFolder folder, crashed;
-  const Runs stored = MakeStore(folder.Path());
-  ASSERT_TRUE(CopyMidTransaction(folder.Path(), crashed.Path()));
+  const Runs stored = MakeStore(folder.Path().c_str());
+  ASSERT_TRUE(CopyMidTransaction(folder.Path().c_str(), crashed.Path().c_str()));
 
   ActivityStore store;
-  ASSERT_EQ(1, store.Open(crashed.Path()));
+  ASSERT_EQ(1, store.Open(crashed.Path().c_str()));
   EXPECT_EQ(StoreFileUsable, store.Opening().state);
   EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
   EXPECT_FALSE(store.Opening().movedAside);
@@ -335,9 +336,9 @@ TEST(StoreFileTest, ASoundFileWhoseJournalIsHotIsRolledBackAndUsedAsItIs) {
 
 TEST(StoreFileTest, DamageToATablesFirstAndMiddlePagesCostsOnlyTheRunsOnThem) {
   TempFolder folder;
-  const Runs stored = MakeStore(folder.Path());
-  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
-  std::string file = ReadAll(path);
+  const Runs stored = MakeStore(folder.Path().c_str());
+  const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
+  std::string file = ReadFileText(path);
   for (unsigned n : {0u, kRuns / 2}) {
     // The table's first rows are also left over in its first page, which
     // became the top of its tree: the page that holds run 0 is the last.
@@ -346,9 +347,9 @@ TEST(StoreFileTest, DamageToATablesFirstAndMiddlePagesCostsOnlyTheRunsOnThem) {
     size_t page = at / 4096 * 4096;
     for (size_t i = page; i < page + 4096; ++i) file[i] = static_cast<char>(0xA5 ^ (i & 0xFF));
   }
-  ASSERT_TRUE(WriteAll(path, file));
+  ASSERT_TRUE(WriteFileText(path, file));
 
-  MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
+  MovedAside moved = OpenAndExpectMovedAside(folder.Path().c_str(), "");
   ExpectOnlyTrueRuns(moved.runs, stored);
   // Two pages of six runs each.
   EXPECT_GE(moved.runs.size(), stored.size() - 12);
@@ -357,9 +358,9 @@ TEST(StoreFileTest, DamageToATablesFirstAndMiddlePagesCostsOnlyTheRunsOnThem) {
 
 TEST(StoreFileTest, AnEmptyFileIsUsedAsANewStore) {
   TempFolder folder;
-  ASSERT_TRUE(WriteAll(Join(folder.Path(), L"Pellton.sql"), ""));
+  ASSERT_TRUE(WriteFileText(Join(folder.Path().c_str(), L"Pellton.sql"), ""));
   ActivityStore store;
-  ASSERT_EQ(1, store.Open(folder.Path()));
+  ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   EXPECT_EQ(StoreFileUsable, store.Opening().state);
   EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
   ExpectStoring(store);
@@ -367,48 +368,48 @@ TEST(StoreFileTest, AnEmptyFileIsUsedAsANewStore) {
 
 TEST(StoreFileTest, AFileLeftByAKilledProgramWithItsJournalKeepsEveryRun) {
   TempFolder folder, killed;
-  Runs stored = MakeStore(folder.Path());
+  Runs stored = MakeStore(folder.Path().c_str());
   {
     ActivityStore store;
-    ASSERT_EQ(1, store.Open(folder.Path()));
+    ASSERT_EQ(1, store.Open(folder.Path().c_str()));
     ByteBuffer pattern;
     std::string bytes = PatternOf(7777);
     BufferAppend(pattern, bytes.data(), bytes.size());
     ASSERT_EQ(1, store.InsertRun(SleepingTable, kTracker, 1900000000u, pattern));
     BufferClear(pattern);
     stored[{SleepingTable, 1900000000u}] = bytes;
-    ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql"));
-    ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql-wal"));
+    ASSERT_TRUE(CopyInto(folder.Path().c_str(), killed.Path().c_str(), L"Pellton.sql"));
+    ASSERT_TRUE(CopyInto(folder.Path().c_str(), killed.Path().c_str(), L"Pellton.sql-wal"));
   }
   ActivityStore store;
-  ASSERT_EQ(1, store.Open(killed.Path()));
+  ASSERT_EQ(1, store.Open(killed.Path().c_str()));
   EXPECT_EQ(StoreFileUsable, store.Opening().state);
   EXPECT_TRUE(store.Opening().notice.IsEmpty()) << store.Opening().notice.CStr();
   EXPECT_TRUE(ReadRuns(store) == stored);
   store.Close();
-  EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-wal")));
-  EXPECT_FALSE(Exists(Join(killed.Path(), L"Pellton.sql-shm")));
+  EXPECT_FALSE(Exists(Join(killed.Path().c_str(), L"Pellton.sql-wal")));
+  EXPECT_FALSE(Exists(Join(killed.Path().c_str(), L"Pellton.sql-shm")));
 }
 
 TEST(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopiedNotThatNoneCouldBeRead) {
   TempFolder folder;
-  const Runs stored = MakeStore(folder.Path());
-  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
-  std::string file = ReadAll(path);
+  const Runs stored = MakeStore(folder.Path().c_str());
+  const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
+  std::string file = ReadFileText(path);
   size_t at = OffsetOf(file, kRuns / 2);
   ASSERT_NE(std::string::npos, at);
   for (size_t i = at / 4096 * 4096; i < at / 4096 * 4096 + 4096; ++i) file[i] = static_cast<char>(0x5A ^ (i & 0xFF));
-  ASSERT_TRUE(WriteAll(path, file));
+  ASSERT_TRUE(WriteFileText(path, file));
 
   // The temporary folder is gone.
   wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
   GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
   GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
-  const std::wstring gone = Join(folder.Path(), L"no-such-folder");
+  const std::wstring gone = Join(folder.Path().c_str(), L"no-such-folder");
   SetEnvironmentVariableW(L"TMP", gone.c_str());
   SetEnvironmentVariableW(L"TEMP", gone.c_str());
   ActivityStore store;
-  int opened = store.Open(folder.Path());
+  int opened = store.Open(folder.Path().c_str());
   SetEnvironmentVariableW(L"TMP", *tmp ? tmp : nullptr);
   SetEnvironmentVariableW(L"TEMP", *temp ? temp : nullptr);
 
@@ -418,25 +419,25 @@ TEST(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopiedN
   EXPECT_EQ(std::wstring::npos, notice.find(L"no run could be read")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(L"could not be copied")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(store.Opening().asidePath.CStr())) << notice;
-  EXPECT_EQ(file, ReadAll(store.Opening().asidePath.CStr()));
+  EXPECT_EQ(file, ReadFileText(store.Opening().asidePath.CStr()));
 }
 
 TEST(StoreFileTest, ADamagedFileWhoseJournalIsHotGoesAsideWithItAndItsRunsAreReadAsTheyWereBeforeTheCutTransaction) {
   TempFolder folder, crashed;
-  const Runs stored = MakeStore(folder.Path());
-  ASSERT_TRUE(CopyMidTransaction(folder.Path(), crashed.Path()));
+  const Runs stored = MakeStore(folder.Path().c_str());
+  ASSERT_TRUE(CopyMidTransaction(folder.Path().c_str(), crashed.Path().c_str()));
 
   // A page of sleeping runs, which the transaction did not touch, is bitten.
-  const std::wstring crashedPath = Join(crashed.Path(), L"Pellton.sql");
-  std::string file = ReadAll(crashedPath);
+  const std::wstring crashedPath = Join(crashed.Path().c_str(), L"Pellton.sql");
+  std::string file = ReadFileText(crashedPath);
   size_t at = OffsetOf(file, kRuns / 2 + 4);
   ASSERT_NE(std::string::npos, at);
   for (size_t i = at / 4096 * 4096; i < at / 4096 * 4096 + 4096; ++i) file[i] = static_cast<char>(0xC3 ^ (i & 0xFF));
-  ASSERT_TRUE(WriteAll(crashedPath, file));
-  const std::string journal = ReadAll(crashedPath + L"-journal");
+  ASSERT_TRUE(WriteFileText(crashedPath, file));
+  const std::string journal = ReadFileText(crashedPath + L"-journal");
 
-  MovedAside moved = OpenAndExpectMovedAside(crashed.Path(), "");
-  EXPECT_EQ(journal, ReadAll(moved.aside + L"-journal")) << "its journal did not go with it";
+  MovedAside moved = OpenAndExpectMovedAside(crashed.Path().c_str(), "");
+  EXPECT_EQ(journal, ReadFileText(moved.aside + L"-journal")) << "its journal did not go with it";
   EXPECT_FALSE(Exists(crashedPath + L"-journal"));
   // Every walking run as it was before the cut transaction, not half
   // overwritten by it; the sleeping runs of the bitten page are lost.
@@ -449,7 +450,7 @@ TEST(StoreFileTest, ATableWhoseKeyIsAnotherColumnThatMustBeGivenAValueGoesAsideW
   // A newer make keying its rows by a text of its own: an insert naming only
   // the address, start and pattern is refused.
   TempFolder folder;
-  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
   Database database;
   ASSERT_EQ(1, database.Open(path.c_str(), 1, 0, 0));
   ASSERT_EQ(1, database.Execute(L"CREATE TABLE walking (uuid TEXT NOT NULL PRIMARY KEY, mac varchar(20) NOT NULL, "
@@ -458,7 +459,7 @@ TEST(StoreFileTest, ATableWhoseKeyIsAnotherColumnThatMustBeGivenAValueGoesAsideW
                                 L"x'000100020003');"));
   database.Close();
 
-  MovedAside moved = OpenAndExpectMovedAside(folder.Path(), "");
+  MovedAside moved = OpenAndExpectMovedAside(folder.Path().c_str(), "");
   EXPECT_NE(std::wstring::npos, moved.notice.find(L"column \"uuid\" needs a value")) << moved.notice;
   ASSERT_EQ(1u, moved.runs.size());
   EXPECT_EQ(std::string("\x00\x01\x00\x02\x00\x03", 6), (moved.runs[{WalkingTable, kFirstStart}]));
@@ -470,21 +471,21 @@ TEST(StoreFileTest, AFileThatRefusesNewRunsGoesAsideExactlyAsItWasFoundWithItsJo
   // was committed into the write-ahead journal, and then the program was
   // killed.
   TempFolder folder, killed;
-  const Runs stored = MakeStore(folder.Path());
-  const std::wstring path = Join(folder.Path(), L"Pellton.sql");
+  const Runs stored = MakeStore(folder.Path().c_str());
+  const std::wstring path = Join(folder.Path().c_str(), L"Pellton.sql");
   Database writer;
   ASSERT_EQ(1, writer.Open(path.c_str(), 1, 0, 0));
   ASSERT_EQ(1, writer.Execute(L"PRAGMA writable_schema = ON;"));
   ASSERT_EQ(1, writer.Execute(L"UPDATE sqlite_master SET sql = 'CREATE TABLE sqlite_sequenCe(name,seq)' "
                               L"WHERE name = 'sqlite_sequence';"));
-  ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql"));
-  ASSERT_TRUE(CopyInto(folder.Path(), killed.Path(), L"Pellton.sql-wal"));
+  ASSERT_TRUE(CopyInto(folder.Path().c_str(), killed.Path().c_str(), L"Pellton.sql"));
+  ASSERT_TRUE(CopyInto(folder.Path().c_str(), killed.Path().c_str(), L"Pellton.sql-wal"));
   writer.Close();
-  const std::string wal = ReadAll(Join(killed.Path(), L"Pellton.sql-wal"));
+  const std::string wal = ReadFileText(Join(killed.Path().c_str(), L"Pellton.sql-wal"));
   ASSERT_GT(wal.size(), 0u);
 
-  MovedAside moved = OpenAndExpectMovedAside(killed.Path(), "");
-  EXPECT_EQ(wal, ReadAll(moved.aside + L"-wal")) << "its journal was written into it or did not go with it";
+  MovedAside moved = OpenAndExpectMovedAside(killed.Path().c_str(), "");
+  EXPECT_EQ(wal, ReadFileText(moved.aside + L"-wal")) << "its journal was written into it or did not go with it";
   EXPECT_NE(std::wstring::npos, moved.notice.find(L"refuses new runs")) << moved.notice;
   EXPECT_TRUE(moved.runs == stored);
 }

@@ -21,9 +21,9 @@
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/window/WindowTestSupport.h"
+#include "tests/common/FileText.h"
 
 using windowtest::ItemText;
-using windowtest::PumpUntil;
 
 namespace {
 
@@ -449,11 +449,7 @@ TEST_F(MainWindowTest, AHistoryInAFolderPelltonCannotWriteIsShownAndTheUserIsTol
 TEST_F(MainWindowTest, ADamagedDatabaseIsMovedAsideTheUserIsToldWhereAndTheDownloadsGoIntoANewFile) {
   const std::string junk(12000, '\x5A');
   const std::wstring path = fixture.DatabasePath();
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  DWORD written = 0;
-  WriteFile(file, junk.data(), static_cast<DWORD>(junk.size()), &written, nullptr);
-  CloseHandle(file);
+  ASSERT_TRUE(WriteFileText(path, junk));
 
   windowtest::BoxAnswer watch(nullptr);
   MainWindow* window = fixture.Open();
@@ -468,14 +464,7 @@ TEST_F(MainWindowTest, ADamagedDatabaseIsMovedAsideTheUserIsToldWhereAndTheDownl
   ASSERT_TRUE(PumpUntil([&] { return window->Idle(); }));
   ASSERT_TRUE(fixture.CloseWindow());
   EXPECT_EQ(twotrackers::ExpectedWalkingRows(), twotrackers::StoredRows(path.c_str(), L"walking"));
-  HANDLE moved = CreateFileW(aside.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, moved) << aside;
-  std::string kept(junk.size() + 1, '\0');
-  DWORD read = 0;
-  ReadFile(moved, &kept[0], static_cast<DWORD>(kept.size()), &read, nullptr);
-  CloseHandle(moved);
-  kept.resize(read);
-  EXPECT_EQ(junk, kept);
+  EXPECT_EQ(junk, ReadFileText(aside)) << aside;
 }
 
 TEST(HeldDownloadTest, TheInfoPageFillsBeforeTheDownloadsAndClosingMeanwhileAsksFirst) {

@@ -16,7 +16,7 @@
 #include "app/worker/TrackerWorker.h"
 #include "app/window/WindowTrackerView.h"
 #include "ble/GattBackend.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 #include "ui/ImageCombo.h"
 
 // Where the simulated trackers live.
