@@ -33,10 +33,10 @@ Layouts& CachedLayouts() {
 }
 
 int BuildPage(int table, WORD templateId, PageBuilder build, ActivityStore& store,
-              int trackerIndex, unsigned start, WideString& out, HMODULE module) {
+              const wchar_t* address, unsigned start, WideString& out, HMODULE module) {
   out.Assign(L"");
   PatternHolder pattern;
-  if (!store.ReadPattern(table, trackerIndex, start, pattern.bytes)) return 0;
+  if (!store.ReadPattern(table, address, start, pattern.bytes)) return 0;
   const char* text = nullptr;
   size_t size = 0;
   if (!LoadChartTemplate(templateId, &text, &size, module)) return 0;
@@ -60,14 +60,14 @@ int LoadChartTemplate(WORD id, const char** text, size_t* size, HMODULE module) 
   return 1;
 }
 
-int BuildWalkingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+int BuildWalkingPage(ActivityStore& store, const wchar_t* address, unsigned start, WideString& out,
                      HMODULE module) {
   return BuildPage(WalkingTable, WalkingChartTemplate, BuildWalkingChartPage, store,
-                   trackerIndex, start, out, module);
+                   address, start, out, module);
 }
 
-int BuildSleepingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+int BuildSleepingPage(ActivityStore& store, const wchar_t* address, unsigned start, WideString& out,
                       HMODULE module) {
   return BuildPage(SleepingTable, SleepingChartTemplate, BuildSleepingChartPage, store,
-                   trackerIndex, start, out, module);
+                   address, start, out, module);
 }

@@ -4,7 +4,7 @@
 // the program file, filled in by the page builder (app/DayChartPage).
 //
 // out is set to "" first and holds the finished page only when every step
-// succeeded: an unknown tracker, a run that is not stored or a missing
+// succeeded: no tracker (address), a run that is not stored or a missing
 // template leave it empty, and the page then shows an empty document.
 #pragma once
 
@@ -12,18 +12,21 @@
 
 #include <cstddef>
 
+#include "resources/ResourceIds.h"
+
 class ActivityStore;
 class WideString;
 
 // Resource type of the chart page templates.
 const WORD ChartTemplateType = 10;  // RT_RCDATA
-const WORD WalkingChartTemplate = 119;
-const WORD SleepingChartTemplate = 116;
+const WORD WalkingChartTemplate = IDR_WALKING_PAGE;
+const WORD SleepingChartTemplate = IDR_SLEEPING_PAGE;
 
 // The template's bytes in the module (none: the program file); 1/0.
 int LoadChartTemplate(WORD id, const char** text, size_t* size, HMODULE module = nullptr);
 
-int BuildWalkingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+// The run of the tracker with the address text that starts at start.
+int BuildWalkingPage(ActivityStore& store, const wchar_t* address, unsigned start, WideString& out,
                      HMODULE module = nullptr);
-int BuildSleepingPage(ActivityStore& store, int trackerIndex, unsigned start, WideString& out,
+int BuildSleepingPage(ActivityStore& store, const wchar_t* address, unsigned start, WideString& out,
                       HMODULE module = nullptr);

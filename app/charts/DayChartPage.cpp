@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "app/tracker/WalkingRecords.h"
 #include "core/DateTime.h"
 #include "core/WideString.h"
 
@@ -51,8 +52,6 @@ int Open(WideString& text, size_t units) {
 int Close(WideString& text, const wchar_t* begin, const wchar_t* end) {
   return text.SetUsed(static_cast<unsigned>(end - begin) + 1);
 }
-
-unsigned BigEndian16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
 
 // Where the template's next placeholder of the fields starts, and which.
 const char* NextPlaceholder(const char* p, const char* end, const ChartPageField* fields,
@@ -177,22 +176,24 @@ const ChartPattern& PatternOf(const void* context) {
   return *static_cast<const ChartPattern*>(context);
 }
 
-// The records' 2-byte value at `offset`, times `scale`, as a decimal list.
-wchar_t* WriteRecordValues(const ChartPattern& pattern, size_t offset, unsigned scale,
-                           wchar_t* out) {
-  for (size_t i = 0; pattern.bytes && i + 5 < pattern.size; i += 6) {
-    if (i) *out++ = L',';
-    out = PutDecimal(out, BigEndian16(pattern.bytes + i + offset) * scale);
+// One value of every record, as a decimal list.
+template <typename Value>
+wchar_t* WriteRecordValues(const ChartPattern& pattern, Value value, wchar_t* out) {
+  bool first = true;
+  for (WalkingRecordReader records(pattern.bytes, pattern.size); records.Next(); first = false) {
+    if (!first) *out++ = L',';
+    out = PutDecimal(out, value(records.Record()));
   }
   return out;
 }
 
 wchar_t* WriteDistance(const void* context, wchar_t* out) {
-  return WriteRecordValues(PatternOf(context), 4, 10, out);
+  auto metres = [](const WalkingRecord& r) { return r.distance * DISTANCE_UNIT_METRES; };
+  return WriteRecordValues(PatternOf(context), metres, out);
 }
 
 wchar_t* WriteCalories(const void* context, wchar_t* out) {
-  return WriteRecordValues(PatternOf(context), 2, 1, out);
+  return WriteRecordValues(PatternOf(context), [](const WalkingRecord& r) { return r.calories; }, out);
 }
 
 // The four values of every byte value with their commas, "45,15,75,95,":
@@ -203,7 +204,7 @@ struct SleepingTable {
     static const wchar_t* const Values[4] = {L"45", L"15", L"75", L"95"};
     for (int b = 0; b < 256; ++b) {
       for (int k = 0; k < 4; ++k) {
-        const wchar_t* v = Values[(b >> (6 - 2 * k)) & 3];
+        const wchar_t* v = Values[SleepLevel(static_cast<unsigned char>(b), k)];
         values[b][3 * k] = v[0];
         values[b][3 * k + 1] = v[1];
         values[b][3 * k + 2] = L',';
@@ -223,7 +224,9 @@ wchar_t* WriteSleeping(const void* context, wchar_t* out) {
   return out - 1;  // no comma after the last value
 }
 
-size_t Records(const ChartPattern& pattern) { return pattern.bytes ? pattern.size / 6 : 0; }
+size_t Records(const ChartPattern& pattern) {
+  return pattern.bytes ? static_cast<size_t>(WalkingRecordCount(pattern.size)) : 0;
+}
 
 // Writes a field into a string of its own.
 int FieldText(const ChartPageField& field, WideString& text) {

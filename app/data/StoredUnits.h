@@ -17,13 +17,14 @@
 
 #include <climits>
 
+#include "app/tracker/WalkingRecords.h"
 #include "core/WideString.h"
 
 struct sqlite3;
 
-const long long kWalkingUnitSeconds = 900;
-const long long kSleepingUnitSeconds = 60;
-const unsigned kWalkingRecordBytes = 6;
+const long long kWalkingUnitSeconds = WALKING_SLOT_SECONDS;
+const long long kSleepingUnitSeconds = SLEEPING_SLOT_SECONDS / SLEEP_MINUTES_PER_BYTE;
+const unsigned kWalkingRecordBytes = WALKING_RECORD_SIZE;
 
 // One stretch of consecutive units of one run.
 struct UnitSegment {
@@ -35,18 +36,11 @@ struct UnitSegment {
 };
 
 // The walking record or sleeping level of a unit of a run.
-struct WalkingRecord {
-  unsigned steps;
-  unsigned calories;
-  unsigned distance;  // in 10 m
-};
 inline WalkingRecord WalkingUnit(const unsigned char* pattern, unsigned long long unit) {
-  const unsigned char* r = pattern + unit * kWalkingRecordBytes;
-  return {static_cast<unsigned>(r[0] << 8 | r[1]), static_cast<unsigned>(r[2] << 8 | r[3]),
-          static_cast<unsigned>(r[4] << 8 | r[5])};
+  return ReadWalkingRecord(pattern + unit * kWalkingRecordBytes);
 }
 inline unsigned SleepingUnit(const unsigned char* pattern, unsigned long long minute) {
-  return (pattern[minute / 4] >> (6 - 2 * (minute % 4))) & 3u;
+  return SleepLevel(pattern[minute / SLEEP_MINUTES_PER_BYTE], minute % SLEEP_MINUTES_PER_BYTE);
 }
 
 class UnitSink {

@@ -5,6 +5,7 @@
 #include "app/store/ActivityStore.h"
 #include "app/program/CommandLine.h"
 #include "app/program/SingleInstance.h"
+#include "app/window/StoreNotice.h"
 #include "core/StandardError.h"
 #include "app/data/CopyRequest.h"
 #include "app/data/CsvExport.h"
@@ -204,7 +205,8 @@ int Import(const CommandLine& line, const WideString& database, const WideString
   }
   ActivityStore store;
   int opened = store.OpenFile(database.CStr());
-  if (!store.Opening().notice.IsEmpty()) Say(store.Opening().notice.CStr());
+  WideString notice;
+  if (DescribeStoreOpening(store.Path().CStr(), store.Opening(), notice)) Say(notice.CStr());
   if (!opened) return Fail(kExitFailed, L"nothing was imported: the database %s could not be opened", database.CStr());
   StoreSource ours(store);
   MergeTally tally;

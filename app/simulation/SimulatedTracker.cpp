@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/tracker/TrackerAnswers.h"
 #include "app/tracker/TrackerTime.h"
 #include "core/DateTime.h"
 
@@ -16,8 +17,7 @@ long long PcUtcSeconds() {
 
 Bytes Frame(unsigned char code, const unsigned char* payload, unsigned payloadLength) {
   Bytes frame(FRAME_HEADER_SIZE + payloadLength);
-  WriteBig16(frame.data(), payloadLength + 1);
-  frame[2] = code;
+  PutFrameHeader(frame.data(), code, frame.size());
   if (payloadLength) memcpy(frame.data() + FRAME_HEADER_SIZE, payload, payloadLength);
   return frame;
 }
@@ -180,7 +180,7 @@ int SimulatedTracker::WriteValue(const unsigned char* bytes, unsigned length) {
   {
     SectionLock hold(stateLock_);
     hangs = length >= FRAME_HEADER_SIZE &&
-            std::find(scenario_.hangs.begin(), scenario_.hangs.end(), bytes[2]) != scenario_.hangs.end();
+            std::find(scenario_.hangs.begin(), scenario_.hangs.end(), FrameCode(bytes)) != scenario_.hangs.end();
   }
   if (hangs) {
     // The write never reaches the tracker and returns only when the
@@ -198,7 +198,7 @@ int SimulatedTracker::WriteValue(const unsigned char* bytes, unsigned length) {
   }
   // A frame whose length field does not match what was written is ignored.
   if (length < FRAME_HEADER_SIZE || DeclaredFrameSize(bytes) != length) return 1;
-  HandleCommand(bytes[2], bytes + FRAME_HEADER_SIZE, length - FRAME_HEADER_SIZE);
+  HandleCommand(FrameCode(bytes), bytes + FRAME_HEADER_SIZE, length - FRAME_HEADER_SIZE);
   // Live totals may have been switched on: the delivery thread looks again.
   if (idle_) ResetEvent(idle_);
   if (wake_) SetEvent(wake_);
@@ -228,7 +228,7 @@ void SimulatedTracker::HandleCommand(unsigned char command, const unsigned char*
   }
   for (Bytes& frame : frames) {
     int delta;
-    if (frame.size() >= FRAME_HEADER_SIZE && TakeFault(ScenarioFault::Lie, frame[2], &delta)) {
+    if (frame.size() >= FRAME_HEADER_SIZE && TakeFault(ScenarioFault::Lie, FrameCode(frame.data()), &delta)) {
       WriteBig16(frame.data(), (ReadBig16(frame.data()) + delta) & 0xFFFF);
     }
     // Each frame goes out in pieces of the notification size.
@@ -247,8 +247,8 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
                                    unsigned dataLength, std::vector<Bytes>& frames) {
   switch (command) {
     case CMD_LIVE:
-      if (dataLength != 1 || data[0] > 1) return false;
-      if (data[0] == 1) {
+      if (dataLength != 1 || (data[0] != LIVE_ON && data[0] != LIVE_OFF)) return false;
+      if (data[0] == LIVE_ON) {
         if (!liveOn_) liveDue_ = Ticks();  // the first totals go out at once
         liveOn_ = true;
         return true;  // no answer
@@ -266,9 +266,8 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
       if (data[0] == QUERY_CLOCK) return BuildFrame(RSP_TIME, command, frames);
       return false;
     case CMD_SET_TIME: {
-      if (dataLength != 7 || data[6] != SET_TIME_CONSTANT) return false;
-      TrackerTime time = GetTrackerTime(data);
-      if (!IsValidTrackerTime(time)) return false;
+      TrackerTime time;
+      if (!ParseSetTimeCommand(data, dataLength, time)) return false;
       clockBase_ = TrackerTimeToSeconds(time);
       tickBase_ = Ticks();
       ClearHistory();
@@ -285,7 +284,7 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
       frames.push_back(Frame(RSP_HOST_HELLO, data, HOST_ID_SIZE));
       return true;
     case CMD_SETUP:
-      if (dataLength != 1 || data[0] != 1) return false;
+      if (dataLength != 1 || data[0] != SETUP_VALUE) return false;
       introduction_ = introduction_ == 2 ? 3 : 0;
       return BuildFrame(RSP_ACK, command, frames);
     default:
@@ -294,7 +293,7 @@ bool SimulatedTracker::BuildAnswer(unsigned char command, const unsigned char* d
 }
 
 bool SimulatedTracker::BuildFrame(unsigned char code, unsigned char command, std::vector<Bytes>& frames) {
-  unsigned char payload[16] = {};
+  unsigned char payload[HOST_ID_SIZE] = {};
   switch (code) {
     case RSP_ACK:
       payload[0] = command;  // the acknowledged command
@@ -315,21 +314,23 @@ bool SimulatedTracker::BuildFrame(unsigned char code, unsigned char command, std
       frames.push_back(sleeping_);
       return true;
     case RSP_BATTERY:
-      payload[0] = static_cast<unsigned char>(scenario_.battery);
-      frames.push_back(Frame(code, payload, BATTERY_FRAME_SIZE - FRAME_HEADER_SIZE));
+      frames.emplace_back(BATTERY_FRAME_SIZE);
+      PutBatteryAnswer(scenario_.battery, frames.back().data());
       return true;
-    case RSP_VERSION:
-      payload[0] = static_cast<unsigned char>(scenario_.hardwareMajor);
-      payload[1] = static_cast<unsigned char>(scenario_.hardwareMinor);
-      memcpy(payload + 2, scenario_.firmware, strlen(scenario_.firmware));  // zero-padded
-      frames.push_back(Frame(code, payload, VERSION_FRAME_SIZE - FRAME_HEADER_SIZE));
+    case RSP_VERSION: {
+      TrackerVersions versions;
+      versions.hardwareMajor = scenario_.hardwareMajor;
+      versions.hardwareMinor = scenario_.hardwareMinor;
+      memcpy(versions.firmware, scenario_.firmware, sizeof versions.firmware);
+      frames.emplace_back(VERSION_FRAME_SIZE);
+      PutVersionAnswer(versions, frames.back().data());
       return true;
+    }
     case RSP_TIME: {
       TrackerTime now;
       if (!TrackerTimeFromSeconds(GetClock(), now)) return false;
-      PutTrackerTime(now, payload);
-      payload[6] = static_cast<unsigned char>(now.weekday);
-      frames.push_back(Frame(code, payload, TIME_FRAME_SIZE - FRAME_HEADER_SIZE));
+      frames.emplace_back(TIME_FRAME_SIZE);
+      PutTimeAnswer(now, frames.back().data());
       return true;
     }
     default:
@@ -382,15 +383,12 @@ void SimulatedTracker::MakeLiveFrame(Bytes& frame) {
   x ^= x << 5;
   liveRandom_ = x;
   liveAdded_ += x % 4;
-  unsigned steps = (live_.steps + liveAdded_) & 0xFFFFFF;
-  unsigned calories = (live_.calories + liveAdded_ * 40 / 1000) & 0xFFFF;
-  unsigned distance = (live_.distance + liveAdded_ * 75 / 1000) & 0xFFFF;
-  unsigned char payload[7] = {static_cast<unsigned char>(steps >> 16),
-                              static_cast<unsigned char>(steps >> 8),
-                              static_cast<unsigned char>(steps), 0, 0, 0, 0};
-  WriteBig16(payload + 3, calories);
-  WriteBig16(payload + 5, distance);
-  frame = Frame(RSP_LIVE, payload, sizeof payload);
+  LiveTotals totals;  // the fields keep the bits their width holds
+  totals.steps = live_.steps + liveAdded_;
+  totals.calories = live_.calories + liveAdded_ * 40 / 1000;
+  totals.distance = live_.distance + liveAdded_ * 75 / 1000;
+  frame.assign(LIVE_FRAME_SIZE, 0);
+  PutLiveAnswer(totals, frame.data());
 }
 
 // Setting the clock starts a new recording: both streams are empty and

@@ -5,6 +5,7 @@
 
 #include "app/tracker/TrackerProtocol.h"
 #include "app/tracker/TrackerTime.h"
+#include "app/tracker/WalkingRecords.h"
 
 namespace {
 
@@ -24,12 +25,10 @@ void PutBig32(unsigned char* p, unsigned long long value) {
   p[3] = static_cast<unsigned char>(value);
 }
 
-void PutRecord(Bytes& stream, unsigned steps, unsigned calories, unsigned distance) {
-  unsigned char record[WALKING_RECORD_SIZE];
-  WriteBig16(record, steps);
-  WriteBig16(record + 2, calories);
-  WriteBig16(record + 4, distance);
-  stream.insert(stream.end(), record, record + WALKING_RECORD_SIZE);
+void PutRecord(Bytes& stream, const WalkingRecord& record) {
+  unsigned char bytes[WALKING_RECORD_SIZE];
+  PutWalkingRecord(record, bytes);
+  stream.insert(stream.end(), bytes, bytes + WALKING_RECORD_SIZE);
 }
 
 // Header: length, code, the stream's size (not examined by the host), the
@@ -39,12 +38,11 @@ int MakeFrame(unsigned char code, unsigned headerSize, unsigned minutesPerElemen
               const Bytes& stream, Bytes& frame) {
   size_t total = headerSize + stream.size() + HISTORY_TRAILER_SIZE;
   frame.assign(total, 0);
-  WriteBig16(frame.data(), static_cast<unsigned>((total - 2) & 0xFFFF));
-  frame[2] = code;
-  PutBig32(frame.data() + 3, stream.size());
+  PutFrameHeader(frame.data(), code, total);
+  PutBig32(frame.data() + HISTORY_STREAM_SIZE_OFFSET, stream.size());
   TrackerTime when;
   if (TrackerTimeFromSeconds(start, when)) PutTrackerTime(when, frame.data() + HISTORY_START_OFFSET);
-  frame[13] = static_cast<unsigned char>(minutesPerElement);
+  frame[HISTORY_SLOT_MINUTES_OFFSET] = static_cast<unsigned char>(minutesPerElement);
   if (!stream.empty()) memcpy(frame.data() + headerSize, stream.data(), stream.size());
   unsigned long long sum = 0;
   for (unsigned char b : stream) sum += b;
@@ -91,7 +89,7 @@ void TrackerHistoryGenerator::AppendMarkerBlock(Bytes& stream, unsigned blockSiz
   stream.resize(at + blockSize, 0);
   memcpy(stream.data() + at, HISTORY_MARKER, sizeof HISTORY_MARKER);
   TrackerTime time;
-  if (blockSize >= sizeof HISTORY_MARKER + 6 && TrackerTimeFromSeconds(when, time)) {
+  if (blockSize >= sizeof HISTORY_MARKER + TRACKER_TIME_SIZE && TrackerTimeFromSeconds(when, time)) {
     PutTrackerTime(time, stream.data() + at + sizeof HISTORY_MARKER);
   }
 }
@@ -193,14 +191,15 @@ int TrackerHistoryGenerator::Generate(long long now, unsigned days, Bytes& walki
       ++nextCharge;
     }
     size_t d = static_cast<size_t>(q / QUARTERS_PER_DAY);
-    unsigned steps = daySteps[d][q % QUARTERS_PER_DAY];
-    unsigned calories = steps * dayEnergy[d] / 1000;
-    unsigned distance = steps * dayStride[d] / 1000;
-    PutRecord(stream, steps, calories, distance);
+    WalkingRecord record;
+    record.steps = daySteps[d][q % QUARTERS_PER_DAY];
+    record.calories = record.steps * dayEnergy[d] / 1000;
+    record.distance = record.steps * dayStride[d] / 1000;
+    PutRecord(stream, record);
     if (t >= lastMidnight) {
-      totals.steps += steps;
-      totals.calories += calories;
-      totals.distance += distance;
+      totals.steps += record.steps;
+      totals.calories += record.calories;
+      totals.distance += record.distance;
     }
   }
   MakeWalkingFrame(start, stream, walking);

@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include "app/store/RunLabel.h"
-#include "app/tracker/TrackerList.h"
-#include "core/SystemErrorText.h"
 
 const wchar_t ActivityStore::FileName[] = L"Pellton.sql";
 
@@ -30,92 +28,6 @@ const TableSchema kSchema[2] = {
      L"CREATE UNIQUE INDEX walking_start ON walking (mac, start);"},
 };
 
-// A file left where it is: nothing is stored this time.
-void DescribeUnusedFile(const wchar_t* path, const StoreFileVerdict& verdict, WideString& notice) {
-  WideString reason;
-  if (verdict.systemError) SystemErrorText(verdict.systemError, reason);
-  WideString problem;
-  if (verdict.state == StoreFileInUse || reason.IsEmpty()) {
-    problem.Assign(verdict.problem.IsEmpty() ? L"could not be opened" : verdict.problem.CStr());
-  } else {
-    problem.Format(L"%s (%s)", verdict.problem.CStr(), reason.CStr());
-  }
-  const wchar_t* after = verdict.state == StoreFileInUse
-                             ? L"Downloaded runs cannot be stored until that program closes it and Pellton is started "
-                               L"again."
-                             : L"Downloaded runs cannot be stored.";
-  notice.Format(L"The file %s %s. %s", path, problem.CStr(), after);
-}
-
-// A file that should have gone aside but could not be moved.
-void DescribeUnmovedFile(const wchar_t* path, const StoreFileVerdict& verdict, DWORD error, WideString& notice) {
-  WideString reason;
-  SystemErrorText(error, reason);
-  notice.Format(L"The file %s %s and could not be moved aside (%s). It is left as it is; downloaded "
-                L"runs cannot be stored until it is moved or deleted.",
-                path, verdict.problem.CStr(), reason.CStr());
-}
-
-void DescribeMovedFile(const wchar_t* path, const StoreFileVerdict& verdict, const StoreOpening& opening, int fresh,
-                       WideString& notice) {
-  WideString what;
-  if (!fresh) {
-    what.Assign(L"A new one could not be made: downloaded runs cannot be stored.");
-  } else if (opening.rescued.copyError) {
-    WideString reason;
-    SystemErrorText(opening.rescued.copyError, reason);
-    what.Format(L"A new, empty %s was begun: the runs in the old file could not be copied (%s).",
-                ActivityStore::FileName, reason.CStr());
-  } else if (opening.rescued.unstored) {
-    // The disk refused them: the old file is where they still are.
-    what.Format(L"A new %s was begun with %u runs; %u more runs read from the old file could not be written into "
-                L"it and are still in the old file only.",
-                ActivityStore::FileName, opening.rescued.copied, opening.rescued.unstored);
-  } else if (opening.rescued.copied == 0) {
-    what.Format(L"A new, empty %s was begun: no run could be read from the old file.", ActivityStore::FileName);
-  } else if (opening.rescued.cut || opening.rescued.refused) {
-    what.Format(L"A new %s was begun with the %u runs that could still be read; the damaged part could not be read.",
-                ActivityStore::FileName, opening.rescued.copied);
-  } else {
-    what.Format(L"A new %s was begun with all %u runs it held.", ActivityStore::FileName, opening.rescued.copied);
-  }
-  notice.Format(L"The file %s %s. It was moved to %s and is kept there unchanged. %s", path,
-                verdict.problem.CStr(), opening.asidePath.CStr(), what.CStr());
-}
-
-// Nothing can be written where the file is: what cannot be written and
-// why, whether its runs are shown, and how to get them stored.
-void DescribeReadOnly(const wchar_t* path, DWORD error, bool fileItself, bool exists, const wchar_t* unshown,
-                      WideString& notice) {
-  WideString reason, folder, what, shown;
-  SystemErrorText(error, reason);
-  folder.Assign(path);
-  folder.Left(folder.FindLastChar(L'\\'));
-  if (fileItself) {
-    what.Format(L"The file %s cannot be written (%s).", path, reason.CStr());
-  } else {
-    what.Format(L"Pellton cannot write in the folder %s (%s).", folder.CStr(), reason.CStr());
-  }
-  if (!exists) {
-    shown.Assign(L"Downloaded runs cannot be stored.");
-  } else if (unshown) {
-    shown.Format(L"The runs stored in %s cannot be shown either: it %s. Downloaded runs cannot be stored.", path,
-                 unshown);
-  } else {
-    shown.Format(L"The runs stored in %s are shown, but downloaded runs cannot be stored.", path);
-  }
-  WideString remedy;
-  if (fileItself) {
-    remedy.Assign(L"To store them, make the file writable (clear its read-only attribute or change its permissions) "
-                  L"and start Pellton again.");
-  } else {
-    remedy.Format(L"To store them, close Pellton, move the program%s%s into a folder of your own (for example in "
-                  L"Documents) and start it from there.",
-                  exists ? L" together with " : L"", exists ? ActivityStore::FileName : L"");
-  }
-  notice.Format(L"%s %s %s", what.CStr(), shown.CStr(), remedy.CStr());
-}
-
 bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
 
 // The folder holding the program file, with its trailing backslash.
@@ -129,14 +41,23 @@ int ProgramFolder(WideString& folder) {
   return folder.Assign(path);
 }
 
+// The store as the rescue of a moved file sees it.
+class RescueInto : public RescueTarget {
+public:
+  explicit RescueInto(ActivityStore& store) : store_(store) {}
+  void BeginRuns() override { store_.BeginRuns(); }
+  int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern) override {
+    return store_.InsertRun(table, address, start, pattern);
+  }
+  unsigned EndRuns() override { return store_.EndRuns(); }
+
+private:
+  ActivityStore& store_;
+};
+
 }  // namespace
 
 ActivityStore::~ActivityStore() { Close(); }
-
-void ActivityStore::SetTrackers(TrackerList* trackers) {
-  SectionLock hold(lock_);
-  trackers_ = trackers;
-}
 
 int ActivityStore::Open(const wchar_t* folder) {
   SectionLock hold(lock_);
@@ -183,31 +104,35 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
     verdict.systemError = ERROR_NOT_ENOUGH_MEMORY;
   }
   opening_.state = verdict.state;
+  opening_.problem.Assign(verdict.problem);
   if (verdict.state == StoreFileInUse || verdict.state == StoreFileUnreadable) {
-    DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
+    opening_.outcome = StoreLeftAlone;
+    opening_.systemError = verdict.systemError;
     return 0;
   }
   if (!StoreFileGoesAside(verdict.state)) {
-    if (OpenConnection()) return 1;
-    verdict.problem.Assign(verdict.state == StoreFileMissing ? L"could not be made"
-                                                              : L"could not be prepared for new runs");
-    DescribeUnusedFile(path_.CStr(), verdict, opening_.notice);
-    return 0;
+    opening_.opened = OpenConnection() != 0;
+    if (!opening_.opened) opening_.outcome = StoreNotReady;
+    return opening_.opened;
   }
   DWORD error = 0;
   if (!MoveStoreFileAside(path_.CStr(), now, opening_.asidePath, error)) {
-    DescribeUnmovedFile(path_.CStr(), verdict, error, opening_.notice);
+    opening_.outcome = StoreNotMoved;
+    opening_.systemError = error;
     opening_.asidePath.Assign(L"");
     return 0;
   }
+  opening_.outcome = StoreMovedAside;
   opening_.movedAside = true;
-  int ok = OpenConnection();
-  if (ok) CopyReadableRuns(opening_.asidePath.CStr(), *this, opening_.rescued);
+  opening_.opened = OpenConnection() != 0;
+  if (opening_.opened) {
+    RescueInto into(*this);
+    CopyReadableRuns(opening_.asidePath.CStr(), into, opening_.rescued);
+  }
   // The copies are not the user's downloads.
   stored_ = 0;
   failed_ = 0;
-  DescribeMovedFile(path_.CStr(), verdict, opening_, ok, opening_.notice);
-  return ok;
+  return opening_.opened;
 }
 
 int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
@@ -215,26 +140,23 @@ int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
   // it is read from a copy in the temporary folder instead, which is looked
   // at as the file itself would be. The file is never written.
   readOnly_ = true;
-  const bool exists = GetFileAttributesW(path_.CStr()) != INVALID_FILE_ATTRIBUTES;
-  opening_.state = exists ? StoreFileUnreadable : StoreFileMissing;
-  WideString unshown;
-  if (exists && !CopyStoreFileToTemp(path_.CStr(), workingCopy_)) {
-    WideString reason;
-    SystemErrorText(GetLastError(), reason);
-    unshown.Format(L"could not be copied to be read (%s)", reason.CStr());
-  } else if (exists) {
-    StoreFileVerdict verdict;
-    if (!CheckStoreFile(workingCopy_.CStr(), verdict)) verdict.problem.Assign(L"could not be read");
-    opening_.state = verdict.state;
-    if (verdict.state != StoreFileUsable) {
-      unshown.Assign(verdict.problem);
-    } else if (!OpenConnection(workingCopy_.CStr())) {
-      unshown.Assign(L"could not be read");
-    }
+  opening_.outcome = StoreReadOnly;
+  opening_.systemError = refusal;
+  opening_.fileItself = fileItself;
+  opening_.fileExists = GetFileAttributesW(path_.CStr()) != INVALID_FILE_ATTRIBUTES;
+  opening_.state = opening_.fileExists ? StoreFileUnreadable : StoreFileMissing;
+  if (!opening_.fileExists) return 0;
+  if (!CopyStoreFileToTemp(path_.CStr(), workingCopy_)) {
+    opening_.copyError = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+    CloseDatabase();
+    return 0;
   }
-  DescribeReadOnly(path_.CStr(), refusal, fileItself, exists, unshown.IsEmpty() ? nullptr : unshown.CStr(),
-                   opening_.notice);
-  if (unshown.IsEmpty()) return exists;
+  StoreFileVerdict verdict;
+  if (!CheckStoreFile(workingCopy_.CStr(), verdict)) verdict.problem.Assign(L"could not be read");
+  opening_.state = verdict.state;
+  if (verdict.state == StoreFileUsable) opening_.opened = OpenConnection(workingCopy_.CStr()) != 0;
+  if (opening_.opened) return 1;
+  opening_.problem.Assign(verdict.problem);
   CloseDatabase();
   return 0;
 }
@@ -294,28 +216,6 @@ void ActivityStore::CloseDatabase() {
 bool ActivityStore::IsOpen() {
   SectionLock hold(lock_);
   return database_.IsOpen();
-}
-
-int ActivityStore::IsAddressText(const wchar_t* address) {
-  if (!address) return 0;
-  for (int i = 0; i < 17; ++i) {
-    wchar_t c = address[i];
-    if (i % 3 == 2) {
-      if (c != L':') return 0;
-    } else if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'))) {
-      return 0;
-    }
-  }
-  return address[17] == 0;
-}
-
-int ActivityStore::AddressOf(int trackerIndex, WideString& address) {
-  TrackerList* trackers;
-  {
-    SectionLock hold(lock_);
-    trackers = trackers_;
-  }
-  return trackers && trackers->GetTrackerAddress(trackerIndex, address);
 }
 
 int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern) {
@@ -390,34 +290,6 @@ int ActivityStore::SecureRuns() {
   return ok;
 }
 
-int ActivityStore::InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
-  WideString address;
-  if (!AddressOf(trackerIndex, address)) {
-    SectionLock hold(lock_);
-    ++failed_;
-    return 0;
-  }
-  return InsertRun(WalkingTable, address.CStr(), start, pattern);
-}
-
-int ActivityStore::InsertSleeping(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
-  WideString address;
-  if (!AddressOf(trackerIndex, address)) {
-    SectionLock hold(lock_);
-    ++failed_;
-    return 0;
-  }
-  return InsertRun(SleepingTable, address.CStr(), start, pattern);
-}
-
-int ActivityStore::StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
-  return InsertWalking(trackerIndex, start, pattern);
-}
-
-int ActivityStore::StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) {
-  return InsertSleeping(trackerIndex, start, pattern);
-}
-
 int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
   runs.clear();
   if (!KnownTable(table) || !IsAddressText(address)) return 0;
@@ -448,13 +320,6 @@ int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<Sto
   return 1;
 }
 
-int ActivityStore::ListRuns(int trackerIndex, int table, std::vector<StoredRun>& runs) {
-  runs.clear();
-  WideString address;
-  if (!AddressOf(trackerIndex, address)) return 0;
-  return ListRunsOf(address.CStr(), table, runs);
-}
-
 int ActivityStore::ReadPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) {
   if (!KnownTable(table) || !IsAddressText(address)) return 0;
   WideString sql;
@@ -468,12 +333,6 @@ int ActivityStore::ReadPattern(int table, const wchar_t* address, unsigned start
   int found = rows->GetBlob(-1, 0, pattern);
   database_.ReleaseResult(rows);
   return found;
-}
-
-int ActivityStore::ReadPattern(int table, int trackerIndex, unsigned start, ByteBuffer& pattern) {
-  WideString address;
-  if (!AddressOf(trackerIndex, address)) return 0;
-  return ReadPattern(table, address.CStr(), start, pattern);
 }
 
 int ActivityStore::WithConnection(int (*work)(Database& database, void* context), void* context) {

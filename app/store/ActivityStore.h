@@ -3,7 +3,8 @@
 // program, keyed by the tracker's address text and the run's start (Unix
 // seconds of the tracker's UTC clock). Downloading a run again replaces its
 // row. The store also lists a tracker's runs for the date lists and reads
-// one run's pattern back for the charts.
+// one run's pattern back for the charts. It knows trackers only by their
+// address text; which tracker of a search that is, is the worker's business.
 //
 // The file is opened with the write-ahead journal, synchronous NORMAL (a
 // power cut loses at most the last runs written, never the file) and the
@@ -14,13 +15,16 @@
 // reads patterns, on one connection. Every statement, together with the
 // reading of its rows, runs under the store's own lock, so statements never
 // interleave and a result set never crosses threads. No window call is made
-// under the lock (the date list fill, app/DateList, reads first and then
-// fills the list).
+// under the lock (a date list is filled from the runs listed before).
+//
+// The store says what it found and did (StoreOpening), never how to put
+// that to the user: the window and the data commands word it
+// (app/window/StoreNotice).
 #pragma once
 
 #include <vector>
 
-#include "app/tracker/HistoryDecoder.h"
+#include "app/store/RunKey.h"
 #include "app/store/StoreFileCheck.h"
 #include "app/store/StoreRescue.h"
 #include "core/ByteBuffer.h"
@@ -28,41 +32,49 @@
 #include "core/Database.h"
 #include "core/WideString.h"
 
-class TrackerList;
-
-enum ActivityTable : int {
-  WalkingTable = 0,
-  SleepingTable = 1,
-};
-
 // One run as a date list shows it.
 struct StoredRun {
   unsigned start = 0;
   WideString label;
 };
 
-// How the last Open found the file, for the window to tell the user.
+// What the last Open did with the file.
+enum StoreOpenOutcome : int {
+  StoreOpenedAsFound,  // used as it was, or a missing file made: nothing to tell
+  StoreLeftAlone,      // in use by another program, or unreadable: nothing opened
+  StoreNotReady,       // missing or usable, but it could not be made or prepared for new runs: nothing opened
+  StoreNotMoved,       // it had to go aside but could not be moved (systemError): left as it is, nothing opened
+  StoreMovedAside,     // moved to asidePath; a new file begun (opened) with the runs rescued from it
+  StoreReadOnly,       // nothing can be written where it is (systemError): its runs are read from a copy
+};
+
+// How the last Open found the file: facts for the window to tell the user.
 struct StoreOpening {
+  StoreOpenOutcome outcome = StoreOpenedAsFound;
   StoreFileState state = StoreFileMissing;
+  // What the look at the file found wrong (StoreFileVerdict::problem); with
+  // StoreReadOnly, what is wrong with the copy its runs are read from.
+  WideString problem;
+  // The system's error code behind the outcome: the look's (StoreLeftAlone),
+  // the move's (StoreNotMoved), the refusal to write (StoreReadOnly).
+  unsigned long systemError = 0;
+  bool opened = false;      // a file is open: its runs can be listed (and stored, unless StoreReadOnly)
+  bool fileItself = false;  // StoreReadOnly: the file cannot be written, rather than its folder
+  bool fileExists = false;  // StoreReadOnly: there is a file to read
+  unsigned long copyError = 0;  // StoreReadOnly: no copy to read it from could be made
   bool movedAside = false;  // the file was moved to asidePath and a new one begun
   WideString asidePath;
   RescueTally rescued;      // the runs copied from the moved file
-  // What the user should know, in plain words; empty when all went well.
-  WideString notice;
 };
 
-class ActivityStore : public HistoryRunSink {
+class ActivityStore {
 public:
   static const wchar_t FileName[];  // "Pellton.sql"
 
   ActivityStore() = default;
-  ~ActivityStore() override;
+  ~ActivityStore();
   ActivityStore(const ActivityStore&) = delete;
   ActivityStore& operator=(const ActivityStore&) = delete;
-
-  // The tracker list whose indices the index-based operations take (the
-  // tracker worker's); not owned. Without one they find no tracker.
-  void SetTrackers(TrackerList* trackers);
 
   // Opens "Pellton.sql" in the folder (none: the folder holding the program
   // file), creating the file and whatever tables and indexes are missing,
@@ -90,23 +102,18 @@ public:
   bool IsOpen();
   const WideString& Path() const { return path_; }
 
-  // Stores a run of the tracker at the index, replacing the row with the
-  // same address and start. 1 when the row is written.
-  int InsertWalking(int trackerIndex, unsigned start, const ByteBuffer& pattern);
-  int InsertSleeping(int trackerIndex, unsigned start, const ByteBuffer& pattern);
-  // The same by address text ("%02X:%02X:%02X:%02X:%02X:%02X"; anything else
-  // is refused).
+  // Stores a run of the tracker with the address text
+  // ("%02X:%02X:%02X:%02X:%02X:%02X"; anything else is refused), replacing
+  // the row with the same address and start. 1 when the row is written.
   int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern);
 
   // The tracker's runs in the table, oldest first, with their labels
-  // (FormatRunLabel). 1 when the query ran (the list may be empty), 0 for an
-  // unknown tracker or a failed query (runs emptied).
-  int ListRuns(int trackerIndex, int table, std::vector<StoredRun>& runs);
+  // (FormatRunLabel). 1 when the query ran (the list may be empty), 0 for no
+  // address or a failed query (runs emptied).
   int ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs);
 
   // Appends the pattern of the tracker's run starting at start to the
   // buffer (empty it first). 1 when the run was found.
-  int ReadPattern(int table, int trackerIndex, unsigned start, ByteBuffer& pattern);
   int ReadPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern);
 
   // Inserts since Open: written and refused (a refused one is a run lost).
@@ -117,20 +124,18 @@ public:
   // of the connection's settings, "PRAGMA journal_mode;"); 1/0.
   int QueryText(const wchar_t* sql, WideString& value);
 
-  // HistoryRunSink: the decoders store through the index-based inserts. A
-  // download's runs go into one transaction (one commit instead of one per
-  // run); the calling thread holds the store's lock from BeginRuns to
-  // EndRuns. When the commit fails the transaction is rolled back and its
-  // runs count as failed; EndRuns answers how many. So do the runs written
-  // before an insert that made SQLite end the transaction by itself.
-  int StoreWalkingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
-  int StoreSleepingRun(int trackerIndex, unsigned start, const ByteBuffer& pattern) override;
-  void BeginRuns() override;
-  unsigned EndRuns() override;
+  // The inserts between BeginRuns and EndRuns (a download's runs) go into
+  // one transaction (one commit instead of one per run); the calling thread
+  // holds the store's lock from BeginRuns to EndRuns. When the commit fails
+  // the transaction is rolled back and its runs count as failed; EndRuns
+  // answers how many. So do the runs written before an insert that made
+  // SQLite end the transaction by itself.
+  void BeginRuns();
+  unsigned EndRuns();
   // A commit with synchronous NORMAL may sit in the write-ahead journal
   // until the system writes it out: this copies the journal into the file
   // and waits for the disk (both synced). 1 when done.
-  int SecureRuns() override;
+  int SecureRuns();
 
   // Runs work on the store's connection under the store's lock, so that no
   // other statement of the store runs meanwhile (a download's runs are
@@ -142,11 +147,7 @@ public:
   int WithWritableConnection(int (*work)(Database& database, void* context), void* context);
   bool IsReadOnly();
 
-  // 1 when the text is an address as the store keys rows by it.
-  static int IsAddressText(const wchar_t* address);
-
 private:
-  int AddressOf(int trackerIndex, WideString& address);
   int EnsureTables();
   int OpenChecked(const SYSTEMTIME& now);  // under the lock
   int OpenReadOnly(DWORD refusal, bool fileItself);  // under the lock
@@ -155,7 +156,6 @@ private:
 
   CriticalSection lock_;  // every statement and the reading of its rows
   Database database_;
-  TrackerList* trackers_ = nullptr;
   WideString path_;
   WideString workingCopy_;  // read-only: the copy of the file that is read
   StoreOpening opening_;

@@ -1,19 +1,16 @@
 #include "app/store/DateList.h"
 
-#include <vector>
-
 #include "app/store/ActivityStore.h"
+#include "resources/ResourceIds.h"
 #include "ui/ImageCombo.h"
 
-int FillDateList(ActivityStore& store, int trackerIndex, ImageCombo& dates, int table) {
-  std::vector<StoredRun> runs;
-  store.ListRuns(trackerIndex, table, runs);  // an unknown tracker lists nothing
+int FillDateList(const std::vector<StoredRun>& runs, ImageCombo& dates) {
   dates.LockRedraw();
   while (dates.Count() > 0) {
     if (!dates.Delete(0)) break;
   }
   for (const StoredRun& run : runs) {
-    dates.AddItem(run.label.CStr(), static_cast<int>(run.start), DATE_LIST_ICON, nullptr);
+    dates.AddItem(run.label.CStr(), static_cast<int>(run.start), IDI_DATE, nullptr);
   }
   int count = dates.Count();
   dates.UnlockRedraw();

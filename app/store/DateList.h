@@ -1,14 +1,14 @@
 // Fills a page's date list (an ImageCombo) with a tracker's recorded runs
-// from the activity store.
+// as the activity store lists them.
 #pragma once
 
-class ActivityStore;
+#include <vector>
+
+struct StoredRun;
 class ImageCombo;
 
-const int DATE_LIST_ICON = 118;  // every run's item icon
-
-// Empties the list and adds the tracker's runs of the table (WalkingTable,
-// SleepingTable), oldest first: the run's label, item data = its start,
-// icon DATE_LIST_ICON. The last (latest) run is selected; a list without
-// items is disabled, otherwise enabled. Window thread. The number of items.
-int FillDateList(ActivityStore& store, int trackerIndex, ImageCombo& dates, int table);
+// Empties the list and adds the runs in their order (the store lists them
+// oldest first): the run's label, item data = its start, the date icon. The
+// last (latest) run is selected; a list without items is disabled,
+// otherwise enabled. Window thread. The number of items.
+int FillDateList(const std::vector<StoredRun>& runs, ImageCombo& dates);

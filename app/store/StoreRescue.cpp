@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/store/ActivityStore.h"
+#include "app/store/RunKey.h"
 #include "app/store/StoreFileCheck.h"
 #include "core/Database.h"
 
@@ -52,7 +52,7 @@ enum ScanEnd { ScanFinished, ScanDamaged, ScanUnusable };
 
 // The rows of one statement into the store; last is the rowid of the last
 // row read.
-ScanEnd CopyRows(Database& database, const WideString& sql, int table, ActivityStore& into, RescueTally& tally,
+ScanEnd CopyRows(Database& database, const WideString& sql, int table, RescueTarget& into, RescueTally& tally,
                  long long& last, bool& any) {
   any = false;
   SqliteResultSet* rows = nullptr;
@@ -79,7 +79,7 @@ ScanEnd CopyRows(Database& database, const WideString& sql, int table, ActivityS
       seconds = seconds * 10 + static_cast<unsigned>(*c - L'0');
     }
     if (seconds > 0xFFFFFFFFULL) sound = false;
-    if (!sound || !ActivityStore::IsAddressText(address.CStr())) {
+    if (!sound || !IsAddressText(address.CStr())) {
       ++tally.refused;
     } else if (into.InsertRun(table, address.CStr(), static_cast<unsigned>(seconds), pattern)) {
       ++tally.copied;
@@ -115,7 +115,7 @@ ScanEnd FirstRowAbove(Database& database, const wchar_t* table, long long above,
 // readable row at growing distances, then reads the gap's far side
 // downwards back to the damage, so that one damaged page costs little more
 // than its own rows.
-void CopyTable(Database& database, int table, ActivityStore& into, RescueTally& tally) {
+void CopyTable(Database& database, int table, RescueTarget& into, RescueTally& tally) {
   const wchar_t* name = kTableNames[table];
   long long low = LLONG_MIN;  // every row up to here is dealt with
   for (int round = 0; round < 256; ++round) {
@@ -254,7 +254,7 @@ int MoveStoreFileAside(const wchar_t* path, const SYSTEMTIME& when, WideString& 
   return 1;
 }
 
-int CopyReadableRuns(const wchar_t* fromPath, ActivityStore& into, RescueTally& tally) {
+int CopyReadableRuns(const wchar_t* fromPath, RescueTarget& into, RescueTally& tally) {
   tally = RescueTally();
   WideString scratch;
   if (!MakeReadingCopy(fromPath, scratch, tally.copyError)) return 0;

@@ -6,9 +6,8 @@
 
 #include <windows.h>
 
+#include "core/ByteBuffer.h"
 #include "core/WideString.h"
-
-class ActivityStore;
 
 // Moves the file, and the journals that belong to it ("-wal", "-journal";
 // the "-shm" index is only removed), to "<name>-set-aside-YYYYMMDD-HHMMSS<ext>"
@@ -28,8 +27,20 @@ struct RescueTally {
   unsigned long copyError = 0;
 };
 
+// Where the rescued runs go: the activity store, which takes them between
+// BeginRuns and EndRuns into one transaction (EndRuns answers how many runs
+// it had taken that were lost with a failed commit after all).
+class RescueTarget {
+public:
+  virtual ~RescueTarget() {}
+  virtual void BeginRuns() = 0;
+  // 1 when the run was written.
+  virtual int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern) = 0;
+  virtual unsigned EndRuns() = 0;
+};
+
 // Reads the walking and sleeping rows of the file through a read-only
 // connection, skipping over damaged parts, and stores every sound run in
-// the store (one transaction). 1 when the file could be opened at all
+// the target (one transaction). 1 when the file could be opened at all
 // (0 also when no working copy could be made: tally.copyError).
-int CopyReadableRuns(const wchar_t* fromPath, ActivityStore& into, RescueTally& tally);
+int CopyReadableRuns(const wchar_t* fromPath, RescueTarget& into, RescueTally& tally);

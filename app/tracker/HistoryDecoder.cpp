@@ -1,27 +1,13 @@
 #include "app/tracker/HistoryDecoder.h"
 
-#include <cstring>
-
-#include "app/tracker/TrackerProtocol.h"
-#include "app/tracker/TrackerTime.h"
+#include "app/tracker/TrackerAnswers.h"
+#include "app/tracker/WalkingRecords.h"
 
 namespace {
 
-const unsigned kWalkingFrameMin = WALKING_STREAM_OFFSET + HISTORY_TRAILER_SIZE;    // 24
-const unsigned kSleepingFrameMin = SLEEPING_STREAM_OFFSET + HISTORY_TRAILER_SIZE;  // 18
 const unsigned kWalkingEmptyLimit = 4;   // a fifth empty quarter hour ends a run
 const unsigned kSleepingActiveLimit = 15;  // a sixteenth active period ends a run
 const long long kLastStoredStart = 0xFFFFFFFFLL;
-
-bool IsMarker(const unsigned char* at) { return memcmp(at, HISTORY_MARKER, sizeof HISTORY_MARKER) == 0; }
-
-// The start time in the frame header; false when the fields are no date.
-bool HeaderTime(const ByteBuffer& frame, long long& seconds) {
-  TrackerTime time = GetTrackerTime(frame.data + HISTORY_START_OFFSET);
-  if (!IsValidTrackerTime(time)) return false;
-  seconds = TrackerTimeToSeconds(time);
-  return true;
-}
 
 // Stores one run through the sink, keeping the tally.
 class RunWriter {
@@ -66,38 +52,29 @@ void Shorten(ByteBuffer& buffer, unsigned long long count) {
 
 void DecodeWalkingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunSink& sink,
                           HistoryTally* tally) {
-  if (!frame.data || frame.size <= kWalkingFrameMin) return;
-  const unsigned long long n = frame.size - kWalkingFrameMin;
-  if (n <= 5) return;
-  const unsigned char* stream = frame.data + WALKING_STREAM_OFFSET;
+  HistoryFrame history;
+  if (!ParseWalkingFrame(frame.data, frame.size, history)) return;
 
-  long long t = 0;
-  bool timed = HeaderTime(frame, t);
-  RunWriter writer(trackerIndex, timed, true, sink, tally);
+  long long t = history.start;
+  RunWriter writer(trackerIndex, history.timed, true, sink, tally);
   bool recording = false;
   bool complete = true;  // false once an append failed: the run is lost, not stored cut short
   long long runStart = 0;
   unsigned empty = 0;
   ByteBuffer run;
 
-  for (unsigned long long i = 0; i + 5 < n;) {
-    if (n - i >= WALKING_MARKER_BLOCK && IsMarker(stream + i)) {
-      i += WALKING_MARKER_BLOCK;
-      continue;
-    }
-    const unsigned char* record = stream + i;
-    unsigned steps = ReadBig16(record);
+  for (WalkingRecordReader records(history.stream, history.streamSize, WalkingBytes::Stream); records.Next();) {
+    const bool active = records.Record().steps != 0;
     if (!recording) {
-      if (steps == 0) {
+      if (!active) {
         t += WALKING_SLOT_SECONDS;
-        i += WALKING_RECORD_SIZE;
         continue;
       }
       recording = true;
       runStart = t;
     }
-    if (!BufferAppend(run, record, WALKING_RECORD_SIZE)) complete = false;
-    if (steps != 0) {
+    if (!BufferAppend(run, records.Bytes(), WALKING_RECORD_SIZE)) complete = false;
+    if (active) {
       empty = 0;
     } else if (++empty > kWalkingEmptyLimit) {
       Shorten(run, static_cast<unsigned long long>(WALKING_RECORD_SIZE) * empty);
@@ -109,7 +86,6 @@ void DecodeWalkingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunS
       empty = 0;
     }
     t += WALKING_SLOT_SECONDS;
-    i += WALKING_RECORD_SIZE;
   }
   if (recording) {
     Shorten(run, static_cast<unsigned long long>(WALKING_RECORD_SIZE) * empty);
@@ -120,13 +96,13 @@ void DecodeWalkingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunS
 
 void DecodeSleepingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunSink& sink,
                            HistoryTally* tally) {
-  if (!frame.data || frame.size <= kSleepingFrameMin) return;
-  const unsigned long long n = frame.size - kSleepingFrameMin;
-  const unsigned char* stream = frame.data + SLEEPING_STREAM_OFFSET;
+  HistoryFrame history;
+  if (!ParseSleepingFrame(frame.data, frame.size, history)) return;
+  const unsigned long long n = history.streamSize;
+  const unsigned char* stream = history.stream;
 
-  long long t = 0;
-  bool timed = HeaderTime(frame, t);
-  RunWriter writer(trackerIndex, timed, false, sink, tally);
+  long long t = history.start;
+  RunWriter writer(trackerIndex, history.timed, false, sink, tally);
   bool recording = false;
   bool complete = true;
   bool started = false;  // the run start has been set (it follows the latest 0xAA while idle)
@@ -139,7 +115,7 @@ void DecodeSleepingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRun
 
   for (unsigned long long i = 0; i < n;) {
     unsigned char b = stream[i];
-    if (b == HISTORY_MARKER[0] && n - i >= SLEEPING_MARKER_BLOCK && IsMarker(stream + i)) {
+    if (IsMarkerBlock(stream + i, n - i, SLEEPING_MARKER_BLOCK)) {
       i += SLEEPING_MARKER_BLOCK;
       continue;
     }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/tracker/TrackerAnswers.h"
 #include "app/tracker/TrackerUpdate.h"
 
 TrackerLink::TrackerLink() {
@@ -37,8 +38,7 @@ int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, u
   if (dataLength != 0 && !data) return 0;
 
   unsigned char frame[COMMAND_FRAME_MAX];
-  WriteBig16(frame, dataLength + 1);
-  frame[2] = command;
+  PutFrameHeader(frame, command, dataLength + FRAME_HEADER_SIZE);
   if (dataLength != 0) memcpy(frame + FRAME_HEADER_SIZE, data, dataLength);
 
   {
@@ -82,7 +82,7 @@ int TrackerLink::SendCommand(unsigned char command, const unsigned char* data, u
 int TrackerLink::SendSetUp(DWORD timeoutMs) {
   unsigned char hostId[HOST_ID_SIZE];
   GetHostId(hostId);
-  const unsigned char setup = 1;
+  const unsigned char setup = SETUP_VALUE;
   ByteBuffer response;
   int answered = SendCommand(CMD_HOST_HELLO, hostId, HOST_ID_SIZE, RSP_HOST_HELLO, response, timeoutMs);
   answered &= SendCommand(CMD_HOST_ID, hostId, HOST_ID_SIZE, RSP_ACK, response, timeoutMs);
@@ -138,7 +138,7 @@ namespace {
 
 // Live totals always come in one notification of this shape.
 bool IsLiveShaped(unsigned length, const unsigned char* data) {
-  return length == LIVE_FRAME_SIZE && ReadBig16(data) == LIVE_FRAME_SIZE - 2 && data[2] == RSP_LIVE;
+  return IsWholeFrame(data, length, RSP_LIVE) && length == LIVE_FRAME_SIZE;
 }
 
 bool IsHistoryCode(unsigned char code) { return code == RSP_WALKING || code == RSP_SLEEPING; }
@@ -165,7 +165,7 @@ void TrackerLink::Receive(unsigned length, const unsigned char* data) {
   // notification size, so only the last piece can look the same (10 bytes
   // beginning 00 08 81); the next notification, or the end of the wait,
   // tells which it was.
-  if (collected.size >= FRAME_HEADER_SIZE && IsHistoryCode(collected.data[2]) &&
+  if (collected.size >= FRAME_HEADER_SIZE && IsHistoryCode(FrameCode(collected.data)) &&
       collected.size < DeclaredFrameSize(collected.data) && IsLiveShaped(length, data)) {
     if (!BufferAppend(heldBack_, data, length)) BufferClear(heldBack_);
     return;
@@ -207,7 +207,7 @@ void TrackerLink::Collect(unsigned length, const unsigned char* data) {
     historyCountedInFrame_ = 0;
     return;
   }
-  unsigned char code = collected.data[2];
+  unsigned char code = FrameCode(collected.data);
   if (IsHistoryCode(code)) {
     // Counted once the code shows the frame is part of a history answer;
     // live totals never reach a history frame, so they do not keep the
@@ -236,9 +236,10 @@ void TrackerLink::Collect(unsigned length, const unsigned char* data) {
 }
 
 void TrackerLink::ReceiveLiveTotals(unsigned length, const unsigned char* data) {
-  if (length != LIVE_FRAME_SIZE || data[2] != RSP_LIVE) return;
-  liveSteps = ReadBig24(data + 3);
-  liveCalories = ReadBig16(data + 6);
-  liveDistance = ReadBig16(data + 8);
+  LiveTotals totals;
+  if (!ParseLiveAnswer(data, length, totals)) return;
+  liveSteps = totals.steps;
+  liveCalories = totals.calories;
+  liveDistance = totals.distance;
   if (ownerWindow) PostMessageW(ownerWindow, WM_TRACKER_UPDATE, UpdateLiveTotals, 0);
 }

@@ -37,7 +37,7 @@ int TrackerList::GetLiveTotals(int index, unsigned& steps, unsigned& calories, u
     SectionLock hold(link->lock);
     steps = link->liveSteps;
     calories = link->liveCalories;
-    metres = link->liveDistance * 10;
+    metres = link->liveDistance * DISTANCE_UNIT_METRES;
   }
   list_.Unlock();
   return link != nullptr;

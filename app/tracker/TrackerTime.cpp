@@ -1,5 +1,6 @@
 #include "app/tracker/TrackerTime.h"
 
+#include "app/tracker/TrackerProtocol.h"
 #include "core/DateTime.h"
 
 int IsValidTrackerTime(const TrackerTime& time) {
@@ -41,7 +42,7 @@ int TrackerTimeFromSeconds(long long seconds, TrackerTime& time) {
 }
 
 void PutTrackerTime(const TrackerTime& time, unsigned char* out) {
-  out[0] = static_cast<unsigned char>(time.year - 2000);
+  out[0] = static_cast<unsigned char>(time.year - TRACKER_YEAR_BASE);
   out[1] = static_cast<unsigned char>(time.month);
   out[2] = static_cast<unsigned char>(time.day);
   out[3] = static_cast<unsigned char>(time.hour);
@@ -51,7 +52,7 @@ void PutTrackerTime(const TrackerTime& time, unsigned char* out) {
 
 TrackerTime GetTrackerTime(const unsigned char* in) {
   TrackerTime time;
-  time.year = 2000u + in[0];
+  time.year = TRACKER_YEAR_BASE + in[0];
   time.month = in[1];
   time.day = in[2];
   time.hour = in[3];

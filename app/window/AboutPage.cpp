@@ -1,13 +1,13 @@
 #include "app/window/AboutPage.h"
 
-#include "app/window/MainWindow.h"
+#include "app/window/ProgramTitle.h"
 #include "resources/ResourceIds.h"
 #include "ui/ModuleVersion.h"
 
 int AboutPage::OnInitDialog() {
   title_.Attach(Item(IDC_ABOUT_TITLE), L"Verdana", 100, 0, 0,
                 StyledLabelFit | StyledLabelDeviceTextColour, 0, nullptr, nullptr);
-  title_.SetText(MainWindow::Title);
+  title_.SetText(ProgramTitle);
 
   ModuleVersion fileVersion;
   FileVersion(nullptr, &fileVersion);
@@ -18,13 +18,13 @@ int AboutPage::OnInitDialog() {
   version_.SetText(text.CStr());
 
   AddAnchorItem(IDC_ABOUT_UPDATE_CHECK, AnchorBottom);
-  main_.Hooks().InitCheckBox(Window(), IDC_ABOUT_UPDATE_CHECK, main_.FlagsSetting());
+  context_.InitUpdateCheckBox(Window(), IDC_ABOUT_UPDATE_CHECK);
   return 1;
 }
 
 int AboutPage::OnCommand(int id, WPARAM wParam, LPARAM) {
   if (id == IDC_ABOUT_UPDATE_CHECK && HIWORD(wParam) == BN_CLICKED) {
-    main_.OnUpdateCheckBox(IsButtonChecked(IDC_ABOUT_UPDATE_CHECK));
+    context_.OnUpdateCheckBox(IsButtonChecked(IDC_ABOUT_UPDATE_CHECK));
     return 1;
   }
   // Escape and the like belong to the main window, never to a page.

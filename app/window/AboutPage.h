@@ -3,25 +3,24 @@
 // automatic update check, which keeps to the page's bottom edge.
 #pragma once
 
-#include "ui/Dialog.h"
+#include "app/window/TabPage.h"
 #include "ui/StyledLabel.h"
 
-class MainWindow;
-
-class AboutPage : public Dialog {
+class AboutPage : public TabPage {
 public:
-  explicit AboutPage(MainWindow& main) : main_(main) {}
+  explicit AboutPage(PageContext& context) : TabPage(context) {}
 
   int OnInitDialog() override;
   int OnCommand(int id, WPARAM wParam, LPARAM lParam) override;
   int OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   int OnDestroy() override;
+  // Nothing of it depends on the tracker.
+  void Refresh(unsigned) override {}
 
   StyledLabel& TitleLabel() { return title_; }
   StyledLabel& VersionLabel() { return version_; }
 
 private:
-  MainWindow& main_;
   StyledLabel title_;
   StyledLabel version_;
 };

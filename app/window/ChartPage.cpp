@@ -1,21 +1,22 @@
 #include "app/window/ChartPage.h"
 
+#include <vector>
+
 #include "app/store/DateList.h"
-#include "app/charts/DayChart.h"
-#include "app/window/MainWindow.h"
 #include "resources/ResourceIds.h"
 
 namespace {
 
-const int DATES_ID = 1015;  // the same id on both pages
+static_assert(IDC_WALKING_DATES == IDC_SLEEPING_DATES, "the chart pages share their date list's id");
+const int kDatesId = IDC_WALKING_DATES;
 
 }  // namespace
 
-ChartPage::ChartPage(MainWindow& main, int table, int chartTop)
-    : main_(main), table_(table), chartTop_(chartTop) {}
+ChartPage::ChartPage(PageContext& context, int table, int chartTop)
+    : TabPage(context), table_(table), chartTop_(chartTop) {}
 
 int ChartPage::OnInitDialog() {
-  dates_.Attach(Item(DATES_ID), Module(), ImageComboComboBox, 16, 16);
+  dates_.Attach(Item(kDatesId), Module(), ImageComboComboBox, 16, 16);
   AddControl(&dates_);
   // The chart fills the page below the date list, 10 dialog units in from
   // the sides, and grows with the page.
@@ -33,7 +34,7 @@ int ChartPage::OnInitDialog() {
 }
 
 int ChartPage::OnCommand(int id, WPARAM wParam, LPARAM) {
-  if (id == DATES_ID && HIWORD(wParam) == CBN_SELCHANGE) {
+  if (id == kDatesId && HIWORD(wParam) == CBN_SELCHANGE) {
     OnDateChanged();
     return 1;
   }
@@ -63,19 +64,22 @@ int ChartPage::OnDestroy() {
 }
 
 void ChartPage::FillDates() {
-  int tracker = -1;
-  if (!main_.SelectedTracker(&tracker)) tracker = -1;
-  FillDateList(main_.Store(), tracker, dates_, table_);
+  SelectedTracker tracker;
+  std::vector<StoredRun> runs;
+  // No tracker lists nothing.
+  if (context_.Selected(tracker) && !tracker.address.IsEmpty()) {
+    context_.ListRuns(tracker.address.CStr(), table_, runs);
+  }
+  FillDateList(runs, dates_);
 }
 
 int ChartPage::ShowChart() {
-  int tracker = -1;
+  SelectedTracker tracker;
   int start = 0;
   WideString page;
-  int shown = main_.SelectedTracker(&tracker) && dates_.Selection(nullptr, nullptr, &start) &&
-              (table_ == WalkingTable
-                   ? BuildWalkingPage(main_.Store(), tracker, static_cast<unsigned>(start), page, Module())
-                   : BuildSleepingPage(main_.Store(), tracker, static_cast<unsigned>(start), page, Module()));
+  int shown = context_.Selected(tracker) && !tracker.address.IsEmpty() &&
+              dates_.Selection(nullptr, nullptr, &start) &&
+              context_.BuildChart(table_, tracker.address.CStr(), static_cast<unsigned>(start), page);
   if (!shown) page.Assign(L"");
   WriteDocument(page);
   return shown;

@@ -8,17 +8,14 @@
 // is no longer selected.
 #pragma once
 
-#include "app/store/ActivityStore.h"
+#include "app/window/TabPage.h"
 #include "core/WideString.h"
-#include "ui/Dialog.h"
 #include "ui/HtmlView.h"
 #include "ui/ImageCombo.h"
 
-class MainWindow;
-
-class ChartPage : public Dialog {
+class ChartPage : public TabPage {
 public:
-  ChartPage(MainWindow& main, int table, int chartTop);
+  ChartPage(PageContext& context, int table, int chartTop);
 
   int OnInitDialog() override;
   int OnCommand(int id, WPARAM wParam, LPARAM lParam) override;
@@ -26,7 +23,7 @@ public:
   int CanClose(INT_PTR result) override;
   int OnDestroy() override;
 
-  // Refills the date list from the store for the selected tracker.
+  // Refills the date list with the selected tracker's runs.
   void FillDates();
   // Builds the chart of the selected run into the view (empty when there
   // is none). 1 when a chart was shown.
@@ -45,8 +42,6 @@ protected:
   // A new date was selected in the list.
   virtual void OnDateChanged() = 0;
   void WriteDocument(const WideString& document);
-
-  MainWindow& main_;
 
 private:
   int table_;

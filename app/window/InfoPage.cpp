@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/window/MainWindow.h"
 #include "app/tracker/TrackerUpdate.h"
+#include "core/DateTime.h"
 #include "resources/ResourceIds.h"
 
 const wchar_t InfoPage::SetTimeText[] = L"Set Date && Time to clear history in the device";
@@ -13,26 +13,22 @@ int InfoPage::OnInitDialog() {
   // taskbar button.
   battery_.Attach(Item(IDC_INFO_BATTERY), ProgressBarNoTaskbar);
   battery_.SetRange(0, 100, 10);
-  Clear();
+  ShowDeviceInfo(DeviceInfo());
   setTime_.Attach(Item(IDC_INFO_SET_TIME), SetTimeText, nullptr, IDC_LINK_CURSOR,
                   LinkLabelOwnFont | LinkLabelSendCommand);
-  main_.PostUpdate(UpdateDeviceInfo);
+  context_.PostUpdate(UpdateDeviceInfo);
   return 1;
 }
 
 int InfoPage::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
   if (id == IDC_INFO_SET_TIME) {
-    int tracker = -1;
-    WideString asked, selected;
-    if (main_.SelectedTracker(&tracker) && tracker >= 0 && main_.Worker().GetTrackerAddress(tracker, asked) &&
-        ConfirmSetTime(tracker)) {
+    SelectedTracker asked, selected;
+    if (context_.Selected(asked) && asked.index >= 0 && !asked.address.IsEmpty() && ConfirmSetTime(asked)) {
       // While the question was shown a search may have ended (the trackers
       // renumbered) or another tracker been chosen: only the clock of the
       // tracker asked about is set.
-      tracker = -1;
-      if (main_.SelectedTracker(&tracker) && tracker >= 0 && main_.Worker().GetTrackerAddress(tracker, selected) &&
-          selected == asked.CStr()) {
-        main_.Worker().QueueSetTime(tracker);
+      if (context_.Selected(selected) && selected.index >= 0 && selected.address == asked.address.CStr()) {
+        context_.QueueSetTime(selected.index);
       }
     }
     return 1;
@@ -40,18 +36,38 @@ int InfoPage::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
   return Dialog::OnCommand(id, wParam, lParam);
 }
 
-void InfoPage::Clear() {
-  SetItemText(IDC_INFO_TIME, L"");
-  SetItemText(IDC_INFO_FIRMWARE, L"");
-  SetItemText(IDC_INFO_HARDWARE, L"");
-  battery_.SetPosition(0);
+void InfoPage::Refresh(unsigned flags) {
+  if (!(flags & UpdateDeviceInfo)) return;
+  SelectedTracker tracker;
+  context_.Selected(tracker);
+  // No tracker (searching, or none found): its fields are cleared here at
+  // once, not after whatever the worker still has to do.
+  if (tracker.index < 0) {
+    ShowDeviceInfo(DeviceInfo());
+  } else {
+    context_.QueueDeviceInfo(tracker.index, (flags & UpdateTrackerPicked) != 0);
+  }
 }
 
-int InfoPage::ConfirmSetTime(int tracker) {
-  WideString name, held, text;
-  main_.TrackerName(tracker, name);
+void InfoPage::ShowDeviceInfo(const DeviceInfo& info) {
+  battery_.SetPosition(info.battery);
+  WideString time, date, clock, hardware;
+  SYSTEMTIME local;
+  if (info.clockKnown && CopyTime(local, &info.clock, 1) && FormatDate(date, DATE_SHORTDATE, &local, 0) &&
+      FormatTime(clock, 0, &local, 0)) {
+    time.Format(L"%s %s", date.CStr(), clock.CStr());
+  }
+  if (info.hardwareKnown) hardware.Format(L"%u.%u", info.hardwareMajor, info.hardwareMinor);
+  SetItemText(IDC_INFO_TIME, time.CStr());
+  SetItemText(IDC_INFO_FIRMWARE, info.firmware.CStr());
+  SetItemText(IDC_INFO_HARDWARE, hardware.CStr());
+}
+
+int InfoPage::ConfirmSetTime(const SelectedTracker& tracker) {
+  WideString held, text;
   std::vector<StoredRun> walks, nights;
-  if (main_.Store().ListRuns(tracker, WalkingTable, walks) && main_.Store().ListRuns(tracker, SleepingTable, nights)) {
+  if (context_.ListRuns(tracker.address.CStr(), WalkingTable, walks) &&
+      context_.ListRuns(tracker.address.CStr(), SleepingTable, nights)) {
     held.Format(L"This PC holds %u walking run%s and %u sleeping run%s of this tracker now.",
                 static_cast<unsigned>(walks.size()), walks.size() == 1 ? L"" : L"s",
                 static_cast<unsigned>(nights.size()), nights.size() == 1 ? L"" : L"s");
@@ -62,8 +78,9 @@ int InfoPage::ConfirmSetTime(int tracker) {
               L"Setting its clock clears the activity history the tracker holds. Pellton first "
               L"downloads that history and stores it on this PC, and leaves the clock alone when "
               L"it cannot store all of it.\n\n%s",
-              name.CStr(), held.CStr());
-  return MessageBoxW(main_.Window(), text.CStr(), L"Pellton", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+              tracker.name.CStr(), held.CStr());
+  return MessageBoxW(GetAncestor(Window(), GA_ROOT), text.CStr(), L"Pellton",
+                     MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 int InfoPage::OnDestroy() {

@@ -1,9 +1,14 @@
 #include "app/window/MainWindow.h"
 
+#include <cwctype>
+
+#include "app/charts/DayChart.h"
 #include "app/window/AboutPage.h"
 #include "app/window/InfoPage.h"
+#include "app/window/PageTable.h"
+#include "app/window/ProgramTitle.h"
 #include "app/window/SleepingPage.h"
-#include "core/StandardError.h"
+#include "app/window/StoreNotice.h"
 #include "app/tracker/TrackerUpdate.h"
 #include "app/window/WalkingPage.h"
 #include "app/window/WindowPicture.h"
@@ -17,7 +22,6 @@
 #include "ui/ShellOpen.h"
 #include "ui/WindowPlacement.h"
 
-const wchar_t MainWindow::Title[] = L"Pellton - Samsung EI-AN900 Viewer";
 const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";
 const wchar_t MainWindow::DefaultSettingsKey[] = L"Software\\Vantrel\\Pellton";
 
@@ -30,17 +34,14 @@ const AnchorEntry kAnchors[] = {
     {IDC_MAIN_STATUS, AnchorGrowWidth},
 };
 
-struct TabEntry {
-  const wchar_t* text;
-  int icon;
-};
-
-const TabEntry kTabs[MainWindow::TabCount] = {
-    {L"Info", IDI_INFO},
-    {L"Walking", IDI_WALKING},
-    {L"Sleeping", IDI_SLEEPING},
-    {L"About", IDI_ABOUT},
-};
+// The first page made of the class (none).
+template <class Kind>
+Kind* FirstPageOf(const std::vector<std::unique_ptr<TabPage>>& pages) {
+  for (const std::unique_ptr<TabPage>& page : pages) {
+    if (Kind* found = dynamic_cast<Kind*>(page.get())) return found;
+  }
+  return nullptr;
+}
 
 const int kButtonIcon = 16;  // the icon buttons' and lists' icons, pixels at 96 DPI
 
@@ -83,7 +84,7 @@ int MainWindow::OnInitDialog() {
   // 1. Icon and title.
   SetIcon(IDI_APPLICATION_ICON);
   WideString title;
-  TitleWithVersion(Title, Module(), title);
+  TitleWithVersion(ProgramTitle, Module(), title);
   if (setup_.simulated) title.Append(L" (simulated)");
   SetTitle(title.CStr());
 
@@ -127,15 +128,15 @@ int MainWindow::OnInitDialog() {
   SetItemText(IDC_MAIN_STATUS, L"");
 
   // 6. The store, then the worker, which queues the first search at once.
-  store_.SetTrackers(&worker_.Trackers());
   if (!setup_.databasePath.IsEmpty()) {
     store_.OpenFile(setup_.databasePath.CStr());
   } else {
     store_.Open(setup_.databaseFolder.IsEmpty() ? nullptr : setup_.databaseFolder.CStr());
   }
   // A damaged or unusable file is told about once the window shows.
-  if (!store_.Opening().notice.IsEmpty()) PostMessageW(Window(), WM_STORE_NOTICE, 0, 0);
+  if (store_.Opening().outcome != StoreOpenedAsFound) PostMessageW(Window(), WM_STORE_NOTICE, 0, 0);
   view_.reset(new WindowTrackerView(Window(), &devices_));
+  view_->SetDeviceInfoShower([this](const DeviceInfo& info) { ShowDeviceInfo(info); });
   worker_.timings = setup_.timings;
   GattBackend* devices = setup_.devices;
   if (!devices) {
@@ -149,12 +150,14 @@ int MainWindow::OnInitDialog() {
   //    tabs are added), then the stored tab is selected and made.
   tabs_.Init(Item(IDC_MAIN_TABS), TabHostKeepPages, PageCallbackThunk, this);
   AddControl(&tabs_);
-  for (int i = 0; i < TabCount; ++i) tabs_.AddTab(i, kTabs[i].text, kTabs[i].icon, 0, nullptr);
+  pages_.clear();
+  pages_.resize(static_cast<size_t>(PageCount));
+  for (int i = 0; i < PageCount; ++i) tabs_.AddTab(i, PageTable[i].title, PageTable[i].icon, 0, nullptr);
   tabs_.ShowCurrent();
   // A stored tab that names no page (an edited or foreign value) would
   // deselect every tab and leave the window without a page.
   DWORD storedTab = settings_.ReadNumber(L"Tab", 0);
-  tabs_.Select(storedTab < static_cast<DWORD>(TabCount) ? static_cast<int>(storedTab) : 0, true);
+  tabs_.Select(storedTab < static_cast<DWORD>(PageCount) ? static_cast<int>(storedTab) : 0, true);
 
   // 8. Anchors and the web link.
   AddAnchors(kAnchors, sizeof(kAnchors) / sizeof(kAnchors[0]));
@@ -188,19 +191,6 @@ int MainWindow::OnInitDialog() {
   return 2;
 }
 
-void MainWindow::RefreshInfo(int tracker, bool next) {
-  if (!info_ || !info_->Window()) return;
-  // No tracker (searching, or none found): its fields are cleared here at
-  // once, not after whatever the worker still has to do.
-  if (tracker < 0) {
-    info_->Clear();
-  } else if (next) {
-    worker_.QueueDeviceInfoNext(tracker);
-  } else {
-    worker_.QueueDeviceInfo(tracker);
-  }
-}
-
 // The dialog manager gives the focus back to the control that had it, and
 // when that one went disabled meanwhile (the search button and the device
 // list while the worker runs) to the first control that takes Tab, which
@@ -224,50 +214,47 @@ HWND MainWindow::PageCallbackThunk(int action, int index, HWND, LPARAM, void* us
 }
 
 HWND MainWindow::OnPage(int action, int index) {
+  if (index < 0 || index >= PageCount) return nullptr;
+  const PageRow& row = PageTable[index];
   if (action == PageCreate) {
-    Dialog* page = nullptr;
-    int templateId = 0;
-    switch (index) {
-      case 0:
-        if (!info_) info_.reset(new InfoPage(*this));
-        page = info_.get();
-        templateId = IDD_PAGE_INFO;
-        break;
-      case 1:
-        if (!walking_) walking_.reset(new WalkingPage(*this));
-        page = walking_.get();
-        templateId = IDD_PAGE_WALKING;
-        break;
-      case 2:
-        if (!sleeping_) sleeping_.reset(new SleepingPage(*this));
-        page = sleeping_.get();
-        templateId = IDD_PAGE_SLEEPING;
-        break;
-      case 3:
-        if (!about_) about_.reset(new AboutPage(*this));
-        page = about_.get();
-        templateId = IDD_PAGE_ABOUT;
-        break;
-      default:
-        return nullptr;
-    }
+    std::unique_ptr<TabPage>& page = pages_[static_cast<size_t>(index)];
+    if (!page) page.reset(row.make(*this));
     if (page->Window()) return nullptr;  // kept pages are never made twice
-    HWND window = page->CreateModeless(Module(), templateId, 0, Window());
+    HWND window = page->CreateModeless(Module(), row.templateId, 0, Window());
     if (window) pagesMade_.push_back(index);
-    if (index == 0 && window && view_) view_->SetInfoPage(window);
     return window;
   }
   if (action == PageShown) {
     int tracker = -1;
-    if (SelectedTracker(&tracker)) {
-      worker_.QueueLiveTotals(tracker, index == 1 ? 1 : 0);
-      liveTracker_ = index == 1 ? tracker : -1;
+    if (CurrentTracker(&tracker)) {
+      worker_.QueueLiveTotals(tracker, row.liveTotals ? 1 : 0);
+      liveTracker_ = row.liveTotals ? tracker : -1;
     }
   }
   return nullptr;
 }
 
-int MainWindow::SelectedTracker(int* index) {
+TabPage* MainWindow::Page(int index) {
+  return index >= 0 && static_cast<size_t>(index) < pages_.size() ? pages_[static_cast<size_t>(index)].get() : nullptr;
+}
+
+InfoPage* MainWindow::Info() { return FirstPageOf<InfoPage>(pages_); }
+WalkingPage* MainWindow::Walking() { return FirstPageOf<WalkingPage>(pages_); }
+SleepingPage* MainWindow::Sleeping() { return FirstPageOf<SleepingPage>(pages_); }
+AboutPage* MainWindow::About() { return FirstPageOf<AboutPage>(pages_); }
+
+bool MainWindow::LiveTotalsTab() {
+  const int current = tabs_.Current();
+  return current >= 0 && current < PageCount && PageTable[current].liveTotals;
+}
+
+void MainWindow::ShowDeviceInfo(const DeviceInfo& info) {
+  for (std::unique_ptr<TabPage>& page : pages_) {
+    if (page && page->Window()) page->ShowDeviceInfo(info);
+  }
+}
+
+int MainWindow::CurrentTracker(int* index) {
   int value = -1;
   if (!devices_.Selection(nullptr, nullptr, &value)) return 0;
   if (index) *index = value;
@@ -279,21 +266,43 @@ void MainWindow::PostUpdate(unsigned flags) {
 }
 
 void MainWindow::OnTrackerUpdate(unsigned flags) {
-  if (tornDown_) return;
-  int tracker = -1;
-  if (SelectedTracker(&tracker)) {
-    if (flags & UpdateDeviceInfo) RefreshInfo(tracker, false);
-    if ((flags & UpdateLiveTotals) && walking_ && walking_->Window()) walking_->RefreshTotals(false);
-    if ((flags & UpdateWalking) && walking_ && walking_->Window()) {
-      walking_->FillDates();
-      walking_->RefreshTotals(true);
-    }
-    if ((flags & UpdateSleeping) && sleeping_ && sleeping_->Window()) {
-      sleeping_->FillDates();
-      sleeping_->ShowChart();
-    }
+  if (tornDown_ || !CurrentTracker(nullptr)) return;
+  for (int i = 0; i < PageCount; ++i) {
+    const unsigned mine = flags & PageTable[i].updates;
+    TabPage* page = Page(i);
+    if (mine && page && page->Window()) page->Refresh(mine | (flags & UpdateTrackerPicked));
   }
 }
+
+int MainWindow::Selected(SelectedTracker& tracker) {
+  tracker = SelectedTracker();
+  if (!devices_.Selection(nullptr, &tracker.name, &tracker.index)) return 0;
+  if (tracker.index < 0 || !worker_.GetTrackerAddress(tracker.index, tracker.address)) tracker.address.Assign(L"");
+  return 1;
+}
+
+int MainWindow::LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) {
+  return worker_.GetLiveTotals(tracker, steps, calories, metres);
+}
+
+int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
+  return store_.ListRunsOf(address, table, runs);
+}
+
+int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) {
+  return table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
+                               : BuildSleepingPage(store_, address, start, page, Module());
+}
+
+int MainWindow::QueueDeviceInfo(int tracker, bool beforeOthers) {
+  return beforeOthers ? worker_.QueueDeviceInfoNext(tracker) : worker_.QueueDeviceInfo(tracker);
+}
+
+int MainWindow::QueueSetTime(int tracker) { return worker_.QueueSetTime(tracker); }
+
+int MainWindow::QueueLiveTotals(int tracker, bool on) { return worker_.QueueLiveTotals(tracker, on ? 1 : 0); }
+
+void MainWindow::InitUpdateCheckBox(HWND page, int id) { hooks_.InitCheckBox(page, id, flagsSetting_); }
 
 // The Walking tab may be showing when the device list gets a new current
 // tracker: at start with "Tab" 1 (the tab was shown before the search had
@@ -302,7 +311,7 @@ void MainWindow::OnTrackerUpdate(unsigned flags) {
 // whenever the Walking tab is selected and only then.
 void MainWindow::FollowLiveTotals() {
   int tracker = -1;
-  if (tabs_.Current() != 1 || !SelectedTracker(&tracker) || tracker == liveTracker_) return;
+  if (!LiveTotalsTab() || !CurrentTracker(&tracker) || tracker == liveTracker_) return;
   if (liveTracker_ >= 0) worker_.QueueLiveTotals(liveTracker_, 0);
   if (tracker >= 0) worker_.QueueLiveTotals(tracker, 1);
   liveTracker_ = tracker >= 0 ? tracker : -1;
@@ -356,24 +365,22 @@ int MainWindow::QuitResult() {
 }
 
 void MainWindow::SavePictures() {
-  static const wchar_t* const kNames[TabCount] = {L"info", L"walking", L"sleeping", L"about"};
   int previous = tabs_.Current();
   WideString path;
-  for (int i = 0; i < TabCount; ++i) {
+  for (int i = 0; i < PageCount; ++i) {
+    WideString name(PageTable[i].title);
+    for (wchar_t* c = name.Buffer(); *c; ++c) *c = static_cast<wchar_t>(towlower(*c));
     const unsigned liveBefore = liveUpdates_;
     tabs_.Select(i, true);
-    // The Walking tab switches live totals on: show the first ones.
-    if (i == 1) PumpUntilLiveTotals(liveBefore);
-    path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), i + 1, kNames[i]);
+    // A tab that switches live totals on shows the first ones.
+    if (PageTable[i].liveTotals) PumpUntilLiveTotals(liveBefore);
+    path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), i + 1, name.CStr());
     SaveWindowPicture(Window(), path.CStr());
-  }
-  if (walking_) {
-    path.Format(L"%s\\chart-walking.html", setup_.pictureFolder.CStr());
-    SaveDocumentText(walking_->Document(), path.CStr());
-  }
-  if (sleeping_) {
-    path.Format(L"%s\\chart-sleeping.html", setup_.pictureFolder.CStr());
-    SaveDocumentText(sleeping_->Document(), path.CStr());
+    // And its chart, when it shows one.
+    const ChartPage* chart = dynamic_cast<const ChartPage*>(Page(i));
+    if (!chart) continue;
+    path.Format(L"%s\\chart-%s.html", setup_.pictureFolder.CStr(), name.CStr());
+    SaveDocumentText(chart->Document(), path.CStr());
   }
   if (previous >= 0) tabs_.Select(previous, true);
 }
@@ -382,7 +389,7 @@ void MainWindow::PumpUntilLiveTotals(unsigned seenBefore) {
   // Bounded: a tracker that sends no totals leaves the fields as they are.
   const ULONGLONG end = GetTickCount64() + 5000;
   int tracker = -1;
-  if (!SelectedTracker(&tracker) || tracker < 0) return;
+  if (!CurrentTracker(&tracker) || tracker < 0) return;
   while (liveUpdates_ == seenBefore && Window()) {
     ULONGLONG now = GetTickCount64();
     if (now >= end) break;
@@ -408,9 +415,7 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       if (HIWORD(wParam) == CBN_SELCHANGE) {
         // The picked tracker's information is read before the downloads
         // still queued, so that it shows as soon as it is known.
-        int tracker = -1;
-        if (SelectedTracker(&tracker)) RefreshInfo(tracker, true);
-        OnTrackerUpdate(UpdateLiveTotals | UpdateWalking | UpdateSleeping);
+        OnTrackerUpdate(UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping | UpdateTrackerPicked);
         FollowLiveTotals();
       }
       return 1;
@@ -438,7 +443,7 @@ void MainWindow::OpenDataDialog() {
   context.window = Window();
   context.choosePath = setup_.choosePath ? setup_.choosePath : DataDialog::ChooseWithSystemDialogs;
   int tracker = -1;
-  if (SelectedTracker(&tracker) && tracker >= 0) worker_.GetTrackerAddress(tracker, context.selectedTracker);
+  if (CurrentTracker(&tracker) && tracker >= 0) worker_.GetTrackerAddress(tracker, context.selectedTracker);
   DataDialog dialog(context);
   dialog.RunModal(Module(), IDD_DATA, 0, Window());
 }
@@ -461,8 +466,9 @@ void MainWindow::BackUpIfDue() {
 }
 
 void MainWindow::ShowStoreNotice() {
-  const wchar_t* notice = store_.Opening().notice.CStr();
-  if (!*notice || tornDown_) return;
+  WideString text;
+  if (tornDown_ || !DescribeStoreOpening(store_.Path().CStr(), store_.Opening(), text)) return;
+  const wchar_t* notice = text.CStr();
   if (setup_.quitWhenIdle) {
     // Nobody is there to answer a message box.
     WriteStandardError(notice);
@@ -674,7 +680,7 @@ void MainWindow::TearDown(bool placementFirst) {
   if (setup_.instance && Window()) setup_.instance->UnmarkWindow(Window());
   hooks_.Shutdown();  // a check in flight ends now; its hook leaves the window
   int currentTab = tabs_.Current();
-  if (view_) view_->SetInfoPage(nullptr);
+  if (view_) view_->SetDeviceInfoShower(nullptr);
   RemoveControl(&tabs_);
   tabs_.Close();
   // A worker given up while held in a platform call may still call the

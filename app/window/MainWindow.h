@@ -6,11 +6,12 @@
 // selected tab in the settings key, and refills its pages when the worker
 // posts WM_TRACKER_UPDATE.
 //
-// Pages are made the first time their tab is shown and kept, hidden, when
-// another tab is selected; a page that does not exist yet is not refreshed
-// (making it does that). Everything here runs on the window thread; the
-// worker writes the status line, the search button, the device list and the
-// Info page's fields itself.
+// The tabs are the rows of the page table (app/window/PageTable): pages are
+// made the first time their tab is shown and kept, hidden, when another tab
+// is selected; a page that does not exist yet is not refreshed (making it
+// does that). Pages reach the window only as their PageContext. Everything
+// here runs on the window thread; the worker's facts reach the controls
+// through the window's tracker view (WindowTrackerView).
 //
 // With quitWhenIdle the window closes itself normally (settings written)
 // once the first search and every history download it queued have finished
@@ -30,6 +31,8 @@
 
 #include "app/store/ActivityStore.h"
 #include "app/worker/TrackerWorker.h"
+#include "app/window/PageContext.h"
+#include "app/window/TabPage.h"
 #include "app/window/UpdateHooks.h"
 #include "app/window/WindowMarker.h"
 #include "app/window/WindowTrackerView.h"
@@ -66,12 +69,10 @@ struct MainWindowSetup {
   int (*choosePath)(HWND owner, DataPathKind kind, WideString& path) = nullptr;
 };
 
-class MainWindow : public Dialog {
+class MainWindow : public Dialog, private PageContext {
 public:
-  static const wchar_t Title[];          // "Pellton - Samsung EI-AN900 Viewer"
   static const wchar_t HomePage[];       // opened by the web link
   static const wchar_t DefaultSettingsKey[];  // "Software\\Vantrel\\Pellton" under HKEY_CURRENT_USER
-  static const int TabCount = 4;
   static const UINT WM_IDLE_REACHED = WM_APP + 2;
   // Tells the user what was wrong with the activity database at start.
   static const UINT WM_STORE_NOTICE = WM_APP + 3;
@@ -93,36 +94,30 @@ public:
   int OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   int OnDestroy() override;
 
-  // Refills the pages named by the update flags, in the order 0x1, 0x2,
-  // 0x4, 0x8, for the device list's current tracker.
+  // Refreshes the pages that exist with the update flags each one's row
+  // names, in the rows' order, for the device list's current tracker.
   void OnTrackerUpdate(unsigned flags);
 
-  // For the pages.
   // 1 with the current item's value (the tracker index, or -1 for the
   // searching and not-found items) when the device list has a current item.
-  int SelectedTracker(int* index);
+  int CurrentTracker(int* index);
   ActivityStore& Store() { return store_; }
-  // The device list's text of the tracker (1), or "" (0).
-  int TrackerName(int tracker, WideString& name);
-  // Trackers in the device list.
-  int TrackerCount();
   TrackerWorker& Worker() { return worker_; }
-  void PostUpdate(unsigned flags);
 
   // What the window shows, for checks.
   ImageCombo& Devices() { return devices_; }
   TabHost& Tabs() { return tabs_; }
-  InfoPage* Info() { return info_.get(); }
-  WalkingPage* Walking() { return walking_.get(); }
-  SleepingPage* Sleeping() { return sleeping_.get(); }
-  AboutPage* About() { return about_.get(); }
+  // The page of the tab at the index once made (none before).
+  TabPage* Page(int index);
+  InfoPage* Info();
+  WalkingPage* Walking();
+  SleepingPage* Sleeping();
+  AboutPage* About();
   IconButton& SearchButton() { return searchButton_; }
   // The tab indices whose pages have been made, in the order made.
   const std::vector<int>& PagesMade() const { return pagesMade_; }
   DWORD FlagsSetting() const { return flagsSetting_; }
   UpdateHooks& Hooks() { return hooks_; }
-  // The About page's "Automatically check for updates" box was clicked.
-  void OnUpdateCheckBox(bool checked);
   // The first search has ended and every download it queued has been
   // stored and shown.
   bool DownloadsDone() const { return searchDone_ && downloadsShown_ >= downloadsQueued_; }
@@ -131,8 +126,28 @@ public:
   bool Idle() const { return markerQueued_ && downloadsShown_ >= markerShownAt_; }
 
 private:
+  // PageContext
+  int Selected(SelectedTracker& tracker) override;
+  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override;
+  int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
+  int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
+  int QueueDeviceInfo(int tracker, bool beforeOthers) override;
+  int QueueSetTime(int tracker) override;
+  int QueueLiveTotals(int tracker, bool on) override;
+  void PostUpdate(unsigned flags) override;
+  void InitUpdateCheckBox(HWND page, int id) override;
+  // The About page's "Automatically check for updates" box was clicked.
+  void OnUpdateCheckBox(bool checked) override;
+
   static HWND PageCallbackThunk(int action, int index, HWND tab, LPARAM data, void* user);
   HWND OnPage(int action, int index);
+  // Whether the selected tab's row wants live totals.
+  bool LiveTotalsTab();
+  void ShowDeviceInfo(const DeviceInfo& info);
+  // The device list's text of the tracker (1), or "" (0).
+  int TrackerName(int tracker, WideString& name);
+  // Trackers in the device list.
+  int TrackerCount();
   void CountIdleProgress(unsigned flags);
   void FollowLiveTotals();
   void OnIdleReached();
@@ -147,9 +162,6 @@ private:
   void SaveMainPlacement();
   void QueueInfoAfterSearch();
   void RestoreFocus();
-  // Asks for the tracker's device information (next: before the operations
-  // already queued), or clears the Info page for no tracker.
-  void RefreshInfo(int tracker, bool next);
   // Closing while downloads are queued or running: IDYES close once they
   // are done, IDNO close now, IDCANCEL stay open.
   int AskBeforeClosing(int pending, int running);
@@ -172,14 +184,11 @@ private:
   TabHost tabs_;
   LinkLabel webLink_;
   UpdateHooks hooks_;
-  std::unique_ptr<InfoPage> info_;
-  std::unique_ptr<WalkingPage> walking_;
-  std::unique_ptr<SleepingPage> sleeping_;
-  std::unique_ptr<AboutPage> about_;
+  std::vector<std::unique_ptr<TabPage>> pages_;  // one per row of the page table, once made
 
   std::vector<int> pagesMade_;
-  int liveTracker_ = -1;
-  unsigned liveUpdates_ = 0;  // live totals posted by the trackers so far  // the tracker whose live totals were last switched on
+  int liveTracker_ = -1;       // the tracker whose live totals were last switched on
+  unsigned liveUpdates_ = 0;  // live totals posted by the trackers so far
   bool tornDown_ = true;
   bool searchDone_ = false;
   int downloadsQueued_ = 0;

@@ -6,7 +6,10 @@
 
 class SleepingPage : public ChartPage {
 public:
-  explicit SleepingPage(MainWindow& main);
+  explicit SleepingPage(PageContext& context);
+
+  // UpdateSleeping: the date list and the chart.
+  void Refresh(unsigned flags) override;
 
 protected:
   void OnCreated() override;

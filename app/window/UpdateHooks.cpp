@@ -1,13 +1,13 @@
 #include "app/window/UpdateHooks.h"
 
 #include "core/DateTime.h"
+#include "resources/ResourceIds.h"
 #include "support/CrashReporter.h"
 #include "support/ReportService.h"
 #include "support/UpdateService.h"
 
 namespace {
 
-const int kReportIcon = 101;
 const wchar_t kReportPath[] = L"/services/tindle/report.php";
 const wchar_t kLastCheckName[] = L"LastCheck";
 const wchar_t kProductType[] = L"1";
@@ -17,7 +17,7 @@ const wchar_t kProductType[] = L"1";
 void ConfigureProblemReporter(const wchar_t* reportHost) {
   CrashReporter* reporter = CrashReporter::Instance();
   if (!reporter) return;
-  reporter->ConfigureReport(kReportIcon, reportHost ? reportHost : ReportServiceHost(),
+  reporter->ConfigureReport(IDI_APPLICATION_ICON, reportHost ? reportHost : ReportServiceHost(),
                             kReportPath);
 }
 

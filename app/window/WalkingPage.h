@@ -7,10 +7,13 @@
 
 class WalkingPage : public ChartPage {
 public:
-  explicit WalkingPage(MainWindow& main);
+  explicit WalkingPage(PageContext& context);
 
   int OnDestroy() override;
 
+  // UpdateLiveTotals: the totals; UpdateWalking: the date list, the totals
+  // and the chart.
+  void Refresh(unsigned flags) override;
   // Writes the live totals of the selected tracker (the fields stay empty
   // when it has none) and, with chart, the chart of the selected run, which
   // is shown only for a tracker whose totals could be read.

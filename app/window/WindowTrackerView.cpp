@@ -1,29 +1,26 @@
 #include "app/window/WindowTrackerView.h"
 
-#include <commctrl.h>
-
 #include "app/tracker/TrackerUpdate.h"
 #include "core/WideString.h"
+#include "resources/ResourceIds.h"
 #include "ui/ImageCombo.h"
+
+const wchar_t WindowTrackerView::SearchingText[] = L"Searching for Samsung EI-AN900 devices";
+const wchar_t WindowTrackerView::NoneFoundText[] = L"No Samsung EI-AN900 found";
 
 namespace {
 
 const wchar_t kCarrierClass[] = L"PelltonTrackerViewCarrier";
 const UINT kRunCall = WM_APP + 0x40;
 
-const int kStatusId = 1020;
-const int kSearchId = 1014;
-const int kBatteryId = 1011;
-
 }  // namespace
 
 struct WindowTrackerView::Call {
-  enum Kind { Status, Search, DeviceListEnable, DeviceListClear, DeviceAdd, DeviceRemove, DeviceSelect, Battery, InfoText };
+  enum Kind { Began, Ended, Searching, Found, Info };
   Kind kind;
-  int number = 0;
-  int value = 0;
-  int icon = 0;
   const wchar_t* text = nullptr;
+  const std::vector<WideString>* names = nullptr;
+  const DeviceInfo* info = nullptr;
 };
 
 WindowTrackerView::WindowTrackerView(HWND mainWindow, ImageCombo* devices)
@@ -42,7 +39,7 @@ WindowTrackerView::~WindowTrackerView() {
   if (carrier_) DestroyWindow(carrier_);
 }
 
-void WindowTrackerView::SetInfoPage(HWND page) { infoPage_ = page; }
+void WindowTrackerView::SetDeviceInfoShower(DeviceInfoShower shower) { shower_ = std::move(shower); }
 
 LRESULT CALLBACK WindowTrackerView::CarrierProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kRunCall) {
@@ -64,93 +61,78 @@ void WindowTrackerView::OnWindowThread(Call& call) {
 
 void WindowTrackerView::Run(Call& call) {
   switch (call.kind) {
-    case Call::Status:
-      if (main_) SetDlgItemTextW(main_, kStatusId, call.text);
+    case Call::Began:
+      SetStatus(call.text, false);
       break;
-    case Call::Search:
-      if (main_) EnableWindow(GetDlgItem(main_, kSearchId), call.value ? TRUE : FALSE);
+    case Call::Ended:
+      SetStatus(call.text, true);
       break;
-    case Call::DeviceListEnable:
-      if (devices_ && devices_->Control()) EnableWindow(devices_->Control(), call.value ? TRUE : FALSE);
+    case Call::Searching:
+      FillDevices(nullptr);
       break;
-    case Call::DeviceListClear:
-      if (devices_) {
-        while (devices_->Count() > 0) {
-          if (!devices_->Delete(0)) break;
-        }
-      }
+    case Call::Found:
+      FillDevices(call.names);
       break;
-    case Call::DeviceAdd:
-      if (devices_) devices_->AddItem(call.text, call.value, call.icon, nullptr);
-      break;
-    case Call::DeviceRemove:
-      if (devices_) devices_->Delete(call.number);
-      break;
-    case Call::DeviceSelect:
-      if (devices_) devices_->Select(call.number);
-      break;
-    case Call::Battery:
-      if (infoPage_) SendDlgItemMessageW(infoPage_, kBatteryId, PBM_SETPOS, static_cast<WPARAM>(call.value), 0);
-      break;
-    case Call::InfoText:
-      if (infoPage_) SetDlgItemTextW(infoPage_, call.number, call.text);
+    case Call::Info:
+      if (shower_) shower_(*call.info);
       break;
   }
 }
 
-void WindowTrackerView::SetStatus(const wchar_t* text) {
-  Call call{Call::Status};
-  call.text = text ? text : L"";
+void WindowTrackerView::SetStatus(const wchar_t* text, bool searchEnabled) {
+  if (!main_) return;
+  EnableWindow(GetDlgItem(main_, IDC_MAIN_SEARCH), searchEnabled ? TRUE : FALSE);
+  SetDlgItemTextW(main_, IDC_MAIN_STATUS, text);
+}
+
+// While a search runs the list is disabled and holds only the searching
+// item; the trackers it found replace that item.
+void WindowTrackerView::FillDevices(const std::vector<WideString>* names) {
+  if (!devices_) return;
+  HWND control = devices_->Control();
+  if (!names && control) EnableWindow(control, FALSE);
+  while (devices_->Count() > 0) {
+    if (!devices_->Delete(0)) break;
+  }
+  if (!names) {
+    devices_->AddItem(SearchingText, -1, IDI_TRACKER, nullptr);
+  } else if (names->empty()) {
+    devices_->AddItem(NoneFoundText, -1, IDI_TRACKER, nullptr);
+  } else {
+    for (size_t i = 0; i < names->size(); ++i) {
+      devices_->AddItem((*names)[i].CStr(), static_cast<int>(i), IDI_TRACKER, nullptr);
+    }
+  }
+  devices_->Select(0);
+  if (names && control) EnableWindow(control, TRUE);
+}
+
+void WindowTrackerView::OperationBegan(const wchar_t* status) {
+  Call call{Call::Began};
+  call.text = status ? status : L"";
   OnWindowThread(call);
 }
 
-void WindowTrackerView::EnableSearch(int enable) {
-  Call call{Call::Search};
-  call.value = enable;
+void WindowTrackerView::OperationEnded(const wchar_t* outcome) {
+  Call call{Call::Ended};
+  call.text = outcome ? outcome : L"";
   OnWindowThread(call);
 }
 
-void WindowTrackerView::EnableDeviceList(int enable) {
-  Call call{Call::DeviceListEnable};
-  call.value = enable;
+void WindowTrackerView::SearchBegan() {
+  Call call{Call::Searching};
   OnWindowThread(call);
 }
 
-void WindowTrackerView::ClearDeviceList() {
-  Call call{Call::DeviceListClear};
+void WindowTrackerView::SearchEnded(const std::vector<WideString>& names) {
+  Call call{Call::Found};
+  call.names = &names;
   OnWindowThread(call);
 }
 
-void WindowTrackerView::AddDevice(const wchar_t* text, int value, int iconId) {
-  Call call{Call::DeviceAdd};
-  call.text = text ? text : L"";
-  call.value = value;
-  call.icon = iconId;
-  OnWindowThread(call);
-}
-
-void WindowTrackerView::RemoveDevice(int index) {
-  Call call{Call::DeviceRemove};
-  call.number = index;
-  OnWindowThread(call);
-}
-
-void WindowTrackerView::SelectDevice(int index) {
-  Call call{Call::DeviceSelect};
-  call.number = index;
-  OnWindowThread(call);
-}
-
-void WindowTrackerView::SetBattery(int percent) {
-  Call call{Call::Battery};
-  call.value = percent;
-  OnWindowThread(call);
-}
-
-void WindowTrackerView::SetInfoText(int controlId, const wchar_t* text) {
-  Call call{Call::InfoText};
-  call.number = controlId;
-  call.text = text ? text : L"";
+void WindowTrackerView::ShowDeviceInfo(const DeviceInfo& info) {
+  Call call{Call::Info};
+  call.info = &info;
   OnWindowThread(call);
 }
 

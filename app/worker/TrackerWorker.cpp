@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <new>
 
+#include "app/store/ActivityStore.h"
+#include "app/tracker/TrackerAnswers.h"
 #include "app/tracker/TrackerProtocol.h"
 #include "app/tracker/TrackerUpdate.h"
 #include "app/worker/TrackerView.h"
@@ -13,6 +15,7 @@
 #include "ble/GattEnumerator.h"
 #include "ble/GattService.h"
 #include "core/DateTime.h"
+#include "core/StandardError.h"
 
 const wchar_t TRACKER_SERVICE_UUID[] = L"{FC1CFF01-71F1-887F-C5FA-A19B3DCA3230}";
 const wchar_t TRACKER_CHARACTERISTIC_UUID[] = L"{FC1CFF08-71F1-887F-C5FA-A19B3DCA3230}";
@@ -21,17 +24,50 @@ namespace {
 
 const wchar_t kConfigurationDescriptor[] = L"org.bluetooth.descriptor.gatt.client_characteristic_configuration";
 
-const int kInfoTime = 1012;
-const int kInfoFirmware = 1013;
-const int kInfoHardware = 1015;
+// What kind of work an operation is.
+enum OperationTraits : unsigned {
+  // Talks to every tracker and renumbers them: waits for every rest and
+  // for everything kept aside before it, and holds back what follows.
+  ForEveryTracker = 0x1,
+  NamesTracker = 0x2,     // the status line begins with the tracker's name
+  StoresHistory = 0x4,    // downloads and stores the history: pending until stored (DownloadsPending)
+  CountedDownload = 0x8,  // numbered among the downloads queued together: "(tracker 2 of 3)"
+};
 
-const wchar_t* const kStatusTexts[] = {
-    L"Searching for devices...",       L"Getting device information...", L"Getting your performance...", L"",
-    L"Setting Date && Time...",
+// An operation code that has no row: it only makes the handler run.
+const int kLookAgain = -1;
+
+// A code without a row is an operation added to the enumeration but not to
+// the table: said where its developer looks, and never run.
+void ReportUnknownOperation(int operation) {
+  WideString text;
+  text.Format(L"Pellton: the tracker worker has no operation %d\n", operation);
+  OutputDebugStringW(text.CStr());
+  WriteStandardError(text.CStr());
+}
+
+// A download's runs into the store under the address of the tracker they
+// came from (the decoders name it by its index, which the store does not
+// know). Without an address the store refuses each run.
+class TrackerRuns : public HistoryRunSink {
+public:
+  TrackerRuns(ActivityStore& store, const wchar_t* address) : store_(store), address_(address) {}
+  int StoreWalkingRun(int, unsigned start, const ByteBuffer& pattern) override {
+    return store_.InsertRun(WalkingTable, address_, start, pattern);
+  }
+  int StoreSleepingRun(int, unsigned start, const ByteBuffer& pattern) override {
+    return store_.InsertRun(SleepingTable, address_, start, pattern);
+  }
+  void BeginRuns() override { store_.BeginRuns(); }
+  unsigned EndRuns() override { return store_.EndRuns(); }
+
+private:
+  ActivityStore& store_;
+  const wchar_t* address_;
 };
 
 bool IsCompleteFrame(const ByteBuffer& frame, unsigned char code) {
-  return frame.size >= FRAME_HEADER_SIZE && frame.data[2] == code && frame.size == DeclaredFrameSize(frame.data);
+  return IsWholeFrame(frame.data, frame.size, code);
 }
 
 // "N runs stored", with the failures and the untimed runs when there were
@@ -61,20 +97,48 @@ class TrackerWorker::WorkItem : public ListItem {
 public:
   WorkItem(int code, int first, int second) : operation(code), argument(first), flag(second) {}
   int operation;
-  int argument;  // the tracker index for operations 1 to 4
-  int flag;      // operation 3: 1 on, 0 off
+  int argument;  // the tracker index (the search has none)
+  int flag;      // live totals: 1 on, 0 off
 };
+
+struct TrackerWorker::OperationRow {
+  TrackerOperation operation;
+  const wchar_t* status;  // the status line while it runs
+  unsigned traits;        // OperationTraits
+  // Runs it; after: the status line's text for after it (usually empty).
+  void (*run)(TrackerWorker& worker, int trackerIndex, int flag, WideString& after);
+};
+
+const TrackerWorker::OperationRow TrackerWorker::kOperations[] = {
+    {OperationSearch, L"Searching for devices...", ForEveryTracker,
+     [](TrackerWorker& worker, int, int, WideString& after) { worker.Search(after); }},
+    {OperationDeviceInfo, L"Getting device information...", NamesTracker,
+     [](TrackerWorker& worker, int tracker, int, WideString&) { worker.DeviceInfo(tracker); }},
+    {OperationHistory, L"Getting your performance...", NamesTracker | StoresHistory | CountedDownload,
+     [](TrackerWorker& worker, int tracker, int, WideString& after) { worker.History(tracker, after); }},
+    {OperationLiveTotals, L"", 0,
+     [](TrackerWorker& worker, int tracker, int on, WideString&) { worker.LiveTotals(tracker, on); }},
+    {OperationSetTime, L"Setting Date && Time...", NamesTracker | StoresHistory,
+     [](TrackerWorker& worker, int tracker, int, WideString& after) { worker.SetTime(tracker, after); }},
+};
+
+const TrackerWorker::OperationRow* TrackerWorker::FindOperation(int operation) {
+  for (const OperationRow& row : kOperations) {
+    if (row.operation == operation) return &row;
+  }
+  return nullptr;
+}
 
 TrackerWorker::TrackerWorker() { stopping_.Create(1, 0); }
 
 TrackerWorker::~TrackerWorker() { Stop(); }
 
-int TrackerWorker::Start(GattBackend* backend, TrackerView* view, HistoryRunSink* runs) {
+int TrackerWorker::Start(GattBackend* backend, TrackerView* view, ActivityStore* store) {
   if (!backend || !view || enumerator_) return 0;
   enumerator_ = new (std::nothrow) GattEnumerator(backend);
   if (!enumerator_) return 0;
   view_ = view;
-  runs_ = runs;
+  store_ = store;
   stopping_.Reset();
   if (!worker_.Start(&TrackerWorker::Handle, this)) {
     delete enumerator_;
@@ -105,13 +169,25 @@ int TrackerWorker::Stop() {
   return 1;
 }
 
-int TrackerWorker::Queue(int operation, int first, int second) {
-  WorkItem* item = new (std::nothrow) WorkItem(operation, first, second);
+int TrackerWorker::Queue(TrackerOperation operation, int trackerIndex, int flag) {
+  const OperationRow* row = FindOperation(operation);
+  if (!row) {
+    ReportUnknownOperation(operation);
+    return 0;
+  }
+  return Post(*row, trackerIndex, flag, false);
+}
+
+int TrackerWorker::Post(const OperationRow& row, int trackerIndex, int flag, bool first) {
+  WorkItem* item = new (std::nothrow) WorkItem(row.operation, trackerIndex, flag);
   if (!item) return 0;
-  const bool download = (operation == OperationHistory || operation == OperationSetTime) && first >= 0;
+  const bool download = (row.traits & StoresHistory) && trackerIndex >= 0;
+  const bool counted = (row.traits & CountedDownload) && trackerIndex >= 0;
   if (download) InterlockedIncrement(&downloadsPending_);
-  if (worker_.Post(item)) return 1;
+  if (counted) InterlockedIncrement(&downloadsQueued_);  // before it can run
+  if (first ? worker_.PostFirst(item) : worker_.Post(item)) return 1;
   if (download) InterlockedDecrement(&downloadsPending_);
+  if (counted) InterlockedDecrement(&downloadsQueued_);
   delete item;
   return 0;
 }
@@ -127,38 +203,31 @@ void TrackerWorker::DownloadEnded(int trackerIndex) {
   InterlockedDecrement(&downloadsPending_);
 }
 
-int TrackerWorker::QueueSearch() { return Queue(OperationSearch, 0, 0); }
-int TrackerWorker::QueueDeviceInfo(int trackerIndex) { return Queue(OperationDeviceInfo, trackerIndex, 0); }
+int TrackerWorker::QueueSearch() { return Queue(OperationSearch, 0); }
+int TrackerWorker::QueueDeviceInfo(int trackerIndex) { return Queue(OperationDeviceInfo, trackerIndex); }
 int TrackerWorker::QueueDeviceInfoNext(int trackerIndex) {
-  WorkItem* item = new (std::nothrow) WorkItem(OperationDeviceInfo, trackerIndex, 0);
-  if (!item) return 0;
-  if (worker_.PostFirst(item)) return 1;
-  delete item;
-  return 0;
+  return Post(*FindOperation(OperationDeviceInfo), trackerIndex, 0, true);
 }
-int TrackerWorker::QueueHistory(int trackerIndex) {
-  if (trackerIndex < 0) return Queue(OperationHistory, trackerIndex, 0);
-  InterlockedIncrement(&downloadsQueued_);  // before it can run
-  if (Queue(OperationHistory, trackerIndex, 0)) return 1;
-  InterlockedDecrement(&downloadsQueued_);
-  return 0;
-}
+int TrackerWorker::QueueHistory(int trackerIndex) { return Queue(OperationHistory, trackerIndex); }
 int TrackerWorker::QueueLiveTotals(int trackerIndex, int on) { return Queue(OperationLiveTotals, trackerIndex, on); }
-int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTime, trackerIndex, 0); }
+int TrackerWorker::QueueSetTime(int trackerIndex) { return Queue(OperationSetTime, trackerIndex); }
 
 int TrackerWorker::Pause(DWORD milliseconds) { return milliseconds == 0 || !stopping_.Wait(milliseconds); }
 
-// An operation code no operation has: it only makes the handler run.
-const int kLookAgain = -1;
-
-int TrackerWorker::Wake() { return Queue(kLookAgain, -1, 0); }
+int TrackerWorker::Wake() {
+  WorkItem* item = new (std::nothrow) WorkItem(kLookAgain, -1, 0);
+  if (!item) return 0;
+  if (worker_.Post(item)) return 1;
+  delete item;
+  return 0;
+}
 
 unsigned long long TrackerWorker::Ticks() { return (ticks ? ticks : &systemTicks_)->Milliseconds(); }
 
 bool TrackerWorker::Resting(TrackerLink& link) { return link.restUntil > Ticks(); }
 
-bool TrackerWorker::MustWait(int operation, int argument, size_t earlier) {
-  if (operation == OperationSearch) {
+bool TrackerWorker::MustWait(const OperationRow& row, int argument, size_t earlier) {
+  if (row.traits & ForEveryTracker) {
     if (earlier > 0) return true;
     int index = 0;
     for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
@@ -171,7 +240,7 @@ bool TrackerWorker::MustWait(int operation, int argument, size_t earlier) {
   if (Resting(*link)) return true;
   for (size_t i = 0; i < earlier; ++i) {
     const Waiting& before = waiting_[i];
-    if (before.operation == OperationSearch || before.argument == argument ||
+    if ((before.row->traits & ForEveryTracker) || before.argument == argument ||
         !trackers_.FindTracker(before.argument)) {
       return true;
     }
@@ -181,13 +250,13 @@ bool TrackerWorker::MustWait(int operation, int argument, size_t earlier) {
 
 void TrackerWorker::RunWaiting() {
   for (size_t i = 0; i < waiting_.size() && !stopping_.Wait(0);) {
-    if (MustWait(waiting_[i].operation, waiting_[i].argument, i)) {
+    if (MustWait(*waiting_[i].row, waiting_[i].argument, i)) {
       ++i;
       continue;
     }
     Waiting ready = waiting_[i];
     waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
-    Run(ready.operation, ready.argument, ready.flag);
+    Run(*ready.row, ready.argument, ready.flag);
     i = 0;  // what it did (a download begins a rest) may hold back the others
   }
   TickSource& clock = ticks ? *ticks : systemTicks_;
@@ -211,81 +280,61 @@ DWORD TrackerWorker::Handle(int phase, ListItem* item, void* self) {
   worker.RunWaiting();
   if (phase != PhaseItem || !item) return 1;
   WorkItem& work = *static_cast<WorkItem*>(item);
-  // Any other operation code (the look again included) is skipped.
-  if (work.operation >= OperationSearch && work.operation <= OperationSetTime) {
-    if (worker.MustWait(work.operation, work.argument, worker.waiting_.size())) {
-      worker.waiting_.push_back({work.operation, work.argument, work.flag});
+  // A look again has no row: it only made the handler run. Queue lets no
+  // other code without a row through.
+  if (work.operation != kLookAgain) {
+    const OperationRow* row = FindOperation(work.operation);
+    if (!row) {
+      ReportUnknownOperation(work.operation);
+    } else if (worker.MustWait(*row, work.argument, worker.waiting_.size())) {
+      worker.waiting_.push_back({row, work.argument, work.flag});
     } else {
-      worker.Run(work.operation, work.argument, work.flag);
+      worker.Run(*row, work.argument, work.flag);
     }
   }
   worker.RunWaiting();
   return 1;
 }
 
-void TrackerWorker::Run(int operation, int argument, int flag) {
+void TrackerWorker::Run(const OperationRow& row, int argument, int flag) {
   // With several trackers the line must say whose work it shows.
-  TrackerLink* link = operation == OperationSearch || operation == OperationLiveTotals
-                          ? nullptr
-                          : trackers_.FindTracker(argument);
+  TrackerLink* link = (row.traits & NamesTracker) ? trackers_.FindTracker(argument) : nullptr;
   WideString text, counted;
-  if (operation == OperationHistory && argument >= 0) {
+  if ((row.traits & CountedDownload) && argument >= 0) {
     LONG left = InterlockedDecrement(&downloadsQueued_);
     unsigned number = ++downloadsBegun_;
     unsigned total = number + static_cast<unsigned>(left > 0 ? left : 0);
     if (total > 1) counted.Format(L" (tracker %u of %u)", number, total);
   }
   if (link) {
-    text.Format(L"%s: %s%s", link->displayText.CStr(), kStatusTexts[operation], counted.CStr());
+    text.Format(L"%s: %s%s", link->displayText.CStr(), row.status, counted.CStr());
   } else {
-    text.Assign(kStatusTexts[operation]);
+    text.Assign(row.status);
   }
   TrackerView& view = *view_;
-  view.EnableSearch(0);
-  view.SetStatus(text.CStr());
+  view.OperationBegan(text.CStr());
   WideString after;
-  switch (operation) {
-    case OperationSearch:
-      Search(after);
-      break;
-    case OperationDeviceInfo:
-      DeviceInfo(argument);
-      break;
-    case OperationHistory:
-      if (argument >= 0) InterlockedExchange(&downloadRunning_, argument);
-      History(argument, after);
-      DownloadEnded(argument);
-      break;
-    case OperationLiveTotals:
-      LiveTotals(argument, flag);
-      break;
-    case OperationSetTime:
-      if (argument >= 0) InterlockedExchange(&downloadRunning_, argument);
-      SetTime(argument, after);
-      DownloadEnded(argument);
-      break;
-  }
+  const bool download = (row.traits & StoresHistory) && argument >= 0;
+  if (download) InterlockedExchange(&downloadRunning_, argument);
+  row.run(*this, argument, flag, after);
+  if (download) DownloadEnded(argument);
   if (link && !after.IsEmpty()) {
     text.Format(L"%s: %s", link->displayText.CStr(), after.CStr());
     after.Assign(text);
   }
   // With no download queued, the next one begins a new count.
   if (InterlockedCompareExchange(&downloadsQueued_, 0, 0) <= 0) downloadsBegun_ = 0;
-  view.EnableSearch(1);
-  view.SetStatus(after.CStr());
+  view.OperationEnded(after.CStr());
 }
 
 // ------------------------------------------------------------ operation 0
 
 void TrackerWorker::Search(WideString&) {
   TrackerView& view = *view_;
-  view.EnableDeviceList(0);
+  view.SearchBegan();
   SwitchLiveTotalsOff();
   trackers_.Clear();
   enumerator_->Enumerate(0);
-  view.ClearDeviceList();
-  view.AddDevice(L"Searching for Samsung EI-AN900 devices", -1, TrackerIcon);
-  view.SelectDevice(0);
 
   for (ListItem* a = enumerator_->adapters.First(); a; a = enumerator_->adapters.Next(a)) {
     GattAdapter* adapter = static_cast<GattAdapter*>(a);
@@ -315,13 +364,12 @@ void TrackerWorker::Search(WideString&) {
     }
   }
 
-  view.RemoveDevice(0);
+  std::vector<WideString> names;
   int index = 0;
   for (TrackerLink* link = trackers_.FindTracker(0); link; link = trackers_.FindTracker(++index)) {
-    view.AddDevice(link->displayText.CStr(), index, TrackerIcon);
+    names.push_back(link->displayText);
     QueueHistory(index);
   }
-  if (index == 0) view.AddDevice(L"No Samsung EI-AN900 found", -1, TrackerIcon);
   {
     SectionLock hold(summaryLock_);
     outcomes_.assign(static_cast<size_t>(index), WideString());
@@ -330,8 +378,7 @@ void TrackerWorker::Search(WideString&) {
       outcomes_[i].Format(L"%s: the history was not downloaded", trackers_.FindTracker(i)->displayText.CStr());
     }
   }
-  view.SelectDevice(0);
-  view.EnableDeviceList(1);
+  view.SearchEnded(names);
   view.PostUpdate(UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping);
 }
 
@@ -353,48 +400,47 @@ void TrackerWorker::Summary(TrackerRunSummary& out) {
 
 void TrackerWorker::DeviceInfo(int trackerIndex) {
   TrackerView& view = *view_;
-  view.SetBattery(0);
-  view.SetInfoText(kInfoTime, L"");
-  view.SetInfoText(kInfoFirmware, L"");
-  view.SetInfoText(kInfoHardware, L"");
+  struct DeviceInfo info;  // the facts (this operation has the same name)
+  view.ShowDeviceInfo(info);  // nothing known yet
   TrackerLink* link = trackers_.FindTracker(trackerIndex);
   if (!link || !Pause(timings.beforeQueriesMs)) return;
 
   ByteBuffer response;
   unsigned char selector = QUERY_BATTERY;
+  unsigned battery;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_BATTERY, response, timings.commandTimeoutMs) &&
-      response.size == BATTERY_FRAME_SIZE) {
-    view.SetBattery(response.data[3]);
+      ParseBatteryAnswer(response.data, response.size, battery)) {
+    info.battery = static_cast<int>(battery);
+    view.ShowDeviceInfo(info);
   }
 
   selector = QUERY_CLOCK;
+  TrackerTime clock;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_TIME, response, timings.commandTimeoutMs) &&
-      response.size == TIME_FRAME_SIZE) {
+      ParseTimeAnswer(response.data, response.size, clock)) {
     SYSTEMTIME utc = {};
-    utc.wYear = static_cast<WORD>(response.data[3] + 2000);
-    utc.wMonth = response.data[4];
-    utc.wDay = response.data[5];
-    utc.wHour = response.data[6];
-    utc.wMinute = response.data[7];
-    utc.wSecond = response.data[8];
-    SYSTEMTIME local;
-    WideString date, time, text;
-    // A clock that is no valid time leaves the field empty.
-    if (CopyTime(local, &utc, 1) && FormatDate(date, DATE_SHORTDATE, &local, 0) && FormatTime(time, 0, &local, 0) &&
-        text.Format(L"%s %s", date.CStr(), time.CStr())) {
-      view.SetInfoText(kInfoTime, text.CStr());
-    }
+    utc.wYear = static_cast<WORD>(clock.year);
+    utc.wMonth = static_cast<WORD>(clock.month);
+    utc.wDay = static_cast<WORD>(clock.day);
+    utc.wHour = static_cast<WORD>(clock.hour);
+    utc.wMinute = static_cast<WORD>(clock.minute);
+    utc.wSecond = static_cast<WORD>(clock.second);
+    info.clock = utc;
+    info.clockKnown = true;
+    view.ShowDeviceInfo(info);
   }
 
   selector = QUERY_VERSIONS;
+  TrackerVersions versions;
   if (link->SendCommand(CMD_QUERY, &selector, 1, RSP_VERSION, response, timings.commandTimeoutMs) &&
-      response.size == VERSION_FRAME_SIZE) {
+      ParseVersionAnswer(response.data, response.size, versions)) {
     WideString firmware;
-    for (unsigned i = 0; i < FIRMWARE_TEXT_MAX && response.data[5 + i] != 0; ++i) firmware.AppendByte(response.data[5 + i]);
-    WideString hardware;
-    hardware.Format(L"%u.%u", response.data[3], response.data[4]);
-    view.SetInfoText(kInfoFirmware, firmware.CStr());
-    view.SetInfoText(kInfoHardware, hardware.CStr());
+    for (const char* c = versions.firmware; *c; ++c) firmware.AppendByte(static_cast<unsigned char>(*c));
+    info.firmware = firmware;
+    info.hardwareMajor = versions.hardwareMajor;
+    info.hardwareMinor = versions.hardwareMinor;
+    info.hardwareKnown = true;
+    view.ShowDeviceInfo(info);
   }
   BufferClear(response);
 }
@@ -420,11 +466,14 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
     BufferCopy(sleeping, link.sleepingFrame);
   }
   complete = IsCompleteFrame(walking, RSP_WALKING) && IsCompleteFrame(sleeping, RSP_SLEEPING);
-  if (runs_) {
-    runs_->BeginRuns();
-    DecodeWalkingHistory(trackerIndex, walking, *runs_, &tally);
-    DecodeSleepingHistory(trackerIndex, sleeping, *runs_, &tally);
-    unsigned lost = runs_->EndRuns();
+  if (store_) {
+    WideString address;
+    trackers_.GetTrackerAddress(trackerIndex, address);
+    TrackerRuns runs(*store_, address.CStr());
+    runs.BeginRuns();
+    DecodeWalkingHistory(trackerIndex, walking, runs, &tally);
+    DecodeSleepingHistory(trackerIndex, sleeping, runs, &tally);
+    unsigned lost = runs.EndRuns();
     lost = lost < tally.stored ? lost : tally.stored;
     tally.stored -= lost;
     tally.failed += lost;
@@ -478,7 +527,7 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
   }
   // Committed is not yet on the disk: a power cut after the clock is set
   // would lose the runs in both places.
-  if (tally.stored > 0 && runs_ && !runs_->SecureRuns()) {
+  if (tally.stored > 0 && store_ && !store_->SecureRuns()) {
     after.Assign(L"The date and time were not set: the history could not be written to the disk");
     return;
   }

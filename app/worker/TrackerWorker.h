@@ -1,9 +1,15 @@
 // All talking to trackers, on one worker thread: search and connect, device
 // information, history download (decoded and stored), live totals on and
 // off, and setting the clock. The window thread only queues operations; the
-// worker shows progress and results through a TrackerView and posts
-// WM_TRACKER_UPDATE. It owns the tracker list (every tracker is known by
-// its index there) and the device enumeration of the last search.
+// worker reports progress and results as facts through a TrackerView and
+// posts WM_TRACKER_UPDATE. It owns the tracker list (every tracker is known
+// by its index there) and the device enumeration of the last search, and
+// stores runs under the tracker's address.
+//
+// Each operation is one row of the worker's operation table: its code, the
+// status line's text while it runs, what kind of work it is, and what runs
+// it. Queueing a code the table does not have is a fault of the program:
+// it is refused and said (debugger output and standard error), never queued.
 //
 // Setting the clock erases the tracker's history, so the worker first
 // downloads and stores it and has the store write it through to the disk;
@@ -24,10 +30,10 @@
 // for every rest to end), and an operation for no tracker (the window's
 // mark that everything queued before it has run).
 //
-// Use: construct; SetTrackers of the store with Trackers(); Start with the
-// GATT backend (the Windows stack, or a simulated one), the view and the
-// store; queue operations; Stop before the view, the store or the backend
-// go (Stop keeps the caller's messages flowing while it waits).
+// Use: construct; Start with the GATT backend (the Windows stack, or a
+// simulated one), the view and the store; queue operations; Stop before the
+// view, the store or the backend go (Stop keeps the caller's messages
+// flowing while it waits).
 #pragma once
 
 #include <windows.h>
@@ -44,11 +50,13 @@
 #include "core/WideString.h"
 #include "core/Worker.h"
 
+class ActivityStore;
 class GattBackend;
 class GattEnumerator;
 class TrackerView;
 
-// Operation codes of the work items.
+// Operation codes of the work items; each has its row in the worker's
+// operation table.
 enum TrackerOperation : int {
   OperationSearch = 0,
   OperationDeviceInfo = 1,
@@ -79,16 +87,15 @@ struct TrackerWorkerTimings {
 
 class TrackerWorker {
 public:
-  static const int TrackerIcon = 111;  // the device list's item icon
-
   TrackerWorker();
   ~TrackerWorker();  // stops
   TrackerWorker(const TrackerWorker&) = delete;
   TrackerWorker& operator=(const TrackerWorker&) = delete;
 
-  // Starts the thread and queues the first search. backend, view and runs
-  // are not owned and must outlive the worker's run (until Stop). 1/0.
-  int Start(GattBackend* backend, TrackerView* view, HistoryRunSink* runs);
+  // Starts the thread and queues the first search. backend, view and store
+  // are not owned and must outlive the worker's run (until Stop); without a
+  // store no run is stored. 1/0.
+  int Start(GattBackend* backend, TrackerView* view, ActivityStore* store);
   // Lets the running operation finish (its pauses and its waits for the
   // tracker's answers are cut short, so a lost answer does not hold the
   // program open), drops the queued ones, waits for the thread while
@@ -102,7 +109,11 @@ public:
   int Stop();
   bool Abandoned() const { return abandoned_; }
 
-  // Never block; 1 when queued.
+  // Queues the operation for the tracker at the index (flag: live totals 1
+  // on, 0 off); never blocks. 1 when queued; 0 when it could not be, or for
+  // an operation the table does not have (said, see above).
+  int Queue(TrackerOperation operation, int trackerIndex, int flag = 0);
+  // The same for each operation; never block; 1 when queued.
   int QueueSearch();
   int QueueDeviceInfo(int trackerIndex);
   // Device information that runs next, before the operations queued so far
@@ -135,23 +146,28 @@ public:
 
 private:
   class WorkItem;
+  struct OperationRow;
   struct Waiting {
-    int operation;
+    const OperationRow* row;
     int argument;
     int flag;
   };
 
+  // The operation table, and its row of an operation code (none: unknown).
+  static const OperationRow kOperations[];
+  static const OperationRow* FindOperation(int operation);
   static DWORD Handle(int phase, ListItem* item, void* self);
-  void Run(int operation, int argument, int flag);
+  void Run(const OperationRow& row, int argument, int flag);
   // Whether the operation must wait: for its tracker's rest, or behind the
   // first `earlier` operations kept aside.
-  bool MustWait(int operation, int argument, size_t earlier);
+  bool MustWait(const OperationRow& row, int argument, size_t earlier);
   // Runs, in order, each operation kept aside that need not wait any
   // longer; then asks to be woken when the next rest ends.
   void RunWaiting();
   bool Resting(TrackerLink& link);
   unsigned long long Ticks();
-  int Queue(int operation, int first, int second);
+  // Posts a work item (first: to run next); counts a download. 1/0.
+  int Post(const OperationRow& row, int trackerIndex, int flag, bool first);
   // A counted download is over (once per operation).
   void DownloadEnded(int trackerIndex);
   // Each operation returns the status line's text for after it (usually
@@ -174,7 +190,7 @@ private:
   GattEnumerator* enumerator_ = nullptr;
   TrackerList trackers_;
   TrackerView* view_ = nullptr;
-  HistoryRunSink* runs_ = nullptr;
+  ActivityStore* store_ = nullptr;
   Event stopping_;  // manual-reset, set by Stop
   CriticalSection summaryLock_;
   std::vector<WideString> outcomes_;  // per tracker of the last search: "" stored, else what went wrong

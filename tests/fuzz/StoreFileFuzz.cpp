@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/store/ActivityStore.h"
+#include "tests/app/store/StoreNotices.h"
 #include "tests/common/FileText.h"
 #include "tests/common/TempFolder.h"
 #include "tests/fuzz/FuzzDriver.h"
@@ -164,13 +165,13 @@ bool CheckOpened(const std::string& input, std::string& finding) {
     ActivityStore store;
     int opened = store.Open(Folder().c_str());
     const StoreOpening& opening = store.Opening();
-    if (!opened) return Fail(finding, "the store did not open", &opening.notice);
+    const WideString notice(NoticeOf(store).c_str());
+    if (!opened) return Fail(finding, "the store did not open", &notice);
     if (opening.movedAside) {
       if (ReadFileText(opening.asidePath.CStr()) != input) return Fail(finding, "the file moved aside is not the file found");
-      if (!opening.notice.Find(opening.asidePath.CStr()))
-        return Fail(finding, "the notice does not say where", &opening.notice);
-    } else if (!opening.notice.IsEmpty()) {
-      return Fail(finding, "a file used as it is came with a notice", &opening.notice);
+      if (!notice.Find(opening.asidePath.CStr())) return Fail(finding, "the notice does not say where", &notice);
+    } else if (!notice.IsEmpty()) {
+      return Fail(finding, "a file used as it is came with a notice", &notice);
     } else if (opening.state != StoreFileUsable) {
       return Fail(finding, "a file neither used nor moved aside");
     }
@@ -186,8 +187,9 @@ bool CheckOpened(const std::string& input, std::string& finding) {
     if (!stored) return Fail(finding, "a new run could not be stored");
   }
   ActivityStore again;
-  if (!again.Open(Folder().c_str()) || again.Opening().state != StoreFileUsable || !again.Opening().notice.IsEmpty())
-    return Fail(finding, "the next start did not find a sound file", &again.Opening().notice);
+  if (!again.Open(Folder().c_str()) || again.Opening().state != StoreFileUsable ||
+      again.Opening().outcome != StoreOpenedAsFound)
+    return Fail(finding, "the next start did not find a sound file");
   ByteBuffer pattern;
   int kept = again.ReadPattern(WalkingTable, kTracker, 2000000000u, pattern);
   BufferClear(pattern);

@@ -8,7 +8,7 @@
 #include <cwchar>
 
 #include "app/store/ActivityStore.h"
-#include "app/tracker/TrackerList.h"
+#include "tests/app/store/StoreNotices.h"
 #include "tests/common/TempFolder.h"
 #include "tests/reliability/FailingDiskVfs.h"
 #include "tests/reliability/StoreRunPattern.h"
@@ -31,7 +31,7 @@ unsigned StoreDownload(ActivityStore& store, unsigned from, unsigned to, unsigne
   store.BeginRuns();
   for (unsigned n = from; n < to; ++n) {
     FillBuffer(pattern, RunPattern(n));
-    stored += store.StoreWalkingRun(0, RunStart(n), pattern);
+    stored += store.InsertRun(WalkingTable, kReliabilityAddress, RunStart(n), pattern);
   }
   unsigned lost = store.EndRuns();
   BufferClear(pattern);
@@ -41,18 +41,8 @@ unsigned StoreDownload(ActivityStore& store, unsigned from, unsigned to, unsigne
 
 class FailingDiskTest : public ::testing::TestWithParam<int> {
 protected:
-  void SetUp() override {
-    ASSERT_EQ(1, FailingDisk::Install());
-    TrackerLink* link = new TrackerLink;
-    link->characteristic = &channel_;
-    ASSERT_EQ(1, trackers_.Append(link));
-  }
-  void TearDown() override {
-    FailingDisk::Recover();
-    trackers_.Clear();
-  }
-  AddressOnly channel_;
-  TrackerList trackers_;
+  void SetUp() override { ASSERT_EQ(1, FailingDisk::Install()); }
+  void TearDown() override { FailingDisk::Recover(); }
 };
 
 }  // namespace
@@ -64,7 +54,6 @@ TEST_P(FailingDiskTest, AFailedWriteOrSyncLosesOnlyTheDownloadInHandAndStoringWo
   TempFolder folder;
   {
     ActivityStore store;
-    store.SetTrackers(&trackers_);
     ASSERT_EQ(1, store.Open(folder.Path().c_str()));
     unsigned refused = 0;
     ASSERT_EQ(0u, StoreDownload(store, 0, 60, &refused));
@@ -119,7 +108,6 @@ INSTANTIATE_TEST_SUITE_P(NthCall, FailingDiskTest, ::testing::Range(0, 16));
 TEST_F(FailingDiskTest, AWriteFailingInsideADownloadIsCountedAsWhatTheFileHolds) {
   TempFolder folder;
   ActivityStore store;
-  store.SetTrackers(&trackers_);
   ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   WideString answer;
   store.QueryText(L"PRAGMA cache_size = 2;", answer);
@@ -130,7 +118,7 @@ TEST_F(FailingDiskTest, AWriteFailingInsideADownloadIsCountedAsWhatTheFileHolds)
   FailingDisk::Arm(FailWrites, 1);
   for (unsigned n = 0; n < 120; ++n) {
     FillBuffer(pattern, RunPattern(n));
-    said += store.StoreWalkingRun(0, RunStart(n), pattern);
+    said += store.InsertRun(WalkingTable, kReliabilityAddress, RunStart(n), pattern);
     if (!failed && FailingDisk::Failures() > 0) {
       failed = true;
       FailingDisk::Recover();  // one write failed; the disk works again
@@ -157,8 +145,7 @@ TEST_F(FailingDiskTest, AFirstStartCutAtAnyWriteLeavesNoTableWithoutItsIndex) {
     failures = FailingDisk::Failures();
     FailingDisk::Recover();
     ActivityStore store;
-    store.SetTrackers(&trackers_);
-    ASSERT_EQ(1, store.Open(folder.Path().c_str())) << n << store.Opening().notice.CStr();
+    ASSERT_EQ(1, store.Open(folder.Path().c_str())) << n << NoticeOf(store);
     unsigned refused = 0;
     for (int twice = 0; twice < 2; ++twice) ASSERT_EQ(0u, StoreDownload(store, 0, 10, &refused));
     WideString rows;
@@ -173,8 +160,7 @@ namespace {
 
 // A sound store of 100 runs whose header lets SQLite only read it, so that
 // the next start moves it aside and copies every run into a new file.
-void MakeReadOnlyFormatStore(const wchar_t* folder, ActivityStore& store, TrackerList& trackers) {
-  store.SetTrackers(&trackers);
+void MakeReadOnlyFormatStore(const wchar_t* folder, ActivityStore& store) {
   ASSERT_EQ(1, store.Open(folder));
   unsigned refused = 0;
   ASSERT_EQ(0u, StoreDownload(store, 0, 100, &refused));
@@ -200,7 +186,7 @@ TEST_F(FailingDiskTest, RunsThatCouldNotBeCopiedIntoTheNewFileAreSaidToBeInTheOl
   unsigned writes = 0;
   {
     ActivityStore store;
-    MakeReadOnlyFormatStore(measured.Path().c_str(), store, trackers_);
+    MakeReadOnlyFormatStore(measured.Path().c_str(), store);
     unsigned before = FailingDisk::Calls(FailWrites);
     ASSERT_EQ(1, store.Open(measured.Path().c_str()));
     writes = FailingDisk::Calls(FailWrites) - before;
@@ -208,7 +194,7 @@ TEST_F(FailingDiskTest, RunsThatCouldNotBeCopiedIntoTheNewFileAreSaidToBeInTheOl
     ASSERT_EQ(100u, store.Opening().rescued.copied);
   }
   ActivityStore store;
-  MakeReadOnlyFormatStore(failing.Path().c_str(), store, trackers_);
+  MakeReadOnlyFormatStore(failing.Path().c_str(), store);
   // The copied runs' commit is the last thing the opening writes.
   FailingDisk::Arm(FailWrites, writes - 2);
   store.Open(failing.Path().c_str());
@@ -216,7 +202,7 @@ TEST_F(FailingDiskTest, RunsThatCouldNotBeCopiedIntoTheNewFileAreSaidToBeInTheOl
   const StoreOpening& opening = store.Opening();
   ASSERT_TRUE(opening.movedAside);
   EXPECT_LT(opening.rescued.copied, 100u);
-  const std::wstring notice = opening.notice.CStr();
+  const std::wstring notice = NoticeOf(store);
   EXPECT_EQ(std::wstring::npos, notice.find(L"no run could be read")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(L"still in the old file")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(opening.asidePath.CStr())) << notice;

@@ -45,12 +45,17 @@ const long long kSecondHeader = kFirstHeader + 9 * 86400;  // nine days on
 class RecordingView : public CountingView {
 public:
   using CountingView::CountingView;
-  void SetStatus(const wchar_t* text) override {
-    {
-      SectionLock hold(lock_);
-      texts_.push_back(text ? text : L"");
-    }
-    CountingView::SetStatus(text);
+  void OperationBegan(const wchar_t* status) override {
+    Note(status);
+    CountingView::OperationBegan(status);
+  }
+  void OperationEnded(const wchar_t* outcome) override {
+    Note(outcome);
+    CountingView::OperationEnded(outcome);
+  }
+  void Note(const wchar_t* text) {
+    SectionLock hold(lock_);
+    texts_.push_back(text ? text : L"");
   }
   std::vector<std::wstring> TakeTexts() {
     SectionLock hold(lock_);
@@ -216,7 +221,7 @@ protected:
     ASSERT_EQ(1, FailingDisk::Install());
     view_ = new RecordingView(host_.main, &host_.devices);
     host_.view.reset(view_);
-    view_->SetInfoPage(host_.info);
+    view_->SetDeviceInfoShower(host_.InfoShower());
   }
   void TearDown() override {
     FailingDisk::Recover();

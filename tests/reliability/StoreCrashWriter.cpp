@@ -11,7 +11,6 @@
 #include <cstdlib>
 
 #include "app/store/ActivityStore.h"
-#include "app/tracker/TrackerList.h"
 #include "tests/reliability/StoreRunPattern.h"
 
 
@@ -19,13 +18,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 4) return 2;
   unsigned first = static_cast<unsigned>(wcstoul(argv[2], nullptr, 10));
   unsigned count = static_cast<unsigned>(wcstoul(argv[3], nullptr, 10));
-  AddressOnly channel;
-  TrackerList trackers;
-  TrackerLink* link = new TrackerLink;
-  link->characteristic = &channel;
-  trackers.Append(link);
   ActivityStore store;
-  store.SetTrackers(&trackers);
   if (!store.Open(argv[1])) return 3;
   ByteBuffer pattern;
   unsigned n = first;
@@ -45,7 +38,7 @@ int wmain(int argc, wchar_t** argv) {
     store.BeginRuns();
     for (; n < batchEnd; ++n) {
       FillBuffer(pattern, RunPattern(n));
-      stored += store.StoreWalkingRun(0, RunStart(n), pattern);
+      stored += store.InsertRun(WalkingTable, kReliabilityAddress, RunStart(n), pattern);
     }
     unsigned lost = store.EndRuns();
     if (lost == 0 && stored == batchEnd - from) {
@@ -55,6 +48,5 @@ int wmain(int argc, wchar_t** argv) {
   }
   BufferClear(pattern);
   store.Close();
-  trackers.Clear();
   return 0;
 }

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "ble/CharacteristicChannel.h"
 #include "core/ByteBuffer.h"
 
 const wchar_t kReliabilityAddress[] = L"00:1A:7D:DA:71:13";
@@ -25,15 +24,3 @@ inline void FillBuffer(ByteBuffer& buffer, const std::string& bytes) {
   BufferClear(buffer);
   BufferAppend(buffer, bytes.data(), bytes.size());
 }
-
-// The tracker at index 0 of a tracker list, known only by its address.
-class AddressOnly : public CharacteristicChannel {
-public:
-  int WriteValue(const unsigned char*, unsigned) override { return 0; }
-  int SetValueHandler(ChannelHandler, void*) override { return 1; }
-  int GetDeviceAddress(unsigned char address[6]) const override {
-    static const unsigned char kAddress[6] = {0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13};
-    for (int i = 0; i < 6; ++i) address[i] = kAddress[i];
-    return 1;
-  }
-};

@@ -22,7 +22,6 @@
 #include "app/store/ActivityStore.h"
 #include "app/charts/DayChart.h"
 #include "app/charts/DayChartPage.h"
-#include "app/tracker/TrackerList.h"
 #include "core/Stopwatch.h"
 #include "core/WideString.h"
 #include "tests/app/tracker/LinkTestSupport.h"
@@ -75,27 +74,22 @@ int main(int argc, char** argv) {
   Bytes night(sleeping.begin(), sleeping.begin() + 120);
 
   TempFolder folder;
-  ScriptedCharacteristic channel;
-  TrackerList trackers;
-  TrackerLink* link = new TrackerLink;
-  link->Attach(&channel);
-  trackers.Append(link);
+  const wchar_t tracker[] = L"00:1A:7D:DA:71:13";
   ActivityStore store;
   if (!store.Open(folder.Path().c_str())) {
     fprintf(stderr, "chart_benchmark: cannot open the store\n");
     return 1;
   }
-  store.SetTrackers(&trackers);
   ByteBuffer w, s;
   BufferAppend(w, walking.data(), walking.size());
   BufferAppend(s, sleeping.data(), sleeping.size());
-  int stored = store.InsertWalking(0, kStart, w) && store.InsertSleeping(0, kStart, s);
+  int stored = store.InsertRun(WalkingTable, tracker, kStart, w) && store.InsertRun(SleepingTable, tracker, kStart, s);
   BufferClear(w);
   BufferClear(s);
   BufferAppend(w, day.data(), day.size());
   BufferAppend(s, night.data(), night.size());
-  stored = stored && store.InsertWalking(0, kOrdinaryStart, w) &&
-           store.InsertSleeping(0, kOrdinaryStart, s);
+  stored = stored && store.InsertRun(WalkingTable, tracker, kOrdinaryStart, w) &&
+           store.InsertRun(SleepingTable, tracker, kOrdinaryStart, s);
   BufferClear(w);
   BufferClear(s);
   if (!stored) {
@@ -113,7 +107,7 @@ int main(int argc, char** argv) {
     WORD id;
     const Bytes* pattern;
     unsigned start;
-    int (*fromStore)(ActivityStore&, int, unsigned, WideString&, HMODULE);
+    int (*fromStore)(ActivityStore&, const wchar_t*, unsigned, WideString&, HMODULE);
     int (*fill)(const char*, size_t, const unsigned char*, size_t, unsigned, WideString&,
                 ChartPageLayout*);
   } pages[4] = {
@@ -138,7 +132,7 @@ int main(int argc, char** argv) {
       ok &= copy.AssignCodePage(text, static_cast<unsigned>(size), 0, CP_ACP);
     });
     double buildTime = BestMicroseconds(rounds, [&] {
-      ok &= page.fromStore(store, 0, page.start, out, nullptr);
+      ok &= page.fromStore(store, tracker, page.start, out, nullptr);
     });
     ChartPageLayout layout;  // scanned by the first round, as the program keeps it
     double fillTime = BestMicroseconds(rounds, [&] {
@@ -151,8 +145,6 @@ int main(int argc, char** argv) {
     }
     Report(page.name, buildTime, fillTime, copyTime, out.Length());
   }
-  store.SetTrackers(nullptr);
   store.Close();
-  trackers.Clear();
   return 0;
 }

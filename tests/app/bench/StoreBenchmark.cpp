@@ -243,16 +243,11 @@ void Measure(const std::vector<Pair>& pairs, const wchar_t* folder, Figures& f) 
                                0, 0, 200, 150, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   ImageCombo dates;
   dates.Attach(combo, GetModuleHandleW(nullptr), ImageComboComboBox, 0, 0);
-  // FillDateList's steps, by address (it finds the address through the
-  // tracker list, which this program has none of).
+  // A page's date list: the runs listed, then filled in.
   std::vector<StoredRun> runs;
   before = Now();
   store.ListRunsOf(kAddress, WalkingTable, runs);
-  dates.LockRedraw();
-  while (dates.Count() > 0) dates.Delete(0);
-  for (const StoredRun& run : runs) dates.AddItem(run.label.CStr(), static_cast<int>(run.start), DATE_LIST_ICON, nullptr);
-  dates.UnlockRedraw();
-  dates.Select(dates.Count() - 1);
+  FillDateList(runs, dates);
   f.dateList = Now() - before;
   f.listed = runs.size();
   dates.Detach();
@@ -275,7 +270,9 @@ void Measure(const std::vector<Pair>& pairs, const wchar_t* folder, Figures& f) 
   storePath.Format(L"%s\\Pellton.sql", storeFolder.CStr());
   WideCharToMultiByte(CP_UTF8, 0, storePath.CStr(), -1, path, sizeof path, nullptr, nullptr);
   before = Now();
-  if (!store.Open(storeFolder.CStr()) || !store.Opening().notice.IsEmpty()) fprintf(stderr, "the reopening failed\n");
+  if (!store.Open(storeFolder.CStr()) || store.Opening().outcome != StoreOpenedAsFound) {
+    fprintf(stderr, "the reopening failed\n");
+  }
   f.opening = Now() - before;
   store.Close();
   before = Now();

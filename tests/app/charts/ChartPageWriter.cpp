@@ -13,7 +13,6 @@
 
 #include "app/store/ActivityStore.h"
 #include "app/charts/DayChart.h"
-#include "app/tracker/TrackerList.h"
 #include "core/DateTime.h"
 #include "tests/app/tracker/LinkTestSupport.h"
 
@@ -125,34 +124,26 @@ int main() {
 
   Bytes walking = WalkingPattern();
   Bytes sleeping = SleepingPattern();
-  ScriptedCharacteristic channel;  // the tracker 00:1A:7D:DA:71:13
-  TrackerList trackers;
-  TrackerLink* link = new TrackerLink;
-  link->Attach(&channel);
-  if (!trackers.Append(link)) return Fail("no tracker list");
+  const wchar_t tracker[] = L"00:1A:7D:DA:71:13";
   {
     ActivityStore store;
     if (!store.Open(folder)) return Fail("cannot open Pellton.sql");
-    store.SetTrackers(&trackers);
     ByteBuffer w, s;
     BufferAppend(w, walking.data(), walking.size());
     BufferAppend(s, sleeping.data(), sleeping.size());
-    int stored = store.InsertWalking(0, kWalkingStart, w) && store.InsertSleeping(0, kSleepingStart, s);
+    int stored = store.InsertRun(WalkingTable, tracker, kWalkingStart, w) &&
+                 store.InsertRun(SleepingTable, tracker, kSleepingStart, s);
     BufferClear(w);
     BufferClear(s);
-    store.SetTrackers(nullptr);
     if (!stored) return Fail("cannot store the runs");
   }
 
   ActivityStore store;
   if (!store.Open(folder)) return Fail("cannot open Pellton.sql again");
-  store.SetTrackers(&trackers);
   WideString walkingPage, sleepingPage;
-  int built = BuildWalkingPage(store, 0, kWalkingStart, walkingPage) &&
-              BuildSleepingPage(store, 0, kSleepingStart, sleepingPage);
-  store.SetTrackers(nullptr);
+  int built = BuildWalkingPage(store, tracker, kWalkingStart, walkingPage) &&
+              BuildSleepingPage(store, tracker, kSleepingStart, sleepingPage);
   store.Close();
-  trackers.Clear();
   if (!built) return Fail("cannot build the pages");
   if (!SaveFile(L"walking.html", Utf8(walkingPage.CStr())) ||
       !SaveFile(L"sleeping.html", Utf8(sleepingPage.CStr())))

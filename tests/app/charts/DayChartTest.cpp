@@ -6,7 +6,6 @@
 
 #include "app/store/ActivityStore.h"
 #include "app/charts/DayChart.h"
-#include "app/tracker/TrackerList.h"
 #include "tests/app/tracker/LinkTestSupport.h"
 #include "tests/common/TempFolder.h"
 
@@ -23,27 +22,17 @@ std::string Narrow(const WideString& text) {
 struct ChartFixture : ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(1, store.Open(folder.Path().c_str()));
-    TrackerLink* link = new TrackerLink;
-    link->Attach(&channel);
-    ASSERT_EQ(1, trackers.Append(link));
-    store.SetTrackers(&trackers);
-  }
-  void TearDown() override {
-    store.SetTrackers(nullptr);
-    trackers.Clear();
   }
   void Store(int table, unsigned start, const Bytes& bytes) {
     ByteBuffer buffer;
     BufferAppend(buffer, bytes.data(), bytes.size());
-    ASSERT_EQ(1, table == WalkingTable ? store.InsertWalking(0, start, buffer)
-                                       : store.InsertSleeping(0, start, buffer));
+    ASSERT_EQ(1, store.InsertRun(table, kTracker, start, buffer));
     BufferClear(buffer);
   }
 
   TempFolder folder;
   ActivityStore store;
-  ScriptedCharacteristic channel;
-  TrackerList trackers;
+  const wchar_t* kTracker = L"00:1A:7D:DA:71:13";
 };
 
 }  // namespace
@@ -88,7 +77,7 @@ TEST(ChartTemplates, BothTemplatesAreCompleteAsciiPagesWithTheirPlaceholdersOnce
 TEST_F(ChartFixture, AStoredWalkingRunBecomesAFilledPage) {
   Store(WalkingTable, kStart, Hex("000C 002D 003F 0000 0000 0000 0100 0010 0096"));
   WideString page;
-  ASSERT_EQ(1, BuildWalkingPage(store, 0, kStart, page));
+  ASSERT_EQ(1, BuildWalkingPage(store, kTracker, kStart, page));
   std::string html = Narrow(page);
   EXPECT_EQ(0u, html.find("<!DOCTYPE html>"));
   EXPECT_NE(std::string::npos, html.find("data: [630,0,1500]"));
@@ -103,14 +92,14 @@ TEST_F(ChartFixture, AStoredWalkingRunBecomesAFilledPage) {
   EXPECT_GT(page.Length(), size - 80);
   EXPECT_LT(page.Length(), size + 80);
   Store(WalkingTable, 1417392000u, Hex("0000 0000 0000"));
-  ASSERT_EQ(1, BuildWalkingPage(store, 0, 1417392000u, page));
+  ASSERT_EQ(1, BuildWalkingPage(store, kTracker, 1417392000u, page));
   EXPECT_NE(std::string::npos, Narrow(page).find("pointStart: Date.UTC(2014,11,1,1,0,0)"));
 }
 
 TEST_F(ChartFixture, AStoredSleepingRunBecomesAFilledPage) {
   Store(SleepingTable, kStart, Hex("AA 1B"));
   WideString page;
-  ASSERT_EQ(1, BuildSleepingPage(store, 0, kStart, page));
+  ASSERT_EQ(1, BuildSleepingPage(store, kTracker, kStart, page));
   std::string html = Narrow(page);
   EXPECT_NE(std::string::npos, html.find("data: [75,75,75,75,45,15,75,95]"));
   EXPECT_NE(std::string::npos, html.find("pointInterval: 60000"));
@@ -121,16 +110,16 @@ TEST_F(ChartFixture, AStoredSleepingRunBecomesAFilledPage) {
 TEST_F(ChartFixture, NoRunNoTrackerOrTheOtherTableLeavesThePageEmpty) {
   Store(WalkingTable, kStart, Hex("0001 0001 0001"));
   WideString page(L"previous page");
-  EXPECT_EQ(0, BuildWalkingPage(store, 0, kStart + 1, page));
+  EXPECT_EQ(0, BuildWalkingPage(store, kTracker, kStart + 1, page));
   EXPECT_STREQ(L"", page.CStr());
   page.Assign(L"previous page");
-  EXPECT_EQ(0, BuildSleepingPage(store, 0, kStart, page));
+  EXPECT_EQ(0, BuildSleepingPage(store, kTracker, kStart, page));
   EXPECT_STREQ(L"", page.CStr());
   page.Assign(L"previous page");
-  EXPECT_EQ(0, BuildWalkingPage(store, 1, kStart, page));
+  EXPECT_EQ(0, BuildWalkingPage(store, L"C4:4F:33:0A:1B:2C", kStart, page));
   EXPECT_STREQ(L"", page.CStr());
   page.Assign(L"previous page");
-  EXPECT_EQ(0, BuildWalkingPage(store, -1, kStart, page));
+  EXPECT_EQ(0, BuildWalkingPage(store, nullptr, kStart, page));
   EXPECT_STREQ(L"", page.CStr());
-  EXPECT_EQ(1, BuildWalkingPage(store, 0, kStart, page));
+  EXPECT_EQ(1, BuildWalkingPage(store, kTracker, kStart, page));
 }

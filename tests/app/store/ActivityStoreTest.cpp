@@ -187,7 +187,7 @@ TEST_F(StoreFixture, RefusedInputIsCountedAndWritesNothing) {
   EXPECT_EQ(0, Insert(2, kFirst, 1u, Hex("0001 0000 0000")));
   EXPECT_EQ(0, Insert(WalkingTable, kFirst, 1u, Bytes()));  // an empty pattern is NULL: refused
   ByteBuffer none;
-  EXPECT_EQ(0, store.InsertWalking(0, 1u, none));  // no tracker list
+  EXPECT_EQ(0, store.InsertRun(WalkingTable, nullptr, 1u, none));  // no tracker
   EXPECT_EQ(0u, store.RunsStored());
   EXPECT_EQ(5u, store.RunsFailed());
   EXPECT_TRUE(Starts(store, kFirst, WalkingTable).empty());
@@ -210,37 +210,27 @@ TEST_F(StoreFixture, AStoreThatCouldNotOpenFailsEveryInsert) {
   EXPECT_EQ(1u, closed.RunsFailed());  // counted since the Open
 }
 
-TEST_F(StoreFixture, IndexBasedCallsGoThroughTheTrackerList) {
-  ScriptedCharacteristic channels[2];
-  const unsigned char second[6] = {0xC4, 0x4F, 0x33, 0x0A, 0x1B, 0x2C};
-  memcpy(channels[1].address, second, 6);
-  TrackerList trackers;
-  for (ScriptedCharacteristic& channel : channels) {
-    TrackerLink* link = new TrackerLink;
-    link->Attach(&channel);
-    ASSERT_EQ(1, trackers.Append(link));
-  }
-  store.SetTrackers(&trackers);
+TEST_F(StoreFixture, ADownloadsRunsGoInTogetherUnderTheirTrackersAddress) {
   ByteBuffer walk = Buffer(Hex("0009 0001 0002"));
   ByteBuffer night = Buffer(Hex("AA 55 55"));
-  EXPECT_EQ(1, store.StoreWalkingRun(1, 1401580800u, walk));
-  EXPECT_EQ(1, store.StoreSleepingRun(0, 1401580800u, night));
-  EXPECT_EQ(0, store.StoreSleepingRun(2, 1401580800u, night));  // no such tracker
-  EXPECT_EQ(0, store.StoreSleepingRun(-1, 1401580800u, night));
+  store.BeginRuns();
+  EXPECT_EQ(1, store.InsertRun(WalkingTable, kSecond, 1401580800u, walk));
+  EXPECT_EQ(1, store.InsertRun(SleepingTable, kFirst, 1401580800u, night));
+  EXPECT_EQ(0, store.InsertRun(SleepingTable, L"", 1401580800u, night));  // no tracker
+  EXPECT_EQ(0, store.InsertRun(SleepingTable, L"C4:4F:33:0A:1B", 1401580800u, night));
+  EXPECT_EQ(0u, store.EndRuns());
   EXPECT_EQ(Hex("0009 0001 0002"), Pattern(store, WalkingTable, kSecond, 1401580800u));
   EXPECT_EQ(Hex("AA 55 55"), Pattern(store, SleepingTable, kFirst, 1401580800u));
   ByteBuffer read;
   BufferAppend(read, "xy", 2);
-  ASSERT_EQ(1, store.ReadPattern(SleepingTable, 0, 1401580800u, read));
+  ASSERT_EQ(1, store.ReadPattern(SleepingTable, kFirst, 1401580800u, read));
   EXPECT_EQ(Hex("78 79 AA 55 55"), ToBytes(read));  // appended
   std::vector<StoredRun> runs;
-  EXPECT_EQ(1, store.ListRuns(1, WalkingTable, runs));
+  EXPECT_EQ(1, store.ListRunsOf(kSecond, WalkingTable, runs));
   EXPECT_EQ(1u, runs.size());
-  EXPECT_EQ(0, store.ListRuns(5, WalkingTable, runs));
+  EXPECT_EQ(0, store.ListRunsOf(L"", WalkingTable, runs));
   EXPECT_EQ(2u, store.RunsStored());
   EXPECT_EQ(2u, store.RunsFailed());
-  store.SetTrackers(nullptr);
-  trackers.Clear();
   BufferClear(walk);
   BufferClear(night);
   BufferClear(read);

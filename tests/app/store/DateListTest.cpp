@@ -1,6 +1,6 @@
-// The date list fill on a real owner-drawn combo box: a tracker's runs from
-// the store, oldest first, labelled, carrying their start, the latest
-// selected; a tracker without runs gets an empty, disabled list.
+// The date list fill on a real owner-drawn combo box: a tracker's runs as
+// the store lists them, oldest first, labelled, carrying their start, the
+// latest selected; a tracker without runs gets an empty, disabled list.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,8 +11,7 @@
 #include "app/store/ActivityStore.h"
 #include "app/store/DateList.h"
 #include "app/store/RunLabel.h"
-#include "app/tracker/TrackerList.h"
-#include "tests/app/tracker/LinkTestSupport.h"
+#include "resources/ResourceIds.h"
 #include "tests/common/TempFolder.h"
 #include "ui/ImageCombo.h"
 
@@ -29,32 +28,26 @@ struct DateListFixture : ::testing::Test {
     ASSERT_NE(nullptr, combo);
     ASSERT_EQ(1, dates.Attach(combo, GetModuleHandleW(nullptr), ImageComboComboBox, 0, 0));
     ASSERT_EQ(1, store.Open(folder.Path().c_str()));
-    const unsigned char second[6] = {0xC4, 0x4F, 0x33, 0x0A, 0x1B, 0x2C};
-    memcpy(channels[1].address, second, 6);
-    for (ScriptedCharacteristic& channel : channels) {
-      TrackerLink* link = new TrackerLink;
-      link->Attach(&channel);
-      ASSERT_EQ(1, trackers.Append(link));
-    }
-    store.SetTrackers(&trackers);
   }
   void TearDown() override {
     dates.Detach();
     if (parent) DestroyWindow(parent);
-    store.SetTrackers(nullptr);
-    trackers.Clear();
   }
-  void Insert(int tracker, unsigned start) {
+  void Insert(const wchar_t* tracker, unsigned start) {
     ByteBuffer pattern;
     BufferAppend(pattern, "\xAA\x55", 2);
-    ASSERT_EQ(1, store.InsertSleeping(tracker, start, pattern));
+    ASSERT_EQ(1, store.InsertRun(SleepingTable, tracker, start, pattern));
     BufferClear(pattern);
   }
+  int Fill(const wchar_t* tracker, int table) {
+    std::vector<StoredRun> runs;
+    store.ListRunsOf(tracker, table, runs);  // no tracker lists nothing
+    return FillDateList(runs, dates);
+  }
 
+  const wchar_t* first = L"00:1A:7D:DA:71:13";
   TempFolder folder;
   ActivityStore store;
-  ScriptedCharacteristic channels[2];
-  TrackerList trackers;
   HWND parent = nullptr;
   HWND combo = nullptr;
   ImageCombo dates;
@@ -63,13 +56,13 @@ struct DateListFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(DateListFixture, RunsAreListedOldestFirstWithTheLatestSelected) {
-  Insert(0, 1401667200u);
-  Insert(0, 1401580800u);
-  Insert(1, 1401600000u);  // another tracker's run is not listed
-  dates.AddItem(L"left over", 7, DATE_LIST_ICON, nullptr);
+  Insert(first, 1401667200u);
+  Insert(first, 1401580800u);
+  Insert(L"C4:4F:33:0A:1B:2C", 1401600000u);  // another tracker's run is not listed
+  dates.AddItem(L"left over", 7, IDI_DATE, nullptr);
   EnableWindow(combo, FALSE);
 
-  EXPECT_EQ(2, FillDateList(store, 0, dates, SleepingTable));
+  EXPECT_EQ(2, Fill(first, SleepingTable));
   ASSERT_EQ(2, dates.Count());
   WideString text, expected;
   int value = 0;
@@ -87,12 +80,12 @@ TEST_F(DateListFixture, RunsAreListedOldestFirstWithTheLatestSelected) {
 }
 
 TEST_F(DateListFixture, ATrackerWithoutRunsGetsAnEmptyDisabledList) {
-  Insert(0, 1401580800u);
-  EXPECT_EQ(1, FillDateList(store, 0, dates, SleepingTable));
-  EXPECT_EQ(0, FillDateList(store, 0, dates, WalkingTable));  // no walking runs
+  Insert(first, 1401580800u);
+  EXPECT_EQ(1, Fill(first, SleepingTable));
+  EXPECT_EQ(0, Fill(first, WalkingTable));  // no walking runs
   EXPECT_EQ(0, dates.Count());
   EXPECT_FALSE(IsWindowEnabled(combo));
-  EXPECT_EQ(0, FillDateList(store, -1, dates, SleepingTable));  // no tracker
+  EXPECT_EQ(0, Fill(L"", SleepingTable));  // no tracker
   EXPECT_EQ(0, dates.Count());
   EXPECT_FALSE(IsWindowEnabled(combo));
 }

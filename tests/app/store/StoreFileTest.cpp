@@ -11,6 +11,7 @@
 
 #include "app/store/ActivityStore.h"
 #include "core/Database.h"
+#include "tests/app/store/StoreNotices.h"
 #include "tests/common/FileText.h"
 #include "tests/common/TempFolder.h"
 
@@ -62,16 +63,18 @@ bool Execute(const std::wstring& file, std::initializer_list<const wchar_t*> sta
   return ok;
 }
 
-// Whether the store opened the file in the folder as it found it and said
-// nothing.
+// Whether the store opened the file in the folder as it found it and the
+// user is told nothing.
 ::testing::AssertionResult OpensAsItIs(ActivityStore& store, const std::wstring& folder) {
   const int opened = store.Open(folder.c_str());
   const StoreOpening& opening = store.Opening();
-  if (opened == 1 && opening.state == StoreFileUsable && opening.notice.IsEmpty() && !opening.movedAside) {
+  const std::wstring notice = NoticeOf(store);
+  if (opened == 1 && opening.state == StoreFileUsable && opening.outcome == StoreOpenedAsFound && notice.empty() &&
+      !opening.movedAside) {
     return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "opened " << opened << ", state " << opening.state
-                                       << (opening.movedAside ? ", moved aside: " : ": ") << opening.notice.CStr();
+  return ::testing::AssertionFailure() << "opened " << opened << ", state " << opening.state << ", outcome "
+                                       << opening.outcome << (opening.movedAside ? ", moved aside: " : ": ") << notice;
 }
 
 // Stores a run of the tracker with these bytes; the store's answer.
@@ -155,7 +158,7 @@ MovedAside OpenAndExpectMovedAside(const std::wstring& folder, const std::string
   EXPECT_TRUE(opening.movedAside);
   EXPECT_TRUE(StoreFileGoesAside(opening.state));
   result.aside = opening.asidePath.CStr();
-  result.notice = opening.notice.CStr();
+  result.notice = NoticeOf(store);
   EXPECT_EQ(0u, result.aside.find(Join(folder, L"Pellton-set-aside-"))) << result.aside;
   EXPECT_EQ(before, ReadFileText(result.aside)) << "the moved file was changed";
   if (!walBytes.empty()) {
@@ -293,7 +296,7 @@ TEST_F(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStore
     CloseHandle(held);
     EXPECT_EQ(StoreFileInUse, store.Opening().state);
     EXPECT_FALSE(store.Opening().movedAside);
-    EXPECT_TRUE(Says(store.Opening().notice.CStr(), L"in use by another program"));
+    EXPECT_TRUE(Says(NoticeOf(store), L"in use by another program"));
     EXPECT_EQ(0, Insert(store, WalkingTable, kFirstStart, std::string("\x00\x01\x00\x00\x00\x00", 6)));
   }
   {
@@ -307,7 +310,7 @@ TEST_F(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStore
     EXPECT_EQ(0, store.Open(folder.Path().c_str()));
     CloseHandle(held);
     EXPECT_FALSE(store.Opening().movedAside);
-    EXPECT_TRUE(Says(store.Opening().notice.CStr(), L"could not be moved aside"));
+    EXPECT_TRUE(Says(NoticeOf(store), L"could not be moved aside"));
     EXPECT_EQ(wal, ReadFileText(path + L"-wal"));
   }
   EXPECT_EQ(junk, ReadFileText(path));
@@ -323,7 +326,7 @@ TEST_F(StoreFileTest, AFileInUseOrThatCannotBeMovedIsLeftAsItIsAndNothingIsStore
   ActivityStore store;
   EXPECT_EQ(0, store.Open(other.Path().c_str()));
   EXPECT_EQ(StoreFileUnreadable, store.Opening().state);
-  EXPECT_TRUE(Says(store.Opening().notice.CStr(), L"is a folder"));
+  EXPECT_TRUE(Says(NoticeOf(store), L"is a folder"));
   EXPECT_TRUE(PathExists(other.File(L"Pellton.sql")));
 }
 
@@ -393,7 +396,7 @@ TEST_F(StoreFileTest, WhenNoWorkingCopyCanBeMadeTheNoticeSaysTheRunsWereNotCopie
 
   ASSERT_EQ(1, opened);
   EXPECT_TRUE(store.Opening().movedAside);
-  const std::wstring notice = store.Opening().notice.CStr();
+  const std::wstring notice = NoticeOf(store);
   EXPECT_EQ(std::wstring::npos, notice.find(L"no run could be read")) << notice;
   EXPECT_TRUE(Says(notice, L"could not be copied"));
   EXPECT_TRUE(Says(notice, store.Opening().asidePath.CStr()));

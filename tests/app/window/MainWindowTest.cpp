@@ -20,6 +20,7 @@
 #include "core/DateTime.h"
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
+#include "tests/app/store/StoreNotices.h"
 #include "tests/app/window/WindowTestSupport.h"
 #include "tests/common/FileText.h"
 
@@ -140,7 +141,7 @@ TEST_F(MainWindowTest, TabTwoAtStartMakesInfoThenSleepingWhichShowsTheLatestRunO
   EXPECT_EQ(0, SelectedIndex(dates));
   EXPECT_TRUE(IsWindowEnabled(dates.Control()));
   std::vector<StoredRun> runs;
-  ASSERT_EQ(1, window.Store().ListRuns(0, SleepingTable, runs));
+  ASSERT_EQ(1, window.Store().ListRunsOf(twotrackers::LeftAddress, SleepingTable, runs));
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ(std::wstring(runs[0].label.CStr()), ComboText(dates, 0));
   // AA 55 55: four minutes walking, then eight asleep.
@@ -438,7 +439,7 @@ TEST_F(MainWindowTest, AHistoryInAFolderPelltonCannotWriteIsShownAndTheUserIsTol
   MainWindow window(setup);
   // A sync that could store nothing says so in its exit code.
   EXPECT_EQ(MainWindow::QuitSomethingFailed, window.RunModal(nullptr, IDD_MAIN, 0, nullptr));
-  const std::wstring notice = window.Store().Opening().notice.CStr();
+  const std::wstring notice = NoticeOf(window.Store());
   EXPECT_NE(std::wstring::npos, notice.find(L"cannot write in the folder")) << notice;
   EXPECT_NE(std::wstring::npos, notice.find(L"into a folder of your own")) << notice;
   // The latest walk of the first tracker is shown; downloaded again, no run is stored.

@@ -436,3 +436,11 @@ TEST_P(TrackerWorkerTest, StopCutsTheWaitForALostAnswerShort) {
   EXPECT_EQ(2, host.view->Finished());  // the download still ran to its end
   EXPECT_EQ(0u, RowCount(host.store, L"walking"));
 }
+
+TEST_P(TrackerWorkerTest, AnOperationWithoutARowIsRefusedAndTheWorkGoesOn) {
+  StartWorker();
+  EXPECT_EQ(0, host.worker.Queue(static_cast<TrackerOperation>(OperationSetTime + 1), 0));
+  EXPECT_EQ(1, host.worker.Queue(OperationHistory, -1));  // for no tracker: only posts its flags
+  ASSERT_EQ(1, host.WaitForOperations(2));                // the search and that one
+  EXPECT_EQ((std::vector<unsigned>{15, 12}), host.TakeUpdates());
+}

@@ -84,17 +84,9 @@ CountingView::CountingView(HWND main, ImageCombo* devices) : WindowTrackerView(m
 
 CountingView::~CountingView() {}
 
-void CountingView::EnableSearch(int enable) {
-  WindowTrackerView::EnableSearch(enable);
-  closing_ = enable != 0;
-}
-
-void CountingView::SetStatus(const wchar_t* text) {
-  WindowTrackerView::SetStatus(text);  // in the window when this returns
-  if (closing_) {
-    closing_ = false;
-    InterlockedIncrement(&finished_);
-  }
+void CountingView::OperationEnded(const wchar_t* outcome) {
+  WindowTrackerView::OperationEnded(outcome);  // in the window when this returns
+  InterlockedIncrement(&finished_);
 }
 
 INT_PTR CALLBACK WorkerHost::MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -114,19 +106,16 @@ INT_PTR CALLBACK WorkerHost::MainProc(HWND window, UINT message, WPARAM wParam, 
   return FALSE;
 }
 
-INT_PTR CALLBACK WorkerHost::PageProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
 WorkerHost::WorkerHost() {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   HINSTANCE module = GetModuleHandleW(nullptr);
   main = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_MAIN), nullptr, &WorkerHost::MainProc,
                             reinterpret_cast<LPARAM>(this));
-  info = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_PAGE_INFO), main, &WorkerHost::PageProc, 0);
+  if (main) info = infoPage.CreateModeless(module, IDD_PAGE_INFO, 0, main);
   if (main) devices.Attach(GetDlgItem(main, IDC_MAIN_DEVICES), module, ImageComboComboBox, 0, 0);
   view.reset(new CountingView(main, &devices));
-  view->SetInfoPage(info);
-  if (info) SendDlgItemMessageW(info, IDC_INFO_BATTERY, PBM_SETRANGE32, 0, 100);
+  view->SetDeviceInfoShower(InfoShower());
 }
 
 WorkerHost::~WorkerHost() {
@@ -138,7 +127,6 @@ WorkerHost::~WorkerHost() {
 
 int WorkerHost::Start(GattBackend* backend, DWORD afterHistoryMs, DWORD historyPeriodMs) {
   if (!main || !info || !store.Open(folder.Path().c_str())) return 0;
-  store.SetTrackers(&worker.Trackers());
   worker.timings.commandTimeoutMs = 10000;  // answers come at once; only lost ones wait
   worker.timings.historyPeriodMs = historyPeriodMs;
   worker.timings.beforeQueriesMs = 0;
@@ -148,7 +136,6 @@ int WorkerHost::Start(GattBackend* backend, DWORD afterHistoryMs, DWORD historyP
 
 void WorkerHost::Stop() {
   worker.Stop();
-  store.SetTrackers(nullptr);
   store.Close();
 }
 
@@ -196,6 +183,10 @@ std::wstring WorkerHost::StatusText() { return TextOf(GetDlgItem(main, IDC_MAIN_
 std::wstring WorkerHost::InfoText(int id) { return TextOf(GetDlgItem(info, id)); }
 int WorkerHost::BatteryPosition() {
   return static_cast<int>(SendDlgItemMessageW(info, IDC_INFO_BATTERY, PBM_GETPOS, 0, 0));
+}
+
+DeviceInfoShower WorkerHost::InfoShower() {
+  return [this](const DeviceInfo& shown) { infoPage.ShowDeviceInfo(shown); };
 }
 
 std::vector<unsigned> WorkerHost::TakeUpdates() {

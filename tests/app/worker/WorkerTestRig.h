@@ -1,8 +1,9 @@
-// What the tracker worker tests run against: the real main window and Info
-// page templates (102, 104) hosted in dialogs of the test's own, the device
-// list wrapper, the window view, an activity store in a folder of its own,
-// and simulated trackers reached either through the simulated GATT backend
-// or through the Windows backend bound to the stand-in platform library.
+// What the tracker worker tests run against: the real main window template
+// (102) hosted in a dialog of the test's own with the real Info page over a
+// stand-in page context, the device list wrapper, the window view, an
+// activity store in a folder of its own, and simulated trackers reached
+// either through the simulated GATT backend or through the Windows backend
+// bound to the stand-in platform library.
 #pragma once
 
 #include <windows.h>
@@ -14,8 +15,10 @@
 #include "app/store/ActivityStore.h"
 #include "app/simulation/SimulatedTracker.h"
 #include "app/worker/TrackerWorker.h"
+#include "app/window/InfoPage.h"
 #include "app/window/WindowTrackerView.h"
 #include "ble/GattBackend.h"
+#include "tests/app/window/StandInContext.h"
 #include "tests/common/TempFolder.h"
 #include "ui/ImageCombo.h"
 
@@ -31,21 +34,17 @@ public:
   static std::unique_ptr<TrackerRig> Make(Kind kind);
 };
 
-// A view over the hosted windows that also counts finished operations: the
-// handler ends each one by enabling the search button and then setting the
-// closing status line, and the operation counts once that text is in the
-// window.
+// A view over the hosted windows that also counts finished operations: an
+// operation counts once its closing status line is in the window.
 class CountingView : public WindowTrackerView {
 public:
   CountingView(HWND main, ImageCombo* devices);
   ~CountingView() override;
-  void EnableSearch(int enable) override;
-  void SetStatus(const wchar_t* text) override;
+  void OperationEnded(const wchar_t* outcome) override;
   LONG Finished() const { return finished_; }
 
 private:
   volatile LONG finished_ = 0;
-  bool closing_ = false;  // worker thread only
 };
 
 class WorkerHost {
@@ -79,17 +78,20 @@ public:
   int BatteryPosition();
   // WM_TRACKER_UPDATE wParams received so far, in order; Take empties.
   std::vector<unsigned> TakeUpdates();
+  // Where a view's device information goes: the Info page.
+  DeviceInfoShower InfoShower();
 
   TempFolder folder;
   ActivityStore store;
   TrackerWorker worker;
   HWND main = nullptr;
+  StandInContext context;
+  InfoPage infoPage{context};
   HWND info = nullptr;
   ImageCombo devices;
   std::unique_ptr<CountingView> view;
 
 private:
   static INT_PTR CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::vector<unsigned> updates_;
 };

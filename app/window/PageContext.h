@@ -1,0 +1,51 @@
+// What a tab page may ask of the window it lives in: the selected tracker,
+// the stored runs and charts, work for the tracker worker, and a refresh of
+// the pages. The main window implements it; a page includes this and never
+// the main window, so a stand-in context shows a page working alone.
+// Window thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/store/ActivityStore.h"
+#include "core/WideString.h"
+
+// The device list's current item.
+struct SelectedTracker {
+  int index = -1;      // in the tracker list; -1: the searching or not-found item, no tracker
+  WideString address;  // the store's key of its runs; empty for no tracker
+  WideString name;     // as the device list shows it
+};
+
+class PageContext {
+public:
+  virtual ~PageContext() {}
+
+  // 1 with the device list's current item; 0 when it has none.
+  virtual int Selected(SelectedTracker& tracker) = 0;
+  // The tracker's live totals (metres: its distance units times ten); 1/0.
+  virtual int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) = 0;
+
+  // The tracker's stored runs of the table, oldest first (ActivityStore).
+  virtual int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) = 0;
+  // The chart page of the tracker's run of the table starting at start; 1
+  // when built, else page is "".
+  virtual int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) = 0;
+
+  // Work for the tracker worker; 1 when queued. beforeOthers: the device
+  // information goes before the work already queued (a tracker just picked).
+  virtual int QueueDeviceInfo(int tracker, bool beforeOthers) = 0;
+  virtual int QueueSetTime(int tracker) = 0;
+  virtual int QueueLiveTotals(int tracker, bool on) = 0;
+
+  // Has the window refresh its pages with the update flags
+  // (WM_TRACKER_UPDATE, posted).
+  virtual void PostUpdate(unsigned flags) = 0;
+
+  // The About page's box of the automatic update check: its text and
+  // state, and a click on it.
+  virtual void InitUpdateCheckBox(HWND page, int id) = 0;
+  virtual void OnUpdateCheckBox(bool checked) = 0;
+};

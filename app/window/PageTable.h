@@ -1,0 +1,21 @@
+// The main window's tabs, one row each: the tab's title and icon, the
+// page's dialog template and factory, the update flags that refresh it and
+// whether live totals flow while it is shown. A tab's index is its row's
+// place in the table, which the stored "Tab" value names: a new tab goes at
+// the end, so that a stored value keeps opening the page it named.
+#pragma once
+
+class PageContext;
+class TabPage;
+
+struct PageRow {
+  const wchar_t* title;  // the tab's text; in lower case it names the tab's picture ("tab-1-info.bmp")
+  int icon;
+  int templateId;
+  TabPage* (*make)(PageContext& context);
+  unsigned updates;  // TrackerUpdateFlags
+  bool liveTotals;   // live totals flow while its tab is selected
+};
+
+extern const PageRow PageTable[];
+extern const int PageCount;

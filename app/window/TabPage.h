@@ -1,0 +1,27 @@
+// A page of the main window's tab control: a modeless child dialog made
+// from its row of the page table, which works through its PageContext.
+#pragma once
+
+#include "app/window/PageContext.h"
+#include "app/worker/DeviceInfo.h"
+#include "ui/Dialog.h"
+
+// With the update flags of a refresh: the user has just picked the tracker,
+// so the work a page asks for goes before the work already queued.
+const unsigned UpdateTrackerPicked = 0x100;
+
+class TabPage : public Dialog {
+public:
+  explicit TabPage(PageContext& context) : context_(context) {}
+
+  // Refreshes what the flags name for the selected tracker: those of its
+  // row's update flags that came with WM_TRACKER_UPDATE or with a new
+  // selection in the device list (then with UpdateTrackerPicked). Only a
+  // page that has been made is refreshed; making it does the first refresh.
+  virtual void Refresh(unsigned flags) = 0;
+  // The device information the worker has read, for pages that show it.
+  virtual void ShowDeviceInfo(const DeviceInfo&) {}
+
+protected:
+  PageContext& context_;
+};

@@ -1,0 +1,134 @@
+// The tab pages alone, each made from its row of the page table over a
+// stand-in page context: every row makes its page, whose first refresh asks
+// for its row's update flags; the Info page shows a DeviceInfo's fields; the
+// date pages list and chart the selected tracker's runs.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <memory>
+
+#include "app/tracker/TrackerUpdate.h"
+#include "app/window/InfoPage.h"
+#include "app/window/PageTable.h"
+#include "app/window/SleepingPage.h"
+#include "app/window/WalkingPage.h"
+#include "core/DateTime.h"
+#include "resources/ResourceIds.h"
+#include "tests/app/window/StandInContext.h"
+#include "tests/app/window/WindowTestSupport.h"
+
+using windowtest::ItemText;
+
+namespace {
+
+const wchar_t kTracker[] = L"00:11:22:33:44:02";
+
+class PageTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    OleInitialize(nullptr);
+    host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 900, 400, nullptr, nullptr, nullptr, nullptr);
+    context.selected.index = 1;
+    context.selected.address.Assign(kTracker);
+  }
+  void TearDown() override {
+    DestroyWindow(host);  // the pages' windows with it
+    pages.clear();
+    OleUninitialize();
+  }
+  // The page of the row, made as the main window makes it.
+  TabPage& Make(int row) {
+    pages.emplace_back(PageTable[row].make(context));
+    EXPECT_NE(nullptr, pages.back()->CreateModeless(GetModuleHandleW(nullptr), PageTable[row].templateId, 0, host));
+    return *pages.back();
+  }
+
+  StandInContext context;
+  HWND host = nullptr;
+  std::vector<std::unique_ptr<TabPage>> pages;
+};
+
+}  // namespace
+
+TEST_F(PageTest, EveryRowMakesItsPageWhoseFirstRefreshAsksForItsRowsUpdates) {
+  // The stored "Tab" value is a row's place: 0 to 3 keep naming these pages.
+  ASSERT_GE(PageCount, 4);
+  const wchar_t* titles[] = {L"Info", L"Walking", L"Sleeping", L"About"};
+  for (int row = 0; row < PageCount; ++row) {
+    if (row < 4) {
+      EXPECT_STREQ(titles[row], PageTable[row].title);
+    }
+    TabPage& page = Make(row);
+    ASSERT_NE(nullptr, page.Window()) << row;
+    std::vector<std::wstring> asked = context.Take();
+    const std::wstring update = L"update " + std::to_wstring(PageTable[row].updates);
+    EXPECT_EQ(PageTable[row].updates != 0, !asked.empty() && asked.back() == update) << row;
+  }
+}
+
+TEST_F(PageTest, TheInfoPageShowsADeviceInfosFieldsInLocalTimeAndClearsThemForNoTracker) {
+  InfoPage& page = static_cast<InfoPage&>(Make(0));
+  DeviceInfo info;
+  info.battery = 64;
+  info.clockKnown = true;
+  info.clock = {2014, 5, 6, 31, 23, 59, 58, 0};  // UTC: 01:59:58 the next day in Berlin
+  info.firmware.Assign(L"1.2.3");
+  info.hardwareKnown = true;
+  info.hardwareMajor = 1;
+  info.hardwareMinor = 2;
+  page.ShowDeviceInfo(info);
+  const SYSTEMTIME local = {2014, 6, 0, 1, 1, 59, 58, 0};
+  WideString date, time;
+  FormatDate(date, DATE_SHORTDATE, &local, 0);
+  FormatTime(time, 0, &local, 0);
+  EXPECT_EQ(std::wstring(date.CStr()) + L" " + time.CStr(), ItemText(page.Window(), IDC_INFO_TIME));
+  EXPECT_EQ(64, SendDlgItemMessageW(page.Window(), IDC_INFO_BATTERY, PBM_GETPOS, 0, 0));
+  EXPECT_EQ(L"1.2.3", ItemText(page.Window(), IDC_INFO_FIRMWARE));
+  EXPECT_EQ(L"1.2", ItemText(page.Window(), IDC_INFO_HARDWARE));
+  info.clock.wMonth = 13;  // no valid time: no clock shown
+  page.ShowDeviceInfo(info);
+  EXPECT_EQ(L"", ItemText(page.Window(), IDC_INFO_TIME));
+
+  context.Take();
+  page.Refresh(UpdateDeviceInfo | UpdateTrackerPicked);
+  EXPECT_EQ(std::vector<std::wstring>{L"device info 1 first"}, context.Take());
+  context.selected = SelectedTracker();  // the searching item: cleared at once, nothing asked
+  page.Refresh(UpdateDeviceInfo);
+  EXPECT_TRUE(context.Take().empty());
+  EXPECT_EQ(0, SendDlgItemMessageW(page.Window(), IDC_INFO_BATTERY, PBM_GETPOS, 0, 0));
+  EXPECT_EQ(L"", ItemText(page.Window(), IDC_INFO_FIRMWARE));
+}
+
+TEST_F(PageTest, TheDatePagesAskTheContextForTheSelectedTrackersRunsAndChartTheLatest) {
+  context.runs[std::wstring(kTracker) + L" 1"] = {{1401580800u, L"first night"}, {1401667200u, L"second night"}};
+  context.runs[std::wstring(kTracker) + L" 0"] = {{1401600000u, L"a walk"}};
+  SleepingPage& sleeping = static_cast<SleepingPage&>(Make(2));
+  context.Take();
+  sleeping.Refresh(UpdateSleeping);
+  EXPECT_EQ((std::vector<std::wstring>{L"runs 00:11:22:33:44:02 1", L"chart 1 00:11:22:33:44:02 1401667200"}),
+            context.Take());
+  ASSERT_EQ(2, sleeping.Dates().Count());
+  int selected = -1;
+  EXPECT_EQ(1, sleeping.Dates().Selection(&selected, nullptr, nullptr));
+  EXPECT_EQ(1, selected);
+  EXPECT_STREQ(L"chart 1 00:11:22:33:44:02 1401667200", sleeping.Document().CStr());
+
+  WalkingPage& walking = static_cast<WalkingPage&>(Make(1));
+  context.Take();
+  walking.Refresh(UpdateWalking);
+  EXPECT_EQ((std::vector<std::wstring>{L"runs 00:11:22:33:44:02 0", L"totals 1",
+                                       L"chart 0 00:11:22:33:44:02 1401600000"}),
+            context.Take());
+  EXPECT_NE(L"", ItemText(walking.Window(), IDC_WALKING_STEPS));
+
+  // No tracker: nothing is asked of the store, and the pages empty.
+  context.selected = SelectedTracker();
+  sleeping.Refresh(UpdateSleeping);
+  EXPECT_TRUE(context.Take().empty());
+  EXPECT_EQ(0, sleeping.Dates().Count());
+  EXPECT_FALSE(IsWindowEnabled(sleeping.Dates().Control()));
+  EXPECT_STREQ(L"", sleeping.Document().CStr());
+}

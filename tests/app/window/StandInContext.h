@@ -1,0 +1,54 @@
+// A stand-in for the main window as a page sees it (PageContext): the
+// selected tracker and the runs are the test's, a chart is a short text
+// naming its run, and everything a page asks for is written down in order.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/window/PageContext.h"
+
+class StandInContext : public PageContext {
+public:
+  bool hasSelection = true;
+  SelectedTracker selected;
+  std::map<std::wstring, std::vector<StoredRun>> runs;  // by "address table"
+  std::vector<std::wstring> asked;
+
+  int Selected(SelectedTracker& tracker) override {
+    tracker = selected;
+    return hasSelection;
+  }
+  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override {
+    steps = 1234, calories = 56, metres = 780;
+    return Note(L"totals " + std::to_wstring(tracker), tracker >= 0);
+  }
+  int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& out) override {
+    const std::wstring key = std::wstring(address) + L" " + std::to_wstring(table);
+    out = runs[key];
+    return Note(L"runs " + key, 1);
+  }
+  int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override {
+    const std::wstring what = std::to_wstring(table) + L" " + address + L" " + std::to_wstring(start);
+    page.Assign((L"chart " + what).c_str());
+    return Note(L"chart " + what, 1);
+  }
+  int QueueDeviceInfo(int tracker, bool beforeOthers) override {
+    return Note(L"device info " + std::to_wstring(tracker) + (beforeOthers ? L" first" : L""), 1);
+  }
+  int QueueSetTime(int tracker) override { return Note(L"set time " + std::to_wstring(tracker), 1); }
+  int QueueLiveTotals(int tracker, bool on) override {
+    return Note(L"live totals " + std::to_wstring(tracker) + (on ? L" on" : L" off"), 1);
+  }
+  void PostUpdate(unsigned flags) override { Note(L"update " + std::to_wstring(flags), 1); }
+  void InitUpdateCheckBox(HWND, int) override { Note(L"update check box", 1); }
+  void OnUpdateCheckBox(bool checked) override { Note(checked ? L"box ticked" : L"box cleared", 1); }
+
+  // What was asked for since the last call.
+  std::vector<std::wstring> Take() { return std::exchange(asked, {}); }
+
+private:
+  int Note(const std::wstring& what, int answer) { return asked.push_back(what), answer; }
+};
