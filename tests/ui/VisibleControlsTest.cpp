@@ -213,6 +213,12 @@ TEST_F(VisibleControlsTest, TheStandInTimerReportsTheLeaveOnlyOnceThePointerIsOu
   MouseLeaveTracker tracker;
   tracker.SetLibraryName(L"kernel32.dll");  // no TrackMouseEvent there
   controltest::MessageSpy spy(themed_button_);
+  // Pointer moves are kept from the button: its own hover tracking (the
+  // system's) would post a leave of its own beside the stand-in's.
+  spy.answer = [](UINT message, WPARAM, LPARAM, LRESULT* result) {
+    *result = 0;
+    return message == WM_MOUSEMOVE;
+  };
   POINT centre = CentreOf(themed_button_);
   SetCursorPos(centre.x, centre.y);
   ASSERT_EQ(1, tracker.Track(themed_button_));
