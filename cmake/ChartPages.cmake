@@ -1,4 +1,5 @@
-# The two day chart pages (walking 119, sleeping 116) as resources.
+# The two day chart pages (walking 119, sleeping 116) and the Trends page
+# (130) as resources.
 #
 # The repository keeps only the pages' own markup and chart settings
 # (resources/charts/). The chart libraries, jQuery 1.8.2 and Highcharts 4.2.7
@@ -161,11 +162,14 @@ set(_chart_lib_files
 file(GLOB _chart_shared CONFIGURE_DEPENDS "${_chart_src}/*.js" "${_chart_src}/*.css")
 
 set(_chart_pages "")
-foreach(_page walking sleeping)
+foreach(_page walking sleeping trends)
   if(_page STREQUAL "walking")
     set(_expect --expect "***TITLE***" --expect "***DATE***"
                 --expect "***DATA_DISTANCE***" --expect "***DATA_CALORIES***")
     set(_out "${PELLTON_CHART_PAGES_DIR}/ChartWalking.html")
+  elseif(_page STREQUAL "trends")
+    set(_expect --expect "***TRENDS***")
+    set(_out "${PELLTON_CHART_PAGES_DIR}/ChartTrends.html")
   else()
     set(_expect --expect "***TITLE***" --expect "***DATE***" --expect "***DATA***")
     set(_out "${PELLTON_CHART_PAGES_DIR}/ChartSleeping.html")

@@ -32,6 +32,7 @@
 // Chart page templates (RCDATA resources, single-byte text).
 #define IDR_SLEEPING_PAGE 116
 #define IDR_WALKING_PAGE 119
+#define IDR_TRENDS_PAGE 130
 
 // Main window (dialog 102).
 #define IDC_MAIN_CLOSE 1003

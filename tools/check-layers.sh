@@ -4,7 +4,8 @@
 #   includes the test stand-ins in tools/.
 #   Inside app/: program -> window -> charts, store, worker -> tracker;
 #   program -> simulation -> tracker; charts may read the store, the worker
-#   may store; nothing below window includes a window header.
+#   may store; trends reads data, charts and the store; nothing below window
+#   includes a window header.
 # Usage: tools/check-layers.sh [source folder]
 top=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$top" || exit 2
@@ -33,10 +34,13 @@ refuse app/store app/simulation app/charts app/worker app/window app/program
 refuse app/charts app/simulation app/worker app/window app/program
 refuse app/worker app/simulation app/charts app/window app/program
 refuse app/window app/program app/simulation
+# The Trends figures and page read the data folder's totals and nights, the
+# store and the chart page filling; they know no worker.
+refuse app/trends app/simulation app/worker app/window app/program
 # New feature folders (app/<name>/ beside these) sit below the window too.
 for d in app/*/; do
   d=${d%/}
-  case $d in app/tracker|app/simulation|app/store|app/charts|app/worker|app/window|app/program) continue ;; esac
+  case $d in app/tracker|app/simulation|app/store|app/charts|app/worker|app/window|app/program|app/trends) continue ;; esac
   refuse "$d" app/window app/program app/simulation
 done
 # No source file lies directly in app/.

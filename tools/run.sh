@@ -7,8 +7,10 @@
 # history has been downloaded and shown it saves a picture of each of the
 # four tabs and the two chart pages it built, closes by itself, and the
 # script turns the pictures into PNG files under out/ (the chart pages are
-# rendered by headless Chromium when it is installed), prints where they
-# are and exits 0.
+# rendered by headless Chromium when it is installed), writes the Trends
+# page of the tracker with the latest walk for this year and this month
+# (Pellton.exe --trends-page) and renders them too, prints where they are
+# and exits 0.
 #
 #   PELLTON_BUILD   build folder (default: build)
 #   PELLTON_OUT     where the headless run puts its pictures (default: out)
@@ -51,7 +53,7 @@ fi
 echo "== no display: running Pellton.exe $* under Xvfb"
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-rm -f "$out"/tab-*.bmp "$out"/tab-*.png "$out"/chart-*.html "$out"/chart-*.png
+rm -f "$out"/tab-*.bmp "$out"/tab-*.png "$out"/chart-*.html "$out"/chart-*.png "$out"/trends-*.html "$out"/trends-*.png
 # Wine's Z: drive is the Linux root.
 windows_out="Z:$(printf '%s' "$out" | tr '/' '\\')"
 # Xvfb has no window manager: Wine draws the window frame and title itself,
@@ -74,20 +76,36 @@ for bmp in "$out"/tab-*.bmp; do
   [ -f "$bmp" ] || { echo "Pellton.exe saved no pictures" >&2; exit 1; }
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
+# The Trends pages of the tracker with the latest walk (the first simulated
+# tracker when the file cannot be read here), from the same database.
+tracker=$(sqlite3 "$dir/app/program/Pellton.sql" "SELECT mac FROM walking ORDER BY start DESC LIMIT 1;" 2>/dev/null ||
+          true)
+[ -n "$tracker" ] || tracker=02:50:4C:54:4E:01
+for period in year month; do
+  "$wine" "$exe" --trends-page "$windows_out\\trends-$period.html" --tracker "$tracker" --period $period >/dev/null ||
+    echo "Pellton.exe wrote no Trends page for the $period" >&2
+done
+
 if command -v chromium >/dev/null 2>&1; then
-  for page in "$out"/chart-*.html; do
+  for page in "$out"/chart-*.html "$out"/trends-*.html; do
     [ -s "$page" ] || continue
-    # The charts draw with scripts: give them virtual time to finish.
+    # The charts draw with scripts: give them virtual time to finish. The
+    # Trends pages are taller (a year has twelve month calendars).
+    case $page in
+      */trends-year.html) size=1200,2960 ;;
+      */trends-*.html) size=1200,1320 ;;
+      *) size=1200,600 ;;
+    esac
     chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --virtual-time-budget=5000 \
-             --window-size=1200,600 --screenshot="${page%.html}.png" "file://$page" >/dev/null 2>&1 ||
+             --window-size=$size --screenshot="${page%.html}.png" "file://$page" >/dev/null 2>&1 ||
       echo "Chromium could not render $page" >&2
   done
 else
   echo "(Chromium is not installed: the chart pages are kept as HTML only)"
 fi
 
-echo "== pictures of the window and the chart pages:"
-for f in "$out"/tab-*.png "$out"/chart-*; do
+echo "== pictures of the window, the chart pages and the Trends pages:"
+for f in "$out"/tab-*.png "$out"/chart-* "$out"/trends-*; do
   [ -f "$f" ] && echo "   $f"
 done
 exit 0

@@ -21,42 +21,62 @@ int DailyTotals::HandOnBefore(int dateKey) {
   return 1;
 }
 
+// The local day of each quarter hour comes from the zone's offset at it
+// (kept per UTC day by the clock); its date is worked out once per day.
 int DailyTotals::Segment(const UnitSegment& segment) {
-  LocalMinute local;
   for (unsigned long long i = 0; i < segment.count; ++i) {
     const unsigned long long unit = segment.first + i;
-    if (!clock_.At(segment.runStart + static_cast<long long>(unit) * kWalkingUnitSeconds, local)) {
+    const long long utc = segment.runStart + static_cast<long long>(unit) * kWalkingUnitSeconds;
+    long long offset = 0;
+    if (!clock_.OffsetAt(utc, offset)) {
       clockFailed_ = true;
       return 0;
     }
-    const int date = local.DateKey();
+    const long long local = utc + offset;
+    const long long day = local / 86400 - (local % 86400 < 0 ? 1 : 0);
+    if (day != day_) {
+      int year = 0, month = 0, dayOfMonth = 0;
+      DateOfDay(day, year, month, dayOfMonth);
+      day_ = day;
+      date_ = (year * 100 + month) * 100 + dayOfMonth;
+      current_ = nullptr;
+    }
+    const int date = date_;
     if (!dates_.Holds(date)) continue;
-    if (!HandOnBefore(PreviousDateKey(date))) return 0;
-    auto found = open_.find(date);
-    if (found == open_.end()) {
-      DayTotals fresh = {};
-      memcpy(fresh.tracker, segment.tracker, sizeof fresh.tracker);
-      fresh.date = date;
-      found = open_.emplace(date, fresh).first;
+    if (!current_) {
+      if (!HandOnBefore(PreviousDateKey(date))) return 0;
+      auto found = open_.find(date);
+      if (found == open_.end()) {
+        DayTotals fresh = {};
+        memcpy(fresh.tracker, segment.tracker, sizeof fresh.tracker);
+        fresh.date = date;
+        found = open_.emplace(date, fresh).first;
+      }
+      current_ = &found->second;
     }
     const WalkingRecord record = WalkingUnit(segment.pattern, unit);
-    found->second.steps += record.steps;
-    found->second.calories += record.calories;
-    found->second.metres += record.distance * 10ULL;
+    current_->steps += record.steps;
+    current_->calories += record.calories;
+    current_->metres += record.distance * 10ULL;
   }
   return 1;
 }
 
-int DailyTotals::TrackerDone(const char*) { return HandOnBefore(INT_MAX); }
+int DailyTotals::TrackerDone(const char*) {
+  day_ = LLONG_MIN;
+  current_ = nullptr;
+  return HandOnBefore(INT_MAX);
+}
 
 UnitReadResult ReadDailyTotals(sqlite3* database, const char* tracker, const DateRange& dates, DayTotalsSink& out,
-                               ReadProgress* progress, UnitReadTally& tally) {
+                               ReadProgress* progress, UnitReadTally& tally, long long startFloor) {
   LocalClock clock;
   DailyTotals totals(clock, dates, out);
   UnitQuery query;
   query.table = 0;
   query.tracker = tracker;
   dates.UtcBounds(query.from, query.to);
+  query.startFloor = startFloor;
   UnitReadResult result = ReadUnits(database, query, totals, progress, tally);
   if (result == UnitsStopped && totals.ClockFailed()) {
     tally.problem.Assign(L"a time could not be converted to local time");

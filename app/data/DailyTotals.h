@@ -52,9 +52,14 @@ private:
   DayTotalsSink& out_;
   std::map<int, DayTotals> open_;  // days that may still grow
   bool clockFailed_ = false;
+  long long day_ = LLONG_MIN;     // the local day (from 1970-01-01) of the last quarter hour
+  int date_ = 0;                  // its date key
+  DayTotals* current_ = nullptr;  // that day in open_, once opened
 };
 
 // The days of the stored walking runs (one tracker's, or every tracker's
 // when tracker is none or empty) within the dates.
+// startFloor: UnitQuery's, for a caller that knows where the runs that
+// matter start.
 UnitReadResult ReadDailyTotals(sqlite3* database, const char* tracker, const DateRange& dates, DayTotalsSink& out,
-                               ReadProgress* progress, UnitReadTally& tally);
+                               ReadProgress* progress, UnitReadTally& tally, long long startFloor = LLONG_MIN);

@@ -57,7 +57,10 @@ int MergeTable(sqlite3* ours, MergeWork& work, int table, unsigned long long tot
   if (!look.Prepare(ours, sql)) return Failed(work, ours, L"our runs could not be read");
   snprintf(sql, sizeof sql, "INSERT INTO %s (mac, start, pattern) VALUES (?1, ?2, ?3);", kTables[table]);
   if (!insert.Prepare(ours, sql)) return Failed(work, ours, L"runs could not be added");
-  snprintf(sql, sizeof sql, "UPDATE %s SET pattern = ?3 WHERE mac = ?1 AND start = ?2;", kTables[table]);
+  // A replaced run gets a new row, as a download's replacement does: the
+  // Trends summaries find the runs written since they were made by their
+  // row numbers.
+  snprintf(sql, sizeof sql, "INSERT OR REPLACE INTO %s (mac, start, pattern) VALUES (?1, ?2, ?3);", kTables[table]);
   if (!update.Prepare(ours, sql)) return Failed(work, ours, L"runs could not be replaced");
   for (;;) {
     int step = sqlite3_step(*rows);

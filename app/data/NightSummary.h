@@ -55,7 +55,10 @@ private:
   NightSink& out_;
   std::map<int, OpenNight> open_;
   bool clockFailed_ = false;
+  long long day_ = LLONG_MIN;    // the local day (from 1970-01-01) of the last minute's night
+  int night_ = 0;                // its date key
+  OpenNight* current_ = nullptr;  // that night in open_, once opened
 };
 
 UnitReadResult ReadNights(sqlite3* database, const char* tracker, const DateRange& dates, NightSink& out,
-                          ReadProgress* progress, UnitReadTally& tally);
+                          ReadProgress* progress, UnitReadTally& tally, long long startFloor = LLONG_MIN);

@@ -121,13 +121,22 @@ UnitReadResult Reader::EndTracker() {
 
 UnitReadResult Reader::Run(ReadProgress* progress) {
   const bool oneTracker = query_.tracker && *query_.tracker;
+  const bool bounded = query_.startFloor != LLONG_MIN;
   const char* table = kTables[query_.table == 1 ? 1 : 0];
   char sql[256];
-  const char* where = oneTracker ? " WHERE mac = ?1" : "";
+  const char* where = oneTracker ? (bounded ? " WHERE mac = ?1 AND start >= ?2 AND start < ?3" : " WHERE mac = ?1")
+                                 : (bounded ? " WHERE start >= ?2 AND start < ?3" : "");
   Statement count, rows;
+  auto bind = [&](sqlite3_stmt* statement) {
+    if (oneTracker) sqlite3_bind_text(statement, 1, query_.tracker, -1, SQLITE_STATIC);
+    if (bounded) {
+      sqlite3_bind_int64(statement, 2, query_.startFloor);
+      sqlite3_bind_int64(statement, 3, query_.to);
+    }
+  };
   snprintf(sql, sizeof sql, "SELECT count(*) FROM %s%s;", table, where);
   if (!count.Prepare(database_, sql)) return Fail("the runs could not be counted"), UnitsFailed;
-  if (oneTracker) sqlite3_bind_text(*count, 1, query_.tracker, -1, SQLITE_STATIC);
+  bind(*count);
   if (sqlite3_step(*count) != SQLITE_ROW) return Fail("the runs could not be counted"), UnitsFailed;
   const unsigned long long total = static_cast<unsigned long long>(sqlite3_column_int64(*count, 0));
   // The order is that of the (mac, start) index, and no pattern is sorted.
@@ -137,7 +146,7 @@ UnitReadResult Reader::Run(ReadProgress* progress) {
            "SELECT rowid, mac, start, length(pattern), typeof(pattern), pattern FROM %s%s ORDER BY mac, start, rowid;",
            table, where);
   if (!rows.Prepare(database_, sql)) return Fail("the runs could not be read"), UnitsFailed;
-  if (oneTracker) sqlite3_bind_text(*rows, 1, query_.tracker, -1, SQLITE_STATIC);
+  bind(*rows);
   snprintf(sql, sizeof sql, "SELECT pattern FROM %s WHERE rowid = ?1;", table);
   if (!pattern_.Prepare(database_, sql)) return Fail("the runs could not be read"), UnitsFailed;
 

@@ -66,6 +66,11 @@ struct UnitQuery {
   // selection, the sinks select exactly.
   long long from = LLONG_MIN;
   long long to = LLONG_MAX;
+  // When set, only runs starting from it up to `to` are looked at (a
+  // selection through the index, for a caller that knows no run starting
+  // earlier reaches into [from, to)); the other rows, sound or not, are
+  // not counted either.
+  long long startFloor = LLONG_MIN;
 };
 
 enum UnitReadResult : int {

@@ -12,6 +12,8 @@ const wchar_t CommandLine::Usage[] =
     L"            [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--database FILE]\n"
     L"Pellton.exe --backup FOLDER [--database FILE]\n"
     L"Pellton.exe --import FILE [--database FILE]\n"
+    L"Pellton.exe --trends-page FILE --tracker ADDRESS [--period week|month|year|all]\n"
+    L"            [--today YYYY-MM-DD] [--settings-key KEY] [--database FILE]\n"
     L"  --simulate, --simulate=N  one (N, 1-16) simulated trackers with generated history\n"
     L"  --scenario FILE           a simulated tracker set up by the file (repeatable)\n"
     L"  --quit-when-idle          close once the search and the downloads have finished\n"
@@ -20,7 +22,8 @@ const wchar_t CommandLine::Usage[] =
     L"  --database FILE           use this database instead of Pellton.sql beside the program\n"
     L"  --export FILE             write the stored runs of a kind as CSV (local dates --from, --to)\n"
     L"  --backup FOLDER           write a checked copy of the database into the folder\n"
-    L"  --import FILE             merge the runs of another Pellton database into this one\n";
+    L"  --import FILE             merge the runs of another Pellton database into this one\n"
+    L"  --trends-page FILE        write the Trends page of a tracker for the period holding today\n";
 
 namespace {
 
@@ -45,8 +48,9 @@ void AddProblem(WideString& error, const WideString& problem) {
   error.Append(problem);
 }
 
-const wchar_t* const kDataSwitches[] = {L"--export", L"--kind",   L"--tracker", L"--from",
-                                        L"--to",     L"--backup", L"--import",  L"--database"};
+const wchar_t* const kDataSwitches[] = {L"--export", L"--kind",        L"--tracker", L"--from",
+                                        L"--to",     L"--backup",      L"--import",  L"--database",
+                                        L"--trends-page", L"--period", L"--today"};
 
 bool IsDataSwitch(const wchar_t* name) {
   for (const wchar_t* known : kDataSwitches) {
@@ -175,9 +179,11 @@ int CommandLine::TakeData(const wchar_t* name, const wchar_t* value, WideString&
   if (wcscmp(name, L"--export") == 0) action = DataExport;
   if (wcscmp(name, L"--backup") == 0) action = DataBackup;
   if (wcscmp(name, L"--import") == 0) action = DataImport;
+  if (wcscmp(name, L"--trends-page") == 0) action = DataTrendsPage;
   if (action != DataNone) {
     if (dataAction != DataNone) {
-      problem.Format(L"only one of --export, --backup and --import can be given, not \"%s\" as well", name);
+      problem.Format(L"only one of --export, --backup, --import and --trends-page can be given, not \"%s\" as well",
+                     name);
       AddProblem(error, problem);
       return 0;
     }
@@ -199,8 +205,27 @@ int CommandLine::TakeData(const wchar_t* name, const wchar_t* value, WideString&
     }
     return 1;
   }
+  if (wcscmp(name, L"--period") == 0) {
+    trendsGiven_ = true;
+    if (!ParsePeriodKind(value, trendsPeriod)) {
+      problem.Format(L"--period needs week, month, year or all, not \"%s\"", value);
+      AddProblem(error, problem);
+      return 0;
+    }
+    return 1;
+  }
+  if (wcscmp(name, L"--today") == 0) {
+    trendsGiven_ = true;
+    trendsToday = ParseDate(value);
+    if (!trendsToday) {
+      problem.Format(L"--today needs a date as YYYY-MM-DD, not \"%s\"", value);
+      AddProblem(error, problem);
+      return 0;
+    }
+    return 1;
+  }
   if (wcscmp(name, L"--tracker") == 0) {
-    selectionGiven_ = true;
+    trackerGiven_ = true;
     if (!ParseAddress(value, exportRequest.tracker)) {
       problem.Format(L"--tracker needs an address such as 02:50:4C:54:4E:01, not \"%s\"", value);
       AddProblem(error, problem);
@@ -209,7 +234,7 @@ int CommandLine::TakeData(const wchar_t* name, const wchar_t* value, WideString&
     return 1;
   }
   if (wcscmp(name, L"--from") == 0 || wcscmp(name, L"--to") == 0) {
-    selectionGiven_ = true;
+    rangeGiven_ = true;
     int date = ParseDate(value);
     if (!date) {
       problem.Format(L"%s needs a date as YYYY-MM-DD, not \"%s\"", name, value);
@@ -245,8 +270,20 @@ int CommandLine::CheckDataSwitches(WideString& error) {
     AddProblem(error, L"--export needs --kind walking, sleeping, days or nights");
     ok = 0;
   }
-  if (dataAction != DataExport && (kindGiven_ || selectionGiven_)) {
-    AddProblem(error, L"--kind, --tracker, --from and --to go with --export only");
+  if (dataAction != DataExport && (kindGiven_ || rangeGiven_)) {
+    AddProblem(error, L"--kind, --from and --to go with --export only");
+    ok = 0;
+  }
+  if (dataAction != DataExport && dataAction != DataTrendsPage && trackerGiven_) {
+    AddProblem(error, L"--tracker goes with --export or --trends-page only");
+    ok = 0;
+  }
+  if (dataAction != DataTrendsPage && trendsGiven_) {
+    AddProblem(error, L"--period and --today go with --trends-page only");
+    ok = 0;
+  }
+  if (dataAction == DataTrendsPage && !trackerGiven_) {
+    AddProblem(error, L"--trends-page needs --tracker ADDRESS");
     ok = 0;
   }
   const DateRange& dates = exportRequest.dates;
@@ -255,7 +292,7 @@ int CommandLine::CheckDataSwitches(WideString& error) {
     ok = 0;
   }
   if (dataAction != DataNone && windowSwitches_) {
-    AddProblem(error, L"--export, --backup and --import run without the window: --simulate, --scenario, "
+    AddProblem(error, L"--export, --backup, --import and --trends-page run without the window: --simulate, --scenario, "
                       L"--quit-when-idle and --screenshots do not go with them");
     ok = 0;
   }

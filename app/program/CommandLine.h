@@ -23,6 +23,12 @@
 //                        a CSV file of the stored runs
 //   --backup FOLDER      a checked copy of the database in the folder
 //   --import FILE        merge the runs of another Pellton database
+//   --trends-page FILE --tracker ADDRESS [--period week|month|year|all]
+//       [--today YYYY-MM-DD]
+//                        the Trends page of the tracker for the period
+//                        holding today (a month, the PC's date unless
+//                        given), with the goals and distance unit of the
+//                        settings (--settings-key)
 //
 // A value may also follow its switch after '=' (--scenario=FILE). Parsing
 // checks everything before the window opens: an unknown switch, a missing
@@ -34,6 +40,7 @@
 
 #include "app/simulation/TrackerScenario.h"
 #include "app/data/CsvExport.h"
+#include "app/trends/TrendPeriod.h"
 #include "core/WideString.h"
 
 class CommandLine {
@@ -56,7 +63,7 @@ public:
   // Simulated trackers of any kind are in use.
   bool Simulated() const { return simulatedCount != 0 || !scenarios.empty(); }
 
-  enum DataAction { DataNone, DataExport, DataBackup, DataImport };
+  enum DataAction { DataNone, DataExport, DataBackup, DataImport, DataTrendsPage };
   // Problems are said on standard error: a data command or an unattended run.
   bool Unattended() const { return quitWhenIdle || dataAction != DataNone; }
 
@@ -68,8 +75,10 @@ public:
   WideString databasePath;      // full path; empty: Pellton.sql beside the program
 
   DataAction dataAction = DataNone;
-  WideString dataPath;          // the --export or --import file, the --backup folder
+  WideString dataPath;          // the --export, --import or --trends-page file, the --backup folder
   ExportRequest exportRequest;  // --kind, --tracker, --from, --to
+  TrendPeriodKind trendsPeriod = PeriodMonth;  // --period
+  int trendsToday = 0;                         // --today; 0: the PC's date
 
 private:
   int TakeScenario(const wchar_t* path, WideString& error);
@@ -78,6 +87,8 @@ private:
   int CheckDataSwitches(WideString& error);
 
   bool kindGiven_ = false;
-  bool selectionGiven_ = false;  // --tracker, --from or --to
+  bool trackerGiven_ = false;
+  bool rangeGiven_ = false;      // --from or --to
+  bool trendsGiven_ = false;     // --period or --today
   bool windowSwitches_ = false;  // a switch only the window run knows
 };

@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+#include <string>
+
 #include "app/store/ActivityStore.h"
 #include "app/program/CommandLine.h"
 #include "app/program/SingleInstance.h"
@@ -10,7 +13,10 @@
 #include "app/data/CopyRequest.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseMerge.h"
+#include "app/trends/TrendSettings.h"
+#include "app/trends/TrendsPage.h"
 #include "ui/ModuleVersion.h"
+#include "ui/SettingsStore.h"
 
 namespace {
 
@@ -156,6 +162,80 @@ int Export(const CommandLine& line, const WideString& database, const WideString
   return kExitDone;
 }
 
+// The Trends page of one tracker, read like an export: from the file, or
+// from a copy the running Pellton makes. The summaries the page needs are
+// kept in the connection's temporary schema (the file is not written).
+int TrendsPage(const CommandLine& line, const WideString& database, const WideString& folder) {
+  OutputFile file;
+  WideString problem;
+  if (!file.Open(line.dataPath.CStr(), problem)) {
+    return Fail(kExitWrongUse, L"the file %s %s", line.dataPath.CStr(), problem.CStr());
+  }
+  if (!IsFile(database.CStr())) return Fail(kExitWrongUse, L"there is no database %s", database.CStr());
+  if (SameFile(file.Target().CStr(), database.CStr())) {
+    return Fail(kExitWrongUse, L"the file %s is the database itself", line.dataPath.CStr());
+  }
+  SettingsStore settings;
+  TrendRequest request;
+  settings.Open(SettingsRegistry, HKEY_CURRENT_USER, line.settingsKey.CStr());
+  if (!ReadGoals(settings, request.goals, problem)) {
+    Fail(0, L"the stored goals are not used, every day has the goal of 10,000 steps: %s", problem.CStr());
+  }
+  const DistanceUnit unit = ReadDistanceUnit(settings);
+  SingleInstance single;
+  HWND running = nullptr;
+  Holder holder = ClaimDatabase(single, folder.CStr(), running);
+  if (holder == HeldSilently) return StillHeld();
+  Snapshot snapshot;
+  const wchar_t* source = database.CStr();
+  if (holder == HeldByWindow) {
+    int taken = snapshot.Take(running, database.CStr(), problem);
+    if (!taken) return Fail(kExitFailed, L"no Trends page was written: %s", problem.CStr());
+    if (taken > 0) source = snapshot.Path().CStr();
+  }
+  ReadOnlyDatabase connection;
+  if (!connection.Open(source, problem)) {
+    return Fail(kExitFailed, L"the database %s could not be read (%s)", database.CStr(), problem.CStr());
+  }
+  memcpy(request.tracker, line.exportRequest.tracker, sizeof request.tracker);
+  request.today = line.trendsToday;
+  if (!request.today) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    request.today = DateKeyOf(now.wYear, now.wMonth, now.wDay);
+  }
+  request.firstWeekday = LocaleFirstWeekday();
+  request.period = PeriodHolding(line.trendsPeriod, request.today, request.firstWeekday);
+  TrendFigures figures;
+  WideString page;
+  if (!ReadTrendFigures(connection.Handle(), request, figures, problem)) {
+    return Fail(kExitFailed, L"no Trends page was written: %s", problem.CStr());
+  }
+  if (!BuildTrendsPage(figures, LocaleNumbers(), unit, page)) {
+    return Fail(kExitFailed, L"no Trends page was written: %s", L"the page could not be made");
+  }
+  // The page as UTF-8, as its meta tag says.
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, page.CStr(), static_cast<int>(page.Length()), nullptr, 0, nullptr,
+                                  nullptr);
+  std::string utf8(bytes > 0 ? bytes : 0, '\0');
+  if (bytes > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, page.CStr(), static_cast<int>(page.Length()), &utf8[0], bytes, nullptr, nullptr);
+  }
+  if (bytes <= 0 || !file.Write(utf8.data(), utf8.size()) || !file.Commit(problem)) {
+    if (problem.IsEmpty()) problem.Assign(file.WriteProblem());
+    return Fail(kExitFailed, L"no Trends page was written: the file %s", problem.CStr());
+  }
+  WideString title, result;
+  TrendPeriodTitle(figures.period, title);
+  if (figures.daysWithData == 0 && figures.nights.empty()) {
+    result.Format(L"no walk and no night of %S lies in %s", request.tracker, title.CStr());
+    Say(result.CStr());
+  }
+  result.Format(L"Trends page of %S for %s written to %s", request.tracker, title.CStr(), file.Target().CStr());
+  Print(result);
+  return kExitDone;
+}
+
 int Backup(const CommandLine& line, const WideString& database, const WideString& folder) {
   BackupFile backup;
   WideString problem;
@@ -236,6 +316,8 @@ int RunDataCommand(const CommandLine& line) {
       return Backup(line, database, folder);
     case CommandLine::DataImport:
       return Import(line, database, folder);
+    case CommandLine::DataTrendsPage:
+      return TrendsPage(line, database, folder);
     default:
       return kExitWrongUse;
   }

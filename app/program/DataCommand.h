@@ -1,6 +1,6 @@
 // The command-line work on the stored data, without a window: --export,
-// --backup and --import (CommandLine). Results go to standard output,
-// problems to standard error, one line each. Exit codes:
+// --backup, --import and --trends-page (CommandLine). Results go to
+// standard output, problems to standard error, one line each. Exit codes:
 //
 //   0   done
 //   1   something failed while working (said on standard error); nothing

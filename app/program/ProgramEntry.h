@@ -22,8 +22,8 @@
 // (claim held, no window shown) waits for its window or its end; once the
 // claim is given up it starts as usual.
 //
-// --export, --backup and --import run without a window (app/data/DataCommand,
-// which lists their codes).
+// --export, --backup, --import and --trends-page run without a window
+// (app/program/DataCommand, which lists their codes).
 //
 // A wrong command line or a claim that stays held is reported in a message
 // box, or on standard error with --quit-when-idle, so automated runs never

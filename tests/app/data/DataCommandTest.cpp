@@ -138,6 +138,10 @@ TEST(DataCommandTest, WrongUseEndsWithTwoAndOneLineAndLeavesNoFile) {
       {L"--import history.sql --database nowhere\\Pellton.sql", "--database needs a file in an existing folder"},
       {L"--export a.csv --kind days --database other.sql", "there is no database"},
       {L"--export history.sql --kind days", "Pellton: the file history.sql is the database itself\n"},
+      {L"--trends-page t.html", "Pellton: --trends-page needs --tracker ADDRESS\n"},
+      {L"--trends-page t.html --tracker 02:50:4C:54:4E:01 --period decade", "--period needs week, month, year or all"},
+      {L"--export a.csv --kind days --today 2014-03-01", "Pellton: --period and --today go with --trends-page only\n"},
+      {L"--trends-page history.sql --tracker 02:50:4C:54:4E:01", "the file history.sql is the database itself\n"},
   };
   for (const auto& c : cases) {
     Result run = Start(folder.Path(), std::wstring(c.arguments) + (wcsstr(c.arguments, L"--database") ? L"" : L" --database history.sql"));

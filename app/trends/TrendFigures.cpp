@@ -1,0 +1,194 @@
+#include "app/trends/TrendFigures.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/store/ActivityStore.h"
+#include "app/trends/TrendTables.h"
+
+namespace {
+
+unsigned long long Rounded(unsigned long long sum, unsigned long long count) {
+  return count ? (2 * sum + count) / (2 * count) : 0;
+}
+
+// Wall-clock minutes of a local time counted from 12:00 of a night's date.
+long long FromNoon(int night, const LocalMinute& t) {
+  return DaysBetween(night, t.DateKey()) * 1440 + t.hour * 60 + t.minute - 720;
+}
+
+int MinuteOfDay(long long fromNoon) { return static_cast<int>(((720 + fromNoon) % 1440 + 1440) % 1440); }
+
+const DayTotals* DayOf(const std::vector<DayTotals>& days, int date) {
+  auto found = std::lower_bound(days.begin(), days.end(), date,
+                                [](const DayTotals& day, int key) { return day.date < key; });
+  return found != days.end() && found->date == date ? &*found : nullptr;
+}
+
+bool Reached(const DayTotals* day, const GoalList& goals) { return day && day->steps >= goals.GoalOf(day->date); }
+
+void AddCalendar(const TrendRequest& request, const std::vector<DayTotals>& allDays, TrendFigures& out) {
+  const TrendPeriod& period = out.period;
+  int year = period.last / 10000, month = period.last / 100 % 100;
+  const int firstMonth = period.first / 100;
+  std::vector<CalendarMonth> months;
+  while (months.size() < 12 && year * 100 + month >= firstMonth) {
+    CalendarMonth shown;
+    shown.year = year;
+    shown.month = month;
+    const int first = (year * 100 + month) * 100 + 1;
+    shown.blanks = (WeekdayOf(first) - request.firstWeekday + 7) % 7;
+    for (int date = first; date / 100 == first / 100; date = NextDateKey(date)) {
+      CalendarDay day;
+      day.date = date;
+      day.goal = request.goals.GoalOf(date);
+      if (const DayTotals* data = DayOf(allDays, date)) {
+        day.hasData = true;
+        day.steps = data->steps;
+        day.percent = data->steps * 100 / day.goal;
+      }
+      shown.days.push_back(day);
+    }
+    months.push_back(shown);
+    if (--month == 0) month = 12, --year;
+  }
+  out.calendar.assign(months.rbegin(), months.rend());
+}
+
+}  // namespace
+
+void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotals>& allDays,
+                         const std::vector<NightRecord>& nights, TrendFigures& out) {
+  out = TrendFigures();
+  memcpy(out.tracker, request.tracker, sizeof out.tracker);
+  out.today = request.today;
+  out.firstWeekday = request.firstWeekday;
+  out.period = request.period;
+  const GoalList& goals = request.goals;
+  if (out.period.kind == PeriodAll) {
+    out.period.first = out.period.last = request.today;
+    if (!allDays.empty()) {
+      out.period.first = std::min(out.period.first, allDays.front().date);
+      out.period.last = std::max(out.period.last, allDays.back().date);
+    }
+    if (!nights.empty()) {
+      out.period.first = std::min(out.period.first, nights.front().night);
+      out.period.last = std::max(out.period.last, nights.back().night);
+    }
+  }
+  const TrendPeriod& period = out.period;
+  // A period that is no span of real dates (none is made so) gives no days.
+  if (!DateKeyOf(period.first / 10000, period.first / 100 % 100, period.first % 100) ||
+      !DateKeyOf(period.last / 10000, period.last / 100 % 100, period.last % 100) || period.last < period.first)
+    return;
+
+  // The days of the period, the running 7-day window and the best streak.
+  auto window = std::lower_bound(allDays.begin(), allDays.end(), AddDays(period.first, -6),
+                                 [](const DayTotals& day, int key) { return day.date < key; });
+  auto next = window;
+  unsigned long long windowSum = 0, windowCount = 0;
+  unsigned streak = 0;
+  for (int date = period.first; date <= period.last; date = NextDateKey(date)) {
+    TrendDay day;
+    day.date = date;
+    day.goal = goals.GoalOf(date);
+    for (; next != allDays.end() && next->date <= date; ++next) {
+      windowSum += next->steps;
+      ++windowCount;
+    }
+    const int windowStart = AddDays(date, -6);
+    for (; window != next && window->date < windowStart; ++window) {
+      windowSum -= window->steps;
+      --windowCount;
+    }
+    if (next != allDays.begin() && (next - 1)->date == date) {
+      const DayTotals& data = *(next - 1);
+      day.hasData = true;
+      day.steps = data.steps;
+      day.calories = data.calories;
+      day.metres = data.metres;
+      day.reached = data.steps >= day.goal;
+      ++out.daysWithData;
+      out.totalSteps += data.steps;
+      out.totalMetres += data.metres;
+      if (out.bestDay == 0 || data.steps > out.bestSteps) {
+        out.bestDay = date;
+        out.bestSteps = data.steps;
+      }
+    }
+    if (windowCount && date <= request.today) {
+      day.hasAverage = true;
+      day.average = Rounded(windowSum, windowCount);
+    }
+    streak = day.reached ? streak + 1 : 0;
+    out.bestStreak = std::max(out.bestStreak, streak);
+    if (day.reached) ++out.goalDays;
+    out.days.push_back(day);
+  }
+  out.averageSteps = Rounded(out.totalSteps, out.daysWithData);
+
+  // The current streak: back from today (from yesterday while today has
+  // not reached its goal).
+  int date = request.today;
+  if (!Reached(DayOf(allDays, date), goals)) date = PreviousDateKey(date);
+  while (Reached(DayOf(allDays, date), goals)) {
+    ++out.currentStreak;
+    date = PreviousDateKey(date);
+  }
+
+  unsigned long long asleep = 0;
+  long long bedtimes = 0, wakes = 0;
+  for (const NightRecord& night : nights) {
+    if (!period.Holds(night.night)) continue;
+    out.nights.push_back(night);
+    asleep += night.asleepMinutes;
+    bedtimes += FromNoon(night.night, night.bedtime);
+    wakes += FromNoon(night.night, night.wake);
+  }
+  if (!out.nights.empty()) {
+    const long long count = static_cast<long long>(out.nights.size());
+    out.averageAsleep = Rounded(asleep, out.nights.size());
+    // Both sums are positive: every bedtime and wake lies after noon of the night's date.
+    out.averageBedtime = MinuteOfDay(static_cast<long long>(Rounded(bedtimes, count)));
+    out.averageWake = MinuteOfDay(static_cast<long long>(Rounded(wakes, count)));
+  }
+  AddCalendar(request, allDays, out);
+}
+
+int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem) {
+  TrendTables tables(database);
+  std::vector<DayTotals> days;
+  std::vector<NightRecord> nights;
+  DateRange period;
+  if (request.period.kind != PeriodAll) {
+    period.from = request.period.first;
+    period.to = request.period.last;
+  }
+  if (!tables.Refresh(problem) || !tables.ReadDays(request.tracker, DateRange(), days, problem) ||
+      !tables.ReadNights(request.tracker, period, nights, problem))
+    return 0;
+  ComputeTrendFigures(request, days, nights, out);
+  return 1;
+}
+
+namespace {
+
+struct StoreWork {
+  const TrendRequest* request;
+  TrendFigures* out;
+  WideString problem;
+};
+
+int OnConnection(Database& database, void* context) {
+  StoreWork& work = *static_cast<StoreWork*>(context);
+  return ReadTrendFigures(database.Handle(), *work.request, *work.out, work.problem);
+}
+
+}  // namespace
+
+int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem) {
+  StoreWork work = {&request, &out, WideString()};
+  if (store.WithConnection(OnConnection, &work)) return 1;
+  problem.Assign(work.problem.IsEmpty() ? L"the database is not open" : work.problem.CStr());
+  return 0;
+}

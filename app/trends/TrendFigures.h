@@ -1,0 +1,100 @@
+// The Trends figures of one tracker over a period, from its days (daily
+// totals) and nights as DailyTotals and NightSummary give them:
+//
+// - every calendar day of the period with its steps (when it has data), its
+//   goal (GoalList) and whether it reached it, and the 7-day average: the
+//   mean steps of the days with data among the day and the six before it
+//   (none after today, or when none of the seven has data);
+// - average steps per day over the days with data, total distance, the best
+//   day (the earliest of equal ones), the days that reached their goal;
+// - the current streak: consecutive days up to today that reached their
+//   goal; today counts once it has reached it and does not end the streak
+//   before it is over. The best streak: the longest run of consecutive days
+//   of the period that reached their goal. A day without data ends a streak;
+// - the nights of the period with the average asleep time and the average
+//   bedtime and wake, taken as wall-clock minutes from noon of the night's
+//   date, so that 23:30 and 00:30 average to 00:00;
+// - month calendars of the months the period touches (the last 12 at most),
+//   each day with its steps and share of its goal.
+//
+// Averages are rounded to the nearest whole number (halves up).
+#pragma once
+
+#include <vector>
+
+#include "app/data/DailyTotals.h"
+#include "app/data/NightSummary.h"
+#include "app/trends/GoalList.h"
+#include "app/trends/TrendPeriod.h"
+
+class ActivityStore;
+struct sqlite3;
+
+struct TrendDay {
+  int date = 0;
+  bool hasData = false;
+  unsigned long long steps = 0;
+  unsigned long long calories = 0;
+  unsigned long long metres = 0;
+  unsigned goal = 0;
+  bool reached = false;
+  bool hasAverage = false;
+  unsigned long long average = 0;  // 7-day average
+};
+
+struct CalendarDay {
+  int date = 0;
+  bool hasData = false;
+  unsigned long long steps = 0;
+  unsigned goal = 0;
+  unsigned long long percent = 0;  // of the goal, rounded down
+};
+
+struct CalendarMonth {
+  int year = 0;
+  int month = 0;
+  int blanks = 0;  // cells before the 1st in its first week
+  std::vector<CalendarDay> days;
+};
+
+struct TrendFigures {
+  char tracker[18] = {};
+  TrendPeriod period;  // for all days: from the first day with data to today (or a later day with data)
+  int today = 0;
+  int firstWeekday = 0;
+  std::vector<TrendDay> days;
+  std::vector<NightRecord> nights;
+
+  unsigned daysWithData = 0;
+  unsigned long long totalSteps = 0;
+  unsigned long long totalMetres = 0;
+  unsigned long long averageSteps = 0;
+  int bestDay = 0;  // 0: none
+  unsigned long long bestSteps = 0;
+  unsigned goalDays = 0;
+  unsigned currentStreak = 0;
+  unsigned bestStreak = 0;
+  unsigned long long averageAsleep = 0;  // minutes
+  int averageBedtime = -1;               // minutes after midnight; -1 without nights
+  int averageWake = -1;
+  std::vector<CalendarMonth> calendar;
+};
+
+struct TrendRequest {
+  char tracker[18] = {};
+  TrendPeriod period;
+  int today = 0;
+  int firstWeekday = 0;  // 0 Monday ... 6 Sunday
+  GoalList goals;
+};
+
+// The figures from every day of the tracker (in date order) and the nights
+// of the period.
+void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotals>& allDays,
+                         const std::vector<NightRecord>& nights, TrendFigures& out);
+
+// Brings the summary tables up to date (TrendTables) and computes the
+// figures from them. 1/0 with problem.
+int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem);
+// The same on the store's connection, under its lock.
+int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem);

@@ -1,0 +1,582 @@
+#include "app/trends/TrendTables.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace {
+
+// Raised when what the tables hold, or how it is computed, changes: the
+// tables are then computed again.
+const char kVersion[] = "1";
+const char* const kRunTables[2] = {"walking", "sleeping"};
+const char* const kTrendTables[4] = {"trends_state", "trends_days", "trends_nights", "trends_runs"};
+const char* const kCreate[4] = {
+    "CREATE TABLE %s.trends_state (name TEXT PRIMARY KEY, value TEXT);",
+    "CREATE TABLE %s.trends_days (mac TEXT NOT NULL, date INTEGER NOT NULL, steps INTEGER, calories INTEGER, "
+    "metres INTEGER, PRIMARY KEY (mac, date));",
+    "CREATE TABLE %s.trends_nights (mac TEXT NOT NULL, night INTEGER NOT NULL, bedtime INTEGER, wake INTEGER, "
+    "bedtime_local INTEGER, wake_local INTEGER, asleep INTEGER, awake INTEGER, PRIMARY KEY (mac, night));",
+    "CREATE TABLE %s.trends_runs (tbl INTEGER NOT NULL, id INTEGER NOT NULL, mac TEXT, start INTEGER, "
+    "units INTEGER, PRIMARY KEY (tbl, id));",
+};
+
+class Statement {
+public:
+  Statement() = default;
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  // The SQL, with every %s replaced by the schema.
+  int Prepare(sqlite3* database, const char* format, const char* schema = "main") {
+    std::string sql;
+    for (const char* p = format; *p; ++p) {
+      if (p[0] == '%' && p[1] == 's') {
+        sql += schema;
+        ++p;
+      } else {
+        sql += *p;
+      }
+    }
+    sqlite3_finalize(statement_);
+    statement_ = nullptr;
+    return sqlite3_prepare_v2(database, sql.c_str(), -1, &statement_, nullptr) == SQLITE_OK && statement_;
+  }
+  sqlite3_stmt* operator*() const { return statement_; }
+  Statement& Bind(int index, long long value) {
+    sqlite3_bind_int64(statement_, index, value);
+    return *this;
+  }
+  Statement& Bind(int index, const char* text) {
+    sqlite3_bind_text(statement_, index, text, -1, SQLITE_TRANSIENT);
+    return *this;
+  }
+  // Runs a statement that gives no rows (and makes it ready again).
+  int Run() {
+    int step = sqlite3_step(statement_);
+    sqlite3_reset(statement_);
+    return step == SQLITE_DONE || step == SQLITE_ROW;
+  }
+  long long Int(int column) const { return sqlite3_column_int64(statement_, column); }
+  const char* Text(int column) const {
+    const unsigned char* text = sqlite3_column_text(statement_, column);
+    return text ? reinterpret_cast<const char*>(text) : "";
+  }
+
+private:
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+// The first column of the statement's first row (none: fallback).
+long long Single(sqlite3* database, const char* sql, const char* schema, long long fallback,
+                 const char* text = nullptr) {
+  Statement statement;
+  if (!statement.Prepare(database, sql, schema)) return fallback;
+  if (text) statement.Bind(1, text);
+  return sqlite3_step(*statement) == SQLITE_ROW && sqlite3_column_type(*statement, 0) != SQLITE_NULL
+             ? statement.Int(0)
+             : fallback;
+}
+
+// The zone local dates are taken in, with its rules' offsets.
+std::string ZoneText() {
+  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
+  GetDynamicTimeZoneInformation(&zone);
+  char name[200] = {}, text[260];
+  WideCharToMultiByte(CP_UTF8, 0, zone.TimeZoneKeyName, -1, name, sizeof name - 1, nullptr, nullptr);
+  snprintf(text, sizeof text, "%s|%ld|%ld|%ld|%d", name, zone.Bias, zone.StandardBias, zone.DaylightBias,
+           zone.DynamicDaylightTimeDisabled ? 1 : 0);
+  return text;
+}
+
+long long MinuteKey(const LocalMinute& t) {
+  return static_cast<long long>(t.DateKey()) * 10000 + t.hour * 100 + t.minute;
+}
+
+LocalMinute MinuteOfKey(long long key) {
+  LocalMinute t;
+  t.minute = static_cast<int>(key % 100);
+  t.hour = static_cast<int>(key / 100 % 100);
+  t.day = static_cast<int>(key / 10000 % 100);
+  t.month = static_cast<int>(key / 1000000 % 100);
+  t.year = static_cast<int>(key / 100000000);
+  return t;
+}
+
+typedef std::pair<int, int> Span;  // first and last date (or night) key
+
+// The touched spans of each tracker, merged into sorted, separate spans.
+class Touched {
+public:
+  std::map<std::string, std::vector<Span>> spans;
+
+  void Add(const std::string& tracker, int first, int last) { spans[tracker].push_back(Span(first, last)); }
+  void Merge() {
+    for (auto& entry : spans) {
+      std::vector<Span>& list = entry.second;
+      std::sort(list.begin(), list.end());
+      std::vector<Span> merged;
+      for (const Span& span : list) {
+        if (!merged.empty() && span.first <= NextDateKey(merged.back().second)) {
+          merged.back().second = std::max(merged.back().second, span.second);
+        } else {
+          merged.push_back(span);
+        }
+      }
+      list.swap(merged);
+    }
+  }
+};
+
+// Whether a key lies in the sorted spans; `at` follows keys that come in
+// ascending order.
+bool InSpans(const std::vector<Span>& spans, size_t& at, int key) {
+  while (at < spans.size() && spans[at].second < key) ++at;
+  return at < spans.size() && spans[at].first <= key;
+}
+
+class DayWriter : public DayTotalsSink {
+public:
+  DayWriter(Statement& insert, const std::vector<Span>& spans) : insert_(insert), spans_(spans) {}
+  int Day(const DayTotals& day) override {
+    if (!InSpans(spans_, at_, day.date)) return 1;
+    ++written;
+    return insert_.Bind(1, day.tracker)
+        .Bind(2, day.date)
+        .Bind(3, static_cast<long long>(day.steps))
+        .Bind(4, static_cast<long long>(day.calories))
+        .Bind(5, static_cast<long long>(day.metres))
+        .Run();
+  }
+  unsigned long long written = 0;
+
+private:
+  Statement& insert_;
+  const std::vector<Span>& spans_;
+  size_t at_ = 0;
+};
+
+class NightWriter : public NightSink {
+public:
+  NightWriter(Statement& insert, const std::vector<Span>& spans) : insert_(insert), spans_(spans) {}
+  int Night(const NightRecord& night) override {
+    if (!InSpans(spans_, at_, night.night)) return 1;
+    ++written;
+    return insert_.Bind(1, night.tracker)
+        .Bind(2, night.night)
+        .Bind(3, night.bedtimeUtc)
+        .Bind(4, night.wakeUtc)
+        .Bind(5, MinuteKey(night.bedtime))
+        .Bind(6, MinuteKey(night.wake))
+        .Bind(7, static_cast<long long>(night.asleepMinutes))
+        .Bind(8, static_cast<long long>(night.awakeMinutes))
+        .Run();
+  }
+  unsigned long long written = 0;
+
+private:
+  Statement& insert_;
+  const std::vector<Span>& spans_;
+  size_t at_ = 0;
+};
+
+// One refresh in one schema. A refresher that may not write stops at the
+// first change it would make (Stale), so that a connection that cannot
+// write reads the file's own tables while they are up to date.
+class Refresher {
+public:
+  Refresher(sqlite3* database, const char* schema, bool mayWrite, TrendRefreshTally& tally, WideString& problem)
+      : db_(database), schema_(schema), mayWrite_(mayWrite), tally_(tally), problem_(problem) {}
+
+  bool Stale() const { return stale_; }
+
+  int Run() {
+    if (!EnsureTables() || !LoadState()) return 0;
+    const std::string zone = ZoneText();
+    bool numbered = true;
+    for (int t = 0; t < 2; ++t) {
+      hasTable_[t] = Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;",
+                            "main", 0, kRunTables[t]) > 0;
+      numbered = numbered && (!hasTable_[t] || Autoincrement(kRunTables[t]));
+    }
+    if ((!numbered || state_["version"] != kVersion || state_["zone"] != zone) && !Clear()) return 0;
+    for (int round = 0; round < 2; ++round) {
+      Touched touched[2];
+      bool consistent = true;
+      for (int t = 0; t < 2 && consistent; ++t) {
+        if (hasTable_[t] && (!TakeNewRuns(t, touched[t]) || !TakeGoneRuns(t, touched[t], consistent))) return 0;
+      }
+      // Rows numbered below the highest seen appeared: nothing can be
+      // trusted, everything is computed again.
+      if (!consistent) {
+        if (round == 1) return Fail("the run tables changed while they were summed up");
+        if (!Clear()) return 0;
+        continue;
+      }
+      for (int t = 0; t < 2; ++t) {
+        touched[t].Merge();
+        if (!Recompute(t, touched[t])) return 0;
+      }
+      break;
+    }
+    return SaveState();
+  }
+
+private:
+  int Fail(const char* what) {
+    problem_.Format(L"%S (%S)", what, sqlite3_errmsg(db_));
+    return 0;
+  }
+
+  // Every change passes here first.
+  int MayWrite() {
+    if (!mayWrite_) stale_ = true;
+    return mayWrite_;
+  }
+
+  int Exec(const char* format) {
+    Statement statement;
+    return statement.Prepare(db_, format, schema_) && statement.Run();
+  }
+
+  bool Autoincrement(const char* table) {
+    Statement look;
+    if (!look.Prepare(db_, "SELECT sql FROM main.sqlite_master WHERE type = 'table' AND name = ?1;")) return false;
+    look.Bind(1, table);
+    if (sqlite3_step(*look) != SQLITE_ROW) return false;
+    std::string sql = look.Text(0);
+    std::transform(sql.begin(), sql.end(), sql.begin(), ::toupper);
+    return sql.find("AUTOINCREMENT") != std::string::npos;
+  }
+
+  // Numbers of the state by name: the highest row number summed up
+  // ("walking"), the rows trends_runs notes ("walking rows") and the most
+  // units of one run ("walking longest").
+  long long Number(int t, const char* what) {
+    const std::string& text = state_[std::string(kRunTables[t]) + what];
+    return text.empty() ? (*what ? 0 : LLONG_MIN) : _atoi64(text.c_str());
+  }
+  void SetNumber(int t, const char* what, long long value) {
+    char text[24];
+    snprintf(text, sizeof text, "%lld", value);
+    state_[std::string(kRunTables[t]) + what] = text;
+  }
+
+  int LoadState() {
+    Statement read;
+    if (!read.Prepare(db_, "SELECT name, value FROM %s.trends_state;", schema_)) {
+      return Fail("the trends state could not be read");
+    }
+    while (sqlite3_step(*read) == SQLITE_ROW) state_[read.Text(0)] = read.Text(1);
+    saved_ = state_;
+    return 1;
+  }
+
+  int SaveState() {
+    if (state_ == saved_) return 1;
+    Statement write;
+    if (!MayWrite() ||
+        !write.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_state (name, value) VALUES (?1, ?2);", schema_))
+      return Fail("the trends state could not be written");
+    for (const auto& entry : state_) {
+      if (!write.Bind(1, entry.first.c_str()).Bind(2, entry.second.c_str()).Run()) {
+        return Fail("the trends state could not be written");
+      }
+    }
+    return 1;
+  }
+
+  int Clear() {
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
+    tally_.rebuilt = true;
+    for (const char* table : kTrendTables) {
+      std::string sql = std::string("DELETE FROM %s.") + table + ";";
+      if (!Exec(sql.c_str())) return Fail("the trends tables could not be emptied");
+    }
+    state_.clear();
+    saved_.clear();
+    state_["version"] = kVersion;
+    state_["zone"] = ZoneText();
+    return 1;
+  }
+
+  // All four tables, or none: then made afresh, in the temporary schema
+  // from the file's own when it has them.
+  int EnsureTables() {
+    int present = 0;
+    for (const char* table : kTrendTables) {
+      present += Single(db_, "SELECT count(*) FROM %s.sqlite_master WHERE type = 'table' AND name = ?1;", schema_, 0,
+                        table) > 0;
+    }
+    if (present == 4) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not made yet");
+    for (const char* table : kTrendTables) {
+      std::string sql = std::string("DROP TABLE IF EXISTS %s.") + table + ";";
+      if (!Exec(sql.c_str())) return Fail("the trends tables could not be made");
+    }
+    for (const char* create : kCreate) {
+      if (!Exec(create)) return Fail("the trends tables could not be made");
+    }
+    if (strcmp(schema_, "temp") != 0) return 1;
+    int inFile = 0;
+    for (const char* table : kTrendTables) {
+      inFile += Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;", "main",
+                       0, table) > 0;
+    }
+    if (inFile != 4) return 1;
+    for (const char* table : kTrendTables) {
+      std::string sql = std::string("INSERT INTO temp.") + table + " SELECT * FROM main." + table + ";";
+      // A file whose tables are not as made here is simply not used.
+      if (!Exec(sql.c_str())) return Clear();
+    }
+    return 1;
+  }
+
+  // The local date (walking) or night (sleeping) keys a run covers.
+  int SpanOf(int t, long long start, long long units, int& first, int& last) {
+    const long long unit = t ? kSleepingUnitSeconds : kWalkingUnitSeconds;
+    LocalMinute a, b;
+    if (!clock_.At(start, a) || !clock_.At(start + (units - 1) * unit, b)) return 0;
+    first = a.DateKey();
+    last = b.DateKey();
+    if (t && a.hour < 12) first = PreviousDateKey(first);
+    if (t && b.hour < 12) last = PreviousDateKey(last);
+    return 1;
+  }
+
+  int TakeNewRuns(int t, Touched& touched) {
+    const long long from = Number(t, "");
+    const long long highest = Single(db_, t ? "SELECT max(rowid) FROM main.sleeping;" : "SELECT max(rowid) FROM main.walking;",
+                                     "main", LLONG_MIN);
+    if (highest == LLONG_MIN || highest <= from) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
+    Statement rows, ledger;
+    const char* select = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                             "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
+                           : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                             "FROM main.walking WHERE rowid > ?1 ORDER BY rowid;";
+    if (!rows.Prepare(db_, select) ||
+        !ledger.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_runs (tbl, id, mac, start, units) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5);", schema_))
+      return Fail("the runs could not be read");
+    rows.Bind(1, from);
+    long long seen = from, noted = Number(t, " rows"), longest = Number(t, " longest");
+    int step;
+    while ((step = sqlite3_step(*rows)) == SQLITE_ROW) {
+      const long long id = rows.Int(0), start = rows.Int(2), length = rows.Int(3);
+      const char* mac = rows.Text(1);
+      // Rows that hold no run count for nothing, as the exports leave them out.
+      const bool valid = IsTrackerAddress(mac) && strcmp(rows.Text(4), "blob") == 0 &&
+                         strcmp(rows.Text(5), "integer") == 0 && start >= 0 && start <= 0xFFFFFFFFLL;
+      const long long units = valid ? (t ? length * 4 : length / kWalkingRecordBytes) : 0;
+      int first = 0, last = 0;
+      if (units > 0) {
+        if (!SpanOf(t, start, units, first, last)) return Fail("a time could not be converted to local time");
+        touched.Add(mac, first, last);
+      }
+      if (!ledger.Bind(1, t).Bind(2, id).Bind(3, mac).Bind(4, start).Bind(5, units).Run()) {
+        return Fail("the runs summed up could not be noted");
+      }
+      ++tally_.runsNew;
+      ++noted;
+      seen = std::max(seen, id);
+      longest = std::max(longest, units);
+    }
+    if (step != SQLITE_DONE) return Fail("the runs could not be read");
+    SetNumber(t, "", seen);
+    SetNumber(t, " rows", noted);
+    SetNumber(t, " longest", longest);
+    return 1;
+  }
+
+  // Runs noted that the table no longer holds. More rows than noted (rows
+  // numbered below the highest seen) make the tables inconsistent.
+  int TakeGoneRuns(int t, Touched& touched, bool& consistent) {
+    const long long inTable = Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
+                                     "main", -1);
+    const long long noted = Number(t, " rows");
+    if (inTable < 0) return Fail("the runs could not be counted");
+    consistent = inTable <= noted;
+    if (inTable >= noted) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
+    Statement gone, forget;
+    const char* select = t ? "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
+                             "(SELECT rowid FROM main.sleeping);"
+                           : "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
+                             "(SELECT rowid FROM main.walking);";
+    if (!gone.Prepare(db_, select, schema_) ||
+        !forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
+      return Fail("the runs could not be read");
+    std::vector<long long> ids;
+    int step;
+    while ((step = sqlite3_step(*gone)) == SQLITE_ROW) {
+      ids.push_back(gone.Int(0));
+      int first = 0, last = 0;
+      if (gone.Int(3) > 0) {
+        if (!SpanOf(t, gone.Int(2), gone.Int(3), first, last)) return Fail("a time could not be converted");
+        touched.Add(gone.Text(1), first, last);
+      }
+    }
+    if (step != SQLITE_DONE) return Fail("the runs could not be read");
+    for (long long id : ids) {
+      if (!forget.Bind(1, t).Bind(2, id).Run()) return Fail("the runs summed up could not be noted");
+    }
+    tally_.runsGone += ids.size();
+    SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
+    consistent = noted - static_cast<long long>(ids.size()) == inTable;
+    return 1;
+  }
+
+  // Deletes the touched spans' rows and writes them again, one pass over
+  // the runs of each touched tracker that can reach into them.
+  int Recompute(int t, const Touched& touched) {
+    if (touched.spans.empty()) return 1;
+    Statement erase, insert;
+    const char* table = t ? "trends_nights" : "trends_days";
+    std::string sql = std::string("DELETE FROM %s.") + table + (t ? " WHERE mac = ?1 AND night BETWEEN ?2 AND ?3;"
+                                                                  : " WHERE mac = ?1 AND date BETWEEN ?2 AND ?3;");
+    if (!erase.Prepare(db_, sql.c_str(), schema_) ||
+        !insert.Prepare(db_, t ? "INSERT OR REPLACE INTO %s.trends_nights VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);"
+                               : "INSERT OR REPLACE INTO %s.trends_days VALUES (?1, ?2, ?3, ?4, ?5);",
+                        schema_))
+      return Fail("the trends tables could not be written");
+    const long long longest = Number(t, " longest") * (t ? kSleepingUnitSeconds : kWalkingUnitSeconds);
+    for (const auto& entry : touched.spans) {
+      const std::vector<Span>& spans = entry.second;
+      if (spans.empty()) continue;
+      for (const Span& span : spans) {
+        if (!erase.Bind(1, entry.first.c_str()).Bind(2, span.first).Bind(3, span.second).Run()) {
+          return Fail("the trends tables could not be written");
+        }
+      }
+      DateRange dates;
+      dates.from = spans.front().first;
+      dates.to = spans.back().second;
+      // No run starting before the floor reaches the first touched day.
+      long long fromUtc = 0, toUtc = 0;
+      dates.UtcBounds(fromUtc, toUtc);
+      const long long floor = fromUtc - longest;
+      UnitReadTally read;
+      UnitReadResult result;
+      if (t) {
+        NightWriter writer(insert, spans);
+        result = ReadNights(db_, entry.first.c_str(), dates, writer, nullptr, read, floor);
+        tally_.nightsRecomputed += writer.written;
+      } else {
+        DayWriter writer(insert, spans);
+        result = ReadDailyTotals(db_, entry.first.c_str(), dates, writer, nullptr, read, floor);
+        tally_.daysRecomputed += writer.written;
+      }
+      if (result != UnitsRead) {
+        if (result == UnitsStopped) return Fail("the trends tables could not be written");
+        problem_.Assign(read.problem);
+        return 0;
+      }
+    }
+    return 1;
+  }
+
+  sqlite3* db_;
+  const char* schema_;
+  const bool mayWrite_;
+  bool stale_ = false;
+  TrendRefreshTally& tally_;
+  WideString& problem_;
+  LocalClock clock_;
+  bool hasTable_[2] = {false, false};
+  std::map<std::string, std::string> state_;
+  std::map<std::string, std::string> saved_;
+};
+
+}  // namespace
+
+int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
+  TrendRefreshTally own;
+  if (!tally) tally = &own;
+  *tally = TrendRefreshTally();
+  problem.Assign(L"");
+  if (!database_) {
+    problem.Assign(L"the database is not open");
+    return 0;
+  }
+  // A savepoint, so the refresh also nests in a transaction of the caller's.
+  if (sqlite3_exec(database_, "SAVEPOINT trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    problem.Format(L"the database could not be read (%S)", sqlite3_errmsg(database_));
+    return 0;
+  }
+  const bool writable = sqlite3_db_readonly(database_, "main") == 0;
+  schema_ = "main";
+  Refresher first(database_, schema_, writable, *tally, problem);
+  int ok = first.Run();
+  if (!ok && first.Stale()) {
+    sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
+    *tally = TrendRefreshTally();
+    problem.Assign(L"");
+    schema_ = "temp";
+    Refresher again(database_, schema_, true, *tally, problem);
+    ok = again.Run();
+  }
+  if (!ok) sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
+  if (sqlite3_exec(database_, "RELEASE trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK && ok) {
+    problem.Format(L"the trends tables could not be written (%S)", sqlite3_errmsg(database_));
+    sqlite3_exec(database_, "ROLLBACK;", nullptr, nullptr, nullptr);
+    return 0;
+  }
+  return ok;
+}
+
+int TrendTables::ReadDays(const char* tracker, const DateRange& dates, std::vector<DayTotals>& days,
+                          WideString& problem) {
+  days.clear();
+  Statement read;
+  if (!read.Prepare(database_,
+                    "SELECT date, steps, calories, metres FROM %s.trends_days WHERE mac = ?1 AND date BETWEEN ?2 AND ?3 "
+                    "ORDER BY date;",
+                    schema_)) {
+    problem.Format(L"the daily totals could not be read (%S)", sqlite3_errmsg(database_));
+    return 0;
+  }
+  read.Bind(1, tracker).Bind(2, dates.from).Bind(3, dates.to ? dates.to : INT_MAX);
+  while (sqlite3_step(*read) == SQLITE_ROW) {
+    DayTotals day = {};
+    strncpy(day.tracker, tracker, sizeof day.tracker - 1);
+    day.date = static_cast<int>(read.Int(0));
+    day.steps = static_cast<unsigned long long>(read.Int(1));
+    day.calories = static_cast<unsigned long long>(read.Int(2));
+    day.metres = static_cast<unsigned long long>(read.Int(3));
+    days.push_back(day);
+  }
+  return 1;
+}
+
+int TrendTables::ReadNights(const char* tracker, const DateRange& dates, std::vector<NightRecord>& nights,
+                            WideString& problem) {
+  nights.clear();
+  Statement read;
+  if (!read.Prepare(database_,
+                    "SELECT night, bedtime, wake, bedtime_local, wake_local, asleep, awake FROM %s.trends_nights "
+                    "WHERE mac = ?1 AND night BETWEEN ?2 AND ?3 ORDER BY night;",
+                    schema_)) {
+    problem.Format(L"the nights could not be read (%S)", sqlite3_errmsg(database_));
+    return 0;
+  }
+  read.Bind(1, tracker).Bind(2, dates.from).Bind(3, dates.to ? dates.to : INT_MAX);
+  while (sqlite3_step(*read) == SQLITE_ROW) {
+    NightRecord night = {};
+    strncpy(night.tracker, tracker, sizeof night.tracker - 1);
+    night.night = static_cast<int>(read.Int(0));
+    night.bedtimeUtc = read.Int(1);
+    night.wakeUtc = read.Int(2);
+    night.bedtime = MinuteOfKey(read.Int(3));
+    night.wake = MinuteOfKey(read.Int(4));
+    night.asleepMinutes = static_cast<unsigned long long>(read.Int(5));
+    night.awakeMinutes = static_cast<unsigned long long>(read.Int(6));
+    nights.push_back(night);
+  }
+  return 1;
+}

@@ -1,0 +1,65 @@
+// The daily totals and nights of every tracker kept as summary tables in the
+// database, so that the Trends figures of years of history need no pass
+// over the runs. They are derived data: every row comes from DailyTotals and
+// NightSummary (the computation the `days` and `nights` exports use), and
+// dropping the tables loses nothing; they are made again from the runs.
+//
+//   trends_days    mac, date, steps, calories, metres        one row a day
+//   trends_nights  mac, night, bedtime, wake (UTC seconds), bedtime_local,
+//                  wake_local (YYYYMMDDHHMM), asleep, awake   one row a night
+//   trends_runs    tbl (0 walking, 1 sleeping), id (the run's row number),
+//                  mac, start, units                          the runs summed up
+//   trends_state   name, value: "version", "zone" (the time zone the local
+//                  dates were taken in), "walking" and "sleeping" (the
+//                  highest row number summed up)
+//
+// Plain tables an older Pellton (and an older SQLite) opens and leaves alone.
+//
+// Refresh brings them up to date with the runs and recomputes only the days
+// and nights that changed runs touch. A run written since (a download, a
+// merge, an older Pellton) has a row number above the highest seen, since
+// the run tables number their rows with AUTOINCREMENT and every write of a
+// run makes a new row; a run gone (replaced, removed) shows as fewer rows
+// than trends_runs lists, and trends_runs tells which days it covered. A
+// change of the time zone, tables missing or a run table numbering its rows
+// without AUTOINCREMENT make everything be computed again.
+//
+// When the database cannot be written (opened read-only, a copy of another
+// Pellton's file) the same tables are kept in the connection's temporary
+// schema, begun from the file's own tables when those were up to date.
+#pragma once
+
+#include <vector>
+
+#include "app/data/DailyTotals.h"
+#include "app/data/NightSummary.h"
+#include "core/WideString.h"
+
+struct sqlite3;
+
+struct TrendRefreshTally {
+  bool rebuilt = false;              // everything was computed again
+  unsigned long long runsNew = 0;    // rows written since the last refresh
+  unsigned long long runsGone = 0;   // rows no longer there
+  unsigned long long daysRecomputed = 0;    // days and nights of touched spans
+  unsigned long long nightsRecomputed = 0;
+};
+
+class TrendTables {
+public:
+  explicit TrendTables(sqlite3* database) : database_(database) {}
+
+  // Brings the tables up to date; 1, or 0 with problem (nothing changed).
+  int Refresh(WideString& problem, TrendRefreshTally* tally = nullptr);
+  // The tracker's days or nights within the dates (0 ends: open), in date
+  // order, after a Refresh. 1/0 with problem.
+  int ReadDays(const char* tracker, const DateRange& dates, std::vector<DayTotals>& days, WideString& problem);
+  int ReadNights(const char* tracker, const DateRange& dates, std::vector<NightRecord>& nights,
+                 WideString& problem);
+  // "main", or "temp" when the database cannot be written.
+  const char* Schema() const { return schema_; }
+
+private:
+  sqlite3* database_;
+  const char* schema_ = "main";
+};
