@@ -9,12 +9,6 @@ GattCallbackRegistry& GattCallbackRegistry::Instance() {
   return *registry;
 }
 
-GattCallbackRegistry::~GattCallbackRegistry() {
-  for (auto& item : entries_) {
-    if (item.second.quiet) CloseHandle(item.second.quiet);
-  }
-}
-
 void* GattCallbackRegistry::Add(void* owner) {
   SectionLock hold(lock_);
   ULONG_PTR number = next_++;
@@ -55,7 +49,6 @@ void GattCallbackRegistry::Remove(void* number) {
       bool othersInFlight = false;
       for (DWORD thread : entry.threads) othersInFlight = othersInFlight || thread != self;
       if (!othersInFlight) {
-        if (entry.quiet) CloseHandle(entry.quiet);
         entries_.erase(found);
         return;
       }

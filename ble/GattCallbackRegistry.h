@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "core/CriticalSection.h"
+#include "core/KernelHandle.h"
 
 class GattCallbackRegistry {
 public:
   static GattCallbackRegistry& Instance();
 
   GattCallbackRegistry() = default;
-  ~GattCallbackRegistry();
+  ~GattCallbackRegistry() = default;
   GattCallbackRegistry(const GattCallbackRegistry&) = delete;
   GattCallbackRegistry& operator=(const GattCallbackRegistry&) = delete;
 
@@ -43,7 +44,7 @@ private:
     void* owner = nullptr;
     bool removed = false;
     std::vector<DWORD> threads;  // callbacks in flight
-    HANDLE quiet = nullptr;      // manual-reset; set when a callback leaves
+    KernelHandle quiet;          // manual-reset; set when a callback leaves
   };
 
   CriticalSection lock_;

@@ -3,6 +3,24 @@
 #include <cstdlib>
 #include <cstring>
 
+ByteBuffer::~ByteBuffer() { free(data); }
+
+ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept : data(other.data), size(other.size) {
+  other.data = nullptr;
+  other.size = 0;
+}
+
+ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
+  if (this != &other) {
+    free(data);
+    data = other.data;
+    size = other.size;
+    other.data = nullptr;
+    other.size = 0;
+  }
+  return *this;
+}
+
 int BufferAppend(ByteBuffer& buffer, const void* bytes, size_t n) {
   if (n == 0) return 1;
   size_t newSize = static_cast<size_t>(buffer.size) + n;

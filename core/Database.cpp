@@ -134,16 +134,15 @@ int Database::Execute(const wchar_t* sql, SqliteResultSet** result,
   return 1;
 }
 
-SqliteResultSet* Database::Query(const wchar_t* sql, int mode) {
-  if (mode != 1) return nullptr;
-  SqliteResultSet* result = nullptr;
-  if (!Execute(sql, &result, nullptr)) return nullptr;
+QueryResult Database::Query(const wchar_t* sql, int mode) {
+  QueryResult result;
+  if (mode != 1) return result;
+  if (!Execute(sql, result)) return result;
   int count = 0;
   if (!result->GetRowCount(count) || count == 0) {
     // A walk cut short by an error tells the error; no row is no error.
     errorCode_ = result->StepFailed() ? (result->StepCode() & 0xFF) : SQLITE_OK;
-    delete result;
-    return nullptr;
+    result.Reset();
   }
   return result;
 }

@@ -5,11 +5,13 @@
 //
 // The wrapper takes no lock of its own: SQLite is built serialized, so one
 // connection may be used from several threads. A result set is used by one
-// thread at a time, and every result set is given back (ReleaseResult)
-// before Close.
+// thread at a time, and every result set is given back before Close: its
+// QueryResult gives it back when it goes out of scope (ReleaseResult gives
+// it back earlier).
 #pragma once
 
 #include "core/ByteBuffer.h"
+#include "core/QueryResult.h"
 #include "core/SqliteResultSet.h"
 
 struct sqlite3;
@@ -44,11 +46,17 @@ public:
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
+  // Open's connection settings, by name.
+  enum Synchronous { NoDiskWait = 0, WaitForDisk = 1 };
+  enum Locking { SharedLocking = 0, ExclusiveLocking = 1 };
+  enum Journal { RollbackJournal = 0, WriteAheadJournal = 1 };
+
   // Opens the file, creating it if missing, and applies the connection
-  // settings: synchronous 0 turns off waiting for the disk, exclusive 1
-  // keeps the file locked against other connections from the first access
-  // until Close, writeAhead 1 switches to the write-ahead journal. 1 if the
-  // file was opened. Even after a failed open a connection is held (on which
+  // settings: synchronous 0 (NoDiskWait) turns off waiting for the disk,
+  // exclusive 1 (ExclusiveLocking) keeps the file locked against other
+  // connections from the first access until Close, writeAhead 1
+  // (WriteAheadJournal) switches to the write-ahead journal. 1 if the file
+  // was opened. Even after a failed open a connection is held (on which
   // every statement fails) until Close.
   int Open(const wchar_t* path, int synchronous, int exclusive, int writeAhead);
   // Opens an existing file for reading only: nothing is written into it (a
@@ -63,11 +71,17 @@ public:
   // and must be given back with ReleaseResult. 1 on success.
   int Execute(const wchar_t* sql, SqliteResultSet** result = nullptr,
               const BlobParameters* parameters = nullptr);
-  // A SELECT's rows, positioned on the first; none when the statement fails
-  // or gives no row. mode must be 1.
-  SqliteResultSet* Query(const wchar_t* sql, int mode = 1);
+  // The same, with the result set held until the holder goes (or is reset).
+  int Execute(const wchar_t* sql, QueryResult& result, const BlobParameters* parameters = nullptr) {
+    return Execute(sql, result.Out(), parameters);
+  }
+  // A SELECT's rows, positioned on the first; empty when the statement
+  // fails or gives no row. mode must be 1.
+  QueryResult Query(const wchar_t* sql, int mode = 1);
   // Closes and deletes a result set from Execute or Query.
   void ReleaseResult(ResultSet* result);
+  // Gives the held result set back now; the holder is empty after.
+  void ReleaseResult(QueryResult& result) { result.Reset(); }
 
   // The SQLite primary result code of the last Open, OpenReadOnly, Execute
   // or Query on this object: 0 after success, else SQLITE_NOTADB,

@@ -15,8 +15,13 @@ public:
   Event(const Event&) = delete;
   Event& operator=(const Event&) = delete;
 
-  // name: none for a local event; global 1 puts a named event in the global
-  // name space, open to everybody.
+  // Create's first two arguments, by name.
+  enum ResetMode { AutoReset = 0, ManualReset = 1 };
+  enum StartState { StartsUnsignalled = 0, StartsSignalled = 1 };
+
+  // manualReset: ResetMode; initiallySignalled: StartState. name: none for
+  // a local event; global 1 puts a named event in the global name space,
+  // open to everybody.
   int Create(int manualReset, int initiallySignalled, const wchar_t* name = nullptr, int global = 0);
   int Close();
   int Set();

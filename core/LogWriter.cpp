@@ -35,7 +35,6 @@ LogWriter::LogWriter() {}
 
 LogWriter::~LogWriter() {
   ForgetKey();
-  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
 void LogWriter::ForgetKey() {
@@ -126,7 +125,7 @@ void LogWriter::WriteLineV(const wchar_t* format, va_list args) {
     if (fileName_.IsEmpty()) goto done;
     file_ = CreateFileW(fileName_.CStr(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) goto done;
+    if (!file_.IsValid()) goto done;
     LARGE_INTEGER size = {};
     if (utf16 && GetFileSizeEx(file_, &size) && size.QuadPart == 0) {
       static const BYTE mark[2] = {0xFF, 0xFE};
@@ -160,7 +159,7 @@ void LogWriter::WriteLineV(const wchar_t* format, va_list args) {
 
     if (flags_ & LogEncrypted) {
       BYTE* encrypted = nullptr;
-      if (bytes && file_ != INVALID_HANDLE_VALUE && Encrypt(bytes, length, &encrypted)) {
+      if (bytes && file_.IsValid() && Encrypt(bytes, length, &encrypted)) {
         DWORD header[2] = {1, length};
         if (WriteWholeFile(file_, header, sizeof(header))) WriteWholeFile(file_, encrypted, length);
         SecureZeroMemory(encrypted, length);
@@ -175,10 +174,9 @@ void LogWriter::WriteLineV(const wchar_t* format, va_list args) {
     }
   }
 
-  if (!memory && file_ != INVALID_HANDLE_VALUE) {
+  if (!memory && file_.IsValid()) {
     if (flags_ & LogFlush) FlushFileBuffers(file_);
-    CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
+    file_.Close();
   }
 done:
   if (locked) lock_.Leave();

@@ -20,6 +20,7 @@
 #include <cstdarg>
 
 #include "core/CriticalSection.h"
+#include "core/KernelHandle.h"
 #include "core/WideString.h"
 
 enum LogFlags : DWORD {
@@ -68,7 +69,7 @@ private:
   void ForgetKey();
 
   DWORD flags_ = LogTimestamp;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  KernelHandle file_;
   BYTE* key_ = nullptr;
   DWORD keyLength_ = 0;
   WideString fileName_;

@@ -10,7 +10,7 @@ int Worker::Start(WorkerHandler handler, void* userValue) {
   if (!handler) return 0;
   handler_ = handler;
   userValue_ = userValue;
-  if (!wake_.Create(0, 0)) return 0;
+  if (!wake_.Create(Event::AutoReset, Event::StartsUnsignalled)) return 0;
   // Items queued before a thread that ended by itself stay queued for this
   // one; only Stop empties the queue.
   if (!queueReady_) {

@@ -1,12 +1,13 @@
 #include "core/WorkerThread.h"
 
+#include "core/KernelHandle.h"
+
 WorkerThread::~WorkerThread() {
   if (Flags() & Running) {
-    HANDLE thread = InterlockedExchangePointer(const_cast<PVOID volatile*>(&thread_), nullptr);
+    KernelHandle thread(InterlockedExchangePointer(const_cast<PVOID volatile*>(&thread_), nullptr));
     if (thread) {
       TerminateThread(thread, 0);
       WaitForSingleObject(thread, INFINITE);  // termination completes asynchronously
-      CloseHandle(thread);
       InterlockedAnd(&flags_, ~Running);
       result_ = 0;
     } else {
@@ -34,7 +35,7 @@ int WorkerThread::Start(ThreadRoutine routine, void* argument, DWORD secondArgum
   argument_ = argument;
   secondArgument_ = secondArgument;
   result_ = 0;
-  if (!routine || !finished_.Create(1, 0)) {
+  if (!routine || !finished_.Create(Event::ManualReset, Event::StartsUnsignalled)) {
     InterlockedExchange(&flags_, 0);
     return 0;
   }
@@ -56,13 +57,12 @@ int WorkerThread::Start(ThreadRoutine routine, void* argument, DWORD secondArgum
 DWORD WINAPI WorkerThread::Entry(void* parameter) {
   WorkerThread* self = static_cast<WorkerThread*>(parameter);
   DWORD result = self->routine_(self->argument_, self->secondArgument_);
-  HANDLE thread = InterlockedExchangePointer(const_cast<PVOID volatile*>(&self->thread_), nullptr);
+  KernelHandle thread(InterlockedExchangePointer(const_cast<PVOID volatile*>(&self->thread_), nullptr));
   // The result goes first: whoever sees the thread no longer running must
   // also see what it returned.
   self->result_ = result;
   InterlockedAnd(&self->flags_, ~Running);
   self->finished_.Set();  // the last touch of the object
-  if (thread) CloseHandle(thread);
   return result;
 }
 

@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <string>
 
+#include "core/KernelHandle.h"
+
 namespace {
 
 bool StartsWith(const wchar_t* text, size_t length, size_t at, const char* prefix) {
@@ -114,12 +116,12 @@ int XmlDocument::LoadFile(const wchar_t* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
   if (data.nFileSizeHigh != 0 || data.nFileSizeLow > MaxFileSize) return 0;
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (file == INVALID_HANDLE_VALUE) return 0;
   std::string bytes(data.nFileSizeLow, '\0');
   DWORD read = 0;
   BOOL ok = bytes.empty() || ReadFile(file, &bytes[0], data.nFileSizeLow, &read, nullptr);
-  CloseHandle(file);
+  file.Close();
   if (!ok || read != bytes.size()) return 0;
   std::wstring units;
   if (!MarkupUnits(bytes, units) || RefusedMarkup(units.c_str(), units.size(), allowDtd_)) return 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/KernelHandle.h"
 #include "core/TickCount.h"
 #include "core/WorkerThread.h"
 
@@ -56,14 +57,13 @@ BOOL CALLBACK Collect(void* param, const PMINIDUMP_CALLBACK_INPUT input,
     record.id = t.ThreadId;
     record.stackBase = t.StackBase;
     record.stackEnd = t.StackEnd;
-    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, t.ThreadId);
+    KernelHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, t.ThreadId));
     if (thread) {
       DebugHelp::QueryThreadFn query = job->help->QueryThread();
       void* start = nullptr;
       if (query && query(thread, 9, &start, sizeof(start), nullptr) >= 0)
         record.startAddress = reinterpret_cast<ULONG_PTR>(start);
       record.name = ThreadName(*job->help, thread);
-      CloseHandle(thread);
     }
     job->records.threads.push_back(record);
   }
@@ -117,7 +117,7 @@ int WriteCrashDump(DebugHelp& help, HANDLE file, EXCEPTION_POINTERS* exception,
   job->exception.ClientPointers = FALSE;
   job->withException = exception != nullptr;
   WorkerThread thread;
-  if (!job->started.Create(1, 0) || !thread.Start(DumpThread, job, 0)) {
+  if (!job->started.Create(Event::ManualReset, Event::StartsUnsignalled) || !thread.Start(DumpThread, job, 0)) {
     delete job;
     return 0;
   }

@@ -2,6 +2,9 @@
 
 #include <wininet.h>
 
+#include "core/KernelHandle.h"
+#include "core/ModuleVersion.h"
+#include "core/ProgramFolder.h"
 #include "support/CrashDump.h"
 #include "support/CrashReportText.h"
 #include "support/DebugHelp.h"
@@ -9,12 +12,16 @@
 #include "support/HttpUrl.h"
 #include "support/ProblemReportDialog.h"
 #include "support/SystemInfo.h"
-#include "ui/ModuleVersion.h"
 
 namespace {
 
 CrashReporter* volatile g_instance = nullptr;
 volatile LONG g_crashInProgress = 0;
+
+// WerRegisterFile's file type WerRegFileTypeOther and its flag
+// WER_FILE_ANONYMOUS_DATA (werapi.h).
+const int kWerFileTypeOther = 2;
+const DWORD kWerFileAnonymousData = 2;
 
 // Registers a report file with Windows Error Reporting where the system
 // offers it.
@@ -24,15 +31,14 @@ void RegisterWithErrorReporting(const wchar_t* path) {
   RegisterFn reg = kernel ? reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(
                                 GetProcAddress(kernel, "WerRegisterFile")))
                           : nullptr;
-  if (reg) reg(path, 2 /* WerRegFileTypeOther */, 2 /* WER_FILE_ANONYMOUS_DATA */);
+  if (reg) reg(path, kWerFileTypeOther, kWerFileAnonymousData);
 }
 
 // The program's path without its extension ("MiniDump" when unknown), and
 // the temporary folder followed by the program's name without extension.
 void ReportStems(WideString& first, WideString& second, WideString& folder) {
-  wchar_t module[MAX_PATH * 2] = {};
-  DWORD n = GetModuleFileNameW(nullptr, module, MAX_PATH * 2);
-  if (n == 0 || n >= MAX_PATH * 2) {
+  WideString module;
+  if (!ProgramPath(module)) {
     first.Assign(L"MiniDump");
     folder.Assign(L"");
   } else {
@@ -52,10 +58,10 @@ void ReportStems(WideString& first, WideString& second, WideString& folder) {
 // Closes a report file; one that holds nothing, or a dump that was not
 // written in full, is removed, so that the question names only files that
 // hold something.
-void KeepIfWritten(HANDLE file, int written, const WideString& path, WideString& kept) {
+void KeepIfWritten(KernelHandle& file, int written, const WideString& path, WideString& kept) {
   LARGE_INTEGER size = {};
   bool holds = GetFileSizeEx(file, &size) && size.QuadPart > 0;
-  CloseHandle(file);
+  file.Close();
   if (written && holds)
     kept.Assign(path);
   else
@@ -68,11 +74,11 @@ void KeepIfWritten(HANDLE file, int written, const WideString& path, WideString&
 // to another host).
 int UploadObserver(int event, void*, void*) {
   switch (event) {
-    case 7:  // end-session question: no
+    case HttpRequestEndSession:  // no
       return 0;
-    case 9:  // automatic redirects: off
+    case HttpRequestRedirects:  // automatic ones: off
       return 0;
-    case 11:  // certificate checks: on
+    case HttpRequestCertificates:  // checks: on
       return 1;
     default:
       return 1;
@@ -164,7 +170,7 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* exception) {
   CrashRecords records;
   if (help.IsBound()) {
     WideString path;
-    HANDLE file = CreateReportFile(L"_Debug.dmp", path);
+    KernelHandle file(CreateReportFile(L"_Debug.dmp", path));
     if (file != INVALID_HANDLE_VALUE) {
       int written = WriteCrashDump(help, file, exception, records, dumpStartPatienceMs_,
                                    dumpFinishPatienceMs_);
@@ -174,7 +180,7 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* exception) {
   }
 
   WideString path;
-  HANDLE text = CreateReportFile(L"_Debug.txt", path);
+  KernelHandle text(CreateReportFile(L"_Debug.txt", path));
   if (text != INVALID_HANDLE_VALUE) {
     SystemInfo system;
     WriteCrashText(text, exception, help, log_, records, system);

@@ -9,13 +9,14 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/KernelHandle.h"
 #include "core/LibraryHandle.h"
 
 namespace {
 
 int Sha256DigestOfFile(const wchar_t* path, BYTE digest[32]) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (file == INVALID_HANDLE_VALUE) return 0;
   HCRYPTPROV provider = 0;
   HCRYPTHASH hash = 0;
@@ -35,7 +36,6 @@ int Sha256DigestOfFile(const wchar_t* path, BYTE digest[32]) {
   if (ok) ok = CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == 32;
   if (hash) CryptDestroyHash(hash);
   if (provider) CryptReleaseContext(provider, 0);
-  CloseHandle(file);
   return ok;
 }
 
@@ -57,8 +57,8 @@ int Sha256OfFile(const wchar_t* path, WideString& out, BYTE* digestOut) {
 }
 
 int Crc32OfFile(const wchar_t* path, DWORD* crc, ULONGLONG* size) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (file == INVALID_HANDLE_VALUE) return 0;
   BYTE* buffer = static_cast<BYTE*>(malloc(65536));
   uLong sum = crc32(0, nullptr, 0);
@@ -70,7 +70,6 @@ int Crc32OfFile(const wchar_t* path, DWORD* crc, ULONGLONG* size) {
     total += got;
   }
   free(buffer);
-  CloseHandle(file);
   if (!ok) return 0;
   *crc = static_cast<DWORD>(sum);
   *size = total;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/KernelHandle.h"
+
 namespace {
 enum Kind { CallNone, CallOpenUrl, CallSend, CallSendEx, CallEnd, CallRead, CallWrite, CallQuit };
 }
@@ -17,10 +19,6 @@ struct HttpCallRunner::Shared {
     free(text);
     free(data);
     free(buffer);
-    if (go) CloseHandle(go);
-    if (done) CloseHandle(done);
-    if (cancel) CloseHandle(cancel);
-    if (thread) CloseHandle(thread);
     if (library) FreeLibrary(library);
   }
   static unsigned __stdcall ThreadMain(void* self);
@@ -32,10 +30,10 @@ struct HttpCallRunner::Shared {
 
   CriticalSection lock;
   HMODULE library = nullptr;
-  HANDLE thread = nullptr;
-  HANDLE go = nullptr;
-  HANDLE done = nullptr;
-  HANDLE cancel = nullptr;
+  KernelHandle thread;
+  KernelHandle go;
+  KernelHandle done;
+  KernelHandle cancel;
   bool busy = false;
   bool abandoned = false;
 
@@ -89,7 +87,7 @@ int HttpCallRunner::Start(const wchar_t* library, HANDLE cancel) {
   s->go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   s->done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (cancel)
-    DuplicateHandle(GetCurrentProcess(), cancel, GetCurrentProcess(), &s->cancel, 0, FALSE,
+    DuplicateHandle(GetCurrentProcess(), cancel, GetCurrentProcess(), s->cancel.Out(), 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
   bool ready = s->openUrl && s->send && s->sendEx && s->end && s->read && s->write && s->buffer &&
                s->go && s->done && (!cancel || s->cancel);

@@ -48,7 +48,6 @@ HttpClient::HttpClient()
 
 HttpClient::~HttpClient() {
   delete binding_;
-  if (cancelEvent_) CloseHandle(cancelEvent_);
 }
 
 void HttpClient::SetLibraryName(const wchar_t* name) {

@@ -9,28 +9,15 @@
 // loopback hosts (see HttpUrl.h); redirects are followed by the client
 // itself (at most five), each target checked, and https to http is refused;
 // connect, send and receive time-outs are always set; certificate checks
-// stay on unless an observer answers event 11 with HttpIgnoreCertificates;
+// stay on unless an observer answers HttpRequestCertificates with
+// HttpIgnoreCertificates;
 // Cancel, from any thread, closes the running request's Internet handle so
 // that a blocked request ends at once (a download then removes its file).
 //
-// Observer events (value: what the pointer shows; the default answer is the
-// one used without an observer):
-//   HttpGet       8 URL (const wchar_t*): 1 allows cookies (default 0).
-//   HttpDownload  0 Content-Disposition, 1 content type (HttpHeaderEvent*):
-//                 0 ends; 2 resume flag (int*, default 0): 0 ends; 3 failure
-//                 (HttpFailureEvent*, clear deleteFile to keep the file);
-//                 4 content length (DWORD*): 0 ends; 5 final URL
-//                 (const wchar_t*): 0 ends; 6 bytes so far (ULONGLONG*): 0
-//                 fails; 7 end (none): 0 fails; 8 as for HttpGet.
-//   HttpRequest   0 upload length (DWORD*): 0 ends; 1 bytes sent
-//                 (ULONGLONG*): 0 stops; 2 content length (DWORD*): 0 ends;
-//                 3 Set-Cookie text (const wchar_t*): 0 ends; 4 bytes read
-//                 (ULONGLONG*): 0 stops; 5 end (none); 6 request handle
-//                 (HttpRequestEvent*): 0 ends; 7 end-session (DWORD*, set 1
-//                 and answer 1 to end the browser session); 8 cookies
-//                 (answer 0 switches them off); 9 redirects (answer 0
-//                 switches automatic ones off); 11 certificate checks.
-// Default answers of questions whose answer 0 ends the request are 1.
+// Observer events: HttpDownloadEvent for HttpGet and HttpDownload,
+// HttpRequestStep for HttpRequest (below, each with what its pointer shows;
+// the default answer is the one used without an observer). Default answers
+// of questions whose answer 0 ends the request are 1.
 //
 // The binding's use count is changed with interlocked operations, so
 // requests on several threads may share one client; the form parts belong
@@ -42,6 +29,7 @@
 
 #include "core/ApiGroup.h"
 #include "core/CriticalSection.h"
+#include "core/KernelHandle.h"
 #include "core/WideString.h"
 #include "support/HttpCallRunner.h"
 #include "support/HttpFailureSink.h"
@@ -49,7 +37,36 @@
 
 typedef int (*RequestObserver)(int event, void* value, void* user);
 
-// Answer to event 11 that switches certificate checks off.
+// The events of HttpGet and HttpDownload; the values are what observers
+// are given.
+enum HttpDownloadEvent : int {
+  HttpDownloadDisposition = 0,  // Content-Disposition (HttpHeaderEvent*): 0 ends
+  HttpDownloadContentType = 1,  // content type (HttpHeaderEvent*): 0 ends
+  HttpDownloadResume = 2,       // resume flag (int*, default 0): 0 ends
+  HttpDownloadFailed = 3,       // HttpFailureEvent*: clear deleteFile to keep the file
+  HttpDownloadLength = 4,       // content length (DWORD*): 0 ends
+  HttpDownloadFinalUrl = 5,     // final URL (const wchar_t*): 0 ends
+  HttpDownloadProgress = 6,     // bytes so far (ULONGLONG*): 0 fails
+  HttpDownloadEnd = 7,          // none: 0 fails
+  HttpDownloadCookies = 8,      // the URL (const wchar_t*): 1 allows cookies (default 0); HttpGet too
+};
+
+// The events of HttpRequest; the values are what observers are given.
+enum HttpRequestStep : int {
+  HttpRequestUploadLength = 0,   // upload length (DWORD*): 0 ends
+  HttpRequestBytesSent = 1,      // bytes sent (ULONGLONG*): 0 stops
+  HttpRequestLength = 2,         // content length of the answer (DWORD*): 0 ends
+  HttpRequestSetCookie = 3,      // Set-Cookie text (const wchar_t*): 0 ends
+  HttpRequestBytesRead = 4,      // bytes read (ULONGLONG*): 0 stops
+  HttpRequestEnd = 5,            // none
+  HttpRequestHandle = 6,         // request handle (HttpRequestEvent*): 0 ends
+  HttpRequestEndSession = 7,     // DWORD*: set 1 and answer 1 to end the browser session
+  HttpRequestCookies = 8,        // none: answer 0 switches cookies off
+  HttpRequestRedirects = 9,      // none: answer 0 switches automatic redirects off
+  HttpRequestCertificates = 11,  // none: answer HttpIgnoreCertificates to switch the checks off
+};
+
+// Answer to HttpRequestCertificates that switches certificate checks off.
 const int HttpIgnoreCertificates = 2;
 
 struct HttpHeaderEvent {
@@ -108,7 +125,7 @@ public:
               const wchar_t* proxy = nullptr, RequestObserver observer = nullptr,
               void* user = nullptr);
   // As HttpGet, into a file. A 206 is taken only when the headers asked for
-  // a range ("Range: bytes=N-") and it starts at N; resuming (event 2), N
+  // a range ("Range: bytes=N-") and it starts at N; resuming (HttpDownloadResume), N
   // must be where the file ends, and a whole body (200) replaces the file's
   // part instead of being appended to it.
   int HttpDownload(const wchar_t* url, const wchar_t* agent, const wchar_t* targetPath,
@@ -179,6 +196,15 @@ private:
   };
   static const ApiFunction kFunctions[SlotCount];
 
+  // Request flags: every answer fresh from the server, nothing written to
+  // the cache, no dialogs of WinINet's own.
+  static constexpr DWORD FreshRequest =
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI;
+  // A fetched URL (HttpGet, HttpDownload): also no cookies unless the
+  // observer allows them (HttpDownloadCookies), and a cached copy checked
+  // against the server.
+  static constexpr DWORD FetchRequest = FreshRequest | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_RESYNCHRONIZE;
+
   static int Ask(RequestObserver observer, int event, void* value, void* user, int defaultAnswer) {
     return observer ? observer(event, value, user) : defaultAnswer;
   }
@@ -210,6 +236,6 @@ private:
   CriticalSection lock_;         // guards session_ and cancelled_
   HINTERNET session_ = nullptr;  // the running request's open Internet handle
   volatile LONG cancelled_ = 0;
-  HANDLE cancelEvent_ = nullptr;  // manual reset; set by Cancel
+  KernelHandle cancelEvent_;  // manual reset; set by Cancel
   DWORD receiveTimeout_ = DefaultReceiveTimeout;
 };

@@ -51,8 +51,8 @@ int HttpClient::HttpGet(const wchar_t* url, const wchar_t* agent, WideString& ou
   BYTE* buffer = static_cast<BYTE*>(malloc(kGetChunk + 1));
   HttpCallRunner runner;
   if (session && buffer && runner.Start(libraryName_.CStr(), cancelEvent_)) {
-    DWORD flags = 0x84080B00;
-    if (Ask(observer, 8, const_cast<wchar_t*>(url), user, 0) == 1)
+    DWORD flags = FetchRequest;
+    if (Ask(observer, HttpDownloadCookies, const_cast<wchar_t*>(url), user, 0) == 1)
       flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_COOKIES);
     auto close = Api<decltype(&::InternetCloseHandle)>(SlotInternetCloseHandle);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -114,16 +114,15 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
   if (!url || !targetPath || !Bind()) return 0;
   int success = 0;
   bool opened = false;  // the target file was created or opened
-  HANDLE file = INVALID_HANDLE_VALUE;
+  KernelHandle file;
   HINTERNET request = nullptr;
   HINTERNET session = OpenSession(agent, proxy, connectTimeout);
   auto close = Api<decltype(&::InternetCloseHandle)>(SlotInternetCloseHandle);
   HttpCallRunner runner;
   do {
     if (!session || !runner.Start(libraryName_.CStr(), cancelEvent_)) break;
-    DWORD flags = 0x8408CB00 & ~static_cast<DWORD>(INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
-                                                   INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
-    if (Ask(observer, 8, const_cast<wchar_t*>(url), user, 0) == 1)
+    DWORD flags = FetchRequest;
+    if (Ask(observer, HttpDownloadCookies, const_cast<wchar_t*>(url), user, 0) == 1)
       flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_COOKIES);
     request = OpenUrl(runner, session, url, headers, headersLength, flags);
     if (!request) break;
@@ -136,14 +135,14 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
     WideString text;
     if (QueryText(request, HTTP_QUERY_CUSTOM, text, 512, nullptr, L"Content-Disposition")) {
       HttpHeaderEvent header = {targetPath, text.CStr()};
-      if (!Ask(observer, 0, &header, user, 1)) break;
+      if (!Ask(observer, HttpDownloadDisposition, &header, user, 1)) break;
     }
     if (QueryText(request, HTTP_QUERY_CONTENT_TYPE, text, 512)) {
       HttpHeaderEvent header = {targetPath, text.CStr()};
-      if (!Ask(observer, 1, &header, user, 1)) break;
+      if (!Ask(observer, HttpDownloadContentType, &header, user, 1)) break;
     }
     int resume = 0;
-    if (!Ask(observer, 2, &resume, user, 1)) break;
+    if (!Ask(observer, HttpDownloadResume, &resume, user, 1)) break;
     file = CreateFileW(targetPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        resume ? OPEN_ALWAYS : CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -171,14 +170,14 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
     }
     DWORD length = 0;
     bool haveLength = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &length) != 0;
-    if (!Ask(observer, 4, &length, user, 1)) break;
+    if (!Ask(observer, HttpDownloadLength, &length, user, 1)) break;
     WideString finalUrl;
     if (finalUrl.Reset(2049)) {
       DWORD size = 2048 * sizeof(wchar_t);
       if (Api<decltype(&::InternetQueryOptionW)>(SlotInternetQueryOption)(
               request, INTERNET_OPTION_URL, finalUrl.Buffer(), &size)) {
         finalUrl.UpdateLength();
-        if (!Ask(observer, 5, const_cast<wchar_t*>(finalUrl.CStr()), user, 1)) break;
+        if (!Ask(observer, HttpDownloadFinalUrl, const_cast<wchar_t*>(finalUrl.CStr()), user, 1)) break;
       }
     }
     BYTE buffer[kDownloadChunk];
@@ -202,7 +201,7 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
       }
       success = 1;
       total += got;
-      if (!Ask(observer, 6, &total, user, 1)) {
+      if (!Ask(observer, HttpDownloadProgress, &total, user, 1)) {
         failed = true;
         break;
       }
@@ -219,13 +218,13 @@ int HttpClient::HttpDownload(const wchar_t* url, const wchar_t* agent, const wch
     }
     // A body that ends before its announced length is incomplete, not done.
     if (failed || (haveLength && !byteLimit && total != length) || Cancelled()) success = 0;
-    if (!Ask(observer, 7, nullptr, user, 1)) success = 0;
+    if (!Ask(observer, HttpDownloadEnd, nullptr, user, 1)) success = 0;
   } while (false);
   if (request) close(request);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  file.Close();  // before a failed download's file is removed
   if (!success) {
     HttpFailureEvent failure = {status, 1, success};
-    if (observer) observer(3, &failure, user);
+    if (observer) observer(HttpDownloadFailed, &failure, user);
     if (failure.deleteFile && opened) DeleteFileW(targetPath);
   }
   CloseSession(session);

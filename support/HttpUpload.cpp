@@ -74,7 +74,7 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
       break;
     }
     DWORD endSession = 0;
-    if (o.observer && o.observer(7, &endSession, o.user) == 1 && endSession == 1)
+    if (o.observer && o.observer(HttpRequestEndSession, &endSession, o.user) == 1 && endSession == 1)
       setOption(nullptr, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0);
     if (o.proxyUserName)
       setOption(connection, INTERNET_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(o.proxyUserName),
@@ -83,12 +83,12 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
       setOption(connection, INTERNET_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(o.proxyPassword),
                 static_cast<DWORD>(wcslen(o.proxyPassword)));
     DWORD uploadTotal = parts && parts->First() ? parts->First()->dwBufferTotal : dataLength;
-    if (!Ask(o.observer, 0, &uploadTotal, o.user, 1)) break;
+    if (!Ask(o.observer, HttpRequestUploadLength, &uploadTotal, o.user, 1)) break;
     if (o.service == INTERNET_SERVICE_HTTP) {
       static const wchar_t* defaultTypes[] = {L"*/*", nullptr};
-      DWORD flags = 0x84000300;
-      if (Ask(o.observer, 8, nullptr, o.user, 1) == 0) flags |= INTERNET_FLAG_NO_COOKIES;
-      if (Ask(o.observer, 9, nullptr, o.user, 1) == 0) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+      DWORD flags = FreshRequest;
+      if (Ask(o.observer, HttpRequestCookies, nullptr, o.user, 1) == 0) flags |= INTERNET_FLAG_NO_COOKIES;
+      if (Ask(o.observer, HttpRequestRedirects, nullptr, o.user, 1) == 0) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
       if (secure) flags |= INTERNET_FLAG_SECURE;
       request = Api<decltype(&::HttpOpenRequestW)>(SlotHttpOpenRequest)(
           connection, verb, objectPath, nullptr, nullptr,
@@ -98,8 +98,8 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
         break;
       }
       // Certificate checks stay on unless the caller explicitly asks.
-      if (Ask(o.observer, 11, nullptr, o.user, 1) == HttpIgnoreCertificates) {
-        DWORD security = 0x3380;
+      if (Ask(o.observer, HttpRequestCertificates, nullptr, o.user, 1) == HttpIgnoreCertificates) {
+        DWORD security = SECURITY_SET_MASK;  // every certificate check that can be switched off
         setOption(request, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof(security));
       }
     } else if (o.service == INTERNET_SERVICE_FTP) {
@@ -110,7 +110,7 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
       break;
     }
     HttpRequestEvent handles = {this, request};
-    if (!Ask(o.observer, 6, &handles, o.user, 1)) break;
+    if (!Ask(o.observer, HttpRequestHandle, &handles, o.user, 1)) break;
     // Sends the whole request: the parts through a body of known length,
     // or the headers and the optional data.
     auto send = [&]() -> bool {
@@ -137,7 +137,7 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
           bytes += n;
           left -= n;
           sent += n;
-          if (ok && !Ask(o.observer, 1, &sent, o.user, 1)) ok = false;
+          if (ok && !Ask(o.observer, HttpRequestBytesSent, &sent, o.user, 1)) ok = false;
           RateWait(meter, n, o.uploadRateKb);
         }
       }
@@ -168,7 +168,7 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
     }
     DWORD length = 0;
     if (QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &length) &&
-        !Ask(o.observer, 2, &length, o.user, 1))
+        !Ask(o.observer, HttpRequestLength, &length, o.user, 1))
       break;
     WideString cookie;
     bool stop = false;
@@ -176,7 +176,7 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
       DWORD before = index;
       if (!QueryText(request, HTTP_QUERY_SET_COOKIE, cookie, 10000, &index) || index == before)
         break;
-      stop = !Ask(o.observer, 3, const_cast<wchar_t*>(cookie.CStr()), o.user, 1);
+      stop = !Ask(o.observer, HttpRequestSetCookie, const_cast<wchar_t*>(cookie.CStr()), o.user, 1);
     }
     if (stop) break;
     ULONGLONG total = 0;
@@ -191,14 +191,14 @@ int HttpClient::HttpRequest(const wchar_t* server, const wchar_t* objectPath,
       if (got == 0) break;
       if (!AppendWidened(response, buffer, got)) break;
       total += got;
-      if (!Ask(o.observer, 4, &total, o.user, 1)) break;
+      if (!Ask(o.observer, HttpRequestBytesRead, &total, o.user, 1)) break;
       RateWait(meter, got, o.downloadRateKb);
       if (o.byteLimit) {
         left -= got;
         if (left == 0) break;
       }
     }
-    Ask(o.observer, 5, nullptr, o.user, 1);
+    Ask(o.observer, HttpRequestEnd, nullptr, o.user, 1);
     if (Cancelled()) result = 0;
   } while (false);
   if (request) close(request);

@@ -1,6 +1,6 @@
 #include "support/MachineRegistry.h"
 
-#include "ui/RegistryKey.h"
+#include "core/RegistryKey.h"
 
 void MachineRegistry::SetRoot(HKEY root, const wchar_t* prefix) {
   root_ = root ? root : HKEY_LOCAL_MACHINE;

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "ui/ModuleVersion.h"
-#include "ui/ShellOpen.h"
+#include "core/ModuleVersion.h"
+#include "core/ShellOpen.h"
 
 namespace {
 

@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "core/DateTime.h"
+#include "core/ModuleVersion.h"
+#include "core/ProgramFolder.h"
+#include "core/ShellOpen.h"
 #include "support/FileHash.h"
 #include "support/SystemInfo.h"
 #include "support/UpdateAnswer.h"
 #include "support/UpdateService.h"
 #include "support/ZipExtractor.h"
-#include "ui/ModuleVersion.h"
-#include "ui/ShellOpen.h"
 
 namespace {
 
@@ -217,9 +218,7 @@ void UpdateClient::ProgramFile(WideString& out) const {
     out.Assign(programPath_);
     return;
   }
-  wchar_t path[MAX_PATH + 1] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  out.Assign(path);
+  ProgramPath(out);
 }
 
 void UpdateClient::ProgramFolder(WideString& out) const {

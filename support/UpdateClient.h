@@ -26,10 +26,10 @@
 
 #include <vector>
 
+#include "core/SettingsStore.h"
 #include "core/WideString.h"
 #include "core/WorkerThread.h"
 #include "support/HttpClient.h"
-#include "ui/SettingsStore.h"
 #include "ui/Subclass.h"
 
 enum UpdateFlags : unsigned {

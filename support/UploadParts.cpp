@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/KernelHandle.h"
+
 const wchar_t kMultipartBoundary[] = L"-----------------------------1234567890123";
 const wchar_t kMultipartHeader[] =
     L"Content-Type: multipart/form-data; boundary=-----------------------------1234567890123";
@@ -154,22 +156,16 @@ int UploadParts::AddFile(const wchar_t* name, const wchar_t* path) {
   if (!path || !Quotable(name) || !CarriedFileName(NamePart(path), fileName) ||
       !header.Format(kFileTemplate, name, fileName.CStr()) || !AddText(header, 1))
     return 0;
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file == INVALID_HANDLE_VALUE) return 0;
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF) {
-    CloseHandle(file);
-    return 0;
-  }
+  if (!GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF) return 0;
   Part* part = NewPart();
-  if (!part) {
-    CloseHandle(file);
-    return 0;
-  }
-  part->file = file;
+  if (!part) return 0;
+  part->file = file.Release();  // the part owns it from here; Clear closes it
   if (size.QuadPart > 0) {
-    part->mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    part->mapping = CreateFileMappingW(part->file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     part->view = part->mapping ? MapViewOfFile(part->mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
     if (!part->view) return 0;  // the part stays empty; Clear frees it
     part->buffer.lpvBuffer = part->view;

@@ -8,6 +8,7 @@
 #include "core/BstrHolder.h"
 #include "core/ComApartment.h"
 #include "core/ComRef.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -78,14 +79,13 @@ int WmiFirstText(const wchar_t* nameSpace, const wchar_t* query, const wchar_t* 
     delete job;
     return 0;
   }
-  HANDLE thread = CreateThread(nullptr, 0, LookUp, job, 0, nullptr);
+  KernelHandle thread(CreateThread(nullptr, 0, LookUp, job, 0, nullptr));
   if (!thread) {
     delete job;
     return 0;
   }
   // The thread's end makes everything it wrote visible here.
   int found = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0 && job->found && out.Assign(job->answer);
-  CloseHandle(thread);
   job->Release();
   return found;
 }

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "core/KernelHandle.h"
 #include "core/WideString.h"
 
 namespace {
@@ -37,8 +38,6 @@ public:
   MappedArchive& operator=(const MappedArchive&) = delete;
   ~MappedArchive() {
     if (view_) UnmapViewOfFile(view_);
-    if (mapping_) CloseHandle(mapping_);
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
   }
   int Open(const wchar_t* path) {
     file_ = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -61,8 +60,8 @@ public:
   }
 
 private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  HANDLE mapping_ = nullptr;
+  KernelHandle file_;
+  KernelHandle mapping_;
   const BYTE* view_ = nullptr;
   DWORD size_ = 0;
 };
@@ -323,12 +322,12 @@ int ExtractZip(const wchar_t* archivePath, const wchar_t* targetFolder) {
       ok = 0;
       break;
     }
-    HANDLE file = CreateFileW(fresh, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    KernelHandle file(CreateFileW(fresh, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     ok = file != INVALID_HANDLE_VALUE;
     if (ok) {
       ok = WriteEntry(archive.Data(), entry, file);
-      CloseHandle(file);
+      file.Close();  // before the file is moved into place or removed
     }
     if (ok) ok = MoveFileExW(fresh, path.CStr(), MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
     if (!ok) DeleteFileW(fresh);

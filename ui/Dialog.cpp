@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "core/ResourceData.h"
 #include "core/RuntimeCalls.h"
 #include "ui/DialogControl.h"
-#include "ui/ResourceData.h"
 #include "ui/TemplateFont.h"
 #include "ui/WindowPlacement.h"
 

@@ -13,9 +13,11 @@
 #include <new>
 
 #include "core/ComRef.h"
+#include "core/KernelHandle.h"
+#include "core/ProgramFolder.h"
+#include "core/Registry.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
-#include "ui/Registry.h"
 
 namespace {
 
@@ -824,7 +826,7 @@ HINSTANCE ThisModule() {
 
 const wchar_t HtmlView::FallbackLinkText[] = L"Open this chart in your web browser";
 
-HtmlView::HtmlView() { navigated_.Create(0, 0); }
+HtmlView::HtmlView() { navigated_.Create(Event::AutoReset, Event::StartsUnsignalled); }
 
 HtmlView::~HtmlView() { Destroy(); }
 
@@ -879,11 +881,10 @@ int HtmlView::Create(HWND parent, unsigned options, const int* values, HMODULE m
   for (int i = 0; i < 4; ++i) values_[i] = values ? values[i] : 0;
 
   if (!(options & HtmlViewNoEmulationValue)) {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-      const wchar_t* name = path;
-      for (const wchar_t* p = path; *p; ++p)
+    WideString path;
+    if (ProgramPath(path, module)) {
+      const wchar_t* name = path.CStr();
+      for (const wchar_t* p = path.CStr(); *p; ++p)
         if (*p == L'\\' || *p == L'/') name = p + 1;
       RegWriteDword(HKEY_CURRENT_USER, kEmulationKey, name, EngineMajorVersion() * 1000);
     }
@@ -1089,13 +1090,13 @@ int HtmlView::OpenInBrowser(WideString* savedPath) {
   if (!utf8) return 0;
   WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()), utf8,
                       bytes, nullptr, nullptr);
-  HANDLE file = CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   int saved = file != INVALID_HANDLE_VALUE &&
               WriteFile(file, utf8, static_cast<DWORD>(bytes), &written, nullptr) &&
               written == static_cast<DWORD>(bytes);
-  if (file != INVALID_HANDLE_VALUE) saved = CloseHandle(file) && saved;
+  if (file != INVALID_HANDLE_VALUE) saved = file.Close() && saved;
   free(utf8);
   if (!saved) return 0;
   if (savedPath) savedPath->Assign(path);

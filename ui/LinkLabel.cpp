@@ -4,10 +4,10 @@
 
 #include <cwchar>
 
+#include "core/Registry.h"
+#include "core/ShellOpen.h"
 #include "ui/GdiGuard.h"
 #include "ui/LabelFont.h"
-#include "ui/Registry.h"
-#include "ui/ShellOpen.h"
 #include "ui/TemplateFont.h"
 
 namespace {

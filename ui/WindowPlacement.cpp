@@ -1,8 +1,8 @@
 #include "ui/WindowPlacement.h"
 
+#include "core/RegistryKey.h"
+#include "core/SettingsStore.h"
 #include "core/WideString.h"
-#include "ui/RegistryKey.h"
-#include "ui/SettingsStore.h"
 
 namespace {
 

@@ -5,14 +5,13 @@
 #include "core/ByteBuffer.h"
 #include "core/CriticalSection.h"
 #include "core/WideString.h"
-#include "ui/ResourceData.h"
+#include "core/ResourceData.h"
 
 namespace {
 
 // Owns a pattern read from the store.
 struct PatternHolder {
   ByteBuffer bytes;
-  ~PatternHolder() { BufferClear(bytes); }
 };
 
 typedef int (*PageBuilder)(const char*, size_t, const unsigned char*, size_t, unsigned,

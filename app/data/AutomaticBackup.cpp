@@ -3,7 +3,7 @@
 #include "app/store/ActivityStore.h"
 #include "app/data/DatabaseCopy.h"
 #include "app/data/LocalTime.h"
-#include "ui/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 void BackupSettings::Read(SettingsStore& settings) {
   automatic = settings.ReadNumber(L"BackupAuto", 0) == 1;

@@ -6,6 +6,7 @@
 #include "app/data/DatabaseCopy.h"
 #include "app/data/DatabaseMerge.h"
 #include "app/store/ActivityStore.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -90,14 +91,14 @@ LRESULT AnswerCopyRequest(ActivityStore& store, LPARAM lParam) {
   const wchar_t* database = path + first + 1;
   if (first + 2 >= count || wcslen(database) != count - first - 2 || !IsCopyFileName(path)) return AnswerRefused;
   // The file itself, not what a link in its place points to.
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (file == INVALID_HANDLE_VALUE) return AnswerRefused;
   BY_HANDLE_FILE_INFORMATION info = {};
   const bool empty = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
                      !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
                      !info.nFileSizeLow && !info.nFileSizeHigh;
-  CloseHandle(file);
+  file.Close();  // before the copy writes into it
   if (!empty) return AnswerRefused;
   if (!SameFile(database, store.Path().CStr())) return AnswerOtherDatabase;
   StoreSource source(store);

@@ -9,6 +9,7 @@
 
 #include "app/store/ActivityStore.h"
 #include "app/data/OutputFile.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -153,14 +154,13 @@ int CopyDatabase(DatabaseSource& source, const wchar_t* destination, ReadProgres
     ok = 0;
   }
   if (ok) {
-    HANDLE file = CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    KernelHandle file(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (file == INVALID_HANDLE_VALUE || !FlushFileBuffers(file)) {
       WideString reason;
       SystemErrorText(GetLastError(), reason);
       state.problem.Format(L"the copy could not be written to the disk (%s)", reason.CStr());
       ok = 0;
     }
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   }
   if (!ok) problem.Assign(state.problem);
   return ok;

@@ -8,6 +8,7 @@
 #include "app/data/OutputFile.h"
 
 #include "app/store/StoreFileCheck.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -194,11 +195,10 @@ bool SameFile(const wchar_t* first, const wchar_t* second) {
   const wchar_t* paths[2] = {first, second};
   BY_HANDLE_FILE_INFORMATION* infos[2] = {&a, &b};
   for (int i = 0; i < 2; ++i) {
-    HANDLE file = CreateFileW(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    KernelHandle file(CreateFileW(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (file == INVALID_HANDLE_VALUE) continue;
     got[i] = GetFileInformationByHandle(file, infos[i]) != 0;
-    CloseHandle(file);
   }
   if (got[0] && got[1]) {
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&

@@ -48,10 +48,9 @@ int OutputFile::Open(const wchar_t* target, WideString& problem) {
     }
     // A file open in another program (a spreadsheet) could not be replaced
     // at the end: better said before the work.
-    HANDLE existing = CreateFileW(target_.CStr(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    KernelHandle existing(CreateFileW(target_.CStr(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (existing == INVALID_HANDLE_VALUE) return Problem(problem, L"cannot be replaced", GetLastError());
-    CloseHandle(existing);
   }
   // A name of its own in the target's folder, so the last step is a rename.
   wchar_t temporary[MAX_PATH + 16] = {};
@@ -60,7 +59,7 @@ int OutputFile::Open(const wchar_t* target, WideString& problem) {
   }
   temporary_.Assign(temporary);
   file_ = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE) {
+  if (!file_.IsValid()) {
     DWORD error = GetLastError();
     DeleteFileW(temporary);
     temporary_.Assign(L"");
@@ -75,7 +74,7 @@ int OutputFile::Open(const wchar_t* target, WideString& problem) {
 }
 
 int OutputFile::Flush() {
-  if (failed_ || file_ == INVALID_HANDLE_VALUE) return 0;
+  if (failed_ || !file_.IsValid()) return 0;
   size_t at = 0;
   while (at < used_) {
     DWORD wrote = 0;
@@ -106,7 +105,7 @@ int OutputFile::WriteSlow(const char* bytes, size_t n) {
 }
 
 int OutputFile::Commit(WideString& problem) {
-  if (file_ == INVALID_HANDLE_VALUE) {
+  if (!file_.IsValid()) {
     problem.Assign(L"was not begun");
     return 0;
   }
@@ -120,8 +119,7 @@ int OutputFile::Commit(WideString& problem) {
     Abandon();
     return 0;
   }
-  CloseHandle(file_);
-  file_ = INVALID_HANDLE_VALUE;
+  file_.Close();
   if (!MoveFileExW(temporary_.CStr(), target_.CStr(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     Problem(problem, L"could not be replaced", GetLastError());
     Abandon();
@@ -133,10 +131,7 @@ int OutputFile::Commit(WideString& problem) {
 }
 
 void OutputFile::Abandon() {
-  if (file_ != INVALID_HANDLE_VALUE) {
-    CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
+  file_.Close();
   if (!temporary_.IsEmpty()) {
     DeleteFileW(temporary_.CStr());
     temporary_.Assign(L"");

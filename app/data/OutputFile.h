@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "core/KernelHandle.h"
 #include "core/SystemErrorText.h"
 #include "core/WideString.h"
 
@@ -60,7 +61,7 @@ private:
 
   WideString target_;
   WideString temporary_;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  KernelHandle file_;
   std::vector<char> buffer_;
   size_t used_ = 0;
   unsigned long long written_ = 0;

@@ -15,8 +15,9 @@
 #include "app/data/DatabaseMerge.h"
 #include "app/trends/TrendSettings.h"
 #include "app/trends/TrendsPage.h"
-#include "ui/ModuleVersion.h"
-#include "ui/SettingsStore.h"
+#include "core/ModuleVersion.h"
+#include "core/ProgramFolder.h"
+#include "core/SettingsStore.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ int DatabasePath(const CommandLine& line, WideString& path, WideString& folder) 
     path.Assign(line.databasePath);
   } else {
     WideString programFolder;
-    if (!ModuleDirectory(nullptr, programFolder)) return 0;
+    if (!ProgramFolder(programFolder)) return 0;
     programFolder.EnsureTrailing(L'\\');
     path.Format(L"%s%s", programFolder.CStr(), ActivityStore::FileName);
   }

@@ -8,7 +8,7 @@
 #include "app/program/DataCommand.h"
 #include "resources/ResourceIds.h"
 #include "support/CrashReporter.h"
-#include "ui/ModuleVersion.h"
+#include "core/ProgramFolder.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   // the program.
   WideString folder;
   if (line.databasePath.IsEmpty()) {
-    ModuleDirectory(nullptr, folder);
+    ProgramFolder(folder);
   } else {
     folder.Assign(line.databasePath);
     folder.Left(folder.FindLastChar(L'\\'));

@@ -6,8 +6,8 @@ namespace {
 // resolved, or its full path when it cannot be opened.
 void ResolvedPath(const wchar_t* folder, WideString& out) {
   out.Assign(L"");
-  HANDLE handle = CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  KernelHandle handle(CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (handle != INVALID_HANDLE_VALUE) {
     DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED);
     if (needed && out.Reset(needed + 1)) {
@@ -18,7 +18,6 @@ void ResolvedPath(const wchar_t* folder, WideString& out) {
         out.Assign(L"");
       }
     }
-    CloseHandle(handle);
   }
   if (out.IsEmpty()) {
     DWORD needed = GetFullPathNameW(folder, 0, nullptr, nullptr);
@@ -126,8 +125,7 @@ SingleInstance::ClaimResult SingleInstance::WaitForRunning(DWORD timeoutMs, HWND
 void SingleInstance::Release() {
   if (!mutex_) return;
   if (held_) ReleaseMutex(mutex_);
-  CloseHandle(mutex_);
-  mutex_ = nullptr;
+  mutex_.Close();
   held_ = false;
   otherAccount_ = false;
 }

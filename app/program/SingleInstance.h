@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include "app/window/WindowMarker.h"
+#include "core/KernelHandle.h"
 #include "core/WideString.h"
 
 class SingleInstance final : public WindowMarker {
@@ -82,7 +83,7 @@ public:
 private:
   int MakeNames(const wchar_t* folder);
 
-  HANDLE mutex_ = nullptr;  // open after Claimed and after RunningElsewhere
+  KernelHandle mutex_;  // open after Claimed and after RunningElsewhere
   bool held_ = false;
   bool otherAccount_ = false;
   WideString mutexName_;

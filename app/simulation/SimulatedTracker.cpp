@@ -38,13 +38,7 @@ SimulatedTracker::~SimulatedTracker() {
     if (wake_) SetEvent(wake_);
     if (released_) SetEvent(released_);
   }
-  if (thread_) {
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-  }
-  if (wake_) CloseHandle(wake_);
-  if (idle_) CloseHandle(idle_);
-  if (released_) CloseHandle(released_);
+  if (thread_) WaitForSingleObject(thread_, INFINITE);
 }
 
 int SimulatedTracker::Configure(const TrackerScenario& scenario) {

@@ -26,6 +26,7 @@
 #include "app/simulation/TrackerScenario.h"
 #include "ble/DeviceModel.h"
 #include "core/CriticalSection.h"
+#include "core/KernelHandle.h"
 
 class SimulatedTracker : public DeviceModel {
 public:
@@ -127,8 +128,8 @@ private:
   ChannelHandler handler_ = nullptr;
   void* context_ = nullptr;
 
-  HANDLE thread_ = nullptr;
-  HANDLE wake_ = nullptr;   // auto-reset
-  HANDLE idle_ = nullptr;   // manual-reset: set while nothing is due
-  HANDLE released_ = nullptr;  // manual-reset: ends the writes the scenario holds
+  KernelHandle thread_;
+  KernelHandle wake_;   // auto-reset
+  KernelHandle idle_;   // manual-reset: set while nothing is due
+  KernelHandle released_;  // manual-reset: ends the writes the scenario holds
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/tracker/TrackerTime.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -173,22 +174,20 @@ void TrackerScenario::Reset() {
 }
 
 int TrackerScenario::LoadFile(const wchar_t* path, WideString& error) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file == INVALID_HANDLE_VALUE) {
     error.Format(L"%s: cannot open the scenario file (error %lu)", path, GetLastError());
     return 0;
   }
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size) || size.QuadPart > MaxFileSize) {
-    CloseHandle(file);
     error.Format(L"%s: the scenario file is larger than %u bytes", path, MaxFileSize);
     return 0;
   }
   std::string text(static_cast<size_t>(size.QuadPart), '\0');
   DWORD read = 0;
   BOOL ok = text.empty() || ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-  CloseHandle(file);
   if (!ok || read != text.size()) {
     error.Format(L"%s: cannot read the scenario file", path);
     return 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/store/RunLabel.h"
+#include "core/ProgramFolder.h"
 
 const wchar_t ActivityStore::FileName[] = L"Pellton.sql";
 
@@ -29,17 +30,6 @@ const TableSchema kSchema[2] = {
 };
 
 bool KnownTable(int table) { return table == WalkingTable || table == SleepingTable; }
-
-// The folder holding the program file, with its trailing backslash.
-int ProgramFolder(WideString& folder) {
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return 0;
-  wchar_t* slash = wcsrchr(path, L'\\');
-  if (!slash) return 0;
-  slash[1] = 0;
-  return folder.Assign(path);
-}
 
 // The store as the rescue of a moved file sees it.
 class RescueInto : public RescueTarget {
@@ -164,7 +154,9 @@ int ActivityStore::OpenReadOnly(DWORD refusal, bool fileItself) {
 int ActivityStore::OpenConnection(const wchar_t* file) {
   // synchronous is set to NORMAL below: with the write-ahead journal that
   // keeps the file consistent through a power cut.
-  if (!database_.Open(file ? file : path_.CStr(), 1, 1, 1)) return 0;
+  if (!database_.Open(file ? file : path_.CStr(), Database::WaitForDisk, Database::ExclusiveLocking,
+                      Database::WriteAheadJournal))
+    return 0;
   database_.Execute(L"PRAGMA synchronous = NORMAL;");
   if (EnsureTables()) return 1;
   // A download would go into a table that may not keep runs apart: what the
@@ -282,12 +274,10 @@ int ActivityStore::SecureRuns() {
   // The row is (busy, journal frames, frames copied); busy 0 means every
   // frame reached the file. Outside write-ahead mode every commit has been
   // synced already and the answer is 0, -1, -1.
-  SqliteResultSet* rows = database_.Query(L"PRAGMA wal_checkpoint(FULL);");
+  QueryResult rows = database_.Query(L"PRAGMA wal_checkpoint(FULL);");
   if (!rows) return 0;
   int busy = 1;
-  int ok = rows->GetInt(-1, 0, busy) && busy == 0;
-  database_.ReleaseResult(rows);
-  return ok;
+  return rows->GetInt(-1, 0, busy) && busy == 0;
 }
 
 int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
@@ -302,13 +292,12 @@ int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<Sto
     SectionLock hold(lock_);
     if (!database_.IsOpen()) return 0;
     // No row is no result set, as is a failed query: both list nothing.
-    SqliteResultSet* rows = database_.Query(sql.CStr());
+    QueryResult rows = database_.Query(sql.CStr());
     if (rows) {
       do {
         int start = 0;
         if (rows->GetInt(-1, 0, start)) starts.push_back(static_cast<unsigned>(start));
       } while (rows->MoveNext());
-      database_.ReleaseResult(rows);
     }
   }
   runs.resize(starts.size());
@@ -328,11 +317,9 @@ int ActivityStore::ReadPattern(int table, const wchar_t* address, unsigned start
   }
   SectionLock hold(lock_);
   if (!database_.IsOpen()) return 0;
-  SqliteResultSet* rows = database_.Query(sql.CStr());
+  QueryResult rows = database_.Query(sql.CStr());
   if (!rows) return 0;
-  int found = rows->GetBlob(-1, 0, pattern);
-  database_.ReleaseResult(rows);
-  return found;
+  return rows->GetBlob(-1, 0, pattern);
 }
 
 int ActivityStore::WithConnection(int (*work)(Database& database, void* context), void* context) {
@@ -364,9 +351,7 @@ unsigned ActivityStore::RunsFailed() {
 
 int ActivityStore::QueryText(const wchar_t* sql, WideString& value) {
   SectionLock hold(lock_);
-  SqliteResultSet* rows = database_.Query(sql);
+  QueryResult rows = database_.Query(sql);
   if (!rows) return 0;
-  int ok = rows->GetText(-1, 0, value);
-  database_.ReleaseResult(rows);
-  return ok;
+  return rows->GetText(-1, 0, value);
 }

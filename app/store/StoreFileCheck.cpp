@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/Database.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -44,23 +45,21 @@ int StatementFailed(StoreFileVerdict& verdict, int code) {
 // the file may be read but not written. false when the header is not an
 // SQLite one (SQLite itself tells that case).
 bool WritableFormat(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file == INVALID_HANDLE_VALUE) return true;
   unsigned char header[20] = {};
   DWORD got = 0;
   BOOL read = ReadFile(file, header, sizeof(header), &got, nullptr);
-  CloseHandle(file);
   if (!read || got != sizeof(header) || memcmp(header, "SQLite format 3", 16) != 0) return true;
   return header[18] <= 2 && header[19] <= 2;
 }
 
 // Another program holding the file open without sharing it.
 bool OpenedElsewhere(const wchar_t* path, DWORD& error) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
     error = 0;
     return false;
   }
@@ -74,7 +73,7 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
   fits = false;
   WideString sql;
   if (!sql.Format(L"SELECT type FROM sqlite_master WHERE name = '%s' COLLATE NOCASE;", table)) return 0;
-  SqliteResultSet* rows = database.Query(sql.CStr());
+  QueryResult rows = database.Query(sql.CStr());
   if (!rows) {
     if (database.ErrorCode() != DatabaseOk) return StatementFailed(verdict, database.ErrorCode());
     fits = true;  // no such table yet
@@ -117,7 +116,6 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
   } while (rows->MoveNext());
   bool cut = rows->StepFailed();
   int code = rows->StepCode();
-  database.ReleaseResult(rows);
   if (cut) return StatementFailed(verdict, code == DatabaseOk ? DatabaseCorrupt : code & 0xFF);
   for (int i = 0; i < 3; ++i) {
     if (present[i]) continue;
@@ -145,8 +143,8 @@ int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
   // damaged file answers an error or a list of faults instead of the single
   // row "ok". The check is run once (a result set's row count would run it
   // again, twice).
-  SqliteResultSet* rows = nullptr;
-  if (!database.Execute(L"PRAGMA integrity_check;", &rows)) {
+  QueryResult rows;
+  if (!database.Execute(L"PRAGMA integrity_check;", rows)) {
     if (database.ErrorCode() == DatabaseReadOnly) {
       needsWriting = true;
       return 1;
@@ -201,7 +199,6 @@ int RefusesWrites(Database& database) {
   }
   database.Execute(L"ROLLBACK TO trial;");
   database.Execute(L"RELEASE trial;");
-  BufferClear(one);
   return refused;
 }
 
@@ -225,7 +222,7 @@ int InspectCopy(const wchar_t* path, StoreFileVerdict& verdict, bool inspect) {
   {
     Database database;
     bool needsWriting = false;
-    if (!database.Open(copy.CStr(), 1, 0, 0)) {
+    if (!database.Open(copy.CStr(), Database::WaitForDisk, Database::SharedLocking, Database::RollbackJournal)) {
       reached = inspect ? StatementFailed(verdict, database.ErrorCode()) : 1;
     } else {
       if (inspect) {
@@ -251,9 +248,8 @@ int HasRunKey(Database& database, int table, bool& has) {
                   kTables[table])) {
     return 0;
   }
-  SqliteResultSet* rows = database.Query(sql.CStr());
+  QueryResult rows = database.Query(sql.CStr());
   if (rows) {
-    database.ReleaseResult(rows);
     has = true;
     return 1;
   }
@@ -287,13 +283,12 @@ int MayWriteStoreFile(const wchar_t* path, unsigned long& error, bool& fileItsel
     const wchar_t* name = i == 0 ? path : journal.CStr();
     DWORD attributes = GetFileAttributesW(name);
     if (i == 0 && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))) continue;
-    HANDLE file = attributes == INVALID_FILE_ATTRIBUTES
-                      ? CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
-                      : CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    KernelHandle file(attributes == INVALID_FILE_ATTRIBUTES
+                          ? CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+                          : CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
       continue;
     }
     DWORD refusal = GetLastError();

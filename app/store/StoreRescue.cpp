@@ -7,6 +7,7 @@
 #include "app/store/RunKey.h"
 #include "app/store/StoreFileCheck.h"
 #include "core/Database.h"
+#include "core/KernelHandle.h"
 
 namespace {
 
@@ -55,8 +56,8 @@ enum ScanEnd { ScanFinished, ScanDamaged, ScanUnusable };
 ScanEnd CopyRows(Database& database, const WideString& sql, int table, RescueTarget& into, RescueTally& tally,
                  long long& last, bool& any) {
   any = false;
-  SqliteResultSet* rows = nullptr;
-  if (!database.Execute(sql.CStr(), &rows)) {
+  QueryResult rows;
+  if (!database.Execute(sql.CStr(), rows)) {
     return database.ErrorCode() == DatabaseError ? ScanUnusable : ScanDamaged;
   }
   ByteBuffer pattern;
@@ -88,9 +89,7 @@ ScanEnd CopyRows(Database& database, const WideString& sql, int table, RescueTar
     }
     onRow = rows->MoveNext() != 0;
   }
-  BufferClear(pattern);
   bool failed = rows->StepFailed();
-  database.ReleaseResult(rows);
   return failed ? ScanDamaged : ScanFinished;
 }
 
@@ -100,14 +99,13 @@ ScanEnd FirstRowAbove(Database& database, const wchar_t* table, long long above,
   WideString sql;
   if (!sql.Format(L"SELECT rowid FROM `%s` WHERE rowid > %I64d ORDER BY rowid LIMIT 1;", table, above))
     return ScanUnusable;
-  SqliteResultSet* rows = nullptr;
-  if (!database.Execute(sql.CStr(), &rows)) return ScanDamaged;
+  QueryResult rows;
+  if (!database.Execute(sql.CStr(), rows)) return ScanDamaged;
   WideString text;
   if (rows->GetText(-1, 0, text)) {
     first = _wcstoi64(text.CStr(), nullptr, 10);
     found = true;
   }
-  database.ReleaseResult(rows);
   return ScanFinished;
 }
 
@@ -194,11 +192,12 @@ int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch, unsigned long&
   if (Exists(journal)) {
     {
       Database rollback;
-      if (rollback.Open(scratch.CStr(), 1, 0, 0)) rollback.Execute(L"SELECT count(*) FROM sqlite_master;");
+      if (rollback.Open(scratch.CStr(), Database::WaitForDisk, Database::SharedLocking, Database::RollbackJournal))
+        rollback.Execute(L"SELECT count(*) FROM sqlite_master;");
     }
     DeleteFileW(journal.CStr());
   }
-  HANDLE file = CreateFileW(scratch.CStr(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  KernelHandle file(CreateFileW(scratch.CStr(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   int ok = file != INVALID_HANDLE_VALUE;
   if (!ok) error = GetLastError();
   if (ok) {
@@ -210,7 +209,7 @@ int MakeReadingCopy(const wchar_t* fromPath, WideString& scratch, unsigned long&
       ok = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
       if (!ok) error = GetLastError();
     }
-    CloseHandle(file);
+    file.Close();  // before a failed copy is removed
   }
   if (!ok) RemoveStoreFileCopy(scratch);
   return ok;

@@ -91,7 +91,6 @@ void DecodeWalkingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunS
     Shorten(run, static_cast<unsigned long long>(WALKING_RECORD_SIZE) * empty);
     writer.Store(runStart, run, complete);
   }
-  BufferClear(run);
 }
 
 void DecodeSleepingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRunSink& sink,
@@ -154,5 +153,4 @@ void DecodeSleepingHistory(int trackerIndex, const ByteBuffer& frame, HistoryRun
     Shorten(run, trailing(active));
     writer.Store(runStart, run, complete);
   }
-  BufferClear(run);
 }

@@ -1,19 +1,17 @@
 #include "app/tracker/TrackerLink.h"
 
 #include <cstring>
+#include <utility>
 
 #include "app/tracker/TrackerAnswers.h"
 #include "app/tracker/TrackerUpdate.h"
 
 TrackerLink::TrackerLink() {
-  responseEvent.Create(0, 0);  // auto-reset, not signalled
+  responseEvent.Create(Event::AutoReset, Event::StartsUnsignalled);
 }
 
 TrackerLink::~TrackerLink() {
   Detach();
-  BufferClear(heldBack_);
-  BufferClear(walkingFrame);
-  BufferClear(sleepingFrame);
 }
 
 int TrackerLink::Attach(CharacteristicChannel* channel) {
@@ -87,7 +85,6 @@ int TrackerLink::SendSetUp(DWORD timeoutMs) {
   int answered = SendCommand(CMD_HOST_HELLO, hostId, HOST_ID_SIZE, RSP_HOST_HELLO, response, timeoutMs);
   answered &= SendCommand(CMD_HOST_ID, hostId, HOST_ID_SIZE, RSP_ACK, response, timeoutMs);
   answered &= SendCommand(CMD_SETUP, &setup, 1, RSP_ACK, response, timeoutMs);
-  BufferClear(response);
   return answered;
 }
 
@@ -178,8 +175,7 @@ void TrackerLink::Receive(unsigned length, const unsigned char* data) {
 // notification (of *nextLength bytes; none at the end of the wait) would not
 // fit; otherwise it was live totals, which an armed link drops.
 void TrackerLink::SettleHeldBack(const unsigned* nextLength) {
-  ByteBuffer held = heldBack_;
-  heldBack_ = ByteBuffer();
+  ByteBuffer held = std::move(heldBack_);
   if (pendingResponse && expectedCode != 0 && pendingResponse->size >= FRAME_HEADER_SIZE) {
     unsigned long long declared = DeclaredFrameSize(pendingResponse->data);
     bool nextFits = nextLength && pendingResponse->size + *nextLength <= declared;
@@ -187,7 +183,6 @@ void TrackerLink::SettleHeldBack(const unsigned* nextLength) {
       Collect(static_cast<unsigned>(held.size), held.data);
     }
   }
-  BufferClear(held);
 }
 
 void TrackerLink::Collect(unsigned length, const unsigned char* data) {

@@ -1,6 +1,6 @@
 #include "app/trends/TrendSettings.h"
 
-#include "ui/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 const wchar_t GoalsSetting[] = L"Goals";
 const wchar_t DistanceUnitSetting[] = L"DistanceUnit";

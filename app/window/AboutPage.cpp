@@ -2,7 +2,7 @@
 
 #include "app/window/ProgramTitle.h"
 #include "resources/ResourceIds.h"
-#include "ui/ModuleVersion.h"
+#include "core/ModuleVersion.h"
 
 int AboutPage::OnInitDialog() {
   title_.Attach(Item(IDC_ABOUT_TITLE), L"Verdana", 100, 0, 0,

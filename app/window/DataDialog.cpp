@@ -12,7 +12,7 @@
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseMerge.h"
 #include "resources/ResourceIds.h"
-#include "ui/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "ble/WindowsGattBackend.h"
 #include "core/StandardError.h"
 #include "resources/ResourceIds.h"
-#include "ui/ModuleVersion.h"
-#include "ui/ShellOpen.h"
+#include "core/ModuleVersion.h"
+#include "core/ShellOpen.h"
 #include "ui/WindowPlacement.h"
 
 const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";

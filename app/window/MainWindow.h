@@ -42,7 +42,7 @@
 #include "ui/IconButton.h"
 #include "ui/ImageCombo.h"
 #include "ui/LinkLabel.h"
-#include "ui/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "ui/SizeGrip.h"
 #include "ui/TabHost.h"
 

@@ -3,16 +3,16 @@
 #include <string>
 #include <vector>
 
+#include "core/KernelHandle.h"
 #include "core/WideString.h"
 
 namespace {
 
 int WriteWholeFile(const wchar_t* path, const void* bytes, DWORD size) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  KernelHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file == INVALID_HANDLE_VALUE) return 0;
   DWORD written = 0;
   BOOL ok = WriteFile(file, bytes, size, &written, nullptr);
-  CloseHandle(file);
   return ok && written == size;
 }
 

@@ -129,7 +129,7 @@ const TrackerWorker::OperationRow* TrackerWorker::FindOperation(int operation) {
   return nullptr;
 }
 
-TrackerWorker::TrackerWorker() { stopping_.Create(1, 0); }
+TrackerWorker::TrackerWorker() { stopping_.Create(Event::ManualReset, Event::StartsUnsignalled); }
 
 TrackerWorker::~TrackerWorker() { Stop(); }
 
@@ -442,7 +442,6 @@ void TrackerWorker::DeviceInfo(int trackerIndex) {
     info.hardwareKnown = true;
     view.ShowDeviceInfo(info);
   }
-  BufferClear(response);
 }
 
 // ------------------------------------------------------------ operations 2 and 4
@@ -456,7 +455,6 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
   }
   ByteBuffer response;
   int sent = link.SendCommand(CMD_HISTORY, nullptr, 0, RSP_SLEEPING, response, timings.commandTimeoutMs);
-  BufferClear(response);
   complete = 0;
   if (!sent) return 0;
   ByteBuffer walking, sleeping;
@@ -480,8 +478,6 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
   } else if (walking.size || sleeping.size) {
     ++tally.failed;  // nowhere to store them
   }
-  BufferClear(walking);
-  BufferClear(sleeping);
   return complete && tally.failed == 0;
 }
 
@@ -541,7 +537,6 @@ void TrackerWorker::SetTime(int trackerIndex, WideString& after) {
                            SET_TIME_CONSTANT};
   ByteBuffer response;
   int set = link->SendCommand(CMD_SET_TIME, data, sizeof data, RSP_ACK, response, timings.commandTimeoutMs);
-  BufferClear(response);
   if (set) view_->PostUpdate(UpdateDeviceInfo);
 
   // Runs without a valid start time could not be stored; when the clock
@@ -567,7 +562,6 @@ void TrackerWorker::LiveTotals(int trackerIndex, int on) {
   unsigned char flag = on == 1 ? 1 : 0;
   ByteBuffer response;
   int sent = link->SendCommand(CMD_LIVE, &flag, 1, flag ? 0 : RSP_ACK, response, timings.commandTimeoutMs);
-  BufferClear(response);
   // An "off" left unanswered may not have been heard: it is sent again
   // before the link goes.
   if (sent) link->liveTotalsOn = flag != 0;

@@ -131,7 +131,7 @@ inline std::vector<std::wstring> StoredRows(const wchar_t* databasePath, const w
   if (!database.Open(databasePath, 0, 0, 0)) return {L"<not opened>"};
   WideString sql;
   sql.Format(L"SELECT mac, start, hex(pattern) FROM `%s` ORDER BY mac, start;", table);
-  SqliteResultSet* result = database.Query(sql.CStr());
+  QueryResult result = database.Query(sql.CStr());
   while (result) {
     WideString mac, start, pattern;
     result->GetText(-1, 0, mac);

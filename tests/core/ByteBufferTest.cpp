@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -64,6 +65,23 @@ TEST(ByteBufferTest, CopyReplacesTheTargetWithAnIndependentCopy) {
   EXPECT_EQ(0u, target.size);
   EXPECT_EQ(nullptr, target.data);
   BufferClear(target);
+}
+
+TEST(ByteBufferTest, MovingHandsTheBlockOverAndEmptiesTheSource) {
+  ByteBuffer source;
+  ASSERT_EQ(1, BufferAppend(source, "abc", 3));
+  unsigned char* block = source.data;
+  ByteBuffer taken(std::move(source));
+  EXPECT_EQ(block, taken.data);
+  EXPECT_EQ(3u, taken.size);
+  EXPECT_EQ(nullptr, source.data);
+  EXPECT_EQ(0u, source.size);
+
+  ByteBuffer target;
+  ASSERT_EQ(1, BufferAppend(target, "old", 3));
+  target = std::move(taken);  // the old block is freed, the moved one kept
+  EXPECT_EQ(block, target.data);
+  EXPECT_EQ(nullptr, taken.data);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ protected:
   }
   // The first column of the first row as text; "<none>" without a row.
   std::wstring Text(const wchar_t* sql) {
-    SqliteResultSet* rows = db_.Query(sql);
+    QueryResult rows = db_.Query(sql);
     WideString text(L"<none>");
     if (rows) rows->GetText(-1, 0, text);
     db_.ReleaseResult(rows);
@@ -99,7 +99,7 @@ TEST_F(DatabaseTest, AFailedOpenHoldsAConnectionOnWhichEverythingFails) {
   EXPECT_EQ(0, db_.Open(folder_.File(L"missing\\Pellton.sql").c_str(), 0, 1, 1));
   EXPECT_TRUE(db_.IsOpen());
   EXPECT_EQ(0, db_.Execute(L"SELECT 1;"));
-  EXPECT_EQ(nullptr, db_.Query(L"SELECT 1;"));
+  EXPECT_FALSE(db_.Query(L"SELECT 1;"));
   db_.Close();
   EXPECT_FALSE(db_.IsOpen());
   SqliteResultSet* rows = reinterpret_cast<SqliteResultSet*>(1);
@@ -121,8 +121,8 @@ TEST_F(DatabaseTest, ExclusiveLockingKeepsASecondConnectionOutUntilClose) {
   EXPECT_EQ(0, second.Execute(L"SELECT * FROM sleeping LIMIT 1;"));
   db_.Close();
   EXPECT_FALSE(PathExists(path_ + L"-wal"));  // the journal went back into the file
-  SqliteResultSet* rows = second.Query(L"SELECT start FROM sleeping;");
-  ASSERT_NE(nullptr, rows);
+  QueryResult rows = second.Query(L"SELECT start FROM sleeping;");
+  ASSERT_TRUE(rows);
   int start = 0;
   EXPECT_EQ(1, rows->GetInt(-1, 0, start));
   EXPECT_EQ(5, start);
@@ -140,6 +140,20 @@ TEST_F(DatabaseTest, AResultSetStillOutAtCloseHoldsTheFileUntilGivenBack) {
   EXPECT_EQ(1, OpenStore(second));
   EXPECT_EQ(0, second.Execute(L"SELECT start FROM sleeping;"));
   db_.ReleaseResult(rows);  // its statement was the last: the connection goes
+  EXPECT_EQ(1, second.Execute(L"SELECT start FROM sleeping;"));
+}
+
+TEST_F(DatabaseTest, AHeldResultIsGivenBackWhenItsHolderGoes) {
+  ASSERT_EQ(1, OpenStore(db_));
+  Run(CreateSleeping);
+  Database second;
+  {
+    QueryResult rows;
+    ASSERT_EQ(1, db_.Execute(L"SELECT start FROM sleeping;", rows));
+    db_.Close();
+    EXPECT_EQ(1, OpenStore(second));
+    EXPECT_EQ(0, second.Execute(L"SELECT start FROM sleeping;"));
+  }
   EXPECT_EQ(1, second.Execute(L"SELECT start FROM sleeping;"));
 }
 
@@ -189,6 +203,8 @@ TEST_F(DatabaseTest, ABufferLongerThanSqliteTakesIsRefusedNotCut) {
   huge.data = bytes;
   huge.size = 0x100000003ULL;
   EXPECT_EQ(0, Insert(L"INSERT INTO one VALUES (@001);", huge));
+  huge.data = nullptr;  // the bytes are borrowed: not the buffer's to free
+  huge.size = 0;
   EXPECT_EQ(L"0", Text(L"SELECT count(*) FROM one;"));
 }
 
@@ -208,9 +224,9 @@ TEST_F(ThreeRows, GetRowCountCountsAndGoesBackToTheFirstRow) {
 }
 
 TEST_F(ThreeRows, AQueryStartsOnTheFirstRowAndStopsAtTheEnd) {
-  SqliteResultSet* rows =
+  QueryResult rows =
       db_.Query(L"SELECT start FROM `sleeping` WHERE mac='AA:BB:CC:DD:EE:FF' ORDER BY start ASC;");
-  ASSERT_NE(nullptr, rows);
+  ASSERT_TRUE(rows);
   std::vector<int> starts;
   int start = 0;
   do {
@@ -229,9 +245,9 @@ TEST_F(ThreeRows, AQueryStartsOnTheFirstRowAndStopsAtTheEnd) {
 
 TEST_F(ThreeRows, NoRowsMeansNoQueryResult) {
   const wchar_t* none = L"SELECT start FROM sleeping WHERE mac='00:00:00:00:00:00';";
-  EXPECT_EQ(nullptr, db_.Query(none));
-  EXPECT_EQ(nullptr, db_.Query(L"SELECT start FROM nowhere;"));
-  EXPECT_EQ(nullptr, db_.Query(L"SELECT start FROM sleeping;", 0));
+  EXPECT_FALSE(db_.Query(none));
+  EXPECT_FALSE(db_.Query(L"SELECT start FROM nowhere;"));
+  EXPECT_FALSE(db_.Query(L"SELECT start FROM sleeping;", 0));
   // Execute hands out an empty set instead.
   SqliteResultSet* rows = nullptr;
   ASSERT_EQ(1, db_.Execute(none, &rows));
@@ -254,12 +270,12 @@ TEST_F(ThreeRows, AnErrorPartWayThroughTheRowsFailsTheCount) {
   EXPECT_EQ(0, rows->GetRowCount(count));
   EXPECT_EQ(-1, count);
   db_.ReleaseResult(rows);
-  EXPECT_EQ(nullptr, db_.Query(sql));
+  EXPECT_FALSE(db_.Query(sql));
 }
 
 TEST_F(ThreeRows, GettersAnswerOnlyForTheCurrentRowAndExistingColumns) {
-  SqliteResultSet* rows = db_.Query(L"SELECT start, mac, pattern FROM sleeping ORDER BY start;");
-  ASSERT_NE(nullptr, rows);
+  QueryResult rows = db_.Query(L"SELECT start, mac, pattern FROM sleeping ORDER BY start;");
+  ASSERT_TRUE(rows);
   int value = 12345;
   WideString text(L"unchanged");
   Buffer buffer;
@@ -287,8 +303,8 @@ TEST_F(ThreeRows, GettersAnswerOnlyForTheCurrentRowAndExistingColumns) {
 TEST_F(ThreeRows, GetBlobAppendsAndRefusesEmptyValues) {
   Run(L"CREATE TABLE blobs (ten BLOB, zero BLOB, absent BLOB);");
   Run(L"INSERT INTO blobs VALUES (x'00010203040506070809', zeroblob(0), NULL);");
-  SqliteResultSet* rows = db_.Query(L"SELECT ten, zero, absent FROM blobs;");
-  ASSERT_NE(nullptr, rows);
+  QueryResult rows = db_.Query(L"SELECT ten, zero, absent FROM blobs;");
+  ASSERT_TRUE(rows);
   Buffer buffer({0xA0, 0xA1, 0xA2, 0xA3});
   EXPECT_EQ(0, rows->GetBlob(-1, 1, buffer));
   EXPECT_EQ(0, rows->GetBlob(-1, 2, buffer));
@@ -299,9 +315,9 @@ TEST_F(ThreeRows, GetBlobAppendsAndRefusesEmptyValues) {
 }
 
 TEST_F(ThreeRows, NamesAreTheTableColumnsNotTheAliases) {
-  SqliteResultSet* rows =
+  QueryResult rows =
       db_.Query(L"SELECT mac AS address, start AS s, length(pattern) AS n FROM sleeping;");
-  ASSERT_NE(nullptr, rows);
+  ASSERT_TRUE(rows);
   WideString name;
   EXPECT_EQ(1, rows->GetColumnName(0, name));
   EXPECT_STREQ(L"mac", name.CStr());
@@ -319,8 +335,8 @@ TEST_F(ThreeRows, NamesAreTheTableColumnsNotTheAliases) {
 
 TEST_F(DatabaseTest, ValuesComeAsTextAndIntegersAsTheirLow32Bits) {
   ASSERT_EQ(1, OpenStore(db_));
-  SqliteResultSet* rows = db_.Query(L"SELECT 4294967301, -1, NULL, 'Gr\u00fc\u00dfe \u6b69';");
-  ASSERT_NE(nullptr, rows);
+  QueryResult rows = db_.Query(L"SELECT 4294967301, -1, NULL, 'Gr\u00fc\u00dfe \u6b69';");
+  ASSERT_TRUE(rows);
   int value = 7;
   EXPECT_EQ(1, rows->GetInt(-1, 0, value));
   EXPECT_EQ(5, value);  // 0x1_0000_0005

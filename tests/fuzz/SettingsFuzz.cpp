@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "core/SettingsStore.h"
 #include "tests/common/FileText.h"
 #include "tests/common/TempFolder.h"
 #include "tests/fuzz/FuzzDriver.h"
-#include "ui/SettingsStore.h"
 
 namespace {
 

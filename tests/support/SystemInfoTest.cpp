@@ -7,10 +7,10 @@
 
 #include <string>
 
+#include "core/Registry.h"
 #include "support/SystemInfo.h"
 #include "support/WmiQuery.h"
-#include "tests/ui/RegistryTestKey.h"
-#include "ui/Registry.h"
+#include "tests/core/RegistryTestKey.h"
 
 namespace {
 

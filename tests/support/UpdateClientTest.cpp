@@ -10,19 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "core/Registry.h"
 #include "core/XmlDocument.h"
+#include "support/HttpUrl.h"
 #include "support/SystemInfo.h"
 #include "support/UpdateAnswer.h"
 #include "support/UpdateClient.h"
 #include "support/UpdateService.h"
-#include "support/HttpUrl.h"
 #include "tests/common/FileText.h"
 #include "tests/common/PumpUntil.h"
 #include "tests/common/TempFolder.h"
+#include "tests/core/RegistryTestKey.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ZipBuilder.h"
-#include "tests/ui/RegistryTestKey.h"
-#include "ui/Registry.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "core/Registry.h"
 #include "tests/common/PumpUntil.h"
+#include "tests/core/RegistryTestKey.h"
 #include "tests/ui/LabelHost.h"
-#include "tests/ui/RegistryTestKey.h"
 #include "ui/LinkLabel.h"
-#include "ui/Registry.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include <windows.h>
 
+#include "core/ModuleVersion.h"
 #include "resources/ResourceIds.h"
 #include "tests/ui/DialogTemplateBuilder.h"
 #include "ui/Dialog.h"
-#include "ui/ModuleVersion.h"
 #include "ui/TemplateFont.h"
 
 namespace {

@@ -6,11 +6,11 @@
 
 #include <windows.h>
 
+#include "core/Registry.h"
+#include "core/SettingsStore.h"
+#include "tests/core/RegistryTestKey.h"
 #include "tests/ui/DialogTemplateBuilder.h"
-#include "tests/ui/RegistryTestKey.h"
 #include "ui/Dialog.h"
-#include "ui/Registry.h"
-#include "ui/SettingsStore.h"
 #include "ui/WindowPlacement.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // for trends-check.sh.
 #include "app/trends/TrendSettings.h"
 #include "tests/app/trends/TrendsHistory.h"
-#include "ui/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 int wmain(int argc, wchar_t** argv) {
   SettingsStore settings;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/ui/RegistryTestKey.h"
-#include "ui/Registry.h"
-#include "ui/RegistryKey.h"
+#include "core/Registry.h"
+#include "core/RegistryKey.h"
+#include "tests/core/RegistryTestKey.h"
 
 namespace {
 class RegistryTest : public RegistryTestKey {};

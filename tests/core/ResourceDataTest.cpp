@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/ResourceData.h"
+#include "core/ResourceData.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
-#include "ui/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 #include <cwchar>
 #include <initializer_list>
 
 #include "core/ComRef.h"
-#include "ui/Registry.h"
+#include "core/ProgramFolder.h"
+#include "core/Registry.h"
 
 namespace {
 
@@ -91,20 +92,6 @@ bool IsXmlPath(const wchar_t* path) {
     path = end ? end + 1 : nullptr;
   }
   return true;
-}
-
-// The full path of the program's file.
-int ProgramPath(WideString& out) {
-  for (unsigned capacity = MAX_PATH + 1; capacity <= 32768 * 2; capacity *= 2) {
-    if (!out.Reset(capacity)) return 0;
-    DWORD n = GetModuleFileNameW(nullptr, out.Buffer(), capacity);
-    if (n == 0) return 0;
-    if (n < capacity) {
-      out.UpdateLength();
-      return 1;
-    }
-  }
-  return 0;
 }
 
 // The program's folder with its trailing backslash, and its file name with

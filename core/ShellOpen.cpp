@@ -1,4 +1,4 @@
-#include "ui/ShellOpen.h"
+#include "core/ShellOpen.h"
 
 #include <shellapi.h>
 

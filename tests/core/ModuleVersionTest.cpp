@@ -1,12 +1,12 @@
 // Version texts read from the version resource this test program carries
 // (the program's own, FileVersion 1.06 in the German and the English
-// block), and the module's folder.
+// block).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include "core/ModuleVersion.h"
 #include "tests/common/TempFolder.h"
-#include "ui/ModuleVersion.h"
 
 namespace {
 
@@ -48,16 +48,6 @@ TEST(ModuleVersionTest, StringValuesComeFromTheGermanBlockFirst) {
   ASSERT_EQ(1, VersionString(L"Comments", nullptr, value));
   EXPECT_EQ(0, wcsncmp(value.CStr(), L"Betrachter", 10)) << value.CStr();
   EXPECT_EQ(0, VersionString(L"NoSuchValue", nullptr, value));
-}
-
-TEST(ModuleVersionTest, TheModuleDirectoryEndsWithItsBackslash) {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  *(wcsrchr(path, L'\\') + 1) = 0;
-  WideString folder;
-  ASSERT_EQ(1, ModuleDirectory(nullptr, folder));
-  EXPECT_STREQ(path, folder.CStr());
-  EXPECT_EQ(L'\\', folder.CharAt(static_cast<int>(folder.Length()) - 1));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Version and location texts of a module: the file version from its
-// version resource (block 040704B0, else 040904B0), a window title with
-// that version, any string value of the version resource, and the folder
-// the module lives in. Lookups that find nothing answer 0 and leave their
-// defaults; none shows a message.
+// Version texts of a module: the file version from its version resource
+// (block 040704B0, else 040904B0), a window title with that version, and
+// any string value of the version resource. Lookups that find nothing
+// answer 0 and leave their defaults; none shows a message. (The folder a
+// module lives in: core/ProgramFolder.h.)
 #pragma once
 
 #include <windows.h>
@@ -24,5 +24,3 @@ int TitleWithVersion(const wchar_t* name, HMODULE module, WideString& out);
 // The string value of that name of the file's version resource (none: the
 // running executable); 1 when found.
 int VersionString(const wchar_t* name, const wchar_t* file, WideString& out);
-// The module's path up to and including its last backslash.
-int ModuleDirectory(HMODULE module, WideString& out);

@@ -1,6 +1,6 @@
-#include "ui/Registry.h"
+#include "core/Registry.h"
 
-#include "ui/RegistryKey.h"
+#include "core/RegistryKey.h"
 
 namespace {
 const DWORD kNameCapacity = 261;  // 260 characters and the terminator

@@ -1,4 +1,4 @@
-#include "ui/ResourceData.h"
+#include "core/ResourceData.h"
 
 void ResourceLanguageOrder(WORD language, WORD (&order)[ResourceLanguageCount]) {
   order[0] = language;

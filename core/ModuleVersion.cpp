@@ -1,17 +1,14 @@
-#include "ui/ModuleVersion.h"
+#include "core/ModuleVersion.h"
 
 #include <cwchar>
 #include <vector>
+
+#include "core/ProgramFolder.h"
 
 namespace {
 
 const wchar_t* const VersionBlocks[] = {L"\\StringFileInfo\\040704B0\\",
                                         L"\\StringFileInfo\\040904B0\\"};
-
-int ModulePath(HMODULE module, wchar_t (&path)[MAX_PATH]) {
-  DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? 1 : 0;
-}
 
 // The value of name in the version resource of file, from the first block
 // that has it.
@@ -44,10 +41,10 @@ int FileVersion(HMODULE module, ModuleVersion* version) {
   version->major = 1;
   version->minor = 1;
   version->text = L"";
-  wchar_t path[MAX_PATH];
-  if (!ModulePath(module, path)) return 0;
+  WideString path;
+  if (!ProgramPath(path, module)) return 0;
   WideString text;
-  if (!ReadVersionValue(path, L"FileVersion", text)) return 0;
+  if (!ReadVersionValue(path.CStr(), L"FileVersion", text)) return 0;
   unsigned major = 0;
   unsigned minor = 0;
   int scanned = swscanf(text.CStr(), L"%u.%u", &major, &minor);
@@ -67,19 +64,10 @@ int TitleWithVersion(const wchar_t* name, HMODULE module, WideString& out) {
 
 int VersionString(const wchar_t* name, const wchar_t* file, WideString& out) {
   if (!name) return 0;
-  wchar_t path[MAX_PATH];
+  WideString path;
   if (!file) {
-    if (!ModulePath(nullptr, path)) return 0;
-    file = path;
+    if (!ProgramPath(path)) return 0;
+    file = path.CStr();
   }
   return ReadVersionValue(file, name, out);
-}
-
-int ModuleDirectory(HMODULE module, WideString& out) {
-  wchar_t path[MAX_PATH];
-  if (!ModulePath(module, path)) return 0;
-  wchar_t* slash = wcsrchr(path, L'\\');
-  if (!slash) return 0;
-  slash[1] = 0;
-  return out.Assign(path);
 }

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "core/ComRef.h"
+#include "core/Registry.h"
+#include "core/SettingsStore.h"
 #include "tests/common/FileText.h"
 #include "tests/common/TempFolder.h"
-#include "tests/ui/RegistryTestKey.h"
-#include "ui/Registry.h"
-#include "ui/SettingsStore.h"
+#include "tests/core/RegistryTestKey.h"
 
 namespace {
 
@@ -71,22 +71,22 @@ TEST(SettingsStoreFiles, FileNamesComeFromTheProgramWhenNotGiven) {
   std::wstring folder = ProgramFolder();
   SettingsStore store;
   ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr));
-  EXPECT_EQ(folder + L"ui_tests.ini", std::wstring(store.FilePath()));
+  EXPECT_EQ(folder + L"core_tests.ini", std::wstring(store.FilePath()));
   ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, L"custom.ini"));
   EXPECT_EQ(folder + L"custom.ini", std::wstring(store.FilePath()));
   ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L""));
-  EXPECT_EQ(folder + L"ui_tests.xml", std::wstring(store.FilePath()));
+  EXPECT_EQ(folder + L"core_tests.xml", std::wstring(store.FilePath()));
   // Without a base path the top element is named after the program.
-  ComRef<IXMLDOMNode> top(store.Document().FindPath(L"UI_TESTS"));
+  ComRef<IXMLDOMNode> top(store.Document().FindPath(L"CORE_TESTS"));
   EXPECT_FALSE(top);
   ASSERT_EQ(1, store.WriteNumber(L"n", 1));
-  top.Reset(store.Document().FindPath(L"ui_tests"));
+  top.Reset(store.Document().FindPath(L"core_tests"));
   EXPECT_TRUE(top);
   top.Reset();
   // Every write is saved at once; nothing stays beside the program.
   store.Close();
-  EXPECT_NE(std::string::npos, ReadFileText(folder + L"ui_tests.xml").find("<ui_tests n=\"1\""));
-  EXPECT_TRUE(DeleteFileW((folder + L"ui_tests.xml").c_str()));
+  EXPECT_NE(std::string::npos, ReadFileText(folder + L"core_tests.xml").find("<core_tests n=\"1\""));
+  EXPECT_TRUE(DeleteFileW((folder + L"core_tests.xml").c_str()));
 }
 
 TEST(SettingsStoreIni, NumbersAreReadFromTheirLeadingDigits) {

@@ -1,4 +1,4 @@
-#include "ui/RegistryKey.h"
+#include "core/RegistryKey.h"
 
 #include "core/RuntimeCalls.h"
 
