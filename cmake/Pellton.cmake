@@ -36,12 +36,12 @@ function(pellton_add_library name)
 endfunction()
 
 # pellton_add_test(<name> SOURCES <files>... [LIBS <targets>...] [NO_MAIN])
-# A GoogleTest program, registered with CTest (run under Wine) when the
-# build can run it.
+# A GoogleTest program with the shared test helpers (tests/common),
+# registered with CTest (run under Wine) when the build can run it.
 function(pellton_add_test name)
   cmake_parse_arguments(A "NO_MAIN" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
-  target_link_libraries(${name} PRIVATE ${A_LIBS} gtest)
+  target_link_libraries(${name} PRIVATE ${A_LIBS} pellton_test_common gtest)
   if(NOT A_NO_MAIN)
     target_link_libraries(${name} PRIVATE gtest_main)
   endif()

@@ -20,6 +20,7 @@
 #include "resources/ResourceIds.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
+#include "ui/WindowPlacement.h"
 
 const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";
 const wchar_t MainWindow::DefaultSettingsKey[] = L"Software\\Vantrel\\Pellton";
@@ -164,12 +165,16 @@ int MainWindow::OnInitDialog() {
 
   // 9. Minimum size and the stored placement. The dialog manager shows a
   //    dialog as a normal window once it is made, which would undo a
-  //    restored maximised state: such a window waits hidden, its normal
-  //    rectangle set, and is maximised when it is first shown.
+  //    restored maximised state: such a window stays hidden, its normal
+  //    rectangle set, and is shown maximised in place of that first show
+  //    (WM_WINDOWPOSCHANGING).
   SetMinimumSize(400, 200, 1);
-  RestorePlacement(nullptr, nullptr, L"Main", 0, &settings_);
-  maximiseWhenShown_ = IsZoomed(Window()) != FALSE;
-  if (maximiseWhenShown_) ShowWindow(Window(), SW_HIDE);
+  WideString stored;
+  PlacementValue value = {};
+  const bool maximised = settings_.ReadText(L"Main", stored) && ParsePlacementText(stored.CStr(), &value) &&
+                         value.showState == SW_SHOWMAXIMIZED;
+  const DWORD placementFlags = maximised ? PlacementForceHidden | PlacementNoReposition : 0;
+  maximiseWhenShown_ = RestorePlacement(nullptr, nullptr, L"Main", placementFlags, &settings_) && maximised;
 
   // 10. The automatic update check, unless bit 0 of "Flags" is set. A run
   //     that closes by itself has nobody to answer an update's question.
@@ -511,13 +516,23 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (closeWhenDone_) CloseIfDownloadsDone();
       return 1;
     }
-    case WM_WINDOWPOSCHANGED:
-      if (maximiseWhenShown_ && !maximisePosted_ &&
-          (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
-        maximisePosted_ = true;
-        PostMessageW(Window(), WM_MAXIMISE, 0, 0);
+    case WM_WINDOWPOSCHANGING: {
+      const int answer = Dialog::OnMessage(message, wParam, lParam);
+      // A restored maximised window is never shown as a normal one and
+      // maximised afterwards: the user would see it at its normal size
+      // first, and a window manager that reports that size late (X under
+      // Wine) would take the window back to it. The first show is held
+      // back and the window comes up maximised at once.
+      WINDOWPOS* position = reinterpret_cast<WINDOWPOS*>(lParam);
+      if (maximiseWhenShown_ && position && (position->flags & SWP_SHOWWINDOW)) {
+        position->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        if (!maximisePosted_) {
+          maximisePosted_ = true;
+          PostMessageW(Window(), WM_MAXIMISE, 0, 0);
+        }
       }
-      return Dialog::OnMessage(message, wParam, lParam);
+      return answer;
+    }
     case WM_MAXIMISE:
       if (maximiseWhenShown_) {
         maximiseWhenShown_ = false;
@@ -645,17 +660,27 @@ void MainWindow::OnUpdateCheckBox(bool checked) {
   if (checked) SetTimer(Window(), kUpdateTimer, 250, nullptr);
 }
 
+void MainWindow::SaveMainPlacement() {
+  if (!maximiseWhenShown_) {
+    SavePlacement(nullptr, nullptr, L"Main", nullptr, 0, &settings_);
+    return;
+  }
+  // Closed before it was first shown: still the maximised window it was
+  // restored as, with the normal rectangle it was given.
+  maximiseWhenShown_ = false;
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof(placement);
+  if (!GetWindowPlacement(Window(), &placement)) return;
+  PlacementValue value = {SW_SHOWMAXIMIZED, placement.rcNormalPosition};
+  WideString text;
+  if (FormatPlacementText(value, text)) settings_.WriteText(L"Main", text.CStr());
+}
+
 void MainWindow::TearDown(bool placementFirst) {
   if (tornDown_) return;
   tornDown_ = true;
   if (placementFirst && Window()) {
-    // A window closed before its maximising came round (never shown yet, or
-    // the message still queued) is still the maximised window it was.
-    if (maximiseWhenShown_) {
-      maximiseWhenShown_ = false;
-      ShowWindow(Window(), SW_SHOWMAXIMIZED);
-    }
-    SavePlacement(nullptr, nullptr, L"Main", nullptr, 0, &settings_);
+    SaveMainPlacement();
     ShowWindow(Window(), SW_HIDE);
   }
   if (setup_.instance && Window()) setup_.instance->UnmarkWindow(Window());

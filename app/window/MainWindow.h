@@ -80,7 +80,8 @@ public:
   // every tracker found: something failed, or no tracker was found.
   static constexpr int QuitSomethingFailed = 1;
   static constexpr int QuitNoTracker = 5;
-  // Maximises the window (a restored maximised state, at the first show).
+  // Shows the window maximised (a restored maximised state, in place of
+  // the first show).
   static const UINT WM_MAXIMISE = WM_APP + 4;
 
   explicit MainWindow(const MainWindowSetup& setup);
@@ -157,6 +158,8 @@ private:
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
+  // The placement text "Main", the maximised state of a window never shown included.
+  void SaveMainPlacement();
   void QueueInfoAfterSearch();
   void RestoreFocus();
   // Closing while downloads are queued or running: IDYES close once they

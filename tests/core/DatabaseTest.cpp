@@ -8,6 +8,8 @@
 
 #include "core/Database.h"
 #include "core/WideString.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -23,31 +25,13 @@ struct Buffer : ByteBuffer {
   Bytes Get() const { return data ? Bytes(data, data + size) : Bytes(); }
 };
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class DatabaseTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH], name[64];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    static int counter = 0;
-    _snwprintf(name, 63, L"pellton-db-%lu-%d", GetCurrentProcessId(), ++counter);
-    name[63] = 0;
-    folder_ = std::wstring(temp) + name;
-    ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-    path_ = folder_ + L"\\Pellton.sql";
+    ASSERT_TRUE(folder_.Made());
+    path_ = folder_.File(L"Pellton.sql");
   }
-  void TearDown() override {
-    db_.Close();
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder_ + L"\\*").c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found))
-      DeleteFileW((folder_ + L"\\" + found.cFileName).c_str());
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    RemoveDirectoryW(folder_.c_str());
-  }
+  void TearDown() override { db_.Close(); }
 
   // Opened the way the activity store opens its file.
   int OpenStore(Database& db) { return db.Open(path_.c_str(), 0, 1, 1); }
@@ -66,7 +50,8 @@ protected:
     return text.CStr();
   }
 
-  std::wstring folder_, path_;
+  TempFolder folder_{L"db"};
+  std::wstring path_;
   Database db_;
 };
 
@@ -92,9 +77,9 @@ protected:
 // --- opening and closing
 
 TEST_F(DatabaseTest, AFreshFileIsCreatedAndTheProbeFailsUntilTheTableExists) {
-  ASSERT_FALSE(Exists(path_));
+  ASSERT_FALSE(PathExists(path_));
   ASSERT_EQ(1, OpenStore(db_));
-  EXPECT_TRUE(Exists(path_));
+  EXPECT_TRUE(PathExists(path_));
   EXPECT_EQ(0, db_.Execute(L"SELECT * FROM sleeping LIMIT 1;"));
   Run(CreateSleeping);
   EXPECT_EQ(1, db_.Execute(L"SELECT * FROM sleeping LIMIT 1;"));
@@ -104,14 +89,14 @@ TEST_F(DatabaseTest, AFreshFileIsCreatedAndTheProbeFailsUntilTheTableExists) {
 }
 
 TEST_F(DatabaseTest, ThePathReachesTheFileSystemAsUnicode) {
-  path_ = folder_ + L"\\Schlaf-\u00c4\u00df-\u6d3b\u52d5.sql";
+  path_ = folder_.Path() + L"\\Schlaf-\u00c4\u00df-\u6d3b\u52d5.sql";
   ASSERT_EQ(1, OpenStore(db_));
   Run(CreateSleeping);
-  EXPECT_TRUE(Exists(path_));
+  EXPECT_TRUE(PathExists(path_));
 }
 
 TEST_F(DatabaseTest, AFailedOpenHoldsAConnectionOnWhichEverythingFails) {
-  EXPECT_EQ(0, db_.Open((folder_ + L"\\missing\\Pellton.sql").c_str(), 0, 1, 1));
+  EXPECT_EQ(0, db_.Open(folder_.File(L"missing\\Pellton.sql").c_str(), 0, 1, 1));
   EXPECT_TRUE(db_.IsOpen());
   EXPECT_EQ(0, db_.Execute(L"SELECT 1;"));
   EXPECT_FALSE(db_.Query(L"SELECT 1;"));
@@ -135,7 +120,7 @@ TEST_F(DatabaseTest, ExclusiveLockingKeepsASecondConnectionOutUntilClose) {
   EXPECT_EQ(1, OpenStore(second));
   EXPECT_EQ(0, second.Execute(L"SELECT * FROM sleeping LIMIT 1;"));
   db_.Close();
-  EXPECT_FALSE(Exists(path_ + L"-wal"));  // the journal went back into the file
+  EXPECT_FALSE(PathExists(path_ + L"-wal"));  // the journal went back into the file
   QueryResult rows = second.Query(L"SELECT start FROM sleeping;");
   ASSERT_TRUE(rows);
   int start = 0;

@@ -7,33 +7,19 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
+
 namespace {
 
 class LogWriterTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    wchar_t folder[MAX_PATH];
-    ASSERT_NE(0u, GetTempPathW(MAX_PATH, folder));
-    wchar_t name[MAX_PATH];
-    ASSERT_NE(0u, GetTempFileNameW(folder, L"log", 0, name));
-    path_ = name;
-    DeleteFileW(path_.c_str());
-  }
-  void TearDown() override { DeleteFileW(path_.c_str()); }
+  void SetUp() override { ASSERT_TRUE(folder_.Made()); }
 
-  std::string FileBytes() const {
-    std::string bytes;
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-  }
+  std::string FileBytes() const { return ReadFileText(path_); }
 
-  std::wstring path_;
+  TempFolder folder_{L"log"};
+  std::wstring path_ = folder_.File(L"test.log");
 };
 
 std::wstring Text(LogWriter& log) {

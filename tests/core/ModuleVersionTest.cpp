@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "core/ModuleVersion.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -25,17 +26,10 @@ TEST(ModuleVersionTest, TheTitleEndsInTheTwoDigitMinorVersion) {
 
 TEST(ModuleVersionTest, AModuleWithoutVersionResourceCountsAsVersion1Point1) {
   // A file that exists but is no program: no version resource.
-  wchar_t path[MAX_PATH];
-  GetTempPathW(MAX_PATH, path);
-  wcscat(path, L"pellton-version-none.txt");
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  DWORD written = 0;
-  WriteFile(file, "text", 4, &written, nullptr);
-  CloseHandle(file);
+  TempFolder folder(L"version");
+  ASSERT_TRUE(folder.Write(L"none.txt", "text"));
   WideString value;
-  EXPECT_EQ(0, VersionString(L"FileVersion", path, value));
-  DeleteFileW(path);
+  EXPECT_EQ(0, VersionString(L"FileVersion", folder.File(L"none.txt").c_str(), value));
 
   ModuleVersion version;
   version.major = 7;

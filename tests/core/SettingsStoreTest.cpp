@@ -12,51 +12,11 @@
 #include "core/ComRef.h"
 #include "core/Registry.h"
 #include "core/SettingsStore.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/core/RegistryTestKey.h"
 
 namespace {
-
-class TempFolder {
-public:
-  TempFolder() {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    path_ = std::wstring(base) + L"pellton-settings-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~TempFolder() {
-    for (const std::wstring& file : files_) DeleteFileW(file.c_str());
-    RemoveDirectoryW(path_.c_str());
-  }
-  std::wstring File(const wchar_t* name) {
-    files_.push_back(path_ + L"\\" + name);
-    return files_.back();
-  }
-
-private:
-  std::wstring path_;
-  std::vector<std::wstring> files_;
-};
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-  CloseHandle(file);
-  return bytes;
-}
 
 std::wstring ProgramFolder() {
   wchar_t path[MAX_PATH];
@@ -125,16 +85,15 @@ TEST(SettingsStoreFiles, FileNamesComeFromTheProgramWhenNotGiven) {
   top.Reset();
   // Every write is saved at once; nothing stays beside the program.
   store.Close();
-  EXPECT_NE(std::string::npos, ReadFileBytes(folder + L"core_tests.xml").find("<core_tests n=\"1\""));
+  EXPECT_NE(std::string::npos, ReadFileText(folder + L"core_tests.xml").find("<core_tests n=\"1\""));
   EXPECT_TRUE(DeleteFileW((folder + L"core_tests.xml").c_str()));
 }
 
 TEST(SettingsStoreIni, NumbersAreReadFromTheirLeadingDigits) {
   TempFolder temp;
   std::wstring ini = temp.File(L"numbers.ini");
-  WriteFileBytes(ini,
-                 "[Settings]\r\nCount=42abc\r\nWord=abc\r\nBig=4294967297\r\nSpaced=  17\r\n"
-                 "[Update]\r\nCount=9\r\n");
+  ASSERT_TRUE(WriteFileText(ini, "[Settings]\r\nCount=42abc\r\nWord=abc\r\nBig=4294967297\r\nSpaced=  17\r\n"
+                                 "[Update]\r\nCount=9\r\n"));
   SettingsStore store;
   ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, ini.c_str()));
   EXPECT_EQ(ini, std::wstring(store.FilePath()));
@@ -154,7 +113,7 @@ TEST(SettingsStoreIni, WritesLandInTheFileAndReadBack) {
   ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, ini.c_str()));
   ASSERT_EQ(1, store.WriteNumber(L"LastCheck", 4000000000u));
   ASSERT_EQ(1, store.WriteText(L"LastCheckVersion", L"1.07", L"Update"));
-  std::string bytes = ReadFileBytes(ini);
+  std::string bytes = ReadFileText(ini);
   EXPECT_NE(std::string::npos, bytes.find("[Settings]")) << bytes;
   EXPECT_NE(std::string::npos, bytes.find("LastCheck=4000000000")) << bytes;
   EXPECT_NE(std::string::npos, bytes.find("[Update]")) << bytes;
@@ -168,7 +127,7 @@ TEST(SettingsStoreIni, TextReadsGrowAndTellMissingFromEmpty) {
   TempFolder temp;
   std::wstring ini = temp.File(L"texts.ini");
   std::string longText(3000, 'q');
-  WriteFileBytes(ini, "[Settings]\r\nEmpty=\r\nLong=" + longText + "\r\n");
+  ASSERT_TRUE(WriteFileText(ini, "[Settings]\r\nEmpty=\r\nLong=" + longText + "\r\n"));
   SettingsStore store;
   ASSERT_EQ(1, store.Open(SettingsIni, nullptr, nullptr, ini.c_str()));
   WideString text(8);
@@ -195,7 +154,7 @@ TEST(SettingsStoreXml, ValuesRoundTripThroughTheSavedFile) {
     EXPECT_EQ(4u, store.ReadNumber(L"Tab", 0));
     ASSERT_EQ(1, store.Close());
   }
-  std::string bytes = ReadFileBytes(xml);
+  std::string bytes = ReadFileText(xml);
   EXPECT_NE(std::string::npos, bytes.find("<Pellton>")) << bytes;
   EXPECT_NE(std::string::npos, bytes.find("Gr\xC3\xBC\xC3\x9F" "e")) << bytes;
 
@@ -233,7 +192,7 @@ TEST(SettingsStoreXml, AnUnreadableFileFailsOpenAndIsLeftAlone) {
   TempFolder temp;
   std::wstring xml = temp.File(L"broken.xml");
   const std::string broken = "<Pellton><Tab>3</Pellton>";
-  WriteFileBytes(xml, broken);
+  ASSERT_TRUE(WriteFileText(xml, broken));
   {
     SettingsStore store;
     EXPECT_EQ(0, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
@@ -241,7 +200,7 @@ TEST(SettingsStoreXml, AnUnreadableFileFailsOpenAndIsLeftAlone) {
     EXPECT_EQ(0, store.WriteNumber(L"Tab", 4));
     store.Close();
   }
-  EXPECT_EQ(broken, ReadFileBytes(xml));
+  EXPECT_EQ(broken, ReadFileText(xml));
 }
 
 // The folder's file names, without the folder.
@@ -286,7 +245,7 @@ TEST(SettingsStoreXml, EveryWriteIsSavedAtOnceAndReplacesTheFileInOneStep) {
   SettingsStore store;
   ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
   ASSERT_EQ(1, store.WriteNumber(L"Tab", 2));
-  std::string saved = ReadFileBytes(xml);
+  std::string saved = ReadFileText(xml);
   EXPECT_NE(std::string::npos, saved.find("Tab=\"2\"")) << saved;
   // A reader holds the file open: it cannot be replaced, and it is never
   // written over in place. The write says so and the old file stays whole.
@@ -296,7 +255,7 @@ TEST(SettingsStoreXml, EveryWriteIsSavedAtOnceAndReplacesTheFileInOneStep) {
   EXPECT_EQ(0, store.WriteNumber(L"Tab", 3));
   EXPECT_EQ(0, store.Close());
   CloseHandle(reader);
-  EXPECT_EQ(saved, ReadFileBytes(xml));
+  EXPECT_EQ(saved, ReadFileText(xml));
   EXPECT_EQ(std::vector<std::wstring>{L"atomic.xml"}, FilesIn(xml.substr(0, xml.rfind(L'\\'))));
 }
 
@@ -354,7 +313,7 @@ TEST(SettingsStoreIni, ATextIsReadBackAsWrittenOrRefused) {
   }
   // A value written by hand beyond what a read can hold is not found cut.
   std::string file = "[Settings]\r\nHuge=" + std::string(9000, 'h') + "\r\n";
-  WriteFileBytes(ini, file);
+  ASSERT_TRUE(WriteFileText(ini, file));
   WideString fresh;  // reads of up to 8,318 characters
   EXPECT_EQ(0, store.ReadText(L"Huge", fresh, L"default"));
   EXPECT_EQ(7u, fresh.Length());
@@ -368,7 +327,7 @@ TEST(SettingsStoreXml, AStoreWithoutChangesWritesNoFile) {
   ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
   EXPECT_EQ(2u, store.ReadNumber(L"Tab", 2));
   EXPECT_EQ(1, store.Close());
-  EXPECT_EQ("<missing>", ReadFileBytes(xml));
+  EXPECT_EQ("<missing>", ReadFileText(xml));
 }
 
 TEST(SettingsStoreXml, AFileDeclaringEntitiesIsRefusedAndLeftAlone) {
@@ -380,10 +339,10 @@ TEST(SettingsStoreXml, AFileDeclaringEntitiesIsRefusedAndLeftAlone) {
   std::string utf16 = "\xFF\xFE";
   for (char c : file + "\"/>") utf16 += std::string{c, 0};
   for (const std::string& bytes : {file + "\"/>", utf16}) {
-    WriteFileBytes(xml, bytes);
+    ASSERT_TRUE(WriteFileText(xml, bytes));
     SettingsStore store;
     EXPECT_EQ(0, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
-    EXPECT_EQ(bytes, ReadFileBytes(xml));
+    EXPECT_EQ(bytes, ReadFileText(xml));
   }
 }
 
@@ -394,14 +353,14 @@ TEST(SettingsStoreXml, AWriteAfterWhichTheFileWouldNotLoadIsRefusedAndChangesNot
   SettingsStore store;
   ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
   ASSERT_EQ(1, store.WriteText(L"First", big.c_str()));
-  const std::string saved = ReadFileBytes(xml);
+  const std::string saved = ReadFileText(xml);
   EXPECT_EQ(0, store.WriteText(L"Second", big.c_str(), L"Sub"));  // over the size a load takes
   for (const wchar_t* name : {L"n m", L"S]x", L"a:b", L"xmlns"})
     EXPECT_EQ(0, store.WriteText(name, L"x") + store.WriteText(L"Tab", L"x", name)) << name;
-  EXPECT_EQ(saved, ReadFileBytes(xml));
+  EXPECT_EQ(saved, ReadFileText(xml));
   ASSERT_EQ(1, store.Close());
   ASSERT_EQ(1, store.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
   WideString text;
   EXPECT_EQ(1, store.ReadText(L"First", text));
-  EXPECT_EQ(std::string::npos, ReadFileBytes(xml).find("Sub"));  // nor the refused write's element
+  EXPECT_EQ(std::string::npos, ReadFileText(xml).find("Sub"));  // nor the refused write's element
 }

@@ -8,6 +8,7 @@
 
 #include "core/ComRef.h"
 #include "core/XmlDocument.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -44,14 +45,6 @@ std::wstring Widened(const char* bytes) {
   std::wstring out;
   for (const char* p = bytes; *p; ++p) out += static_cast<wchar_t>(static_cast<unsigned char>(*p));
   return out;
-}
-
-std::wstring TempFolder() {
-  wchar_t base[MAX_PATH];
-  GetTempPathW(MAX_PATH, base);
-  std::wstring folder = std::wstring(base) + L"pellton-xml-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
 }
 
 }  // namespace
@@ -250,8 +243,8 @@ TEST_F(XmlDocumentTest, ChildrenTextsInstructionsAndRemoval) {
 }
 
 TEST_F(XmlDocumentTest, SavedFileLoadsBackWithItsText) {
-  std::wstring folder = TempFolder();
-  std::wstring path = folder + L"\\saved.xml";
+  TempFolder folder(L"xml");
+  std::wstring path = folder.File(L"saved.xml");
   ASSERT_EQ(1, xml_.LoadText(L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><s><t>Gr\u00FC\u00DFe \u03A9</t></s>"));
   ASSERT_EQ(1, xml_.SaveFile(path.c_str()));
 
@@ -261,10 +254,7 @@ TEST_F(XmlDocumentTest, SavedFileLoadsBackWithItsText) {
   WideString text;
   ASSERT_EQ(1, other.GetValue(L"s\\t", text));
   EXPECT_STREQ(L"Gr\u00FC\u00DFe \u03A9", text.CStr());
-  EXPECT_EQ(0, other.LoadFile((folder + L"\\missing.xml").c_str()));
-
-  DeleteFileW(path.c_str());
-  RemoveDirectoryW(folder.c_str());
+  EXPECT_EQ(0, other.LoadFile(folder.File(L"missing.xml").c_str()));
 }
 
 TEST_F(XmlDocumentTest, TextsAndFilesOverTheSizeCapAreRefusedBeforeParsing) {
@@ -280,15 +270,9 @@ TEST_F(XmlDocumentTest, TextsAndFilesOverTheSizeCapAreRefusedBeforeParsing) {
   std::wstring over = open + std::wstring(XmlDocument::MaxTextLength - open.size() - close.size() + 1, L'v') + close;
   EXPECT_EQ(0, xml_.LoadText(over.c_str()));
 
-  std::wstring file = TempFolder() + L"\\big.xml";
-  std::string bytes = "<a b=\"" + std::string(XmlDocument::MaxFileSize, 'v') + "\"/>";
-  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-  DWORD written = 0;
-  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(handle);
-  EXPECT_EQ(0, xml_.LoadFile(file.c_str()));
-  DeleteFileW(file.c_str());
+  TempFolder folder(L"xml");
+  ASSERT_TRUE(folder.Write(L"big.xml", "<a b=\"" + std::string(XmlDocument::MaxFileSize, 'v') + "\"/>"));
+  EXPECT_EQ(0, xml_.LoadFile(folder.File(L"big.xml").c_str()));
 }
 
 TEST_F(XmlDocumentTest, LookupsAmongThousandsOfAttributesStayLinear) {
@@ -348,13 +332,7 @@ TEST_F(XmlDocumentTest, AMalformedCommentIsRefusedWithoutParsing) {
   // processing instructions, load.
   ASSERT_EQ(1, xml_.LoadText(L"<a><!-- fine - still --><!----><![CDATA[<!-- -- ]]><?pi <!-- -- ?>x</a>"));
   EXPECT_EQ(L"<!-- -- x", Value(L"a"));
-  std::wstring file = TempFolder() + L"\\dashes.xml";
-  std::string bytes = "<a><!--" + std::string(60000, '-') + "</a>";
-  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-  DWORD written = 0;
-  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(handle);
-  EXPECT_EQ(0, xml_.LoadFile(file.c_str()));
-  DeleteFileW(file.c_str());
+  TempFolder folder(L"xml");
+  ASSERT_TRUE(folder.Write(L"dashes.xml", "<a><!--" + std::string(60000, '-') + "</a>"));
+  EXPECT_EQ(0, xml_.LoadFile(folder.File(L"dashes.xml").c_str()));
 }

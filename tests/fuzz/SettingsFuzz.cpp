@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/SettingsStore.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/fuzz/FuzzDriver.h"
 
 namespace {
@@ -18,25 +20,14 @@ const wchar_t* const kNames[] = {L"Tab", L"Flags", L"Main", L"LastCheck", L"Upda
                                  L"n m", L"S]x", L"a:b", L"xmlns", L"1st", L"\u00C9t\u00E9"};
 const wchar_t* const kSubPaths[] = {L"", L"Update", L"Update\\Last", L"Devices", L"n m", L"Update\\S]x", L"\u00C9t\u00E9"};
 
-std::string FileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<none>";
-  std::string bytes(1 << 18, '\0');
-  DWORD read = 0;
-  ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  return bytes.substr(0, read);
-}
 const wchar_t* const kPieces[] = {L"1", L"0,10,10,500,400", L"Gr\u00FC\u00DFe", L"\u03A9", L"\u20AC",
                                   L" ", L"\t", L"\"", L"'", L"=", L";", L"[x]", L"<&>", L"\r\n",
                                   L"\x01", L"\x1F", L"\xD800", L"\xDC00", L"\xD83D\xDE00", L"\xFFFF",
                                   L"\u00A0", L"abc", L"#", L"%s"};
 
 std::wstring FilePath(bool xml) {
-  wchar_t base[MAX_PATH];
-  GetTempPathW(MAX_PATH, base);
-  return std::wstring(base) + L"pellton-fuzz-settings-" + std::to_wstring(GetCurrentProcessId()) +
-         (xml ? L".xml" : L".ini");
+  static TempFolder folder(L"fuzz-settings");
+  return folder.File(xml ? L"settings.xml" : L"settings.ini");
 }
 
 // Input: a mode byte (bit 0: XML; bit 1: start from a file of the bytes
@@ -115,10 +106,7 @@ int CheckSettings(const std::string& input, std::string& finding) {
   const wchar_t* base = xml ? L"Pellton" : nullptr;
   if (fromFile) {
     std::string bytes = input.substr(at);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFileText(path, bytes);
     SettingsStore probe;
     int opened = probe.Open(mode, nullptr, base, path.c_str());
     WideString value;
@@ -131,7 +119,7 @@ int CheckSettings(const std::string& input, std::string& finding) {
     probe.Close();
     if (xml && !opened) {
       // Unreadable: nothing may have touched it.
-      if (FileBytes(path) != bytes) {
+      if (ReadFileText(path) != bytes) {
         finding = "a settings file that did not load was changed";
         return 0;
       }
@@ -171,10 +159,10 @@ int CheckSettings(const std::string& input, std::string& finding) {
       if (!verify("after reopening")) return 0;
       continue;
     }
-    const std::string before = xml ? FileBytes(path) : std::string();
+    const std::string before = xml ? ReadFileText(path) : std::string();
     int wrote = store.WriteText(kNames[step.name], step.text.c_str(), kSubPaths[step.subPath]);
     if (wrote) model[{step.subPath, step.name}] = step.text;
-    if (xml && !wrote && FileBytes(path) != before) {
+    if (xml && !wrote && ReadFileText(path) != before) {
       finding = "a refused write changed the settings file";
       return 0;
     }

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "app/store/ActivityStore.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/app/store/StoreNotices.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/fuzz/FuzzDriver.h"
 
 namespace {
@@ -39,12 +41,8 @@ void ClearFolder(const std::wstring& folder) {
 
 // The driver's own folder, emptied for each input.
 const std::wstring& Folder() {
-  static std::wstring folder = [] {
-    std::wstring path = TempPath() + L"pellton-fuzz-store-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(path.c_str(), nullptr);
-    return path;
-  }();
-  return folder;
+  static TempFolder folder(L"fuzz-store");
+  return folder.Path();
 }
 
 // A store of 60 walking and 20 sleeping runs, as its file's bytes.
@@ -67,7 +65,7 @@ const std::string& BaseFile() {
     store.EndRuns();
     BufferClear(pattern);
     store.Close();
-    std::string file = ReadAll(Folder() + L"\\Pellton.sql");
+    std::string file = ReadFileText(Folder() + L"\\Pellton.sql");
     ClearFolder(Folder());
     return file;
   }();
@@ -162,7 +160,7 @@ bool CheckOpened(const std::string& input, std::string& finding) {
   const std::wstring path = Folder() + L"\\Pellton.sql";
   const unsigned copiesBefore = TempCopies();
   ClearFolder(Folder());
-  if (!WriteAll(path, input)) return Fail(finding, "the input could not be written");
+  if (!WriteFileText(path, input)) return Fail(finding, "the input could not be written");
   {
     ActivityStore store;
     int opened = store.Open(Folder().c_str());
@@ -170,7 +168,7 @@ bool CheckOpened(const std::string& input, std::string& finding) {
     const WideString notice(NoticeOf(store).c_str());
     if (!opened) return Fail(finding, "the store did not open", &notice);
     if (opening.movedAside) {
-      if (ReadAll(opening.asidePath.CStr()) != input) return Fail(finding, "the file moved aside is not the file found");
+      if (ReadFileText(opening.asidePath.CStr()) != input) return Fail(finding, "the file moved aside is not the file found");
       if (!notice.Find(opening.asidePath.CStr())) return Fail(finding, "the notice does not say where", &notice);
     } else if (!notice.IsEmpty()) {
       return Fail(finding, "a file used as it is came with a notice", &notice);

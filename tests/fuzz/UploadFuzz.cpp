@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "support/UploadParts.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/fuzz/FuzzDriver.h"
 #include "tests/fuzz/MultipartReader.h"
 
@@ -220,40 +222,9 @@ std::wstring Tame(const std::wstring& text) {
   }
 }
 
-std::wstring Root() {
-  static std::wstring root;
-  if (root.empty()) {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    root = std::wstring(base) + L"pellton-fuzz-upload-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(root.c_str(), nullptr);
-  }
-  return root;
-}
-
-// Writes a file part's data in a folder of that part's own; true when the
-// whole data was written.
-bool WritePartFile(const std::wstring& path, const std::string& data) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = data.empty() || (WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-                             written == data.size());
-  CloseHandle(file);
-  return ok;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& out) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  out.clear();
-  char buffer[65536];
-  DWORD got = 0;
-  bool ok = true;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got) out.append(buffer, got);
-  CloseHandle(file);
-  return ok;
+const std::wstring& Root() {
+  static TempFolder root(L"fuzz-upload");
+  return root.Path();
 }
 
 struct Expected {
@@ -363,7 +334,7 @@ int CheckForm(const std::vector<Op>& ops, UploadParts& parts, std::vector<std::w
     if (op.kind == kFile) {
       CreateDirectoryW(folder.c_str(), nullptr);
       path = folder + L"\\" + Tame(op.text);
-      wrote = WritePartFile(path, op.data);
+      wrote = WriteFileText(path, op.data);
       if (wrote) written.push_back(path);
     } else {
       path = Root() + L"\\none\\" + Tame(op.text);
@@ -386,7 +357,7 @@ int CheckForm(const std::vector<Op>& ops, UploadParts& parts, std::vector<std::w
     if (answer) {
       if (wrote) {
         want.content = op.data;
-      } else if (!ReadWholeFile(path, want.content)) {
+      } else if ((want.content = ReadFileText(path)) == "<missing>") {
         finding = at + "a file the test cannot read was sent";
         return 0;
       }

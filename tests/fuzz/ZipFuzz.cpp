@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "support/ZipExtractor.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/fuzz/FuzzDriver.h"
 #include "tests/support/ZipBuilder.h"
 
@@ -22,15 +24,9 @@ const char* const kEntryNames[] = {
     "dir/./d.txt", "e. ", "f ", "dir//g.txt", "\xC3\xBC.txt", "..", ".", "", "lpt1", "dir\\h.txt",
     "aux.bin/x", "x/..", "x/../y.txt"};
 
-std::wstring TempRoot() {
-  static std::wstring root;
-  if (root.empty()) {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    root = std::wstring(base) + L"pellton-fuzz-zip-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(root.c_str(), nullptr);
-  }
-  return root;
+const std::wstring& TempRoot() {
+  static TempFolder root(L"fuzz-zip");
+  return root.Path();
 }
 
 // Every file and folder below a folder, as paths relative to it.
@@ -47,27 +43,6 @@ void ListTree(const std::wstring& folder, const std::wstring& prefix, std::vecto
   FindClose(search);
 }
 
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = folder + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -109,13 +84,10 @@ int CheckZip(const std::string& input, std::string& finding) {
   std::wstring case_folder = TempRoot() + L"\\" + std::to_wstring(++run);
   std::wstring target = case_folder + L"\\target";
   std::wstring archive = case_folder + L"\\archive.zip";
-  RemoveTree(case_folder);
+  TempFolder::RemoveTree(case_folder);
   CreateDirectoryW(case_folder.c_str(), nullptr);
   CreateDirectoryW(target.c_str(), nullptr);
-  HANDLE file = CreateFileW(archive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFileText(archive, input);
 
   int extracted = ExtractZip(archive.c_str(), target.c_str());
   (void)extracted;
@@ -132,7 +104,7 @@ int CheckZip(const std::string& input, std::string& finding) {
   std::wstring root = TempRoot();
   const wchar_t* escapes[] = {L"\\pellton-fuzz-escape.txt", L"C:\\pellton-fuzz-escape.txt"};
   for (const wchar_t* escape : escapes) {
-    if (Exists(escape)) {
+    if (PathExists(escape)) {
       finding = "an entry landed at an absolute path";
       DeleteFileW(escape);
       ok = 0;
@@ -148,10 +120,10 @@ int CheckZip(const std::string& input, std::string& finding) {
   }
   // Also in the current folder, where a relative escape from a bad join
   // would end up.
-  if (Exists(L"pellton-fuzz-escape.txt") || Exists(L"escape.txt")) {
+  if (PathExists(L"pellton-fuzz-escape.txt") || PathExists(L"escape.txt")) {
     finding = "an entry landed in the current folder";
     ok = 0;
   }
-  RemoveTree(case_folder);
+  TempFolder::RemoveTree(case_folder);
   return ok;
 }

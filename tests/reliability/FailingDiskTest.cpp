@@ -8,7 +8,8 @@
 #include <cwchar>
 
 #include "app/store/ActivityStore.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/app/store/StoreNotices.h"
+#include "tests/common/TempFolder.h"
 #include "tests/reliability/FailingDiskVfs.h"
 #include "tests/reliability/StoreRunPattern.h"
 
@@ -53,7 +54,7 @@ TEST_P(FailingDiskTest, AFailedWriteOrSyncLosesOnlyTheDownloadInHandAndStoringWo
   TempFolder folder;
   {
     ActivityStore store;
-    ASSERT_EQ(1, store.Open(folder.Path()));
+    ASSERT_EQ(1, store.Open(folder.Path().c_str()));
     unsigned refused = 0;
     ASSERT_EQ(0u, StoreDownload(store, 0, 60, &refused));
     ASSERT_EQ(0u, refused);
@@ -90,7 +91,7 @@ TEST_P(FailingDiskTest, AFailedWriteOrSyncLosesOnlyTheDownloadInHandAndStoringWo
     store.Close();
   }
   ActivityStore reopened;
-  ASSERT_EQ(1, reopened.Open(folder.Path()));
+  ASSERT_EQ(1, reopened.Open(folder.Path().c_str()));
   for (unsigned n = 0; n < 120; ++n) ASSERT_TRUE(HoldsRun(reopened, n)) << "run " << n;
   WideString check;
   ASSERT_EQ(1, reopened.QueryText(L"PRAGMA integrity_check;", check));
@@ -107,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(NthCall, FailingDiskTest, ::testing::Range(0, 16));
 TEST_F(FailingDiskTest, AWriteFailingInsideADownloadIsCountedAsWhatTheFileHolds) {
   TempFolder folder;
   ActivityStore store;
-  ASSERT_EQ(1, store.Open(folder.Path()));
+  ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   WideString answer;
   store.QueryText(L"PRAGMA cache_size = 2;", answer);
   ByteBuffer pattern;
@@ -140,11 +141,11 @@ TEST_F(FailingDiskTest, AFirstStartCutAtAnyWriteLeavesNoTableWithoutItsIndex) {
   for (unsigned failures = 1; failures > 0; ++n) {
     TempFolder folder;
     FailingDisk::Arm(FailWrites, n);
-    ActivityStore().Open(folder.Path());
+    ActivityStore().Open(folder.Path().c_str());
     failures = FailingDisk::Failures();
     FailingDisk::Recover();
     ActivityStore store;
-    ASSERT_EQ(1, store.Open(folder.Path())) << n << NoticeOf(store);
+    ASSERT_EQ(1, store.Open(folder.Path().c_str())) << n << NoticeOf(store);
     unsigned refused = 0;
     for (int twice = 0; twice < 2; ++twice) ASSERT_EQ(0u, StoreDownload(store, 0, 10, &refused));
     WideString rows;
@@ -185,18 +186,18 @@ TEST_F(FailingDiskTest, RunsThatCouldNotBeCopiedIntoTheNewFileAreSaidToBeInTheOl
   unsigned writes = 0;
   {
     ActivityStore store;
-    MakeReadOnlyFormatStore(measured.Path(), store);
+    MakeReadOnlyFormatStore(measured.Path().c_str(), store);
     unsigned before = FailingDisk::Calls(FailWrites);
-    ASSERT_EQ(1, store.Open(measured.Path()));
+    ASSERT_EQ(1, store.Open(measured.Path().c_str()));
     writes = FailingDisk::Calls(FailWrites) - before;
     ASSERT_TRUE(store.Opening().movedAside);
     ASSERT_EQ(100u, store.Opening().rescued.copied);
   }
   ActivityStore store;
-  MakeReadOnlyFormatStore(failing.Path(), store);
+  MakeReadOnlyFormatStore(failing.Path().c_str(), store);
   // The copied runs' commit is the last thing the opening writes.
   FailingDisk::Arm(FailWrites, writes - 2);
-  store.Open(failing.Path());
+  store.Open(failing.Path().c_str());
   FailingDisk::Recover();
   const StoreOpening& opening = store.Opening();
   ASSERT_TRUE(opening.movedAside);

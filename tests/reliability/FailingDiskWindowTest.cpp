@@ -13,7 +13,6 @@
 #include "tests/reliability/FailingDiskVfs.h"
 
 using windowtest::ItemText;
-using windowtest::PumpUntil;
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/store/ActivityStore.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 #include "tests/reliability/StoreRunPattern.h"
 
 namespace {
@@ -98,13 +98,13 @@ TEST(StoreCrashTest, AHundredKillsWhileStoringLoseNoReportedRunAndNeverTheFile) 
   for (int round = 0; round < 100; ++round) {
     unsigned until = random() % 120;
     unsigned spin = random() % 2000000;
-    std::vector<unsigned> reported = RunAndKill(folder.Path(), next, until, spin);
+    std::vector<unsigned> reported = RunAndKill(folder.Path().c_str(), next, until, spin);
     stored.insert(stored.end(), reported.begin(), reported.end());
     // The next writer goes on after what this one may have written.
     next += 400;
 
     ActivityStore store;
-    ASSERT_EQ(1, store.Open(folder.Path())) << "round " << round;
+    ASSERT_EQ(1, store.Open(folder.Path().c_str())) << "round " << round;
     WideString check;
     ASSERT_EQ(1, store.QueryText(L"PRAGMA integrity_check;", check)) << "round " << round;
     EXPECT_STREQ(L"ok", check.CStr()) << "round " << round;
@@ -116,6 +116,6 @@ TEST(StoreCrashTest, AHundredKillsWhileStoringLoseNoReportedRunAndNeverTheFile) 
   }
   EXPECT_GT(stored.size(), 1000u);  // the kills came while runs were being written
   ActivityStore store;
-  ASSERT_EQ(1, store.Open(folder.Path()));
+  ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   for (unsigned n : stored) ASSERT_TRUE(HoldsRun(store, n)) << "run " << n;
 }

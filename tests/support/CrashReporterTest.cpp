@@ -13,7 +13,8 @@
 #include "support/ProblemReportDialog.h"
 #include "support/SystemInfo.h"
 #include "ui/TemplateFont.h"
-#include "tests/support/TempFolder.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/support/TestServer.h"
 
 namespace {
@@ -91,7 +92,7 @@ protected:
   void SetUp() override {
     ASSERT_TRUE(server_.Open()) << "run under tools/with-test-server.sh";
     ASSERT_TRUE(server_.Route("report", "path /services/tindle/report.php\nstatus 200\nbody ok\n"));
-    ASSERT_TRUE(folder_.Create());
+    ASSERT_TRUE(folder_.Made());
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring helper = self;
@@ -164,8 +165,8 @@ TEST_F(CrashReporterTest, WriteToZeroGivesDumpAndReportAndDontSendSendsNothing) 
   HWND dialog = WaitForDialog();
   ASSERT_NE(nullptr, dialog);
   // The files exist before the question is asked.
-  std::string dump = TempFolder::Read(Local(L"_Debug.dmp"));
-  std::string text = TempFolder::Read(Local(L"_Debug.txt"));
+  std::string dump = ReadFileText(Local(L"_Debug.dmp"));
+  std::string text = ReadFileText(Local(L"_Debug.txt"));
   ASSERT_GE(dump.size(), 32u);
   EXPECT_EQ("MDMP", dump.substr(0, 4));
   std::vector<std::string> lines = Lines(text);
@@ -208,7 +209,7 @@ TEST_F(CrashReporterTest, ReadFromZeroIsReportedAsARead) {
   Start(L"read");
   HWND dialog = WaitForDialog();
   ASSERT_NE(nullptr, dialog);
-  std::vector<std::string> lines = Lines(TempFolder::Read(Local(L"_Debug.txt")));
+  std::vector<std::string> lines = Lines(ReadFileText(Local(L"_Debug.txt")));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ("Read from location 0x00000000.", lines[1]);
   Press(dialog, IDCANCEL);
@@ -233,8 +234,8 @@ TEST_F(CrashReporterTest, SendDeliversTheFieldsInOrderWithTheFilesExactBytes) {
   WideString machine;
   SystemInfo system;
   system.MachineId(SystemInfo::CallerProblemReport, machine);
-  std::string dump = TempFolder::Read(Local(L"_Debug.dmp"));
-  std::string text = TempFolder::Read(Local(L"_Debug.txt"));
+  std::string dump = ReadFileText(Local(L"_Debug.dmp"));
+  std::string text = ReadFileText(Local(L"_Debug.txt"));
   ASSERT_EQ("MDMP", dump.substr(0, 4));
   std::string expected = FieldPart("a", "r") + FieldPart("p", "Pellton") + FieldPart("s", "") +
                          FieldPart("v", "1.06") + FieldPart("g", machine.ToNarrow()) +
@@ -259,8 +260,8 @@ TEST_F(CrashReporterTest, AProgramNameTheFormCannotQuoteStillSendsBothFiles) {
   ASSERT_NE(nullptr, dialog);
   Press(dialog, 1000);
   ASSERT_TRUE(WaitForExit());
-  std::string dump = TempFolder::Read(folder_.Path() + L"\\Pellton\uFF02_Debug.dmp");
-  std::string text = TempFolder::Read(folder_.Path() + L"\\Pellton\uFF02_Debug.txt");
+  std::string dump = ReadFileText(folder_.Path() + L"\\Pellton\uFF02_Debug.dmp");
+  std::string text = ReadFileText(folder_.Path() + L"\\Pellton\uFF02_Debug.txt");
   ASSERT_EQ("MDMP", dump.substr(0, 4));
   ASSERT_FALSE(text.empty());
   std::vector<TestServer::Request> seen = server_.Requests();
@@ -297,7 +298,7 @@ TEST_F(CrashReporterTest, ACrashHoldingTheLoaderLockStillAsksAndEnds) {
   Start(L"loaderlock");
   HWND dialog = WaitForDialog();
   ASSERT_NE(nullptr, dialog);
-  std::vector<std::string> lines = Lines(TempFolder::Read(Local(L"_Debug.txt")));
+  std::vector<std::string> lines = Lines(ReadFileText(Local(L"_Debug.txt")));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ("Write to location 0x00000000.", lines[1]);
   std::wstring texts = VisibleTexts(dialog);
@@ -331,8 +332,8 @@ TEST_F(CrashReporterTest, AnUnwritableProgramFolderPutsBothFilesIntoTheTemporary
   Start(L"read");
   HWND dialog = WaitForDialog();
   ASSERT_NE(nullptr, dialog);
-  EXPECT_EQ("MDMP", TempFolder::Read(tempStem_ + L".dmp").substr(0, 4));
-  std::vector<std::string> lines = Lines(TempFolder::Read(tempStem_ + L".txt"));
+  EXPECT_EQ("MDMP", ReadFileText(tempStem_ + L".dmp").substr(0, 4));
+  std::vector<std::string> lines = Lines(ReadFileText(tempStem_ + L".txt"));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ("Read from location 0x00000000.", lines[1]);
   std::wstring texts = VisibleTexts(dialog);
@@ -349,7 +350,7 @@ TEST_F(CrashReporterTest, ASecondExceptionDuringTheReportStartsNoSecondReport) {
   // that exception goes to the system, which ends the process. A second
   // report would ask again and keep the process alive.
   ASSERT_TRUE(WaitForExit());
-  std::vector<std::string> lines = Lines(TempFolder::Read(Local(L"_Debug.txt")));
+  std::vector<std::string> lines = Lines(ReadFileText(Local(L"_Debug.txt")));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ("Write to location 0x00000000.", lines[1]);
   EXPECT_TRUE(server_.Requests().empty());
@@ -359,8 +360,8 @@ TEST_F(CrashReporterTest, WithoutAReportHostTheFilesAreWrittenAndNothingIsAsked)
   Start(L"write", false);
   EXPECT_EQ(nullptr, WaitForDialog());
   ASSERT_TRUE(WaitForExit());
-  EXPECT_EQ("MDMP", TempFolder::Read(Local(L"_Debug.dmp")).substr(0, 4));
-  std::vector<std::string> lines = Lines(TempFolder::Read(Local(L"_Debug.txt")));
+  EXPECT_EQ("MDMP", ReadFileText(Local(L"_Debug.dmp")).substr(0, 4));
+  std::vector<std::string> lines = Lines(ReadFileText(Local(L"_Debug.txt")));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ("Write to location 0x00000000.", lines[1]);
   EXPECT_TRUE(server_.Requests().empty());

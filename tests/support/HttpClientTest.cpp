@@ -12,7 +12,8 @@
 
 #include "support/HttpClient.h"
 #include "support/HttpUrl.h"
-#include "tests/support/TempFolder.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/support/TestServer.h"
 
 namespace {
@@ -52,7 +53,7 @@ class HttpClientTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(server_.Open()) << "run through tools/with-test-server.sh (CTest does)";
-    ASSERT_TRUE(temp_.Create());
+    ASSERT_TRUE(temp_.Made());
     client_.SetFailureSink(&sink_);
   }
   HttpClient::RequestOptions Local() {
@@ -61,7 +62,7 @@ protected:
     o.status = &status_;
     return o;
   }
-  std::wstring Target(const wchar_t* name) { return temp_.Path() + L"\\" + name; }
+  std::wstring Target(const wchar_t* name) { return temp_.File(name); }
 
   TestServer server_;
   TempFolder temp_;
@@ -91,7 +92,7 @@ TEST_F(HttpClientTest, MultipartFieldsAreTheTemplatePartsByteForByte) {
 
 TEST_F(HttpClientTest, EmptyFileSendsHeaderAndLineEndMissingFileOnlyHeader) {
   ASSERT_TRUE(server_.Route("report", "path /report\nstatus 200\nbody ok\n"));
-  ASSERT_TRUE(TempFolder::Write(Target(L"empty.txt"), ""));
+  ASSERT_TRUE(WriteFileText(Target(L"empty.txt"), ""));
   EXPECT_EQ(1, client_.AddFormFile(L"log", Target(L"empty.txt").c_str()));
   EXPECT_EQ(0, client_.AddFormFile(L"dump", Target(L"missing.dmp").c_str()));
   WideString response;
@@ -107,7 +108,7 @@ TEST_F(HttpClientTest, EmptyFileSendsHeaderAndLineEndMissingFileOnlyHeader) {
 TEST_F(HttpClientTest, AFileHoldingTheBoundaryGoesOutUnderAnotherAnnouncedOne) {
   ASSERT_TRUE(server_.Route("report", "path /report\nstatus 200\nbody ok\n"));
   std::string bytes = std::string("\r\n") + kDash + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nforged";
-  ASSERT_TRUE(TempFolder::Write(Target(L"crash.dmp"), bytes));
+  ASSERT_TRUE(WriteFileText(Target(L"crash.dmp"), bytes));
   EXPECT_EQ(1, client_.AddFormField(L"a", L"r"));
   EXPECT_EQ(1, client_.AddFormFile(L"d", Target(L"crash.dmp").c_str()));
   WideString response;
@@ -133,7 +134,7 @@ TEST_F(HttpClientTest, FileBytesGoOutUnchangedAlsoInChunks) {
   ASSERT_TRUE(server_.Route("report", "path /report\nstatus 200\nbody ok\n"));
   std::string bytes;
   for (int i = 0; i < 150000; ++i) bytes += static_cast<char>((i * 31) & 0xFF);
-  ASSERT_TRUE(TempFolder::Write(Target(L"crash.dmp"), bytes));
+  ASSERT_TRUE(WriteFileText(Target(L"crash.dmp"), bytes));
   for (int chunked = 0; chunked < 2; ++chunked) {
     server_.Clear();
     ASSERT_TRUE(server_.Route("report", "path /report\nstatus 200\nbody ok\n"));
@@ -208,21 +209,21 @@ TEST_F(HttpClientTest, DownloadWritesTheFileAndRemovesFailedOnes) {
                                     target.c_str(), 0, nullptr, nullptr, L"Accept: */*\r\n\r\n",
                                     -1, &status));
   EXPECT_EQ(200u, status);
-  EXPECT_TRUE(body == TempFolder::Read(target));
+  EXPECT_TRUE(body == ReadFileText(target));
 
   EXPECT_EQ(0, client_.HttpDownload(server_.Url(L"/empty").c_str(), L"AutoUpdate",
                                     target.c_str(), 0, nullptr, nullptr, nullptr, -1, &status));
-  EXPECT_FALSE(TempFolder::Exists(target));
+  EXPECT_FALSE(PathExists(target));
 
   EXPECT_EQ(0, client_.HttpDownload(server_.Url(L"/short").c_str(), L"AutoUpdate",
                                     target.c_str(), 0, nullptr, nullptr, nullptr, -1, &status));
-  EXPECT_FALSE(TempFolder::Exists(target));
+  EXPECT_FALSE(PathExists(target));
 
-  ASSERT_TRUE(TempFolder::Write(target, "someone else's file"));
+  ASSERT_TRUE(WriteFileText(target, "someone else's file"));
   EXPECT_EQ(0, client_.HttpDownload(server_.Url(L"/gone").c_str(), L"AutoUpdate", target.c_str(),
                                     0, nullptr, nullptr, nullptr, -1, &status));
   EXPECT_EQ(404u, status);
-  EXPECT_EQ("someone else's file", TempFolder::Read(target));  // never opened, left alone
+  EXPECT_EQ("someone else's file", ReadFileText(target));  // never opened, left alone
 
   std::wstring unwritable = Target(L"no-such-folder\\file.bin");
   EXPECT_EQ(0, client_.HttpDownload(server_.Url(L"/file.bin").c_str(), L"AutoUpdate",
@@ -254,7 +255,7 @@ TEST_F(HttpClientTest, DownloadResumesThroughTheObserver) {
                                     "header Content-Type: application/octet-stream\n"
                                     "body-file file.bin\n"));
   std::wstring target = Target(L"part.bin");
-  ASSERT_TRUE(TempFolder::Write(target, body.substr(0, 10)));
+  ASSERT_TRUE(WriteFileText(target, body.substr(0, 10)));
   EventLog log;
   log.resume = 1;
   log.client = &client_;
@@ -263,7 +264,7 @@ TEST_F(HttpClientTest, DownloadResumesThroughTheObserver) {
                                     target.c_str(), 0, LogEvents, &log, L"Range: bytes=10-\r\n",
                                     -1, &status));
   EXPECT_EQ(206u, status);
-  EXPECT_EQ(body, TempFolder::Read(target));
+  EXPECT_EQ(body, ReadFileText(target));
   EXPECT_EQ((std::vector<int>{8, 1, 2, 4, 5, 6, 7}), log.events);
   EXPECT_EQ(1, log.uses);
   EXPECT_EQ(0, client_.UseCount());
@@ -280,7 +281,7 @@ TEST_F(HttpClientTest, ObserverMayKeepAFailedFile) {
   std::wstring target = Target(L"kept.bin");
   EXPECT_EQ(0, client_.HttpDownload(server_.Url(L"/short").c_str(), L"AutoUpdate", target.c_str(),
                                     0, LogEvents, &log));
-  EXPECT_EQ(std::string(3000, 'k'), TempFolder::Read(target));
+  EXPECT_EQ(std::string(3000, 'k'), ReadFileText(target));
   EXPECT_EQ(3, log.events.back());
 }
 
@@ -298,7 +299,7 @@ TEST_F(HttpClientTest, BodiesWithoutALengthAreReadWholeAndOnlyAsked206AreTaken) 
     EXPECT_EQ(whole, client_.HttpGet(url.c_str(), L"AutoUpdate", text)) << i;
     EXPECT_EQ(whole ? body.size() : 0u, text.Length()) << i;
     EXPECT_EQ(whole, client_.HttpDownload(url.c_str(), L"AutoUpdate", target.c_str())) << i;
-    EXPECT_TRUE((whole ? body : "<missing>") == TempFolder::Read(target)) << i;
+    EXPECT_TRUE((whole ? body : "<missing>") == ReadFileText(target)) << i;
   }
   // Resuming from byte 10: a range from elsewhere is refused, and the whole
   // file replaces the part instead of following it.
@@ -306,11 +307,11 @@ TEST_F(HttpClientTest, BodiesWithoutALengthAreReadWholeAndOnlyAsked206AreTaken) 
   log.resume = 1;
   for (const char* framing : {"partial 3000\n", ""}) {
     ASSERT_TRUE(server_.Route("file", std::string("path /file\nbody-file file.bin\n") + framing));
-    ASSERT_TRUE(TempFolder::Write(target, body.substr(0, 10)));
+    ASSERT_TRUE(WriteFileText(target, body.substr(0, 10)));
     EXPECT_EQ(framing[0] ? 0 : 1, client_.HttpDownload(url.c_str(), L"AutoUpdate", target.c_str(), 0,
                                                        LogEvents, &log, L"Range: bytes=10-\r\n"));
   }
-  EXPECT_TRUE(body == TempFolder::Read(target));
+  EXPECT_TRUE(body == ReadFileText(target));
 }
 
 TEST_F(HttpClientTest, RedirectsAreFollowedOnlyToAllowedTargets) {
@@ -339,7 +340,7 @@ TEST_F(HttpClientTest, PlainHttpIsRefusedExceptOnThisComputer) {
   std::wstring target = Target(L"x.exe");
   EXPECT_EQ(0, client_.HttpDownload(L"http://10.0.0.1/x.exe", L"AutoUpdate", target.c_str(), 0,
                                     nullptr, nullptr, nullptr, -1, &status));
-  EXPECT_FALSE(TempFolder::Exists(target));
+  EXPECT_FALSE(PathExists(target));
   HttpClient::RequestOptions o;
   o.port = 80;
   client_.AddFormField(L"a", L"r");
@@ -453,13 +454,13 @@ TEST_F(HttpClientTest, CancelledDownloadRemovesItsPartialFile) {
   ASSERT_TRUE(server_.WaitForRequests(1, 20000));
   // The first bytes are written before the client blocks for the rest.
   DWORD start = GetTickCount();
-  while (TempFolder::Read(run.target).size() < 4096 && GetTickCount() - start < 20000) Sleep(10);
-  EXPECT_EQ(4096u, TempFolder::Read(run.target).size());
+  while (ReadFileText(run.target).size() < 4096 && GetTickCount() - start < 20000) Sleep(10);
+  EXPECT_EQ(4096u, ReadFileText(run.target).size());
   client_.Cancel();
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
   CloseHandle(thread);
   EXPECT_EQ(0, run.result);
-  EXPECT_FALSE(TempFolder::Exists(run.target));
+  EXPECT_FALSE(PathExists(run.target));
 }
 
 TEST_F(HttpClientTest, FieldsGoOutInTheAnsiCodePage) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TempFolder.h"
+#include "tests/common/FileText.h"
 
 class TestServer {
 public:
@@ -60,11 +60,11 @@ public:
   // Adds a route file (see tools/test-http-server.py); routes are tried in
   // name order.
   bool Route(const std::string& name, const std::string& lines) {
-    return TempFolder::Write(dir_ + L"\\routes\\" + Wide(name) + L".route", lines);
+    return WriteFileText(dir_ + L"\\routes\\" + Wide(name) + L".route", lines);
   }
   // A file in the server's folder, for "body-file" lines.
   bool File(const std::string& name, const std::string& bytes) {
-    return TempFolder::Write(dir_ + L"\\" + Wide(name), bytes);
+    return WriteFileText(dir_ + L"\\" + Wide(name), bytes);
   }
   std::vector<Request> Requests() const {
     std::vector<std::wstring> names;
@@ -80,11 +80,11 @@ public:
     std::vector<Request> out;
     for (const std::wstring& n : names) {
       std::wstring folder = dir_ + L"\\requests\\" + n;
-      if (!TempFolder::Exists(folder + L"\\done")) continue;
+      if (!PathExists(folder + L"\\done")) continue;
       Request r;
-      r.line = TempFolder::Read(folder + L"\\line");
-      r.headers = TempFolder::Read(folder + L"\\headers");
-      r.body = TempFolder::Read(folder + L"\\body");
+      r.line = ReadFileText(folder + L"\\line");
+      r.headers = ReadFileText(folder + L"\\headers");
+      r.body = ReadFileText(folder + L"\\body");
       out.push_back(r);
     }
     return out;

@@ -17,8 +17,10 @@
 #include "support/UpdateAnswer.h"
 #include "support/UpdateClient.h"
 #include "support/UpdateService.h"
+#include "tests/common/FileText.h"
+#include "tests/common/PumpUntil.h"
+#include "tests/common/TempFolder.h"
 #include "tests/core/RegistryTestKey.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ZipBuilder.h"
 
@@ -94,13 +96,13 @@ protected:
   void SetUp() override {
     RegistryTestKey::SetUp();
     ASSERT_TRUE(server_.Open()) << "run through tools/with-test-server.sh (CTest does)";
-    ASSERT_TRUE(temp_.Create());
+    ASSERT_TRUE(temp_.Made());
     app_ = temp_.Path() + L"\\app";
     desktop_ = temp_.Path() + L"\\desktop";
     ASSERT_TRUE(CreateDirectoryW(app_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(desktop_.c_str(), nullptr));
-    ASSERT_TRUE(TempFolder::Write(App(L"Pellton.exe"), "old program"));
-    ASSERT_TRUE(TempFolder::Write(App(L"readme.html"), "old readme"));
+    ASSERT_TRUE(WriteFileText(App(L"Pellton.exe"), "old program"));
+    ASSERT_TRUE(WriteFileText(App(L"readme.html"), "old readme"));
     WNDCLASSW wc = {};
     wc.lpfnWndProc = OwnerProc;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -183,21 +185,8 @@ protected:
   // Runs the window's messages until the check thread has ended; its result.
   DWORD Pump() {
     DWORD result = 0;
-    DWORD start = GetTickCount();
-    while (client_.CheckRunning(&result)) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-      if (GetTickCount() - start > 60000) {
-        ADD_FAILURE() << "the check did not end";
-        break;
-      }
-    }
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    if (!PumpUntil([&] { return !client_.CheckRunning(&result); }, 60000)) ADD_FAILURE() << "the check did not end";
+    PumpWaiting();
     return result;
   }
   DWORD LastCheck() { return RegReadDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 12345); }
@@ -273,7 +262,7 @@ TEST_F(UpdateClientTest, OnlyNewerVersionsAreReported) {
   }
   EXPECT_EQ(0, client_.RunCheck(L"1", nullptr, nullptr));  // not two numbers
   EXPECT_TRUE(boxes_.texts.empty());
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe")));
 }
 
 TEST_F(UpdateClientTest, ADeclinedVersionIsNotOfferedAgain) {
@@ -298,12 +287,12 @@ TEST_F(UpdateClientTest, ADeclinedVersionIsNotOfferedAgain) {
   SetupChecking();
   EXPECT_EQ(0u, Pump());
   EXPECT_EQ(2u, boxes_.texts.size());
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe")));
 }
 
 TEST_F(UpdateClientTest, FilesAreReplacedExtractedAndTheProgramRestarts) {
   ASSERT_TRUE(CreateDirectoryW(App(L"data").c_str(), nullptr));
-  ASSERT_TRUE(TempFolder::Write(App(L"data\\info.txt"), "old info"));
+  ASSERT_TRUE(WriteFileText(App(L"data\\info.txt"), "old info"));
   ServeFile("Pellton.exe", "new program");
   ServeFile("readme.html", "new readme");
   ZipBuilder zip;
@@ -320,15 +309,15 @@ TEST_F(UpdateClientTest, FilesAreReplacedExtractedAndTheProgramRestarts) {
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(1u, Pump());
-  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton_old.exe")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_new.exe")));
-  EXPECT_EQ("new readme", TempFolder::Read(App(L"readme.html")));
-  EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html_old.html")));
-  EXPECT_EQ("new info from the archive", TempFolder::Read(App(L"data\\info.txt")));
-  EXPECT_EQ("old info", TempFolder::Read(App(L"data\\info_old.txt")));
-  EXPECT_EQ("extra", TempFolder::Read(App(L"data\\more\\extra.txt")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"pack_new.zip")));
+  EXPECT_EQ("new program", ReadFileText(App(L"Pellton.exe")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton_old.exe")));
+  EXPECT_FALSE(PathExists(App(L"Pellton_new.exe")));
+  EXPECT_EQ("new readme", ReadFileText(App(L"readme.html")));
+  EXPECT_EQ("old readme", ReadFileText(App(L"readme.html_old.html")));
+  EXPECT_EQ("new info from the archive", ReadFileText(App(L"data\\info.txt")));
+  EXPECT_EQ("old info", ReadFileText(App(L"data\\info_old.txt")));
+  EXPECT_EQ("extra", ReadFileText(App(L"data\\more\\extra.txt")));
+  EXPECT_FALSE(PathExists(App(L"pack_new.zip")));
   ASSERT_EQ(2u, boxes_.texts.size());
   EXPECT_EQ(L"Restart Pellton now?", boxes_.texts[1]);
   ASSERT_EQ(1u, launch_.files.size());
@@ -351,11 +340,11 @@ TEST_F(UpdateClientTest, NewNamesKeepTheExtension) {
   boxes_.answers = {IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_EQ("new readme", TempFolder::Read(App(L"readme.html_new.html")));
-  EXPECT_EQ("new notes", TempFolder::Read(App(L"notes_new.txt")));
+  EXPECT_EQ("new readme", ReadFileText(App(L"readme.html_new.html")));
+  EXPECT_EQ("new notes", ReadFileText(App(L"notes_new.txt")));
   // Pass 2 stopped at notes.txt; readme.html, set aside, went back.
-  EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"readme.html_old.html")));
+  EXPECT_EQ("old readme", ReadFileText(App(L"readme.html")));
+  EXPECT_FALSE(PathExists(App(L"readme.html_old.html")));
   EXPECT_EQ(0, g_closes);
 }
 
@@ -369,15 +358,15 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"plugin.dll")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe")));
+  EXPECT_FALSE(PathExists(App(L"Pellton_old.exe")));
+  EXPECT_FALSE(PathExists(App(L"plugin.dll")));
   EXPECT_EQ(0, g_closes);
 
   // Pass 3 fails on an archive after the program was replaced: everything
   // set aside comes back, the program too.
   server_.Clear();
-  ASSERT_TRUE(TempFolder::Write(App(L"notes.txt"), "old notes"));
+  ASSERT_TRUE(WriteFileText(App(L"notes.txt"), "old notes"));
   ZipBuilder zip;
   ZipBuilder::Options damaged;
   damaged.wrongCrc = true;
@@ -390,15 +379,15 @@ TEST_F(UpdateClientTest, AFailedReplacementNeverLeavesTheProgramMissing) {
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
-  EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe")));
+  EXPECT_FALSE(PathExists(App(L"Pellton_old.exe")));
+  EXPECT_EQ("old notes", ReadFileText(App(L"notes.txt")));
+  EXPECT_FALSE(PathExists(App(L"notes_old.txt")));
   EXPECT_EQ(0, g_closes);
 }
 
 TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
-  ASSERT_TRUE(TempFolder::Write(App(L"notes.txt"), "old notes"));
+  ASSERT_TRUE(WriteFileText(App(L"notes.txt"), "old notes"));
   ZipBuilder zip;
   zip.Add("notes.txt", "new notes");
   zip.Add("../evil.txt", "evil");
@@ -407,11 +396,11 @@ TEST_F(UpdateClientTest, AnArchiveClimbingOutIsRefused) {
   boxes_.answers = {IDYES, IDYES};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
-  EXPECT_FALSE(TempFolder::Exists(App(L"evil_new.zip")));
+  EXPECT_FALSE(PathExists(temp_.Path() + L"\\evil.txt"));
+  EXPECT_FALSE(PathExists(App(L"evil_new.zip")));
   // Refused before anything was set aside.
-  EXPECT_EQ("old notes", TempFolder::Read(App(L"notes.txt")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"notes_old.txt")));
+  EXPECT_EQ("old notes", ReadFileText(App(L"notes.txt")));
+  EXPECT_FALSE(PathExists(App(L"notes_old.txt")));
   EXPECT_EQ(0, g_closes);
   EXPECT_TRUE(launch_.files.empty());
 }
@@ -425,9 +414,9 @@ TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   SetupChecking();
   EXPECT_EQ(0u, Pump());
   EXPECT_EQ(2u, server_.Requests().size());  // it was downloaded, then refused
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_new.exe")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_old.exe")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe")));
+  EXPECT_FALSE(PathExists(App(L"Pellton_new.exe")));
+  EXPECT_FALSE(PathExists(App(L"Pellton_old.exe")));
 
   server_.Clear();
   Serve("2.0", "<url name=\"Pellton.exe\">http://downloads.example.invalid/Pellton.exe</url>\n");
@@ -435,8 +424,8 @@ TEST_F(UpdateClientTest, AWrongChecksumOrAPlainHttpDownloadChangesNothing) {
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
-  EXPECT_FALSE(TempFolder::Exists(App(L"Pellton_new.exe")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe")));
+  EXPECT_FALSE(PathExists(App(L"Pellton_new.exe")));
   EXPECT_EQ(0, g_closes);
 }
 
@@ -484,17 +473,17 @@ TEST_F(UpdateClientTest, AnUpdateThatCouldLoseOrForgeAFileChangesNothing) {
       "<url name=\"Pellton.sql\">" + Url("/files/readme.html") + "</url>\n",
       "<url name=\"Pellton.SQL-wal\">" + Url("/files/readme.html") + "</url>\n",
       readme + "<execute>uninstall.exe</execute>\n"};
-  ASSERT_TRUE(TempFolder::Write(App(L"Pellton.sql"), "the user's data"));
+  ASSERT_TRUE(WriteFileText(App(L"Pellton.sql"), "the user's data"));
   for (const std::string& files : answers) {
     Serve("2.0", files);
     EXPECT_EQ(0u, CheckAgreeing()) << files;
     // Nothing replaced, set aside or left behind.
-    EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe"))) << files;
-    EXPECT_EQ("old readme", TempFolder::Read(App(L"readme.html"))) << files;
+    EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe"))) << files;
+    EXPECT_EQ("old readme", ReadFileText(App(L"readme.html"))) << files;
     for (const wchar_t* name : {L"Pellton_old.exe", L"Pellton_new.exe", L"readme.html_old.html",
                                 L"folder_new.zip", L"Pellton_old.sql"})
-      EXPECT_FALSE(TempFolder::Exists(App(name))) << files;
-    EXPECT_EQ("the user's data", TempFolder::Read(App(L"Pellton.sql"))) << files;
+      EXPECT_FALSE(PathExists(App(name))) << files;
+    EXPECT_EQ("the user's data", ReadFileText(App(L"Pellton.sql"))) << files;
   }
   EXPECT_EQ(0, g_closes);
   EXPECT_TRUE(launch_.files.empty());
@@ -505,7 +494,7 @@ TEST_F(UpdateClientTest, AnUpdateThatCouldLoseOrForgeAFileChangesNothing) {
   Serve("2.0", "<url name=\"Pellton.exe\" zip=\"program.zip\">" + Url("/files/program.zip") +
                    "</url>\n");
   EXPECT_EQ(1u, CheckAgreeing());
-  EXPECT_EQ("new program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("new program", ReadFileText(App(L"Pellton.exe")));
   EXPECT_EQ(1, g_closes);
 }
 
@@ -516,12 +505,12 @@ TEST_F(UpdateClientTest, ANamelessDownloadGoesToTheDesktopAndIsStarted) {
   boxes_.answers = {IDYES};
   SetupChecking();
   EXPECT_EQ(1u, Pump());
-  EXPECT_EQ("setup program", TempFolder::Read(desktop_ + L"\\setup.exe"));
+  EXPECT_EQ("setup program", ReadFileText(desktop_ + L"\\setup.exe"));
   EXPECT_EQ(1u, boxes_.texts.size());  // an empty restart text asks nothing
   ASSERT_EQ(1u, launch_.files.size());
   EXPECT_EQ(desktop_ + L"\\setup.exe", launch_.files[0]);
   EXPECT_EQ(1, g_closes);
-  EXPECT_EQ("old program", TempFolder::Read(App(L"Pellton.exe")));
+  EXPECT_EQ("old program", ReadFileText(App(L"Pellton.exe")));
 }
 
 TEST_F(UpdateClientTest, RestartOnlyWhenAskedAndAgreed) {
@@ -530,19 +519,19 @@ TEST_F(UpdateClientTest, RestartOnlyWhenAskedAndAgreed) {
   boxes_.answers = {IDYES, IDNO};
   SetupChecking();
   EXPECT_EQ(0u, Pump());
-  EXPECT_EQ("new readme", TempFolder::Read(App(L"readme.html")));
+  EXPECT_EQ("new readme", ReadFileText(App(L"readme.html")));
   EXPECT_EQ(0, g_closes);
   EXPECT_TRUE(launch_.files.empty());
 
   server_.Clear();
-  ASSERT_TRUE(TempFolder::Write(App(L"readme.html"), "old readme"));
+  ASSERT_TRUE(WriteFileText(App(L"readme.html"), "old readme"));
   ServeFile("readme.html", "newer readme");
   Serve("2.0", "<url name=\"readme.html\">" + Url("/files/readme.html") + "</url>\n", "");
   boxes_.answers = {IDYES};
   ASSERT_EQ(1, RegWriteDword(HKEY_CURRENT_USER, Path(), L"LastCheck", 0));
   SetupChecking();
   EXPECT_EQ(0u, Pump());  // no restart node: the files wait for the next start
-  EXPECT_EQ("newer readme", TempFolder::Read(App(L"readme.html")));
+  EXPECT_EQ("newer readme", ReadFileText(App(L"readme.html")));
   EXPECT_EQ(0, g_closes);
 }
 

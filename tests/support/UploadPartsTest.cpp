@@ -7,7 +7,8 @@
 #include <string>
 
 #include "support/UploadParts.h"
-#include "tests/support/TempFolder.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -61,13 +62,13 @@ TEST(UploadParts, TheUsualBoundaryStaysWhenNoPartHoldsIt) {
 
 TEST(UploadParts, AFileHoldingTheBoundaryIsSentUnderTheNextFreeOne) {
   TempFolder temp;
-  ASSERT_TRUE(temp.Create());
+  ASSERT_TRUE(temp.Made());
   std::wstring path = temp.Path() + L"\\Pellton_Debug.dmp";
   // The usual boundary, the next one after 29 or more dashes, and the one
   // after that only with 28 dashes (no boundary).
   std::string bytes = std::string("\r\n--") + kUsual + "\r\n" + std::string(35, '-') + "1234567890124--\r\n" +
                       std::string(28, '-') + "1234567890125";
-  ASSERT_TRUE(TempFolder::Write(path, bytes));
+  ASSERT_TRUE(WriteFileText(path, bytes));
   UploadParts parts;
   EXPECT_EQ(1, parts.AddField(L"x", (std::wstring(L"--") + L"-----------------------------1234567890123").c_str()));
   EXPECT_EQ(1, parts.AddFile(L"d", path.c_str()));
@@ -109,9 +110,9 @@ TEST(UploadParts, AFileNameAQuotedStringCannotCarryIsSentWithUnderscoresAndTheFi
   // fullwidth quote (which the ANSI code page turns into '"') must still
   // send its dump, not leave it out of the report.
   TempFolder temp;
-  ASSERT_TRUE(temp.Create());
+  ASSERT_TRUE(temp.Made());
   std::wstring path = temp.Path() + L"\\Pellton\uFF02_Debug.dmp";
-  ASSERT_TRUE(TempFolder::Write(path, "MDMP dump bytes"));
+  ASSERT_TRUE(WriteFileText(path, "MDMP dump bytes"));
   UploadParts parts;
   EXPECT_EQ(1, parts.AddFile(L"d", path.c_str()));
   EXPECT_EQ(3u, parts.Count());
@@ -135,12 +136,12 @@ TEST(UploadParts, ADumpFullOfBoundariesIsSentUnderAFreeOneWithoutAListOfThemAll)
   // (a fifth of the body in one block, twice that while the list grows;
   // on the 32-bit build a large dump would fail the whole report).
   TempFolder temp;
-  ASSERT_TRUE(temp.Create());
+  ASSERT_TRUE(temp.Made());
   std::wstring path = temp.Path() + L"\\Pellton_Debug.dmp";
   const unsigned count = 100000;
   std::string bytes;
   for (unsigned i = 0; i < count; ++i) bytes += std::string(29, '-') + std::to_string(1234567890123ull + i) + "\n";
-  ASSERT_TRUE(TempFolder::Write(path, bytes));
+  ASSERT_TRUE(WriteFileText(path, bytes));
   UploadParts parts;
   EXPECT_EQ(1, parts.AddField(L"a", L"r"));
   EXPECT_EQ(1, parts.AddFile(L"d", path.c_str()));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/FileText.h"
+
 class ZipBuilder {
 public:
   struct Options {
@@ -88,15 +90,7 @@ public:
   void SetComment(const std::string& comment) { comment_ = comment; }
 
   // Writes the archive to a file; true on success.
-  bool Write(const std::wstring& path) const {
-    std::string bytes = Bytes();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-  }
+  bool Write(const std::wstring& path) const { return WriteFileText(path, Bytes()); }
 
 private:
   struct Item {

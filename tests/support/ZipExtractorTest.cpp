@@ -7,7 +7,8 @@
 #include <string>
 
 #include "support/ZipExtractor.h"
-#include "tests/support/TempFolder.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/support/ZipBuilder.h"
 
 namespace {
@@ -15,7 +16,7 @@ namespace {
 class ZipExtractorTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(temp_.Create());
+    ASSERT_TRUE(temp_.Made());
     target_ = temp_.Path() + L"\\app";
     archive_ = temp_.Path() + L"\\update.zip";
   }
@@ -40,19 +41,19 @@ TEST_F(ZipExtractorTest, StoredDeflatedAndFoldersLandBelowTheTarget) {
   zip.Add("docs/deep/empty.txt", "");
   zip.SetComment("archive comment");
   ASSERT_EQ(1, Extract(zip));
-  EXPECT_EQ("hello", TempFolder::Read(target_ + L"\\readme.txt"));
-  EXPECT_EQ(big, TempFolder::Read(target_ + L"\\docs\\big.bin"));
-  EXPECT_TRUE(TempFolder::Exists(target_ + L"\\docs\\deep\\empty.txt"));
-  EXPECT_EQ("", TempFolder::Read(target_ + L"\\docs\\deep\\empty.txt"));
+  EXPECT_EQ("hello", ReadFileText(target_ + L"\\readme.txt"));
+  EXPECT_EQ(big, ReadFileText(target_ + L"\\docs\\big.bin"));
+  EXPECT_TRUE(PathExists(target_ + L"\\docs\\deep\\empty.txt"));
+  EXPECT_EQ("", ReadFileText(target_ + L"\\docs\\deep\\empty.txt"));
 }
 
 TEST_F(ZipExtractorTest, ExistingFilesAreOverwritten) {
   ASSERT_TRUE(CreateDirectoryW(target_.c_str(), nullptr));
-  ASSERT_TRUE(TempFolder::Write(target_ + L"\\Pellton.exe", "old program, longer than the new"));
+  ASSERT_TRUE(WriteFileText(target_ + L"\\Pellton.exe", "old program, longer than the new"));
   ZipBuilder zip;
   zip.Add("Pellton.exe", "new program");
   ASSERT_EQ(1, Extract(zip));
-  EXPECT_EQ("new program", TempFolder::Read(target_ + L"\\Pellton.exe"));
+  EXPECT_EQ("new program", ReadFileText(target_ + L"\\Pellton.exe"));
 }
 
 TEST_F(ZipExtractorTest, ParentStepRefusesTheArchiveBeforeWriting) {
@@ -60,8 +61,8 @@ TEST_F(ZipExtractorTest, ParentStepRefusesTheArchiveBeforeWriting) {
   zip.Add("good.txt", "good");
   zip.Add("../evil.txt", "evil");
   EXPECT_EQ(0, Extract(zip));
-  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\evil.txt"));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\good.txt"));
+  EXPECT_FALSE(PathExists(temp_.Path() + L"\\evil.txt"));
+  EXPECT_FALSE(PathExists(target_ + L"\\good.txt"));
 }
 
 TEST_F(ZipExtractorTest, EveryDangerousNameIsRefused) {
@@ -75,8 +76,8 @@ TEST_F(ZipExtractorTest, EveryDangerousNameIsRefused) {
     zip.Add(name, "x");
     EXPECT_EQ(0, Extract(zip)) << name;
   }
-  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\abs.txt"));
-  EXPECT_FALSE(TempFolder::Exists(temp_.Path() + L"\\x"));
+  EXPECT_FALSE(PathExists(temp_.Path() + L"\\abs.txt"));
+  EXPECT_FALSE(PathExists(temp_.Path() + L"\\x"));
   EXPECT_EQ(1, IsSafeZipEntryName(L"sub/dir/file.name.txt"));
   EXPECT_EQ(1, IsSafeZipEntryName(L"console.txt"));
   EXPECT_EQ(1, IsSafeZipEntryName(L"com10"));
@@ -90,12 +91,12 @@ TEST_F(ZipExtractorTest, WrongCrcFailsAndRemovesTheFile) {
   zip.Add("first.txt", "fine");
   zip.Add("broken.txt", "data with a wrong check", bad);
   EXPECT_EQ(0, Extract(zip));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\broken.txt"));
+  EXPECT_FALSE(PathExists(target_ + L"\\broken.txt"));
   ZipBuilder stored;
   bad.deflate = false;
   stored.Add("broken.txt", "stored data", bad);
   EXPECT_EQ(0, Extract(stored));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\broken.txt"));
+  EXPECT_FALSE(PathExists(target_ + L"\\broken.txt"));
 }
 
 TEST_F(ZipExtractorTest, DamagedDataLeavesTheExistingFileAsItWas) {
@@ -103,12 +104,12 @@ TEST_F(ZipExtractorTest, DamagedDataLeavesTheExistingFileAsItWas) {
   ZipBuilder::Options bad;
   bad.wrongCrc = true;
   for (bool deflate : {true, false}) {
-    ASSERT_TRUE(TempFolder::Write(target_ + L"\\Pellton.exe", "old program"));
+    ASSERT_TRUE(WriteFileText(target_ + L"\\Pellton.exe", "old program"));
     ZipBuilder zip;
     bad.deflate = deflate;
     zip.Add("Pellton.exe", "damaged program", bad);
     EXPECT_EQ(0, Extract(zip)) << deflate;
-    EXPECT_EQ("old program", TempFolder::Read(target_ + L"\\Pellton.exe")) << deflate;
+    EXPECT_EQ("old program", ReadFileText(target_ + L"\\Pellton.exe")) << deflate;
     // Nothing else is left in the folder.
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((target_ + L"\\*").c_str(), &found);
@@ -135,10 +136,10 @@ TEST_F(ZipExtractorTest, AnArchiveAnnouncingGigabytesIsRefusedBeforeWriting) {
   ASSERT_NE(std::string::npos, record);
   const DWORD announced = (1u << 30) + 1;
   for (int i = 0; i < 4; ++i) bytes[record + 24 + i] = static_cast<char>(announced >> (8 * i));
-  ASSERT_TRUE(TempFolder::Write(archive_, bytes));
+  ASSERT_TRUE(WriteFileText(archive_, bytes));
   EXPECT_EQ(0, ExtractZip(archive_.c_str(), target_.c_str()));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\good.txt"));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\huge.bin"));
+  EXPECT_FALSE(PathExists(target_ + L"\\good.txt"));
+  EXPECT_FALSE(PathExists(target_ + L"\\huge.bin"));
 }
 
 TEST_F(ZipExtractorTest, EncryptedAndZip64AreRefused) {
@@ -152,8 +153,8 @@ TEST_F(ZipExtractorTest, EncryptedAndZip64AreRefused) {
   large.zip64Sizes = true;
   zip64.Add("large.bin", "x", large);
   EXPECT_EQ(0, Extract(zip64));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\secret.txt"));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\large.bin"));
+  EXPECT_FALSE(PathExists(target_ + L"\\secret.txt"));
+  EXPECT_FALSE(PathExists(target_ + L"\\large.bin"));
 }
 
 TEST_F(ZipExtractorTest, TruncatedOrMissingArchivesFail) {
@@ -161,15 +162,15 @@ TEST_F(ZipExtractorTest, TruncatedOrMissingArchivesFail) {
   zip.Add("a.txt", "some text that compresses some text that compresses");
   std::string bytes = zip.Bytes();
   for (size_t cut : {bytes.size() - 1, bytes.size() / 2, size_t(10), size_t(0)}) {
-    ASSERT_TRUE(TempFolder::Write(archive_, bytes.substr(0, cut)));
+    ASSERT_TRUE(WriteFileText(archive_, bytes.substr(0, cut)));
     EXPECT_EQ(0, ExtractZip(archive_.c_str(), target_.c_str())) << cut;
   }
   // Garbage in the compressed data.
   std::string damaged = bytes;
   damaged[30 + 5 + 2] ^= 0x55;
-  ASSERT_TRUE(TempFolder::Write(archive_, damaged));
+  ASSERT_TRUE(WriteFileText(archive_, damaged));
   EXPECT_EQ(0, ExtractZip(archive_.c_str(), target_.c_str()));
-  EXPECT_FALSE(TempFolder::Exists(target_ + L"\\a.txt"));
+  EXPECT_FALSE(PathExists(target_ + L"\\a.txt"));
   EXPECT_EQ(0, ExtractZip((temp_.Path() + L"\\none.zip").c_str(), target_.c_str()));
 }
 
@@ -180,8 +181,8 @@ TEST_F(ZipExtractorTest, Utf8NamesAreDecoded) {
   zip.Add("gr\xC3\xBC\xC3\x9F" "e.txt", "x", utf8);
   zip.Add("caf\x82.txt", "y");  // code page 437: e acute
   ASSERT_EQ(1, Extract(zip));
-  EXPECT_EQ("x", TempFolder::Read(target_ + L"\\gr\u00FC\u00DFe.txt"));
-  EXPECT_EQ("y", TempFolder::Read(target_ + L"\\caf\u00E9.txt"));
+  EXPECT_EQ("x", ReadFileText(target_ + L"\\gr\u00FC\u00DFe.txt"));
+  EXPECT_EQ("y", ReadFileText(target_ + L"\\caf\u00E9.txt"));
 }
 
 }  // namespace

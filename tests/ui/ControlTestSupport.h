@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "tests/common/PumpUntil.h"
 #include "tests/ui/DialogTemplateBuilder.h"
 #include "ui/Dialog.h"
 
@@ -171,32 +172,6 @@ private:
   HWND window_;
   WNDPROC previous_ = nullptr;
 };
-
-// Dispatches this thread's messages until done() holds; false when it did
-// not within limitMs (a safety net against a hang, not a timing).
-inline bool PumpUntil(const std::function<bool()>& done, DWORD limitMs = 5000) {
-  if (done()) return true;
-  UINT_PTR guard = SetTimer(nullptr, 0, limitMs, nullptr);
-  bool reached = false;
-  MSG message;
-  while (!reached && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (message.message == WM_TIMER && message.hwnd == nullptr && message.wParam == guard) break;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-    reached = done();
-  }
-  KillTimer(nullptr, guard);
-  return reached;
-}
-
-// Runs every message already waiting.
-inline void PumpWaiting() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
 
 // The process's live GDI objects. Windows counts them (GetGuiResources);
 // Wine answers 0 there, but keeps the handle table in the process, reached

@@ -9,6 +9,7 @@
 
 #include "core/ComApartment.h"
 #include "core/WideString.h"
+#include "tests/common/FileText.h"
 #include "tests/ui/WindowCapture.h"
 #include "ui/HtmlView.h"
 
@@ -24,18 +25,6 @@ int RecordOpen(const wchar_t* path) {
   g_opened = path;
   ++g_opens;
   return 1;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char block[65536];
-  DWORD n = 0;
-  while (ReadFile(file, block, sizeof block, &n, nullptr) && n) bytes.append(block, n);
-  CloseHandle(file);
-  return bytes;
 }
 
 std::string Utf8(const wchar_t* text) {
@@ -130,7 +119,7 @@ TEST_F(HtmlViewFixture, WithoutAnEngineTheLinkTakesTheViewsPlace) {
   GetTempPathW(MAX_PATH, temp);
   EXPECT_EQ(0u, g_opened.find(temp)) << std::string(g_opened.begin(), g_opened.end());
   EXPECT_EQ(L".html", g_opened.substr(g_opened.size() - 5));
-  std::string saved = ReadFileBytes(g_opened);
+  std::string saved = ReadFileText(g_opened);
   EXPECT_EQ(Utf8(page.CStr()).size(), saved.size());
   EXPECT_TRUE(Utf8(page.CStr()) == saved);
   EXPECT_NE(std::string::npos, saved.find("M\xC3\xA4rz \xE2\x80\x93 Schlaf"));
@@ -145,13 +134,13 @@ TEST_F(HtmlViewFixture, TheLinkOpensWithEnterAndALaterPageReplacesTheSavedOne) {
   view.WriteDocument(L"<html><body>second</body></html>");
   SendMessageW(link, WM_KEYDOWN, VK_RETURN, 0);
   ASSERT_EQ(1, g_opens);
-  EXPECT_EQ("<html><body>second</body></html>", ReadFileBytes(g_opened));
+  EXPECT_EQ("<html><body>second</body></html>", ReadFileText(g_opened));
   std::wstring first = g_opened;
   view.WriteDocument(L"<html><body>third</body></html>");
   WideString path;
   ASSERT_EQ(1, view.OpenInBrowser(&path));
   EXPECT_EQ(first, std::wstring(path.CStr()));  // one file per view, rewritten
-  EXPECT_EQ("<html><body>third</body></html>", ReadFileBytes(first));
+  EXPECT_EQ("<html><body>third</body></html>", ReadFileText(first));
 }
 
 TEST_F(HtmlViewFixture, DestroyRemovesTheLinkAndCreateBringsItBack) {

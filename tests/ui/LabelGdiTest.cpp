@@ -50,12 +50,12 @@ TEST(LabelGdiTest, RepaintsAndReattachingLeaveNoGdiObjectBehind) {
   };
 
   round(5);
-  testcapture::Pump();
+  PumpWaiting();
   int before = controltest::LiveGdiObjects();
   ASSERT_GT(before, 0) << "no way to count GDI objects here";
   for (int i = 0; i < 49; ++i) round(0);
   round(1000);
-  testcapture::Pump();
+  PumpWaiting();
   int after = controltest::LiveGdiObjects();
   EXPECT_EQ(before, after);
   std::printf("GDI objects before %d, after 50 label rounds and 1000 repaints %d\n", before, after);

@@ -63,12 +63,12 @@ public:
     SetWindowPos(page_, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_SHOWWINDOW);
     SetForegroundWindow(main_);
-    testcapture::Pump();
+    PumpWaiting();
     Commands().clear();
   }
   ~LabelHost() {
     if (page_) DestroyWindow(page_);
-    testcapture::Pump();
+    PumpWaiting();
   }
   LabelHost(const LabelHost&) = delete;
   LabelHost& operator=(const LabelHost&) = delete;

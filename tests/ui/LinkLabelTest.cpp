@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Registry.h"
+#include "tests/common/PumpUntil.h"
 #include "tests/core/RegistryTestKey.h"
 #include "tests/ui/LabelHost.h"
 #include "ui/LinkLabel.h"
@@ -209,12 +210,7 @@ TEST_F(LinkLabelTest, EnterAndSpaceOnTheFocusedLinkOpenItAndLeaveTheDefaultButto
   for (WPARAM key : {static_cast<WPARAM>(VK_RETURN), static_cast<WPARAM>(VK_SPACE)}) {
     PostMessageW(control, WM_KEYDOWN, key, 1);
     PostMessageW(control, WM_KEYUP, key, 0xC0000001);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (IsDialogMessageW(host.Main(), &message)) continue;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
+    PumpWaiting(host.Main());
   }
   ASSERT_EQ(2u, gOpened.size());
   EXPECT_EQ(0, CountCommands(IDC_MAIN_CLOSE));

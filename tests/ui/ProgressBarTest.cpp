@@ -184,7 +184,7 @@ TEST_F(ProgressBarTest, WithoutMarqueeSupportATimerStepsAShortRangeThatWraps) {
   std::vector<int> positions;
   for (int i = 0; i < 45; ++i) {
     int before = ticks;
-    ASSERT_TRUE(controltest::PumpUntil([&] { return ticks > before; }));
+    ASSERT_TRUE(PumpUntil([&] { return ticks > before; }));
     positions.push_back(Position());
   }
   EXPECT_EQ(1, positions[0]);

@@ -209,7 +209,7 @@ TEST(ScreenshotTest, TheMainWindowWithEachPageEmptyOfData) {
   testcapture::Picture larger = testcapture::CaptureWindow(window);
   EXPECT_FALSE(testcapture::SaveScreenshot(larger, L"dialog102-main-resized").empty());
   main.Close(0);
-  testcapture::Pump();
+  PumpWaiting();
 }
 
 }  // namespace

@@ -374,7 +374,7 @@ TEST_F(StyledLabelTest, TextSetFromAnotherThreadNeverWaitsForTheWindowThread) {
   finished.Create(1, 0);
   std::thread setter([&] { label.SetText(L"second, longer text") && finished.Set(); });
   DWORD waited = WaitForSingleObject(finished.Handle(), 10000);
-  testcapture::Pump();  // lets a setter that waits for an answer go on
+  PumpWaiting();  // lets a setter that waits for an answer go on
   setter.join();
   EXPECT_EQ(WAIT_OBJECT_0, waited);
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/PumpUntil.h"
+
 namespace testcapture {
 
 // Top-down pixels, 0x00RRGGBB.
@@ -35,15 +37,6 @@ struct Picture {
   }
 };
 
-// Runs every message waiting for this thread (paints included).
-inline void Pump() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 // Brings the window to the top, lets it and its children paint, then copies
 // its client area. (Under Xvfb there is no window manager to
 // draw captions, so the client area is what the program itself shows.)
@@ -56,7 +49,7 @@ inline Picture CaptureWindow(HWND window) {
   if (root != window) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, keep | SWP_SHOWWINDOW);
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Pump();
+  PumpWaiting();
   GdiFlush();
   RECT rect;
   GetClientRect(window, &rect);

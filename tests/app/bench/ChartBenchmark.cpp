@@ -25,7 +25,7 @@
 #include "core/Stopwatch.h"
 #include "core/WideString.h"
 #include "tests/app/tracker/LinkTestSupport.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   TempFolder folder;
   const wchar_t tracker[] = L"00:1A:7D:DA:71:13";
   ActivityStore store;
-  if (!store.Open(folder.Path())) {
+  if (!store.Open(folder.Path().c_str())) {
     fprintf(stderr, "chart_benchmark: cannot open the store\n");
     return 1;
   }

@@ -25,6 +25,7 @@
 #include "app/tracker/HistoryDecoder.h"
 #include "app/simulation/TrackerHistoryGenerator.h"
 #include "app/tracker/TrackerLink.h"
+#include "tests/common/TempFolder.h"
 #include "ui/ImageCombo.h"
 
 namespace {
@@ -337,13 +338,8 @@ Bytes LargeSleepingFrame() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  wchar_t folder[MAX_PATH] = {};
-  if (argc > 1) {
-    wcsncpy(folder, argv[1], MAX_PATH - 1);
-  } else {
-    GetTempPathW(MAX_PATH, folder);
-    wcscat(folder, L"pellton-store-benchmark");
-  }
+  TempFolder temp(L"store-benchmark");  // unless a folder is given
+  const wchar_t* folder = argc > 1 ? argv[1] : temp.Path().c_str();
   CreateDirectoryW(folder, nullptr);
 
   std::vector<Pair> year;

@@ -7,7 +7,7 @@
 #include "app/store/ActivityStore.h"
 #include "app/charts/DayChart.h"
 #include "tests/app/tracker/LinkTestSupport.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ std::string Narrow(const WideString& text) {
 
 struct ChartFixture : ::testing::Test {
   void SetUp() override {
-    ASSERT_EQ(1, store.Open(folder.Path()));
+    ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   }
   void Store(int table, unsigned start, const Bytes& bytes) {
     ByteBuffer buffer;

@@ -12,7 +12,9 @@
 #include "app/store/ActivityStore.h"
 #include "app/program/SingleInstance.h"
 #include "app/data/DatabaseCopy.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/FileText.h"
+#include "tests/common/PumpUntil.h"
+#include "tests/common/TempFolder.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/data/DataTestSupport.h"
 
@@ -27,10 +29,10 @@ std::string Csv(std::initializer_list<const char*> lines) {
   return text;
 }
 
-std::string Export(TestFolder& folder, const std::wstring& switches, Result* run = nullptr) {
+std::string Export(TempFolder& folder, const std::wstring& switches, Result* run = nullptr) {
   Result done = Start(folder.Path(), L"--database history.sql --export out.csv " + switches);
   if (run) *run = done;
-  std::string bytes = ReadAll(folder.File(L"out.csv"));
+  std::string bytes = ReadFileText(folder.File(L"out.csv"));
   DeleteFileW(folder.File(L"out.csv").c_str());
   return done.code == 0 ? bytes : "exit " + std::to_string(done.code) + ": " + done.err;
 }
@@ -45,7 +47,7 @@ bool InBerlin() {
 
 TEST(DataCommandTest, EachKindIsWrittenExactlyForAHandMadeHistory) {
   ASSERT_TRUE(InBerlin()) << "the expected times are those of Europe/Berlin (TZ=Europe/Berlin)";
-  TestFolder folder(L"data");
+  TempFolder folder(L"data");
   ASSERT_EQ(1, StoreHistory(folder.File(L"history.sql").c_str()));
   Result run;
   EXPECT_EQ(Csv({"tracker,utc,local,steps,calories,distance_m",
@@ -117,9 +119,9 @@ TEST(DataCommandTest, EachKindIsWrittenExactlyForAHandMadeHistory) {
 }
 
 TEST(DataCommandTest, WrongUseEndsWithTwoAndOneLineAndLeavesNoFile) {
-  TestFolder folder(L"data");
+  TempFolder folder(L"data");
   ASSERT_EQ(1, StoreHistory(folder.File(L"history.sql").c_str()));
-  ASSERT_TRUE(WriteAll(folder.File(L"locked.csv"), "keep"));
+  ASSERT_TRUE(WriteFileText(folder.File(L"locked.csv"), "keep"));
   SetFileAttributesW(folder.File(L"locked.csv").c_str(), FILE_ATTRIBUTE_READONLY);
   const struct {
     const wchar_t* arguments;
@@ -159,14 +161,14 @@ TEST(DataCommandTest, WrongUseEndsWithTwoAndOneLineAndLeavesNoFile) {
   FindClose(search);
   std::sort(names.begin(), names.end());
   EXPECT_EQ((std::vector<std::wstring>{L".", L"..", L"history.sql", L"locked.csv"}), names);
-  EXPECT_EQ("keep", ReadAll(folder.File(L"locked.csv")));
+  EXPECT_EQ("keep", ReadFileText(folder.File(L"locked.csv")));
   // The database itself was not written over.
   EXPECT_EQ(4u, twotrackers::StoredRows(folder.File(L"history.sql").c_str(), L"walking").size());
   SetFileAttributesW(folder.File(L"locked.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(DataCommandTest, ImportAddsMissingRunsReplacesShorterOnesAndRefusesAForeignFile) {
-  TestFolder folder(L"data");
+  TempFolder folder(L"data");
   {
     ActivityStore ours, theirs;
     ASSERT_EQ(1, ours.OpenFile(folder.File(L"ours.sql").c_str()));
@@ -179,14 +181,14 @@ TEST(DataCommandTest, ImportAddsMissingRunsReplacesShorterOnesAndRefusesAForeign
     ASSERT_EQ(1, Store(theirs, 1, B, 7000, {0x11}));
     ASSERT_EQ(1, Store(theirs, 1, A, 7000, {0x15, 0x55}));               // missing: added
   }
-  ASSERT_TRUE(WriteAll(folder.File(L"foreign.sql"), std::string(9000, 'x')));
-  const std::string before = ReadAll(folder.File(L"ours.sql"));
+  ASSERT_TRUE(WriteFileText(folder.File(L"foreign.sql"), std::string(9000, 'x')));
+  const std::string before = ReadFileText(folder.File(L"ours.sql"));
   Result refused = Start(folder.Path(), L"--database ours.sql --import foreign.sql");
   EXPECT_EQ(2, refused.code);
   EXPECT_EQ("Pellton: the file foreign.sql is not an activity database\n", refused.err);
-  EXPECT_EQ(before, ReadAll(folder.File(L"ours.sql")));
+  EXPECT_EQ(before, ReadFileText(folder.File(L"ours.sql")));
   // An empty file and another program's SQLite database hold no runs.
-  ASSERT_TRUE(WriteAll(folder.File(L"empty.sql"), ""));
+  ASSERT_TRUE(WriteFileText(folder.File(L"empty.sql"), ""));
   sqlite3* other = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open(Narrow(folder.File(L"other.sql")).c_str(), &other));
   EXPECT_EQ(SQLITE_OK, sqlite3_exec(other, "CREATE TABLE notes(text);", nullptr, nullptr, nullptr));
@@ -196,7 +198,7 @@ TEST(DataCommandTest, ImportAddsMissingRunsReplacesShorterOnesAndRefusesAForeign
     EXPECT_EQ(2, refused.code);
     EXPECT_EQ("Pellton: the file " + Narrow(name) + " is not a Pellton database\n", refused.err);
   }
-  EXPECT_EQ(before, ReadAll(folder.File(L"ours.sql")));
+  EXPECT_EQ(before, ReadFileText(folder.File(L"ours.sql")));
   // A database that cannot be written (its journal's name is taken by a
   // folder) is read from a copy: the merge is refused, not lost with it.
   ASSERT_TRUE(CreateDirectoryW(folder.File(L"ours.sql-wal").c_str(), nullptr));
@@ -220,9 +222,9 @@ TEST(DataCommandTest, ImportAddsMissingRunsReplacesShorterOnesAndRefusesAForeign
 }
 
 TEST(DataCommandTest, ABackupWhileAnotherPelltonDownloadsIsMadeByItAndChecked) {
-  TestFolder folder(L"data");
+  TempFolder folder(L"data");
   ASSERT_TRUE(CreateDirectoryW(folder.File(L"backups").c_str(), nullptr));
-  ASSERT_EQ(1, folder.Write(L"a.scenario", twotrackers::LeftScenario() + "delay CMD_HISTORY 3000\n"));
+  ASSERT_TRUE(folder.Write(L"a.scenario", twotrackers::LeftScenario() + "delay CMD_HISTORY 3000\n"));
   const std::wstring key = L"Software\\Vantrel\\PelltonTests-data-" + std::to_wstring(GetCurrentProcessId());
   DWORD flags = 1;  // no update check
   RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Flags", REG_DWORD, &flags, sizeof(flags));
@@ -230,11 +232,13 @@ TEST(DataCommandTest, ABackupWhileAnotherPelltonDownloadsIsMadeByItAndChecked) {
   // Its download is under way once its window shows; the tracker answers
   // three seconds later.
   HWND shown = nullptr;
-  for (ULONGLONG end = GetTickCount64() + 60000; !shown && GetTickCount64() < end;) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    SingleInstance look;
-    if (look.Claim(folder.Path().c_str()) == SingleInstance::RunningElsewhere) shown = look.ShownRunningWindow();
-  }
+  PumpUntil(
+      [&] {
+        SingleInstance look;
+        if (look.Claim(folder.Path().c_str()) == SingleInstance::RunningElsewhere) shown = look.ShownRunningWindow();
+        return shown != nullptr;
+      },
+      60000);
   ASSERT_NE(nullptr, shown);
   Result run = Start(folder.Path(), L"--database pellton.sql --backup backups");
   EXPECT_EQ(0, run.code) << run.err;
@@ -258,19 +262,21 @@ TEST(DataCommandTest, ABackupWhileAnotherPelltonDownloadsIsMadeByItAndChecked) {
             twotrackers::StoredRows(std::wstring(run.out.begin(), run.out.end() - 1).c_str(), L"walking"));
   PostMessageW(shown, WM_CLOSE, 0, 0);
   // While its download runs the window asks first: No, close now.
-  for (ULONGLONG end = GetTickCount64() + 60000; IsWindow(shown) && GetTickCount64() < end;) {
-    HWND question = FindWindowExW(nullptr, nullptr, L"#32770", L"Pellton");
-    if (question && GetWindow(question, GW_OWNER) == shown) PostMessageW(question, WM_COMMAND, IDNO, 0);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+  PumpUntil(
+      [&] {
+        HWND question = FindWindowExW(nullptr, nullptr, L"#32770", L"Pellton");
+        if (question && GetWindow(question, GW_OWNER) == shown) PostMessageW(question, WM_COMMAND, IDNO, 0);
+        return !IsWindow(shown);
+      },
+      60000);
   EXPECT_EQ(0, window.Finish().code);
   RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }
 
 TEST(DataCommandTest, AnUnattendedSyncThatStoresNothingOrFindsNoTrackerEndsWithOneOrFive) {
   // (One that stores every tracker found ends with 0: ProgramTest.)
-  TestFolder folder(L"data");
-  ASSERT_EQ(1, folder.Write(L"a.scenario", twotrackers::LeftScenario()));
+  TempFolder folder(L"data");
+  ASSERT_TRUE(folder.Write(L"a.scenario", twotrackers::LeftScenario()));
   ASSERT_TRUE(CreateDirectoryW(folder.File(L"folder.sql").c_str(), nullptr));
   const std::wstring key = L"Software\\Vantrel\\PelltonTests-sync-" + std::to_wstring(GetCurrentProcessId());
   Result lost = Start(folder.Path(), L"--database folder.sql --scenario a.scenario --quit-when-idle --settings-key " + key);

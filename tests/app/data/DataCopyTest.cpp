@@ -10,7 +10,8 @@
 #include "app/data/CopyRequest.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseCopy.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/data/DataTestSupport.h"
 
@@ -50,7 +51,7 @@ public:
 }  // namespace
 
 TEST(DataCopyTest, ADownloadStoredWhileTheBackupIsUnderWayIsInTheCopyWhole) {
-  TestFolder folder(L"copy");
+  TempFolder folder(L"copy");
   ActivityStore store;
   ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
   // Over a thousand pages: the copy takes several steps.
@@ -71,9 +72,9 @@ TEST(DataCopyTest, ADownloadStoredWhileTheBackupIsUnderWayIsInTheCopyWhole) {
 }
 
 TEST(DataCopyTest, ACancelledExportLeavesNoFileAndTheOldOneAsItWas) {
-  TestFolder folder(L"copy");
+  TempFolder folder(L"copy");
   ASSERT_EQ(1, StoreHistory(folder.File(L"history.sql").c_str()));
-  ASSERT_TRUE(WriteAll(folder.File(L"out.csv"), "an earlier export"));
+  ASSERT_TRUE(WriteFileText(folder.File(L"out.csv"), "an earlier export"));
   sqlite3* connection = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(Narrow(folder.File(L"history.sql")).c_str(), &connection, SQLITE_OPEN_READONLY,
                                        nullptr));
@@ -86,7 +87,7 @@ TEST(DataCopyTest, ACancelledExportLeavesNoFileAndTheOldOneAsItWas) {
   ExportOutcome outcome;
   EXPECT_EQ(ExportCancelled, WriteExport(connection, request, file, &cancel, outcome));
   sqlite3_close(connection);
-  EXPECT_EQ("an earlier export", ReadAll(folder.File(L"out.csv")));
+  EXPECT_EQ("an earlier export", ReadFileText(folder.File(L"out.csv")));
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(folder.File(L"*.tmp").c_str(), &found);
   EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "left behind: " << Narrow(found.cFileName);
@@ -94,19 +95,19 @@ TEST(DataCopyTest, ACancelledExportLeavesNoFileAndTheOldOneAsItWas) {
 }
 
 TEST(DataCopyTest, ACopyRequestWritesOnlyIntoAnEmptyLocalFileNamedAsTheAskingPelltonNamesIt) {
-  TestFolder folder(L"copy");
+  TempFolder folder(L"copy");
   ActivityStore store;
   ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
   ASSERT_EQ(1, Store(store, 0, A, 1000, Bytes(6, 1)));
   const std::wstring made = folder.File(L"pel1A.tmp"), other = folder.File(L"victim.sql");
-  ASSERT_TRUE(WriteAll(made, "") && WriteAll(other, "") && CreateDirectoryW(folder.File(L"pel2.tmp").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileText(made, "") && WriteFileText(other, "") && CreateDirectoryW(folder.File(L"pel2.tmp").c_str(), nullptr));
   for (std::wstring path : {other, folder.File(L"pel2.tmp"), L"\\\\?\\" + made, made}) {
     std::wstring request = path + L'\0' + folder.File(L"Pellton.sql") + L'\0';
     COPYDATASTRUCT data = {0x50434F50, DWORD(request.size() * sizeof(wchar_t)), &request[0]};
     ASSERT_TRUE(IsCopyRequest(LPARAM(&data)));
     EXPECT_EQ(path == made ? 1 : 2, AnswerCopyRequest(store, LPARAM(&data))) << Narrow(path);
   }
-  EXPECT_EQ(0u, ReadAll(other).size());
+  EXPECT_EQ(0u, ReadFileText(other).size());
   EXPECT_EQ(1u, twotrackers::StoredRows(made.c_str(), L"walking").size());
 }
 
@@ -118,7 +119,7 @@ struct CloseMidway : ReadProgress {
 };
 
 TEST(DataCopyTest, ACopyWhoseStoreIsClosedMidwayEndsWithItsProblem) {
-  TestFolder folder(L"copy");
+  TempFolder folder(L"copy");
   ActivityStore store;
   ASSERT_EQ(1, store.OpenFile(folder.File(L"Pellton.sql").c_str()));
   for (unsigned i = 0; i < 100; ++i) ASSERT_EQ(1, Store(store, 0, A, 1000000 + i * 90000, Bytes(6 * 2000, 1)));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/store/ActivityStore.h"
-#include "tests/app/TestFolder.h"
+#include "tests/common/TempFolder.h"
 
 namespace datatest {
 
@@ -38,7 +38,7 @@ inline std::string ReadPipe(HANDLE pipe) {
 // folder of its own, so that the working copies it makes there never meet
 // those of a test program running beside this one.
 inline std::wstring ChildEnvironment() {
-  static TestFolder temp(L"children-temp");
+  static TempFolder temp(L"children-temp");
   std::wstring block;
   wchar_t* strings = GetEnvironmentStringsW();
   for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) {

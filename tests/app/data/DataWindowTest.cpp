@@ -7,13 +7,13 @@
 
 #include "app/data/DatabaseCopy.h"
 #include "resources/ResourceIds.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/window/WindowTestSupport.h"
 #include "tests/ui/WindowCapture.h"
 
 using windowtest::ItemText;
-using windowtest::PumpUntil;
 
 namespace {
 
@@ -60,7 +60,7 @@ std::vector<std::wstring> Names(const std::wstring& folder) {
 TEST(DataWindowTest, TheFourthButtonsDialogExportsTheSelectedTrackersDays) {
   windowtest::WindowFixture fixture;
   ASSERT_EQ(1, fixture.AddTwoTrackers());
-  TestFolder out(L"dialog");
+  TempFolder out(L"dialog");
   chosenFile = out.File(L"days.csv");
   MainWindowSetup setup = fixture.Setup();
   setup.choosePath = ChooseTestFile;
@@ -78,17 +78,17 @@ TEST(DataWindowTest, TheFourthButtonsDialogExportsTheSelectedTrackersDays) {
   ASSERT_TRUE(closed) << "the dialog did not finish";
   EXPECT_EQ(L"1 rows were written to " + chosenFile + L".", driver.status);
   EXPECT_EQ("tracker,date,steps,calories,distance_m\r\n00:11:22:33:44:01,2014-06-01,20,6,150\r\n",
-            ReadAll(chosenFile));
+            ReadFileText(chosenFile));
   DestroyWindow(window.Window());
 }
 
 TEST(DataWindowTest, TheFirstDownloadOfADayIsBackedUpAndOnlyTheOldestOwnBackupsGo) {
   windowtest::WindowFixture fixture;
   ASSERT_EQ(1, fixture.AddTwoTrackers());
-  TestFolder backups(L"backups");
+  TempFolder backups(L"backups");
   for (const wchar_t* name : {L"Pellton-20130101-000000.sql", L"Pellton-20130102-000000.sql",
                               L"Pellton-20130102-000000-2.sql", L"Pellton-notes.sql", L"mine.sql"}) {
-    ASSERT_EQ(1, backups.Write(name, "old"));
+    ASSERT_TRUE(backups.Write(name, "old"));
   }
   const std::wstring& folder = backups.Path();
   RegSetKeyValueW(HKEY_CURRENT_USER, fixture.Key().c_str(), L"BackupFolder", REG_SZ, folder.c_str(),

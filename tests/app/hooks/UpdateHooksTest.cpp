@@ -19,7 +19,6 @@
 
 namespace {
 
-using windowtest::PumpUntil;
 using windowtest::WindowFixture;
 
 class UpdateHooksWindowTest : public ::testing::Test {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/program/CommandLine.h"
-#include "tests/app/TestFolder.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -59,9 +59,9 @@ TEST(CommandLineTest, SimulateCountsOutsideOneToSixteenAreRefused) {
 }
 
 TEST(CommandLineTest, ScenarioFilesAreLoadedInTheOrderGivenInBothSpellings) {
-  TestFolder folder(L"cmdline");
-  ASSERT_EQ(1, folder.Write(L"a.scenario", "name Left\naddress 00:11:22:33:44:55\nbattery 12\n"));
-  ASSERT_EQ(1, folder.Write(L"b.scenario", "# second\nname Right\nbattery 99\n"));
+  TempFolder folder(L"cmdline");
+  ASSERT_TRUE(folder.Write(L"a.scenario", "name Left\naddress 00:11:22:33:44:55\nbattery 12\n"));
+  ASSERT_TRUE(folder.Write(L"b.scenario", "# second\nname Right\nbattery 99\n"));
   std::wstring a = folder.File(L"a.scenario");
   std::wstring b = L"--scenario=" + folder.File(L"b.scenario");
   CommandLine line;
@@ -77,8 +77,8 @@ TEST(CommandLineTest, ScenarioFilesAreLoadedInTheOrderGivenInBothSpellings) {
 }
 
 TEST(CommandLineTest, AMissingAScenarioWithABadLineAndAnUnknownSwitchAreAllReported) {
-  TestFolder folder(L"cmdline");
-  ASSERT_EQ(1, folder.Write(L"bad.scenario", "name X\nbattery 140\n"));
+  TempFolder folder(L"cmdline");
+  ASSERT_TRUE(folder.Write(L"bad.scenario", "name X\nbattery 140\n"));
   std::wstring missing = folder.File(L"missing.scenario");
   std::wstring bad = folder.File(L"bad.scenario");
   CommandLine line;
@@ -131,8 +131,8 @@ TEST(CommandLineTest, TheSettingsKeyCanBeMovedButNotToTheRoot) {
 }
 
 TEST(CommandLineTest, AWholeCommandLineIsSplitAsTheRuntimeSplitsItAndTheProgramSkipped) {
-  TestFolder folder(L"cmdline spaced");
-  ASSERT_EQ(1, folder.Write(L"my tracker.scenario", "name Spaced\n"));
+  TempFolder folder(L"cmdline spaced");
+  ASSERT_TRUE(folder.Write(L"my tracker.scenario", "name Spaced\n"));
   std::wstring text = L"\"C:\\Program Files\\Pellton\\Pellton.exe\" --scenario \"" +
                       folder.File(L"my tracker.scenario") + L"\" --quit-when-idle";
   CommandLine line;
@@ -144,7 +144,7 @@ TEST(CommandLineTest, AWholeCommandLineIsSplitAsTheRuntimeSplitsItAndTheProgramS
 }
 
 TEST(CommandLineTest, ScreenshotsNeedAnExistingFolder) {
-  TestFolder folder(L"cmdline shots");
+  TempFolder folder(L"cmdline shots");
   std::wstring withSlash = folder.Path() + L"\\";
   CommandLine line;
   std::wstring error;
@@ -162,7 +162,7 @@ TEST(CommandLineTest, ScreenshotsMakeTheRunUnattendedEvenWhenTheLineIsWrong) {
   // tools/run.sh adds --screenshots to the user's own switches: a wrong
   // switch or folder must be reported on standard error, not in a box that
   // waits for a click on a screen nobody sees.
-  TestFolder folder(L"cmdline shots unattended");
+  TempFolder folder(L"cmdline shots unattended");
   std::wstring error;
   CommandLine good;
   ASSERT_EQ(1, Parse(good, {L"--screenshots", folder.Path().c_str()}, &error)) << error.c_str();

@@ -13,7 +13,8 @@
 
 #include "app/program/SingleInstance.h"
 #include "resources/ResourceIds.h"
-#include "tests/app/TestFolder.h"
+#include "tests/common/PumpUntil.h"
+#include "tests/common/TempFolder.h"
 #include "tests/app/TwoTrackers.h"
 
 namespace {
@@ -26,9 +27,9 @@ std::wstring ProgramBesideTests() {
 }
 
 // A folder holding a copy of Pellton.exe.
-class ProgramFolder : public TestFolder {
+class ProgramFolder : public TempFolder {
 public:
-  explicit ProgramFolder(const wchar_t* tag) : TestFolder(tag) {
+  explicit ProgramFolder(const wchar_t* tag) : TempFolder(tag) {
     copied = CopyFileW(ProgramBesideTests().c_str(), File(L"Pellton.exe").c_str(), FALSE) != 0;
   }
   bool copied = false;
@@ -127,14 +128,27 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
 }
 
 HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs = 60000) {
-  ULONGLONG end = GetTickCount64() + timeoutMs;
-  do {
-    WindowOfProcess search = {processId, className, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  } while (GetTickCount64() < end);
-  return nullptr;
+  WindowOfProcess search = {processId, className, nullptr};
+  PumpUntil(
+      [&] {
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      timeoutMs);
+  return search.found;
+}
+
+// Closes a window of another Pellton whose download runs: it asks first,
+// and is answered No, close now. Whether it went.
+bool CloseAnsweringNo(HWND window) {
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  return PumpUntil(
+      [&] {
+        HWND question = FindWindowExW(nullptr, nullptr, L"#32770", L"Pellton");
+        if (question && GetWindow(question, GW_OWNER) == window) PostMessageW(question, WM_COMMAND, IDNO, 0);
+        return !IsWindow(window);
+      },
+      60000);
 }
 
 // A settings key of the test's own; its "Flags" keep the automatic update
@@ -154,8 +168,8 @@ public:
 TEST(ProgramTest, TwoScenarioFilesLeaveExactlyTheirRunsInAFreshDatabaseAndTheRunEndsWithZero) {
   ProgramFolder folder(L"program");
   ASSERT_TRUE(folder.copied);
-  ASSERT_EQ(1, folder.Write(L"a.scenario", twotrackers::LeftScenario()));
-  ASSERT_EQ(1, folder.Write(L"b.scenario", twotrackers::RightScenario()));
+  ASSERT_TRUE(folder.Write(L"a.scenario", twotrackers::LeftScenario()));
+  ASSERT_TRUE(folder.Write(L"b.scenario", twotrackers::RightScenario()));
   RegistryKeyGuard settings;
   ProgramRun run(folder, L"--scenario a.scenario --scenario b.scenario --quit-when-idle --settings-key " + settings.key);
   ASSERT_TRUE(run.started);
@@ -176,8 +190,8 @@ TEST(ProgramTest, TwoScenarioFilesLeaveExactlyTheirRunsInAFreshDatabaseAndTheRun
 TEST(ProgramTest, ClosingWhileABluetoothCallNeverReturnsStillEndsTheRunWithItsRunsStored) {
   ProgramFolder folder(L"program");
   ASSERT_TRUE(folder.copied);
-  ASSERT_EQ(1, folder.Write(L"a.scenario", twotrackers::LeftScenario()));
-  ASSERT_EQ(1, folder.Write(L"b.scenario", twotrackers::RightScenario() + "hang CMD_HISTORY\n"));
+  ASSERT_TRUE(folder.Write(L"a.scenario", twotrackers::LeftScenario()));
+  ASSERT_TRUE(folder.Write(L"b.scenario", twotrackers::RightScenario() + "hang CMD_HISTORY\n"));
   RegistryKeyGuard settings;
   ProgramRun run(folder, L"--scenario a.scenario --scenario b.scenario --settings-key " + settings.key);
   ASSERT_TRUE(run.started);
@@ -186,18 +200,14 @@ TEST(ProgramTest, ClosingWhileABluetoothCallNeverReturnsStillEndsTheRunWithItsRu
   // The left tracker's runs are stored; the right one's history write hangs.
   const std::wstring hung = std::wstring(twotrackers::RightText) + L": Getting your performance... (tracker 2 of 2)";
   wchar_t status[256] = {};
-  for (ULONGLONG end = GetTickCount64() + 60000; hung != status && GetTickCount64() < end;) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    GetDlgItemTextW(window, IDC_MAIN_STATUS, status, 256);
-  }
+  PumpUntil(
+      [&] {
+        GetDlgItemTextW(window, IDC_MAIN_STATUS, status, 256);
+        return hung == status;
+      },
+      60000);
   ASSERT_EQ(hung, status);
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  // While its download runs the window asks first: No, close now.
-  for (ULONGLONG end = GetTickCount64() + 60000; IsWindow(window) && GetTickCount64() < end;) {
-    HWND question = FindWindowExW(nullptr, nullptr, L"#32770", L"Pellton");
-    if (question && GetWindow(question, GW_OWNER) == window) PostMessageW(question, WM_COMMAND, IDNO, 0);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+  CloseAnsweringNo(window);
   EXPECT_EQ(0, run.Finish(60000)) << run.errors;
   std::vector<std::wstring> walking = twotrackers::ExpectedWalkingRows();  // the left tracker's two first
   EXPECT_EQ(std::vector<std::wstring>(walking.begin(), walking.begin() + 2),
@@ -225,7 +235,7 @@ TEST(ProgramTest, AWrongCommandLineWithQuitWhenIdleGoesToStandardErrorWithExitCo
 TEST(ProgramTest, AWrongCommandLineWithoutQuitWhenIdleIsShownInAMessageBox) {
   ProgramFolder folder(L"program");
   ASSERT_TRUE(folder.copied);
-  ASSERT_EQ(1, folder.Write(L"bad.scenario", "battery 101\n"));
+  ASSERT_TRUE(folder.Write(L"bad.scenario", "battery 101\n"));
   ProgramRun run(folder, L"--scenario bad.scenario");
   ASSERT_TRUE(run.started);
   HWND box = WaitForWindow(run.processId, L"#32770");
@@ -286,12 +296,7 @@ TEST(ProgramTest, ASecondStartInTheSameFolderBringsTheFirstWindowForwardAndEnds)
 
   // The first copy ends normally when closed (while its download runs it
   // asks first: No, close now); the folder is free again.
-  PostMessageW(running, WM_CLOSE, 0, 0);
-  for (ULONGLONG end = GetTickCount64() + 60000; IsWindow(running) && GetTickCount64() < end;) {
-    HWND question = FindWindowExW(nullptr, nullptr, L"#32770", L"Pellton");
-    if (question && GetWindow(question, GW_OWNER) == running) PostMessageW(question, WM_COMMAND, IDNO, 0);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+  CloseAnsweringNo(running);
   EXPECT_EQ(0, first.Finish(60000));
   SingleInstance after;
   EXPECT_EQ(SingleInstance::Claimed, after.Claim(folder.Path().c_str()));

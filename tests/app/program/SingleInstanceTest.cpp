@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/program/SingleInstance.h"
-#include "tests/app/TestFolder.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -97,8 +97,8 @@ private:
 }  // namespace
 
 TEST(SingleInstanceTest, TheFolderIsHeldForEverySpellingUntilGivenUpAndAnotherFolderIsFree) {
-  TestFolder folder(L"single held");
-  TestFolder other(L"single other");
+  TempFolder folder(L"single held");
+  TempFolder other(L"single other");
   OtherCopyThread first(folder.Path().c_str(), true);
   ASSERT_TRUE(first.Started());
   ASSERT_EQ(SingleInstance::Claimed, first.WaitClaimed());
@@ -118,7 +118,7 @@ TEST(SingleInstanceTest, TheFolderIsHeldForEverySpellingUntilGivenUpAndAnotherFo
 }
 
 TEST(SingleInstanceTest, ACopyThatEndedWithoutGivingTheClaimUpLeavesTheFolderFree) {
-  TestFolder folder(L"single crashed");
+  TempFolder folder(L"single crashed");
   OtherCopyThread crashed(folder.Path().c_str(), false);
   ASSERT_TRUE(crashed.Started());
   ASSERT_EQ(SingleInstance::Claimed, crashed.WaitClaimed());
@@ -136,7 +136,7 @@ TEST(SingleInstanceTest, ACopyThatEndedWithoutGivingTheClaimUpLeavesTheFolderFre
 }
 
 TEST(SingleInstanceTest, AWaitingSecondStartGetsTheShownWindowOrTheClaimOnceTheHolderEnds) {
-  TestFolder folder(L"single wait");
+  TempFolder folder(L"single wait");
   OtherCopyThread first(folder.Path().c_str(), false);
   ASSERT_TRUE(first.Started());
   ASSERT_EQ(SingleInstance::Claimed, first.WaitClaimed());
@@ -173,7 +173,7 @@ TEST(SingleInstanceTest, AWaitingSecondStartGetsTheShownWindowOrTheClaimOnceTheH
 }
 
 TEST(SingleInstanceTest, AClaimOfAnotherAccountIsToldApartAndItsWindowIsLookedForThroughTheWholeWait) {
-  TestFolder folder(L"single account");
+  TempFolder folder(L"single account");
   SingleInstance probe;
   ASSERT_EQ(SingleInstance::Claimed, probe.Claim(folder.Path().c_str()));
   std::wstring name = probe.MutexName();

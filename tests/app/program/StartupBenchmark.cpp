@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/TempFolder.h"
+
 namespace {
 
 const int kSleepingTab = 2;
@@ -136,8 +138,6 @@ int main(int argc, char** argv) {
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::wstring pellton = Beside(L"Pellton.exe");
   std::wstring empty = Beside(L"empty_dialog.exe");
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
   std::wstring key = L"Software\\Vantrel\\PelltonBenchmark-" + std::to_wstring(GetCurrentProcessId());
   // Start on the Sleeping tab, so that the first window already lists runs
   // once the download is shown.
@@ -154,19 +154,12 @@ int main(int argc, char** argv) {
     Timing plain = Measure(empty, L"", L"", false);
     if (plain.window >= 0) baseline.push_back(plain.window);
 
-    std::wstring folder = std::wstring(temp) + L"pellton-startup-" + std::to_wstring(GetCurrentProcessId()) +
-                          L"-" + std::to_wstring(i);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    std::wstring copy = folder + L"\\Pellton.exe";
+    TempFolder folder(L"startup");
+    std::wstring copy = folder.File(L"Pellton.exe");
     CopyFileW(pellton.c_str(), copy.c_str(), FALSE);
-    Timing run = Measure(copy, L"--simulate --settings-key " + key, folder, true);
+    Timing run = Measure(copy, L"--simulate --settings-key " + key, folder.Path(), true);
     if (run.window >= 0) window.push_back(run.window);
     if (run.history >= 0) history.push_back(run.history);
-    DeleteFileW(copy.c_str());
-    DeleteFileW((folder + L"\\Pellton.sql").c_str());
-    DeleteFileW((folder + L"\\Pellton.sql-wal").c_str());
-    DeleteFileW((folder + L"\\Pellton.sql-shm").c_str());
-    RemoveDirectoryW(folder.c_str());
   }
   RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 

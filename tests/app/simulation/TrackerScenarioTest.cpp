@@ -8,6 +8,7 @@
 #include "app/simulation/SimulatedTracker.h"
 #include "app/simulation/TrackerScenario.h"
 #include "tests/app/tracker/LinkTestSupport.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -114,23 +115,17 @@ TEST(TrackerScenarioTest, AFirstWordOfMillionsOfCharactersIsRefusedByItsLine) {
 }
 
 TEST(TrackerScenarioTest, FilesLoadAndAMissingFileIsReported) {
-  wchar_t folder[MAX_PATH], path[MAX_PATH];
-  ASSERT_TRUE(GetTempPathW(MAX_PATH, folder));
-  ASSERT_TRUE(GetTempFileNameW(folder, L"scn", 0, path));
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  const char text[] = "\xEF\xBB\xBF" "battery 33\r\nname Caf\xC3\xA9\r\n";
-  DWORD written;
-  WriteFile(file, text, sizeof text - 1, &written, nullptr);
-  CloseHandle(file);
+  TempFolder folder(L"scenario");
+  ASSERT_TRUE(folder.Write(L"a.scenario", "\xEF\xBB\xBF" "battery 33\r\nname Caf\xC3\xA9\r\n"));
+  const std::wstring path = folder.File(L"a.scenario");
 
   TrackerScenario scenario;
   WideString error;
-  EXPECT_EQ(1, scenario.LoadFile(path, error)) << error.ToNarrow();
+  EXPECT_EQ(1, scenario.LoadFile(path.c_str(), error)) << error.ToNarrow();
   EXPECT_EQ(33u, scenario.battery);
   EXPECT_STREQ(L"Caf\u00E9", scenario.name.CStr());
-  DeleteFileW(path);
+  DeleteFileW(path.c_str());
 
-  EXPECT_EQ(0, scenario.LoadFile(path, error));
+  EXPECT_EQ(0, scenario.LoadFile(path.c_str(), error));
   EXPECT_NE(nullptr, error.Find(L"cannot open"));
 }

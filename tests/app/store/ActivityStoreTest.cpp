@@ -13,7 +13,8 @@
 #include "app/tracker/TrackerList.h"
 #include "core/Database.h"
 #include "tests/app/tracker/LinkTestSupport.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ std::vector<unsigned> Starts(ActivityStore& store, const wchar_t* address, int t
 }
 
 struct StoreFixture : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(1, store.Open(folder.Path())); }
+  void SetUp() override { ASSERT_EQ(1, store.Open(folder.Path().c_str())); }
   int Insert(int table, const wchar_t* address, unsigned start, const Bytes& bytes) {
     ByteBuffer buffer = Buffer(bytes);
     int result = store.InsertRun(table, address, start, buffer);
@@ -59,7 +60,7 @@ struct StoreFixture : ::testing::Test {
 
 TEST_F(StoreFixture, AFreshFileGetsBothTablesAndIndexesOnce) {
   WideString path;
-  path.Format(L"%s\\Pellton.sql", folder.Path());
+  path.Format(L"%s\\Pellton.sql", folder.Path().c_str());
   EXPECT_STREQ(path.CStr(), store.Path().CStr());
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.CStr()));
   WideString names;
@@ -70,7 +71,7 @@ TEST_F(StoreFixture, AFreshFileGetsBothTablesAndIndexesOnce) {
 
   ASSERT_EQ(1, Insert(WalkingTable, kFirst, 1401580800u, Hex("0001 0002 0003")));
   store.Close();
-  ASSERT_EQ(1, store.Open(folder.Path()));  // finds both tables: nothing is created again
+  ASSERT_EQ(1, store.Open(folder.Path().c_str()));  // finds both tables: nothing is created again
   EXPECT_EQ(Hex("0001 0002 0003"), Pattern(store, WalkingTable, kFirst, 1401580800u));
   WideString again;
   ASSERT_EQ(1, store.QueryText(L"SELECT count(*) FROM sqlite_master;", again));
@@ -92,7 +93,7 @@ TEST_F(StoreFixture, TablesLeftWithoutTheirIndexesLoseTheirDuplicatesAndGetTheIn
   ASSERT_EQ(1, older.Execute(L"INSERT INTO sleeping (mac, start, pattern) VALUES ('00:1A:7D:DA:71:13', 1, x'AA55'), "
                              L"('00:1A:7D:DA:71:13', 1, x'AA15');"));
   older.Close();
-  ASSERT_EQ(1, store.Open(folder.Path()));
+  ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   ASSERT_EQ(1, store.QueryText(schema, healed));
   EXPECT_STREQ(fresh.CStr(), healed.CStr());
   EXPECT_EQ(std::vector<unsigned>{1u}, Starts(store, kFirst, WalkingTable));
@@ -114,7 +115,7 @@ TEST_F(StoreFixture, TheConnectionKeepsAJournalAndTheLock) {
   ASSERT_EQ(1, Insert(SleepingTable, kFirst, 1401580800u, Hex("AA 55")));
   // It finds the file in use and leaves it alone.
   ActivityStore other;
-  EXPECT_EQ(0, other.Open(folder.Path()));
+  EXPECT_EQ(0, other.Open(folder.Path().c_str()));
   EXPECT_EQ(StoreFileInUse, other.Opening().state);
   EXPECT_FALSE(other.Opening().movedAside);
   std::vector<StoredRun> runs;
@@ -203,7 +204,7 @@ TEST_F(StoreFixture, AStoreThatCouldNotOpenFailsEveryInsert) {
   EXPECT_EQ(0, closed.InsertRun(WalkingTable, kFirst, 1u, Buffer(Hex("0001 0000 0000"))));
   EXPECT_EQ(1u, closed.RunsFailed());
   WideString missing;
-  missing.Format(L"%s\\no\\such\\folder", folder.Path());
+  missing.Format(L"%s\\no\\such\\folder", folder.Path().c_str());
   EXPECT_EQ(0, closed.Open(missing.CStr()));
   EXPECT_EQ(0, closed.InsertRun(WalkingTable, kFirst, 1u, Buffer(Hex("0001 0000 0000"))));
   EXPECT_EQ(1u, closed.RunsFailed());  // counted since the Open
@@ -284,7 +285,7 @@ TEST_F(StoreFixture, ADownloadsRunsAreCommittedTogether) {
   EXPECT_EQ(2u, store.RunsStored());
   EXPECT_EQ(1u, store.RunsFailed());
   store.Close();
-  ASSERT_EQ(1, store.Open(folder.Path()));
+  ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   EXPECT_EQ(std::vector<unsigned>{1401580800u}, Starts(store, kFirst, WalkingTable));
   EXPECT_EQ(Hex("AA 55"), Pattern(store, SleepingTable, kFirst, 1401580800u));
 }
@@ -306,15 +307,7 @@ namespace {
 
 // Whether the bytes are in Pellton.sql itself (not only in its journal).
 bool InFile(const WideString& path, const char* text) {
-  HANDLE file = CreateFileW(path.CStr(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  std::string bytes;
-  char block[65536];
-  DWORD got = 0;
-  while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
-  CloseHandle(file);
-  return bytes.find(text) != std::string::npos;
+  return ReadFileText(path.CStr()).find(text) != std::string::npos;
 }
 
 }  // namespace

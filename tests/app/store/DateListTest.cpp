@@ -12,7 +12,7 @@
 #include "app/store/DateList.h"
 #include "app/store/RunLabel.h"
 #include "resources/ResourceIds.h"
-#include "tests/app/store/StoreTestSupport.h"
+#include "tests/common/TempFolder.h"
 #include "ui/ImageCombo.h"
 
 namespace {
@@ -27,7 +27,7 @@ struct DateListFixture : ::testing::Test {
                             200, 150, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(nullptr, combo);
     ASSERT_EQ(1, dates.Attach(combo, GetModuleHandleW(nullptr), ImageComboComboBox, 0, 0));
-    ASSERT_EQ(1, store.Open(folder.Path()));
+    ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   }
   void TearDown() override {
     dates.Detach();

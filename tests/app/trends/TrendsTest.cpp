@@ -10,8 +10,8 @@
 #include "app/trends/TrendFigures.h"
 #include "app/trends/TrendTables.h"
 #include "core/LocaleNumbers.h"
-#include "tests/app/TestFolder.h"
 #include "tests/app/trends/TrendsHistory.h"
+#include "tests/common/TempFolder.h"
 
 using namespace trendstest;
 
@@ -55,7 +55,7 @@ protected:
     EXPECT_EQ(1, ReadTrendFigures(db, request, figures, problem)) << Utf8(problem.CStr());
     return figures;
   }
-  TestFolder folder{L"trends"};
+  TempFolder folder{L"trends"};
   sqlite3* db = nullptr;
 };
 
@@ -152,7 +152,7 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   EXPECT_EQ(1u, tally.daysRecomputed);
   EXPECT_EQ(0u, tally.nightsRecomputed);
   // 04-03's walk replaced by a merge of a file holding it longer.
-  TestFolder other(L"trends-other");
+  TempFolder other(L"trends-other");
   {
     ActivityStore theirs;
     ASSERT_EQ(1, theirs.OpenFile(other.File(L"other.sql").c_str()));

@@ -1,28 +1,10 @@
 #include "tests/app/window/WindowTestSupport.h"
 
-#include <algorithm>
-
 #include "app/simulation/TrackerScenario.h"
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
 
 namespace windowtest {
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    if (done()) return true;
-    ULONGLONG now = GetTickCount64();
-    if (now >= end) return false;
-    DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(end - now, 20));
-    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-  }
-}
 
 std::wstring ItemText(HWND dialog, int id) {
   wchar_t text[512] = {};

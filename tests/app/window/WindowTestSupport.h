@@ -1,6 +1,6 @@
 // Running the real main window in a test: two simulated trackers with
 // known histories (TwoTrackers.h) on a manual tick, a database folder and a
-// settings key of the test's own, a message pump that waits for a
+// settings key of the test's own, the shared message pump that waits for a
 // condition, and readers of the registry values the window keeps.
 #pragma once
 
@@ -13,14 +13,10 @@
 #include "app/window/MainWindow.h"
 #include "app/simulation/SimulatedDevices.h"
 #include "app/tracker/TickSource.h"
-#include "tests/app/TestFolder.h"
+#include "tests/common/PumpUntil.h"
+#include "tests/common/TempFolder.h"
 
 namespace windowtest {
-
-// Runs this thread's messages until done() holds; false when the time-out
-// passed first. The wait between checks is capped so that conditions met
-// on other threads (a tracker's state) are seen too.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
 
 // The text of a dialog item.
 std::wstring ItemText(HWND dialog, int id);
@@ -67,7 +63,7 @@ public:
   void WriteNumber(const wchar_t* name, DWORD value);
 
 private:
-  TestFolder folder_;
+  TempFolder folder_;
   std::wstring key_;
   ManualTickSource ticks_;
   SimulatedDevices devices_;

@@ -18,6 +18,8 @@
 #include "resources/ResourceIds.h"
 #include "tests/app/tracker/LinkTestSupport.h"
 #include "tests/app/worker/WorkerTestRig.h"
+#include "tests/common/FileText.h"
+#include "tests/common/PumpUntil.h"
 
 namespace {
 
@@ -156,7 +158,7 @@ TEST_P(TrackerWorkerTest, SearchConnectsTrackersAndStoresTheirHistories) {
   // What the file holds once the program has closed it.
   host.Stop();
   ActivityStore reopened;
-  ASSERT_EQ(1, reopened.Open(host.folder.Path()));
+  ASSERT_EQ(1, reopened.Open(host.folder.Path().c_str()));
   ExpectRuns(reopened, kFirst, WalkingTable, kWalkingRuns);
   ExpectRuns(reopened, kSecond, SleepingTable, kSleepingRuns);
   EXPECT_EQ(4u, RowCount(reopened, L"walking"));
@@ -223,18 +225,8 @@ TEST_P(TrackerWorkerTest, SettingTheClockStoresTheHistoryFirst) {
 
 // Whether the text is in the database file itself (not only in the
 // write-ahead journal beside it, which a power cut may lose).
-static bool InDatabaseFile(const wchar_t* folder, const char* text) {
-  WideString path;
-  path.Format(L"%s\\Pellton.sql", folder);
-  HANDLE file = CreateFileW(path.CStr(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  std::string bytes;
-  char block[65536];
-  DWORD got = 0;
-  while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
-  CloseHandle(file);
-  return bytes.find(text) != std::string::npos;
+static bool InDatabaseFile(const std::wstring& folder, const char* text) {
+  return ReadFileText(folder + L"\\Pellton.sql").find(text) != std::string::npos;
 }
 
 TEST_P(TrackerWorkerTest, TheHistoryIsOnDiskBeforeTheClockIsSet) {
@@ -345,13 +337,13 @@ TEST_P(TrackerWorkerTest, LiveTotalsReachTheWindowUntilSwitchedOff) {
   ASSERT_EQ(1, host.WaitForOperations(3));
   // The first totals go out at once; wait for their post.
   unsigned steps = 0, calories = 0, metres = 0;
-  DWORD start = GetTickCount();
   bool posted = false;
-  while (!posted && GetTickCount() - start < 20000) {
-    host.WaitForOperations(3, 100);
-    for (unsigned flags : host.TakeUpdates()) posted = posted || flags == UpdateLiveTotals;
-  }
-  ASSERT_TRUE(posted);
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        for (unsigned flags : host.TakeUpdates()) posted = posted || flags == UpdateLiveTotals;
+        return posted;
+      },
+      20000, host.main));
   ASSERT_EQ(1, host.worker.GetLiveTotals(0, steps, calories, metres));
   EXPECT_GE(steps, 12345u);
   EXPECT_GE(metres, 1230u);
@@ -395,7 +387,7 @@ TEST_P(TrackerWorkerTest, RunsThatCannotBeStoredAreReportedAndKeepTheClockUnset)
             host.StatusText());
 
   // The tracker still holds everything.
-  ASSERT_EQ(1, host.store.Open(host.folder.Path()));
+  ASSERT_EQ(1, host.store.Open(host.folder.Path().c_str()));
   ASSERT_EQ(1, host.worker.QueueHistory(0));
   ASSERT_EQ(1, host.WaitForOperations(5));
   EXPECT_EQ(kFirstName + L"4 runs stored", host.StatusText());

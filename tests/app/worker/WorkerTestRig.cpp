@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/simulation/TrackerScenario.h"
@@ -9,6 +10,7 @@
 #include "ble/SimulatedGattBackend.h"
 #include "ble/WindowsGattBackend.h"
 #include "resources/ResourceIds.h"
+#include "tests/common/PumpUntil.h"
 #include "tools/fakes/FakeBluetooth.h"
 
 namespace {
@@ -131,7 +133,7 @@ WorkerHost::~WorkerHost() {
 }
 
 int WorkerHost::Start(GattBackend* backend, DWORD afterHistoryMs, DWORD historyPeriodMs) {
-  if (!main || !info || !store.Open(folder.Path())) return 0;
+  if (!main || !info || !store.Open(folder.Path().c_str())) return 0;
   worker.timings.commandTimeoutMs = 10000;  // answers come at once; only lost ones wait
   worker.timings.historyPeriodMs = historyPeriodMs;
   worker.timings.beforeQueriesMs = 0;
@@ -145,40 +147,16 @@ void WorkerHost::Stop() {
 }
 
 int WorkerHost::WaitForOperations(LONG count, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (!IsDialogMessageW(main, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-    }
-    if (view->Finished() >= count) {
-      // The operation's last posts are queued before its end is counted.
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-      return 1;
-    }
-    DWORD spent = GetTickCount() - start;
-    if (spent >= timeoutMs) return 0;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
+  if (!PumpUntil([&] { return view->Finished() >= count; }, timeoutMs, main)) return 0;
+  // The operation's last posts are queued before its end is counted.
+  PumpWaiting(main);
+  return 1;
 }
 
 int WorkerHost::WaitForUpdate(unsigned flags, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    for (unsigned seen : updates_) {
-      if (seen == flags) return 1;
-    }
-    if (GetTickCount() - start >= timeoutMs) return 0;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
+  return PumpUntil([&] { return std::find(updates_.begin(), updates_.end(), flags) != updates_.end(); }, timeoutMs)
+             ? 1
+             : 0;
 }
 
 std::vector<std::wstring> WorkerHost::DeviceTexts() {

@@ -18,8 +18,8 @@
 #include "app/window/InfoPage.h"
 #include "app/window/WindowTrackerView.h"
 #include "ble/GattBackend.h"
-#include "tests/app/store/StoreTestSupport.h"
 #include "tests/app/window/StandInContext.h"
+#include "tests/common/TempFolder.h"
 #include "ui/ImageCombo.h"
 
 // Where the simulated trackers live.

@@ -18,6 +18,8 @@
 #include "app/store/ActivityStore.h"
 #include "app/data/CsvExport.h"
 #include "app/data/DatabaseCopy.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -66,14 +68,10 @@ int MakeHistory(const wchar_t* path) {
 // Seconds to write the file's rows again, one fwrite a row, through one
 // buffered stream (the file is read into memory first, not counted).
 double Baseline(const wchar_t* from, const wchar_t* to) {
-  HANDLE in = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return 0;
-  std::vector<char> bytes(GetFileSize(in, nullptr));
-  DWORD got = 0;
-  ReadFile(in, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  CloseHandle(in);
+  const std::string bytes = ReadFileText(from);
+  if (bytes == "<missing>") return 0;
   std::vector<size_t> ends;
-  for (size_t i = 0; i < got; ++i) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
     if (bytes[i] == '\n') ends.push_back(i + 1);
   }
   FILE* out = _wfopen(to, L"wb");
@@ -148,14 +146,9 @@ void PeakOfProgram(const WideString& folder, const wchar_t* database) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  TempFolder temp(L"data-benchmark");  // unless a folder is given
   WideString folder;
-  if (argc > 1) {
-    folder.Assign(argv[1]);
-  } else {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    folder.Format(L"%spellton-data-benchmark-%lu", temp, GetCurrentProcessId());
-  }
+  folder.Assign(argc > 1 ? argv[1] : temp.Path().c_str());
   CreateDirectoryW(folder.CStr(), nullptr);
   WideString database;
   database.Format(L"%s\\history.sql", folder.CStr());

@@ -17,11 +17,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/store/ActivityStore.h"
 #include "app/trends/TrendTables.h"
 #include "app/trends/TrendsPage.h"
+#include "tests/common/TempFolder.h"
 
 namespace {
 
@@ -100,20 +102,17 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int wmain(int, wchar_t**) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  WideString path;
-  path.Format(L"%spellton-trends-benchmark-%lu.sql", temp, GetCurrentProcessId());
-  DeleteFileW(path.CStr());
+  TempFolder folder(L"trends-benchmark");
+  const std::wstring path = folder.File(L"history.sql");
   {
     ActivityStore store;
-    if (!store.OpenFile(path.CStr()) || !StoreDays(store, 0, kDays)) {
-      printf("the history could not be stored in %S\n", path.CStr());
+    if (!store.OpenFile(path.c_str()) || !StoreDays(store, 0, kDays)) {
+      printf("the history could not be stored in %S\n", path.c_str());
       return 1;
     }
   }
   sqlite3* db = nullptr;
-  sqlite3_open16(path.CStr(), &db);
+  sqlite3_open16(path.c_str(), &db);
   TrendTables tables(db);
   TrendRefreshTally tally;
   WideString problem;
@@ -139,10 +138,10 @@ int wmain(int, wchar_t**) {
   sqlite3_close(db);
   {
     ActivityStore store;
-    store.OpenFile(path.CStr());
+    store.OpenFile(path.c_str());
     StoreDays(store, kDays, 1);
   }
-  sqlite3_open16(path.CStr(), &db);
+  sqlite3_open16(path.c_str(), &db);
   TrendTables after(db);
   start = Now();
   after.Refresh(problem, &tally);
@@ -151,10 +150,9 @@ int wmain(int, wchar_t**) {
   sqlite3_close(db);
 
   char utf8[4 * MAX_PATH];
-  WideCharToMultiByte(CP_UTF8, 0, path.CStr(), -1, utf8, sizeof utf8, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
   sqlite3_open_v2(utf8, &db, SQLITE_OPEN_READONLY, nullptr);
   printf("read-only connection (the --trends-page command), a year: %.1f ms\n", Build(db, PeriodYear) * 1000);
   sqlite3_close(db);
-  DeleteFileW(path.CStr());
   return 0;
 }
