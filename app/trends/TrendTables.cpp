@@ -26,6 +26,15 @@ const char* const kCreate[4] = {
     "units INTEGER, PRIMARY KEY (tbl, id));",
 };
 
+// The text SQLite keeps for a table made by kCreate (no schema, no ";"):
+// tables of another layout (a newer Pellton's) are made again.
+std::string LayoutOf(const char* create) {
+  std::string sql = create;
+  sql.erase(sql.find("%s."), 3);
+  sql.erase(sql.size() - 1);
+  return sql;
+}
+
 class Statement {
 public:
   Statement() = default;
@@ -194,9 +203,11 @@ public:
       : db_(database), schema_(schema), mayWrite_(mayWrite), tally_(tally), problem_(problem) {}
 
   bool Stale() const { return stale_; }
+  bool WriteRefused() const { return refused_; }
 
-  int Run() {
-    if (!EnsureTables() || !LoadState()) return 0;
+  // remake: the tables are made afresh first and everything computed again.
+  int Run(bool remake) {
+    if (remake ? !Clear() : !EnsureTables() || !LoadState()) return 0;
     const std::string zone = ZoneText();
     bool numbered = true;
     for (int t = 0; t < 2; ++t) {
@@ -231,6 +242,11 @@ private:
   int Fail(const char* what) {
     problem_.Format(L"%S (%S)", what, sqlite3_errmsg(db_));
     return 0;
+  }
+  // A write to the tables refused: made afresh, they may take it.
+  int Refused(const char* what) {
+    refused_ = true;
+    return Fail(what);
   }
 
   // Every change passes here first.
@@ -280,24 +296,23 @@ private:
   int SaveState() {
     if (state_ == saved_) return 1;
     Statement write;
-    if (!MayWrite() ||
-        !write.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_state (name, value) VALUES (?1, ?2);", schema_))
-      return Fail("the trends state could not be written");
+    if (!MayWrite()) return Fail("the trends state could not be written");
+    if (!write.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_state (name, value) VALUES (?1, ?2);", schema_))
+      return Refused("the trends state could not be written");
     for (const auto& entry : state_) {
       if (!write.Bind(1, entry.first.c_str()).Bind(2, entry.second.c_str()).Run()) {
-        return Fail("the trends state could not be written");
+        return Refused("the trends state could not be written");
       }
     }
     return 1;
   }
 
+  // Throws away the tables' rows and their state: everything is computed
+  // again. The tables are made afresh, so that they have this layout.
   int Clear() {
     if (!MayWrite()) return Fail("the trends tables are not up to date");
     tally_.rebuilt = true;
-    for (const char* table : kTrendTables) {
-      std::string sql = std::string("DELETE FROM %s.") + table + ";";
-      if (!Exec(sql.c_str())) return Fail("the trends tables could not be emptied");
-    }
+    if (!Recreate()) return 0;
     state_.clear();
     saved_.clear();
     state_["version"] = kVersion;
@@ -305,33 +320,42 @@ private:
     return 1;
   }
 
-  // All four tables, or none: then made afresh, in the temporary schema
-  // from the file's own when it has them.
-  int EnsureTables() {
-    int present = 0;
-    for (const char* table : kTrendTables) {
-      present += Single(db_, "SELECT count(*) FROM %s.sqlite_master WHERE type = 'table' AND name = ?1;", schema_, 0,
-                        table) > 0;
-    }
-    if (present == 4) return 1;
-    if (!MayWrite()) return Fail("the trends tables are not made yet");
+  int Recreate() {
     for (const char* table : kTrendTables) {
       std::string sql = std::string("DROP TABLE IF EXISTS %s.") + table + ";";
-      if (!Exec(sql.c_str())) return Fail("the trends tables could not be made");
+      if (!Exec(sql.c_str())) return Refused("the trends tables could not be made");
     }
     for (const char* create : kCreate) {
-      if (!Exec(create)) return Fail("the trends tables could not be made");
+      if (!Exec(create)) return Refused("the trends tables could not be made");
     }
-    if (strcmp(schema_, "temp") != 0) return 1;
-    int inFile = 0;
-    for (const char* table : kTrendTables) {
-      inFile += Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;", "main",
-                       0, table) > 0;
+    return 1;
+  }
+
+  // Whether the schema holds all four tables as kCreate makes them.
+  bool HasOwnTables(const char* schema) {
+    Statement look;
+    if (!look.Prepare(db_, "SELECT sql FROM %s.sqlite_master WHERE type = 'table' AND name = ?1;", schema)) {
+      return false;
     }
-    if (inFile != 4) return 1;
+    for (int i = 0; i < 4; ++i) {
+      look.Bind(1, kTrendTables[i]);
+      const bool same = sqlite3_step(*look) == SQLITE_ROW && look.Text(0) == LayoutOf(kCreate[i]);
+      sqlite3_reset(*look);
+      if (!same) return false;
+    }
+    return true;
+  }
+
+  // All four tables as made here, or they are made afresh: in the temporary
+  // schema from the file's own when it has them as made here.
+  int EnsureTables() {
+    if (HasOwnTables(schema_)) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not made yet");
+    if (!Recreate()) return 0;
+    if (strcmp(schema_, "temp") != 0 || !HasOwnTables("main")) return 1;
     for (const char* table : kTrendTables) {
+      // The same layout on both sides: the columns line up.
       std::string sql = std::string("INSERT INTO temp.") + table + " SELECT * FROM main." + table + ";";
-      // A file whose tables are not as made here is simply not used.
       if (!Exec(sql.c_str())) return Clear();
     }
     return 1;
@@ -360,10 +384,10 @@ private:
                              "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
                            : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
                              "FROM main.walking WHERE rowid > ?1 ORDER BY rowid;";
-    if (!rows.Prepare(db_, select) ||
-        !ledger.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_runs (tbl, id, mac, start, units) "
+    if (!rows.Prepare(db_, select)) return Fail("the runs could not be read");
+    if (!ledger.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_runs (tbl, id, mac, start, units) "
                              "VALUES (?1, ?2, ?3, ?4, ?5);", schema_))
-      return Fail("the runs could not be read");
+      return Refused("the runs summed up could not be noted");
     rows.Bind(1, from);
     long long seen = from, noted = Number(t, " rows"), longest = Number(t, " longest");
     int step;
@@ -380,7 +404,7 @@ private:
         touched.Add(mac, first, last);
       }
       if (!ledger.Bind(1, t).Bind(2, id).Bind(3, mac).Bind(4, start).Bind(5, units).Run()) {
-        return Fail("the runs summed up could not be noted");
+        return Refused("the runs summed up could not be noted");
       }
       ++tally_.runsNew;
       ++noted;
@@ -409,9 +433,9 @@ private:
                              "(SELECT rowid FROM main.sleeping);"
                            : "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
                              "(SELECT rowid FROM main.walking);";
-    if (!gone.Prepare(db_, select, schema_) ||
-        !forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
-      return Fail("the runs could not be read");
+    if (!gone.Prepare(db_, select, schema_)) return Fail("the runs could not be read");
+    if (!forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
+      return Refused("the runs summed up could not be noted");
     std::vector<long long> ids;
     int step;
     while ((step = sqlite3_step(*gone)) == SQLITE_ROW) {
@@ -424,7 +448,7 @@ private:
     }
     if (step != SQLITE_DONE) return Fail("the runs could not be read");
     for (long long id : ids) {
-      if (!forget.Bind(1, t).Bind(2, id).Run()) return Fail("the runs summed up could not be noted");
+      if (!forget.Bind(1, t).Bind(2, id).Run()) return Refused("the runs summed up could not be noted");
     }
     tally_.runsGone += ids.size();
     SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
@@ -441,17 +465,19 @@ private:
     std::string sql = std::string("DELETE FROM %s.") + table + (t ? " WHERE mac = ?1 AND night BETWEEN ?2 AND ?3;"
                                                                   : " WHERE mac = ?1 AND date BETWEEN ?2 AND ?3;");
     if (!erase.Prepare(db_, sql.c_str(), schema_) ||
-        !insert.Prepare(db_, t ? "INSERT OR REPLACE INTO %s.trends_nights VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);"
-                               : "INSERT OR REPLACE INTO %s.trends_days VALUES (?1, ?2, ?3, ?4, ?5);",
+        !insert.Prepare(db_, t ? "INSERT OR REPLACE INTO %s.trends_nights (mac, night, bedtime, wake, bedtime_local, "
+                                 "wake_local, asleep, awake) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);"
+                               : "INSERT OR REPLACE INTO %s.trends_days (mac, date, steps, calories, metres) "
+                                 "VALUES (?1, ?2, ?3, ?4, ?5);",
                         schema_))
-      return Fail("the trends tables could not be written");
+      return Refused("the trends tables could not be written");
     const long long longest = Number(t, " longest") * (t ? kSleepingUnitSeconds : kWalkingUnitSeconds);
     for (const auto& entry : touched.spans) {
       const std::vector<Span>& spans = entry.second;
       if (spans.empty()) continue;
       for (const Span& span : spans) {
         if (!erase.Bind(1, entry.first.c_str()).Bind(2, span.first).Bind(3, span.second).Run()) {
-          return Fail("the trends tables could not be written");
+          return Refused("the trends tables could not be written");
         }
       }
       DateRange dates;
@@ -473,7 +499,7 @@ private:
         tally_.daysRecomputed += writer.written;
       }
       if (result != UnitsRead) {
-        if (result == UnitsStopped) return Fail("the trends tables could not be written");
+        if (result == UnitsStopped) return Refused("the trends tables could not be written");
         problem_.Assign(read.problem);
         return 0;
       }
@@ -485,6 +511,7 @@ private:
   const char* schema_;
   const bool mayWrite_;
   bool stale_ = false;
+  bool refused_ = false;
   TrendRefreshTally& tally_;
   WideString& problem_;
   LocalClock clock_;
@@ -511,15 +538,27 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
   }
   const bool writable = sqlite3_db_readonly(database_, "main") == 0;
   schema_ = "main";
-  Refresher first(database_, schema_, writable, *tally, problem);
-  int ok = first.Run();
-  if (!ok && first.Stale()) {
-    sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
+  bool mayWrite = writable, remake = false;
+  int ok = 0;
+  // At most three tries: the file's own tables; then the temporary schema
+  // when those could not be used without writing; and the tables made
+  // afresh when a write to them was refused (a layout of a newer Pellton).
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Refresher refresher(database_, schema_, mayWrite, *tally, problem);
+    ok = refresher.Run(remake);
+    if (ok) break;
+    if (refresher.Stale()) {
+      schema_ = "temp";
+      mayWrite = true;
+    } else if (refresher.WriteRefused() && !remake) {
+      remake = true;
+    } else {
+      break;
+    }
+    // SQLite may have ended the transaction by itself: nothing to go on from.
+    if (sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK) break;
     *tally = TrendRefreshTally();
     problem.Assign(L"");
-    schema_ = "temp";
-    Refresher again(database_, schema_, true, *tally, problem);
-    ok = again.Run();
   }
   if (!ok) sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
   if (sqlite3_exec(database_, "RELEASE trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK && ok) {

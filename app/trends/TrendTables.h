@@ -22,7 +22,9 @@
 // run makes a new row; a run gone (replaced, removed) shows as fewer rows
 // than trends_runs lists, and trends_runs tells which days it covered. A
 // change of the time zone, tables missing or a run table numbering its rows
-// without AUTOINCREMENT make everything be computed again.
+// without AUTOINCREMENT make everything be computed again. Tables of another
+// version or layout (a newer Pellton's, after going back to this one), or
+// tables that refuse a write, are dropped and made afresh.
 //
 // When the database cannot be written (opened read-only, a copy of another
 // Pellton's file) the same tables are kept in the connection's temporary

@@ -42,6 +42,38 @@ std::string Night(const NightRecord& n) {
   return text;
 }
 
+// Days and nights as text, to compare the summary tables with the exports.
+struct Collected : DayTotalsSink, NightSink {
+  std::string text;
+  int Day(const DayTotals& d) override {
+    text += std::to_string(d.date) + ":" + std::to_string(d.steps) + "/" + std::to_string(d.metres) + " ";
+    return 1;
+  }
+  int Night(const NightRecord& n) override {
+    text += ::Night(n) + " ";
+    return 1;
+  }
+};
+
+// Tracker A's summaries, brought up to date, against the computation of the
+// `days` and `nights` exports.
+void ExpectAsExports(sqlite3* db) {
+  TrendTables tables(db);
+  WideString problem;
+  std::vector<DayTotals> days;
+  std::vector<NightRecord> nights;
+  ASSERT_EQ(1, tables.Refresh(problem)) << Utf8(problem.CStr());
+  ASSERT_EQ(1, tables.ReadDays("02:50:4C:54:4E:01", DateRange(), days, problem));
+  ASSERT_EQ(1, tables.ReadNights("02:50:4C:54:4E:01", DateRange(), nights, problem));
+  Collected summed, exported;
+  for (const DayTotals& day : days) summed.Day(day);
+  for (const NightRecord& night : nights) summed.Night(night);
+  UnitReadTally tally;
+  ASSERT_EQ(UnitsRead, ReadDailyTotals(db, "02:50:4C:54:4E:01", DateRange(), exported, nullptr, tally));
+  ASSERT_EQ(UnitsRead, ReadNights(db, "02:50:4C:54:4E:01", DateRange(), exported, nullptr, tally));
+  EXPECT_EQ(exported.text, summed.text);
+}
+
 class TrendsTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -196,6 +228,21 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   EXPECT_EQ(1, ReadTrendFigures(reader, Request(PeriodAll, 20140405, 20140405), read, problem));
   EXPECT_EQ(201320u, read.totalSteps);
   sqlite3_close(reader);
+}
+
+TEST_F(TrendsTest, SummariesAgreeWithTheExportsWhateverChangedTheFile) {
+  ExpectAsExports(db);
+  // A newer Pellton's layout and version, then a trigger refusing writes.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE trends_days; CREATE TABLE trends_days (mac TEXT, kind INTEGER NOT "
+                                        "NULL, date INTEGER, steps INTEGER, calories INTEGER, metres INTEGER); "
+                                        "UPDATE trends_state SET value = '9' WHERE name = 'version';",
+                                    nullptr, nullptr, nullptr));
+  ExpectAsExports(db);
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON trends_nights BEGIN SELECT "
+                                        "RAISE(ABORT, 'refused'); END; INSERT INTO sleeping (mac, start, pattern) "
+                                        "VALUES ('02:50:4C:54:4E:01', 1396475000, x'AA5555');",
+                                    nullptr, nullptr, nullptr));
+  ExpectAsExports(db);
 }
 
 TEST(GoalListTest, GoalsKeepTheirDatesAndBadTextIsRefused) {
