@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 
 namespace {
 
 // Raised when what the tables hold, or how it is computed, changes: the
 // tables are then computed again.
-const char kVersion[] = "1";
+const char kVersion[] = "2";
 const char* const kRunTables[2] = {"walking", "sleeping"};
 const char* const kTrendTables[4] = {"trends_state", "trends_days", "trends_nights", "trends_runs"};
 const char* const kCreate[4] = {
@@ -22,8 +23,9 @@ const char* const kCreate[4] = {
     "metres INTEGER, PRIMARY KEY (mac, date));",
     "CREATE TABLE %s.trends_nights (mac TEXT NOT NULL, night INTEGER NOT NULL, bedtime INTEGER, wake INTEGER, "
     "bedtime_local INTEGER, wake_local INTEGER, asleep INTEGER, awake INTEGER, PRIMARY KEY (mac, night));",
-    "CREATE TABLE %s.trends_runs (tbl INTEGER NOT NULL, id INTEGER NOT NULL, mac TEXT, start INTEGER, "
-    "units INTEGER, PRIMARY KEY (tbl, id));",
+    // mac and start as the run's row holds them (no type), to be compared with it.
+    "CREATE TABLE %s.trends_runs (tbl INTEGER NOT NULL, id INTEGER NOT NULL, mac, start, units INTEGER, "
+    "bytes INTEGER, PRIMARY KEY (tbl, id));",
 };
 
 // The text SQLite keeps for a table made by kCreate (no schema, no ";"):
@@ -65,6 +67,10 @@ public:
     sqlite3_bind_text(statement_, index, text, -1, SQLITE_TRANSIENT);
     return *this;
   }
+  Statement& Bind(int index, sqlite3_value* value) {
+    sqlite3_bind_value(statement_, index, value);
+    return *this;
+  }
   // Runs a statement that gives no rows (and makes it ready again).
   int Run() {
     int step = sqlite3_step(statement_);
@@ -72,6 +78,7 @@ public:
     return step == SQLITE_DONE || step == SQLITE_ROW;
   }
   long long Int(int column) const { return sqlite3_column_int64(statement_, column); }
+  sqlite3_value* Value(int column) const { return sqlite3_column_value(statement_, column); }
   const char* Text(int column) const {
     const unsigned char* text = sqlite3_column_text(statement_, column);
     return text ? reinterpret_cast<const char*>(text) : "";
@@ -194,13 +201,51 @@ private:
   size_t at_ = 0;
 };
 
+// The run tables' rows and the sum of their patterns' lengths, which tell
+// a run changed in place (an older Pellton merges by an UPDATE of the
+// pattern, keeping the row and its number). Taken once a refresh.
+struct RunMeasure {
+  bool taken[2] = {false, false};
+  long long rows[2] = {0, 0};
+  long long bytes[2] = {0, 0};
+
+  int Take(sqlite3* database, int t) {
+    if (taken[t]) return 1;
+    Statement measure;
+    if (!measure.Prepare(database, t ? "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.sleeping;"
+                                     : "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.walking;") ||
+        sqlite3_step(*measure) != SQLITE_ROW)
+      return 0;
+    rows[t] = measure.Int(0);
+    bytes[t] = measure.Int(1);
+    taken[t] = true;
+    return 1;
+  }
+};
+
+// What the last refresh on a connection found, kept with the connection.
+// Pellton never changes a run in place: the run tables need measuring
+// again only once another connection has written to the file, which
+// "PRAGMA data_version" tells.
+struct LastRefresh {
+  long long dataVersion;
+  const char* schema;
+};
+const char kLastRefresh[] = "Pellton trends refresh";
+
+void DeleteLastRefresh(void* last) { delete static_cast<LastRefresh*>(last); }
+
 // One refresh in one schema. A refresher that may not write stops at the
 // first change it would make (Stale), so that a connection that cannot
 // write reads the file's own tables while they are up to date.
 class Refresher {
 public:
-  Refresher(sqlite3* database, const char* schema, bool mayWrite, TrendRefreshTally& tally, WideString& problem)
-      : db_(database), schema_(schema), mayWrite_(mayWrite), tally_(tally), problem_(problem) {}
+  // unchanged: nothing but this connection wrote to the file since the
+  // last refresh in this schema, so no run changed in place.
+  Refresher(sqlite3* database, const char* schema, bool mayWrite, bool unchanged, RunMeasure& measure,
+            TrendRefreshTally& tally, WideString& problem)
+      : db_(database), schema_(schema), mayWrite_(mayWrite), unchanged_(unchanged), measure_(measure), tally_(tally),
+        problem_(problem) {}
 
   bool Stale() const { return stale_; }
   bool WriteRefused() const { return refused_; }
@@ -214,13 +259,17 @@ public:
       hasTable_[t] = Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;",
                             "main", 0, kRunTables[t]) > 0;
       numbered = numbered && (!hasTable_[t] || Autoincrement(kRunTables[t]));
+      if (hasTable_[t] && !unchanged_ && !measure_.Take(db_, t)) return Fail("the runs could not be counted");
     }
     if ((!numbered || state_["version"] != kVersion || state_["zone"] != zone) && !Clear()) return 0;
     for (int round = 0; round < 2; ++round) {
       Touched touched[2];
       bool consistent = true;
       for (int t = 0; t < 2 && consistent; ++t) {
-        if (hasTable_[t] && (!TakeNewRuns(t, touched[t]) || !TakeGoneRuns(t, touched[t], consistent))) return 0;
+        long long added = 0, removed = 0;
+        if (hasTable_[t] && (!TakeNewRuns(t, touched[t], added) || !TakeGoneRuns(t, touched[t], consistent, removed) ||
+                             (consistent && !TakeChangedRuns(t, touched[t], added - removed))))
+          return 0;
       }
       // Rows numbered below the highest seen appeared: nothing can be
       // trusted, everything is computed again.
@@ -271,8 +320,9 @@ private:
   }
 
   // Numbers of the state by name: the highest row number summed up
-  // ("walking"), the rows trends_runs notes ("walking rows") and the most
-  // units of one run ("walking longest").
+  // ("walking"), the rows trends_runs notes ("walking rows"), the most
+  // units of one run ("walking longest") and the sum of the patterns'
+  // lengths ("walking bytes").
   long long Number(int t, const char* what) {
     const std::string& text = state_[std::string(kRunTables[t]) + what];
     return text.empty() ? (*what ? 0 : LLONG_MIN) : _atoi64(text.c_str());
@@ -317,6 +367,7 @@ private:
     saved_.clear();
     state_["version"] = kVersion;
     state_["zone"] = ZoneText();
+    for (int t = 0; t < 2; ++t) SetNumber(t, " bytes", 0);
     return 1;
   }
 
@@ -351,6 +402,7 @@ private:
   int EnsureTables() {
     if (HasOwnTables(schema_)) return 1;
     if (!MayWrite()) return Fail("the trends tables are not made yet");
+    unchanged_ = false;  // not the tables the last refresh left
     if (!Recreate()) return 0;
     if (strcmp(schema_, "temp") != 0 || !HasOwnTables("main")) return 1;
     for (const char* table : kTrendTables) {
@@ -373,23 +425,15 @@ private:
     return 1;
   }
 
-  int TakeNewRuns(int t, Touched& touched) {
-    const long long from = Number(t, "");
-    const long long highest = Single(db_, t ? "SELECT max(rowid) FROM main.sleeping;" : "SELECT max(rowid) FROM main.walking;",
-                                     "main", LLONG_MIN);
-    if (highest == LLONG_MIN || highest <= from) return 1;
-    if (!MayWrite()) return Fail("the trends tables are not up to date");
-    Statement rows, ledger;
-    const char* select = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
-                             "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
-                           : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
-                             "FROM main.walking WHERE rowid > ?1 ORDER BY rowid;";
-    if (!rows.Prepare(db_, select)) return Fail("the runs could not be read");
-    if (!ledger.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_runs (tbl, id, mac, start, units) "
-                             "VALUES (?1, ?2, ?3, ?4, ?5);", schema_))
+  // Notes each row the statement gives (rowid, mac, start, length(pattern),
+  // typeof(pattern), typeof(start)) in trends_runs, and the days or nights
+  // it covers in touched; bytes: the lengths added up.
+  int NoteRows(int t, Statement& rows, Touched& touched, long long& bytes) {
+    Statement ledger;
+    if (!ledger.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_runs (tbl, id, mac, start, units, bytes) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5, ?6);", schema_))
       return Refused("the runs summed up could not be noted");
-    rows.Bind(1, from);
-    long long seen = from, noted = Number(t, " rows"), longest = Number(t, " longest");
+    long long seen = Number(t, ""), longest = Number(t, " longest");
     int step;
     while ((step = sqlite3_step(*rows)) == SQLITE_ROW) {
       const long long id = rows.Int(0), start = rows.Int(2), length = rows.Int(3);
@@ -403,56 +447,122 @@ private:
         if (!SpanOf(t, start, units, first, last)) return Fail("a time could not be converted to local time");
         touched.Add(mac, first, last);
       }
-      if (!ledger.Bind(1, t).Bind(2, id).Bind(3, mac).Bind(4, start).Bind(5, units).Run()) {
+      if (!ledger.Bind(1, t).Bind(2, id).Bind(3, rows.Value(1)).Bind(4, rows.Value(2)).Bind(5, units).Bind(6, length)
+               .Run()) {
         return Refused("the runs summed up could not be noted");
       }
       ++tally_.runsNew;
-      ++noted;
+      bytes += length;
       seen = std::max(seen, id);
       longest = std::max(longest, units);
     }
     if (step != SQLITE_DONE) return Fail("the runs could not be read");
     SetNumber(t, "", seen);
-    SetNumber(t, " rows", noted);
     SetNumber(t, " longest", longest);
+    return 1;
+  }
+
+  int TakeNewRuns(int t, Touched& touched, long long& bytes) {
+    const long long from = Number(t, "");
+    const long long highest = Single(db_, t ? "SELECT max(rowid) FROM main.sleeping;" : "SELECT max(rowid) FROM main.walking;",
+                                     "main", LLONG_MIN);
+    if (highest == LLONG_MIN || highest <= from) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
+    Statement rows;
+    const char* select = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                             "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
+                           : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                             "FROM main.walking WHERE rowid > ?1 ORDER BY rowid;";
+    if (!rows.Prepare(db_, select)) return Fail("the runs could not be read");
+    rows.Bind(1, from);
+    const unsigned long long before = tally_.runsNew;
+    if (!NoteRows(t, rows, touched, bytes)) return 0;
+    SetNumber(t, " rows", Number(t, " rows") + static_cast<long long>(tally_.runsNew - before));
     return 1;
   }
 
   // Runs noted that the table no longer holds. More rows than noted (rows
   // numbered below the highest seen) make the tables inconsistent.
-  int TakeGoneRuns(int t, Touched& touched, bool& consistent) {
-    const long long inTable = Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
-                                     "main", -1);
-    const long long noted = Number(t, " rows");
+  int TakeGoneRuns(int t, Touched& touched, bool& consistent, long long& bytes) {
+    // Counted through the run key's index, unless the rows were measured.
+    const long long inTable =
+        measure_.taken[t] ? measure_.rows[t]
+                          : Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
+                                   "main", -1);
     if (inTable < 0) return Fail("the runs could not be counted");
+    const long long noted = Number(t, " rows");
     consistent = inTable <= noted;
     if (inTable >= noted) return 1;
     if (!MayWrite()) return Fail("the trends tables are not up to date");
     Statement gone, forget;
-    const char* select = t ? "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
+    const char* select = t ? "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
                              "(SELECT rowid FROM main.sleeping);"
-                           : "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
+                           : "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
                              "(SELECT rowid FROM main.walking);";
     if (!gone.Prepare(db_, select, schema_)) return Fail("the runs could not be read");
     if (!forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
       return Refused("the runs summed up could not be noted");
     std::vector<long long> ids;
-    int step;
-    while ((step = sqlite3_step(*gone)) == SQLITE_ROW) {
-      ids.push_back(gone.Int(0));
-      int first = 0, last = 0;
-      if (gone.Int(3) > 0) {
-        if (!SpanOf(t, gone.Int(2), gone.Int(3), first, last)) return Fail("a time could not be converted");
-        touched.Add(gone.Text(1), first, last);
-      }
-    }
-    if (step != SQLITE_DONE) return Fail("the runs could not be read");
+    if (!TakeNoted(t, gone, touched, ids, bytes)) return 0;
     for (long long id : ids) {
       if (!forget.Bind(1, t).Bind(2, id).Run()) return Refused("the runs summed up could not be noted");
     }
-    tally_.runsGone += ids.size();
     SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
     consistent = noted - static_cast<long long>(ids.size()) == inTable;
+    return 1;
+  }
+
+  // The runs trends_runs notes that the statement gives (id, mac, start,
+  // units, bytes) count as gone: their days or nights are touched.
+  int TakeNoted(int t, Statement& noted, Touched& touched, std::vector<long long>& ids, long long& bytes) {
+    int step;
+    while ((step = sqlite3_step(*noted)) == SQLITE_ROW) {
+      ids.push_back(noted.Int(0));
+      bytes += noted.Int(4);
+      int first = 0, last = 0;
+      if (noted.Int(3) > 0) {
+        if (!SpanOf(t, noted.Int(2), noted.Int(3), first, last)) return Fail("a time could not be converted");
+        touched.Add(noted.Text(1), first, last);
+      }
+    }
+    if (step != SQLITE_DONE) return Fail("the runs could not be read");
+    tally_.runsGone += ids.size();
+    return 1;
+  }
+
+  // Runs changed in place: when the table's lengths no longer add up to
+  // what was noted (grown: the new rows less the gone ones), the rows whose
+  // mac, start or length differ from trends_runs count as gone and new.
+  int TakeChangedRuns(int t, Touched& touched, long long grown) {
+    const bool measured = !state_[std::string(kRunTables[t]) + " bytes"].empty();
+    if (unchanged_ && measured) {
+      SetNumber(t, " bytes", Number(t, " bytes") + grown);
+      return 1;
+    }
+    if (!measure_.Take(db_, t)) return Fail("the runs could not be counted");
+    const bool same = measured && Number(t, " bytes") + grown == measure_.bytes[t];
+    SetNumber(t, " bytes", measure_.bytes[t]);
+    if (same) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
+    Statement changed, row;
+    const char* select = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w JOIN "
+                             "%s.trends_runs AS r ON r.tbl = 1 AND r.id = w.rowid WHERE w.mac IS NOT r.mac OR "
+                             "w.start IS NOT r.start OR ifnull(length(w.pattern), 0) IS NOT r.bytes;"
+                           : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w JOIN "
+                             "%s.trends_runs AS r ON r.tbl = 0 AND r.id = w.rowid WHERE w.mac IS NOT r.mac OR "
+                             "w.start IS NOT r.start OR ifnull(length(w.pattern), 0) IS NOT r.bytes;";
+    const char* again = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                            "FROM main.sleeping WHERE rowid = ?1;"
+                          : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                            "FROM main.walking WHERE rowid = ?1;";
+    if (!changed.Prepare(db_, select, schema_) || !row.Prepare(db_, again)) return Fail("the runs could not be read");
+    std::vector<long long> ids;
+    long long bytes = 0;
+    if (!TakeNoted(t, changed, touched, ids, bytes)) return 0;
+    for (long long id : ids) {
+      sqlite3_reset(*row);
+      if (!NoteRows(t, row.Bind(1, id), touched, bytes)) return 0;
+    }
     return 1;
   }
 
@@ -510,6 +620,8 @@ private:
   sqlite3* db_;
   const char* schema_;
   const bool mayWrite_;
+  bool unchanged_;
+  RunMeasure& measure_;
   bool stale_ = false;
   bool refused_ = false;
   TrendRefreshTally& tally_;
@@ -537,14 +649,21 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
     return 0;
   }
   const bool writable = sqlite3_db_readonly(database_, "main") == 0;
-  schema_ = "main";
-  bool mayWrite = writable, remake = false;
+  const long long dataVersion = Single(database_, "PRAGMA main.data_version;", "main", LLONG_MIN);
+  const LastRefresh* last = static_cast<const LastRefresh*>(sqlite3_get_clientdata(database_, kLastRefresh));
+  const bool unchanged = last && dataVersion != LLONG_MIN && last->dataVersion == dataVersion;
+  // The temporary schema again while nothing else wrote: the file's own
+  // tables cannot have become usable meanwhile.
+  schema_ = unchanged ? last->schema : "main";
+  bool mayWrite = writable || strcmp(schema_, "temp") == 0, remake = false;
+  RunMeasure measure;
   int ok = 0;
   // At most three tries: the file's own tables; then the temporary schema
   // when those could not be used without writing; and the tables made
   // afresh when a write to them was refused (a layout of a newer Pellton).
   for (int attempt = 0; attempt < 3; ++attempt) {
-    Refresher refresher(database_, schema_, mayWrite, *tally, problem);
+    Refresher refresher(database_, schema_, mayWrite, unchanged && strcmp(schema_, last->schema) == 0, measure,
+                        *tally, problem);
     ok = refresher.Run(remake);
     if (ok) break;
     if (refresher.Stale()) {
@@ -564,8 +683,11 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
   if (sqlite3_exec(database_, "RELEASE trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK && ok) {
     problem.Format(L"the trends tables could not be written (%S)", sqlite3_errmsg(database_));
     sqlite3_exec(database_, "ROLLBACK;", nullptr, nullptr, nullptr);
-    return 0;
+    ok = 0;
   }
+  LastRefresh* now = ok && dataVersion != LLONG_MIN ? new (std::nothrow) LastRefresh{dataVersion, schema_} : nullptr;
+  // Replaces (deletes) the one before; SQLite deletes it on failure too.
+  sqlite3_set_clientdata(database_, kLastRefresh, now, DeleteLastRefresh);
   return ok;
 }
 

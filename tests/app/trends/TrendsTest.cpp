@@ -232,6 +232,15 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
 
 TEST_F(TrendsTest, SummariesAgreeWithTheExportsWhateverChangedTheFile) {
   ExpectAsExports(db);
+  // An older Pellton's merge: the patterns of 04-03's walk and the 03-29
+  // night made longer in place.
+  sqlite3* older = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(folder.File(L"history.sql").c_str(), &older));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(older, "UPDATE walking SET pattern = unhex(hex(pattern) || '0BB80096012C') WHERE "
+                                        "start = 1396512000; UPDATE sleeping SET pattern = unhex(hex(pattern) || "
+                                        "'5555') WHERE start = 1396140720;", nullptr, nullptr, nullptr));
+  sqlite3_close(older);
+  ExpectAsExports(db);
   // A newer Pellton's layout and version, then a trigger refusing writes.
   ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE trends_days; CREATE TABLE trends_days (mac TEXT, kind INTEGER NOT "
                                         "NULL, date INTEGER, steps INTEGER, calories INTEGER, metres INTEGER); "
