@@ -413,15 +413,20 @@ private:
     return 1;
   }
 
-  // The local date (walking) or night (sleeping) keys a run covers.
+  // The local date (walking) or night (sleeping) keys a run can change,
+  // first <= last: those of its first and last unit, and a day more on each
+  // side. A later run hides the units of an earlier one that start inside
+  // it, up to its last unit's end, which may lie on the next day; and a
+  // clock put back over midnight gives a later time an earlier date.
   int SpanOf(int t, long long start, long long units, int& first, int& last) {
     const long long unit = t ? kSleepingUnitSeconds : kWalkingUnitSeconds;
     LocalMinute a, b;
     if (!clock_.At(start, a) || !clock_.At(start + (units - 1) * unit, b)) return 0;
-    first = a.DateKey();
-    last = b.DateKey();
-    if (t && a.hour < 12) first = PreviousDateKey(first);
-    if (t && b.hour < 12) last = PreviousDateKey(last);
+    int from = a.DateKey(), to = b.DateKey();
+    if (t && a.hour < 12) from = PreviousDateKey(from);
+    if (t && b.hour < 12) to = PreviousDateKey(to);
+    first = PreviousDateKey(std::min(from, to));
+    last = NextDateKey(std::max(from, to));
     return 1;
   }
 
