@@ -338,7 +338,9 @@ private:
     if (!read.Prepare(db_, "SELECT name, value FROM %s.trends_state;", schema_)) {
       return Fail("the trends state could not be read");
     }
-    while (sqlite3_step(*read) == SQLITE_ROW) state_[read.Text(0)] = read.Text(1);
+    int step;
+    while ((step = sqlite3_step(*read)) == SQLITE_ROW) state_[read.Text(0)] = read.Text(1);
+    if (step != SQLITE_DONE) return Fail("the trends state could not be read");
     saved_ = state_;
     return 1;
   }
@@ -708,7 +710,8 @@ int TrendTables::ReadDays(const char* tracker, const DateRange& dates, std::vect
     return 0;
   }
   read.Bind(1, tracker).Bind(2, dates.from).Bind(3, dates.to ? dates.to : INT_MAX);
-  while (sqlite3_step(*read) == SQLITE_ROW) {
+  int step;
+  while ((step = sqlite3_step(*read)) == SQLITE_ROW) {
     DayTotals day = {};
     strncpy(day.tracker, tracker, sizeof day.tracker - 1);
     day.date = static_cast<int>(read.Int(0));
@@ -716,6 +719,11 @@ int TrendTables::ReadDays(const char* tracker, const DateRange& dates, std::vect
     day.calories = static_cast<unsigned long long>(read.Int(2));
     day.metres = static_cast<unsigned long long>(read.Int(3));
     days.push_back(day);
+  }
+  if (step != SQLITE_DONE) {
+    problem.Format(L"the daily totals could not be read (%S)", sqlite3_errmsg(database_));
+    days.clear();
+    return 0;
   }
   return 1;
 }
@@ -732,7 +740,8 @@ int TrendTables::ReadNights(const char* tracker, const DateRange& dates, std::ve
     return 0;
   }
   read.Bind(1, tracker).Bind(2, dates.from).Bind(3, dates.to ? dates.to : INT_MAX);
-  while (sqlite3_step(*read) == SQLITE_ROW) {
+  int step;
+  while ((step = sqlite3_step(*read)) == SQLITE_ROW) {
     NightRecord night = {};
     strncpy(night.tracker, tracker, sizeof night.tracker - 1);
     night.night = static_cast<int>(read.Int(0));
@@ -743,6 +752,11 @@ int TrendTables::ReadNights(const char* tracker, const DateRange& dates, std::ve
     night.asleepMinutes = static_cast<unsigned long long>(read.Int(5));
     night.awakeMinutes = static_cast<unsigned long long>(read.Int(6));
     nights.push_back(night);
+  }
+  if (step != SQLITE_DONE) {
+    problem.Format(L"the nights could not be read (%S)", sqlite3_errmsg(database_));
+    nights.clear();
+    return 0;
   }
   return 1;
 }

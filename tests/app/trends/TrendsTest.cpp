@@ -202,6 +202,14 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   ASSERT_EQ(2u, days.size());
   EXPECT_EQ(13020u, days[0].steps);
   EXPECT_EQ(13000u, days[1].steps);
+  // A read failing part way is a failure rather than fewer days.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "ALTER TABLE trends_days RENAME TO kept; CREATE VIEW trends_days AS SELECT "
+                                        "mac, date, abs(steps - 13020 - 9223372036854775807 - 1) AS steps, calories, "
+                                        "metres FROM kept;", nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, tables.ReadDays("02:50:4C:54:4E:01", april, days, problem));
+  EXPECT_EQ("the daily totals could not be read (integer overflow)", Utf8(problem.CStr()));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP VIEW trends_days; ALTER TABLE kept RENAME TO trends_days;", nullptr,
+                                    nullptr, nullptr));
   // Dropped summaries are made again, the same.
   TrendFigures before = Figures(Request(PeriodAll, 20140404, 20140404));
   ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE trends_days;", nullptr, nullptr, nullptr));
