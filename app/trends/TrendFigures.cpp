@@ -155,8 +155,11 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
   AddCalendar(request, allDays, out);
 }
 
-int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem) {
-  TrendTables tables(database);
+namespace {
+
+int ReadFigures(sqlite3* database, bool fileReadOnly, const TrendRequest& request, TrendFigures& out,
+                WideString& problem) {
+  TrendTables tables(database, fileReadOnly);
   std::vector<DayTotals> days;
   std::vector<NightRecord> nights;
   DateRange period;
@@ -171,9 +174,8 @@ int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigure
   return 1;
 }
 
-namespace {
-
 struct StoreWork {
+  ActivityStore* store;
   const TrendRequest* request;
   TrendFigures* out;
   WideString problem;
@@ -181,13 +183,19 @@ struct StoreWork {
 
 int OnConnection(Database& database, void* context) {
   StoreWork& work = *static_cast<StoreWork*>(context);
-  return ReadTrendFigures(database.Handle(), *work.request, *work.out, work.problem);
+  // A store that decided not to write its file (its tables could not be
+  // made ready) has it kept unwritten here too.
+  return ReadFigures(database.Handle(), work.store->IsReadOnly(), *work.request, *work.out, work.problem);
 }
 
 }  // namespace
 
+int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem) {
+  return ReadFigures(database, false, request, out, problem);
+}
+
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem) {
-  StoreWork work = {&request, &out, WideString()};
+  StoreWork work = {&store, &request, &out, WideString()};
   if (store.WithConnection(OnConnection, &work)) return 1;
   problem.Assign(work.problem.IsEmpty() ? L"the database is not open" : work.problem.CStr());
   return 0;

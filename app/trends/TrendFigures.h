@@ -96,5 +96,6 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
 // Brings the summary tables up to date (TrendTables) and computes the
 // figures from them. 1/0 with problem.
 int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem);
-// The same on the store's connection, under its lock.
+// The same on the store's connection, under its lock; a store that stores
+// nothing (IsReadOnly) has its file left unwritten (TrendTables).
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem);

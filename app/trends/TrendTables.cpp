@@ -655,7 +655,7 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
     problem.Format(L"the database could not be read (%S)", sqlite3_errmsg(database_));
     return 0;
   }
-  const bool writable = sqlite3_db_readonly(database_, "main") == 0;
+  const bool writable = !fileReadOnly_ && sqlite3_db_readonly(database_, "main") == 0;
   const long long dataVersion = Single(database_, "PRAGMA main.data_version;", "main", LLONG_MIN);
   const LastRefresh* last = static_cast<const LastRefresh*>(sqlite3_get_clientdata(database_, kLastRefresh));
   const bool unchanged = last && dataVersion != LLONG_MIN && last->dataVersion == dataVersion;

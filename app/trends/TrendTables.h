@@ -35,8 +35,10 @@
 // tables that refuse a write, are dropped and made afresh.
 //
 // When the database cannot be written (opened read-only, a copy of another
-// Pellton's file) the same tables are kept in the connection's temporary
-// schema, begun from the file's own tables when those were up to date.
+// Pellton's file), or its owner decided not to write it (a store whose
+// tables could not be made ready), the same tables are kept in the
+// connection's temporary schema, begun from the file's own tables when those
+// were up to date.
 #pragma once
 
 #include <vector>
@@ -57,7 +59,9 @@ struct TrendRefreshTally {
 
 class TrendTables {
 public:
-  explicit TrendTables(sqlite3* database) : database_(database) {}
+  // fileReadOnly: the file is not to be written even when the connection could.
+  explicit TrendTables(sqlite3* database, bool fileReadOnly = false)
+      : database_(database), fileReadOnly_(fileReadOnly) {}
 
   // Brings the tables up to date; 1, or 0 with problem (nothing changed).
   int Refresh(WideString& problem, TrendRefreshTally* tally = nullptr);
@@ -71,5 +75,6 @@ public:
 
 private:
   sqlite3* database_;
+  bool fileReadOnly_;
   const char* schema_ = "main";
 };

@@ -267,6 +267,26 @@ TEST_F(TrendsTest, SummariesAgreeWithTheExportsWhateverChangedTheFile) {
   ExpectAsExports(db);
 }
 
+TEST_F(TrendsTest, AStoreThatStoresNothingHasItsFileLeftUnwritten) {
+  // Its sleeping table cannot get its run key, the name being taken.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE sleeping; CREATE INDEX sleeping_start ON walking (start);",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+  db = nullptr;
+  ActivityStore store;
+  EXPECT_EQ(0, store.OpenFile(folder.File(L"history.sql").c_str()));
+  ASSERT_TRUE(store.IsReadOnly());
+  TrendFigures figures;
+  WideString problem;
+  ASSERT_EQ(1, ReadTrendFigures(store, Request(PeriodMonth, 20140315, 20140404), figures, problem))
+      << Utf8(problem.CStr());
+  EXPECT_EQ(148800u, figures.totalSteps);
+  store.Close();
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(folder.File(L"history.sql").c_str(), &db));
+  EXPECT_EQ(0, sqlite3_exec(db, "SELECT 1 FROM sqlite_master WHERE name LIKE 'trends%';",
+                            [](void*, int, char**, char**) { return 1; }, nullptr, nullptr));
+}
+
 TEST(GoalListTest, GoalsKeepTheirDatesAndBadTextIsRefused) {
   GoalList goals;
   WideString problem, text;
