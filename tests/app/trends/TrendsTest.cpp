@@ -315,9 +315,15 @@ TEST(GoalListTest, GoalsKeepTheirDatesAndBadTextIsRefused) {
   EXPECT_EQ(1, goals.Set(20140401, 12000));  // back to the goal it had: no change kept
   EXPECT_EQ(1u, goals.Changes().size());
   EXPECT_EQ(0, goals.Set(20140402, 0));
-  for (int i = 0; i < 150; ++i) goals.Set(AddDays(20150101, i), 5000 + (i % 2) * 1000);
+  // Past days keep their goal: the change beyond the most kept is refused.
+  for (int i = 0; i < 99; ++i) ASSERT_EQ(1, goals.Set(AddDays(20150101, i), 5000 + (i % 2) * 1000));
+  EXPECT_EQ(0, goals.Set(20160101, 7000, problem));
+  EXPECT_STREQ(L"the goal has been changed 100 times, as often as is kept: the goals of past days stay as they are",
+               problem.CStr());
+  EXPECT_EQ(1, goals.Set(20160101, 5000));  // the goal it has: no change
+  EXPECT_EQ(1, goals.Set(AddDays(20150101, 98), 7000));  // the last change replaced
   EXPECT_EQ(GoalList::MaxChanges, goals.Changes().size());
-  EXPECT_EQ(AddDays(20150101, 50), goals.Changes().front().first);
+  EXPECT_EQ(12000u, goals.GoalOf(20140401));
 }
 
 TEST(LocaleNumbersTest, NumbersDistancesAndDurationsFollowTheLocale) {
