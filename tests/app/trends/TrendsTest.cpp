@@ -143,6 +143,11 @@ TEST_F(TrendsTest, PeriodsMoveAndStreaksCountUpToToday) {
   EXPECT_EQ(0, week.averageBedtime);  // 23:30 and 00:30
   EXPECT_EQ(7 * 60 + 10, week.averageWake);
   EXPECT_EQ(5u, week.bestStreak);
+  // The streak from 03-19 reaches into the next week: counted whole, as
+  // the current streak counts it.
+  TrendFigures next = Figures(Request(PeriodWeek, 20140324, 20140331));
+  EXPECT_EQ(12u, next.bestStreak);
+  EXPECT_EQ(12u, next.currentStreak);
   EXPECT_EQ(20140316, PeriodHolding(PeriodWeek, 20140321, 6).first);  // weeks from Sunday
   EXPECT_EQ(20140324, MovePeriod(week.period, 1, 0).first);
   TrendPeriod february = MovePeriod(PeriodHolding(PeriodMonth, 20140315, 0), -1, 0);
