@@ -1,5 +1,7 @@
 #include "app/trends/TrendTables.h"
 
+#include "app/trends/ZoneRules.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -97,17 +99,6 @@ long long Single(sqlite3* database, const char* sql, const char* schema, long lo
   return sqlite3_step(*statement) == SQLITE_ROW && sqlite3_column_type(*statement, 0) != SQLITE_NULL
              ? statement.Int(0)
              : fallback;
-}
-
-// The zone local dates are taken in, with its rules' offsets.
-std::string ZoneText() {
-  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
-  GetDynamicTimeZoneInformation(&zone);
-  char name[200] = {}, text[260];
-  WideCharToMultiByte(CP_UTF8, 0, zone.TimeZoneKeyName, -1, name, sizeof name - 1, nullptr, nullptr);
-  snprintf(text, sizeof text, "%s|%ld|%ld|%ld|%d", name, zone.Bias, zone.StandardBias, zone.DaylightBias,
-           zone.DynamicDaylightTimeDisabled ? 1 : 0);
-  return text;
 }
 
 long long MinuteKey(const LocalMinute& t) {
@@ -253,7 +244,6 @@ public:
   // remake: the tables are made afresh first and everything computed again.
   int Run(bool remake) {
     if (remake ? !Clear() : !EnsureTables() || !LoadState()) return 0;
-    const std::string zone = ZoneText();
     bool numbered = true;
     for (int t = 0; t < 2; ++t) {
       hasTable_[t] = Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;",
@@ -261,7 +251,12 @@ public:
       numbered = numbered && (!hasTable_[t] || Autoincrement(kRunTables[t]));
       if (hasTable_[t] && !unchanged_ && !measure_.Take(db_, t)) return Fail("the runs could not be counted");
     }
-    if ((!numbered || state_["version"] != kVersion || state_["zone"] != zone) && !Clear()) return 0;
+    // The zone's rules for the years of the runs summed up, as they were.
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    nextYear_ = now.wYear + 1;
+    const bool sameZone = state_["zone"] == ZoneRulesText(StateInt("zone from"), StateInt("zone to"));
+    if ((!numbered || state_["version"] != kVersion || !sameZone) && !Clear()) return 0;
     for (int round = 0; round < 2; ++round) {
       Touched touched[2];
       bool consistent = true;
@@ -284,6 +279,7 @@ public:
       }
       break;
     }
+    NoteZone();
     return SaveState();
   }
 
@@ -317,6 +313,25 @@ private:
     std::string sql = look.Text(0);
     std::transform(sql.begin(), sql.end(), sql.begin(), ::toupper);
     return sql.find("AUTOINCREMENT") != std::string::npos;
+  }
+
+  int StateInt(const char* name) {
+    const std::string& text = state_[name];
+    return text.empty() ? 0 : atoi(text.c_str());
+  }
+
+  // The zone's text for the years from before the earliest run summed up
+  // (its local date may lie in the year before) to next year.
+  void NoteZone() {
+    int from = StateInt("zone from"), to = StateInt("zone to");
+    const int earliest = earliestYear_ == INT_MAX ? nextYear_ : earliestYear_ - 1;
+    const int first = from ? std::min(from, earliest) : earliest;
+    if (first == from && nextYear_ <= to && !state_["zone"].empty()) return;
+    from = first;
+    to = std::max(to, nextYear_);
+    state_["zone from"] = std::to_string(from);
+    state_["zone to"] = std::to_string(to);
+    state_["zone"] = ZoneRulesText(from, to);
   }
 
   // Numbers of the state by name: the highest row number summed up
@@ -368,7 +383,6 @@ private:
     state_.clear();
     saved_.clear();
     state_["version"] = kVersion;
-    state_["zone"] = ZoneText();
     for (int t = 0; t < 2; ++t) SetNumber(t, " bytes", 0);
     return 1;
   }
@@ -453,6 +467,9 @@ private:
       if (units > 0) {
         if (!SpanOf(t, start, units, first, last)) return Fail("a time could not be converted to local time");
         touched.Add(mac, first, last);
+        int year = 0, month = 0, day = 0;
+        DateOfDay(start / 86400, year, month, day);
+        earliestYear_ = std::min(earliestYear_, year);
       }
       if (!ledger.Bind(1, t).Bind(2, id).Bind(3, rows.Value(1)).Bind(4, rows.Value(2)).Bind(5, units).Bind(6, length)
                .Run()) {
@@ -635,6 +652,8 @@ private:
   WideString& problem_;
   LocalClock clock_;
   bool hasTable_[2] = {false, false};
+  int nextYear_ = 0;
+  int earliestYear_ = INT_MAX;  // of the runs noted in this refresh
   std::map<std::string, std::string> state_;
   std::map<std::string, std::string> saved_;
 };

@@ -11,7 +11,8 @@
 //                  mac, start, units, bytes (the pattern's length)
 //                                                             the runs summed up
 //   trends_state   name, value: "version", "zone" (the time zone the local
-//                  dates were taken in), "walking" and "sleeping" (the
+//                  dates were taken in, with its rules for the years "zone
+//                  from" to "zone to": ZoneRules), "walking" and "sleeping" (the
 //                  highest row number summed up), "walking rows", "walking
 //                  bytes" (the rows and their patterns' lengths summed up), ...
 //

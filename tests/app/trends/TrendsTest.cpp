@@ -174,6 +174,12 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   ASSERT_EQ(1, tables.Refresh(problem, &tally));
   EXPECT_TRUE(tally.rebuilt);
   EXPECT_EQ(23u, tally.runsNew);
+  // The zone's rules are taken from the year before the first run on.
+  std::string from;
+  sqlite3_exec(db, "SELECT value FROM trends_state WHERE name = 'zone from';",
+               [](void* out, int, char** values, char**) { return *static_cast<std::string*>(out) = values[0], 0; },
+               &from, nullptr);
+  EXPECT_EQ("2013", from);
   EXPECT_EQ(18u, tally.daysRecomputed);  // 17 of A, 1 of B
   EXPECT_EQ(3u, tally.nightsRecomputed);
   ASSERT_EQ(1, tables.Refresh(problem, &tally));
