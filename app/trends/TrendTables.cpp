@@ -669,7 +669,9 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
     problem.Assign(L"the database is not open");
     return 0;
   }
-  // A savepoint, so the refresh also nests in a transaction of the caller's.
+  // A savepoint, so the refresh also nests in a transaction of the caller's
+  // (which may yet be rolled back: then what it found is not kept).
+  const bool nested = sqlite3_get_autocommit(database_) == 0;
   if (sqlite3_exec(database_, "SAVEPOINT trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK) {
     problem.Format(L"the database could not be read (%S)", sqlite3_errmsg(database_));
     return 0;
@@ -711,7 +713,7 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
     sqlite3_exec(database_, "ROLLBACK;", nullptr, nullptr, nullptr);
     ok = 0;
   }
-  LastRefresh* now = ok && dataVersion != LLONG_MIN ? new (std::nothrow) LastRefresh{dataVersion, schema_} : nullptr;
+  LastRefresh* now = ok && !nested && dataVersion != LLONG_MIN ? new (std::nothrow) LastRefresh{dataVersion, schema_} : nullptr;
   // Replaces (deletes) the one before; SQLite deletes it on failure too.
   sqlite3_set_clientdata(database_, kLastRefresh, now, DeleteLastRefresh);
   return ok;
