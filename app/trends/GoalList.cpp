@@ -83,13 +83,26 @@ unsigned GoalList::GoalOf(int dateKey) const {
   return goal;
 }
 
-int GoalList::Set(int dateKey, unsigned steps) {
-  if (steps < MinSteps || steps > MaxSteps) return 0;
-  if (!DateKeyOf(dateKey / 10000, dateKey / 100 % 100, dateKey % 100)) return 0;
-  while (!changes_.empty() && changes_.back().first >= dateKey) changes_.pop_back();
+int GoalList::Set(int dateKey, unsigned steps, WideString& problem) {
+  problem.Assign(L"");
+  if (steps < MinSteps || steps > MaxSteps) {
+    problem.Format(L"a goal is a number of steps from %u to %u a day", MinSteps, MaxSteps);
+    return 0;
+  }
+  if (!DateKeyOf(dateKey / 10000, dateKey / 100 % 100, dateKey % 100)) {
+    problem.Assign(L"the goal's first day is no date");
+    return 0;
+  }
+  size_t kept = changes_.size();
+  while (kept > 0 && changes_[kept - 1].first >= dateKey) --kept;
   // No change needed when the day already has that goal.
-  if (GoalOf(dateKey) == steps) return 1;
-  changes_.push_back(GoalChange{dateKey, steps});
-  if (changes_.size() > MaxChanges) changes_.erase(changes_.begin());
+  const unsigned before = kept ? changes_[kept - 1].steps : DefaultSteps;
+  if (before != steps && kept >= MaxChanges) {
+    problem.Format(L"the goal has been changed %u times, as often as is kept: the goals of past days stay as they "
+                   L"are", MaxChanges);
+    return 0;
+  }
+  changes_.resize(kept);
+  if (before != steps) changes_.push_back(GoalChange{dateKey, steps});
   return 1;
 }

@@ -9,8 +9,8 @@
 //
 // The empty text is the default goal for every day. Parse refuses anything
 // else with a clear reason and leaves the list as it was. At most MaxChanges
-// changes are kept: a change beyond that drops the oldest one, whose days
-// then have the default goal.
+// changes are kept: a change beyond that is refused (dropping the oldest
+// would give its days another goal).
 #pragma once
 
 #include <vector>
@@ -38,9 +38,14 @@ public:
   // The goal of a day (date key).
   unsigned GoalOf(int dateKey) const;
   // The goal becomes steps from the day on (later changes are dropped: the
-  // new goal holds from then on). 0 for steps out of MinSteps..MaxSteps or a
-  // date that is no date; the list is then unchanged.
-  int Set(int dateKey, unsigned steps);
+  // new goal holds from then on). 0 for steps out of MinSteps..MaxSteps, a
+  // date that is no date or a change beyond MaxChanges, with problem saying
+  // which; the list is then unchanged.
+  int Set(int dateKey, unsigned steps, WideString& problem);
+  int Set(int dateKey, unsigned steps) {
+    WideString problem;
+    return Set(dateKey, steps, problem);
+  }
 
   const std::vector<GoalChange>& Changes() const { return changes_; }
 

@@ -19,8 +19,10 @@ WalkingRunFigures FiguresOfWalkingRun(const unsigned char* pattern, size_t size)
   return figures;
 }
 
-int NightOfSleepingRun(sqlite3* database, const char* tracker, unsigned start, const unsigned char* pattern,
-                       size_t size, NightRecord& night, WideString& problem) {
+namespace {
+
+int NightOfRun(sqlite3* database, bool fileReadOnly, const char* tracker, unsigned start,
+               const unsigned char* pattern, size_t size, NightRecord& night, WideString& problem) {
   problem.Assign(L"");
   unsigned long long minute = 0;
   const unsigned long long minutes = pattern ? size * 4ULL : 0;
@@ -34,7 +36,7 @@ int NightOfSleepingRun(sqlite3* database, const char* tracker, unsigned start, c
   }
   DateRange dates;
   dates.from = dates.to = local.hour < 12 ? PreviousDateKey(local.DateKey()) : local.DateKey();
-  TrendTables tables(database);
+  TrendTables tables(database, fileReadOnly);
   std::vector<NightRecord> nights;
   if (!tables.Refresh(problem) || !tables.ReadNights(tracker, dates, nights, problem)) return 0;
   if (nights.empty()) return 0;
@@ -42,9 +44,8 @@ int NightOfSleepingRun(sqlite3* database, const char* tracker, unsigned start, c
   return 1;
 }
 
-namespace {
-
 struct NightWork {
+  ActivityStore* store;
   std::string tracker;
   unsigned start;
   ByteBuffer pattern;
@@ -55,16 +56,22 @@ struct NightWork {
 
 int OnConnection(Database& database, void* context) {
   NightWork& work = *static_cast<NightWork*>(context);
-  work.found = NightOfSleepingRun(database.Handle(), work.tracker.c_str(), work.start, work.pattern.data,
-                                  static_cast<size_t>(work.pattern.size), *work.night, work.problem);
+  work.found = NightOfRun(database.Handle(), work.store->IsReadOnly(), work.tracker.c_str(), work.start,
+                          work.pattern.data, static_cast<size_t>(work.pattern.size), *work.night, work.problem);
   return work.problem.IsEmpty();
 }
 
 }  // namespace
 
+int NightOfSleepingRun(sqlite3* database, const char* tracker, unsigned start, const unsigned char* pattern,
+                       size_t size, NightRecord& night, WideString& problem) {
+  return NightOfRun(database, false, tracker, start, pattern, size, night, problem);
+}
+
 int NightOfSleepingRun(ActivityStore& store, const wchar_t* tracker, unsigned start, NightRecord& night,
                        WideString& problem) {
   NightWork work;
+  work.store = &store;
   for (const wchar_t* p = tracker; p && *p; ++p) work.tracker.push_back(static_cast<char>(*p));
   work.start = start;
   work.night = &night;

@@ -29,6 +29,7 @@ WalkingRunFigures FiguresOfWalkingRun(const unsigned char* pattern, size_t size)
 // more (problem empty), or the database could not be read (problem says why).
 int NightOfSleepingRun(sqlite3* database, const char* tracker, unsigned start, const unsigned char* pattern,
                        size_t size, NightRecord& night, WideString& problem);
-// The same for a run of the store (read with its pattern), under its lock.
+// The same for a run of the store (read with its pattern), under its lock;
+// a store that stores nothing has its file left unwritten.
 int NightOfSleepingRun(ActivityStore& store, const wchar_t* tracker, unsigned start, NightRecord& night,
                        WideString& problem);

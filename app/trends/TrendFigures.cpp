@@ -27,6 +27,13 @@ const DayTotals* DayOf(const std::vector<DayTotals>& days, int date) {
 
 bool Reached(const DayTotals* day, const GoalList& goals) { return day && day->steps >= goals.GoalOf(day->date); }
 
+// The days up to the date, one after the other, that reached their goal.
+unsigned StreakUpTo(const std::vector<DayTotals>& days, const GoalList& goals, int date) {
+  unsigned streak = 0;
+  for (; Reached(DayOf(days, date), goals); date = PreviousDateKey(date)) ++streak;
+  return streak;
+}
+
 void AddCalendar(const TrendRequest& request, const std::vector<DayTotals>& allDays, TrendFigures& out) {
   const TrendPeriod& period = out.period;
   int year = period.last / 10000, month = period.last / 100 % 100;
@@ -87,7 +94,8 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
                                  [](const DayTotals& day, int key) { return day.date < key; });
   auto next = window;
   unsigned long long windowSum = 0, windowCount = 0;
-  unsigned streak = 0;
+  // A streak reaching into the period counts its days before it too.
+  unsigned streak = StreakUpTo(allDays, goals, PreviousDateKey(period.first));
   for (int date = period.first; date <= period.last; date = NextDateKey(date)) {
     TrendDay day;
     day.date = date;
@@ -129,12 +137,8 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
 
   // The current streak: back from today (from yesterday while today has
   // not reached its goal).
-  int date = request.today;
-  if (!Reached(DayOf(allDays, date), goals)) date = PreviousDateKey(date);
-  while (Reached(DayOf(allDays, date), goals)) {
-    ++out.currentStreak;
-    date = PreviousDateKey(date);
-  }
+  const int today = request.today;
+  out.currentStreak = StreakUpTo(allDays, goals, Reached(DayOf(allDays, today), goals) ? today : PreviousDateKey(today));
 
   unsigned long long asleep = 0;
   long long bedtimes = 0, wakes = 0;
@@ -155,8 +159,11 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
   AddCalendar(request, allDays, out);
 }
 
-int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem) {
-  TrendTables tables(database);
+namespace {
+
+int ReadFigures(sqlite3* database, bool fileReadOnly, const TrendRequest& request, TrendFigures& out,
+                WideString& problem) {
+  TrendTables tables(database, fileReadOnly);
   std::vector<DayTotals> days;
   std::vector<NightRecord> nights;
   DateRange period;
@@ -171,9 +178,8 @@ int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigure
   return 1;
 }
 
-namespace {
-
 struct StoreWork {
+  ActivityStore* store;
   const TrendRequest* request;
   TrendFigures* out;
   WideString problem;
@@ -181,13 +187,19 @@ struct StoreWork {
 
 int OnConnection(Database& database, void* context) {
   StoreWork& work = *static_cast<StoreWork*>(context);
-  return ReadTrendFigures(database.Handle(), *work.request, *work.out, work.problem);
+  // A store that decided not to write its file (its tables could not be
+  // made ready) has it kept unwritten here too.
+  return ReadFigures(database.Handle(), work.store->IsReadOnly(), *work.request, *work.out, work.problem);
 }
 
 }  // namespace
 
+int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem) {
+  return ReadFigures(database, false, request, out, problem);
+}
+
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem) {
-  StoreWork work = {&request, &out, WideString()};
+  StoreWork work = {&store, &request, &out, WideString()};
   if (store.WithConnection(OnConnection, &work)) return 1;
   problem.Assign(work.problem.IsEmpty() ? L"the database is not open" : work.problem.CStr());
   return 0;

@@ -10,7 +10,8 @@
 // - the current streak: consecutive days up to today that reached their
 //   goal; today counts once it has reached it and does not end the streak
 //   before it is over. The best streak: the longest run of consecutive days
-//   of the period that reached their goal. A day without data ends a streak;
+//   that reached their goal ending in the period, counted like the current
+//   one with its days before the period. A day without data ends a streak;
 // - the nights of the period with the average asleep time and the average
 //   bedtime and wake, taken as wall-clock minutes from noon of the night's
 //   date, so that 23:30 and 00:30 average to 00:00;
@@ -96,5 +97,6 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
 // Brings the summary tables up to date (TrendTables) and computes the
 // figures from them. 1/0 with problem.
 int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem);
-// The same on the store's connection, under its lock.
+// The same on the store's connection, under its lock; a store that stores
+// nothing (IsReadOnly) has its file left unwritten (TrendTables).
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem);

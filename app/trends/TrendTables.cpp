@@ -1,5 +1,7 @@
 #include "app/trends/TrendTables.h"
 
+#include "app/trends/ZoneRules.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -7,13 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 
 namespace {
 
 // Raised when what the tables hold, or how it is computed, changes: the
 // tables are then computed again.
-const char kVersion[] = "1";
+const char kVersion[] = "2";
 const char* const kRunTables[2] = {"walking", "sleeping"};
 const char* const kTrendTables[4] = {"trends_state", "trends_days", "trends_nights", "trends_runs"};
 const char* const kCreate[4] = {
@@ -22,9 +25,19 @@ const char* const kCreate[4] = {
     "metres INTEGER, PRIMARY KEY (mac, date));",
     "CREATE TABLE %s.trends_nights (mac TEXT NOT NULL, night INTEGER NOT NULL, bedtime INTEGER, wake INTEGER, "
     "bedtime_local INTEGER, wake_local INTEGER, asleep INTEGER, awake INTEGER, PRIMARY KEY (mac, night));",
-    "CREATE TABLE %s.trends_runs (tbl INTEGER NOT NULL, id INTEGER NOT NULL, mac TEXT, start INTEGER, "
-    "units INTEGER, PRIMARY KEY (tbl, id));",
+    // mac and start as the run's row holds them (no type), to be compared with it.
+    "CREATE TABLE %s.trends_runs (tbl INTEGER NOT NULL, id INTEGER NOT NULL, mac, start, units INTEGER, "
+    "bytes INTEGER, PRIMARY KEY (tbl, id));",
 };
+
+// The text SQLite keeps for a table made by kCreate (no schema, no ";"):
+// tables of another layout (a newer Pellton's) are made again.
+std::string LayoutOf(const char* create) {
+  std::string sql = create;
+  sql.erase(sql.find("%s."), 3);
+  sql.erase(sql.size() - 1);
+  return sql;
+}
 
 class Statement {
 public:
@@ -56,6 +69,10 @@ public:
     sqlite3_bind_text(statement_, index, text, -1, SQLITE_TRANSIENT);
     return *this;
   }
+  Statement& Bind(int index, sqlite3_value* value) {
+    sqlite3_bind_value(statement_, index, value);
+    return *this;
+  }
   // Runs a statement that gives no rows (and makes it ready again).
   int Run() {
     int step = sqlite3_step(statement_);
@@ -63,6 +80,7 @@ public:
     return step == SQLITE_DONE || step == SQLITE_ROW;
   }
   long long Int(int column) const { return sqlite3_column_int64(statement_, column); }
+  sqlite3_value* Value(int column) const { return sqlite3_column_value(statement_, column); }
   const char* Text(int column) const {
     const unsigned char* text = sqlite3_column_text(statement_, column);
     return text ? reinterpret_cast<const char*>(text) : "";
@@ -81,17 +99,6 @@ long long Single(sqlite3* database, const char* sql, const char* schema, long lo
   return sqlite3_step(*statement) == SQLITE_ROW && sqlite3_column_type(*statement, 0) != SQLITE_NULL
              ? statement.Int(0)
              : fallback;
-}
-
-// The zone local dates are taken in, with its rules' offsets.
-std::string ZoneText() {
-  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
-  GetDynamicTimeZoneInformation(&zone);
-  char name[200] = {}, text[260];
-  WideCharToMultiByte(CP_UTF8, 0, zone.TimeZoneKeyName, -1, name, sizeof name - 1, nullptr, nullptr);
-  snprintf(text, sizeof text, "%s|%ld|%ld|%ld|%d", name, zone.Bias, zone.StandardBias, zone.DaylightBias,
-           zone.DynamicDaylightTimeDisabled ? 1 : 0);
-  return text;
 }
 
 long long MinuteKey(const LocalMinute& t) {
@@ -185,31 +192,79 @@ private:
   size_t at_ = 0;
 };
 
+// The run tables' rows and the sum of their patterns' lengths, which tell
+// a run changed in place (an older Pellton merges by an UPDATE of the
+// pattern, keeping the row and its number). Taken once a refresh.
+struct RunMeasure {
+  bool taken[2] = {false, false};
+  long long rows[2] = {0, 0};
+  long long bytes[2] = {0, 0};
+
+  int Take(sqlite3* database, int t) {
+    if (taken[t]) return 1;
+    Statement measure;
+    if (!measure.Prepare(database, t ? "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.sleeping;"
+                                     : "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.walking;") ||
+        sqlite3_step(*measure) != SQLITE_ROW)
+      return 0;
+    rows[t] = measure.Int(0);
+    bytes[t] = measure.Int(1);
+    taken[t] = true;
+    return 1;
+  }
+};
+
+// What the last refresh on a connection found, kept with the connection.
+// Pellton never changes a run in place: the run tables need measuring
+// again only once another connection has written to the file, which
+// "PRAGMA data_version" tells.
+struct LastRefresh {
+  long long dataVersion;
+  const char* schema;
+};
+const char kLastRefresh[] = "Pellton trends refresh";
+
+void DeleteLastRefresh(void* last) { delete static_cast<LastRefresh*>(last); }
+
 // One refresh in one schema. A refresher that may not write stops at the
 // first change it would make (Stale), so that a connection that cannot
 // write reads the file's own tables while they are up to date.
 class Refresher {
 public:
-  Refresher(sqlite3* database, const char* schema, bool mayWrite, TrendRefreshTally& tally, WideString& problem)
-      : db_(database), schema_(schema), mayWrite_(mayWrite), tally_(tally), problem_(problem) {}
+  // unchanged: nothing but this connection wrote to the file since the
+  // last refresh in this schema, so no run changed in place.
+  Refresher(sqlite3* database, const char* schema, bool mayWrite, bool unchanged, RunMeasure& measure,
+            TrendRefreshTally& tally, WideString& problem)
+      : db_(database), schema_(schema), mayWrite_(mayWrite), unchanged_(unchanged), measure_(measure), tally_(tally),
+        problem_(problem) {}
 
   bool Stale() const { return stale_; }
+  bool WriteRefused() const { return refused_; }
 
-  int Run() {
-    if (!EnsureTables() || !LoadState()) return 0;
-    const std::string zone = ZoneText();
+  // remake: the tables are made afresh first and everything computed again.
+  int Run(bool remake) {
+    if (remake ? !Clear() : !EnsureTables() || !LoadState()) return 0;
     bool numbered = true;
     for (int t = 0; t < 2; ++t) {
       hasTable_[t] = Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;",
                             "main", 0, kRunTables[t]) > 0;
       numbered = numbered && (!hasTable_[t] || Autoincrement(kRunTables[t]));
+      if (hasTable_[t] && !unchanged_ && !measure_.Take(db_, t)) return Fail("the runs could not be counted");
     }
-    if ((!numbered || state_["version"] != kVersion || state_["zone"] != zone) && !Clear()) return 0;
+    // The zone's rules for the years of the runs summed up, as they were.
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    nextYear_ = now.wYear + 1;
+    const bool sameZone = state_["zone"] == ZoneRulesText(StateInt("zone from"), StateInt("zone to"));
+    if ((!numbered || state_["version"] != kVersion || !sameZone) && !Clear()) return 0;
     for (int round = 0; round < 2; ++round) {
       Touched touched[2];
       bool consistent = true;
       for (int t = 0; t < 2 && consistent; ++t) {
-        if (hasTable_[t] && (!TakeNewRuns(t, touched[t]) || !TakeGoneRuns(t, touched[t], consistent))) return 0;
+        long long added = 0, removed = 0;
+        if (hasTable_[t] && (!TakeNewRuns(t, touched[t], added) || !TakeGoneRuns(t, touched[t], consistent, removed) ||
+                             (consistent && !TakeChangedRuns(t, touched[t], added - removed))))
+          return 0;
       }
       // Rows numbered below the highest seen appeared: nothing can be
       // trusted, everything is computed again.
@@ -224,6 +279,7 @@ public:
       }
       break;
     }
+    NoteZone();
     return SaveState();
   }
 
@@ -231,6 +287,11 @@ private:
   int Fail(const char* what) {
     problem_.Format(L"%S (%S)", what, sqlite3_errmsg(db_));
     return 0;
+  }
+  // A write to the tables refused: made afresh, they may take it.
+  int Refused(const char* what) {
+    refused_ = true;
+    return Fail(what);
   }
 
   // Every change passes here first.
@@ -254,9 +315,29 @@ private:
     return sql.find("AUTOINCREMENT") != std::string::npos;
   }
 
+  int StateInt(const char* name) {
+    const std::string& text = state_[name];
+    return text.empty() ? 0 : atoi(text.c_str());
+  }
+
+  // The zone's text for the years from before the earliest run summed up
+  // (its local date may lie in the year before) to next year.
+  void NoteZone() {
+    int from = StateInt("zone from"), to = StateInt("zone to");
+    const int earliest = earliestYear_ == INT_MAX ? nextYear_ : earliestYear_ - 1;
+    const int first = from ? std::min(from, earliest) : earliest;
+    if (first == from && nextYear_ <= to && !state_["zone"].empty()) return;
+    from = first;
+    to = std::max(to, nextYear_);
+    state_["zone from"] = std::to_string(from);
+    state_["zone to"] = std::to_string(to);
+    state_["zone"] = ZoneRulesText(from, to);
+  }
+
   // Numbers of the state by name: the highest row number summed up
-  // ("walking"), the rows trends_runs notes ("walking rows") and the most
-  // units of one run ("walking longest").
+  // ("walking"), the rows trends_runs notes ("walking rows"), the most
+  // units of one run ("walking longest") and the sum of the patterns'
+  // lengths ("walking bytes").
   long long Number(int t, const char* what) {
     const std::string& text = state_[std::string(kRunTables[t]) + what];
     return text.empty() ? (*what ? 0 : LLONG_MIN) : _atoi64(text.c_str());
@@ -272,7 +353,9 @@ private:
     if (!read.Prepare(db_, "SELECT name, value FROM %s.trends_state;", schema_)) {
       return Fail("the trends state could not be read");
     }
-    while (sqlite3_step(*read) == SQLITE_ROW) state_[read.Text(0)] = read.Text(1);
+    int step;
+    while ((step = sqlite3_step(*read)) == SQLITE_ROW) state_[read.Text(0)] = read.Text(1);
+    if (step != SQLITE_DONE) return Fail("the trends state could not be read");
     saved_ = state_;
     return 1;
   }
@@ -280,92 +363,98 @@ private:
   int SaveState() {
     if (state_ == saved_) return 1;
     Statement write;
-    if (!MayWrite() ||
-        !write.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_state (name, value) VALUES (?1, ?2);", schema_))
-      return Fail("the trends state could not be written");
+    if (!MayWrite()) return Fail("the trends state could not be written");
+    if (!write.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_state (name, value) VALUES (?1, ?2);", schema_))
+      return Refused("the trends state could not be written");
     for (const auto& entry : state_) {
       if (!write.Bind(1, entry.first.c_str()).Bind(2, entry.second.c_str()).Run()) {
-        return Fail("the trends state could not be written");
+        return Refused("the trends state could not be written");
       }
     }
     return 1;
   }
 
+  // Throws away the tables' rows and their state: everything is computed
+  // again. The tables are made afresh, so that they have this layout.
   int Clear() {
     if (!MayWrite()) return Fail("the trends tables are not up to date");
     tally_.rebuilt = true;
-    for (const char* table : kTrendTables) {
-      std::string sql = std::string("DELETE FROM %s.") + table + ";";
-      if (!Exec(sql.c_str())) return Fail("the trends tables could not be emptied");
-    }
+    if (!Recreate()) return 0;
     state_.clear();
     saved_.clear();
     state_["version"] = kVersion;
-    state_["zone"] = ZoneText();
+    for (int t = 0; t < 2; ++t) SetNumber(t, " bytes", 0);
     return 1;
   }
 
-  // All four tables, or none: then made afresh, in the temporary schema
-  // from the file's own when it has them.
-  int EnsureTables() {
-    int present = 0;
-    for (const char* table : kTrendTables) {
-      present += Single(db_, "SELECT count(*) FROM %s.sqlite_master WHERE type = 'table' AND name = ?1;", schema_, 0,
-                        table) > 0;
-    }
-    if (present == 4) return 1;
-    if (!MayWrite()) return Fail("the trends tables are not made yet");
+  int Recreate() {
     for (const char* table : kTrendTables) {
       std::string sql = std::string("DROP TABLE IF EXISTS %s.") + table + ";";
-      if (!Exec(sql.c_str())) return Fail("the trends tables could not be made");
+      if (!Exec(sql.c_str())) return Refused("the trends tables could not be made");
     }
     for (const char* create : kCreate) {
-      if (!Exec(create)) return Fail("the trends tables could not be made");
+      if (!Exec(create)) return Refused("the trends tables could not be made");
     }
-    if (strcmp(schema_, "temp") != 0) return 1;
-    int inFile = 0;
-    for (const char* table : kTrendTables) {
-      inFile += Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;", "main",
-                       0, table) > 0;
+    return 1;
+  }
+
+  // Whether the schema holds all four tables as kCreate makes them.
+  bool HasOwnTables(const char* schema) {
+    Statement look;
+    if (!look.Prepare(db_, "SELECT sql FROM %s.sqlite_master WHERE type = 'table' AND name = ?1;", schema)) {
+      return false;
     }
-    if (inFile != 4) return 1;
+    for (int i = 0; i < 4; ++i) {
+      look.Bind(1, kTrendTables[i]);
+      const bool same = sqlite3_step(*look) == SQLITE_ROW && look.Text(0) == LayoutOf(kCreate[i]);
+      sqlite3_reset(*look);
+      if (!same) return false;
+    }
+    return true;
+  }
+
+  // All four tables as made here, or they are made afresh: in the temporary
+  // schema from the file's own when it has them as made here.
+  int EnsureTables() {
+    if (HasOwnTables(schema_)) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not made yet");
+    unchanged_ = false;  // not the tables the last refresh left
+    if (!Recreate()) return 0;
+    if (strcmp(schema_, "temp") != 0 || !HasOwnTables("main")) return 1;
     for (const char* table : kTrendTables) {
+      // The same layout on both sides: the columns line up.
       std::string sql = std::string("INSERT INTO temp.") + table + " SELECT * FROM main." + table + ";";
-      // A file whose tables are not as made here is simply not used.
       if (!Exec(sql.c_str())) return Clear();
     }
     return 1;
   }
 
-  // The local date (walking) or night (sleeping) keys a run covers.
+  // The local date (walking) or night (sleeping) keys a run can change,
+  // first <= last: those of its first and last unit, and a day more on each
+  // side. A later run hides the units of an earlier one that start inside
+  // it, up to its last unit's end, which may lie on the next day; and a
+  // clock put back over midnight gives a later time an earlier date.
   int SpanOf(int t, long long start, long long units, int& first, int& last) {
     const long long unit = t ? kSleepingUnitSeconds : kWalkingUnitSeconds;
     LocalMinute a, b;
     if (!clock_.At(start, a) || !clock_.At(start + (units - 1) * unit, b)) return 0;
-    first = a.DateKey();
-    last = b.DateKey();
-    if (t && a.hour < 12) first = PreviousDateKey(first);
-    if (t && b.hour < 12) last = PreviousDateKey(last);
+    int from = a.DateKey(), to = b.DateKey();
+    if (t && a.hour < 12) from = PreviousDateKey(from);
+    if (t && b.hour < 12) to = PreviousDateKey(to);
+    first = PreviousDateKey(std::min(from, to));
+    last = NextDateKey(std::max(from, to));
     return 1;
   }
 
-  int TakeNewRuns(int t, Touched& touched) {
-    const long long from = Number(t, "");
-    const long long highest = Single(db_, t ? "SELECT max(rowid) FROM main.sleeping;" : "SELECT max(rowid) FROM main.walking;",
-                                     "main", LLONG_MIN);
-    if (highest == LLONG_MIN || highest <= from) return 1;
-    if (!MayWrite()) return Fail("the trends tables are not up to date");
-    Statement rows, ledger;
-    const char* select = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
-                             "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
-                           : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
-                             "FROM main.walking WHERE rowid > ?1 ORDER BY rowid;";
-    if (!rows.Prepare(db_, select) ||
-        !ledger.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_runs (tbl, id, mac, start, units) "
-                             "VALUES (?1, ?2, ?3, ?4, ?5);", schema_))
-      return Fail("the runs could not be read");
-    rows.Bind(1, from);
-    long long seen = from, noted = Number(t, " rows"), longest = Number(t, " longest");
+  // Notes each row the statement gives (rowid, mac, start, length(pattern),
+  // typeof(pattern), typeof(start)) in trends_runs, and the days or nights
+  // it covers in touched; bytes: the lengths added up.
+  int NoteRows(int t, Statement& rows, Touched& touched, long long& bytes) {
+    Statement ledger;
+    if (!ledger.Prepare(db_, "INSERT OR REPLACE INTO %s.trends_runs (tbl, id, mac, start, units, bytes) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5, ?6);", schema_))
+      return Refused("the runs summed up could not be noted");
+    long long seen = Number(t, ""), longest = Number(t, " longest");
     int step;
     while ((step = sqlite3_step(*rows)) == SQLITE_ROW) {
       const long long id = rows.Int(0), start = rows.Int(2), length = rows.Int(3);
@@ -378,57 +467,126 @@ private:
       if (units > 0) {
         if (!SpanOf(t, start, units, first, last)) return Fail("a time could not be converted to local time");
         touched.Add(mac, first, last);
+        int year = 0, month = 0, day = 0;
+        DateOfDay(start / 86400, year, month, day);
+        earliestYear_ = std::min(earliestYear_, year);
       }
-      if (!ledger.Bind(1, t).Bind(2, id).Bind(3, mac).Bind(4, start).Bind(5, units).Run()) {
-        return Fail("the runs summed up could not be noted");
+      if (!ledger.Bind(1, t).Bind(2, id).Bind(3, rows.Value(1)).Bind(4, rows.Value(2)).Bind(5, units).Bind(6, length)
+               .Run()) {
+        return Refused("the runs summed up could not be noted");
       }
       ++tally_.runsNew;
-      ++noted;
+      bytes += length;
       seen = std::max(seen, id);
       longest = std::max(longest, units);
     }
     if (step != SQLITE_DONE) return Fail("the runs could not be read");
     SetNumber(t, "", seen);
-    SetNumber(t, " rows", noted);
     SetNumber(t, " longest", longest);
+    return 1;
+  }
+
+  int TakeNewRuns(int t, Touched& touched, long long& bytes) {
+    const long long from = Number(t, "");
+    const long long highest = Single(db_, t ? "SELECT max(rowid) FROM main.sleeping;" : "SELECT max(rowid) FROM main.walking;",
+                                     "main", LLONG_MIN);
+    if (highest == LLONG_MIN || highest <= from) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
+    Statement rows;
+    const char* select = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                             "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
+                           : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                             "FROM main.walking WHERE rowid > ?1 ORDER BY rowid;";
+    if (!rows.Prepare(db_, select)) return Fail("the runs could not be read");
+    rows.Bind(1, from);
+    const unsigned long long before = tally_.runsNew;
+    if (!NoteRows(t, rows, touched, bytes)) return 0;
+    SetNumber(t, " rows", Number(t, " rows") + static_cast<long long>(tally_.runsNew - before));
     return 1;
   }
 
   // Runs noted that the table no longer holds. More rows than noted (rows
   // numbered below the highest seen) make the tables inconsistent.
-  int TakeGoneRuns(int t, Touched& touched, bool& consistent) {
-    const long long inTable = Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
-                                     "main", -1);
-    const long long noted = Number(t, " rows");
+  int TakeGoneRuns(int t, Touched& touched, bool& consistent, long long& bytes) {
+    // Counted through the run key's index, unless the rows were measured.
+    const long long inTable =
+        measure_.taken[t] ? measure_.rows[t]
+                          : Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
+                                   "main", -1);
     if (inTable < 0) return Fail("the runs could not be counted");
+    const long long noted = Number(t, " rows");
     consistent = inTable <= noted;
     if (inTable >= noted) return 1;
     if (!MayWrite()) return Fail("the trends tables are not up to date");
     Statement gone, forget;
-    const char* select = t ? "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
+    const char* select = t ? "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
                              "(SELECT rowid FROM main.sleeping);"
-                           : "SELECT id, mac, start, units FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
+                           : "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
                              "(SELECT rowid FROM main.walking);";
-    if (!gone.Prepare(db_, select, schema_) ||
-        !forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
-      return Fail("the runs could not be read");
+    if (!gone.Prepare(db_, select, schema_)) return Fail("the runs could not be read");
+    if (!forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
+      return Refused("the runs summed up could not be noted");
     std::vector<long long> ids;
+    if (!TakeNoted(t, gone, touched, ids, bytes)) return 0;
+    for (long long id : ids) {
+      if (!forget.Bind(1, t).Bind(2, id).Run()) return Refused("the runs summed up could not be noted");
+    }
+    SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
+    consistent = noted - static_cast<long long>(ids.size()) == inTable;
+    return 1;
+  }
+
+  // The runs trends_runs notes that the statement gives (id, mac, start,
+  // units, bytes) count as gone: their days or nights are touched.
+  int TakeNoted(int t, Statement& noted, Touched& touched, std::vector<long long>& ids, long long& bytes) {
     int step;
-    while ((step = sqlite3_step(*gone)) == SQLITE_ROW) {
-      ids.push_back(gone.Int(0));
+    while ((step = sqlite3_step(*noted)) == SQLITE_ROW) {
+      ids.push_back(noted.Int(0));
+      bytes += noted.Int(4);
       int first = 0, last = 0;
-      if (gone.Int(3) > 0) {
-        if (!SpanOf(t, gone.Int(2), gone.Int(3), first, last)) return Fail("a time could not be converted");
-        touched.Add(gone.Text(1), first, last);
+      if (noted.Int(3) > 0) {
+        if (!SpanOf(t, noted.Int(2), noted.Int(3), first, last)) return Fail("a time could not be converted");
+        touched.Add(noted.Text(1), first, last);
       }
     }
     if (step != SQLITE_DONE) return Fail("the runs could not be read");
-    for (long long id : ids) {
-      if (!forget.Bind(1, t).Bind(2, id).Run()) return Fail("the runs summed up could not be noted");
-    }
     tally_.runsGone += ids.size();
-    SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
-    consistent = noted - static_cast<long long>(ids.size()) == inTable;
+    return 1;
+  }
+
+  // Runs changed in place: when the table's lengths no longer add up to
+  // what was noted (grown: the new rows less the gone ones), the rows whose
+  // mac, start or length differ from trends_runs count as gone and new.
+  int TakeChangedRuns(int t, Touched& touched, long long grown) {
+    const bool measured = !state_[std::string(kRunTables[t]) + " bytes"].empty();
+    if (unchanged_ && measured) {
+      SetNumber(t, " bytes", Number(t, " bytes") + grown);
+      return 1;
+    }
+    if (!measure_.Take(db_, t)) return Fail("the runs could not be counted");
+    const bool same = measured && Number(t, " bytes") + grown == measure_.bytes[t];
+    SetNumber(t, " bytes", measure_.bytes[t]);
+    if (same) return 1;
+    if (!MayWrite()) return Fail("the trends tables are not up to date");
+    Statement changed, row;
+    const char* select = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w JOIN "
+                             "%s.trends_runs AS r ON r.tbl = 1 AND r.id = w.rowid WHERE w.mac IS NOT r.mac OR "
+                             "w.start IS NOT r.start OR ifnull(length(w.pattern), 0) IS NOT r.bytes;"
+                           : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w JOIN "
+                             "%s.trends_runs AS r ON r.tbl = 0 AND r.id = w.rowid WHERE w.mac IS NOT r.mac OR "
+                             "w.start IS NOT r.start OR ifnull(length(w.pattern), 0) IS NOT r.bytes;";
+    const char* again = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                            "FROM main.sleeping WHERE rowid = ?1;"
+                          : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
+                            "FROM main.walking WHERE rowid = ?1;";
+    if (!changed.Prepare(db_, select, schema_) || !row.Prepare(db_, again)) return Fail("the runs could not be read");
+    std::vector<long long> ids;
+    long long bytes = 0;
+    if (!TakeNoted(t, changed, touched, ids, bytes)) return 0;
+    for (long long id : ids) {
+      sqlite3_reset(*row);
+      if (!NoteRows(t, row.Bind(1, id), touched, bytes)) return 0;
+    }
     return 1;
   }
 
@@ -441,17 +599,19 @@ private:
     std::string sql = std::string("DELETE FROM %s.") + table + (t ? " WHERE mac = ?1 AND night BETWEEN ?2 AND ?3;"
                                                                   : " WHERE mac = ?1 AND date BETWEEN ?2 AND ?3;");
     if (!erase.Prepare(db_, sql.c_str(), schema_) ||
-        !insert.Prepare(db_, t ? "INSERT OR REPLACE INTO %s.trends_nights VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);"
-                               : "INSERT OR REPLACE INTO %s.trends_days VALUES (?1, ?2, ?3, ?4, ?5);",
+        !insert.Prepare(db_, t ? "INSERT OR REPLACE INTO %s.trends_nights (mac, night, bedtime, wake, bedtime_local, "
+                                 "wake_local, asleep, awake) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);"
+                               : "INSERT OR REPLACE INTO %s.trends_days (mac, date, steps, calories, metres) "
+                                 "VALUES (?1, ?2, ?3, ?4, ?5);",
                         schema_))
-      return Fail("the trends tables could not be written");
+      return Refused("the trends tables could not be written");
     const long long longest = Number(t, " longest") * (t ? kSleepingUnitSeconds : kWalkingUnitSeconds);
     for (const auto& entry : touched.spans) {
       const std::vector<Span>& spans = entry.second;
       if (spans.empty()) continue;
       for (const Span& span : spans) {
         if (!erase.Bind(1, entry.first.c_str()).Bind(2, span.first).Bind(3, span.second).Run()) {
-          return Fail("the trends tables could not be written");
+          return Refused("the trends tables could not be written");
         }
       }
       DateRange dates;
@@ -473,7 +633,7 @@ private:
         tally_.daysRecomputed += writer.written;
       }
       if (result != UnitsRead) {
-        if (result == UnitsStopped) return Fail("the trends tables could not be written");
+        if (result == UnitsStopped) return Refused("the trends tables could not be written");
         problem_.Assign(read.problem);
         return 0;
       }
@@ -484,11 +644,16 @@ private:
   sqlite3* db_;
   const char* schema_;
   const bool mayWrite_;
+  bool unchanged_;
+  RunMeasure& measure_;
   bool stale_ = false;
+  bool refused_ = false;
   TrendRefreshTally& tally_;
   WideString& problem_;
   LocalClock clock_;
   bool hasTable_[2] = {false, false};
+  int nextYear_ = 0;
+  int earliestYear_ = INT_MAX;  // of the runs noted in this refresh
   std::map<std::string, std::string> state_;
   std::map<std::string, std::string> saved_;
 };
@@ -504,29 +669,53 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
     problem.Assign(L"the database is not open");
     return 0;
   }
-  // A savepoint, so the refresh also nests in a transaction of the caller's.
+  // A savepoint, so the refresh also nests in a transaction of the caller's
+  // (which may yet be rolled back: then what it found is not kept).
+  const bool nested = sqlite3_get_autocommit(database_) == 0;
   if (sqlite3_exec(database_, "SAVEPOINT trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK) {
     problem.Format(L"the database could not be read (%S)", sqlite3_errmsg(database_));
     return 0;
   }
-  const bool writable = sqlite3_db_readonly(database_, "main") == 0;
-  schema_ = "main";
-  Refresher first(database_, schema_, writable, *tally, problem);
-  int ok = first.Run();
-  if (!ok && first.Stale()) {
-    sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
+  const bool writable = !fileReadOnly_ && sqlite3_db_readonly(database_, "main") == 0;
+  const long long dataVersion = Single(database_, "PRAGMA main.data_version;", "main", LLONG_MIN);
+  const LastRefresh* last = static_cast<const LastRefresh*>(sqlite3_get_clientdata(database_, kLastRefresh));
+  const bool unchanged = last && dataVersion != LLONG_MIN && last->dataVersion == dataVersion;
+  // The temporary schema again while nothing else wrote: the file's own
+  // tables cannot have become usable meanwhile.
+  schema_ = unchanged ? last->schema : "main";
+  bool mayWrite = writable || strcmp(schema_, "temp") == 0, remake = false;
+  RunMeasure measure;
+  int ok = 0;
+  // At most three tries: the file's own tables; then the temporary schema
+  // when those could not be used without writing; and the tables made
+  // afresh when a write to them was refused (a layout of a newer Pellton).
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Refresher refresher(database_, schema_, mayWrite, unchanged && strcmp(schema_, last->schema) == 0, measure,
+                        *tally, problem);
+    ok = refresher.Run(remake);
+    if (ok) break;
+    if (refresher.Stale()) {
+      schema_ = "temp";
+      mayWrite = true;
+    } else if (refresher.WriteRefused() && !remake) {
+      remake = true;
+    } else {
+      break;
+    }
+    // SQLite may have ended the transaction by itself: nothing to go on from.
+    if (sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK) break;
     *tally = TrendRefreshTally();
     problem.Assign(L"");
-    schema_ = "temp";
-    Refresher again(database_, schema_, true, *tally, problem);
-    ok = again.Run();
   }
   if (!ok) sqlite3_exec(database_, "ROLLBACK TO trends_refresh;", nullptr, nullptr, nullptr);
   if (sqlite3_exec(database_, "RELEASE trends_refresh;", nullptr, nullptr, nullptr) != SQLITE_OK && ok) {
     problem.Format(L"the trends tables could not be written (%S)", sqlite3_errmsg(database_));
     sqlite3_exec(database_, "ROLLBACK;", nullptr, nullptr, nullptr);
-    return 0;
+    ok = 0;
   }
+  LastRefresh* now = ok && !nested && dataVersion != LLONG_MIN ? new (std::nothrow) LastRefresh{dataVersion, schema_} : nullptr;
+  // Replaces (deletes) the one before; SQLite deletes it on failure too.
+  sqlite3_set_clientdata(database_, kLastRefresh, now, DeleteLastRefresh);
   return ok;
 }
 
@@ -542,7 +731,8 @@ int TrendTables::ReadDays(const char* tracker, const DateRange& dates, std::vect
     return 0;
   }
   read.Bind(1, tracker).Bind(2, dates.from).Bind(3, dates.to ? dates.to : INT_MAX);
-  while (sqlite3_step(*read) == SQLITE_ROW) {
+  int step;
+  while ((step = sqlite3_step(*read)) == SQLITE_ROW) {
     DayTotals day = {};
     strncpy(day.tracker, tracker, sizeof day.tracker - 1);
     day.date = static_cast<int>(read.Int(0));
@@ -550,6 +740,11 @@ int TrendTables::ReadDays(const char* tracker, const DateRange& dates, std::vect
     day.calories = static_cast<unsigned long long>(read.Int(2));
     day.metres = static_cast<unsigned long long>(read.Int(3));
     days.push_back(day);
+  }
+  if (step != SQLITE_DONE) {
+    problem.Format(L"the daily totals could not be read (%S)", sqlite3_errmsg(database_));
+    days.clear();
+    return 0;
   }
   return 1;
 }
@@ -566,7 +761,8 @@ int TrendTables::ReadNights(const char* tracker, const DateRange& dates, std::ve
     return 0;
   }
   read.Bind(1, tracker).Bind(2, dates.from).Bind(3, dates.to ? dates.to : INT_MAX);
-  while (sqlite3_step(*read) == SQLITE_ROW) {
+  int step;
+  while ((step = sqlite3_step(*read)) == SQLITE_ROW) {
     NightRecord night = {};
     strncpy(night.tracker, tracker, sizeof night.tracker - 1);
     night.night = static_cast<int>(read.Int(0));
@@ -577,6 +773,11 @@ int TrendTables::ReadNights(const char* tracker, const DateRange& dates, std::ve
     night.asleepMinutes = static_cast<unsigned long long>(read.Int(5));
     night.awakeMinutes = static_cast<unsigned long long>(read.Int(6));
     nights.push_back(night);
+  }
+  if (step != SQLITE_DONE) {
+    problem.Format(L"the nights could not be read (%S)", sqlite3_errmsg(database_));
+    nights.clear();
+    return 0;
   }
   return 1;
 }

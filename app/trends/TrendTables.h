@@ -8,25 +8,38 @@
 //   trends_nights  mac, night, bedtime, wake (UTC seconds), bedtime_local,
 //                  wake_local (YYYYMMDDHHMM), asleep, awake   one row a night
 //   trends_runs    tbl (0 walking, 1 sleeping), id (the run's row number),
-//                  mac, start, units                          the runs summed up
+//                  mac, start, units, bytes (the pattern's length)
+//                                                             the runs summed up
 //   trends_state   name, value: "version", "zone" (the time zone the local
-//                  dates were taken in), "walking" and "sleeping" (the
-//                  highest row number summed up)
+//                  dates were taken in, with its rules for the years "zone
+//                  from" to "zone to": ZoneRules), "walking" and "sleeping" (the
+//                  highest row number summed up), "walking rows", "walking
+//                  bytes" (the rows and their patterns' lengths summed up), ...
 //
 // Plain tables an older Pellton (and an older SQLite) opens and leaves alone.
 //
 // Refresh brings them up to date with the runs and recomputes only the days
 // and nights that changed runs touch. A run written since (a download, a
 // merge, an older Pellton) has a row number above the highest seen, since
-// the run tables number their rows with AUTOINCREMENT and every write of a
-// run makes a new row; a run gone (replaced, removed) shows as fewer rows
+// the run tables number their rows with AUTOINCREMENT and every insert of
+// a run makes a new row; a run gone (replaced, removed) shows as fewer rows
 // than trends_runs lists, and trends_runs tells which days it covered. A
+// run changed in place (an older Pellton's merge updates the pattern of the
+// row) shows as patterns whose lengths no longer add up: the rows whose
+// mac, start or length differ from trends_runs count as gone and new
+// (that sum takes a pass over the run tables, made in a connection's first
+// refresh and after another connection wrote to the file: Pellton itself
+// never changes a run in place). A
 // change of the time zone, tables missing or a run table numbering its rows
-// without AUTOINCREMENT make everything be computed again.
+// without AUTOINCREMENT make everything be computed again. Tables of another
+// version or layout (a newer Pellton's, after going back to this one), or
+// tables that refuse a write, are dropped and made afresh.
 //
 // When the database cannot be written (opened read-only, a copy of another
-// Pellton's file) the same tables are kept in the connection's temporary
-// schema, begun from the file's own tables when those were up to date.
+// Pellton's file), or its owner decided not to write it (a store whose
+// tables could not be made ready), the same tables are kept in the
+// connection's temporary schema, begun from the file's own tables when those
+// were up to date.
 #pragma once
 
 #include <vector>
@@ -47,7 +60,9 @@ struct TrendRefreshTally {
 
 class TrendTables {
 public:
-  explicit TrendTables(sqlite3* database) : database_(database) {}
+  // fileReadOnly: the file is not to be written even when the connection could.
+  explicit TrendTables(sqlite3* database, bool fileReadOnly = false)
+      : database_(database), fileReadOnly_(fileReadOnly) {}
 
   // Brings the tables up to date; 1, or 0 with problem (nothing changed).
   int Refresh(WideString& problem, TrendRefreshTally* tally = nullptr);
@@ -61,5 +76,6 @@ public:
 
 private:
   sqlite3* database_;
+  bool fileReadOnly_;
   const char* schema_ = "main";
 };

@@ -42,6 +42,38 @@ std::string Night(const NightRecord& n) {
   return text;
 }
 
+// Days and nights as text, to compare the summary tables with the exports.
+struct Collected : DayTotalsSink, NightSink {
+  std::string text;
+  int Day(const DayTotals& d) override {
+    text += std::to_string(d.date) + ":" + std::to_string(d.steps) + "/" + std::to_string(d.metres) + " ";
+    return 1;
+  }
+  int Night(const NightRecord& n) override {
+    text += ::Night(n) + " ";
+    return 1;
+  }
+};
+
+// Tracker A's summaries, brought up to date, against the computation of the
+// `days` and `nights` exports.
+void ExpectAsExports(sqlite3* db) {
+  TrendTables tables(db);
+  WideString problem;
+  std::vector<DayTotals> days;
+  std::vector<NightRecord> nights;
+  ASSERT_EQ(1, tables.Refresh(problem)) << Utf8(problem.CStr());
+  ASSERT_EQ(1, tables.ReadDays("02:50:4C:54:4E:01", DateRange(), days, problem));
+  ASSERT_EQ(1, tables.ReadNights("02:50:4C:54:4E:01", DateRange(), nights, problem));
+  Collected summed, exported;
+  for (const DayTotals& day : days) summed.Day(day);
+  for (const NightRecord& night : nights) summed.Night(night);
+  UnitReadTally tally;
+  ASSERT_EQ(UnitsRead, ReadDailyTotals(db, "02:50:4C:54:4E:01", DateRange(), exported, nullptr, tally));
+  ASSERT_EQ(UnitsRead, ReadNights(db, "02:50:4C:54:4E:01", DateRange(), exported, nullptr, tally));
+  EXPECT_EQ(exported.text, summed.text);
+}
+
 class TrendsTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -111,6 +143,11 @@ TEST_F(TrendsTest, PeriodsMoveAndStreaksCountUpToToday) {
   EXPECT_EQ(0, week.averageBedtime);  // 23:30 and 00:30
   EXPECT_EQ(7 * 60 + 10, week.averageWake);
   EXPECT_EQ(5u, week.bestStreak);
+  // The streak from 03-19 reaches into the next week: counted whole, as
+  // the current streak counts it.
+  TrendFigures next = Figures(Request(PeriodWeek, 20140324, 20140331));
+  EXPECT_EQ(12u, next.bestStreak);
+  EXPECT_EQ(12u, next.currentStreak);
   EXPECT_EQ(20140316, PeriodHolding(PeriodWeek, 20140321, 6).first);  // weeks from Sunday
   EXPECT_EQ(20140324, MovePeriod(week.period, 1, 0).first);
   TrendPeriod february = MovePeriod(PeriodHolding(PeriodMonth, 20140315, 0), -1, 0);
@@ -137,6 +174,12 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   ASSERT_EQ(1, tables.Refresh(problem, &tally));
   EXPECT_TRUE(tally.rebuilt);
   EXPECT_EQ(23u, tally.runsNew);
+  // The zone's rules are taken from the year before the first run on.
+  std::string from;
+  sqlite3_exec(db, "SELECT value FROM trends_state WHERE name = 'zone from';",
+               [](void* out, int, char** values, char**) { return *static_cast<std::string*>(out) = values[0], 0; },
+               &from, nullptr);
+  EXPECT_EQ("2013", from);
   EXPECT_EQ(18u, tally.daysRecomputed);  // 17 of A, 1 of B
   EXPECT_EQ(3u, tally.nightsRecomputed);
   ASSERT_EQ(1, tables.Refresh(problem, &tally));
@@ -149,7 +192,7 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   ASSERT_EQ(1, tables.Refresh(problem, &tally));
   EXPECT_EQ(1u, tally.runsNew);
   EXPECT_EQ(1u, tally.runsGone);
-  EXPECT_EQ(1u, tally.daysRecomputed);
+  EXPECT_EQ(2u, tally.daysRecomputed);  // 04-04 and the days either side that have data
   EXPECT_EQ(0u, tally.nightsRecomputed);
   // 04-03's walk replaced by a merge of a file holding it longer.
   TempFolder other(L"trends-other");
@@ -162,7 +205,7 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   MergeTally merged;
   ASSERT_EQ(1, MergeRuns(ours, other.File(L"other.sql").c_str(), nullptr, merged, problem)) << Utf8(problem.CStr());
   ASSERT_EQ(1, tables.Refresh(problem, &tally));
-  EXPECT_EQ(1u, tally.daysRecomputed);
+  EXPECT_EQ(3u, tally.daysRecomputed);  // 04-02 to 04-04
   std::vector<DayTotals> days;
   DateRange april;
   april.from = 20140403;
@@ -170,6 +213,14 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   ASSERT_EQ(2u, days.size());
   EXPECT_EQ(13020u, days[0].steps);
   EXPECT_EQ(13000u, days[1].steps);
+  // A read failing part way is a failure rather than fewer days.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "ALTER TABLE trends_days RENAME TO kept; CREATE VIEW trends_days AS SELECT "
+                                        "mac, date, abs(steps - 13020 - 9223372036854775807 - 1) AS steps, calories, "
+                                        "metres FROM kept;", nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, tables.ReadDays("02:50:4C:54:4E:01", april, days, problem));
+  EXPECT_EQ("the daily totals could not be read (integer overflow)", Utf8(problem.CStr()));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP VIEW trends_days; ALTER TABLE kept RENAME TO trends_days;", nullptr,
+                                    nullptr, nullptr));
   // Dropped summaries are made again, the same.
   TrendFigures before = Figures(Request(PeriodAll, 20140404, 20140404));
   ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE trends_days;", nullptr, nullptr, nullptr));
@@ -191,11 +242,60 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   EXPECT_EQ(1, readOnly.Refresh(problem, &tally)) << Utf8(problem.CStr());
   EXPECT_STREQ("temp", readOnly.Schema());
   EXPECT_FALSE(tally.rebuilt);
-  EXPECT_EQ(1u, tally.daysRecomputed);
+  EXPECT_EQ(2u, tally.daysRecomputed);  // 04-04 and 04-05
   TrendFigures read;
   EXPECT_EQ(1, ReadTrendFigures(reader, Request(PeriodAll, 20140405, 20140405), read, problem));
   EXPECT_EQ(201320u, read.totalSteps);
   sqlite3_close(reader);
+}
+
+TEST_F(TrendsTest, SummariesAgreeWithTheExportsWhateverChangedTheFile) {
+  ExpectAsExports(db);
+  // An older Pellton's merge: the patterns of 04-03's walk and the 03-29
+  // night made longer in place.
+  sqlite3* older = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(folder.File(L"history.sql").c_str(), &older));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(older, "UPDATE walking SET pattern = unhex(hex(pattern) || '0BB80096012C') WHERE "
+                                        "start = 1396512000; UPDATE sleeping SET pattern = unhex(hex(pattern) || "
+                                        "'5555') WHERE start = 1396140720;", nullptr, nullptr, nullptr));
+  sqlite3_close(older);
+  ExpectAsExports(db);
+  // A quarter hour from 23:50 on 03-22 hides the 00:00 one of the walk over
+  // midnight: 03-23 changes.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "INSERT INTO walking (mac, start, pattern) VALUES ('02:50:4C:54:4E:01', "
+                                        "1395528600, x'01F400190032');", nullptr, nullptr, nullptr));
+  ExpectAsExports(db);
+  // A newer Pellton's layout and version, then a trigger refusing writes.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE trends_days; CREATE TABLE trends_days (mac TEXT, kind INTEGER NOT "
+                                        "NULL, date INTEGER, steps INTEGER, calories INTEGER, metres INTEGER); "
+                                        "UPDATE trends_state SET value = '9' WHERE name = 'version';",
+                                    nullptr, nullptr, nullptr));
+  ExpectAsExports(db);
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON trends_nights BEGIN SELECT "
+                                        "RAISE(ABORT, 'refused'); END; INSERT INTO sleeping (mac, start, pattern) "
+                                        "VALUES ('02:50:4C:54:4E:01', 1396475000, x'AA5555');",
+                                    nullptr, nullptr, nullptr));
+  ExpectAsExports(db);
+}
+
+TEST_F(TrendsTest, AStoreThatStoresNothingHasItsFileLeftUnwritten) {
+  // Its sleeping table cannot get its run key, the name being taken.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE sleeping; CREATE INDEX sleeping_start ON walking (start);",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+  db = nullptr;
+  ActivityStore store;
+  EXPECT_EQ(0, store.OpenFile(folder.File(L"history.sql").c_str()));
+  ASSERT_TRUE(store.IsReadOnly());
+  TrendFigures figures;
+  WideString problem;
+  ASSERT_EQ(1, ReadTrendFigures(store, Request(PeriodMonth, 20140315, 20140404), figures, problem))
+      << Utf8(problem.CStr());
+  EXPECT_EQ(148800u, figures.totalSteps);
+  store.Close();
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(folder.File(L"history.sql").c_str(), &db));
+  EXPECT_EQ(0, sqlite3_exec(db, "SELECT 1 FROM sqlite_master WHERE name LIKE 'trends%';",
+                            [](void*, int, char**, char**) { return 1; }, nullptr, nullptr));
 }
 
 TEST(GoalListTest, GoalsKeepTheirDatesAndBadTextIsRefused) {
@@ -226,9 +326,15 @@ TEST(GoalListTest, GoalsKeepTheirDatesAndBadTextIsRefused) {
   EXPECT_EQ(1, goals.Set(20140401, 12000));  // back to the goal it had: no change kept
   EXPECT_EQ(1u, goals.Changes().size());
   EXPECT_EQ(0, goals.Set(20140402, 0));
-  for (int i = 0; i < 150; ++i) goals.Set(AddDays(20150101, i), 5000 + (i % 2) * 1000);
+  // Past days keep their goal: the change beyond the most kept is refused.
+  for (int i = 0; i < 99; ++i) ASSERT_EQ(1, goals.Set(AddDays(20150101, i), 5000 + (i % 2) * 1000));
+  EXPECT_EQ(0, goals.Set(20160101, 7000, problem));
+  EXPECT_STREQ(L"the goal has been changed 100 times, as often as is kept: the goals of past days stay as they are",
+               problem.CStr());
+  EXPECT_EQ(1, goals.Set(20160101, 5000));  // the goal it has: no change
+  EXPECT_EQ(1, goals.Set(AddDays(20150101, 98), 7000));  // the last change replaced
   EXPECT_EQ(GoalList::MaxChanges, goals.Changes().size());
-  EXPECT_EQ(AddDays(20150101, 50), goals.Changes().front().first);
+  EXPECT_EQ(12000u, goals.GoalOf(20140401));
 }
 
 TEST(LocaleNumbersTest, NumbersDistancesAndDurationsFollowTheLocale) {
