@@ -213,12 +213,12 @@ TEST_F(FailingDiskTest, RunsThatCouldNotBeCopiedIntoTheNewFileAreSaidToBeInTheOl
 TEST_F(FailingDiskTest, AFileWhoseIndexCannotBeMadeIsStillOpenToBeRead) {
   TempFolder folder;
   ActivityStore store;
-  ASSERT_EQ(1, store.Open(folder.Path()));
+  ASSERT_EQ(1, store.Open(folder.Path().c_str()));
   unsigned refused = 0;
   ASSERT_EQ(0u, StoreDownload(store, 0, 10, &refused));
   ASSERT_EQ(1, store.WithConnection([](Database& db, void*) { return db.Execute(L"DROP INDEX walking_start;"); }, 0));
   FailingDisk::Arm(FailWrites, 1);
-  EXPECT_EQ(0, store.Open(folder.Path()));
+  EXPECT_EQ(0, store.Open(folder.Path().c_str()));
   FailingDisk::Recover();
   EXPECT_TRUE(store.Opening().outcome == StoreNotReady && store.Opening().opened && !store.Opening().writable);
   EXPECT_TRUE(HoldsRun(store, 9));
