@@ -395,6 +395,8 @@ void MainWindow::SavePictures() {
     tabs_.Select(i, true);
     // A tab that switches live totals on shows the first ones.
     if (PageTable[i].liveTotals) PumpUntilLiveTotals(liveBefore);
+    // The Trends tab shows the year, the longest view that fits the picture.
+    if (TrendsTabPage* trends = dynamic_cast<TrendsTabPage*>(Page(i))) trends->ChoosePeriod(PeriodYear);
     // Named by the row's stored number, so a picture keeps its name when tabs are added.
     path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), PageTable[i].stored + 1, name.CStr());
     SaveWindowPicture(Window(), path.CStr());
