@@ -508,9 +508,8 @@ std::vector<std::vector<unsigned long long>> ExportRows(sqlite3* db, ExportKind 
   request.dates.from = 20140301, request.dates.to = 20140331;
   OutputFile file;
   ExportOutcome outcome;
-  WideString problem;
   std::vector<std::vector<unsigned long long>> rows;
-  if (!file.Open(path.c_str(), problem) || WriteExport(db, request, file, nullptr, outcome) != ExportDone) return rows;
+  if (!file.Open(path.c_str(), outcome.problem) || WriteExport(db, request, file, nullptr, outcome) != ExportDone) return rows;
   std::string text(4096, '\0'), line, cell;
   FILE* read = _wfopen(path.c_str(), L"rb");
   text.resize(read ? fread(&text[0], 1, text.size(), read) : 0);
@@ -591,15 +590,12 @@ TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExports
   ClickTab(*window, 2);
   SleepingPage* sleeping = window->Sleeping();
   ASSERT_TRUE(sleeping && PumpUntil([&] { return sleeping->Dates().Count() > 1; }));
-  int second = -1;
-  for (int i = 0; i < sleeping->Dates().Count(); ++i) {
-    if (ComboValue(sleeping->Dates(), i) == 1396140720) second = i;
-  }
+  int second = sleeping->Dates().Count();
+  while (--second >= 0 && ComboValue(sleeping->Dates(), second) != 1396140720) {}
   ASSERT_LE(0, second);
   ChooseItem(sleeping->Window(), sleeping->Dates(), second);
-  const int night[] = {IDC_SLEEPING_BEDTIME, IDC_SLEEPING_WAKE, IDC_SLEEPING_ASLEEP, IDC_SLEEPING_AWAKE};
   shown.clear();
-  for (int id : night) shown.push_back(ItemText(sleeping->Window(), id));
+  for (int id = IDC_SLEEPING_BEDTIME; id <= IDC_SLEEPING_AWAKE; ++id) shown.push_back(ItemText(sleeping->Window(), id));
   EXPECT_EQ((std::vector<std::wstring>{TimeOfDay(23, 0), TimeOfDay(3, 2), L"11 min", L"4 min"}), shown);
   ASSERT_TRUE(fixture.CloseWindow());
 
