@@ -20,12 +20,13 @@
 #define IDI_DEVICE_MANAGER 120
 #define IDI_EXPORT 121
 
-// Dialog templates: the main window and its four pages.
+// Dialog templates: the main window and its pages.
 #define IDD_MAIN 102
 #define IDD_PAGE_INFO 104
 #define IDD_PAGE_SLEEPING 105
 #define IDD_PAGE_WALKING 106
 #define IDD_PAGE_ABOUT 107
+#define IDD_PAGE_TRENDS 123
 // The export and backup dialog.
 #define IDD_DATA 122
 
@@ -57,9 +58,30 @@
 #define IDC_WALKING_STEPS 1016
 #define IDC_WALKING_DISTANCE 1017
 #define IDC_WALKING_CALORIES 1018
+#define IDC_WALKING_RUN_STEPS 1021
+#define IDC_WALKING_RUN_DISTANCE 1022
+#define IDC_WALKING_RUN_CALORIES 1023
+#define IDC_WALKING_RUN_DURATION 1024
 
 // Sleeping page (dialog 105); the chart view starts 25 dialog units down.
 #define IDC_SLEEPING_DATES 1015
+#define IDC_SLEEPING_BEDTIME 1031
+#define IDC_SLEEPING_WAKE 1032
+#define IDC_SLEEPING_ASLEEP 1033
+#define IDC_SLEEPING_AWAKE 1034
+
+// Trends page (dialog 123): the figures are label and value pairs, the
+// n-th figure's label IDC_TRENDS_LABEL + n and value IDC_TRENDS_VALUE + n.
+#define IDC_TRENDS_PERIOD 1201
+#define IDC_TRENDS_PREVIOUS 1202
+#define IDC_TRENDS_NEXT 1203
+#define IDC_TRENDS_TITLE 1204
+#define IDC_TRENDS_GOAL 1205
+#define IDC_TRENDS_SET_GOAL 1206
+#define IDC_TRENDS_STATUS 1207
+#define IDC_TRENDS_LABEL 1210
+#define IDC_TRENDS_VALUE 1230
+#define TRENDS_FIGURE_COUNT 9
 
 // About page (dialog 107).
 #define IDC_ABOUT_UPDATE_CHECK 1006
@@ -88,3 +110,6 @@
 #define WALKING_CHART_TOP 75
 #define SLEEPING_CHART_TOP 25
 #define CHART_SIDE_MARGIN 10
+// The Trends page's chart view: right of the figures, from the top.
+#define TRENDS_CHART_LEFT 200
+#define TRENDS_CHART_TOP 5

@@ -9,6 +9,7 @@
 #include "app/window/ProgramTitle.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/StoreNotice.h"
+#include "app/window/TrendsTabPage.h"
 #include "app/tracker/TrackerUpdate.h"
 #include "app/window/WalkingPage.h"
 #include "app/window/WindowPicture.h"
@@ -60,6 +61,7 @@ MainWindow::MainWindow(const MainWindowSetup& setup) {
   setup_.simulated = setup.simulated;
   setup_.pictureFolder.Assign(setup.pictureFolder);
   setup_.updateUrl.Assign(setup.updateUrl);
+  setup_.today = setup.today;
   setup_.quitWhenIdle = setup.quitWhenIdle || !setup_.pictureFolder.IsEmpty();
   setup_.watchIdle = setup.watchIdle || setup_.quitWhenIdle;
   setup_.instance = setup.instance;
@@ -156,8 +158,8 @@ int MainWindow::OnInitDialog() {
   tabs_.ShowCurrent();
   // A stored tab that names no page (an edited or foreign value) would
   // deselect every tab and leave the window without a page.
-  DWORD storedTab = settings_.ReadNumber(L"Tab", 0);
-  tabs_.Select(storedTab < static_cast<DWORD>(PageCount) ? static_cast<int>(storedTab) : 0, true);
+  const int storedTab = PageOfStored(settings_.ReadNumber(L"Tab", 0));
+  tabs_.Select(storedTab >= 0 ? storedTab : 0, true);
 
   // 8. Anchors and the web link.
   AddAnchors(kAnchors, sizeof(kAnchors) / sizeof(kAnchors[0]));
@@ -242,6 +244,7 @@ InfoPage* MainWindow::Info() { return FirstPageOf<InfoPage>(pages_); }
 WalkingPage* MainWindow::Walking() { return FirstPageOf<WalkingPage>(pages_); }
 SleepingPage* MainWindow::Sleeping() { return FirstPageOf<SleepingPage>(pages_); }
 AboutPage* MainWindow::About() { return FirstPageOf<AboutPage>(pages_); }
+TrendsTabPage* MainWindow::Trends() { return FirstPageOf<TrendsTabPage>(pages_); }
 
 bool MainWindow::LiveTotalsTab() {
   const int current = tabs_.Current();
@@ -292,6 +295,29 @@ int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRu
 int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) {
   return table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
                                : BuildSleepingPage(store_, address, start, page, Module());
+}
+
+int MainWindow::WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) {
+  ByteBuffer pattern;
+  const int read = store_.ReadPattern(WalkingTable, address, start, pattern);
+  if (read) figures = FiguresOfWalkingRun(pattern.data, static_cast<size_t>(pattern.size));
+  BufferClear(pattern);
+  return read;
+}
+
+int MainWindow::NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) {
+  return NightOfSleepingRun(store_, address, start, night, problem);
+}
+
+int MainWindow::ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) {
+  return ReadTrendFigures(store_, request, figures, problem);
+}
+
+int MainWindow::Today() {
+  if (setup_.today) return setup_.today;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return (now.wYear * 100 + now.wMonth) * 100 + now.wDay;
 }
 
 int MainWindow::QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) {
@@ -380,7 +406,10 @@ void MainWindow::SavePictures() {
     tabs_.Select(i, true);
     // A tab that switches live totals on shows the first ones.
     if (PageTable[i].liveTotals) PumpUntilLiveTotals(liveBefore);
-    path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), i + 1, name.CStr());
+    // The Trends tab shows the year, the longest view that fits the picture.
+    if (TrendsTabPage* trends = dynamic_cast<TrendsTabPage*>(Page(i))) trends->ChoosePeriod(PeriodYear);
+    // Named by the row's stored number, so a picture keeps its name when tabs are added.
+    path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), PageTable[i].stored + 1, name.CStr());
     SaveWindowPicture(Window(), path.CStr());
     // And its chart, when it shows one.
     const ChartPage* chart = dynamic_cast<const ChartPage*>(Page(i));
@@ -712,7 +741,8 @@ void MainWindow::TearDown(bool placementFirst) {
   exportButton_.Detach();
   webLink_.Detach();
   grip_.Detach();
-  settings_.WriteNumber(L"Tab", currentTab >= 0 ? static_cast<DWORD>(currentTab) : 0);
+  settings_.WriteNumber(L"Tab", currentTab >= 0 && currentTab < PageCount
+                                    ? static_cast<DWORD>(PageTable[currentTab].stored) : 0);
   settings_.WriteNumber(L"Flags", flagsSetting_);
   settings_.Close();
   EndComApartment();

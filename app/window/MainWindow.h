@@ -1,7 +1,7 @@
 // The program's one window (dialog 102): the device list with its four
 // icon buttons (search, Bluetooth settings, Device Manager, export and
 // backup), the status line, the tab control with the Info, Walking,
-// Sleeping and About pages, the maker's web link and Close. It owns the
+// Sleeping, Trends and About pages, the maker's web link and Close. It owns the
 // activity store and the tracker worker, keeps its placement and the
 // selected tab in the settings key, and refills its pages when the worker
 // posts WM_TRACKER_UPDATE.
@@ -50,6 +50,7 @@ class InfoPage;
 class WalkingPage;
 class SleepingPage;
 class AboutPage;
+class TrendsTabPage;
 
 // What a run of the window works with.
 struct MainWindowSetup {
@@ -65,6 +66,7 @@ struct MainWindowSetup {
   WideString pictureFolder;         // non-empty: pictures of the tabs once idle (implies quitWhenIdle)
   WindowMarker* instance = nullptr;    // marks the window for a second start (not owned)
   WideString updateUrl;             // empty: the update service the program was built with
+  int today = 0;                    // the Trends tab's today (date key YYYYMMDD); 0: the PC's date
   // How the export dialog asks for files and folders; none: the standard dialogs.
   int (*choosePath)(HWND owner, DataPathKind kind, WideString& path) = nullptr;
 };
@@ -113,6 +115,7 @@ public:
   WalkingPage* Walking();
   SleepingPage* Sleeping();
   AboutPage* About();
+  TrendsTabPage* Trends();
   IconButton& SearchButton() { return searchButton_; }
   // The tab indices whose pages have been made, in the order made.
   const std::vector<int>& PagesMade() const { return pagesMade_; }
@@ -131,6 +134,11 @@ private:
   int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override;
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
+  int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) override;
+  int NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) override;
+  int ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) override;
+  int Today() override;
+  SettingsStore& Settings() override { return settings_; }
   int QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) override;
   int QueueSetTime(const SelectedTracker& tracker) override;
   int QueueLiveTotals(const SelectedTracker& tracker, bool on) override;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/store/ActivityStore.h"
+#include "app/trends/RunFigures.h"
+#include "app/trends/TrendFigures.h"
 #include "core/WideString.h"
 
 // The device list's current item.
@@ -18,6 +20,8 @@ struct SelectedTracker {
   WideString address;  // the store's key of its runs; empty for no tracker
   WideString name;     // as the device list shows it
 };
+
+class SettingsStore;
 
 class PageContext {
 public:
@@ -33,6 +37,18 @@ public:
   // The chart page of the tracker's run of the table starting at start; 1
   // when built, else page is "".
   virtual int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) = 0;
+
+  // The figures of one run: a walking run's own sums (1, or 0 when it
+  // cannot be read), and the night a sleeping run belongs to
+  // (NightOfSleepingRun).
+  virtual int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) = 0;
+  virtual int NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) = 0;
+  // The Trends figures of the request (ReadTrendFigures); 1/0 with problem.
+  virtual int ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) = 0;
+  // Today's local date key, which the Trends figures count up to.
+  virtual int Today() = 0;
+  // The program's settings (the Trends goals and distance unit live there).
+  virtual SettingsStore& Settings() = 0;
 
   // Work for the tracker worker, for the tracker as Selected gave it (its
   // index and address: a search that renumbers the trackers before the

@@ -2,6 +2,8 @@
 
 #include "app/tracker/TrackerUpdate.h"
 #include "app/charts/WalkingTotals.h"
+#include "app/trends/TrendSettings.h"
+#include "core/LocaleNumbers.h"
 #include "resources/ResourceIds.h"
 
 WalkingPage::WalkingPage(PageContext& context) : ChartPage(context, WalkingTable, WALKING_CHART_TOP) {}
@@ -47,4 +49,30 @@ void WalkingPage::RefreshTotals(bool chart) {
   } else {
     WriteDocument(WideString(L""));
   }
+  ShowRunFigures();
+}
+
+void WalkingPage::ShowRunFigures() {
+  const int ids[] = {IDC_WALKING_RUN_STEPS, IDC_WALKING_RUN_DISTANCE, IDC_WALKING_RUN_CALORIES,
+                     IDC_WALKING_RUN_DURATION};
+  for (int id : ids) SetItemText(id, L"");
+  // Shown with the walk's chart only.
+  if (Document().IsEmpty()) return;
+  SelectedTracker tracker;
+  int start = 0;
+  WalkingRunFigures figures;
+  if (!context_.Selected(tracker) || tracker.address.IsEmpty() || !Dates().Selection(nullptr, nullptr, &start) ||
+      !context_.WalkingRun(tracker.address.CStr(), static_cast<unsigned>(start), figures)) {
+    return;
+  }
+  const LocaleNumbers numbers;
+  WideString text, number;
+  if (numbers.Integer(figures.steps, text)) SetItemText(IDC_WALKING_RUN_STEPS, text.CStr());
+  if (numbers.Distance(figures.metres, ReadDistanceUnit(context_.Settings()), text)) {
+    SetItemText(IDC_WALKING_RUN_DISTANCE, text.CStr());
+  }
+  if (numbers.Integer(figures.calories, number) && text.Format(L"%s cal", number.CStr())) {
+    SetItemText(IDC_WALKING_RUN_CALORIES, text.CStr());
+  }
+  if (LocaleNumbers::Duration(figures.minutes, text)) SetItemText(IDC_WALKING_RUN_DURATION, text.CStr());
 }

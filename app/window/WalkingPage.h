@@ -1,6 +1,8 @@
 // The Walking page (dialog 106): the selected tracker's live step, distance
-// and calorie totals (flowing only while this tab is selected) above the
-// date list of its walking runs and the chart of the selected run.
+// and calorie totals of today (flowing only while this tab is selected),
+// beside them the selected walk's own steps, distance, calories and
+// duration, and below the date list of its walking runs and the chart of
+// the selected run.
 #pragma once
 
 #include "app/window/ChartPage.h"
@@ -18,6 +20,9 @@ public:
   // when it has none) and, with chart, the chart of the selected run, which
   // is shown only for a tracker whose totals could be read.
   void RefreshTotals(bool chart);
+  // The selected walk's own figures (empty for none), with the locale's
+  // separators and the "DistanceUnit".
+  void ShowRunFigures();
 
 protected:
   void OnCreated() override;

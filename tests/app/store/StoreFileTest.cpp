@@ -380,7 +380,7 @@ TEST_F(StoreFileTest, AFileLeftByAKilledProgramWithItsJournalKeepsEveryRun) {
 
 // No file could be named (none given here; in use, a program folder too long for the store's paths): the
 // opening says nothing was opened, where and why, instead of passing for a file used as it was found.
-TEST(StoreFileTest, AStoreThatCannotNameItsFileSaysSo) {
+TEST_F(StoreFileTest, AStoreThatCannotNameItsFileSaysSo) {
   ActivityStore store;
   EXPECT_EQ(0, store.OpenFile(L""));
   EXPECT_TRUE(store.Opening().outcome == StoreNotOpened && !store.Opening().opened);

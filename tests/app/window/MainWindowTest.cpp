@@ -9,18 +9,24 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <sqlite3.h>
+
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/window/AboutPage.h"
+#include "app/data/CsvExport.h"
 #include "app/window/InfoPage.h"
+#include "app/window/TrendsTabPage.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/WalkingPage.h"
 #include "core/DateTime.h"
 #include "resources/ResourceIds.h"
 #include "tests/app/TwoTrackers.h"
 #include "tests/app/store/StoreNotices.h"
+#include "tests/app/trends/TrendsHistory.h"
 #include "tests/app/window/WindowTestSupport.h"
 #include "tests/common/FileText.h"
 
@@ -351,7 +357,8 @@ TEST_F(MainWindowTest, TheTabAndThePlacementAreWrittenAtExitAndRestoredAtTheNext
   ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
   MainWindow& window = *opened;
   EXPECT_EQ(-1, fixture.ReadNumber(L"Tab"));
-  ClickTab(window, 3);
+  // About stands after Trends, and is stored as 3 as it always was.
+  ClickTab(window, 4);
   SetWindowPos(window.Window(), nullptr, 40, 50, 1000, 520, SWP_NOZORDER);
   ASSERT_TRUE(fixture.CloseWindow());
   EXPECT_EQ(3, fixture.ReadNumber(L"Tab"));
@@ -361,7 +368,7 @@ TEST_F(MainWindowTest, TheTabAndThePlacementAreWrittenAtExitAndRestoredAtTheNext
   MainWindow* reopened = OpenIdle();
   ASSERT_NE(nullptr, reopened);
   MainWindow& again = *reopened;
-  EXPECT_EQ(3, again.Tabs().Current());
+  EXPECT_EQ(4, again.Tabs().Current());
   ASSERT_NE(nullptr, again.About());
   EXPECT_TRUE(IsWindowVisible(again.About()->Window()));
   RECT rect;
@@ -503,4 +510,123 @@ TEST(HeldDownloadTest, TheInfoPageFillsBeforeTheDownloadsAndClosingMeanwhileAsks
   })) << "the window did not close once the downloads were done";
   EXPECT_EQ(twotrackers::ExpectedSleepingRows(),
             twotrackers::StoredRows(fixture.DatabasePath().c_str(), L"sleeping"));
+}
+
+namespace {
+
+// The rows of the days or nights export of the tracker over March 2014, as
+// numbers (the first two columns, tracker and date, left out).
+std::vector<std::vector<unsigned long long>> ExportRows(sqlite3* db, ExportKind kind, const std::wstring& path) {
+  ExportRequest request;
+  request.kind = kind;
+  memcpy(request.tracker, "00:11:22:33:44:01", 18);
+  request.dates.from = 20140301, request.dates.to = 20140331;
+  OutputFile file;
+  ExportOutcome outcome;
+  std::vector<std::vector<unsigned long long>> rows;
+  if (!file.Open(path.c_str(), outcome.problem) || WriteExport(db, request, file, nullptr, outcome) != ExportDone) return rows;
+  std::string text(4096, '\0'), line, cell;
+  FILE* read = _wfopen(path.c_str(), L"rb");
+  text.resize(read ? fread(&text[0], 1, text.size(), read) : 0);
+  if (read) fclose(read);
+  std::istringstream in(text);
+  for (std::getline(in, line); std::getline(in, line);) {
+    std::istringstream cells(line);
+    rows.emplace_back();
+    for (int column = 0; std::getline(cells, cell, ','); ++column) {
+      if (column >= 2) rows.back().push_back(strtoull(cell.c_str(), nullptr, 10));
+    }
+  }
+  return rows;
+}
+
+std::wstring LocaleText(LCTYPE what) {
+  wchar_t text[8] = {};
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, text, 8);
+  return text;
+}
+
+std::wstring TimeOfDay(WORD hour, WORD minute) {
+  const SYSTEMTIME time = {2014, 3, 0, 1, hour, minute, 0, 0};
+  WideString text;
+  FormatTime(text, TIME_NOSECONDS, &time, 0);
+  return text.CStr();
+}
+
+}  // namespace
+
+// A hand-made history (TrendsHistory.h) stored under the left tracker
+// before the start; the stored "Tab" 4 opens Trends. March 2014 with today
+// 2014-04-04: the figures as worked out by hand, which the days and nights
+// exports of the same history also give.
+TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExportsGiveThem) {
+  const std::wstring database = fixture.DatabasePath();
+  ASSERT_EQ(1, trendstest::StoreHistory(database.c_str()));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(database.c_str(), &db));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                    "UPDATE walking SET mac = '00:11:22:33:44:01' WHERE mac = '02:50:4C:54:4E:01';"
+                                    "UPDATE sleeping SET mac = '00:11:22:33:44:01' WHERE mac = '02:50:4C:54:4E:01';",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+  RegSetKeyValueW(HKEY_CURRENT_USER, fixture.Key().c_str(), L"Goals", REG_SZ, trendstest::Goals,
+                  static_cast<DWORD>(sizeof trendstest::Goals));
+  fixture.WriteNumber(L"DistanceUnit", 1);
+  fixture.WriteNumber(L"Tab", 4);
+  MainWindowSetup setup = fixture.Setup();
+  setup.today = 20140404;
+  MainWindow* window = fixture.Open(&setup);
+  ASSERT_TRUE(window && PumpUntil([&] { return window->Idle(); }));
+  TrendsTabPage* page = window->Trends();
+  ASSERT_TRUE(page && IsWindowVisible(page->Window()));
+  page->MovePeriod(-1);
+  EXPECT_EQ(20140301, page->Period().first);
+  std::vector<std::wstring> shown;
+  for (int i = 0; i < 9; ++i) shown.push_back(ItemText(page->Window(), IDC_TRENDS_VALUE + i));
+
+  const std::wstring sep = LocaleText(LOCALE_STHOUSAND), mark = LocaleText(LOCALE_SDECIMAL);
+  const SYSTEMTIME best = {2014, 3, 4, 27, 0, 0, 0, 0};
+  WideString bestDate;
+  FormatDate(bestDate, DATE_SHORTDATE, &best, 0);
+  const std::vector<std::wstring> expected = {L"11" + sep + L"446", L"148" + mark + L"8 km",
+                                              L"15" + sep + L"000 (" + bestDate.CStr() + L")", L"12 of 13",
+                                              L"3 days", L"12 days", L"4 h 44 min", TimeOfDay(23, 40),
+                                              TimeOfDay(5, 47)};
+  EXPECT_EQ(expected, shown);
+
+  // A new goal holds from today: March keeps its days at goal.
+  ASSERT_EQ(1, page->SetGoal(15000));
+  EXPECT_EQ(L"2014-03-25:12000,2014-04-04:15000", fixture.ReadText(L"Goals"));
+  EXPECT_EQ(L"12 of 13", ItemText(page->Window(), IDC_TRENDS_VALUE + 3));
+  EXPECT_EQ(L"15000", ItemText(page->Window(), IDC_TRENDS_GOAL));
+
+  // The Sleeping page's summary of the night of 03-29, split into two runs
+  // over the change to summer time, from its second run: the whole night.
+  ClickTab(*window, 2);
+  SleepingPage* sleeping = window->Sleeping();
+  ASSERT_TRUE(sleeping && PumpUntil([&] { return sleeping->Dates().Count() > 1; }));
+  int second = sleeping->Dates().Count();
+  while (--second >= 0 && ComboValue(sleeping->Dates(), second) != 1396140720) {}
+  ASSERT_LE(0, second);
+  ChooseItem(sleeping->Window(), sleeping->Dates(), second);
+  shown.clear();
+  for (int id = IDC_SLEEPING_BEDTIME; id <= IDC_SLEEPING_AWAKE; ++id) shown.push_back(ItemText(sleeping->Window(), id));
+  EXPECT_EQ((std::vector<std::wstring>{TimeOfDay(23, 0), TimeOfDay(3, 2), L"11 min", L"4 min"}), shown);
+  ASSERT_TRUE(fixture.CloseWindow());
+
+  // The same figures from the exports: steps, calories, metres a day; the
+  // nights' asleep minutes.
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(database.c_str(), &db));
+  const auto days = ExportRows(db, ExportDays, database + L".days.csv");
+  const auto nights = ExportRows(db, ExportNights, database + L".nights.csv");
+  sqlite3_close(db);
+  unsigned long long steps = 0, metres = 0, bestSteps = 0, asleep = 0;
+  for (const auto& day : days) steps += day.at(0), metres += day.at(2), bestSteps = std::max(bestSteps, day.at(0));
+  for (const auto& night : nights) asleep += night.at(2);
+  ASSERT_EQ(13u, days.size());
+  ASSERT_EQ(3u, nights.size());
+  EXPECT_EQ(11446u, (steps + 6) / 13);
+  EXPECT_EQ(148800u, metres);
+  EXPECT_EQ(15000u, bestSteps);
+  EXPECT_EQ(284u, (asleep + 1) / 3);
 }

@@ -54,13 +54,17 @@ protected:
 }  // namespace
 
 TEST_F(PageTest, EveryRowMakesItsPageWhoseFirstRefreshAsksForItsRowsUpdates) {
-  // The stored "Tab" value is a row's place: 0 to 3 keep naming these pages.
-  ASSERT_GE(PageCount, 4);
-  const wchar_t* titles[] = {L"Info", L"Walking", L"Sleeping", L"About"};
+  // The stored "Tab" values 0 to 3 keep naming these pages wherever their
+  // rows stand; Trends, shown before About, is 4.
+  ASSERT_GE(PageCount, 5);
+  const wchar_t* titles[] = {L"Info", L"Walking", L"Sleeping", L"About", L"Trends"};
+  for (int stored = 0; stored < 5; ++stored) {
+    ASSERT_LE(0, PageOfStored(stored)) << stored;
+    EXPECT_STREQ(titles[stored], PageTable[PageOfStored(stored)].title);
+  }
+  EXPECT_EQ(PageOfStored(4) + 1, PageOfStored(3));
+  EXPECT_EQ(-1, PageOfStored(PageCount));
   for (int row = 0; row < PageCount; ++row) {
-    if (row < 4) {
-      EXPECT_STREQ(titles[row], PageTable[row].title);
-    }
     TabPage& page = Make(row);
     ASSERT_NE(nullptr, page.Window()) << row;
     std::vector<std::wstring> asked = context.Take();
@@ -108,7 +112,8 @@ TEST_F(PageTest, TheDatePagesAskTheContextForTheSelectedTrackersRunsAndChartTheL
   SleepingPage& sleeping = static_cast<SleepingPage&>(Make(2));
   context.Take();
   sleeping.Refresh(UpdateSleeping);
-  EXPECT_EQ((std::vector<std::wstring>{L"runs 00:11:22:33:44:02 1", L"chart 1 00:11:22:33:44:02 1401667200"}),
+  EXPECT_EQ((std::vector<std::wstring>{L"runs 00:11:22:33:44:02 1", L"chart 1 00:11:22:33:44:02 1401667200",
+                                       L"night 00:11:22:33:44:02 1401667200"}),
             context.Take());
   ASSERT_EQ(2, sleeping.Dates().Count());
   int selected = -1;
@@ -120,9 +125,11 @@ TEST_F(PageTest, TheDatePagesAskTheContextForTheSelectedTrackersRunsAndChartTheL
   context.Take();
   walking.Refresh(UpdateWalking);
   EXPECT_EQ((std::vector<std::wstring>{L"runs 00:11:22:33:44:02 0", L"totals 1",
-                                       L"chart 0 00:11:22:33:44:02 1401600000"}),
+                                       L"chart 0 00:11:22:33:44:02 1401600000",
+                                       L"walk 00:11:22:33:44:02 1401600000"}),
             context.Take());
   EXPECT_NE(L"", ItemText(walking.Window(), IDC_WALKING_STEPS));
+  EXPECT_EQ(L"1 h 15 min", ItemText(walking.Window(), IDC_WALKING_RUN_DURATION));  // the walk's own
 
   // No tracker: nothing is asked of the store, and the pages empty.
   context.selected = SelectedTracker();

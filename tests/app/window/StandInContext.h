@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/window/PageContext.h"
+#include "core/SettingsStore.h"
 
 class StandInContext : public PageContext {
 public:
@@ -35,6 +36,21 @@ public:
     page.Assign((L"chart " + what).c_str());
     return Note(L"chart " + what, 1);
   }
+  int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) override {
+    figures.steps = 12345, figures.metres = 6789, figures.calories = 321, figures.minutes = 75;
+    return Note(L"walk " + std::wstring(address) + L" " + std::to_wstring(start), 1);
+  }
+  int NightOfRun(const wchar_t* address, unsigned start, NightRecord&, WideString&) override {
+    return Note(L"night " + std::wstring(address) + L" " + std::to_wstring(start), 0);
+  }
+  int ReadTrends(const TrendRequest&, TrendFigures&, WideString& problem) override {
+    problem.Assign(L"no figures here");
+    return Note(L"trends", 0);
+  }
+  int Today() override { return 20140404; }
+  SettingsStore& Settings() override { return settings; }
+  SettingsStore settings;  // never opened: every read gives the default
+
   int QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) override {
     return Note(L"device info " + std::to_wstring(tracker.index) + (beforeOthers ? L" first" : L""), 1);
   }
