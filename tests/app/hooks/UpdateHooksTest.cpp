@@ -11,6 +11,7 @@
 
 #include "app/window/AboutPage.h"
 #include "app/window/MainWindow.h"
+#include "app/window/PageTable.h"
 #include "resources/ResourceIds.h"
 #include "support/CrashReporter.h"
 #include "support/ReportService.h"
@@ -44,7 +45,7 @@ protected:
   }
   // The About page shown, and its check box.
   HWND AboutBox() {
-    window_->Tabs().Select(3, true);
+    window_->Tabs().Select(PageOfStored(3), true);  // About keeps stored number 3 wherever its tab stands
     if (!window_->About()) return nullptr;
     return GetDlgItem(window_->About()->Window(), IDC_ABOUT_UPDATE_CHECK);
   }
