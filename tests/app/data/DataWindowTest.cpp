@@ -110,6 +110,9 @@ TEST(DataWindowTest, TheFirstDownloadOfADayIsBackedUpAndOnlyTheOldestOwnBackupsG
   // Made after the first tracker's download, the day's first.
   std::vector<std::wstring> first = twotrackers::ExpectedWalkingRows();
   first.pop_back();
-  EXPECT_EQ(first, twotrackers::StoredRows(copy.c_str(), L"walking"));
+  // Each tracker rests on its own, so the second tracker's runs may be stored before the window makes the copy.
+  const std::vector<std::wstring> copied = twotrackers::StoredRows(copy.c_str(), L"walking");
+  ASSERT_GE(copied.size(), first.size());
+  EXPECT_EQ(first, std::vector<std::wstring>(copied.begin(), copied.begin() + first.size()));
   EXPECT_NE(20000101, fixture.ReadNumber(L"LastBackup"));
 }
