@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "app/charts/DayChart.h"
+#include "app/charts/NativeDayChart.h"
 #include "app/window/AboutPage.h"
 #include "app/window/InfoPage.h"
 #include "app/window/PageTable.h"
@@ -21,6 +22,7 @@
 #include "resources/ResourceIds.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
+#include "ui/HtmlView.h"
 #include "ui/WindowPlacement.h"
 
 const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";
@@ -295,6 +297,10 @@ int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRu
 int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) {
   return table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
                                : BuildSleepingPage(store_, address, start, page, Module());
+}
+
+int MainWindow::BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) {
+  return BuildNativeDayChart(store_, table, address, start, chart);
 }
 
 int MainWindow::WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) {
@@ -745,5 +751,7 @@ void MainWindow::TearDown(bool placementFirst) {
                                     ? static_cast<DWORD>(PageTable[currentTab].stored) : 0);
   settings_.WriteNumber(L"Flags", flagsSetting_);
   settings_.Close();
+  // The chart pages handed to the user's browser go with the program.
+  HtmlView::RemoveSavedPages();
   EndComApartment();
 }
