@@ -313,18 +313,22 @@ void NativeChart::Paint(HDC dc, const RECT& client) {
         }
         continue;
       }
+      // A rim of the background under the line keeps it clear of every band.
+      GdiPen rimPen(CreatePen(PS_SOLID, width + 2 * std::max(1, DpiScale(window_, 1)), colours_.background));
       GdiPen linePen(CreatePen(PS_SOLID, width, colour));
-      SelectedObject pen(dc, linePen.Get());
-      bool started = false;
-      for (size_t p = 0; p < series.values.size(); ++p) {
-        if (p + 1 <= from_ || p >= to_ + 1) continue;
-        const int y = YOfValue(series.axis, series.values[p]);
-        const int x0 = static_cast<int>(std::lround(XOfPoint(static_cast<double>(p))));
-        const int x1 = static_cast<int>(std::lround(XOfPoint(static_cast<double>(p + 1))));
-        if (!started) MoveToEx(dc, x0, y, nullptr);
-        LineTo(dc, x0, y);
-        LineTo(dc, x1, y);
-        started = true;
+      for (HPEN drawn : {rimPen.Get(), linePen.Get()}) {
+        SelectedObject pen(dc, drawn);
+        bool started = false;
+        for (size_t p = 0; p < series.values.size(); ++p) {
+          if (p + 1 <= from_ || p >= to_ + 1) continue;
+          const int y = YOfValue(series.axis, series.values[p]);
+          const int x0 = static_cast<int>(std::lround(XOfPoint(static_cast<double>(p))));
+          const int x1 = static_cast<int>(std::lround(XOfPoint(static_cast<double>(p + 1))));
+          if (!started) MoveToEx(dc, x0, y, nullptr);
+          LineTo(dc, x0, y);
+          LineTo(dc, x1, y);
+          started = true;
+        }
       }
     }
     RestoreDC(dc, saved);

@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "app/charts/DayChart.h"
+#include "app/charts/ChartTheme.h"
 #include "app/charts/NativeDayChart.h"
 #include "app/window/AboutPage.h"
 #include "app/window/InfoPage.h"
@@ -295,8 +296,11 @@ int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRu
 }
 
 int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) {
-  return table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
-                               : BuildSleepingPage(store_, address, start, page, Module());
+  const int built = table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
+                                          : BuildSleepingPage(store_, address, start, page, Module());
+  // In the colours of the Windows setting, as the rest of the window.
+  if (built) ApplyCurrentChartTheme(page);
+  return built;
 }
 
 int MainWindow::BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) {
