@@ -19,6 +19,7 @@
 #include "core/KernelHandle.h"
 #include "core/ProgramFolder.h"
 #include "core/Registry.h"
+#include "ui/ColourScheme.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
 
@@ -754,8 +755,7 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         SelectedObject font(dc, link->font ? static_cast<HGDIOBJ>(link->font.Get())
                                            : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        // The system's link colour (High Contrast has its own).
-        SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
+        SetTextColor(dc, HtmlView::LinkColour());
         // One line, centred in the link's line height; the focus frame
         // stands around the text, never over it.
         const int margin = DpiScale(window, 4);
@@ -853,6 +853,13 @@ HINSTANCE ThisModule() {
 // ------------------------------------------------------------------ the view
 
 const wchar_t HtmlView::FallbackLinkText[] = L"Open this chart in your web browser";
+
+COLORREF HtmlView::LinkColour() {
+  // High Contrast has a link colour of its own; otherwise a link blue that
+  // reads on the window's white (the system's hot-light colour is a pale
+  // blue under Wine).
+  return IsHighContrast() ? GetSysColor(COLOR_HOTLIGHT) : RGB(0x00, 0x56, 0xB3);
+}
 
 HtmlView::HtmlView() { navigated_.Create(Event::AutoReset, Event::StartsUnsignalled); }
 

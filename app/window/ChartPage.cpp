@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/charts/ChartTheme.h"
 #include "app/store/DateList.h"
 #include "resources/ResourceIds.h"
 #include "ui/ColourScheme.h"
@@ -65,6 +66,11 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     ApplyAnchors(wParam, lParam);
     return 0;
   }
+  if (message == WM_SETTINGCHANGE || message == WM_SYSCOLORCHANGE) {
+    if (native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
+    if (!plain_.IsEmpty()) ShowChart();
+    return 0;
+  }
   return Dialog::OnMessage(message, wParam, lParam);
 }
 
@@ -100,6 +106,10 @@ int ChartPage::ShowChart() {
               dates_.Selection(nullptr, nullptr, &start) &&
               context_.BuildChart(table_, tracker.address.CStr(), static_cast<unsigned>(start), page);
   if (!shown) page.Assign(L"");
+  plain_.Assign(page);
+  if (shown && native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
+  // In the colours of the Windows setting, as the rest of the window.
+  if (shown) ApplyCurrentChartTheme(page);
   WriteDocument(page);
   if (native_.Window()) {
     NativeChartData chart;
@@ -111,9 +121,15 @@ int ChartPage::ShowChart() {
   return shown;
 }
 
+int ChartPage::ThemedDocument(ColourScheme scheme, WideString& out) const {
+  out.Assign(plain_);
+  return !plain_.IsEmpty() && ApplyChartTheme(scheme, ChartColoursFor(scheme), out);
+}
+
 void ChartPage::WriteDocument(const WideString& document) {
   document_.Assign(document);
   view_.WriteDocument(document_.CStr());
   // Nothing to show: the page's own chart is emptied with the document.
+  if (document_.IsEmpty()) plain_.Assign(L"");
   if (document_.IsEmpty() && native_.Window()) native_.SetData(NativeChartData());
 }

@@ -3,7 +3,6 @@
 #include <cwctype>
 
 #include "app/charts/DayChart.h"
-#include "app/charts/ChartTheme.h"
 #include "app/charts/NativeDayChart.h"
 #include "app/window/AboutPage.h"
 #include "app/window/InfoPage.h"
@@ -296,11 +295,8 @@ int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRu
 }
 
 int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) {
-  const int built = table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
-                                          : BuildSleepingPage(store_, address, start, page, Module());
-  // In the colours of the Windows setting, as the rest of the window.
-  if (built) ApplyCurrentChartTheme(page);
-  return built;
+  return table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
+                               : BuildSleepingPage(store_, address, start, page, Module());
 }
 
 int MainWindow::BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) {
@@ -426,6 +422,10 @@ void MainWindow::SavePictures() {
     if (!chart) continue;
     path.Format(L"%s\\chart-%s.html", setup_.pictureFolder.CStr(), name.CStr());
     SaveDocumentText(chart->Document(), path.CStr());
+    // And the same page in the dark colours.
+    WideString dark;
+    path.Format(L"%s\\chart-%s-dark.html", setup_.pictureFolder.CStr(), name.CStr());
+    if (chart->ThemedDocument(ColourSchemeDark, dark)) SaveDocumentText(dark, path.CStr());
   }
   if (previous >= 0) tabs_.Select(previous, true);
 }

@@ -717,3 +717,33 @@ TEST_F(MainWindowTest, WithoutABrowserThePagesDrawTheRunThemselvesAndTheLinkBelo
   ASSERT_TRUE(fixture.CloseWindow());
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(saved.c_str()));
 }
+
+TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNativeChart) {
+  const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  HKEY personalize = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                           &personalize, nullptr));
+  DWORD dark = 0;
+  RegSetValueExW(personalize, L"AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dark), sizeof dark);
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow* opened = OpenIdle();
+  RegDeleteValueW(personalize, L"AppsUseLightTheme");
+  RegCloseKey(personalize);
+  ASSERT_NE(nullptr, opened);
+  ASSERT_NE(nullptr, opened->Walking());
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#1e1e1e'"));
+  // The native chart's own background, drawn into a bitmap.
+  HWND chart = opened->Walking()->Native().Window();
+  ASSERT_TRUE(chart);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 40);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  EXPECT_EQ(RGB(0x1E, 0x1E, 0x1E), GetPixel(memory, 5, 5));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
