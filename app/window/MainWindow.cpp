@@ -600,6 +600,14 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+      // The Windows colours changed (dark apps, High Contrast): the pages
+      // made so far take them.
+      for (int i = 0; i < PageCount; ++i) {
+        if (Page(i) && Page(i)->Window()) SendMessageW(Page(i)->Window(), message, wParam, lParam);
+      }
+      return Dialog::OnMessage(message, wParam, lParam);
     case WM_COPYDATA:
       // Another Pellton run from the command line asks for a copy of the
       // database, which this one holds.

@@ -718,19 +718,22 @@ TEST_F(MainWindowTest, WithoutABrowserThePagesDrawTheRunThemselvesAndTheLinkBelo
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(saved.c_str()));
 }
 
-TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNativeChart) {
+TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNativeChartWhenTheyChange) {
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened);
+  ASSERT_NE(nullptr, opened->Walking());
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-light\">"));
+  // The user switches to dark apps while the program runs.
   const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
   HKEY personalize = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                            &personalize, nullptr));
   DWORD dark = 0;
   RegSetValueExW(personalize, L"AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dark), sizeof dark);
-  fixture.WriteNumber(L"Tab", 1);
-  MainWindow* opened = OpenIdle();
+  SendMessageW(opened->Window(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
   RegDeleteValueW(personalize, L"AppsUseLightTheme");
   RegCloseKey(personalize);
-  ASSERT_NE(nullptr, opened);
-  ASSERT_NE(nullptr, opened->Walking());
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#1e1e1e'"));
   // The native chart's own background, drawn into a bitmap.
