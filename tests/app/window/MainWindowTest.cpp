@@ -712,6 +712,29 @@ TEST_F(MainWindowTest, WithoutABrowserThePagesDrawTheRunThemselvesAndTheLinkBelo
   SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
   EXPECT_DOUBLE_EQ(0, view2[0]);
   EXPECT_DOUBLE_EQ(12, view2[1]);
+  // And with the mouse: a range dragged over minutes 4 to 8 is zoomed to,
+  // the wheel zooms out again around the pointer, "Reset zoom" shows all.
+  const RECT fifth = BarOf(night, 0, 4), ninth = BarOf(night, 0, 8);
+  SendMessageW(night, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fifth.left, fifth.top));
+  SendMessageW(night, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(ninth.left, fifth.top));
+  SendMessageW(night, WM_LBUTTONUP, 0, MAKELPARAM(ninth.left, fifth.top));
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_NEAR(4, view2[0], 0.1);
+  EXPECT_NEAR(8, view2[1], 0.1);
+  POINT middle = {(fifth.left + ninth.left) / 2, fifth.top};
+  ClientToScreen(night, &middle);
+  SendMessageW(night, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(middle.x, middle.y));
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_NEAR(5, view2[1] - view2[0], 0.1);  // a fifth wider
+  RECT reset = {};
+  GetClientRect(night, &reset);
+  for (int x = reset.right - 1; x > 0; --x) {  // the button stands at the top right
+    SendMessageW(night, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 10));
+    SendMessageW(night, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
+    SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+    if (view2[1] - view2[0] == 12) break;
+  }
+  EXPECT_DOUBLE_EQ(12, view2[1] - view2[0]);
 
   // The pages saved for a browser go with the program.
   ASSERT_TRUE(fixture.CloseWindow());
