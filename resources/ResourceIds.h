@@ -69,6 +69,8 @@
 #define IDC_SLEEPING_WAKE 1032
 #define IDC_SLEEPING_ASLEEP 1033
 #define IDC_SLEEPING_AWAKE 1034
+// The chart both pages draw themselves where no browser engine is there.
+#define IDC_CHART_NATIVE 1040
 
 // Trends page (dialog 123): the figures are label and value pairs, the
 // n-th figure's label IDC_TRENDS_LABEL + n and value IDC_TRENDS_VALUE + n.

@@ -8,14 +8,18 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "core/ComRef.h"
 #include "core/KernelHandle.h"
 #include "core/ProgramFolder.h"
 #include "core/Registry.h"
+#include "ui/ColourScheme.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
 
@@ -47,6 +51,8 @@ const DWORD kContextMenuControl = 2;
 
 HtmlViewDocumentOpener g_opener = nullptr;
 Event::ClockFn g_clock = nullptr;
+// The pages saved for the user's browser, removed as the program ends.
+std::vector<std::wstring> g_savedPages;
 
 // The text of a VARIANT argument, looking through one VT_BYREF.
 const wchar_t* ArgumentText(const VARIANTARG& argument) {
@@ -749,15 +755,33 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         SelectedObject font(dc, link->font ? static_cast<HGDIOBJ>(link->font.Get())
                                            : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
-        int margin = DpiScale(window, 12);
-        RECT text = {margin, margin, client.right - margin, client.bottom - margin};
-        DrawTextW(dc, HtmlView::FallbackLinkText, -1, &text, DT_LEFT | DT_TOP | DT_SINGLELINE |
-                                                                  DT_NOPREFIX | DT_CALCRECT);
-        DrawTextW(dc, HtmlView::FallbackLinkText, -1, &text,
-                  DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+        SetTextColor(dc, HtmlView::LinkColour());
+        // One line, centred in the link's line height; the focus frame
+        // stands around the text, never over it.
+        const int margin = DpiScale(window, 4);
+        RECT text = {margin, 0, client.right - margin, client.bottom};
+        DrawTextW(dc, HtmlView::FallbackLinkText, -1, &text, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+        const int height = text.bottom - text.top;
+        const int line = std::min(static_cast<int>(client.bottom), DpiScale(window, HtmlView::FallbackLinkHeight));
+        text.top = std::max(0, (line - height) / 2);
+        text.bottom = text.top + height;
+        // The measure leaves out the last letter's overhang; never clipped.
+        text.right += DpiScale(window, 2);
+        DrawTextW(dc, HtmlView::FallbackLinkText, -1, &text, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
         link->text = text;
-        if (GetFocus() == window) DrawFocusRect(dc, &text);
+        if (GetFocus() == window) {
+          RECT focus = text;
+          InflateRect(&focus, DpiScale(window, 2), 1);
+          SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+          SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+          DrawFocusRect(dc, &focus);
+        }
+        const WideString& notice = link->view->OpenedNotice();
+        if (!notice.IsEmpty()) {
+          RECT rest = {text.right + DpiScale(window, 12), text.top, client.right - margin, text.bottom};
+          SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+          DrawTextW(dc, notice.CStr(), -1, &rest, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
+        }
       }
       EndPaint(window, &paint);
       return 0;
@@ -777,12 +801,16 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
       SetFocus(window);
       return 0;
     case WM_LBUTTONUP:
-      if (OverText(window, lParam)) LinkOf(window)->view->OpenInBrowser();
+      if (OverText(window, lParam)) {
+        LinkOf(window)->view->OpenInBrowser();
+        InvalidateRect(window, nullptr, TRUE);
+      }
       return 0;
     case WM_KEYDOWN:
       if ((wParam == VK_RETURN || wParam == VK_SPACE) && LinkOf(window) &&
           !LinkOf(window)->view->PendingPage().IsEmpty()) {
         LinkOf(window)->view->OpenInBrowser();
+        InvalidateRect(window, nullptr, TRUE);
         return 0;
       }
       break;
@@ -825,6 +853,13 @@ HINSTANCE ThisModule() {
 // ------------------------------------------------------------------ the view
 
 const wchar_t HtmlView::FallbackLinkText[] = L"Open this chart in your web browser";
+
+COLORREF HtmlView::LinkColour() {
+  // High Contrast has a link colour of its own; otherwise a link blue that
+  // reads on the window's white (the system's hot-light colour is a pale
+  // blue under Wine).
+  return IsHighContrast() ? GetSysColor(COLOR_HOTLIGHT) : RGB(0x00, 0x56, 0xB3);
+}
 
 HtmlView::HtmlView() { navigated_.Create(Event::AutoReset, Event::StartsUnsignalled); }
 
@@ -1098,9 +1133,28 @@ int HtmlView::OpenInBrowser(WideString* savedPath) {
               written == static_cast<DWORD>(bytes);
   if (file != INVALID_HANDLE_VALUE) saved = file.Close() && saved;
   free(utf8);
-  if (!saved) return 0;
+  if (!saved) {
+    notice_.Format(L"The chart page could not be saved in %s", folder);
+    return 0;
+  }
+  bool known = false;
+  for (const std::wstring& page : g_savedPages) known = known || page == path.CStr();
+  if (!known) g_savedPages.push_back(path.CStr());
   if (savedPath) savedPath->Assign(path);
-  return g_opener ? g_opener(path.CStr()) : ShellOpenDocument(path.CStr());
+  const int opened = g_opener ? g_opener(path.CStr()) : ShellOpenDocument(path.CStr());
+  // Said either way: a browser that is started but never shows up (Wine
+  // without one) leaves the user only the file.
+  if (opened) {
+    notice_.Format(L"Handed to your web browser: %s", path.CStr());
+  } else {
+    notice_.Format(L"No web browser could be started. The chart page is saved as %s", path.CStr());
+  }
+  return opened;
+}
+
+void HtmlView::RemoveSavedPages() {
+  for (const std::wstring& page : g_savedPages) DeleteFileW(page.c_str());
+  g_savedPages.clear();
 }
 
 void HtmlView::ReleaseBrowser() {
@@ -1140,4 +1194,5 @@ void HtmlView::Destroy() {
     fallback_ = nullptr;
   }
   pending_.Assign(L"");
+  notice_.Assign(L"");
 }

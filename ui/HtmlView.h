@@ -17,7 +17,10 @@
 // document class is missing), the view shows a plain link in the control's
 // place instead of an empty area: "Open this chart in your web browser". It
 // saves the last page written to a file in the user's temporary folder and
-// opens that file with the shell, so the chart still reaches a browser.
+// opens that file with the shell, so the chart still reaches a browser;
+// beside the link it then says where the page was saved, so it can be found
+// when no browser comes up. RemoveSavedPages deletes the pages saved so far
+// (the program calls it as it ends).
 //
 // Every wait for the browser is bounded (WaitLimitMs): a browser that never
 // answers cannot hold the window thread. Window thread only; COM must be
@@ -93,6 +96,10 @@ public:
   static const DWORD WaitLimitMs = 10000;
   // The text of the link shown where no browser engine is available.
   static const wchar_t FallbackLinkText[];
+  // The colour of the link's text.
+  static COLORREF LinkColour();
+  // The height the link needs on a line of its own, at 96 DPI.
+  static const int FallbackLinkHeight = 26;
 
   HtmlView();
   ~HtmlView();
@@ -134,6 +141,11 @@ public:
   // opens it with the opener; what the fallback link does when clicked.
   // 1 on success; the saved file's path in `path` when given.
   int OpenInBrowser(WideString* path = nullptr);
+  // What the link says after it was used: where the page went (empty
+  // before).
+  const WideString& OpenedNotice() const { return notice_; }
+  // Deletes every page OpenInBrowser saved in this process.
+  static void RemoveSavedPages();
   // Replaces ShellExecuteExW "open" for the fallback link (none: back to it).
   static void SetDocumentOpener(HtmlViewDocumentOpener opener);
   // The clock that bounds the waits (none: the system's tick count).
@@ -166,5 +178,6 @@ private:
   Event navigated_;
   HtmlViewCallbacks callbacks_ = {};
   WideString pending_;
+  WideString notice_;
   unsigned serial_ = 0;
 };

@@ -1,9 +1,13 @@
 #include "app/window/ChartPage.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "app/charts/ChartTheme.h"
 #include "app/store/DateList.h"
 #include "resources/ResourceIds.h"
+#include "ui/ColourScheme.h"
+#include "ui/Dpi.h"
 
 namespace {
 
@@ -26,9 +30,24 @@ int ChartPage::OnInitDialog() {
   chartRect_.top = DialogUnitsToPixelsY(chartTop_);
   chartRect_.right = client.right - DialogUnitsToPixelsX(CHART_SIDE_MARGIN);
   chartRect_.bottom = client.bottom;
-  view_.Create(Window(), HtmlViewPageOptions);
-  view_.Move(chartRect_.left, chartRect_.top, chartRect_.right, chartRect_.bottom);
-  AddAnchor(view_.Window(), AnchorGrow);
+  if (view_.Create(Window(), HtmlViewPageOptions)) {
+    view_.Move(chartRect_.left, chartRect_.top, chartRect_.right, chartRect_.bottom);
+    AddAnchor(view_.Window(), AnchorGrow);
+  } else {
+    // No browser: the page's own chart, and the link on the line below it.
+    RECT chart = chartRect_;
+    chart.bottom = std::max(chart.top + 1, chartRect_.bottom - DpiScale(Window(), HtmlView::FallbackLinkHeight));
+    if (native_.Create(Window(), IDC_CHART_NATIVE, chart)) {
+      native_.SetColours(ChartColoursFor(CurrentColourScheme()));
+      AddAnchor(native_.Window(), AnchorGrow);
+    }
+    view_.Move(chartRect_.left, chart.bottom, chartRect_.right, chartRect_.bottom);
+    if (HWND link = view_.Window()) {
+      // The chart comes before its link in the tab order.
+      if (native_.Window()) SetWindowPos(link, native_.Window(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      AddAnchor(link, AnchorMoveY | AnchorGrowWidth);
+    }
+  }
   OnCreated();
   return 1;
 }
@@ -47,6 +66,11 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     ApplyAnchors(wParam, lParam);
     return 0;
   }
+  if (message == WM_SETTINGCHANGE || message == WM_SYSCOLORCHANGE) {
+    if (native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
+    if (!plain_.IsEmpty()) ShowChart();
+    return 0;
+  }
   return Dialog::OnMessage(message, wParam, lParam);
 }
 
@@ -58,6 +82,7 @@ int ChartPage::CanClose(INT_PTR) {
 
 int ChartPage::OnDestroy() {
   view_.Destroy();
+  native_.Destroy();
   RemoveControl(&dates_);
   dates_.Detach();
   return Dialog::OnDestroy();
@@ -81,11 +106,30 @@ int ChartPage::ShowChart() {
               dates_.Selection(nullptr, nullptr, &start) &&
               context_.BuildChart(table_, tracker.address.CStr(), static_cast<unsigned>(start), page);
   if (!shown) page.Assign(L"");
+  plain_.Assign(page);
+  if (shown && native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
+  // In the colours of the Windows setting, as the rest of the window.
+  if (shown) ApplyCurrentChartTheme(page);
   WriteDocument(page);
+  if (native_.Window()) {
+    NativeChartData chart;
+    if (!shown || !context_.BuildNativeChart(table_, tracker.address.CStr(), static_cast<unsigned>(start), chart)) {
+      chart = NativeChartData();
+    }
+    native_.SetData(chart);
+  }
   return shown;
+}
+
+int ChartPage::ThemedDocument(ColourScheme scheme, WideString& out) const {
+  out.Assign(plain_);
+  return !plain_.IsEmpty() && ApplyChartTheme(scheme, ChartColoursFor(scheme), out);
 }
 
 void ChartPage::WriteDocument(const WideString& document) {
   document_.Assign(document);
   view_.WriteDocument(document_.CStr());
+  // Nothing to show: the page's own chart is emptied with the document.
+  if (document_.IsEmpty()) plain_.Assign(L"");
+  if (document_.IsEmpty() && native_.Window()) native_.SetData(NativeChartData());
 }

@@ -6,12 +6,21 @@
 // When no chart can be built (no tracker, no run) the view is given an
 // empty document, so a page never goes on showing a run of a tracker that
 // is no longer selected.
+//
+// Where no browser engine can be hosted (Wine without one, a locked-down
+// Windows) the page draws the run itself (NativeChart, in the colours of
+// the Windows setting) and keeps the view's link to open the chart page in
+// the user's browser on a line of its own below it. A change of the Windows
+// colours (WM_SETTINGCHANGE, WM_SYSCOLORCHANGE, when the window passes them
+// on) colours the chart again.
 #pragma once
 
 #include "app/window/TabPage.h"
 #include "core/WideString.h"
 #include "ui/HtmlView.h"
 #include "ui/ImageCombo.h"
+#include "ui/ColourScheme.h"
+#include "ui/NativeChart.h"
 
 class ChartPage : public TabPage {
 public:
@@ -31,10 +40,16 @@ public:
 
   ImageCombo& Dates() { return dates_; }
   HtmlView& View() { return view_; }
-  // The document last given to the view.
+  // The document last given to the view, in the colours of the Windows
+  // setting.
   const WideString& Document() const { return document_; }
+  // The same chart page in the colours of a scheme; 0 when none is shown.
+  int ThemedDocument(ColourScheme scheme, WideString& out) const;
   // The area of the chart view in the page's client coordinates.
   RECT ChartRect() const { return chartRect_; }
+  // The chart drawn by the page; its window is none while a browser shows
+  // the chart.
+  NativeChart& Native() { return native_; }
 
 protected:
   // After the page's own controls are attached: the page's first refresh.
@@ -48,6 +63,8 @@ private:
   int chartTop_;
   ImageCombo dates_;
   HtmlView view_;
+  NativeChart native_;
   WideString document_;
+  WideString plain_;  // the chart page as built, before its colours
   RECT chartRect_ = {};
 };

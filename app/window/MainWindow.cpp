@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "app/charts/DayChart.h"
+#include "app/charts/NativeDayChart.h"
 #include "app/window/AboutPage.h"
 #include "app/window/InfoPage.h"
 #include "app/window/PageTable.h"
@@ -21,6 +22,7 @@
 #include "resources/ResourceIds.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
+#include "ui/HtmlView.h"
 #include "ui/WindowPlacement.h"
 
 const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";
@@ -297,6 +299,10 @@ int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, Wi
                                : BuildSleepingPage(store_, address, start, page, Module());
 }
 
+int MainWindow::BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) {
+  return BuildNativeDayChart(store_, table, address, start, chart);
+}
+
 int MainWindow::WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) {
   ByteBuffer pattern;
   const int read = store_.ReadPattern(WalkingTable, address, start, pattern);
@@ -416,6 +422,10 @@ void MainWindow::SavePictures() {
     if (!chart) continue;
     path.Format(L"%s\\chart-%s.html", setup_.pictureFolder.CStr(), name.CStr());
     SaveDocumentText(chart->Document(), path.CStr());
+    // And the same page in the dark colours.
+    WideString dark;
+    path.Format(L"%s\\chart-%s-dark.html", setup_.pictureFolder.CStr(), name.CStr());
+    if (chart->ThemedDocument(ColourSchemeDark, dark)) SaveDocumentText(dark, path.CStr());
   }
   if (previous >= 0) tabs_.Select(previous, true);
 }
@@ -590,6 +600,14 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+      // The Windows colours changed (dark apps, High Contrast): the pages
+      // made so far take them.
+      for (int i = 0; i < PageCount; ++i) {
+        if (Page(i) && Page(i)->Window()) SendMessageW(Page(i)->Window(), message, wParam, lParam);
+      }
+      return Dialog::OnMessage(message, wParam, lParam);
     case WM_COPYDATA:
       // Another Pellton run from the command line asks for a copy of the
       // database, which this one holds.
@@ -745,5 +763,7 @@ void MainWindow::TearDown(bool placementFirst) {
                                     ? static_cast<DWORD>(PageTable[currentTab].stored) : 0);
   settings_.WriteNumber(L"Flags", flagsSetting_);
   settings_.Close();
+  // The chart pages handed to the user's browser go with the program.
+  HtmlView::RemoveSavedPages();
   EndComApartment();
 }

@@ -13,6 +13,7 @@
 #include "app/trends/RunFigures.h"
 #include "app/trends/TrendFigures.h"
 #include "core/WideString.h"
+#include "ui/NativeChart.h"
 
 // The device list's current item.
 struct SelectedTracker {
@@ -37,6 +38,12 @@ public:
   // The chart page of the tracker's run of the table starting at start; 1
   // when built, else page is "".
   virtual int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) = 0;
+  // The same run as the chart the page draws itself without a browser; 1
+  // when built (a context without one answers 0: nothing is drawn).
+  virtual int BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) {
+    static_cast<void>(table), static_cast<void>(address), static_cast<void>(start), static_cast<void>(chart);
+    return 0;
+  }
 
   // The figures of one run: a walking run's own sums (1, or 0 when it
   // cannot be read), and the night a sleeping run belongs to

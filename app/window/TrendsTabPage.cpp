@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/charts/ChartTheme.h"
 #include "app/tracker/TrackerUpdate.h"
 #include "app/trends/TrendSettings.h"
 #include "app/trends/TrendsPage.h"
@@ -160,6 +161,8 @@ void TrendsTabPage::ShowFigures() {
   if (!BuildTrendsPage(figures_, numbers, unit, page, Module())) {
     page.Assign(L"");
     if (status.IsEmpty()) status.Assign(L"The chart page could not be built.");
+  } else {
+    ApplyCurrentChartTheme(page);
   }
   document_.Assign(page);
   view_.WriteDocument(document_.CStr());

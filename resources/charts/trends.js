@@ -67,9 +67,9 @@ function trendsStepsChart(start) {
       series: { pointStart: start, pointInterval: trendsDay, marker: { enabled: false }, animation: false }
     },
     series: [
-      { type: 'column', name: 'Steps', data: trends.steps, color: '#2c7fb8' },
-      { type: 'line', name: 'Goal', data: trends.goals, step: 'center', color: '#d95f02', dashStyle: 'ShortDash' },
-      { type: 'line', name: '7-day average', data: trends.average, color: '#252525' }
+      { type: 'column', name: 'Steps', data: trends.steps, color: chartColours.series[0] },
+      { type: 'line', name: 'Goal', data: trends.goals, step: 'center', color: chartColours.series[1], dashStyle: 'ShortDash' },
+      { type: 'line', name: '7-day average', data: trends.average, color: chartColours.text }
     ]
   });
 }
@@ -104,8 +104,8 @@ function trendsNightsChart(start) {
     },
     plotOptions: { column: { stacking: 'normal', animation: false } },
     series: [
-      { name: 'Awake', data: awake, color: '#a1dab4' },
-      { name: 'Asleep', data: asleep, color: '#253494' }
+      { name: 'Awake', data: awake, color: chartColours.series[1] },
+      { name: 'Asleep', data: asleep, color: chartColours.series[0] }
     ]
   });
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "core/ComApartment.h"
@@ -68,7 +70,7 @@ struct HtmlViewFixture : ::testing::Test {
   }
   int LinkPixels(HWND link) {
     testcapture::Picture picture = testcapture::CaptureWindow(link);
-    COLORREF colour = GetSysColor(COLOR_HOTLIGHT);
+    COLORREF colour = HtmlView::LinkColour();
     return picture.Count(RECT{0, 0, picture.width, picture.height},
                          [colour](COLORREF c) { return c == colour; });
   }
@@ -197,4 +199,55 @@ TEST(HtmlViewEngineVersion, ServiceVersionFirstThenVersionThenTheOldNumber) {
   EXPECT_EQ(0u, HtmlView::ParseEngineVersion(L"", L"", L"104"));
   EXPECT_EQ(0u, HtmlView::ParseEngineVersion(L"", L"", L""));
   EXPECT_EQ(0u, HtmlView::ParseEngineVersion(L"beta", L"", L"100"));
+}
+
+namespace {
+
+double Luminance(COLORREF c) {
+  auto channel = [](int v) {
+    const double s = v / 255.0;
+    return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+}
+
+}  // namespace
+
+TEST_F(HtmlViewFixture, TheLinkOnItsLineReadsWholeInAStrongColourWithAndWithoutTheFocus) {
+  HtmlView view;
+  view.Create(parent, HtmlViewPageOptions);
+  HWND link = view.Window();
+  ASSERT_TRUE(link);
+  view.Move(10, 200, 400, 200 + HtmlView::FallbackLinkHeight);
+  view.WriteDocument(L"<html></html>");
+  // Text against the window at least 4.5 : 1, as for body text.
+  const double text = Luminance(HtmlView::LinkColour()), window = Luminance(GetSysColor(COLOR_WINDOW));
+  EXPECT_GE((std::max(text, window) + 0.05) / (std::min(text, window) + 0.05), 4.5);
+  // Every letter drawn: the link's pixels reach as far right as its text
+  // measures, and the focus frame leaves them all there.
+  UpdateWindow(link);
+  testcapture::Picture before = testcapture::CaptureWindow(link);
+  const COLORREF colour = HtmlView::LinkColour();
+  const RECT all = {0, 0, before.width, before.height};
+  auto ink = [colour](COLORREF c) { return c == colour; };
+  int right = 0;
+  for (int x = 0; x < before.width; ++x) {
+    if (before.Count(RECT{x, 0, x + 1, before.height}, ink)) right = x;
+  }
+  HDC dc = GetDC(link);
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, HtmlView::FallbackLinkText, static_cast<int>(wcslen(HtmlView::FallbackLinkText)), &size);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(link, dc);
+  EXPECT_GE(right, size.cx - 2);
+  const int inked = before.Count(all, ink);
+  SetFocus(link);
+  UpdateWindow(link);
+  EXPECT_EQ(inked, testcapture::CaptureWindow(link).Count(all, ink));
 }

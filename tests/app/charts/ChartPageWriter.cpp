@@ -4,7 +4,9 @@
 // again, and the Walking and Sleeping pages are built from what it holds.
 // Beside the pages goes runs.json: each page's file, kind, the run's start,
 // the stored pattern in hex, the title the page must show, and points whose
-// tooltips the check reads, with the texts they must show.
+// tooltips the check reads, with the texts they must show. themes.json lists
+// the same two pages in the light, dark and High Contrast colours (High
+// Contrast as Windows' "High Contrast Black" sets the system colours).
 #include <windows.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "app/store/ActivityStore.h"
+#include "app/charts/ChartTheme.h"
 #include "app/charts/DayChart.h"
 #include "core/DateTime.h"
 #include "tests/app/tracker/LinkTestSupport.h"
@@ -160,6 +163,34 @@ int main() {
                {0, 479, "Sleeping"}}) +
       "]\n";
   if (!SaveFile(L"runs.json", runs)) return Fail("cannot write runs.json");
+
+  const struct {
+    ColourScheme scheme;
+    const char* name;
+  } schemes[] = {{ColourSchemeLight, "light"}, {ColourSchemeDark, "dark"}, {ColourSchemeHighContrast, "contrast"}};
+  std::string themes = "[";
+  for (const auto& s : schemes) {
+    const NativeChartColours colours =
+        s.scheme == ColourSchemeHighContrast
+            ? HighContrastChartColours(RGB(0, 0, 0), RGB(255, 255, 255), RGB(0x1A, 0xEB, 0xFF), RGB(255, 255, 0),
+                                       RGB(0x3F, 0xF2, 0x3F))
+            : ChartColoursFor(s.scheme);
+    char background[8];
+    snprintf(background, sizeof background, "#%02x%02x%02x", GetRValue(colours.background),
+             GetGValue(colours.background), GetBValue(colours.background));
+    for (const char* kind : {"walking", "sleeping"}) {
+      WideString page(kind[0] == 'w' ? walkingPage : sleepingPage);
+      if (!ApplyChartTheme(s.scheme, colours, page)) return Fail("cannot put the colours into a page");
+      const std::string file = std::string(kind) + "-" + s.name + ".html";
+      if (!SaveFile(std::wstring(file.begin(), file.end()).c_str(), Utf8(page.CStr()))) {
+        return Fail("cannot write a coloured page");
+      }
+      themes += (themes.size() > 1 ? "," : "") + std::string("{\"file\":") + JsonText(file) +
+                ",\"kind\":" + JsonText(kind) + ",\"scheme\":" + JsonText(s.name) +
+                ",\"background\":" + JsonText(background) + "}";
+    }
+  }
+  if (!SaveFile(L"themes.json", themes + "]\n")) return Fail("cannot write themes.json");
   printf("chart_page_writer: pages of %u and %u bytes written\n", walkingPage.Length(),
          sleepingPage.Length());
   return 0;

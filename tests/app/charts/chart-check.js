@@ -237,6 +237,108 @@ async function checkPage(context, run) {
   await page.close();
 }
 
+// Colour vision: the Machado, Oliveira and Fernandes (2009) matrices at
+// severity 1.0, applied to linear RGB; distances are CIE76 delta E in Lab
+// (D65). Categories must stay at least this far apart for every viewer.
+const minimumDeltaE = 10;
+const visions = {
+  normal: [[1, 0, 0], [0, 1, 0], [0, 0, 1]],
+  protanopia: [[0.152286, 1.052583, -0.204868], [0.114503, 0.786281, 0.099216], [-0.003882, -0.048116, 1.051998]],
+  deuteranopia: [[0.367322, 0.860646, -0.227968], [0.280085, 0.672501, 0.047413], [-0.011820, 0.042940, 0.968881]]
+};
+function rgbOf(text) {
+  const t = String(text).trim();
+  let m = /^#([0-9a-f]{2})([0-9a-f]{2})([0-9a-f]{2})$/i.exec(t);
+  if (m) return [parseInt(m[1], 16), parseInt(m[2], 16), parseInt(m[3], 16)];
+  m = /^rgba?\(\s*(\d+)\s*,\s*(\d+)\s*,\s*(\d+)/i.exec(t);
+  if (m) return [+m[1], +m[2], +m[3]];
+  return null;
+}
+function toLinear(c) { c /= 255; return c <= 0.04045 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4); }
+function fromLinear(c) {
+  c = Math.min(1, Math.max(0, c));
+  return 255 * (c <= 0.0031308 ? 12.92 * c : 1.055 * Math.pow(c, 1 / 2.4) - 0.055);
+}
+function simulate(rgb, m) {
+  const l = rgb.map(toLinear);
+  return m.map((row) => fromLinear(row[0] * l[0] + row[1] * l[1] + row[2] * l[2]));
+}
+function lab(rgb) {
+  const [r, g, b] = rgb.map(toLinear);
+  const f = (t) => (t > 0.008856 ? Math.cbrt(t) : 7.787 * t + 16 / 116);
+  const x = f((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+  const y = f(0.2126 * r + 0.7152 * g + 0.0722 * b);
+  const z = f((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+  return [116 * y - 16, 500 * (x - y), 200 * (y - z)];
+}
+function deltaE(a, b, m) {
+  const p = lab(simulate(a, m)), q = lab(simulate(b, m));
+  return Math.hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+// A page in one colour scheme: its background is the scheme's, and its
+// categories (the walking series, the sleep bands), read from the drawn
+// chart, stay apart as every viewer sees them.
+async function checkTheme(context, theme) {
+  const page = await context.newPage();
+  await page.route('**/*', (route) => (route.request().url().startsWith('file://') ? route.continue() : route.abort()));
+  await page.goto('file://' + path.join(pagesDir, theme.file));
+  await page.waitForFunction(() => window.$ && $('#chart').highcharts() &&
+                                   $('#chart').highcharts().series.length > 0, null, { timeout: 15000 });
+  const name = theme.kind + ' page, ' + theme.scheme;
+  const drawn = await page.evaluate(() => {
+    const chart = $('#chart').highcharts();
+    return {
+      body: getComputedStyle(document.body).backgroundColor,
+      chart: chart.chartBackground.attr('fill'),
+      series: chart.series.map((s) => (s.points[0].graphic ? s.points[0].graphic.attr('fill') : s.graph.attr('stroke'))),
+      bands: (chart.yAxis[0].plotLinesAndBands || []).map((b) => b.svgElem.attr('fill'))
+    };
+  });
+  same(rgbOf(drawn.body), rgbOf(theme.background), name + ': page background');
+  same(rgbOf(drawn.chart), rgbOf(theme.background), name + ': chart background');
+  const categories = theme.kind === 'walking' ? drawn.series.concat([drawn.chart]) : drawn.bands;
+  const colours = categories.map(rgbOf);
+  check(colours.length >= 3 && colours.every((c) => c), name + ': categories read ' + JSON.stringify(categories));
+  let worst = { e: Infinity };
+  for (const v of Object.keys(visions)) {
+    for (let i = 0; i < colours.length; i++) {
+      for (let j = i + 1; j < colours.length; j++) {
+        if (!colours[i] || !colours[j]) continue;
+        const e = deltaE(colours[i], colours[j], visions[v]);
+        if (e < worst.e) worst = { e: e, v: v, a: categories[i], b: categories[j] };
+      }
+    }
+  }
+  check(worst.e >= minimumDeltaE, name + ': categories at least delta E ' + minimumDeltaE +
+        ' apart for every viewer (closest ' + worst.e.toFixed(1) + ', ' + worst.v + ', ' + worst.a + ' ' + worst.b + ')');
+  // The picture once the opening animation has ended (its clip is gone).
+  await page.waitForFunction(() => {
+    const chart = $('#chart').highcharts();
+    return chart.series.every((s) => !s.sharedClipKey || !chart[s.sharedClipKey]);
+  }, null, { timeout: 10000 });
+  await page.screenshot({ path: path.join(pagesDir, theme.file.replace('.html', '.png')) });
+
+  // The keyboard zooms, moves and resets the view.
+  if (theme.scheme === 'light') {
+    const view = () => page.evaluate(() => {
+      const e = $('#chart').highcharts().xAxis[0].getExtremes();
+      return [e.min, e.max, e.dataMin, e.dataMax, !!$('#chart').highcharts().resetZoomButton];
+    });
+    const all = await view();
+    await page.keyboard.press('+');
+    const zoomed = await view();
+    check(zoomed[1] - zoomed[0] < (all[3] - all[2]) * 0.6 && zoomed[4], name + ': + zooms in and offers the reset');
+    await page.keyboard.press('ArrowRight');
+    const moved = await view();
+    check(moved[0] > zoomed[0] && moved[1] - moved[0] === zoomed[1] - zoomed[0], name + ': the right arrow moves the view');
+    await page.keyboard.press('Home');
+    const back = await view();
+    same([back[0], back[1], back[4]], [all[2], all[3], false], name + ': Home shows everything again');
+  }
+  await page.close();
+}
+
 (async () => {
   const runs = JSON.parse(fs.readFileSync(path.join(pagesDir, 'runs.json'), 'utf8'));
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'pellton-chromium-'));
@@ -251,6 +353,8 @@ async function checkPage(context, run) {
   });
   try {
     for (const run of runs) await checkPage(context, run);
+    const themes = JSON.parse(fs.readFileSync(path.join(pagesDir, 'themes.json'), 'utf8'));
+    for (const theme of themes) await checkTheme(context, theme);
   } catch (e) {
     failures++;
     console.log('FAIL ' + (e && e.stack ? e.stack : e));

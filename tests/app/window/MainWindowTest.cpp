@@ -630,3 +630,146 @@ TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExports
   EXPECT_EQ(15000u, bestSteps);
   EXPECT_EQ(284u, (asleep + 1) / 3);
 }
+
+namespace {
+
+RECT BarOf(HWND chart, int series, int point) {
+  RECT bar = {-1, -1, -1, -1};
+  if (!SendMessageW(chart, NativeChartGetBarRect, MAKEWPARAM(point, series), reinterpret_cast<LPARAM>(&bar))) {
+    return RECT{-1, -1, -1, -1};
+  }
+  return bar;
+}
+
+int NoBrowserStarts(const wchar_t*) { return 0; }
+
+}  // namespace
+
+TEST_F(MainWindowTest, WithoutABrowserThePagesDrawTheRunThemselvesAndTheLinkBelowSaysWhereThePageWent) {
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened);
+  MainWindow& window = *opened;
+  ASSERT_NE(nullptr, window.Walking());
+  HWND chart = window.Walking()->Native().Window();
+  ASSERT_TRUE(chart) << "the test prefix has no browser engine: the page draws the chart";
+  EXPECT_TRUE(IsWindowVisible(chart));
+  // The latest walk: 50 and 60 metres on the left axis (0-100), 2 and 3
+  // calories on the right one (0-5), side by side on one base line.
+  const RECT distance[2] = {BarOf(chart, 0, 0), BarOf(chart, 0, 1)};
+  const RECT calories[2] = {BarOf(chart, 1, 0), BarOf(chart, 1, 1)};
+  for (const RECT& bar : {distance[0], distance[1], calories[0], calories[1]}) {
+    EXPECT_GT(bar.right, bar.left);
+    EXPECT_EQ(distance[0].bottom, bar.bottom);
+  }
+  EXPECT_LT(distance[0].right, distance[1].left);
+  EXPECT_LE(distance[0].right, calories[0].left);
+  const double full = (distance[0].bottom - distance[0].top) / 0.5;
+  EXPECT_NEAR(0.6 * full, distance[1].bottom - distance[1].top, 1.5);
+  EXPECT_NEAR(0.4 * full, calories[0].bottom - calories[0].top, 1.5);
+  EXPECT_NEAR(0.6 * full, calories[1].bottom - calories[1].top, 1.5);
+  EXPECT_EQ(-1, BarOf(chart, 0, 2).left);  // two quarter hours only
+
+  // Its link stands on the line below the chart, and says where the page
+  // went when no browser comes up.
+  HtmlView& view = window.Walking()->View();
+  HWND link = view.Window();
+  ASSERT_TRUE(link);
+  RECT chartPlace, linkPlace;
+  GetWindowRect(chart, &chartPlace);
+  GetWindowRect(link, &linkPlace);
+  EXPECT_EQ(chartPlace.bottom, linkPlace.top);
+  EXPECT_EQ(chartPlace.left, linkPlace.left);
+  HtmlView::SetDocumentOpener(NoBrowserStarts);
+  SendMessageW(link, WM_KEYDOWN, VK_RETURN, 0);
+  HtmlView::SetDocumentOpener(nullptr);
+  const std::wstring notice = view.OpenedNotice().CStr();
+  const size_t at = notice.find(L"saved as ");
+  ASSERT_NE(std::wstring::npos, at) << notice;
+  const std::wstring saved = notice.substr(at + 9);
+  EXPECT_NE(std::wstring::npos, saved.find(L"Pellton chart "));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(saved.c_str()));
+
+  // The night, minute by minute (AA 55 55): walking (75) four minutes, then
+  // asleep (15), zoomed and moved with the keys and back.
+  ClickTab(window, 2);
+  ASSERT_TRUE(PumpUntil([&] { return window.Sleeping() && window.Sleeping()->Dates().Count() == 1; }));
+  HWND night = window.Sleeping()->Native().Window();
+  ASSERT_TRUE(night);
+  const RECT walking = BarOf(night, 0, 0), asleep = BarOf(night, 0, 4);
+  EXPECT_LT(walking.top, asleep.top);
+  EXPECT_EQ(walking.top, BarOf(night, 0, 3).top);
+  double view2[2] = {};
+  SendMessageW(night, WM_KEYDOWN, VK_ADD, 0);
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_DOUBLE_EQ(3, view2[0]);  // twelve minutes, half of them around the middle
+  EXPECT_DOUBLE_EQ(9, view2[1]);
+  SendMessageW(night, WM_KEYDOWN, VK_RIGHT, 0);
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_DOUBLE_EQ(3.6, view2[0]);  // a tenth of the view
+  EXPECT_EQ(-1, BarOf(night, 0, 0).left);  // scrolled out of the view
+  SendMessageW(night, WM_KEYDOWN, VK_HOME, 0);
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_DOUBLE_EQ(0, view2[0]);
+  EXPECT_DOUBLE_EQ(12, view2[1]);
+  // And with the mouse: a range dragged over minutes 4 to 8 is zoomed to,
+  // the wheel zooms out again around the pointer, "Reset zoom" shows all.
+  const RECT fifth = BarOf(night, 0, 4), ninth = BarOf(night, 0, 8);
+  SendMessageW(night, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fifth.left, fifth.top));
+  SendMessageW(night, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(ninth.left, fifth.top));
+  SendMessageW(night, WM_LBUTTONUP, 0, MAKELPARAM(ninth.left, fifth.top));
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_NEAR(4, view2[0], 0.1);
+  EXPECT_NEAR(8, view2[1], 0.1);
+  POINT middle = {(fifth.left + ninth.left) / 2, fifth.top};
+  ClientToScreen(night, &middle);
+  SendMessageW(night, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(middle.x, middle.y));
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_NEAR(5, view2[1] - view2[0], 0.1);  // a fifth wider
+  RECT reset = {};
+  GetClientRect(night, &reset);
+  for (int x = reset.right - 1; x > 0; --x) {  // the button stands at the top right
+    SendMessageW(night, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 10));
+    SendMessageW(night, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
+    SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+    if (view2[1] - view2[0] == 12) break;
+  }
+  EXPECT_DOUBLE_EQ(12, view2[1] - view2[0]);
+
+  // The pages saved for a browser go with the program.
+  ASSERT_TRUE(fixture.CloseWindow());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(saved.c_str()));
+}
+
+TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNativeChartWhenTheyChange) {
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow* opened = OpenIdle();
+  ASSERT_NE(nullptr, opened);
+  ASSERT_NE(nullptr, opened->Walking());
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-light\">"));
+  // The user switches to dark apps while the program runs.
+  const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  HKEY personalize = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                           &personalize, nullptr));
+  DWORD dark = 0;
+  RegSetValueExW(personalize, L"AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dark), sizeof dark);
+  SendMessageW(opened->Window(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
+  RegDeleteValueW(personalize, L"AppsUseLightTheme");
+  RegCloseKey(personalize);
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#1e1e1e'"));
+  // The native chart's own background, drawn into a bitmap.
+  HWND chart = opened->Walking()->Native().Window();
+  ASSERT_TRUE(chart);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 40);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  EXPECT_EQ(RGB(0x1E, 0x1E, 0x1E), GetPixel(memory, 5, 5));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
