@@ -69,6 +69,7 @@
 #define IDC_SLEEPING_WAKE 1032
 #define IDC_SLEEPING_ASLEEP 1033
 #define IDC_SLEEPING_AWAKE 1034
+#define IDC_SLEEPING_NIGHT_PROBLEM 1035
 
 // Trends page (dialog 123): the figures are label and value pairs, the
 // n-th figure's label IDC_TRENDS_LABEL + n and value IDC_TRENDS_VALUE + n.

@@ -466,8 +466,17 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
     case IDC_MAIN_EXPORT:
       OpenDataDialog();
       return 1;
-    default:
+    default: {
+      // Enter presses the default button a page made the window's (the
+      // Trends goal's Set): its command comes here and belongs to the page.
+      HWND control = reinterpret_cast<HWND>(lParam);
+      HWND owner = control ? GetParent(control) : nullptr;
+      if (owner && owner != Window() && IsChild(Window(), owner)) {
+        SendMessageW(owner, WM_COMMAND, wParam, lParam);
+        return 1;
+      }
       return Dialog::OnCommand(id, wParam, lParam);
+    }
   }
 }
 

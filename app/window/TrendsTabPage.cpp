@@ -19,7 +19,8 @@ int TrendsTabPage::OnInitDialog() {
   HWND periods = Item(IDC_TRENDS_PERIOD);
   for (const wchar_t* name : kPeriodNames) SendMessageW(periods, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   firstWeekday_ = LocaleFirstWeekday();
-  period_ = PeriodHolding(PeriodMonth, context_.Today(), firstWeekday_);
+  periodToday_ = context_.Today();
+  period_ = PeriodHolding(PeriodMonth, periodToday_, firstWeekday_);
   SendMessageW(periods, CB_SETCURSEL, PeriodMonth, 0);
   SendDlgItemMessageW(Window(), IDC_TRENDS_GOAL, EM_LIMITTEXT, 6, 0);
 
@@ -31,7 +32,9 @@ int TrendsTabPage::OnInitDialog() {
              client.right - DialogUnitsToPixelsX(CHART_SIDE_MARGIN), client.bottom);
   AddAnchor(view_.Window(), AnchorGrow);
   ClearFigures();
-  context_.PostUpdate(UpdateWalking | UpdateSleeping | UpdatePageMade);
+  // Only this page's own refresh: the walking and sleeping flags would have
+  // those pages fill their date lists again and lose the run picked there.
+  context_.PostUpdate(UpdatePageMade);
   return 1;
 }
 
@@ -44,6 +47,12 @@ int TrendsTabPage::OnCommand(int id, WPARAM wParam, LPARAM) {
   }
   if ((id == IDC_TRENDS_PREVIOUS || id == IDC_TRENDS_NEXT) && code == BN_CLICKED) {
     MovePeriod(id == IDC_TRENDS_PREVIOUS ? -1 : 1);
+    return 1;
+  }
+  if (id == IDC_TRENDS_GOAL) {
+    if (code == EN_SETFOCUS) TakeDefaultButton(true);
+    if (code == EN_KILLFOCUS) TakeDefaultButton(false);
+    if (code == EN_CHANGE && !writingGoal_) goalEdited_ = true;
     return 1;
   }
   if (id == IDC_TRENDS_SET_GOAL && code == BN_CLICKED) {
@@ -65,6 +74,7 @@ int TrendsTabPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 int TrendsTabPage::CanClose(INT_PTR) {
+  TakeDefaultButton(false);
   // The browser goes while its parent is still whole.
   view_.Destroy();
   return 1;
@@ -76,12 +86,13 @@ int TrendsTabPage::OnDestroy() {
 }
 
 void TrendsTabPage::Refresh(unsigned flags) {
-  if (flags & (UpdateWalking | UpdateSleeping)) ShowFigures();
+  if (flags & (UpdateWalking | UpdateSleeping | UpdatePageMade)) ShowFigures();
 }
 
 void TrendsTabPage::ChoosePeriod(TrendPeriodKind kind) {
   SendDlgItemMessageW(Window(), IDC_TRENDS_PERIOD, CB_SETCURSEL, kind, 0);
-  period_ = PeriodHolding(kind, context_.Today(), firstWeekday_);
+  periodToday_ = context_.Today();
+  period_ = PeriodHolding(kind, periodToday_, firstWeekday_);
   ShowFigures();
 }
 
@@ -93,19 +104,43 @@ void TrendsTabPage::MovePeriod(int direction) {
 int TrendsTabPage::SetGoal(unsigned steps) {
   GoalList goals;
   WideString problem, text;
-  // A stored text that was refused is replaced: the new goal holds from
-  // today, and earlier days have the default.
-  ReadGoals(context_.Settings(), goals, problem);
-  if (!goals.Set(context_.Today(), steps)) {
-    text.Format(L"The goal was not changed: it must be a number of steps from %u to %u a day.",
-                GoalList::MinSteps, GoalList::MaxSteps);
+  const int today = context_.Today();
+  if (!ReadGoals(context_.Settings(), goals, problem) && replaceRefused_ != steps) {
+    // Stored goals that cannot be read stay as they are until the user
+    // chooses to replace them: they may be all the past days' goals.
+    WideString number;
+    LocaleNumbers().Integer(steps, number);
+    text.Format(L"The goal was not changed: the stored goals cannot be read (%s). Set %s again to replace them "
+                L"with this goal from today on.",
+                problem.CStr(), number.CStr());
+    SetItemText(IDC_TRENDS_STATUS, text.CStr());
+    replaceRefused_ = steps;
+    return 0;
+  }
+  replaceRefused_ = 0;
+  if (!goals.Set(today, steps, problem)) {
+    text.Format(L"The goal was not changed: %s.", problem.CStr());
     SetItemText(IDC_TRENDS_STATUS, text.CStr());
     return 0;
   }
+  WideString number;
+  LocaleNumbers().Integer(steps, number);
   if (!WriteGoals(context_.Settings(), goals)) {
-    SetItemText(IDC_TRENDS_STATUS, L"The goal could not be stored in the settings; it was not changed.");
-    return 0;
+    // A settings file that could not be replaced just now keeps the change
+    // and is written again when Pellton closes; anything else lost it.
+    GoalList back;
+    WideString unused;
+    if (!ReadGoals(context_.Settings(), back, unused) || back.GoalOf(today) != steps) {
+      SetItemText(IDC_TRENDS_STATUS, L"The goal could not be stored in the settings; it was not changed.");
+      return 0;
+    }
+    notice_.Format(L"The goal is %s steps a day from today on. The settings file could not be written just now; "
+                   L"Pellton writes it again when it closes.",
+                   number.CStr());
+  } else {
+    notice_.Format(L"The goal is %s steps a day from today on.", number.CStr());
   }
+  goalEdited_ = false;
   ShowFigures();
   return 1;
 }
@@ -116,20 +151,27 @@ void TrendsTabPage::ShowFigures() {
   EnableItem(IDC_TRENDS_PREVIOUS, chosen && period_.kind != PeriodAll);
   EnableItem(IDC_TRENDS_NEXT, chosen && period_.kind != PeriodAll);
   SetItemText(IDC_TRENDS_STATUS, L"");
+  // A period that held today follows it past midnight.
+  const int today = context_.Today();
+  if (today != periodToday_ && period_.Holds(periodToday_)) period_ = PeriodHolding(period_.kind, today, firstWeekday_);
+  periodToday_ = today;
+  WideString status(notice_);
+  notice_.Assign(L"");
   if (!chosen) {
     ClearFigures();
+    SetItemText(IDC_TRENDS_STATUS, status.CStr());
     return;
   }
   TrendRequest request;
   const wchar_t* address = tracker.address.CStr();
   for (size_t i = 0; i + 1 < sizeof request.tracker && address[i]; ++i) request.tracker[i] = static_cast<char>(address[i]);
   request.period = period_;
-  request.today = context_.Today();
+  request.today = today;
   request.firstWeekday = firstWeekday_;
-  WideString problem, status;
+  WideString problem;
   if (!ReadGoals(context_.Settings(), request.goals, problem)) {
-    status.Format(L"The stored goals were not used (%s); the goal is %u steps a day.", problem.CStr(),
-                  GoalList::DefaultSteps);
+    status.Format(L"The stored goals cannot be read and were not used (%s); every day has the goal of %u steps.",
+                  problem.CStr(), GoalList::DefaultSteps);
   }
   // Years of history not summed up yet take a moment.
   HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -138,7 +180,8 @@ void TrendsTabPage::ShowFigures() {
   SetCursor(before);
   if (!read) {
     ClearFigures();
-    status.Format(L"The figures could not be read: %s", problem.CStr());
+    WideString said(status);
+    status.Format(L"%s%sThe figures could not be read: %s", said.CStr(), said.IsEmpty() ? L"" : L" ", problem.CStr());
     SetItemText(IDC_TRENDS_STATUS, status.CStr());
     return;
   }
@@ -155,7 +198,7 @@ void TrendsTabPage::ShowFigures() {
   WideString title;
   TrendPeriodTitle(figures_.period, title);
   SetItemText(IDC_TRENDS_TITLE, title.CStr());
-  SetDlgItemInt(Window(), IDC_TRENDS_GOAL, request.goals.GoalOf(request.today), FALSE);
+  ShowGoal(request.goals.GoalOf(request.today));
   WideString page;
   if (!BuildTrendsPage(figures_, numbers, unit, page, Module())) {
     page.Assign(L"");
@@ -178,4 +221,27 @@ void TrendsTabPage::ClearFigures() {
   SetItemText(IDC_TRENDS_TITLE, L"");
   document_.Assign(L"");
   view_.WriteDocument(document_.CStr());
+}
+
+void TrendsTabPage::ShowGoal(unsigned goal) {
+  HWND box = Item(IDC_TRENDS_GOAL);
+  const bool typing = goalEdited_ || GetFocus() == box;
+  if (goal == goalShown_ && typing) return;
+  writingGoal_ = true;
+  SetDlgItemInt(Window(), IDC_TRENDS_GOAL, goal, FALSE);
+  writingGoal_ = false;
+  goalShown_ = goal;
+  goalEdited_ = false;
+}
+
+void TrendsTabPage::TakeDefaultButton(bool take) {
+  HWND main = GetAncestor(Window(), GA_ROOT);
+  if (!main || main == Window()) return;
+  if (take) {
+    if (!defaultBefore_) defaultBefore_ = SendMessageW(main, DM_GETDEFID, 0, 0);
+    SendMessageW(main, DM_SETDEFID, IDC_TRENDS_SET_GOAL, 0);
+  } else if (defaultBefore_) {
+    if (HIWORD(defaultBefore_) == DC_HASDEFID) SendMessageW(main, DM_SETDEFID, LOWORD(defaultBefore_), 0);
+    defaultBefore_ = 0;
+  }
 }

@@ -3,7 +3,10 @@
 // days), the Trends figures as label and value texts on the left, the
 // Trends chart page beside them, and the goal box: Set stores a change of
 // the steps-per-day goal from today on (the "Goals" setting; earlier days
-// keep theirs) and shows the figures again.
+// keep theirs) and shows the figures again. While the goal box has the
+// focus, Set is the main window's default button, so Enter sets the goal
+// (and never presses Close); a refresh leaves a goal the user is typing
+// alone. A period that held today moves on with it after midnight.
 //
 // The figures come from the summary tables, which are brought up to date
 // first; after a download only the days its runs touch are computed again,
@@ -38,8 +41,10 @@ public:
   void ChoosePeriod(TrendPeriodKind kind);
   // The period before (direction < 0) or after, as Previous and Next do.
   void MovePeriod(int direction);
-  // The goal from today on, as Set does; 1 when stored (else the page says
-  // why).
+  // The goal from today on, as Set does; 1 when it holds (the page says so,
+  // also when the settings file takes it only when Pellton closes), else 0
+  // and the page says why. Stored goals that were refused are kept as they
+  // are: Set with the same goal again replaces them.
   int SetGoal(unsigned steps);
 
   const TrendPeriod& Period() const { return period_; }
@@ -50,10 +55,22 @@ public:
 private:
   void ShowFigures();
   void ClearFigures();
+  // The goal into the box, unless the user is typing one and it has not
+  // changed.
+  void ShowGoal(unsigned goal);
+  // The goal box takes (true) or gives back the main window's default button.
+  void TakeDefaultButton(bool take);
 
   HtmlView view_;
   WideString document_;
   TrendPeriod period_;
   int firstWeekday_ = 0;
+  int periodToday_ = 0;  // the today of the last refresh
   TrendFigures figures_;
+  WideString notice_;          // said once with the next figures (a goal set)
+  unsigned goalShown_ = 0;     // the goal last written into the box
+  bool goalEdited_ = false;    // the user has typed into the box since
+  bool writingGoal_ = false;   // the page itself writes the box
+  LRESULT defaultBefore_ = 0;  // the main window's DM_GETDEFID before the box took it
+  unsigned replaceRefused_ = 0;  // the goal the user was told would replace refused stored goals
 };

@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "app/tracker/TrackerUpdate.h"
 #include "app/window/AboutPage.h"
 #include "app/data/CsvExport.h"
 #include "app/window/InfoPage.h"
+#include "app/window/PageTable.h"
 #include "app/window/TrendsTabPage.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/WalkingPage.h"
@@ -629,4 +631,47 @@ TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExports
   EXPECT_EQ(148800u, metres);
   EXPECT_EQ(15000u, bestSteps);
   EXPECT_EQ(284u, (asleep + 1) / 3);
+}
+
+// The Trends tab made over the Walking tab leaves the walk picked there
+// alone; a goal being typed survives a refresh; Enter in the goal box sets
+// it (the window stays open) and the page says so; stored goals that
+// cannot be read are kept until Set is pressed again; a goal out of range
+// is refused with the reason.
+TEST_F(MainWindowTest, TheTrendsGoalBoxTakesEnterKeepsTypingAndNeverDropsStoredGoalsUnasked) {
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow* window = OpenIdle();
+  ASSERT_TRUE(window && window->Walking());
+  ImageCombo& walks = window->Walking()->Dates();
+  ASSERT_LT(1, walks.Count());
+  const int picked = SelectedIndex(walks) == 0 ? 1 : 0;
+  ChooseItem(window->Walking()->Window(), walks, picked);
+  ClickTab(*window, PageOfStored(4));
+  TrendsTabPage* page = window->Trends();
+  ASSERT_TRUE(page && PumpUntil([&] { return !page->Document().IsEmpty(); }));
+  EXPECT_EQ(picked, SelectedIndex(walks));
+
+  HWND box = GetDlgItem(page->Window(), IDC_TRENDS_GOAL);
+  SetFocus(box);
+  SetWindowTextW(box, L"12345");
+  window->OnTrackerUpdate(UpdateWalking | UpdateSleeping);
+  EXPECT_EQ(L"12345", ItemText(page->Window(), IDC_TRENDS_GOAL));
+  MSG enter = {box, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+  EXPECT_TRUE(IsDialogMessageW(window->Window(), &enter));
+  ASSERT_TRUE(window->Window() && IsWindowVisible(window->Window()));
+  const std::wstring goals = fixture.ReadText(L"Goals");
+  EXPECT_EQ(L":12345", goals.substr(goals.size() - 6));
+  const std::wstring sep = LocaleText(LOCALE_STHOUSAND);
+  EXPECT_EQ(L"The goal is 12" + sep + L"345 steps a day from today on.", ItemText(page->Window(), IDC_TRENDS_STATUS));
+
+  RegSetKeyValueW(HKEY_CURRENT_USER, fixture.Key().c_str(), L"Goals", REG_SZ, L"x", 4);
+  EXPECT_EQ(0, page->SetGoal(15000));
+  EXPECT_EQ(L"x", fixture.ReadText(L"Goals"));
+  EXPECT_NE(std::wstring::npos, ItemText(page->Window(), IDC_TRENDS_STATUS).find(L"Set 15" + sep + L"000 again"));
+  EXPECT_EQ(1, page->SetGoal(15000));
+  EXPECT_EQ(L":15000", fixture.ReadText(L"Goals").substr(10));
+  EXPECT_EQ(0, page->SetGoal(50));
+  EXPECT_EQ(L"The goal was not changed: a goal is a number of steps from 100 to 200000 a day.",
+            ItemText(page->Window(), IDC_TRENDS_STATUS));
+  ASSERT_TRUE(fixture.CloseWindow());
 }
