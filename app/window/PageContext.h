@@ -43,8 +43,13 @@ public:
   // (NightOfSleepingRun).
   virtual int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) = 0;
   virtual int NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) = 0;
-  // The Trends figures of the request (ReadTrendFigures); 1/0 with problem.
-  virtual int ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) = 0;
+  // The Trends figures of the request (ReadTrendFigures), read off the
+  // window thread: 1 when asked; message is then posted to window with the
+  // ticket in wParam, and TakeTrends hands over the result (1 with read and
+  // figures or problem; 0 when it is not there, or a newer request
+  // overtook it).
+  virtual int RequestTrends(const TrendRequest& request, HWND window, UINT message, unsigned ticket) = 0;
+  virtual int TakeTrends(unsigned ticket, int& read, TrendFigures& figures, WideString& problem) = 0;
   // Today's local date key, which the Trends figures count up to.
   virtual int Today() = 0;
   // The program's settings (the Trends goals and distance unit live there).

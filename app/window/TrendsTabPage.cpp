@@ -1,5 +1,6 @@
 #include "app/window/TrendsTabPage.h"
 
+#include <utility>
 #include <vector>
 
 #include "app/tracker/TrackerUpdate.h"
@@ -69,6 +70,16 @@ int TrendsTabPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SIZE) {
     ApplyAnchors(wParam, lParam);
     return 0;
+  }
+  if (message == WM_TRENDS_BUILT) {
+    OnBuilt(static_cast<unsigned>(wParam));
+    return 1;
+  }
+  // Shown again after refreshes that came while hidden.
+  if (message == WM_SHOWWINDOW && wParam && stale_) PostMessageW(Window(), WM_TRENDS_STALE, 0, 0);
+  if (message == WM_TRENDS_STALE) {
+    if (stale_) ShowFigures();
+    return 1;
   }
   return Dialog::OnMessage(message, wParam, lParam);
 }
@@ -146,20 +157,27 @@ int TrendsTabPage::SetGoal(unsigned steps) {
 }
 
 void TrendsTabPage::ShowFigures() {
+  // A hidden page is brought up to date when it is shown again.
+  if (!(GetWindowLongW(Window(), GWL_STYLE) & WS_VISIBLE)) {
+    stale_ = true;
+    return;
+  }
+  stale_ = false;
   SelectedTracker tracker;
   const bool chosen = context_.Selected(tracker) && !tracker.address.IsEmpty();
-  EnableItem(IDC_TRENDS_PREVIOUS, chosen && period_.kind != PeriodAll);
-  EnableItem(IDC_TRENDS_NEXT, chosen && period_.kind != PeriodAll);
-  SetItemText(IDC_TRENDS_STATUS, L"");
   // A period that held today follows it past midnight.
   const int today = context_.Today();
   if (today != periodToday_ && period_.Holds(periodToday_)) period_ = PeriodHolding(period_.kind, today, firstWeekday_);
   periodToday_ = today;
-  WideString status(notice_);
+  EnableItem(IDC_TRENDS_PREVIOUS, chosen && period_.kind != PeriodAll);
+  EnableItem(IDC_TRENDS_NEXT, chosen && period_.kind != PeriodAll);
+  status_.Assign(notice_);
   notice_.Assign(L"");
+  ++ticket_;
   if (!chosen) {
+    building_ = false;
     ClearFigures();
-    SetItemText(IDC_TRENDS_STATUS, status.CStr());
+    SetItemText(IDC_TRENDS_STATUS, status_.CStr());
     return;
   }
   TrendRequest request;
@@ -170,22 +188,43 @@ void TrendsTabPage::ShowFigures() {
   request.firstWeekday = firstWeekday_;
   WideString problem;
   if (!ReadGoals(context_.Settings(), request.goals, problem)) {
-    status.Format(L"The stored goals cannot be read and were not used (%s); every day has the goal of %u steps.",
-                  problem.CStr(), GoalList::DefaultSteps);
+    WideString said(status_);
+    status_.Format(L"%s%sThe stored goals cannot be read and were not used (%s); every day has the goal of %u steps.",
+                   said.CStr(), said.IsEmpty() ? L"" : L" ", problem.CStr(), GoalList::DefaultSteps);
   }
-  // Years of history not summed up yet take a moment.
-  HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  TrendFigures figures;
-  const int read = context_.ReadTrends(request, figures, problem);
-  SetCursor(before);
-  if (!read) {
+  goalToday_ = request.goals.GoalOf(today);
+  // Years of history not summed up yet take a moment: the figures are read
+  // off the window thread and come back as WM_TRENDS_BUILT.
+  building_ = context_.RequestTrends(request, Window(), WM_TRENDS_BUILT, ticket_) != 0;
+  if (!building_) {
     ClearFigures();
-    WideString said(status);
-    status.Format(L"%s%sThe figures could not be read: %s", said.CStr(), said.IsEmpty() ? L"" : L" ", problem.CStr());
-    SetItemText(IDC_TRENDS_STATUS, status.CStr());
+    SetItemText(IDC_TRENDS_STATUS, L"The figures could not be read: the program is closing.");
     return;
   }
-  figures_ = figures;
+  SetItemText(IDC_TRENDS_STATUS, L"Working\u2026");
+}
+
+void TrendsTabPage::OnBuilt(unsigned ticket) {
+  int read = 0;
+  TrendFigures figures;
+  WideString problem;
+  // An answer overtaken by a newer request is not shown.
+  if (!building_ || ticket != ticket_ || !context_.TakeTrends(ticket, read, figures, problem)) return;
+  building_ = false;
+  if (!read) {
+    ClearFigures();
+    WideString said(status_);
+    status_.Format(L"%s%sThe figures could not be read: %s", said.CStr(), said.IsEmpty() ? L"" : L" ",
+                   problem.CStr());
+    SetItemText(IDC_TRENDS_STATUS, status_.CStr());
+    return;
+  }
+  figures_ = std::move(figures);
+  ShowGoal(goalToday_);
+  ShowBuilt();
+}
+
+void TrendsTabPage::ShowBuilt() {
   const LocaleNumbers numbers;
   const DistanceUnit unit = ReadDistanceUnit(context_.Settings());
   std::vector<TrendFigureText> texts;
@@ -198,8 +237,7 @@ void TrendsTabPage::ShowFigures() {
   WideString title;
   TrendPeriodTitle(figures_.period, title);
   SetItemText(IDC_TRENDS_TITLE, title.CStr());
-  ShowGoal(request.goals.GoalOf(request.today));
-  WideString page;
+  WideString page, status(status_);
   if (!BuildTrendsPage(figures_, numbers, unit, page, Module())) {
     page.Assign(L"");
     if (status.IsEmpty()) status.Assign(L"The chart page could not be built.");

@@ -10,8 +10,11 @@
 //
 // The figures come from the summary tables, which are brought up to date
 // first; after a download only the days its runs touch are computed again,
-// but the first time for years of history takes a moment, under the wait
-// cursor. Numbers use the locale's separators and the "DistanceUnit".
+// but the first time for years of history takes a moment: they are read off
+// the window thread (PageContext::RequestTrends) while the page says
+// "Working…", and shown when they come back. Refreshes that come while the
+// page is hidden wait until it is shown. Numbers use the locale's
+// separators and the "DistanceUnit".
 #pragma once
 
 #include "app/trends/TrendFigures.h"
@@ -25,6 +28,11 @@ const unsigned UpdatePageMade = 0x200;
 
 class TrendsTabPage : public TabPage {
 public:
+  // The figures asked for have been read (wParam: the request's ticket).
+  static const UINT WM_TRENDS_BUILT = WM_APP + 30;
+  // Shown again after refreshes that came while hidden.
+  static const UINT WM_TRENDS_STALE = WM_APP + 31;
+
   explicit TrendsTabPage(PageContext& context) : TabPage(context) {}
 
   int OnInitDialog() override;
@@ -48,12 +56,18 @@ public:
   int SetGoal(unsigned steps);
 
   const TrendPeriod& Period() const { return period_; }
+  // Figures asked for have not come back yet.
+  bool Working() const { return building_; }
   const TrendFigures& Figures() const { return figures_; }
   // The chart page last given to the view ("" for none).
   const WideString& Document() const { return document_; }
 
 private:
+  // Asks for the figures of the selected tracker and period (when shown).
   void ShowFigures();
+  void OnBuilt(unsigned ticket);
+  // The figures, their texts and the chart page.
+  void ShowBuilt();
   void ClearFigures();
   // The goal into the box, unless the user is typing one and it has not
   // changed.
@@ -68,6 +82,11 @@ private:
   int periodToday_ = 0;  // the today of the last refresh
   TrendFigures figures_;
   WideString notice_;          // said once with the next figures (a goal set)
+  WideString status_;          // said with the figures being read
+  unsigned ticket_ = 0;        // of the newest request
+  bool building_ = false;      // its figures have not come back yet
+  bool stale_ = false;         // refreshed while hidden
+  unsigned goalToday_ = 0;     // today's goal of the newest request
   unsigned goalShown_ = 0;     // the goal last written into the box
   bool goalEdited_ = false;    // the user has typed into the box since
   bool writingGoal_ = false;   // the page itself writes the box

@@ -583,6 +583,7 @@ TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExports
   ASSERT_TRUE(page && IsWindowVisible(page->Window()));
   page->MovePeriod(-1);
   EXPECT_EQ(20140301, page->Period().first);
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
   std::vector<std::wstring> shown;
   for (int i = 0; i < 9; ++i) shown.push_back(ItemText(page->Window(), IDC_TRENDS_VALUE + i));
 
@@ -599,6 +600,7 @@ TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExports
   // A new goal holds from today: March keeps its days at goal.
   ASSERT_EQ(1, page->SetGoal(15000));
   EXPECT_EQ(L"2014-03-25:12000,2014-04-04:15000", fixture.ReadText(L"Goals"));
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
   EXPECT_EQ(L"12 of 13", ItemText(page->Window(), IDC_TRENDS_VALUE + 3));
   EXPECT_EQ(L"15000", ItemText(page->Window(), IDC_TRENDS_GOAL));
 
@@ -659,6 +661,7 @@ TEST_F(MainWindowTest, TheTrendsGoalBoxTakesEnterKeepsTypingAndNeverDropsStoredG
   MSG enter = {box, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
   EXPECT_TRUE(IsDialogMessageW(window->Window(), &enter));
   ASSERT_TRUE(window->Window() && IsWindowVisible(window->Window()));
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
   const std::wstring goals = fixture.ReadText(L"Goals");
   EXPECT_EQ(L":12345", goals.substr(goals.size() - 6));
   const std::wstring sep = LocaleText(LOCALE_STHOUSAND);
@@ -673,5 +676,14 @@ TEST_F(MainWindowTest, TheTrendsGoalBoxTakesEnterKeepsTypingAndNeverDropsStoredG
   EXPECT_EQ(0, page->SetGoal(50));
   EXPECT_EQ(L"The goal was not changed: a goal is a number of steps from 100 to 200000 a day.",
             ItemText(page->Window(), IDC_TRENDS_STATUS));
+  // Hidden, the page reads nothing; closing while it reads ends cleanly.
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
+  ClickTab(*window, 1);
+  window->OnTrackerUpdate(UpdateWalking | UpdateSleeping);
+  EXPECT_FALSE(page->Working());
+  ClickTab(*window, PageOfStored(4));
+  page->ChoosePeriod(PeriodAll);
+  ASSERT_TRUE(page->Working());
+  EXPECT_EQ(L"Working\u2026", ItemText(page->Window(), IDC_TRENDS_STATUS));
   ASSERT_TRUE(fixture.CloseWindow());
 }

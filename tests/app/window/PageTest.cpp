@@ -159,11 +159,13 @@ TEST_F(PageTest, AGoalTheSettingsFileTakesOnlyWhenClosingHoldsAndIsSaidSo) {
   ASSERT_EQ(1, context.settings.Open(SettingsXml, nullptr, L"Pellton", xml.c_str()));
   ASSERT_EQ(1, context.settings.WriteNumber(L"Tab", 4));
   auto& page = static_cast<TrendsTabPage&>(Make(PageOfStored(4)));
+  ShowWindow(page.Window(), SW_SHOW);
   HANDLE reader = CreateFileW(xml.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   EXPECT_EQ(1, page.SetGoal(12000));
   CloseHandle(reader);
+  ASSERT_TRUE(PumpUntil([&] { return !page.Working(); }));
   EXPECT_EQ(0u, ItemText(page.Window(), IDC_TRENDS_STATUS).find(L"The goal is 12"));
   EXPECT_NE(std::wstring::npos, ItemText(page.Window(), IDC_TRENDS_STATUS).find(L"writes it again when it closes"));
   ASSERT_EQ(1, context.settings.Close());
