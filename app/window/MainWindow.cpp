@@ -285,8 +285,9 @@ int MainWindow::Selected(SelectedTracker& tracker) {
   return 1;
 }
 
-int MainWindow::LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) {
-  return worker_.GetLiveTotals(tracker, steps, calories, metres);
+int MainWindow::LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) {
+  arrived = false;
+  return worker_.GetLiveTotals(tracker, steps, calories, metres, &arrived);
 }
 
 int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) {

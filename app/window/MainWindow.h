@@ -133,7 +133,7 @@ public:
 private:
   // PageContext
   int Selected(SelectedTracker& tracker) override;
-  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override;
+  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) override;
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
   int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) override;

@@ -30,7 +30,8 @@ public:
   // 1 with the device list's current item; 0 when it has none.
   virtual int Selected(SelectedTracker& tracker) = 0;
   // The tracker's live totals (metres: its distance units times ten); 1/0.
-  virtual int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) = 0;
+  // arrived: the tracker has sent them (before that they are only zeros).
+  virtual int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) = 0;
 
   // The tracker's stored runs of the table, oldest first (ActivityStore).
   virtual int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) = 0;

@@ -13,6 +13,8 @@ namespace {
 
 // In the order of TrendPeriodKind.
 const wchar_t* const kPeriodNames[] = {L"Week", L"Month", L"Year", L"All"};
+const wchar_t* const kUnitNames[] = {L"kilometres", L"miles"};
+const DistanceUnit kUnitChoices[] = {DistanceKilometres, DistanceMiles};
 
 }  // namespace
 
@@ -24,6 +26,11 @@ int TrendsTabPage::OnInitDialog() {
   period_ = PeriodHolding(PeriodMonth, periodToday_, firstWeekday_);
   SendMessageW(periods, CB_SETCURSEL, PeriodMonth, 0);
   SendDlgItemMessageW(Window(), IDC_TRENDS_GOAL, EM_LIMITTEXT, 6, 0);
+  // In the order of kUnitChoices; the locale's unit until one is chosen.
+  HWND units = Item(IDC_TRENDS_UNIT);
+  for (const wchar_t* name : kUnitNames) SendMessageW(units, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  const DistanceUnit unit = LocaleNumbers().Resolve(ReadDistanceUnit(context_.Settings()));
+  SendMessageW(units, CB_SETCURSEL, unit == DistanceMiles ? 1 : 0, 0);
 
   // The chart fills the page right of the figures and grows with it.
   RECT client;
@@ -44,6 +51,11 @@ int TrendsTabPage::OnCommand(int id, WPARAM wParam, LPARAM) {
   if (id == IDC_TRENDS_PERIOD && code == CBN_SELCHANGE) {
     LRESULT kind = SendDlgItemMessageW(Window(), IDC_TRENDS_PERIOD, CB_GETCURSEL, 0, 0);
     if (kind >= PeriodWeek && kind <= PeriodAll) ChoosePeriod(static_cast<TrendPeriodKind>(kind));
+    return 1;
+  }
+  if (id == IDC_TRENDS_UNIT && code == CBN_SELCHANGE) {
+    LRESULT choice = SendDlgItemMessageW(Window(), IDC_TRENDS_UNIT, CB_GETCURSEL, 0, 0);
+    if (choice >= 0 && choice < 2) ChooseDistanceUnit(kUnitChoices[choice]);
     return 1;
   }
   if ((id == IDC_TRENDS_PREVIOUS || id == IDC_TRENDS_NEXT) && code == BN_CLICKED) {
@@ -110,6 +122,21 @@ void TrendsTabPage::ChoosePeriod(TrendPeriodKind kind) {
 void TrendsTabPage::MovePeriod(int direction) {
   period_ = ::MovePeriod(period_, direction, firstWeekday_);
   ShowFigures();
+}
+
+int TrendsTabPage::ChooseDistanceUnit(DistanceUnit unit) {
+  SendDlgItemMessageW(Window(), IDC_TRENDS_UNIT, CB_SETCURSEL, unit == DistanceMiles ? 1 : 0, 0);
+  if (!WriteDistanceUnit(context_.Settings(), unit) && ReadDistanceUnit(context_.Settings()) != unit) {
+    SetItemText(IDC_TRENDS_STATUS, L"The distance unit could not be stored in the settings; it was not changed.");
+    const DistanceUnit kept = LocaleNumbers().Resolve(ReadDistanceUnit(context_.Settings()));
+    SendDlgItemMessageW(Window(), IDC_TRENDS_UNIT, CB_SETCURSEL, kept == DistanceMiles ? 1 : 0, 0);
+    return 0;
+  }
+  // The figures shown are written again in the unit (figures still being
+  // read come in it); the Walking page follows.
+  if (!building_ && !document_.IsEmpty()) ShowBuilt();
+  context_.PostUpdate(UpdateDistanceUnit);
+  return 1;
 }
 
 int TrendsTabPage::SetGoal(unsigned steps) {

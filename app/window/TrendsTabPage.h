@@ -3,7 +3,8 @@
 // days), the Trends figures as label and value texts on the left, the
 // Trends chart page beside them, and the goal box: Set stores a change of
 // the steps-per-day goal from today on (the "Goals" setting; earlier days
-// keep theirs) and shows the figures again. While the goal box has the
+// keep theirs) and shows the figures again; "Distance in:" chooses the
+// unit of every distance shown (the "DistanceUnit" setting). While the goal box has the
 // focus, Set is the main window's default button, so Enter sets the goal
 // (and never presses Close); a refresh leaves a goal the user is typing
 // alone. A period that held today moves on with it after midnight.
@@ -19,6 +20,7 @@
 
 #include "app/trends/TrendFigures.h"
 #include "app/window/TabPage.h"
+#include "core/LocaleNumbers.h"
 #include "core/WideString.h"
 #include "ui/HtmlView.h"
 
@@ -49,6 +51,10 @@ public:
   void ChoosePeriod(TrendPeriodKind kind);
   // The period before (direction < 0) or after, as Previous and Next do.
   void MovePeriod(int direction);
+  // Distances in the unit from now on, as "Distance in:" does: stored in
+  // the "DistanceUnit" setting, the figures and the chart page written
+  // again, and the Walking page told; 1 when stored (else the page says so).
+  int ChooseDistanceUnit(DistanceUnit unit);
   // The goal from today on, as Set does; 1 when it holds (the page says so,
   // also when the settings file takes it only when Pellton closes), else 0
   // and the page says why. Stored goals that were refused are kept as they

@@ -72,6 +72,12 @@ void ClickTab(MainWindow& window, int index) {
 
 bool Contains(const WideString& text, const wchar_t* part) { return text.Find(part) != nullptr; }
 
+std::wstring LocaleText(LCTYPE what) {
+  wchar_t text[8] = {};
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, text, 8);
+  return text;
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_EQ(1, fixture.AddTwoTrackers()); }
@@ -189,6 +195,7 @@ TEST_F(MainWindowTest, AStoredTabThatNamesNoPageStartsOnTheInfoPage) {
 }
 
 TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLeft) {
+  fixture.WriteNumber(L"DistanceUnit", 1);
   MainWindow* opened = OpenIdle();
   ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
   MainWindow& window = *opened;
@@ -197,15 +204,23 @@ TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLef
   EXPECT_FALSE(left->IsLiveOn());
 
   ClickTab(window, 1);
-  ASSERT_TRUE(PumpUntil([&] { return left->IsLiveOn(); })) << "live totals were not switched on";
+  // A dash until the tracker has sent its totals; the first go out at once:
+  // 1234 steps, 56 cal and 78 x 10 m from the scenario plus what the
+  // tracker counts on top, in the locale's numbers and the stored unit.
   HWND walking = window.Walking()->Window();
-  // The first totals go out at once: 1234 steps, 56 cal and 78 x 10 m from
-  // the scenario plus what the tracker counts on top.
-  ASSERT_TRUE(PumpUntil([&] { return !ItemText(walking, IDC_WALKING_STEPS).empty(); }));
-  unsigned steps = std::stoul(ItemText(walking, IDC_WALKING_STEPS));
+  const std::wstring dash = L"\u2014";
+  EXPECT_EQ((std::vector<std::wstring>{dash, dash, dash}),
+            (std::vector<std::wstring>{ItemText(walking, IDC_WALKING_STEPS), ItemText(walking, IDC_WALKING_DISTANCE),
+                                       ItemText(walking, IDC_WALKING_CALORIES)}));
+  ASSERT_TRUE(PumpUntil([&] { return left->IsLiveOn(); })) << "live totals were not switched on";
+  ASSERT_TRUE(PumpUntil([&] { return ItemText(walking, IDC_WALKING_STEPS) != dash; }));
+  const std::wstring sep = LocaleText(LOCALE_STHOUSAND), mark = LocaleText(LOCALE_SDECIMAL);
+  std::wstring stepsText = ItemText(walking, IDC_WALKING_STEPS);
+  ASSERT_EQ(L"1" + sep, stepsText.substr(0, 1 + sep.size()));
+  unsigned steps = 1000 + std::stoul(stepsText.substr(1 + sep.size()));
   EXPECT_GE(steps, 1234u);
   EXPECT_LE(steps, 1240u);
-  EXPECT_EQ(L"780 Meter", ItemText(walking, IDC_WALKING_DISTANCE));
+  EXPECT_EQ(L"0" + mark + L"8 km", ItemText(walking, IDC_WALKING_DISTANCE));
   EXPECT_EQ(L"56 cal", ItemText(walking, IDC_WALKING_CALORIES));
   EXPECT_FALSE(right->IsLiveOn());
 
@@ -217,6 +232,20 @@ TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLef
   ASSERT_TRUE(PumpUntil([&] { return !left->IsLiveOn(); }));
   // The Walking page was made once and kept.
   EXPECT_EQ((std::vector<int>{0, 1, 3}), window.PagesMade());
+
+  // Miles chosen on the Trends tab: stored, and its figures and the
+  // Walking page's distances follow at once.
+  TrendsTabPage* trends = window.Trends();
+  ASSERT_TRUE(trends);
+  trends->ChoosePeriod(PeriodAll);
+  ASSERT_TRUE(PumpUntil([&] { return !trends->Working(); }));
+  ASSERT_EQ(L"Total distance", ItemText(trends->Window(), IDC_TRENDS_LABEL + 1));
+  ASSERT_EQ(1, trends->ChooseDistanceUnit(DistanceMiles));
+  EXPECT_EQ(2, fixture.ReadNumber(L"DistanceUnit"));
+  const std::wstring total = ItemText(trends->Window(), IDC_TRENDS_VALUE + 1);
+  EXPECT_EQ(L" mi", total.substr(std::max<size_t>(total.size(), 3) - 3)) << total;
+  EXPECT_TRUE(Contains(trends->Document(), L"\"unit\":\"mi\"")) << "the chart page in miles";
+  ASSERT_TRUE(PumpUntil([&] { return ItemText(walking, IDC_WALKING_DISTANCE) == L"0" + mark + L"5 mi"; }));
 }
 
 TEST_F(MainWindowTest, StartingOnTheWalkingTabSwitchesTheFoundTrackersTotalsOnAndTheyFollowTheSelection) {
@@ -540,12 +569,6 @@ std::vector<std::vector<unsigned long long>> ExportRows(sqlite3* db, ExportKind 
     }
   }
   return rows;
-}
-
-std::wstring LocaleText(LCTYPE what) {
-  wchar_t text[8] = {};
-  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, text, 8);
-  return text;
 }
 
 std::wstring TimeOfDay(WORD hour, WORD minute) {

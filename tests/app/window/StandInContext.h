@@ -22,8 +22,8 @@ public:
     tracker = selected;
     return hasSelection;
   }
-  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override {
-    steps = 1234, calories = 56, metres = 780;
+  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) override {
+    steps = 1234, calories = 56, metres = 780, arrived = true;
     return Note(L"totals " + std::to_wstring(tracker), tracker >= 0);
   }
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& out) override {
