@@ -433,7 +433,9 @@ void MainWindow::PumpUntilLiveTotals(unsigned seenBefore) {
   // Bounded: a tracker that sends no totals leaves the fields as they are.
   int tracker = -1;
   if (!CurrentTracker(&tracker) || tracker < 0) return;
-  PumpWhile([this, seenBefore] { return liveUpdates_ == seenBefore; }, 5000);
+  // The tracker hears the switch only once its rest after the download is
+  // over.
+  PumpWhile([this, seenBefore] { return liveUpdates_ == seenBefore; }, worker_.timings.afterHistoryMs + 5000);
 }
 
 void MainWindow::PumpWhile(const std::function<bool()>& waiting, DWORD limitMs) {
