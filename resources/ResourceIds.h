@@ -69,6 +69,7 @@
 #define IDC_SLEEPING_WAKE 1032
 #define IDC_SLEEPING_ASLEEP 1033
 #define IDC_SLEEPING_AWAKE 1034
+#define IDC_SLEEPING_NIGHT_PROBLEM 1035
 // The chart both pages draw themselves where no browser engine is there.
 #define IDC_CHART_NATIVE 1040
 
@@ -81,6 +82,7 @@
 #define IDC_TRENDS_GOAL 1205
 #define IDC_TRENDS_SET_GOAL 1206
 #define IDC_TRENDS_STATUS 1207
+#define IDC_TRENDS_UNIT 1208
 #define IDC_TRENDS_LABEL 1210
 #define IDC_TRENDS_VALUE 1230
 #define TRENDS_FIGURE_COUNT 9

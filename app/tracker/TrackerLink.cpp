@@ -236,5 +236,6 @@ void TrackerLink::ReceiveLiveTotals(unsigned length, const unsigned char* data) 
   liveSteps = totals.steps;
   liveCalories = totals.calories;
   liveDistance = totals.distance;
+  liveTotalsArrived = true;
   if (ownerWindow) PostMessageW(ownerWindow, WM_TRACKER_UPDATE, UpdateLiveTotals, 0);
 }

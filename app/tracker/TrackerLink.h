@@ -65,6 +65,7 @@ public:
   unsigned liveSteps = 0;
   unsigned liveCalories = 0;
   unsigned liveDistance = 0;              // units of 10 m
+  bool liveTotalsArrived = false;         // the totals above came from the tracker
 
   // Host side settings.
   HWND ownerWindow = nullptr;                 // receives WM_TRACKER_UPDATE; none: no post

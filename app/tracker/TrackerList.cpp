@@ -29,7 +29,7 @@ int TrackerList::GetTrackerAddress(int index, WideString& text) {
   return text.Assign(address);
 }
 
-int TrackerList::GetLiveTotals(int index, unsigned& steps, unsigned& calories, unsigned& metres) {
+int TrackerList::GetLiveTotals(int index, unsigned& steps, unsigned& calories, unsigned& metres, bool* arrived) {
   list_.Lock();
   TrackerLink* link = Find(static_cast<unsigned>(index));
   if (link) {
@@ -38,6 +38,7 @@ int TrackerList::GetLiveTotals(int index, unsigned& steps, unsigned& calories, u
     steps = link->liveSteps;
     calories = link->liveCalories;
     metres = link->liveDistance * DISTANCE_UNIT_METRES;
+    if (arrived) *arrived = link->liveTotalsArrived;
   }
   list_.Unlock();
   return link != nullptr;

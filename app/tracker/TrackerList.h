@@ -21,8 +21,9 @@ public:
   // unchanged on failure.
   int GetTrackerAddress(int index, WideString& text);
   // The tracker's live totals, distance in metres; 1/0, outputs unchanged on
-  // failure.
-  int GetLiveTotals(int index, unsigned& steps, unsigned& calories, unsigned& metres);
+  // failure. arrived: whether the tracker has sent any (before that they are
+  // zeros that mean nothing).
+  int GetLiveTotals(int index, unsigned& steps, unsigned& calories, unsigned& metres, bool* arrived = nullptr);
   // Removes and destroys every link.
   void Clear();
   // Adds a link at the end; 1: the list owns it from now on. 0 (none, or a

@@ -148,6 +148,7 @@ int MainWindow::OnInitDialog() {
     devices = platform_.get();
   }
   worker_.Start(devices, view_.get(), &store_);
+  trends_.Start(store_);
   QueueInfoAfterSearch();
 
   // 7. The tabs: the Info page is made first (tab 0 is current when the
@@ -286,8 +287,9 @@ int MainWindow::Selected(SelectedTracker& tracker) {
   return 1;
 }
 
-int MainWindow::LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) {
-  return worker_.GetLiveTotals(tracker, steps, calories, metres);
+int MainWindow::LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) {
+  arrived = false;
+  return worker_.GetLiveTotals(tracker, steps, calories, metres, &arrived);
 }
 
 int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
@@ -315,8 +317,12 @@ int MainWindow::NightOfRun(const wchar_t* address, unsigned start, NightRecord& 
   return NightOfSleepingRun(store_, address, start, night, problem);
 }
 
-int MainWindow::ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) {
-  return ReadTrendFigures(store_, request, figures, problem);
+int MainWindow::RequestTrends(const TrendRequest& request, HWND window, UINT message, unsigned ticket) {
+  return !tornDown_ && trends_.Request(request, window, message, ticket);
+}
+
+int MainWindow::TakeTrends(unsigned ticket, int& read, TrendFigures& figures, WideString& problem) {
+  return trends_.Take(ticket, read, figures, problem);
 }
 
 int MainWindow::Today() {
@@ -413,7 +419,10 @@ void MainWindow::SavePictures() {
     // A tab that switches live totals on shows the first ones.
     if (PageTable[i].liveTotals) PumpUntilLiveTotals(liveBefore);
     // The Trends tab shows the year, the longest view that fits the picture.
-    if (TrendsTabPage* trends = dynamic_cast<TrendsTabPage*>(Page(i))) trends->ChoosePeriod(PeriodYear);
+    if (TrendsTabPage* trends = dynamic_cast<TrendsTabPage*>(Page(i))) {
+      trends->ChoosePeriod(PeriodYear);
+      PumpWhile([trends] { return trends->Working(); });
+    }
     // Named by the row's stored number, so a picture keeps its name when tabs are added.
     path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), PageTable[i].stored + 1, name.CStr());
     SaveWindowPicture(Window(), path.CStr());
@@ -432,10 +441,16 @@ void MainWindow::SavePictures() {
 
 void MainWindow::PumpUntilLiveTotals(unsigned seenBefore) {
   // Bounded: a tracker that sends no totals leaves the fields as they are.
-  const ULONGLONG end = GetTickCount64() + 5000;
   int tracker = -1;
   if (!CurrentTracker(&tracker) || tracker < 0) return;
-  while (liveUpdates_ == seenBefore && Window()) {
+  // The tracker hears the switch only once its rest after the download is
+  // over.
+  PumpWhile([this, seenBefore] { return liveUpdates_ == seenBefore; }, worker_.timings.afterHistoryMs + 5000);
+}
+
+void MainWindow::PumpWhile(const std::function<bool()>& waiting, DWORD limitMs) {
+  const ULONGLONG end = GetTickCount64() + limitMs;
+  while (waiting() && Window()) {
     ULONGLONG now = GetTickCount64();
     if (now >= end) break;
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -476,8 +491,17 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
     case IDC_MAIN_EXPORT:
       OpenDataDialog();
       return 1;
-    default:
+    default: {
+      // Enter presses the default button a page made the window's (the
+      // Trends goal's Set): its command comes here and belongs to the page.
+      HWND control = reinterpret_cast<HWND>(lParam);
+      HWND owner = control ? GetParent(control) : nullptr;
+      if (owner && owner != Window() && IsChild(Window(), owner)) {
+        SendMessageW(owner, WM_COMMAND, wParam, lParam);
+        return 1;
+      }
       return Dialog::OnCommand(id, wParam, lParam);
+    }
   }
 }
 
@@ -736,6 +760,9 @@ void MainWindow::TearDown(bool placementFirst) {
   if (view_) view_->SetDeviceInfoShower(nullptr);
   RemoveControl(&tabs_);
   tabs_.Close();
+  // A Trends read under way ends before the store closes (its page has gone
+  // with the tabs: what it posts is dropped).
+  trends_.Stop();
   // A worker given up while held in a platform call may still call the
   // view: it stays, and the program ends once the window has closed (the
   // store is closed here all the same, so nothing is lost).

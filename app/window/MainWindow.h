@@ -26,6 +26,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,7 @@
 #include "app/worker/TrackerWorker.h"
 #include "app/window/PageContext.h"
 #include "app/window/TabPage.h"
+#include "app/window/TrendsBuilder.h"
 #include "app/window/UpdateHooks.h"
 #include "app/window/WindowMarker.h"
 #include "app/window/WindowTrackerView.h"
@@ -131,13 +133,14 @@ public:
 private:
   // PageContext
   int Selected(SelectedTracker& tracker) override;
-  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override;
+  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) override;
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
   int BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) override;
   int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) override;
   int NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) override;
-  int ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) override;
+  int RequestTrends(const TrendRequest& request, HWND window, UINT message, unsigned ticket) override;
+  int TakeTrends(unsigned ticket, int& read, TrendFigures& figures, WideString& problem) override;
   int Today() override;
   SettingsStore& Settings() override { return settings_; }
   int QueueDeviceInfo(const SelectedTracker& tracker, bool beforeOthers) override;
@@ -166,6 +169,8 @@ private:
   void ShowStoreNotice();
   void SavePictures();
   void PumpUntilLiveTotals(unsigned seenBefore);
+  // Runs the window's messages while waiting() holds, at most limitMs.
+  void PumpWhile(const std::function<bool()>& waiting, DWORD limitMs = 30000);
   void TearDown(bool placementFirst);
   // The placement text "Main", the maximised state of a window never shown included.
   void SaveMainPlacement();
@@ -188,6 +193,7 @@ private:
   HWND exportTip_ = nullptr;  // the export button's tooltip
   ActivityStore store_;
   TrackerWorker worker_;
+  TrendsBuilder trends_;  // the Trends figures off the window thread
   std::unique_ptr<WindowTrackerView> view_;
   std::unique_ptr<GattBackend> platform_;  // when no devices were given
   TabHost tabs_;

@@ -31,7 +31,8 @@ public:
   // 1 with the device list's current item; 0 when it has none.
   virtual int Selected(SelectedTracker& tracker) = 0;
   // The tracker's live totals (metres: its distance units times ten); 1/0.
-  virtual int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) = 0;
+  // arrived: the tracker has sent them (before that they are only zeros).
+  virtual int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) = 0;
 
   // The tracker's stored runs of the table, oldest first (ActivityStore).
   virtual int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) = 0;
@@ -50,8 +51,13 @@ public:
   // (NightOfSleepingRun).
   virtual int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) = 0;
   virtual int NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) = 0;
-  // The Trends figures of the request (ReadTrendFigures); 1/0 with problem.
-  virtual int ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) = 0;
+  // The Trends figures of the request (ReadTrendFigures), read off the
+  // window thread: 1 when asked; message is then posted to window with the
+  // ticket in wParam, and TakeTrends hands over the result (1 with read and
+  // figures or problem; 0 when it is not there, or a newer request
+  // overtook it).
+  virtual int RequestTrends(const TrendRequest& request, HWND window, UINT message, unsigned ticket) = 0;
+  virtual int TakeTrends(unsigned ticket, int& read, TrendFigures& figures, WideString& problem) = 0;
   // Today's local date key, which the Trends figures count up to.
   virtual int Today() = 0;
   // The program's settings (the Trends goals and distance unit live there).

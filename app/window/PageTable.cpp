@@ -19,7 +19,8 @@ TabPage* Make(PageContext& context) {
 
 const PageRow PageTable[] = {
     {0, L"Info", IDI_INFO, IDD_PAGE_INFO, Make<InfoPage>, UpdateDeviceInfo, false},
-    {1, L"Walking", IDI_WALKING, IDD_PAGE_WALKING, Make<WalkingPage>, UpdateLiveTotals | UpdateWalking, true},
+    {1, L"Walking", IDI_WALKING, IDD_PAGE_WALKING, Make<WalkingPage>,
+     UpdateLiveTotals | UpdateWalking | UpdateDistanceUnit, true},
     {2, L"Sleeping", IDI_SLEEPING, IDD_PAGE_SLEEPING, Make<SleepingPage>, UpdateSleeping, false},
     {4, L"Trends", IDI_CHART, IDD_PAGE_TRENDS, Make<TrendsTabPage>,
      UpdateWalking | UpdateSleeping | UpdatePageMade, false},

@@ -38,6 +38,7 @@ int TimeText(const LocalMinute& minute, WideString& out) {
 void SleepingPage::ShowNight() {
   const int ids[] = {IDC_SLEEPING_BEDTIME, IDC_SLEEPING_WAKE, IDC_SLEEPING_ASLEEP, IDC_SLEEPING_AWAKE};
   for (int id : ids) SetItemText(id, L"");
+  SetItemText(IDC_SLEEPING_NIGHT_PROBLEM, L"");
   SelectedTracker tracker;
   int start = 0;
   NightRecord night;
@@ -46,8 +47,11 @@ void SleepingPage::ShowNight() {
     return;
   }
   if (!context_.NightOfRun(tracker.address.CStr(), static_cast<unsigned>(start), night, problem)) {
-    // A run without an asleep minute has no night; a read that failed says why.
-    if (!problem.IsEmpty()) SetItemText(IDC_SLEEPING_BEDTIME, problem.CStr());
+    // A run without an asleep minute has no night; a read that failed says
+    // why, on a line of its own as wide as the four figures.
+    if (!problem.IsEmpty() && text.Format(L"The night could not be read: %s", problem.CStr())) {
+      SetItemText(IDC_SLEEPING_NIGHT_PROBLEM, text.CStr());
+    }
     return;
   }
   if (TimeText(night.bedtime, text)) SetItemText(IDC_SLEEPING_BEDTIME, text.CStr());

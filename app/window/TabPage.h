@@ -9,6 +9,9 @@
 // With the update flags of a refresh: the user has just picked the tracker,
 // so the work a page asks for goes before the work already queued.
 const unsigned UpdateTrackerPicked = 0x100;
+// The user chose another "DistanceUnit": pages showing distances write them
+// again.
+const unsigned UpdateDistanceUnit = 0x400;
 
 class TabPage : public Dialog {
 public:

@@ -3,16 +3,24 @@
 // days), the Trends figures as label and value texts on the left, the
 // Trends chart page beside them, and the goal box: Set stores a change of
 // the steps-per-day goal from today on (the "Goals" setting; earlier days
-// keep theirs) and shows the figures again.
+// keep theirs) and shows the figures again; "Distance in:" chooses the
+// unit of every distance shown (the "DistanceUnit" setting). While the goal box has the
+// focus, Set is the main window's default button, so Enter sets the goal
+// (and never presses Close); a refresh leaves a goal the user is typing
+// alone. A period that held today moves on with it after midnight.
 //
 // The figures come from the summary tables, which are brought up to date
 // first; after a download only the days its runs touch are computed again,
-// but the first time for years of history takes a moment, under the wait
-// cursor. Numbers use the locale's separators and the "DistanceUnit".
+// but the first time for years of history takes a moment: they are read off
+// the window thread (PageContext::RequestTrends) while the page says
+// "Working…", and shown when they come back. Refreshes that come while the
+// page is hidden wait until it is shown. Numbers use the locale's
+// separators and the "DistanceUnit".
 #pragma once
 
 #include "app/trends/TrendFigures.h"
 #include "app/window/TabPage.h"
+#include "core/LocaleNumbers.h"
 #include "core/WideString.h"
 #include "ui/HtmlView.h"
 
@@ -22,6 +30,11 @@ const unsigned UpdatePageMade = 0x200;
 
 class TrendsTabPage : public TabPage {
 public:
+  // The figures asked for have been read (wParam: the request's ticket).
+  static const UINT WM_TRENDS_BUILT = WM_APP + 30;
+  // Shown again after refreshes that came while hidden.
+  static const UINT WM_TRENDS_STALE = WM_APP + 31;
+
   explicit TrendsTabPage(PageContext& context) : TabPage(context) {}
 
   int OnInitDialog() override;
@@ -38,22 +51,51 @@ public:
   void ChoosePeriod(TrendPeriodKind kind);
   // The period before (direction < 0) or after, as Previous and Next do.
   void MovePeriod(int direction);
-  // The goal from today on, as Set does; 1 when stored (else the page says
-  // why).
+  // Distances in the unit from now on, as "Distance in:" does: stored in
+  // the "DistanceUnit" setting, the figures and the chart page written
+  // again, and the Walking page told; 1 when stored (else the page says so).
+  int ChooseDistanceUnit(DistanceUnit unit);
+  // The goal from today on, as Set does; 1 when it holds (the page says so,
+  // also when the settings file takes it only when Pellton closes), else 0
+  // and the page says why. Stored goals that were refused are kept as they
+  // are: Set with the same goal again replaces them.
   int SetGoal(unsigned steps);
 
   const TrendPeriod& Period() const { return period_; }
+  // Figures asked for have not come back yet.
+  bool Working() const { return building_; }
   const TrendFigures& Figures() const { return figures_; }
   // The chart page last given to the view ("" for none).
   const WideString& Document() const { return document_; }
 
 private:
+  // Asks for the figures of the selected tracker and period (when shown).
   void ShowFigures();
+  void OnBuilt(unsigned ticket);
+  // The figures, their texts and the chart page.
+  void ShowBuilt();
   void ClearFigures();
+  // The goal into the box, unless the user is typing one and it has not
+  // changed.
+  void ShowGoal(unsigned goal);
+  // The goal box takes (true) or gives back the main window's default button.
+  void TakeDefaultButton(bool take);
 
   HtmlView view_;
   WideString document_;
   TrendPeriod period_;
   int firstWeekday_ = 0;
+  int periodToday_ = 0;  // the today of the last refresh
   TrendFigures figures_;
+  WideString notice_;          // said once with the next figures (a goal set)
+  WideString status_;          // said with the figures being read
+  unsigned ticket_ = 0;        // of the newest request
+  bool building_ = false;      // its figures have not come back yet
+  bool stale_ = false;         // refreshed while hidden
+  unsigned goalToday_ = 0;     // today's goal of the newest request
+  unsigned goalShown_ = 0;     // the goal last written into the box
+  bool goalEdited_ = false;    // the user has typed into the box since
+  bool writingGoal_ = false;   // the page itself writes the box
+  LRESULT defaultBefore_ = 0;  // the main window's DM_GETDEFID before the box took it
+  unsigned replaceRefused_ = 0;  // the goal the user was told would replace refused stored goals
 };

@@ -1,7 +1,6 @@
 #include "app/window/WalkingPage.h"
 
 #include "app/tracker/TrackerUpdate.h"
-#include "app/charts/WalkingTotals.h"
 #include "app/trends/TrendSettings.h"
 #include "core/LocaleNumbers.h"
 #include "resources/ResourceIds.h"
@@ -22,7 +21,8 @@ int WalkingPage::OnDestroy() {
 }
 
 void WalkingPage::Refresh(unsigned flags) {
-  if (flags & UpdateLiveTotals) RefreshTotals(false);
+  if (flags & (UpdateLiveTotals | UpdateDistanceUnit)) RefreshTotals(false);
+  if ((flags & UpdateDistanceUnit) && !(flags & UpdateWalking)) ShowRunFigures();
   if (flags & UpdateWalking) {
     FillDates();
     RefreshTotals(true);
@@ -35,13 +35,22 @@ void WalkingPage::RefreshTotals(bool chart) {
   SetItemText(IDC_WALKING_CALORIES, L"");
   SelectedTracker tracker;
   unsigned steps = 0, calories = 0, metres = 0;
-  bool totals = context_.Selected(tracker) && context_.LiveTotals(tracker.index, steps, calories, metres);
-  if (totals) {
-    WalkingTotalsText text;
-    FormatWalkingTotals(steps, calories, metres, text);
-    SetItemText(IDC_WALKING_STEPS, text.steps.CStr());
-    SetItemText(IDC_WALKING_DISTANCE, text.distance.CStr());
-    SetItemText(IDC_WALKING_CALORIES, text.calories.CStr());
+  bool arrived = false;
+  bool totals = context_.Selected(tracker) && context_.LiveTotals(tracker.index, steps, calories, metres, arrived);
+  if (totals && !arrived) {
+    // Nothing from the tracker yet: no zeros that look like a day without steps.
+    const int ids[] = {IDC_WALKING_STEPS, IDC_WALKING_DISTANCE, IDC_WALKING_CALORIES};
+    for (int id : ids) SetItemText(id, L"\u2014");
+  } else if (totals) {
+    const LocaleNumbers numbers;
+    WideString text, number;
+    if (numbers.Integer(steps, text)) SetItemText(IDC_WALKING_STEPS, text.CStr());
+    if (numbers.Distance(metres, ReadDistanceUnit(context_.Settings()), text)) {
+      SetItemText(IDC_WALKING_DISTANCE, text.CStr());
+    }
+    if (numbers.Integer(calories, number) && text.Format(L"%s cal", number.CStr())) {
+      SetItemText(IDC_WALKING_CALORIES, text.CStr());
+    }
   }
   if (!chart) return;
   if (totals) {

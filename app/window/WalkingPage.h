@@ -1,5 +1,7 @@
 // The Walking page (dialog 106): the selected tracker's live step, distance
-// and calorie totals of today (flowing only while this tab is selected),
+// and calorie totals of today (flowing only while this tab is selected; an
+// em dash until the tracker has sent them), in the locale's numbers and
+// the "DistanceUnit",
 // beside them the selected walk's own steps, distance, calories and
 // duration, and below the date list of its walking runs and the chart of
 // the selected run.
@@ -14,7 +16,7 @@ public:
   int OnDestroy() override;
 
   // UpdateLiveTotals: the totals; UpdateWalking: the date list, the totals
-  // and the chart.
+  // and the chart; UpdateDistanceUnit: the totals and the walk's figures.
   void Refresh(unsigned flags) override;
   // Writes the live totals of the selected tracker (the fields stay empty
   // when it has none) and, with chart, the chart of the selected run, which

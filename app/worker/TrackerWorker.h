@@ -142,8 +142,9 @@ public:
 
   TrackerList& Trackers() { return trackers_; }
   int GetTrackerAddress(int trackerIndex, WideString& text) { return trackers_.GetTrackerAddress(trackerIndex, text); }
-  int GetLiveTotals(int trackerIndex, unsigned& steps, unsigned& calories, unsigned& metres) {
-    return trackers_.GetLiveTotals(trackerIndex, steps, calories, metres);
+  int GetLiveTotals(int trackerIndex, unsigned& steps, unsigned& calories, unsigned& metres,
+                    bool* arrived = nullptr) {
+    return trackers_.GetLiveTotals(trackerIndex, steps, calories, metres, arrived);
   }
 
   // Any thread.

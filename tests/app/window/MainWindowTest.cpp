@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "app/tracker/TrackerUpdate.h"
 #include "app/window/AboutPage.h"
 #include "app/data/CsvExport.h"
 #include "app/window/InfoPage.h"
+#include "app/window/PageTable.h"
 #include "app/window/TrendsTabPage.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/WalkingPage.h"
@@ -69,6 +71,12 @@ void ClickTab(MainWindow& window, int index) {
 }
 
 bool Contains(const WideString& text, const wchar_t* part) { return text.Find(part) != nullptr; }
+
+std::wstring LocaleText(LCTYPE what) {
+  wchar_t text[8] = {};
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, text, 8);
+  return text;
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -187,6 +195,7 @@ TEST_F(MainWindowTest, AStoredTabThatNamesNoPageStartsOnTheInfoPage) {
 }
 
 TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLeft) {
+  fixture.WriteNumber(L"DistanceUnit", 1);
   MainWindow* opened = OpenIdle();
   ASSERT_NE(nullptr, opened) << "the search and the downloads did not finish";
   MainWindow& window = *opened;
@@ -195,15 +204,23 @@ TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLef
   EXPECT_FALSE(left->IsLiveOn());
 
   ClickTab(window, 1);
-  ASSERT_TRUE(PumpUntil([&] { return left->IsLiveOn(); })) << "live totals were not switched on";
+  // A dash until the tracker has sent its totals; the first go out at once:
+  // 1234 steps, 56 cal and 78 x 10 m from the scenario plus what the
+  // tracker counts on top, in the locale's numbers and the stored unit.
   HWND walking = window.Walking()->Window();
-  // The first totals go out at once: 1234 steps, 56 cal and 78 x 10 m from
-  // the scenario plus what the tracker counts on top.
-  ASSERT_TRUE(PumpUntil([&] { return !ItemText(walking, IDC_WALKING_STEPS).empty(); }));
-  unsigned steps = std::stoul(ItemText(walking, IDC_WALKING_STEPS));
+  const std::wstring dash = L"\u2014";
+  EXPECT_EQ((std::vector<std::wstring>{dash, dash, dash}),
+            (std::vector<std::wstring>{ItemText(walking, IDC_WALKING_STEPS), ItemText(walking, IDC_WALKING_DISTANCE),
+                                       ItemText(walking, IDC_WALKING_CALORIES)}));
+  ASSERT_TRUE(PumpUntil([&] { return left->IsLiveOn(); })) << "live totals were not switched on";
+  ASSERT_TRUE(PumpUntil([&] { return ItemText(walking, IDC_WALKING_STEPS) != dash; }));
+  const std::wstring sep = LocaleText(LOCALE_STHOUSAND), mark = LocaleText(LOCALE_SDECIMAL);
+  std::wstring stepsText = ItemText(walking, IDC_WALKING_STEPS);
+  ASSERT_EQ(L"1" + sep, stepsText.substr(0, 1 + sep.size()));
+  unsigned steps = 1000 + std::stoul(stepsText.substr(1 + sep.size()));
   EXPECT_GE(steps, 1234u);
   EXPECT_LE(steps, 1240u);
-  EXPECT_EQ(L"780 Meter", ItemText(walking, IDC_WALKING_DISTANCE));
+  EXPECT_EQ(L"0" + mark + L"8 km", ItemText(walking, IDC_WALKING_DISTANCE));
   EXPECT_EQ(L"56 cal", ItemText(walking, IDC_WALKING_CALORIES));
   EXPECT_FALSE(right->IsLiveOn());
 
@@ -215,6 +232,20 @@ TEST_F(MainWindowTest, LiveTotalsFlowWhileTheWalkingTabIsShownAndStopWhenItIsLef
   ASSERT_TRUE(PumpUntil([&] { return !left->IsLiveOn(); }));
   // The Walking page was made once and kept.
   EXPECT_EQ((std::vector<int>{0, 1, 3}), window.PagesMade());
+
+  // Miles chosen on the Trends tab: stored, and its figures and the
+  // Walking page's distances follow at once.
+  TrendsTabPage* trends = window.Trends();
+  ASSERT_TRUE(trends);
+  trends->ChoosePeriod(PeriodAll);
+  ASSERT_TRUE(PumpUntil([&] { return !trends->Working(); }));
+  ASSERT_EQ(L"Total distance", ItemText(trends->Window(), IDC_TRENDS_LABEL + 1));
+  ASSERT_EQ(1, trends->ChooseDistanceUnit(DistanceMiles));
+  EXPECT_EQ(2, fixture.ReadNumber(L"DistanceUnit"));
+  const std::wstring total = ItemText(trends->Window(), IDC_TRENDS_VALUE + 1);
+  EXPECT_EQ(L" mi", total.substr(std::max<size_t>(total.size(), 3) - 3)) << total;
+  EXPECT_TRUE(Contains(trends->Document(), L"\"unit\":\"mi\"")) << "the chart page in miles";
+  ASSERT_TRUE(PumpUntil([&] { return ItemText(walking, IDC_WALKING_DISTANCE) == L"0" + mark + L"5 mi"; }));
 }
 
 TEST_F(MainWindowTest, StartingOnTheWalkingTabSwitchesTheFoundTrackersTotalsOnAndTheyFollowTheSelection) {
@@ -540,12 +571,6 @@ std::vector<std::vector<unsigned long long>> ExportRows(sqlite3* db, ExportKind 
   return rows;
 }
 
-std::wstring LocaleText(LCTYPE what) {
-  wchar_t text[8] = {};
-  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, text, 8);
-  return text;
-}
-
 std::wstring TimeOfDay(WORD hour, WORD minute) {
   const SYSTEMTIME time = {2014, 3, 0, 1, hour, minute, 0, 0};
   WideString text;
@@ -581,6 +606,7 @@ TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExports
   ASSERT_TRUE(page && IsWindowVisible(page->Window()));
   page->MovePeriod(-1);
   EXPECT_EQ(20140301, page->Period().first);
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
   std::vector<std::wstring> shown;
   for (int i = 0; i < 9; ++i) shown.push_back(ItemText(page->Window(), IDC_TRENDS_VALUE + i));
 
@@ -597,6 +623,7 @@ TEST_F(MainWindowTest, TheTrendsTabShowsTheFiguresOfAHandMadeHistoryAsTheExports
   // A new goal holds from today: March keeps its days at goal.
   ASSERT_EQ(1, page->SetGoal(15000));
   EXPECT_EQ(L"2014-03-25:12000,2014-04-04:15000", fixture.ReadText(L"Goals"));
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
   EXPECT_EQ(L"12 of 13", ItemText(page->Window(), IDC_TRENDS_VALUE + 3));
   EXPECT_EQ(L"15000", ItemText(page->Window(), IDC_TRENDS_GOAL));
 
@@ -772,4 +799,57 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+}
+
+// The Trends tab made over the Walking tab leaves the walk picked there
+// alone; a goal being typed survives a refresh; Enter in the goal box sets
+// it (the window stays open) and the page says so; stored goals that
+// cannot be read are kept until Set is pressed again; a goal out of range
+// is refused with the reason.
+TEST_F(MainWindowTest, TheTrendsGoalBoxTakesEnterKeepsTypingAndNeverDropsStoredGoalsUnasked) {
+  fixture.WriteNumber(L"Tab", 1);
+  MainWindow* window = OpenIdle();
+  ASSERT_TRUE(window && window->Walking());
+  ImageCombo& walks = window->Walking()->Dates();
+  ASSERT_LT(1, walks.Count());
+  const int picked = SelectedIndex(walks) == 0 ? 1 : 0;
+  ChooseItem(window->Walking()->Window(), walks, picked);
+  ClickTab(*window, PageOfStored(4));
+  TrendsTabPage* page = window->Trends();
+  ASSERT_TRUE(page && PumpUntil([&] { return !page->Document().IsEmpty(); }));
+  EXPECT_EQ(picked, SelectedIndex(walks));
+
+  HWND box = GetDlgItem(page->Window(), IDC_TRENDS_GOAL);
+  SetFocus(box);
+  SetWindowTextW(box, L"12345");
+  window->OnTrackerUpdate(UpdateWalking | UpdateSleeping);
+  EXPECT_EQ(L"12345", ItemText(page->Window(), IDC_TRENDS_GOAL));
+  MSG enter = {box, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+  EXPECT_TRUE(IsDialogMessageW(window->Window(), &enter));
+  ASSERT_TRUE(window->Window() && IsWindowVisible(window->Window()));
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
+  const std::wstring goals = fixture.ReadText(L"Goals");
+  EXPECT_EQ(L":12345", goals.substr(goals.size() - 6));
+  const std::wstring sep = LocaleText(LOCALE_STHOUSAND);
+  EXPECT_EQ(L"The goal is 12" + sep + L"345 steps a day from today on.", ItemText(page->Window(), IDC_TRENDS_STATUS));
+
+  RegSetKeyValueW(HKEY_CURRENT_USER, fixture.Key().c_str(), L"Goals", REG_SZ, L"x", 4);
+  EXPECT_EQ(0, page->SetGoal(15000));
+  EXPECT_EQ(L"x", fixture.ReadText(L"Goals"));
+  EXPECT_NE(std::wstring::npos, ItemText(page->Window(), IDC_TRENDS_STATUS).find(L"Set 15" + sep + L"000 again"));
+  EXPECT_EQ(1, page->SetGoal(15000));
+  EXPECT_EQ(L":15000", fixture.ReadText(L"Goals").substr(10));
+  EXPECT_EQ(0, page->SetGoal(50));
+  EXPECT_EQ(L"The goal was not changed: a goal is a number of steps from 100 to 200000 a day.",
+            ItemText(page->Window(), IDC_TRENDS_STATUS));
+  // Hidden, the page reads nothing; closing while it reads ends cleanly.
+  ASSERT_TRUE(PumpUntil([&] { return !page->Working(); }));
+  ClickTab(*window, 1);
+  window->OnTrackerUpdate(UpdateWalking | UpdateSleeping);
+  EXPECT_FALSE(page->Working());
+  ClickTab(*window, PageOfStored(4));
+  page->ChoosePeriod(PeriodAll);
+  ASSERT_TRUE(page->Working());
+  EXPECT_EQ(L"Working\u2026", ItemText(page->Window(), IDC_TRENDS_STATUS));
+  ASSERT_TRUE(fixture.CloseWindow());
 }

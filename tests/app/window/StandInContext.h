@@ -22,8 +22,8 @@ public:
     tracker = selected;
     return hasSelection;
   }
-  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override {
-    steps = 1234, calories = 56, metres = 780;
+  int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) override {
+    steps = 1234, calories = 56, metres = 780, arrived = true;
     return Note(L"totals " + std::to_wstring(tracker), tracker >= 0);
   }
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& out) override {
@@ -43,9 +43,15 @@ public:
   int NightOfRun(const wchar_t* address, unsigned start, NightRecord&, WideString&) override {
     return Note(L"night " + std::wstring(address) + L" " + std::to_wstring(start), 0);
   }
-  int ReadTrends(const TrendRequest&, TrendFigures&, WideString& problem) override {
+  // Answered at once with no figures.
+  int RequestTrends(const TrendRequest&, HWND window, UINT message, unsigned ticket) override {
+    PostMessageW(window, message, ticket, 0);
+    return Note(L"trends", 1);
+  }
+  int TakeTrends(unsigned, int& read, TrendFigures&, WideString& problem) override {
+    read = 0;
     problem.Assign(L"no figures here");
-    return Note(L"trends", 0);
+    return 1;
   }
   int Today() override { return 20140404; }
   SettingsStore& Settings() override { return settings; }

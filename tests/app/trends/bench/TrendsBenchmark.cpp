@@ -9,8 +9,17 @@
 //   first time          the summaries made from all the runs
 //   read-only           the same through a read-only connection (the
 //                       --trends-page command), from the file's summaries
+//   opening the window  from making the main window (two simulated trackers
+//                       holding ten years, or one week, in Pellton.sql) to
+//                       the stored tab showing the first tracker's figures:
+//                       the Trends tab with the summaries current (as every
+//                       run of Pellton leaves them) and made the first time,
+//                       and the Walking tab (date list and chart); median of
+//                       3 each; with what scales with the history on the
+//                       window thread: opening the store (its integrity
+//                       check) and listing the tracker's walks
 //
-// Not a test: run it and read the figures.  trends_benchmark
+// Not a test: run it and read the figures.  trends_benchmark [--window]
 #include <windows.h>
 
 #include <sqlite3.h>
@@ -23,6 +32,10 @@
 #include "app/store/ActivityStore.h"
 #include "app/trends/TrendTables.h"
 #include "app/trends/TrendsPage.h"
+#include "app/window/TrendsTabPage.h"
+#include "app/window/WalkingPage.h"
+#include "tests/app/TwoTrackers.h"
+#include "tests/app/window/WindowTestSupport.h"
 #include "tests/common/TempFolder.h"
 
 namespace {
@@ -38,7 +51,7 @@ double Now() {
   return static_cast<double>(now.QuadPart) / frequency.QuadPart;
 }
 
-int StoreDays(ActivityStore& store, int from, int count) {
+int StoreDays(ActivityStore& store, int from, int count, const wchar_t* const* trackers = kTrackers) {
   ByteBuffer walk, night;
   for (int i = 0; i < 24; ++i) {
     unsigned char record[6] = {0, static_cast<unsigned char>(10 + i), 0, 3, 0, static_cast<unsigned char>(i % 7)};
@@ -49,7 +62,8 @@ int StoreDays(ActivityStore& store, int from, int count) {
     BufferAppend(night, &levels, 1);
   }
   int ok = 1;
-  for (const wchar_t* tracker : kTrackers) {
+  for (int t = 0; t < 2; ++t) {
+    const wchar_t* tracker = trackers[t];
     store.BeginRuns();
     for (int day = from; day < from + count && ok; ++day) {
       long long midnight = kFirstDay + day * 86400LL;
@@ -99,10 +113,105 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// Seconds from making the main window over the days of history (the last
+// ones of the ten years) to the tab stored as "Tab" (1 Walking, 4 Trends)
+// showing the first tracker's figures; -1 when it did not get there.
+double OpenWindow(const std::wstring& history, int tab) {
+  windowtest::WindowFixture fixture;
+  if (!fixture.AddTwoTrackers()) return -1;
+  if (!CopyFileW(history.c_str(), fixture.DatabasePath().c_str(), FALSE)) return -1;
+  fixture.WriteNumber(L"Tab", static_cast<DWORD>(tab));
+  MainWindowSetup setup = fixture.Setup();
+  setup.today = 20141231;
+  const double start = Now();
+  MainWindow* window = fixture.Open(&setup);
+  const bool shown = window && PumpUntil(
+                                   [&] {
+                                     int tracker = -1;
+                                     if (!window->CurrentTracker(&tracker) || tracker < 0) return false;
+                                     if (tab == 1) return window->Walking() && !window->Walking()->Document().IsEmpty();
+                                     TrendsTabPage* trends = window->Trends();
+                                     return trends && !trends->Working() && !trends->Document().IsEmpty();
+                                   },
+                                   120000);
+  const double seconds = Now() - start;
+  fixture.CloseWindow();
+  return shown ? seconds : -1;
+}
+
+// Seconds to open a copy of the file as the window's store does, and to
+// list the first tracker's walks (with their labels) as the Walking page does.
+void OpenAndList(const std::wstring& file, double& open, double& list) {
+  const std::wstring copy = file + L".copy.sql";
+  CopyFileW(file.c_str(), copy.c_str(), FALSE);
+  ActivityStore store;
+  double start = Now();
+  store.OpenFile(copy.c_str());
+  open = Now() - start;
+  std::vector<StoredRun> runs;
+  start = Now();
+  store.ListRunsOf(twotrackers::LeftAddress, WalkingTable, runs);
+  list = Now() - start;
+}
+
+void PrintBoth(const char* what, double tenYears, double week) {
+  printf("%-46s ten years %7.1f ms, one week %7.1f ms  (ten years %+.0f %%)\n", what, tenYears * 1000, week * 1000,
+         (tenYears / week - 1) * 100);
+}
+
+// The window opened over ten years and over a week, both ways.
+void CompareOpening(TempFolder& folder) {
+  const wchar_t* const trackers[2] = {twotrackers::LeftAddress, twotrackers::RightAddress};
+  const std::wstring fresh = folder.File(L"ten-years-fresh.sql"), tenYears = folder.File(L"ten-years.sql"),
+                     week = folder.File(L"week.sql");
+  {
+    ActivityStore store;
+    if (!store.OpenFile(fresh.c_str()) || !StoreDays(store, 0, kDays, trackers)) return;
+  }
+  {
+    ActivityStore store;
+    if (!store.OpenFile(week.c_str()) || !StoreDays(store, kDays - 7, 7, trackers)) return;
+  }
+  CopyFileW(fresh.c_str(), tenYears.c_str(), FALSE);
+  // The summaries as a run of Pellton leaves them.
+  for (const std::wstring* file : {&tenYears, &week}) {
+    sqlite3* db = nullptr;
+    sqlite3_open16(file->c_str(), &db);
+    WideString problem;
+    TrendTables(db).Refresh(problem, nullptr);
+    sqlite3_close(db);
+  }
+  struct Case {
+    const char* what;
+    const std::wstring* tenYears;
+    int tab;
+  };
+  for (const Case& c : {Case{"opening the window on Trends (summaries current)", &tenYears, 4},
+                        Case{"opening the window on Trends (summaries made)", &fresh, 4},
+                        Case{"opening the window on Walking", &tenYears, 1}}) {
+    std::vector<double> ten, seven;
+    for (int round = 0; round < 3; ++round) {
+      ten.push_back(OpenWindow(*c.tenYears, c.tab));
+      seven.push_back(OpenWindow(week, c.tab));
+    }
+    PrintBoth(c.what, Median(ten), Median(seven));
+  }
+  double openTen = 0, listTen = 0, openWeek = 0, listWeek = 0;
+  OpenAndList(tenYears, openTen, listTen);
+  OpenAndList(week, openWeek, listWeek);
+  PrintBoth("  of which opening Pellton.sql (integrity check)", openTen, openWeek);
+  PrintBoth("  and listing the first tracker's walks", listTen, listWeek);
+}
+
 }  // namespace
 
-int wmain(int, wchar_t**) {
+int wmain(int argc, wchar_t** argv) {
   TempFolder folder(L"trends-benchmark");
+  // Only the window's opening.
+  if (argc > 1 && wcscmp(argv[1], L"--window") == 0) {
+    CompareOpening(folder);
+    return 0;
+  }
   const std::wstring path = folder.File(L"history.sql");
   {
     ActivityStore store;
@@ -154,5 +263,6 @@ int wmain(int, wchar_t**) {
   sqlite3_open_v2(utf8, &db, SQLITE_OPEN_READONLY, nullptr);
   printf("read-only connection (the --trends-page command), a year: %.1f ms\n", Build(db, PeriodYear) * 1000);
   sqlite3_close(db);
+  CompareOpening(folder);
   return 0;
 }
