@@ -70,6 +70,12 @@
 #define IDC_SLEEPING_ASLEEP 1033
 #define IDC_SLEEPING_AWAKE 1034
 
+// Both chart pages: the earlier and the later run beside the date list, and
+// the day to go to.
+#define IDC_RUN_PREVIOUS 1040
+#define IDC_RUN_NEXT 1041
+#define IDC_RUN_DAY 1042
+
 // Trends page (dialog 123): the figures are label and value pairs, the
 // n-th figure's label IDC_TRENDS_LABEL + n and value IDC_TRENDS_VALUE + n.
 #define IDC_TRENDS_PERIOD 1201

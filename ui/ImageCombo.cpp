@@ -94,6 +94,13 @@ void ImageCombo::UnlockRedraw() {
   UpdateWindow(control_);
 }
 
+void ImageCombo::Reserve(int items, int textBytes) {
+  if (control_ && items > 0) {
+    SendMessageW(control_, IsCombo() ? CB_INITSTORAGE : LB_INITSTORAGE, static_cast<WPARAM>(items),
+                 static_cast<LPARAM>(textBytes));
+  }
+}
+
 int ImageCombo::AddItem(const wchar_t* text, int value, int iconId, int* index) {
   if (!control_) return 0;
   LockRedraw();
@@ -178,6 +185,14 @@ int ImageCombo::Delete(int index) {
 }
 
 void ImageCombo::Clear() {
+  if (!control_) return;
+  // One message empties the list however long it is; the records go with it.
+  SendMessageW(control_, IsCombo() ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+  if (Count() == 0) {
+    for (ItemRecord* record : records_) delete record;
+    records_.clear();
+    return;
+  }
   // A delete that does not shrink the list ends the loop, so a control
   // that refuses deletes cannot hold it for ever.
   for (int count = Count(); count != 0; count = Count()) {

@@ -57,7 +57,11 @@ public:
   int Count();
   int Select(int index);  // 1 unless the control answers -1
   int Delete(int index);  // frees the record and deletes the string; 1/0
+  // Empties the list (one message, also for long lists).
   void Clear();
+  // Room for items more items with textBytes of text in all, before adding
+  // many (CB_INITSTORAGE).
+  void Reserve(int items, int textBytes);
 
   void LockRedraw();
   void UnlockRedraw();

@@ -12,6 +12,7 @@
 #include "core/WideString.h"
 #include "ui/HtmlView.h"
 #include "ui/ImageCombo.h"
+#include "ui/ToolTips.h"
 
 class ChartPage : public TabPage {
 public:
@@ -28,6 +29,14 @@ public:
   // Builds the chart of the selected run into the view (empty when there
   // is none). 1 when a chart was shown.
   int ShowChart();
+  // Selects the run delta places later (negative: earlier) and shows it;
+  // 1 when there was one to go to.
+  int StepRun(int delta);
+  // Selects the run the day picker would go to for that local day and
+  // shows it; 1 when the list has runs.
+  int GoToDay(const SYSTEMTIME& day);
+
+  const ToolTips& Tips() const { return tips_; }
 
   ImageCombo& Dates() { return dates_; }
   HtmlView& View() { return view_; }
@@ -44,10 +53,16 @@ protected:
   void WriteDocument(const WideString& document);
 
 private:
+  // The picker shows the selected run's day; the buttons are enabled where
+  // they lead somewhere.
+  void ShowPosition();
+  void SelectRun(int index);
+
   int table_;
   int chartTop_;
   ImageCombo dates_;
   HtmlView view_;
   WideString document_;
   RECT chartRect_ = {};
+  ToolTips tips_;
 };

@@ -4,6 +4,7 @@
 
 #include "app/charts/DayChart.h"
 #include "app/window/AboutPage.h"
+#include "app/window/ChartPage.h"
 #include "app/window/InfoPage.h"
 #include "app/window/PageTable.h"
 #include "app/window/ProgramTitle.h"
@@ -19,6 +20,7 @@
 #include "ble/WindowsGattBackend.h"
 #include "core/StandardError.h"
 #include "resources/ResourceIds.h"
+#include "core/LibraryHandle.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
 #include "ui/WindowPlacement.h"
@@ -116,17 +118,11 @@ int MainWindow::OnInitDialog() {
   exportButton_.Attach(Item(IDC_MAIN_EXPORT), Module(), kButtonIcon, kButtonIcon);
   exportButton_.SetIcon(IDI_EXPORT);
   AddControl(&exportButton_);
-  exportTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Window(), nullptr, Module(), nullptr);
-  if (exportTip_) {
-    TTTOOLINFOW tool = {};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = Window();
-    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_MAIN_EXPORT));
-    tool.lpszText = const_cast<wchar_t*>(L"Export and backup");
-    SendMessageW(exportTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  tips_.Create(Window());
+  tips_.Set(Item(IDC_MAIN_SEARCH), L"Search for trackers again");
+  tips_.Set(Item(IDC_MAIN_BLUETOOTH), L"Bluetooth settings (pair a tracker)");
+  tips_.Set(Item(IDC_MAIN_DEVICE_MANAGER), L"Device Manager");
+  tips_.Set(Item(IDC_MAIN_EXPORT), L"Export and backup");
   SetItemText(IDC_MAIN_STATUS, L"");
 
   // 6. The store, then the worker, which queues the first search at once.
@@ -186,6 +182,7 @@ int MainWindow::OnInitDialog() {
   }
 
   if (setup_.instance) setup_.instance->MarkWindow(Window());
+  keys_.Start(Window(), [this](const MSG& message) { return OnKey(message); });
   // The first focus goes to the tabs, never to a control that acts on
   // Enter (the Info page's link sets a tracker's clock) nor to the device
   // list, which each search disables.
@@ -400,8 +397,10 @@ void MainWindow::SavePictures() {
   int previous = tabs_.Current();
   WideString path;
   for (int i = 0; i < PageCount; ++i) {
-    WideString name(PageTable[i].title);
-    for (wchar_t* c = name.Buffer(); *c; ++c) *c = static_cast<wchar_t>(towlower(*c));
+    WideString name;
+    for (const wchar_t* c = PageTable[i].title; *c; ++c) {
+      if (*c != L'&') name.AppendChar(static_cast<wchar_t>(towlower(*c)));  // the mnemonic's mark is not named
+    }
     const unsigned liveBefore = liveUpdates_;
     tabs_.Select(i, true);
     // A tab that switches live totals on shows the first ones.
@@ -458,10 +457,13 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       if (worker_.QueueSearch()) QueueInfoAfterSearch();
       return 1;
     case IDC_MAIN_BLUETOOTH:
-      ShellOpen(L"control.exe", L"bthprops.cpl", nullptr, kShowDefault, 0, L"open");
+      OpenSystemTool(L"the Bluetooth settings", L"control.exe", L"bthprops.cpl", L"bthprops.cpl", "CPlApplet");
       return 1;
     case IDC_MAIN_DEVICE_MANAGER:
-      ShellOpen(L"devmgmt.msc", nullptr, nullptr, kShowDefault, 0, L"open");
+      OpenSystemTool(L"the Device Manager", L"devmgmt.msc", nullptr, L"devmgmt.msc", nullptr);
+      return 1;
+    case IDCANCEL:
+      // Escape: the window stays. Close, Alt+F4 and the system menu close it.
       return 1;
     case IDC_MAIN_EXPORT:
       OpenDataDialog();
@@ -469,6 +471,71 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
     default:
       return Dialog::OnCommand(id, wParam, lParam);
   }
+}
+
+void MainWindow::OpenSystemTool(const wchar_t* what, const wchar_t* file, const wchar_t* parameters,
+                                const wchar_t* needed, const char* panelEntry) {
+  // The shell starts control.exe happily for a panel that is not there,
+  // which then shows nothing: the panel's file is looked for first.
+  wchar_t system[MAX_PATH] = {};
+  WideString path, text;
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  LibraryHandle panel;
+  if (length == 0 || length >= MAX_PATH || !path.Format(L"%s\\%s", system, needed) ||
+      GetFileAttributesW(path.CStr()) == INVALID_FILE_ATTRIBUTES) {
+    text.Format(L"Pellton cannot open %s: %s is not on this computer.", what, needed);
+  } else if (panelEntry && (!panel.Load(needed, 1) || !panel.Resolve(panelEntry))) {
+    // A stand-in file without the panel in it (as Wine has).
+    text.Format(L"Pellton cannot open %s: %s on this computer holds no settings panel.", what, needed);
+  } else if (!ShellOpen(file, parameters, nullptr, kShowDefault, 0, L"open")) {
+    const DWORD error = GetLastError();
+    wchar_t reason[512] = {};
+    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason, 512,
+                        nullptr)) {
+      swprintf(reason, 512, L"error %lu", error);
+    }
+    for (wchar_t* c = reason; *c; ++c) {
+      if (*c == L'\r' || *c == L'\n') *c = L' ';
+    }
+    text.Format(L"Pellton could not open %s: %s", what, reason);
+  } else {
+    text.Format(L"Opening %s.", what);
+  }
+  SetItemText(IDC_MAIN_STATUS, text.CStr());
+}
+
+bool MainWindow::OnKey(const MSG& message) {
+  const bool control = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT), alt = KeyHeld(VK_MENU);
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && control && !alt) {
+    const int current = tabs_.Current();
+    SelectTab(((current < 0 ? 0 : current) + (shift ? PageCount - 1 : 1)) % PageCount);
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && (message.wParam == VK_LEFT || message.wParam == VK_RIGHT) && control &&
+      !alt && !shift) {
+    ChartPage* page = dynamic_cast<ChartPage*>(Page(tabs_.Current()));
+    if (!page) return false;
+    page->StepRun(message.wParam == VK_LEFT ? -1 : 1);
+    return true;
+  }
+  if (message.message == WM_SYSCHAR && !control) {
+    const wchar_t key = static_cast<wchar_t>(towlower(static_cast<wint_t>(message.wParam)));
+    for (int i = 0; i < PageCount; ++i) {
+      const wchar_t* mark = wcschr(PageTable[i].title, L'&');
+      if (mark && mark[1] && static_cast<wchar_t>(towlower(mark[1])) == key) {
+        SelectTab(i);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void MainWindow::SelectTab(int index) {
+  if (index < 0 || index >= PageCount) return;
+  if (index != tabs_.Current()) tabs_.Select(index, true);
+  // The page left behind is hidden with the control that had the focus.
+  SetFocus(tabs_.Tab());
 }
 
 void MainWindow::OpenDataDialog() {
@@ -732,8 +799,8 @@ void MainWindow::TearDown(bool placementFirst) {
   RemoveControl(&bluetoothButton_);
   RemoveControl(&deviceManagerButton_);
   RemoveControl(&exportButton_);
-  if (exportTip_) DestroyWindow(exportTip_);
-  exportTip_ = nullptr;
+  keys_.Stop();
+  tips_.Destroy();
   devices_.Detach();
   searchButton_.Detach();
   bluetoothButton_.Detach();
