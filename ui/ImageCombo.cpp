@@ -171,6 +171,25 @@ int ImageCombo::Select(int index) {
   return result == -1 ? 0 : 1;
 }
 
+int ImageCombo::SetText(int index, const wchar_t* text) {
+  if (!control_ || index < 0 || index >= Count()) return 0;
+  const LRESULT data = SendMessageW(control_, IsCombo() ? CB_GETITEMDATA : LB_GETITEMDATA, index, 0);
+  const LRESULT selected = SendMessageW(control_, IsCombo() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+  LockRedraw();
+  SendMessageW(control_, IsCombo() ? CB_DELETESTRING : LB_DELETESTRING, index, 0);
+  const LRESULT at = SendMessageW(control_, IsCombo() ? CB_INSERTSTRING : LB_INSERTSTRING, index,
+                                  reinterpret_cast<LPARAM>(text ? text : L""));
+  const bool kept = at >= 0;
+  if (kept) {
+    SendMessageW(control_, IsCombo() ? CB_SETITEMDATA : LB_SETITEMDATA, static_cast<WPARAM>(at), data);
+    if (selected == index) Select(index);
+  } else if (ItemRecord* record = reinterpret_cast<ItemRecord*>(data); records_.erase(record)) {
+    delete record;  // the item is gone with its text
+  }
+  UnlockRedraw();
+  return kept;
+}
+
 int ImageCombo::Delete(int index) {
   if (!control_) return 0;
   ItemRecord* record = RecordOf(index);

@@ -7,6 +7,7 @@
 #include "app/window/ChartPage.h"
 #include "app/window/InfoPage.h"
 #include "app/window/PageTable.h"
+#include "app/window/RenameDialog.h"
 #include "app/window/ProgramTitle.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/StoreNotice.h"
@@ -183,6 +184,9 @@ int MainWindow::OnInitDialog() {
 
   if (setup_.instance) setup_.instance->MarkWindow(Window());
   keys_.Start(Window(), [this](const MSG& message) { return OnKey(message); });
+  // The focus and the Alt letters are shown from the start, not only once
+  // the keyboard has been used.
+  SendMessageW(Window(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   // The first focus goes to the tabs, never to a control that acts on
   // Enter (the Info page's link sets a tracker's clock) nor to the device
   // list, which each search disables.
@@ -518,6 +522,11 @@ bool MainWindow::OnKey(const MSG& message) {
     page->StepRun(message.wParam == VK_LEFT ? -1 : 1);
     return true;
   }
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && !control && !alt) return MoveFocus(shift);
+  if (message.message == WM_KEYDOWN && message.wParam == VK_F2 && !control && !alt && !shift) {
+    RenameTracker();
+    return true;
+  }
   if (message.message == WM_SYSCHAR && !control) {
     const wchar_t key = static_cast<wchar_t>(towlower(static_cast<wint_t>(message.wParam)));
     for (int i = 0; i < PageCount; ++i) {
@@ -529,6 +538,74 @@ bool MainWindow::OnKey(const MSG& message) {
     }
   }
   return false;
+}
+
+void MainWindow::RenameTracker() {
+  SelectedTracker tracker;
+  if (!Selected(tracker) || tracker.index < 0 || tracker.address.IsEmpty()) return;
+  RenameDialog dialog;
+  dialog.tracker.Assign(tracker.name);
+  settings_.ReadText(tracker.address.CStr(), dialog.name, L"", L"Names");
+  if (dialog.RunModal(Module(), IDD_RENAME, 0, Window()) != IDOK || tornDown_) return;
+  if (!settings_.WriteText(tracker.address.CStr(), dialog.name.CStr(), L"Names")) {
+    SetItemText(IDC_MAIN_STATUS, L"The tracker's name could not be kept in the settings.");
+    return;
+  }
+  ApplyTrackerNames(false);
+}
+
+void MainWindow::ApplyTrackerNames(bool searchEnded) {
+  if (searchEnded) ownNames_.clear();
+  WideString address, name, text;
+  for (int i = 0, n = devices_.Count(); i < n; ++i) {
+    int index = -1;
+    if (searchEnded) {
+      ownNames_.emplace_back();
+      devices_.Item(i, &ownNames_.back(), nullptr);
+    }
+    if (!devices_.Item(i, nullptr, &index) || index < 0 || static_cast<size_t>(i) >= ownNames_.size() ||
+        !worker_.GetTrackerAddress(index, address)) {
+      continue;
+    }
+    const bool named = settings_.ReadText(address.CStr(), name, L"", L"Names") && !name.IsEmpty();
+    if (named) {
+      text.Format(L"%s [%s]", name.CStr(), address.CStr());
+    } else {
+      text.Assign(ownNames_[static_cast<size_t>(i)]);
+    }
+    WideString shown;
+    if (devices_.Item(i, &shown, nullptr) && !(shown == text.CStr())) devices_.SetText(i, text.CStr());
+  }
+}
+
+// The shown page lies above the tab control (it is drawn over it), which
+// would put its controls first in the dialog manager's order: Tab goes
+// along the top row, the tabs, the page, the web link and Close instead.
+bool MainWindow::MoveFocus(bool back) {
+  TabPage* page = Page(tabs_.Current());
+  HWND focus = GetFocus();
+  std::vector<HWND> order;
+  for (HWND child = GetWindow(Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (page && child == page->Window()) continue;
+    if (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) order.push_back(child);
+    if (child != tabs_.Tab() || !page || !page->Window()) continue;
+    HWND first = GetNextDlgTabItem(page->Window(), nullptr, FALSE);
+    for (HWND item = first; item; item = GetNextDlgTabItem(page->Window(), item, FALSE)) {
+      order.push_back(item);
+      if (GetNextDlgTabItem(page->Window(), item, FALSE) == first) break;
+    }
+  }
+  size_t at = 0;
+  while (at < order.size() && order[at] != focus && !IsChild(order[at], focus)) ++at;
+  if (at == order.size()) return false;  // inside the chart: its own keys
+  for (size_t step = 1; step < order.size(); ++step) {
+    HWND next = order[(at + (back ? order.size() - step : step)) % order.size()];
+    if (IsWindowVisible(next) && IsWindowEnabled(next)) {
+      SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+      return true;
+    }
+  }
+  return true;
 }
 
 void MainWindow::SelectTab(int index) {
@@ -595,7 +672,10 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const unsigned flags = static_cast<unsigned>(wParam);
       const unsigned searchEnded = UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping;
       // A search has replaced every tracker: nobody's totals are on.
-      if (flags == searchEnded) liveTracker_ = SelectedTracker();
+      if (flags == searchEnded) {
+        liveTracker_ = SelectedTracker();
+        ApplyTrackerNames(true);
+      }
       if (flags == UpdateLiveTotals) ++liveUpdates_;
       if (flags == searchEnded && infoAfterSearch_ > 0) {
         --infoAfterSearch_;
@@ -657,6 +737,25 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) == devices_.Control()) {
+        SelectedTracker tracker;
+        HMENU menu = CreatePopupMenu();
+        if (!menu) return 1;
+        const bool named = Selected(tracker) && tracker.index >= 0;
+        AppendMenuW(menu, MF_STRING | (named ? 0 : MF_GRAYED), 1, L"&Name this tracker...\tF2");
+        POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (lParam == static_cast<LPARAM>(-1)) {  // from the keyboard: below the list
+          RECT box;
+          GetWindowRect(devices_.Control(), &box);
+          at = {box.left, box.bottom};
+        }
+        const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, Window(), nullptr);
+        DestroyMenu(menu);
+        if (chosen == 1) RenameTracker();
+        return 1;
+      }
+      return 0;
     case WM_COPYDATA:
       // Another Pellton run from the command line asks for a copy of the
       // database, which this one holds.

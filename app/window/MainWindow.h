@@ -179,6 +179,14 @@ private:
   // between the runs of a date page. True when the key was used.
   bool OnKey(const MSG& message);
   void SelectTab(int index);
+  // Tab and Shift+Tab; true when the focus was moved.
+  bool MoveFocus(bool back);
+  // Asks for the selected tracker's name and keeps it in the settings
+  // ("Names", by address); the device list shows it with the address.
+  void RenameTracker();
+  // The device list's texts: the names the user gave, else the trackers'
+  // own (kept from the search's end in ownNames_).
+  void ApplyTrackerNames(bool searchEnded);
   // Starts one of the system's tools (what: as the status line names it)
   // once the file it needs is in the system folder (a control panel: with
   // its entry); the status line says what happened, and why not.
@@ -198,6 +206,7 @@ private:
   IconButton bluetoothButton_;
   IconButton deviceManagerButton_;
   IconButton exportButton_;
+  std::vector<WideString> ownNames_;  // the device list's texts as the search gave them
   ToolTips tips_;  // the icon buttons'
   DialogKeyFilter keys_;
   ActivityStore store_;

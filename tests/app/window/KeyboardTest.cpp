@@ -61,6 +61,32 @@ void PickDay(HWND page, WORD year, WORD month, WORD day) {
 
 bool Contains(const WideString& text, const wchar_t* part) { return text.Find(part) != nullptr; }
 
+// Answers the tracker name question, once it shows, with the name typed
+// and OK; what it showed of the tracker is kept.
+struct NameAnswer {
+  static const wchar_t* name;
+  static std::wstring shown;
+  static void CALLBACK Look(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"Name this tracker");
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    shown = ItemText(box, IDC_RENAME_TRACKER);
+    SetDlgItemTextW(box, IDC_RENAME_NAME, name);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+};
+const wchar_t* NameAnswer::name = L"";
+std::wstring NameAnswer::shown;
+
+std::wstring StoredName(const std::wstring& key, const wchar_t* address) {
+  wchar_t value[100] = {};
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, (key + L"\\Names").c_str(), address, RRF_RT_REG_SZ, nullptr, value, &size)) {
+    return L"<missing>";
+  }
+  return value;
+}
+
 class KeyboardTest : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_EQ(1, fixture.AddTwoTrackers()); }
@@ -135,6 +161,15 @@ TEST_F(KeyboardTest, CtrlTabAndAltLettersChangeTabsEscapeKeepsTheWindowAndTheIco
   MainWindow& window = *opened;
   HWND dialog = window.Window();
   ASSERT_TRUE(PumpUntil([&] { return window.Idle(); }, 30000, dialog));
+  // Tab goes from the tabs into the page shown, on to the web link, and back.
+  SetFocus(window.Tabs().Tab());
+  Press(dialog, WM_KEYDOWN, VK_TAB, false);
+  EXPECT_EQ(GetDlgItem(window.Info()->Window(), IDC_INFO_SET_TIME), GetFocus());
+  Press(dialog, WM_KEYDOWN, VK_TAB, false);
+  EXPECT_EQ(GetDlgItem(dialog, IDC_MAIN_WEB_LINK), GetFocus());
+  Press(dialog, WM_KEYDOWN, VK_TAB, false, true);
+  Press(dialog, WM_KEYDOWN, VK_TAB, false, true);
+  EXPECT_EQ(window.Tabs().Tab(), GetFocus());
   SetFocus(window.Tabs().Tab());
   Press(dialog, WM_KEYDOWN, VK_TAB, true);
   EXPECT_EQ(1, window.Tabs().Current());
@@ -170,5 +205,45 @@ TEST_F(KeyboardTest, CtrlTabAndAltLettersChangeTabsEscapeKeepsTheWindowAndTheIco
   SendDlgItemMessageW(dialog, IDC_MAIN_DEVICE_MANAGER, BM_CLICK, 0, 0);
   EXPECT_EQ(L"Pellton cannot open the Device Manager: devmgmt.msc is not on this computer.",
             ItemText(dialog, IDC_MAIN_STATUS));
+  ASSERT_TRUE(fixture.CloseWindow());
+}
+
+TEST_F(KeyboardTest, TheBatterySaysItsLevelAndATrackerNamedByF2IsKeptAndShownWithItsAddress) {
+  MainWindow* opened = fixture.Open();
+  ASSERT_NE(nullptr, opened);
+  MainWindow& window = *opened;
+  HWND dialog = window.Window();
+  ASSERT_TRUE(PumpUntil([&] { return window.Idle(); }, 30000, dialog));
+  EXPECT_EQ(L"64%", ItemText(window.Info()->Window(), IDC_INFO_BATTERY_TEXT));  // "#%" in English
+
+  SetFocus(window.Devices().Control());
+  NameAnswer::name = L"  Anna's ";
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, NameAnswer::Look);
+  Press(dialog, WM_KEYDOWN, VK_F2, false);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(L"EI-AN900 (left) [00:11:22:33:44:01]", NameAnswer::shown);
+  EXPECT_EQ(L"Anna's", StoredName(fixture.Key(), L"00:11:22:33:44:01"));
+  WideString text;
+  ASSERT_EQ(1, window.Devices().Item(0, &text, nullptr));
+  EXPECT_STREQ(L"Anna's [00:11:22:33:44:01]", text.CStr());
+  int selected = -1;
+  EXPECT_EQ(1, window.Devices().Selection(&selected, nullptr, nullptr));
+  EXPECT_EQ(0, selected);
+
+  // The next start shows the name; an empty one gives the tracker its own back.
+  ASSERT_TRUE(fixture.CloseWindow());
+  MainWindow* again = fixture.Open();
+  ASSERT_NE(nullptr, again);
+  dialog = again->Window();
+  ASSERT_TRUE(PumpUntil([&] { return again->Idle(); }, 30000, dialog));
+  ASSERT_EQ(1, again->Devices().Item(0, &text, nullptr));
+  EXPECT_STREQ(L"Anna's [00:11:22:33:44:01]", text.CStr());
+  SetFocus(again->Devices().Control());
+  NameAnswer::name = L"";
+  timer = SetTimer(nullptr, 0, 50, NameAnswer::Look);
+  Press(dialog, WM_KEYDOWN, VK_F2, false);
+  KillTimer(nullptr, timer);
+  ASSERT_EQ(1, again->Devices().Item(0, &text, nullptr));
+  EXPECT_STREQ(L"EI-AN900 (left) [00:11:22:33:44:01]", text.CStr());
   ASSERT_TRUE(fixture.CloseWindow());
 }
