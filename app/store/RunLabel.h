@@ -1,9 +1,10 @@
 // The text a date list shows for a recorded run, grouped by the local day
-// it began on: the user's long date with the weekday abbreviated ("dddd" of
-// the locale's long date format becomes "ddd"), the run's place among that
+// it began on: the user's long date with the weekday and the month
+// abbreviated ("dddd" and "MMMM" of the locale's long date format become
+// "ddd" and "MMM"), the run's place among that
 // day's runs when the day has more than one, and the local times it began
 // and ended without seconds, for example
-// "Tue, December 8, 2026 · 3 of 4 · 09:12–10:40". About four runs a day
+// "Tue, Dec 8, 2026 · 3 of 4 · 09:12–10:40". About four runs a day
 // make long lists; the place in the day tells them apart at a glance.
 #pragma once
 
@@ -27,9 +28,10 @@ public:
 
   // The date part of a label of the local time; 1/0.
   int DateText(const SYSTEMTIME& local, WideString& date) const;
-  // The whole label from its date part and its start in local time; 1/0.
+  // The whole label from its date part and its start in local time (and
+  // its end, when known); 1/0.
   int Compose(const WideString& date, const SYSTEMTIME& local, unsigned end, unsigned start, int number, int ofDay,
-              WideString& label) const;
+              WideString& label, const SYSTEMTIME* endLocal = nullptr) const;
 
 private:
   WideString picture_;  // the long date format, weekday abbreviated

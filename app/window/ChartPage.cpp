@@ -21,6 +21,8 @@ ChartPage::ChartPage(PageContext& context, int table, int chartTop)
 int ChartPage::OnInitDialog() {
   dates_.Attach(Item(kDatesId), Module(), ImageComboComboBox, 16, 16);
   AddControl(&dates_);
+  // The open list shows whole labels, wider than the field.
+  SendMessageW(dates_.Control(), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(DialogUnitsToPixelsX(230)), 0);
   // The chart fills the page below the date list, 10 dialog units in from
   // the sides, and grows with the page.
   RECT client;
