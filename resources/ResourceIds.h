@@ -29,6 +29,10 @@
 #define IDD_PAGE_TRENDS 123
 // The export and backup dialog.
 #define IDD_DATA 122
+// Naming a tracker.
+#define IDD_RENAME 125
+#define IDC_RENAME_TRACKER 1301
+#define IDC_RENAME_NAME 1302
 
 // Chart page templates (RCDATA resources, single-byte text).
 #define IDR_SLEEPING_PAGE 116
@@ -52,6 +56,7 @@
 #define IDC_INFO_FIRMWARE 1013
 #define IDC_INFO_HARDWARE 1015
 #define IDC_INFO_SET_TIME 1019
+#define IDC_INFO_BATTERY_TEXT 1026
 
 // Walking page (dialog 106); the chart view starts 75 dialog units down.
 #define IDC_WALKING_DATES 1015
@@ -72,6 +77,12 @@
 #define IDC_SLEEPING_NIGHT_PROBLEM 1035
 // The chart both pages draw themselves where no browser engine is there.
 #define IDC_CHART_NATIVE 1040
+
+// Both chart pages: the earlier and the later run beside the date list, and
+// the day to go to.
+#define IDC_RUN_PREVIOUS 1040
+#define IDC_RUN_NEXT 1041
+#define IDC_RUN_DAY 1042
 
 // Trends page (dialog 123): the figures are label and value pairs, the
 // n-th figure's label IDC_TRENDS_LABEL + n and value IDC_TRENDS_VALUE + n.

@@ -94,6 +94,13 @@ void ImageCombo::UnlockRedraw() {
   UpdateWindow(control_);
 }
 
+void ImageCombo::Reserve(int items, int textBytes) {
+  if (control_ && items > 0) {
+    SendMessageW(control_, IsCombo() ? CB_INITSTORAGE : LB_INITSTORAGE, static_cast<WPARAM>(items),
+                 static_cast<LPARAM>(textBytes));
+  }
+}
+
 int ImageCombo::AddItem(const wchar_t* text, int value, int iconId, int* index) {
   if (!control_) return 0;
   LockRedraw();
@@ -164,6 +171,25 @@ int ImageCombo::Select(int index) {
   return result == -1 ? 0 : 1;
 }
 
+int ImageCombo::SetText(int index, const wchar_t* text) {
+  if (!control_ || index < 0 || index >= Count()) return 0;
+  const LRESULT data = SendMessageW(control_, IsCombo() ? CB_GETITEMDATA : LB_GETITEMDATA, index, 0);
+  const LRESULT selected = SendMessageW(control_, IsCombo() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+  LockRedraw();
+  SendMessageW(control_, IsCombo() ? CB_DELETESTRING : LB_DELETESTRING, index, 0);
+  const LRESULT at = SendMessageW(control_, IsCombo() ? CB_INSERTSTRING : LB_INSERTSTRING, index,
+                                  reinterpret_cast<LPARAM>(text ? text : L""));
+  const bool kept = at >= 0;
+  if (kept) {
+    SendMessageW(control_, IsCombo() ? CB_SETITEMDATA : LB_SETITEMDATA, static_cast<WPARAM>(at), data);
+    if (selected == index) Select(index);
+  } else if (ItemRecord* record = reinterpret_cast<ItemRecord*>(data); records_.erase(record)) {
+    delete record;  // the item is gone with its text
+  }
+  UnlockRedraw();
+  return kept;
+}
+
 int ImageCombo::Delete(int index) {
   if (!control_) return 0;
   ItemRecord* record = RecordOf(index);
@@ -178,6 +204,14 @@ int ImageCombo::Delete(int index) {
 }
 
 void ImageCombo::Clear() {
+  if (!control_) return;
+  // One message empties the list however long it is; the records go with it.
+  SendMessageW(control_, IsCombo() ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+  if (Count() == 0) {
+    for (ItemRecord* record : records_) delete record;
+    records_.clear();
+    return;
+  }
   // A delete that does not shrink the list ends the loop, so a control
   // that refuses deletes cannot hold it for ever.
   for (int count = Count(); count != 0; count = Count()) {

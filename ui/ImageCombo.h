@@ -56,8 +56,15 @@ public:
   int Item(int index, WideString* text, int* value);
   int Count();
   int Select(int index);  // 1 unless the control answers -1
+  // Gives an item another text, keeping its place, value, icon and
+  // selection; 1/0.
+  int SetText(int index, const wchar_t* text);
   int Delete(int index);  // frees the record and deletes the string; 1/0
+  // Empties the list (one message, also for long lists).
   void Clear();
+  // Room for items more items with textBytes of text in all, before adding
+  // many (CB_INITSTORAGE).
+  void Reserve(int items, int textBytes);
 
   void LockRedraw();
   void UnlockRedraw();

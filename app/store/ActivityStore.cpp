@@ -305,10 +305,12 @@ int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<Sto
   runs.clear();
   if (!KnownTable(table) || !IsAddressText(address)) return 0;
   WideString sql;
-  if (!sql.Format(L"SELECT start FROM `%s` WHERE mac='%s' ORDER BY start ASC;", kTableNames[table], address)) {
+  if (!sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' ORDER BY start ASC;", kTableNames[table],
+                  address)) {
     return 0;
   }
-  std::vector<unsigned> starts;
+  // A walking record of six bytes is a quarter hour; a sleeping byte holds
+  // four minutes.
   {
     SectionLock hold(lock_);
     if (!database_.IsOpen()) return 0;
@@ -316,17 +318,18 @@ int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<Sto
     QueryResult rows = database_.Query(sql.CStr());
     if (rows) {
       do {
-        int start = 0;
-        if (rows->GetInt(-1, 0, start)) starts.push_back(static_cast<unsigned>(start));
+        int start = 0, bytes = 0;
+        if (!rows->GetInt(-1, 0, start)) continue;
+        rows->GetInt(-1, 1, bytes);
+        StoredRun run;
+        run.start = static_cast<unsigned>(start);
+        const unsigned length = bytes > 0 ? static_cast<unsigned>(bytes) : 0;
+        run.end = run.start + (table == WalkingTable ? length / 6 * 15 * 60 : length * 4 * 60);
+        runs.push_back(run);
       } while (rows->MoveNext());
     }
   }
-  runs.resize(starts.size());
-  RunLabelFormat labels;
-  for (size_t i = 0; i < starts.size(); ++i) {
-    runs[i].start = starts[i];
-    labels.Format(starts[i], runs[i].label);
-  }
+  LabelRunsByDay(runs);
   return 1;
 }
 

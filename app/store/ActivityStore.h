@@ -36,6 +36,7 @@
 struct StoredRun {
   unsigned start = 0;
   WideString label;
+  unsigned end = 0;  // start plus the time its pattern covers
 };
 
 // What the last Open did with the file.
@@ -113,8 +114,8 @@ public:
   // the row with the same address and start. 1 when the row is written.
   int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern);
 
-  // The tracker's runs in the table, oldest first, with their labels
-  // (FormatRunLabel). 1 when the query ran (the list may be empty), 0 for no
+  // The tracker's runs in the table, oldest first, with their ends and
+  // their labels grouped by day (LabelRunsByDay). 1 when the query ran (the list may be empty), 0 for no
   // address or a failed query (runs emptied).
   int ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs);
 

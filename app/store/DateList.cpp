@@ -6,9 +6,10 @@
 
 int FillDateList(const std::vector<StoredRun>& runs, ImageCombo& dates) {
   dates.LockRedraw();
-  while (dates.Count() > 0) {
-    if (!dates.Delete(0)) break;
-  }
+  dates.Clear();
+  size_t text = 0;
+  for (const StoredRun& run : runs) text += run.label.Length() + 1;
+  dates.Reserve(static_cast<int>(runs.size()), static_cast<int>(text * sizeof(wchar_t)));
   for (const StoredRun& run : runs) {
     dates.AddItem(run.label.CStr(), static_cast<int>(run.start), IDI_DATE, nullptr);
   }

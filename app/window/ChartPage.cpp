@@ -4,7 +4,10 @@
 #include <vector>
 
 #include "app/charts/ChartTheme.h"
+#include <commctrl.h>
+
 #include "app/store/DateList.h"
+#include "core/DateTime.h"
 #include "resources/ResourceIds.h"
 #include "ui/ColourScheme.h"
 #include "ui/Dpi.h"
@@ -22,6 +25,8 @@ ChartPage::ChartPage(PageContext& context, int table, int chartTop)
 int ChartPage::OnInitDialog() {
   dates_.Attach(Item(kDatesId), Module(), ImageComboComboBox, 16, 16);
   AddControl(&dates_);
+  // The open list shows whole labels, wider than the field.
+  SendMessageW(dates_.Control(), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(DialogUnitsToPixelsX(230)), 0);
   // The chart fills the page below the date list, 10 dialog units in from
   // the sides, and grows with the page.
   RECT client;
@@ -48,6 +53,11 @@ int ChartPage::OnInitDialog() {
       AddAnchor(link, AnchorMoveY | AnchorGrowWidth);
     }
   }
+  tips_.Create(Window());
+  tips_.Set(Item(IDC_RUN_PREVIOUS), L"Earlier run (Ctrl+Left)");
+  tips_.Set(Item(IDC_RUN_NEXT), L"Later run (Ctrl+Right)");
+  tips_.Set(Item(IDC_RUN_DAY), L"Go to the first run of a day");
+  ShowPosition();
   OnCreated();
   return 1;
 }
@@ -55,6 +65,11 @@ int ChartPage::OnInitDialog() {
 int ChartPage::OnCommand(int id, WPARAM wParam, LPARAM) {
   if (id == kDatesId && HIWORD(wParam) == CBN_SELCHANGE) {
     OnDateChanged();
+    ShowPosition();
+    return 1;
+  }
+  if ((id == IDC_RUN_PREVIOUS || id == IDC_RUN_NEXT) && HIWORD(wParam) == BN_CLICKED) {
+    StepRun(id == IDC_RUN_PREVIOUS ? -1 : 1);
     return 1;
   }
   // Escape and the like belong to the main window, never to a page.
@@ -71,6 +86,16 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (!plain_.IsEmpty()) ShowChart();
     return 0;
   }
+  if (message == WM_NOTIFY && lParam) {
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    // Only a day the user picked: the picker following the selection
+    // sends nothing.
+    if (header->idFrom == IDC_RUN_DAY && header->code == DTN_DATETIMECHANGE) {
+      const NMDATETIMECHANGE* change = reinterpret_cast<const NMDATETIMECHANGE*>(lParam);
+      if (change->dwFlags == GDT_VALID) GoToDay(change->st);
+      return 1;
+    }
+  }
   return Dialog::OnMessage(message, wParam, lParam);
 }
 
@@ -81,6 +106,7 @@ int ChartPage::CanClose(INT_PTR) {
 }
 
 int ChartPage::OnDestroy() {
+  tips_.Destroy();
   view_.Destroy();
   native_.Destroy();
   RemoveControl(&dates_);
@@ -96,6 +122,78 @@ void ChartPage::FillDates() {
     context_.ListRuns(tracker.address.CStr(), table_, runs);
   }
   FillDateList(runs, dates_);
+  ShowPosition();
+}
+
+void ChartPage::SelectRun(int index) {
+  dates_.Select(index);
+  OnDateChanged();
+  ShowPosition();
+}
+
+int ChartPage::StepRun(int delta) {
+  int index = -1;
+  if (!dates_.Selection(&index, nullptr, nullptr)) return 0;
+  const int to = index + delta;
+  if (to < 0 || to >= dates_.Count()) return 0;
+  SelectRun(to);
+  return 1;
+}
+
+int ChartPage::GoToDay(const SYSTEMTIME& day) {
+  const int count = dates_.Count();
+  if (count <= 0) return 0;
+  // The day's local midnight and the next one's, as Unix seconds (a day of
+  // a clock change is 23 or 25 hours long).
+  SYSTEMTIME midnight = {};
+  midnight.wYear = day.wYear, midnight.wMonth = day.wMonth, midnight.wDay = day.wDay;
+  SYSTEMTIME next;
+  long long from = 0, to = 0;
+  int ok = 0;
+  const long long dayAsUtc = ToUnixTime(midnight, &ok);
+  if (!ok || !UnixTimeFromLocal(from, midnight) || !FromUnixTime(next, dayAsUtc + 86400, 0) ||
+      !UnixTimeFromLocal(to, next)) {
+    return 0;
+  }
+  // The runs are listed oldest first: the first that starts at or after
+  // the day's midnight.
+  int low = 0, high = count;
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    int start = 0;
+    dates_.Item(middle, nullptr, &start);
+    if (static_cast<long long>(static_cast<unsigned>(start)) < from) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  int first = 0;
+  const bool onTheDay = low < count && dates_.Item(low, nullptr, &first) &&
+                        static_cast<long long>(static_cast<unsigned>(first)) < to;
+  SelectRun(onTheDay ? low : (low > 0 ? low - 1 : 0));
+  return 1;
+}
+
+void ChartPage::ShowPosition() {
+  int index = -1, start = 0;
+  const int count = dates_.Count();
+  const bool selected = dates_.Selection(&index, nullptr, &start);
+  HWND focus = GetFocus();
+  const HWND previous = Item(IDC_RUN_PREVIOUS), next = Item(IDC_RUN_NEXT);
+  EnableWindow(previous, selected && index > 0);
+  EnableWindow(next, selected && index + 1 < count);
+  // A button that went disabled under the focus hands it to the list, so
+  // the keyboard is never left nowhere.
+  if ((focus == previous || focus == next) && !IsWindowEnabled(focus) && IsWindowEnabled(dates_.Control())) {
+    SetFocus(dates_.Control());
+  }
+  HWND picker = Item(IDC_RUN_DAY);
+  EnableWindow(picker, count > 0);
+  SYSTEMTIME local;
+  if (selected && FromUnixTime(local, static_cast<unsigned>(start), 1)) {
+    SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&local));
+  }
 }
 
 int ChartPage::ShowChart() {

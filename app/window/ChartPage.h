@@ -21,6 +21,7 @@
 #include "ui/ImageCombo.h"
 #include "ui/ColourScheme.h"
 #include "ui/NativeChart.h"
+#include "ui/ToolTips.h"
 
 class ChartPage : public TabPage {
 public:
@@ -37,6 +38,14 @@ public:
   // Builds the chart of the selected run into the view (empty when there
   // is none). 1 when a chart was shown.
   int ShowChart();
+  // Selects the run delta places later (negative: earlier) and shows it;
+  // 1 when there was one to go to.
+  int StepRun(int delta);
+  // Selects the run the day picker would go to for that local day and
+  // shows it; 1 when the list has runs.
+  int GoToDay(const SYSTEMTIME& day);
+
+  const ToolTips& Tips() const { return tips_; }
 
   ImageCombo& Dates() { return dates_; }
   HtmlView& View() { return view_; }
@@ -59,6 +68,11 @@ protected:
   void WriteDocument(const WideString& document);
 
 private:
+  // The picker shows the selected run's day; the buttons are enabled where
+  // they lead somewhere.
+  void ShowPosition();
+  void SelectRun(int index);
+
   int table_;
   int chartTop_;
   ImageCombo dates_;
@@ -67,4 +81,5 @@ private:
   WideString document_;
   WideString plain_;  // the chart page as built, before its colours
   RECT chartRect_ = {};
+  ToolTips tips_;
 };

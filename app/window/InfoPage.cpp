@@ -51,7 +51,16 @@ void InfoPage::Refresh(unsigned flags) {
 
 void InfoPage::ShowDeviceInfo(const DeviceInfo& info) {
   battery_.SetPosition(info.battery);
-  WideString time, date, clock, hardware;
+  // The level as text beside its bar, as the locale writes a percentage.
+  WideString time, date, clock, hardware, level;
+  if (info.battery > 0) {
+    DWORD pattern = 1;  // "64%"
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IPOSITIVEPERCENT | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<wchar_t*>(&pattern), sizeof(pattern) / sizeof(wchar_t));
+    const wchar_t* formats[] = {L"%d %%", L"%d%%", L"%%%d", L"%% %d"};
+    level.Format(formats[pattern < 4 ? pattern : 1], info.battery);
+  }
+  SetItemText(IDC_INFO_BATTERY_TEXT, level.CStr());
   SYSTEMTIME local;
   if (info.clockKnown && CopyTime(local, &info.clock, 1) && FormatDate(date, DATE_SHORTDATE, &local, 0) &&
       FormatTime(clock, 0, &local, 0)) {

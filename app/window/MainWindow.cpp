@@ -5,8 +5,10 @@
 #include "app/charts/DayChart.h"
 #include "app/charts/NativeDayChart.h"
 #include "app/window/AboutPage.h"
+#include "app/window/ChartPage.h"
 #include "app/window/InfoPage.h"
 #include "app/window/PageTable.h"
+#include "app/window/RenameDialog.h"
 #include "app/window/ProgramTitle.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/StoreNotice.h"
@@ -20,6 +22,7 @@
 #include "ble/WindowsGattBackend.h"
 #include "core/StandardError.h"
 #include "resources/ResourceIds.h"
+#include "core/LibraryHandle.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
 #include "ui/HtmlView.h"
@@ -118,17 +121,11 @@ int MainWindow::OnInitDialog() {
   exportButton_.Attach(Item(IDC_MAIN_EXPORT), Module(), kButtonIcon, kButtonIcon);
   exportButton_.SetIcon(IDI_EXPORT);
   AddControl(&exportButton_);
-  exportTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Window(), nullptr, Module(), nullptr);
-  if (exportTip_) {
-    TTTOOLINFOW tool = {};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = Window();
-    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_MAIN_EXPORT));
-    tool.lpszText = const_cast<wchar_t*>(L"Export and backup");
-    SendMessageW(exportTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  tips_.Create(Window());
+  tips_.Set(Item(IDC_MAIN_SEARCH), L"Search for trackers again");
+  tips_.Set(Item(IDC_MAIN_BLUETOOTH), L"Bluetooth settings (pair a tracker)");
+  tips_.Set(Item(IDC_MAIN_DEVICE_MANAGER), L"Device Manager");
+  tips_.Set(Item(IDC_MAIN_EXPORT), L"Export and backup");
   SetItemText(IDC_MAIN_STATUS, L"");
 
   // 6. The store, then the worker, which queues the first search at once.
@@ -189,6 +186,10 @@ int MainWindow::OnInitDialog() {
   }
 
   if (setup_.instance) setup_.instance->MarkWindow(Window());
+  keys_.Start(Window(), [this](const MSG& message) { return OnKey(message); });
+  // The focus and the Alt letters are shown from the start, not only once
+  // the keyboard has been used.
+  SendMessageW(Window(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   // The first focus goes to the tabs, never to a control that acts on
   // Enter (the Info page's link sets a tracker's clock) nor to the device
   // list, which each search disables.
@@ -412,8 +413,10 @@ void MainWindow::SavePictures() {
   int previous = tabs_.Current();
   WideString path;
   for (int i = 0; i < PageCount; ++i) {
-    WideString name(PageTable[i].title);
-    for (wchar_t* c = name.Buffer(); *c; ++c) *c = static_cast<wchar_t>(towlower(*c));
+    WideString name;
+    for (const wchar_t* c = PageTable[i].title; *c; ++c) {
+      if (*c != L'&') name.AppendChar(static_cast<wchar_t>(towlower(*c)));  // the mnemonic's mark is not named
+    }
     const unsigned liveBefore = liveUpdates_;
     tabs_.Select(i, true);
     // A tab that switches live totals on shows the first ones.
@@ -483,10 +486,13 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       if (worker_.QueueSearch()) QueueInfoAfterSearch();
       return 1;
     case IDC_MAIN_BLUETOOTH:
-      ShellOpen(L"control.exe", L"bthprops.cpl", nullptr, kShowDefault, 0, L"open");
+      OpenSystemTool(L"the Bluetooth settings", L"control.exe", L"bthprops.cpl", L"bthprops.cpl", "CPlApplet");
       return 1;
     case IDC_MAIN_DEVICE_MANAGER:
-      ShellOpen(L"devmgmt.msc", nullptr, nullptr, kShowDefault, 0, L"open");
+      OpenSystemTool(L"the Device Manager", L"devmgmt.msc", nullptr, L"devmgmt.msc", nullptr);
+      return 1;
+    case IDCANCEL:
+      // Escape: the window stays. Close, Alt+F4 and the system menu close it.
       return 1;
     case IDC_MAIN_EXPORT:
       OpenDataDialog();
@@ -503,6 +509,144 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
       return Dialog::OnCommand(id, wParam, lParam);
     }
   }
+}
+
+void MainWindow::OpenSystemTool(const wchar_t* what, const wchar_t* file, const wchar_t* parameters,
+                                const wchar_t* needed, const char* panelEntry) {
+  // The shell starts control.exe happily for a panel that is not there,
+  // which then shows nothing: the panel's file is looked for first.
+  wchar_t system[MAX_PATH] = {};
+  WideString path, text;
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  LibraryHandle panel;
+  if (length == 0 || length >= MAX_PATH || !path.Format(L"%s\\%s", system, needed) ||
+      GetFileAttributesW(path.CStr()) == INVALID_FILE_ATTRIBUTES) {
+    text.Format(L"Pellton cannot open %s: %s is not on this computer.", what, needed);
+  } else if (panelEntry && (!panel.Load(needed, 1) || !panel.Resolve(panelEntry))) {
+    // A stand-in file without the panel in it (as Wine has).
+    text.Format(L"Pellton cannot open %s: %s on this computer holds no settings panel.", what, needed);
+  } else if (!ShellOpen(file, parameters, nullptr, kShowDefault, 0, L"open")) {
+    const DWORD error = GetLastError();
+    wchar_t reason[512] = {};
+    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason, 512,
+                        nullptr)) {
+      swprintf(reason, 512, L"error %lu", error);
+    }
+    for (wchar_t* c = reason; *c; ++c) {
+      if (*c == L'\r' || *c == L'\n') *c = L' ';
+    }
+    text.Format(L"Pellton could not open %s: %s", what, reason);
+  } else {
+    text.Format(L"Opening %s.", what);
+  }
+  SetItemText(IDC_MAIN_STATUS, text.CStr());
+}
+
+bool MainWindow::OnKey(const MSG& message) {
+  const bool control = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT), alt = KeyHeld(VK_MENU);
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && control && !alt) {
+    const int current = tabs_.Current();
+    SelectTab(((current < 0 ? 0 : current) + (shift ? PageCount - 1 : 1)) % PageCount);
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && (message.wParam == VK_LEFT || message.wParam == VK_RIGHT) && control &&
+      !alt && !shift) {
+    ChartPage* page = dynamic_cast<ChartPage*>(Page(tabs_.Current()));
+    if (!page) return false;
+    page->StepRun(message.wParam == VK_LEFT ? -1 : 1);
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && !control && !alt) return MoveFocus(shift);
+  if (message.message == WM_KEYDOWN && message.wParam == VK_F2 && !control && !alt && !shift) {
+    RenameTracker();
+    return true;
+  }
+  if (message.message == WM_SYSCHAR && !control) {
+    const wchar_t key = static_cast<wchar_t>(towlower(static_cast<wint_t>(message.wParam)));
+    for (int i = 0; i < PageCount; ++i) {
+      const wchar_t* mark = wcschr(PageTable[i].title, L'&');
+      if (mark && mark[1] && static_cast<wchar_t>(towlower(mark[1])) == key) {
+        SelectTab(i);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void MainWindow::RenameTracker() {
+  SelectedTracker tracker;
+  if (!Selected(tracker) || tracker.index < 0 || tracker.address.IsEmpty()) return;
+  RenameDialog dialog;
+  dialog.tracker.Assign(tracker.name);
+  settings_.ReadText(tracker.address.CStr(), dialog.name, L"", L"Names");
+  if (dialog.RunModal(Module(), IDD_RENAME, 0, Window()) != IDOK || tornDown_) return;
+  if (!settings_.WriteText(tracker.address.CStr(), dialog.name.CStr(), L"Names")) {
+    SetItemText(IDC_MAIN_STATUS, L"The tracker's name could not be kept in the settings.");
+    return;
+  }
+  ApplyTrackerNames(false);
+}
+
+void MainWindow::ApplyTrackerNames(bool searchEnded) {
+  if (searchEnded) ownNames_.clear();
+  WideString address, name, text;
+  for (int i = 0, n = devices_.Count(); i < n; ++i) {
+    int index = -1;
+    if (searchEnded) {
+      ownNames_.emplace_back();
+      devices_.Item(i, &ownNames_.back(), nullptr);
+    }
+    if (!devices_.Item(i, nullptr, &index) || index < 0 || static_cast<size_t>(i) >= ownNames_.size() ||
+        !worker_.GetTrackerAddress(index, address)) {
+      continue;
+    }
+    const bool named = settings_.ReadText(address.CStr(), name, L"", L"Names") && !name.IsEmpty();
+    if (named) {
+      text.Format(L"%s [%s]", name.CStr(), address.CStr());
+    } else {
+      text.Assign(ownNames_[static_cast<size_t>(i)]);
+    }
+    WideString shown;
+    if (devices_.Item(i, &shown, nullptr) && !(shown == text.CStr())) devices_.SetText(i, text.CStr());
+  }
+}
+
+// The shown page lies above the tab control (it is drawn over it), which
+// would put its controls first in the dialog manager's order: Tab goes
+// along the top row, the tabs, the page, the web link and Close instead.
+bool MainWindow::MoveFocus(bool back) {
+  TabPage* page = Page(tabs_.Current());
+  HWND focus = GetFocus();
+  std::vector<HWND> order;
+  for (HWND child = GetWindow(Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (page && child == page->Window()) continue;
+    if (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) order.push_back(child);
+    if (child != tabs_.Tab() || !page || !page->Window()) continue;
+    HWND first = GetNextDlgTabItem(page->Window(), nullptr, FALSE);
+    for (HWND item = first; item; item = GetNextDlgTabItem(page->Window(), item, FALSE)) {
+      order.push_back(item);
+      if (GetNextDlgTabItem(page->Window(), item, FALSE) == first) break;
+    }
+  }
+  size_t at = 0;
+  while (at < order.size() && order[at] != focus && !IsChild(order[at], focus)) ++at;
+  if (at == order.size()) return false;  // inside the chart: its own keys
+  for (size_t step = 1; step < order.size(); ++step) {
+    HWND next = order[(at + (back ? order.size() - step : step)) % order.size()];
+    if (IsWindowVisible(next) && IsWindowEnabled(next)) {
+      SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+      return true;
+    }
+  }
+  return true;
+}
+
+void MainWindow::SelectTab(int index) {
+  if (index < 0 || index >= PageCount) return;
+  if (index != tabs_.Current()) tabs_.Select(index, true);
+  // The page left behind is hidden with the control that had the focus.
+  SetFocus(tabs_.Tab());
 }
 
 void MainWindow::OpenDataDialog() {
@@ -562,7 +706,10 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const unsigned flags = static_cast<unsigned>(wParam);
       const unsigned searchEnded = UpdateDeviceInfo | UpdateLiveTotals | UpdateWalking | UpdateSleeping;
       // A search has replaced every tracker: nobody's totals are on.
-      if (flags == searchEnded) liveTracker_ = SelectedTracker();
+      if (flags == searchEnded) {
+        liveTracker_ = SelectedTracker();
+        ApplyTrackerNames(true);
+      }
       if (flags == UpdateLiveTotals) ++liveUpdates_;
       if (flags == searchEnded && infoAfterSearch_ > 0) {
         --infoAfterSearch_;
@@ -632,6 +779,25 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (Page(i) && Page(i)->Window()) SendMessageW(Page(i)->Window(), message, wParam, lParam);
       }
       return Dialog::OnMessage(message, wParam, lParam);
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) == devices_.Control()) {
+        SelectedTracker tracker;
+        HMENU menu = CreatePopupMenu();
+        if (!menu) return 1;
+        const bool named = Selected(tracker) && tracker.index >= 0;
+        AppendMenuW(menu, MF_STRING | (named ? 0 : MF_GRAYED), 1, L"&Name this tracker...\tF2");
+        POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (lParam == static_cast<LPARAM>(-1)) {  // from the keyboard: below the list
+          RECT box;
+          GetWindowRect(devices_.Control(), &box);
+          at = {box.left, box.bottom};
+        }
+        const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, Window(), nullptr);
+        DestroyMenu(menu);
+        if (chosen == 1) RenameTracker();
+        return 1;
+      }
+      return 0;
     case WM_COPYDATA:
       // Another Pellton run from the command line asks for a copy of the
       // database, which this one holds.
@@ -777,8 +943,8 @@ void MainWindow::TearDown(bool placementFirst) {
   RemoveControl(&bluetoothButton_);
   RemoveControl(&deviceManagerButton_);
   RemoveControl(&exportButton_);
-  if (exportTip_) DestroyWindow(exportTip_);
-  exportTip_ = nullptr;
+  keys_.Stop();
+  tips_.Destroy();
   devices_.Detach();
   searchButton_.Detach();
   bluetoothButton_.Detach();

@@ -41,12 +41,14 @@
 #include "app/window/DataDialog.h"
 #include "ble/GattBackend.h"
 #include "ui/Dialog.h"
+#include "ui/DialogKeyFilter.h"
 #include "ui/IconButton.h"
 #include "ui/ImageCombo.h"
 #include "ui/LinkLabel.h"
 #include "core/SettingsStore.h"
 #include "ui/SizeGrip.h"
 #include "ui/TabHost.h"
+#include "ui/ToolTips.h"
 
 class InfoPage;
 class WalkingPage;
@@ -119,6 +121,8 @@ public:
   AboutPage* About();
   TrendsTabPage* Trends();
   IconButton& SearchButton() { return searchButton_; }
+  // The tooltips of the window's icon buttons.
+  const ToolTips& Tips() const { return tips_; }
   // The tab indices whose pages have been made, in the order made.
   const std::vector<int>& PagesMade() const { return pagesMade_; }
   DWORD FlagsSetting() const { return flagsSetting_; }
@@ -176,6 +180,24 @@ private:
   void SaveMainPlacement();
   void QueueInfoAfterSearch();
   void RestoreFocus();
+  // Keys for the whole window: Ctrl+Tab and Ctrl+Shift+Tab between the
+  // tabs, Alt and a tab's underlined letter, Ctrl+Left and Ctrl+Right
+  // between the runs of a date page. True when the key was used.
+  bool OnKey(const MSG& message);
+  void SelectTab(int index);
+  // Tab and Shift+Tab; true when the focus was moved.
+  bool MoveFocus(bool back);
+  // Asks for the selected tracker's name and keeps it in the settings
+  // ("Names", by address); the device list shows it with the address.
+  void RenameTracker();
+  // The device list's texts: the names the user gave, else the trackers'
+  // own (kept from the search's end in ownNames_).
+  void ApplyTrackerNames(bool searchEnded);
+  // Starts one of the system's tools (what: as the status line names it)
+  // once the file it needs is in the system folder (a control panel: with
+  // its entry); the status line says what happened, and why not.
+  void OpenSystemTool(const wchar_t* what, const wchar_t* file, const wchar_t* parameters, const wchar_t* needed,
+                      const char* panelEntry);
   // Closing while downloads are queued or running: IDYES close once they
   // are done, IDNO close now, IDCANCEL stay open.
   int AskBeforeClosing(int pending, int running);
@@ -190,7 +212,9 @@ private:
   IconButton bluetoothButton_;
   IconButton deviceManagerButton_;
   IconButton exportButton_;
-  HWND exportTip_ = nullptr;  // the export button's tooltip
+  std::vector<WideString> ownNames_;  // the device list's texts as the search gave them
+  ToolTips tips_;  // the icon buttons'
+  DialogKeyFilter keys_;
   ActivityStore store_;
   TrackerWorker worker_;
   TrendsBuilder trends_;  // the Trends figures off the window thread

@@ -18,13 +18,13 @@ TabPage* Make(PageContext& context) {
 }  // namespace
 
 const PageRow PageTable[] = {
-    {0, L"Info", IDI_INFO, IDD_PAGE_INFO, Make<InfoPage>, UpdateDeviceInfo, false},
-    {1, L"Walking", IDI_WALKING, IDD_PAGE_WALKING, Make<WalkingPage>,
+    {0, L"&Info", IDI_INFO, IDD_PAGE_INFO, Make<InfoPage>, UpdateDeviceInfo, false},
+    {1, L"&Walking", IDI_WALKING, IDD_PAGE_WALKING, Make<WalkingPage>,
      UpdateLiveTotals | UpdateWalking | UpdateDistanceUnit, true},
-    {2, L"Sleeping", IDI_SLEEPING, IDD_PAGE_SLEEPING, Make<SleepingPage>, UpdateSleeping, false},
-    {4, L"Trends", IDI_CHART, IDD_PAGE_TRENDS, Make<TrendsTabPage>,
+    {2, L"S&leeping", IDI_SLEEPING, IDD_PAGE_SLEEPING, Make<SleepingPage>, UpdateSleeping, false},
+    {4, L"T&rends", IDI_CHART, IDD_PAGE_TRENDS, Make<TrendsTabPage>,
      UpdateWalking | UpdateSleeping | UpdatePageMade, false},
-    {3, L"About", IDI_ABOUT, IDD_PAGE_ABOUT, Make<AboutPage>, 0, false},
+    {3, L"&About", IDI_ABOUT, IDD_PAGE_ABOUT, Make<AboutPage>, 0, false},
 };
 
 const int PageCount = sizeof(PageTable) / sizeof(PageTable[0]);

@@ -11,7 +11,7 @@ class TabPage;
 
 struct PageRow {
   int stored;            // the "Tab" value naming the row, apart from its place
-  const wchar_t* title;  // the tab's text; in lower case it names the tab's picture ("tab-1-info.bmp")
+  const wchar_t* title;  // the tab's text, & before its Alt letter; in lower case without the & it names the tab's picture ("tab-1-info.bmp")
   int icon;
   int templateId;
   TabPage* (*make)(PageContext& context);

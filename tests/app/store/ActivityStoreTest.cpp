@@ -143,7 +143,7 @@ TEST_F(StoreFixture, TwoTrackersKeepSeparateRowsAtTheSameStart) {
   EXPECT_EQ(std::vector<unsigned>{1401580800u}, Starts(store, kSecond, SleepingTable));
 }
 
-TEST_F(StoreFixture, RunsAreListedOldestFirstWithLocalLabels) {
+TEST_F(StoreFixture, RunsAreListedOldestFirstWithLocalLabelsGroupedByDay) {
   for (unsigned start : {1401667200u, 1401580800u, 1401600000u}) {
     ASSERT_EQ(1, Insert(WalkingTable, kFirst, start, Hex("0001 0000 0000")));
   }
@@ -153,32 +153,33 @@ TEST_F(StoreFixture, RunsAreListedOldestFirstWithLocalLabels) {
   EXPECT_EQ(1401580800u, runs[0].start);
   EXPECT_EQ(1401600000u, runs[1].start);
   EXPECT_EQ(1401667200u, runs[2].start);
+  EXPECT_EQ(1401580800u + 900u, runs[0].end);  // one quarter hour
 
-  // 2014-06-01 00:00:00 UTC in local time (02:00 in Europe/Berlin): the long
-  // date with the weekday abbreviated, a space, the time without seconds.
+  // 2014-06-01 00:00:00 UTC in local time (02:00 in Europe/Berlin), a
+  // quarter hour long, the first of the two runs of that day: the long date
+  // with the weekday abbreviated, its place in the day, start–end.
   const SYSTEMTIME local = {2014, 6, 0, 1, 2, 0, 0, 0};
-  wchar_t longDate[100], shortDay[20], longDay[40], time[40];
+  const SYSTEMTIME localEnd = {2014, 6, 0, 1, 2, 15, 0, 0};
+  wchar_t longDate[100], shortDay[20], longDay[40], from[40], to[40];
   ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLONGDATE, longDate, 100), 0);
   ASSERT_GT(GetDateFormatW(LOCALE_USER_DEFAULT, 0, &local, L"ddd", shortDay, 20), 0);
   ASSERT_GT(GetDateFormatW(LOCALE_USER_DEFAULT, 0, &local, L"dddd", longDay, 40), 0);
-  ASSERT_GT(GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, time, 40), 0);
-  const wchar_t* label = runs[0].label.CStr();
-  WideString year;
-  year.Format(L"%u", local.wYear);
-  EXPECT_NE(nullptr, wcsstr(label, year.CStr())) << label;
-  size_t timeLength = wcslen(time);
-  ASSERT_GT(wcslen(label), timeLength + 1);
-  EXPECT_STREQ(time, label + wcslen(label) - timeLength) << label;
-  EXPECT_EQ(L' ', label[wcslen(label) - timeLength - 1]);
+  ASSERT_GT(GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, from, 40), 0);
+  ASSERT_GT(GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &localEnd, nullptr, to, 40), 0);
+  const std::wstring label = runs[0].label.CStr();
+  EXPECT_NE(std::wstring::npos, label.find(L"2014")) << label;
+  const std::wstring tail = std::wstring(L" \x00B7 1 of 2 \x00B7 ") + from + L"\x2013" + to;
+  ASSERT_GT(label.size(), tail.size());
+  EXPECT_EQ(tail, label.substr(label.size() - tail.size())) << label;
+  EXPECT_NE(std::wstring::npos, std::wstring(runs[1].label.CStr()).find(L" \x00B7 2 of 2 \x00B7 "));
+  // Alone on its day: no place.
+  EXPECT_EQ(std::wstring::npos, std::wstring(runs[2].label.CStr()).find(L" of ")) << runs[2].label.CStr();
   if (wcsstr(longDate, L"dddd")) {
-    EXPECT_NE(nullptr, wcsstr(label, shortDay)) << label;
+    EXPECT_NE(std::wstring::npos, label.find(shortDay)) << label;
     if (wcscmp(shortDay, longDay) != 0) {
-      EXPECT_EQ(nullptr, wcsstr(label, longDay)) << label;
+      EXPECT_EQ(std::wstring::npos, label.find(longDay)) << label;
     }
   }
-  WideString expected;
-  ASSERT_EQ(1, FormatRunLabel(1401580800u, expected));
-  EXPECT_STREQ(expected.CStr(), label);
 }
 
 TEST_F(StoreFixture, RefusedInputIsCountedAndWritesNothing) {

@@ -68,7 +68,7 @@ TEST_F(DateListFixture, RunsAreListedOldestFirstWithTheLatestSelected) {
   int value = 0;
   ASSERT_EQ(1, dates.Item(0, &text, &value));
   EXPECT_EQ(1401580800, value);
-  ASSERT_EQ(1, FormatRunLabel(1401580800u, expected));
+  ASSERT_EQ(1, FormatRunLabel(1401580800u, 1401580800u + 8 * 60, expected));  // AA 55: eight minutes
   EXPECT_STREQ(expected.CStr(), text.CStr());
   ASSERT_EQ(1, dates.Item(1, &text, &value));
   EXPECT_EQ(1401667200, value);

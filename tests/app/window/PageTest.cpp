@@ -60,7 +60,7 @@ TEST_F(PageTest, EveryRowMakesItsPageWhoseFirstRefreshAsksForItsRowsUpdates) {
   // The stored "Tab" values 0 to 3 keep naming these pages wherever their
   // rows stand; Trends, shown before About, is 4.
   ASSERT_GE(PageCount, 5);
-  const wchar_t* titles[] = {L"Info", L"Walking", L"Sleeping", L"About", L"Trends"};
+  const wchar_t* titles[] = {L"&Info", L"&Walking", L"S&leeping", L"&About", L"T&rends"};
   for (int stored = 0; stored < 5; ++stored) {
     ASSERT_LE(0, PageOfStored(stored)) << stored;
     EXPECT_STREQ(titles[stored], PageTable[PageOfStored(stored)].title);
