@@ -185,6 +185,12 @@ int MainWindow::OnInitDialog() {
     hooks_.StartAutomaticCheck(Window(), flagsSetting_, setup_.settingsRoot, setup_.settingsKey.CStr());
   }
 
+  // What screen readers read: the icon buttons by their texts, the other
+  // controls by their labels; the device list and the tabs have none.
+  names_.NameChildren(Window());
+  names_.Name(devices_.Control(), L"Tracker");
+  names_.Name(tabs_.Tab(), L"Pages");
+
   if (setup_.instance) setup_.instance->MarkWindow(Window());
   // The first focus goes to the tabs, never to a control that acts on
   // Enter (the Info page's link sets a tracker's clock) nor to the device
@@ -223,7 +229,11 @@ HWND MainWindow::OnPage(int action, int index) {
     if (!page) page.reset(row.make(*this));
     if (page->Window()) return nullptr;  // kept pages are never made twice
     HWND window = page->CreateModeless(Module(), row.templateId, 0, Window());
-    if (window) pagesMade_.push_back(index);
+    if (window) {
+      pagesMade_.push_back(index);
+      names_.NameChildren(window);
+      page->NameControls(names_);
+    }
     return window;
   }
   if (action == PageShown) {
@@ -740,6 +750,7 @@ void MainWindow::TearDown(bool placementFirst) {
   deviceManagerButton_.Detach();
   exportButton_.Detach();
   webLink_.Detach();
+  names_.Clear();
   grip_.Detach();
   settings_.WriteNumber(L"Tab", currentTab >= 0 && currentTab < PageCount
                                     ? static_cast<DWORD>(PageTable[currentTab].stored) : 0);

@@ -38,6 +38,7 @@
 #include "app/window/WindowTrackerView.h"
 #include "app/window/DataDialog.h"
 #include "ble/GattBackend.h"
+#include "ui/AccessibleName.h"
 #include "ui/Dialog.h"
 #include "ui/IconButton.h"
 #include "ui/ImageCombo.h"
@@ -117,6 +118,8 @@ public:
   AboutPage* About();
   TrendsTabPage* Trends();
   IconButton& SearchButton() { return searchButton_; }
+  // The names screen readers read for the window's and its pages' controls.
+  const AccessibleNames& Names() const { return names_; }
   // The tab indices whose pages have been made, in the order made.
   const std::vector<int>& PagesMade() const { return pagesMade_; }
   DWORD FlagsSetting() const { return flagsSetting_; }
@@ -191,6 +194,7 @@ private:
   std::unique_ptr<GattBackend> platform_;  // when no devices were given
   TabHost tabs_;
   LinkLabel webLink_;
+  AccessibleNames names_;
   UpdateHooks hooks_;
   std::vector<std::unique_ptr<TabPage>> pages_;  // one per row of the page table, once made
 
