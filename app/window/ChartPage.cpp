@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "app/charts/DayTable.h"
 #include "app/store/DateList.h"
+#include "app/trends/TrendSettings.h"
 #include "resources/ResourceIds.h"
 
 namespace {
@@ -29,6 +31,10 @@ int ChartPage::OnInitDialog() {
   view_.Create(Window(), HtmlViewPageOptions);
   view_.Move(chartRect_.left, chartRect_.top, chartRect_.right, chartRect_.bottom);
   AddAnchor(view_.Window(), AnchorGrow);
+  if (runTable_.Create(Window(), IDC_CHART_TABLE, chartRect_)) {
+    AddAnchor(runTable_.Control(), AnchorGrow);
+    AddControl(&runTable_);
+  }
   OnCreated();
   return 1;
 }
@@ -36,6 +42,10 @@ int ChartPage::OnInitDialog() {
 int ChartPage::OnCommand(int id, WPARAM wParam, LPARAM) {
   if (id == kDatesId && HIWORD(wParam) == CBN_SELCHANGE) {
     OnDateChanged();
+    return 1;
+  }
+  if (id == IDC_CHART_TABLE_SWITCH && HIWORD(wParam) == BN_CLICKED) {
+    ShowTable(IsDlgButtonChecked(Window(), IDC_CHART_TABLE_SWITCH) == BST_CHECKED);
     return 1;
   }
   // Escape and the like belong to the main window, never to a page.
@@ -59,6 +69,7 @@ int ChartPage::CanClose(INT_PTR) {
 int ChartPage::OnDestroy() {
   view_.Destroy();
   RemoveControl(&dates_);
+  RemoveControl(&runTable_);
   dates_.Detach();
   return Dialog::OnDestroy();
 }
@@ -88,4 +99,38 @@ int ChartPage::ShowChart() {
 void ChartPage::WriteDocument(const WideString& document) {
   document_.Assign(document);
   view_.WriteDocument(document_.CStr());
+  if (tableShown_) FillTable();
+}
+
+void ChartPage::ShowTable(bool table) {
+  tableShown_ = table && runTable_.Control();
+  CheckDlgButton(Window(), IDC_CHART_TABLE_SWITCH, tableShown_ ? BST_CHECKED : BST_UNCHECKED);
+  if (tableShown_) FillTable();
+  if (view_.Window()) ShowWindow(view_.Window(), tableShown_ ? SW_HIDE : SW_SHOW);
+  if (runTable_.Control()) ShowWindow(runTable_.Control(), tableShown_ ? SW_SHOW : SW_HIDE);
+}
+
+void ChartPage::FillTable() {
+  runTable_.Clear();
+  SelectedTracker tracker;
+  int start = 0;
+  ByteBuffer pattern;
+  // The table shows what the chart shows: nothing when it shows nothing.
+  if (document_.IsEmpty() || !context_.Selected(tracker) || tracker.address.IsEmpty() ||
+      !dates_.Selection(nullptr, nullptr, &start) ||
+      !context_.RunPattern(table_, tracker.address.CStr(), static_cast<unsigned>(start), pattern)) {
+    return;
+  }
+  const size_t size = static_cast<size_t>(pattern.size);
+  if (table_ == WalkingTable) {
+    runTable_.ShowWalking(WalkingRows(pattern.data, size), static_cast<unsigned>(start),
+                          ReadDistanceUnit(context_.Settings()));
+  } else {
+    runTable_.ShowSleeping(SleepingRanges(pattern.data, size), static_cast<unsigned>(start));
+  }
+  BufferClear(pattern);
+}
+
+void ChartPage::NameControls(AccessibleNames& names) {
+  names.Name(runTable_.Control(), table_ == WalkingTable ? L"Quarter hours of the walk" : L"Stretches of the night");
 }

@@ -3,11 +3,15 @@
 // chart view below it that shows the selected run as a chart page. A
 // selection change in the date list refreshes the page.
 //
+// The "Table" switch puts a table of the same run (RunTable) in the
+// chart's place, for screen readers and for copying the numbers.
+//
 // When no chart can be built (no tracker, no run) the view is given an
 // empty document, so a page never goes on showing a run of a tracker that
 // is no longer selected.
 #pragma once
 
+#include "app/window/RunTable.h"
 #include "app/window/TabPage.h"
 #include "core/WideString.h"
 #include "ui/HtmlView.h"
@@ -35,6 +39,11 @@ public:
   const WideString& Document() const { return document_; }
   // The area of the chart view in the page's client coordinates.
   RECT ChartRect() const { return chartRect_; }
+  RunTable& Table() { return runTable_; }
+  // Shows the table (or the chart) in the chart's place, as the switch does.
+  void ShowTable(bool table);
+  bool TableShown() const { return tableShown_; }
+  void NameControls(AccessibleNames& names) override;
 
 protected:
   // After the page's own controls are attached: the page's first refresh.
@@ -44,10 +53,15 @@ protected:
   void WriteDocument(const WideString& document);
 
 private:
+  // The selected run in the table (empty while no chart is shown).
+  void FillTable();
+
   int table_;
   int chartTop_;
   ImageCombo dates_;
   HtmlView view_;
   WideString document_;
   RECT chartRect_ = {};
+  RunTable runTable_;
+  bool tableShown_ = false;
 };

@@ -307,6 +307,10 @@ int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, Wi
                                : BuildSleepingPage(store_, address, start, page, Module());
 }
 
+int MainWindow::RunPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) {
+  return store_.ReadPattern(table, address, start, pattern);
+}
+
 int MainWindow::WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) {
   ByteBuffer pattern;
   const int read = store_.ReadPattern(WalkingTable, address, start, pattern);
@@ -422,10 +426,16 @@ void MainWindow::SavePictures() {
     path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), PageTable[i].stored + 1, name.CStr());
     SaveWindowPicture(Window(), path.CStr());
     // And its chart, when it shows one.
-    const ChartPage* chart = dynamic_cast<const ChartPage*>(Page(i));
+    ChartPage* chart = dynamic_cast<ChartPage*>(Page(i));
     if (!chart) continue;
     path.Format(L"%s\\chart-%s.html", setup_.pictureFolder.CStr(), name.CStr());
     SaveDocumentText(chart->Document(), path.CStr());
+    // And the run as the table view shows it.
+    const bool table = chart->TableShown();
+    chart->ShowTable(true);
+    path.Format(L"%s\\tab-%d-%s-table.bmp", setup_.pictureFolder.CStr(), PageTable[i].stored + 1, name.CStr());
+    SaveWindowPicture(Window(), path.CStr());
+    chart->ShowTable(table);
   }
   if (previous >= 0) tabs_.Select(previous, true);
 }

@@ -137,6 +137,7 @@ private:
   int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres) override;
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
+  int RunPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) override;
   int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) override;
   int NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) override;
   int ReadTrends(const TrendRequest& request, TrendFigures& figures, WideString& problem) override;

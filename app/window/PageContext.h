@@ -12,6 +12,7 @@
 #include "app/store/ActivityStore.h"
 #include "app/trends/RunFigures.h"
 #include "app/trends/TrendFigures.h"
+#include "core/ByteBuffer.h"
 #include "core/WideString.h"
 
 // The device list's current item.
@@ -38,6 +39,9 @@ public:
   // when built, else page is "".
   virtual int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) = 0;
 
+  // The stored pattern of the tracker's run of the table starting at start
+  // (the bytes the chart is built from); 1 when read.
+  virtual int RunPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) = 0;
   // The figures of one run: a walking run's own sums (1, or 0 when it
   // cannot be read), and the night a sleeping run belongs to
   // (NightOfSleepingRun).
