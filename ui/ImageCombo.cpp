@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <new>
 
+#include "ui/ColourScheme.h"
 #include "ui/ControlSupport.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
@@ -214,21 +215,21 @@ int ImageCombo::OnDrawItem(const DRAWITEMSTRUCT* item) {
   }
 
   if (item->itemID != static_cast<UINT>(-1)) {
-    FillRect(dc, &item->rcItem, GetSysColorBrush(COLOR_WINDOW));
+    FillRect(dc, &item->rcItem, SchemeBrush(COLOR_WINDOW));
     if (disabled) {
-      SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetTextColor(dc, SchemeColour(COLOR_GRAYTEXT));
+      SetBkColor(dc, SchemeColour(COLOR_BTNFACE));
       HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(
           GetParent(control_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
           reinterpret_cast<LPARAM>(control_)));
-      FillRect(dc, &highlight, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+      FillRect(dc, &highlight, brush ? brush : SchemeBrush(COLOR_BTNFACE));
     } else if (selected) {
-      SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
-      FillRect(dc, &highlight, GetSysColorBrush(COLOR_HIGHLIGHT));
+      SetTextColor(dc, SchemeColour(COLOR_HIGHLIGHTTEXT));
+      SetBkColor(dc, SchemeColour(COLOR_HIGHLIGHT));
+      FillRect(dc, &highlight, SchemeBrush(COLOR_HIGHLIGHT));
     } else {
-      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+      SetTextColor(dc, SchemeColour(COLOR_WINDOWTEXT));
+      SetBkColor(dc, SchemeColour(COLOR_WINDOW));
     }
     SetBkMode(dc, TRANSPARENT);
 

@@ -4,6 +4,7 @@
 
 #include "core/ThemeAccess.h"
 #include "core/WideString.h"
+#include "ui/ColourScheme.h"
 #include "ui/ControlSupport.h"
 #include "ui/GdiGuard.h"
 
@@ -121,13 +122,7 @@ void TabHost::ShowCurrent() {
     }
     if (page) {
       page_ = page;
-      if (!(flags_ & TabHostNoPageTexture)) {
-        ThemeAccess tabTheme;
-        if (tabTheme.Open(tab_, nullptr) && tabTheme.HasWindowTheme()) {
-          ThemeAccess pageTheme;
-          if (pageTheme.Open(page, nullptr)) pageTheme.EnableDialogTexture(ETDT_ENABLETAB);
-        }
-      }
+      ApplyPageTexture(page);
       if ((flags_ & TabHostKeepPages) && index >= 0) {
         pages_.Set(static_cast<unsigned>(index), page);
       }
@@ -200,7 +195,7 @@ int TabHost::OnNotify(const NMHDR* header, LRESULT* result) {
 
 int TabHost::OnDrawItem(const DRAWITEMSTRUCT* item) {
   if (!item || !tab_ || item->CtlType != ODT_TAB || item->hwndItem != tab_) return 0;
-  FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+  FillRect(item->hDC, &item->rcItem, SchemeBrush(COLOR_BTNFACE));
   wchar_t text[260] = {};
   TCITEMW tabItem = {};
   tabItem.mask = TCIF_TEXT;
@@ -216,3 +211,17 @@ int TabHost::OnDrawItem(const DRAWITEMSTRUCT* item) {
   }
   return 1;
 }
+
+void TabHost::ApplyPageTexture(HWND page) {
+  if ((flags_ & TabHostNoPageTexture) || !page) return;
+  ThemeAccess tabTheme;
+  if (tabTheme.Open(tab_, nullptr) && tabTheme.HasWindowTheme()) {
+    ThemeAccess pageTheme;
+    // The tab's light texture would cover the dark and High Contrast backgrounds.
+    if (pageTheme.Open(page, nullptr)) {
+      pageTheme.EnableDialogTexture(SchemeMode() == ColourMode::Light ? ETDT_ENABLETAB : ETDT_DISABLE);
+    }
+  }
+}
+
+void TabHost::FollowColourScheme() { ApplyPageTexture(page_); }

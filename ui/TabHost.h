@@ -55,6 +55,9 @@ public:
   int Current() const;
   // Fits the current page into the display area again.
   void OnSize();
+  // The colour scheme changed (ui/ColourScheme): the shown page's
+  // background follows (the tab's texture in light only).
+  void FollowColourScheme();
   // Closes every page (WM_CLOSE), removes the tab images, forgets the pages.
   void Close();
 
@@ -69,6 +72,7 @@ public:
 
 private:
   void ForgetPages();
+  void ApplyPageTexture(HWND page);
   int DisplayArea(RECT* area) const;
 
   HWND tab_ = nullptr;

@@ -57,6 +57,10 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     ApplyAnchors(wParam, lParam);
     return 0;
   }
+  if (message == WM_SYSCOLORCHANGE) {
+    runTable_.ApplyColours();
+    return 0;
+  }
   return Dialog::OnMessage(message, wParam, lParam);
 }
 

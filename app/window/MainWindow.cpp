@@ -21,6 +21,7 @@
 #include "resources/ResourceIds.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
+#include "ui/ColourScheme.h"
 #include "ui/WindowPlacement.h"
 
 const wchar_t MainWindow::HomePage[] = L"http://www.vantrel.com/";
@@ -187,6 +188,7 @@ int MainWindow::OnInitDialog() {
 
   // What screen readers read: the icon buttons by their texts, the other
   // controls by their labels; the device list and the tabs have none.
+  ApplySchemeToFrame(Window());
   names_.NameChildren(Window());
   names_.Name(devices_.Control(), L"Tracker");
   names_.Name(tabs_.Tab(), L"Pages");
@@ -233,6 +235,7 @@ HWND MainWindow::OnPage(int action, int index) {
       pagesMade_.push_back(index);
       names_.NameChildren(window);
       page->NameControls(names_);
+      ApplySchemeToButtons(window);
     }
     return window;
   }
@@ -607,6 +610,16 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_IDLE_REACHED:
       OnIdleReached();
       return 1;
+    case WM_SETTINGCHANGE:
+      // The apps' dark mode is announced as "ImmersiveColorSet", High Contrast as SPI_SETHIGHCONTRAST.
+      if ((lParam && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0) ||
+          wParam == SPI_SETHIGHCONTRAST) {
+        FollowColourScheme();
+      }
+      return 0;
+    case WM_SYSCOLORCHANGE:
+      FollowColourScheme();
+      return 0;
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
@@ -707,6 +720,21 @@ void MainWindow::OnUpdateCheckBox(bool checked) {
   flagsSetting_ = hooks_.OnCheckBox(Window(), checked, flagsSetting_);
   // The box tells what came of the check once it has ended.
   if (checked) SetTimer(Window(), kUpdateTimer, 250, nullptr);
+}
+
+void MainWindow::FollowColourScheme() {
+  ReloadColourScheme();
+  ApplySchemeToFrame(Window());
+  // Top-level windows alone hear of the change: the pages and their common
+  // controls are told, so that lists take the new colours.
+  for (std::unique_ptr<TabPage>& page : pages_) {
+    if (!page || !page->Window()) continue;
+    ApplySchemeToButtons(page->Window());
+    SendMessageW(page->Window(), WM_SYSCOLORCHANGE, 0, 0);
+  }
+  SendMessageW(tabs_.Tab(), WM_SYSCOLORCHANGE, 0, 0);
+  tabs_.FollowColourScheme();
+  RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void MainWindow::SaveMainPlacement() {

@@ -168,6 +168,8 @@ private:
   void BackUpIfDue();
   void ShowStoreNotice();
   void SavePictures();
+  // Windows' colours changed (dark mode, High Contrast, system colours).
+  void FollowColourScheme();
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
   // The placement text "Main", the maximised state of a window never shown included.

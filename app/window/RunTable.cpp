@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/DateTime.h"
+#include "ui/ColourScheme.h"
 
 namespace {
 
@@ -43,7 +44,16 @@ int RunTable::Create(HWND page, int id, const RECT& rect) {
   if (!list_) return 0;
   SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   SendMessageW(list_, WM_SETFONT, SendMessageW(page, WM_GETFONT, 0, 0), FALSE);
+  ApplyColours();
   return 1;
+}
+
+void RunTable::ApplyColours() {
+  if (!list_) return;
+  SendMessageW(list_, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOW)));
+  SendMessageW(list_, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOW)));
+  SendMessageW(list_, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOWTEXT)));
+  InvalidateRect(list_, nullptr, TRUE);
 }
 
 void RunTable::Clear() {

@@ -29,6 +29,8 @@ public:
   // A hidden list view with the id in the page. 1/0.
   int Create(HWND page, int id, const RECT& rect);
   HWND Control() const { return list_; }
+  // The colour scheme's (ui/ColourScheme) list colours.
+  void ApplyColours();
 
   // The run starting at start (Unix seconds) in the list, replacing what it showed.
   void ShowWalking(const std::vector<QuarterHourRow>& rows, unsigned start, DistanceUnit unit);
