@@ -59,6 +59,10 @@ public:
   int Delete(int index);  // frees the record and deletes the string; 1/0
   void Clear();
 
+  // The control's DPI changed (WM_DPICHANGED): icons, image list and item
+  // height follow; the items and their images stay.
+  void FollowDpi();
+
   void LockRedraw();
   void UnlockRedraw();
   int RedrawLockDepth() const { return lockDepth_; }
@@ -85,6 +89,8 @@ private:
   ItemRecord* RecordOf(int index);
   int TextOf(int index, WideString* text);
   int MeasureItemHeight();
+  void SizeIcons();
+  void ApplyItemHeight();
   int ImageOf(int iconId);
 
   HWND control_ = nullptr;
@@ -93,6 +99,8 @@ private:
   HINSTANCE iconModule_ = nullptr;
   int iconWidth_ = 0;
   int iconHeight_ = 0;
+  int iconWidth96_ = 0;  // as asked for at 96 DPI; 0: the small icon size
+  int iconHeight96_ = 0;
   ImageList images_;
   int itemHeight_ = 0;
   std::set<ItemRecord*> records_;  // every record this wrapper has handed out

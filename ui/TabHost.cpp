@@ -6,6 +6,7 @@
 #include "core/WideString.h"
 #include "ui/ColourScheme.h"
 #include "ui/ControlSupport.h"
+#include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
 
 namespace {
@@ -34,7 +35,9 @@ int TabHost::Init(HWND tab, unsigned flags, PageCallback callback, void* user) {
   page_ = nullptr;
   tooltip_ = reinterpret_cast<HWND>(SendMessageW(tab, TCM_GETTOOLTIPS, 0, 0));
   ForgetPages();
-  if (images_.Create(ImageListSmallIcons, 0, 0, 10, 10)) {
+  iconIds_.clear();
+  // Small icons at the tab's DPI (the system metric is the primary display's).
+  if (images_.Create(0, DpiScale(tab, 16), DpiScale(tab, 16), 10, 10)) {
     SendMessageW(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_.Handle()));
   }
   return 1;
@@ -54,6 +57,7 @@ int TabHost::AddTab(int index, const wchar_t* text, int iconId, LPARAM value, in
   if (iconId != -1) {
     int image = images_.AddIcon(GetModuleHandleW(nullptr), iconId);
     if (image >= 0) {
+      iconIds_.push_back(iconId);
       item.mask |= TCIF_IMAGE;
       item.iImage = image;
     }
@@ -206,7 +210,9 @@ int TabHost::OnDrawItem(const DRAWITEMSTRUCT* item) {
     SelectedObject selectFont(item->hDC, font);
     RECT rect = item->rcItem;
     int mode = SetBkMode(item->hDC, TRANSPARENT);
+    COLORREF colour = SetTextColor(item->hDC, SchemeColour(COLOR_BTNTEXT));
     DrawTextW(item->hDC, tabItem.pszText, -1, &rect, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    SetTextColor(item->hDC, colour);
     SetBkMode(item->hDC, mode);
   }
   return 1;
@@ -225,3 +231,16 @@ void TabHost::ApplyPageTexture(HWND page) {
 }
 
 void TabHost::FollowColourScheme() { ApplyPageTexture(page_); }
+
+void TabHost::FollowDpi() {
+  if (!tab_) return;
+  const int size = DpiScale(tab_, 16);
+  if (size == images_.Width()) return;
+  // The old list stays with the tab until the new one replaces it.
+  ImageList resized;
+  if (!resized.Create(0, size, size, 10, 10)) return;
+  for (int id : iconIds_) resized.AddIcon(GetModuleHandleW(nullptr), id);
+  SendMessageW(tab_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(resized.Handle()));
+  images_.Swap(resized);
+  InvalidateRect(tab_, nullptr, TRUE);
+}

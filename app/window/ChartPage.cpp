@@ -6,6 +6,7 @@
 #include "app/store/DateList.h"
 #include "app/trends/TrendSettings.h"
 #include "resources/ResourceIds.h"
+#include "ui/Dpi.h"
 
 namespace {
 
@@ -59,6 +60,12 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (message == WM_SYSCOLORCHANGE) {
     runTable_.ApplyColours();
+    return 0;
+  }
+  if (message == WmDpiChangedAfterParent) {
+    dates_.FollowDpi();
+    // The page's font has followed the scale; the table made here takes it again.
+    if (runTable_.Control()) SendMessageW(runTable_.Control(), WM_SETFONT, SendMessageW(Window(), WM_GETFONT, 0, 0), TRUE);
     return 0;
   }
   return Dialog::OnMessage(message, wParam, lParam);

@@ -19,6 +19,7 @@
 #include "ble/WindowsGattBackend.h"
 #include "core/StandardError.h"
 #include "resources/ResourceIds.h"
+#include "ui/Dpi.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
 #include "ui/ColourScheme.h"
@@ -620,6 +621,9 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE:
       FollowColourScheme();
       return 0;
+    case WM_DPICHANGED:
+      FollowDpi(reinterpret_cast<const RECT*>(lParam));
+      return 1;
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
@@ -735,6 +739,25 @@ void MainWindow::FollowColourScheme() {
   SendMessageW(tabs_.Tab(), WM_SYSCOLORCHANGE, 0, 0);
   tabs_.FollowColourScheme();
   RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void MainWindow::FollowDpi(const RECT* suggested) {
+  if (suggested) {
+    SetWindowPos(Window(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  for (IconButton* button : {&searchButton_, &bluetoothButton_, &deviceManagerButton_, &exportButton_}) {
+    button->FollowDpi();
+  }
+  devices_.FollowDpi();
+  tabs_.FollowDpi();
+  // Windows tells the child windows itself; where it does not (older
+  // systems, Wine) the pages hear it from here (following twice is harmless).
+  for (std::unique_ptr<TabPage>& page : pages_) {
+    if (page && page->Window()) SendMessageW(page->Window(), WmDpiChangedAfterParent, 0, 0);
+  }
+  tabs_.OnSize();
+  RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MainWindow::SaveMainPlacement() {

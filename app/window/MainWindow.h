@@ -170,6 +170,9 @@ private:
   void SavePictures();
   // Windows' colours changed (dark mode, High Contrast, system colours).
   void FollowColourScheme();
+  // The window moved to a display of another scale (WM_DPICHANGED): it
+  // takes the suggested rectangle, and the icons, lists and pages follow.
+  void FollowDpi(const RECT* suggested);
   void PumpUntilLiveTotals(unsigned seenBefore);
   void TearDown(bool placementFirst);
   // The placement text "Main", the maximised state of a window never shown included.

@@ -63,15 +63,14 @@ void RunTable::Clear() {
 
 int RunTable::RowCount() const { return list_ ? static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)) : 0; }
 
-void RunTable::SetColumns(const wchar_t* const* titles, int count) {
+void RunTable::SetColumns(const wchar_t* const* titles, const bool* numeric, int count) {
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   Clear();
   while (columns_ > 0) SendMessageW(list_, LVM_DELETECOLUMN, static_cast<WPARAM>(--columns_), 0);
   for (int i = 0; i < count; ++i) {
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_FMT | LVCF_SUBITEM;
-    // Numbers line up on the right, the time and state on the left.
-    column.fmt = i == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT;
+    column.fmt = numeric[i] ? LVCFMT_RIGHT : LVCFMT_LEFT;
     column.pszText = const_cast<wchar_t*>(titles[i]);
     column.iSubItem = i;
     SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
@@ -95,8 +94,22 @@ void RunTable::AddRow(const WideString* cells, int count) {
 }
 
 void RunTable::FitColumns() {
+  // Each column as wide as its widest text or title, and a margin.
+  WideString text;
   for (int i = 0; i < columns_; ++i) {
-    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), LVSCW_AUTOSIZE_USEHEADER);
+    wchar_t title[64] = L"";
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = 64;
+    SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    LRESULT width = SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title));
+    for (int row = 0, rows = RowCount(); row < rows; ++row) {
+      TextOfCell(list_, row, i, text);
+      const LRESULT cell = SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.CStr()));
+      if (cell > width) width = cell;
+    }
+    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(static_cast<int>(width) + 24, 0));
   }
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
@@ -105,7 +118,8 @@ void RunTable::FitColumns() {
 void RunTable::ShowWalking(const std::vector<QuarterHourRow>& rows, unsigned start, DistanceUnit unit) {
   if (!list_) return;
   static const wchar_t* const titles[] = {L"Time", L"Steps", L"Calories", L"Distance"};
-  SetColumns(titles, 4);
+  static const bool numeric[] = {false, true, true, true};
+  SetColumns(titles, numeric, 4);
   const LocaleNumbers numbers;
   // A quarter hour covers a short way: two decimals, so that 50 m do not read as 0.1 km.
   const DistanceUnit shown = numbers.Resolve(unit);
@@ -125,7 +139,8 @@ void RunTable::ShowWalking(const std::vector<QuarterHourRow>& rows, unsigned sta
 void RunTable::ShowSleeping(const std::vector<SleepRange>& ranges, unsigned start) {
   if (!list_) return;
   static const wchar_t* const titles[] = {L"Time", L"State", L"Duration"};
-  SetColumns(titles, 3);
+  static const bool numeric[] = {false, false, true};
+  SetColumns(titles, numeric, 3);
   WideString cells[3];
   for (const SleepRange& range : ranges) {
     RangeText(start, range.minute, range.minute + range.minutes, cells[0]);

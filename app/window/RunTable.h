@@ -47,7 +47,8 @@ public:
   int OnNotify(const NMHDR* header, LRESULT* result) override;
 
 private:
-  void SetColumns(const wchar_t* const* titles, int count);
+  // Columns with their titles; numeric ones line up on the right.
+  void SetColumns(const wchar_t* const* titles, const bool* numeric, int count);
   void AddRow(const WideString* cells, int count);
   void FitColumns();
 
