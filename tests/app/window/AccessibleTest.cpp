@@ -27,9 +27,8 @@ struct Read {
 };
 
 std::wstring Take(BSTR text) {
-  std::wstring taken = text ? text : L"";
-  SysFreeString(text);
-  return taken;
+  const std::wstring taken = text ? text : L"";
+  return SysFreeString(text), taken;
 }
 
 Read ReadAccessible(HWND control) {
@@ -40,32 +39,25 @@ Read ReadAccessible(HWND control) {
       !object) {
     return read;
   }
-  VARIANT self;
-  VariantInit(&self);
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
-  BSTR text = nullptr;
-  if (SUCCEEDED(object->get_accName(self, &text))) read.name = Take(text);
-  text = nullptr;
-  if (SUCCEEDED(object->get_accValue(self, &text))) read.value = Take(text);
-  text = nullptr;
-  if (SUCCEEDED(object->get_accKeyboardShortcut(self, &text))) read.shortcut = Take(text);
+  VARIANT self = {};
+  self.vt = VT_I4;  // CHILDID_SELF
+  BSTR text[3] = {};
+  if (SUCCEEDED(object->get_accName(self, &text[0]))) read.name = Take(text[0]);
+  if (SUCCEEDED(object->get_accValue(self, &text[1]))) read.value = Take(text[1]);
+  if (SUCCEEDED(object->get_accKeyboardShortcut(self, &text[2]))) read.shortcut = Take(text[2]);
   VARIANT role;
   VariantInit(&role);
   if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) read.role = role.lVal;
   return read;
 }
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = L"";
-  GetClassNameW(window, name, 64);
-  return name;
-}
 
 // The controls a user reaches or reads state from: everything but the
 // statics that only label or show a value, and group boxes.
 bool IsControl(HWND child) {
-  const std::wstring kind = ClassOf(child);
+  wchar_t name[64] = L"";
+  GetClassNameW(child, name, 64);
+  const std::wstring kind = name;
   const LONG style = GetWindowLongW(child, GWL_STYLE);
   if (kind == L"Static") return (style & WS_TABSTOP) != 0;
   if (kind == L"Button") return (style & BS_TYPEMASK) != BS_GROUPBOX;

@@ -30,9 +30,7 @@ void SavePicture(HWND window, int dpi) {
   }
 }
 
-struct DpiOverride {
-  ~DpiOverride() { DpiSetOverride(0); }
-};
+struct DpiOverride { ~DpiOverride() { DpiSetOverride(0); } };
 
 }  // namespace
 
@@ -49,8 +47,6 @@ TEST(DpiTest, TheWindowTakesTheSuggestedRectangleAndItsIconsListsAndTabsFollowTh
   GetWindowRect(window.Window(), &start);
   const int width = start.right - start.left, height = start.bottom - start.top;
   ImageCombo& dates = window.Walking()->Dates();
-  EXPECT_EQ(16, window.SearchButton().IconWidth());
-  EXPECT_EQ(16, window.Tabs().IconSize());
 
   for (int dpi : {144, 192, 96}) {
     DpiSetOverride(dpi);
@@ -63,13 +59,11 @@ TEST(DpiTest, TheWindowTakesTheSuggestedRectangleAndItsIconsListsAndTabsFollowTh
     EXPECT_EQ(suggested.bottom - suggested.top, now.bottom - now.top) << dpi;
     const int icon = 16 * dpi / 96;
     EXPECT_EQ(icon, window.SearchButton().IconWidth()) << dpi;
-    EXPECT_EQ(icon, window.SearchButton().IconHeight()) << dpi;
     EXPECT_EQ(icon, window.Devices().IconWidth()) << dpi;
     EXPECT_LE(icon, window.Devices().ItemHeight()) << dpi;
     EXPECT_LE(icon, static_cast<int>(SendMessageW(window.Devices().Control(), CB_GETITEMHEIGHT, 0, 0))) << dpi;
     EXPECT_EQ(icon, window.Tabs().IconSize()) << dpi;
     EXPECT_EQ(icon, dates.IconWidth()) << dpi;
-    // The lists keep their items and their icons.
     EXPECT_EQ(2, window.Devices().Count()) << dpi;
     EXPECT_EQ(1, window.Devices().ImageCount()) << dpi;
     SavePicture(window.Window(), dpi);
