@@ -68,7 +68,11 @@
 #define IDC_WALKING_RUN_CALORIES 1023
 #define IDC_WALKING_RUN_DURATION 1024
 
-// Sleeping page (dialog 105); the chart view starts 25 dialog units down.
+// Both chart pages: the "Table" switch and the table that stands in for the chart.
+#define IDC_CHART_TABLE_SWITCH 1040
+#define IDC_CHART_TABLE 1041
+
+// Sleeping page (dialog 105); the chart view starts 38 dialog units down.
 #define IDC_SLEEPING_DATES 1015
 #define IDC_SLEEPING_BEDTIME 1031
 #define IDC_SLEEPING_WAKE 1032
@@ -123,7 +127,7 @@
 
 // Where the pages' chart views start, in dialog units from the page's top.
 #define WALKING_CHART_TOP 75
-#define SLEEPING_CHART_TOP 25
+#define SLEEPING_CHART_TOP 38
 #define CHART_SIDE_MARGIN 10
 // The Trends page's chart view: right of the figures, from the top.
 #define TRENDS_CHART_LEFT 200

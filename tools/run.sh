@@ -61,18 +61,30 @@ windows_out="Z:$(printf '%s' "$out" | tr '/' '\\')"
 cat > "$out/.run-in-xvfb.sh" <<INNER
 #!/bin/sh
 "$wine" reg add 'HKCU\\Software\\Wine\\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-exec "$wine" "$exe" "\$@" --screenshots '$windows_out'
+exec "$wine" "$exe" "\$@" --screenshots "\$PELLTON_PICTURES"
 INNER
 chmod +x "$out/.run-in-xvfb.sh"
 rc=0
-xvfb-run -a -s "-screen 0 1280x1024x24" "$out/.run-in-xvfb.sh" "$@" || rc=$?
+PELLTON_PICTURES=$windows_out xvfb-run -a -s "-screen 0 1280x1024x24" "$out/.run-in-xvfb.sh" "$@" || rc=$?
+# The same tabs once more with Windows' dark mode for apps set in the
+# prefix ("AppsUseLightTheme" 0), as out/dark/tab-*.png.
+personalize='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
+if [ $rc -eq 0 ]; then
+  mkdir -p "$out/dark"
+  rm -f "$out"/dark/*
+  "$wine" reg add "$personalize" /v AppsUseLightTheme /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  PELLTON_PICTURES="$windows_out\\dark" xvfb-run -a -s "-screen 0 1280x1024x24" "$out/.run-in-xvfb.sh" "$@" ||
+    rc=$?
+  "$wine" reg delete "$personalize" /v AppsUseLightTheme /f >/dev/null 2>&1 || true
+  rm -f "$out"/dark/chart-*.html
+fi
 rm -f "$out/.run-in-xvfb.sh"
 if [ $rc -ne 0 ]; then
   echo "Pellton.exe ended with exit code $rc" >&2
   exit $rc
 fi
 
-for bmp in "$out"/tab-*.bmp; do
+for bmp in "$out"/tab-*.bmp "$out"/dark/tab-*.bmp; do
   [ -f "$bmp" ] || { echo "Pellton.exe saved no pictures" >&2; exit 1; }
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
@@ -105,7 +117,7 @@ else
 fi
 
 echo "== pictures of the window, the chart pages and the Trends pages:"
-for f in "$out"/tab-*.png "$out"/chart-* "$out"/trends-*; do
+for f in "$out"/tab-*.png "$out"/dark/tab-*.png "$out"/chart-* "$out"/trends-*; do
   [ -f "$f" ] && echo "   $f"
 done
 exit 0

@@ -1,24 +1,169 @@
 #include "ui/ColourScheme.h"
 
+#include <initializer_list>
+
+#include "core/LibraryHandle.h"
 #include "core/Registry.h"
 
 namespace {
 
 const wchar_t kPersonalizeKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
+// The dark set, close to Windows' own dark look.
+const COLORREF kDarkFace = RGB(32, 32, 32);
+const COLORREF kDarkWindow = RGB(43, 43, 43);
+const COLORREF kDarkText = RGB(255, 255, 255);
+const COLORREF kDarkGrey = RGB(160, 160, 160);
+const COLORREF kDarkHighlight = RGB(0, 120, 215);
+const COLORREF kDarkLink = RGB(76, 194, 255);
+
+int highContrastOverride = -1;
+
+struct Scheme {
+  bool read = false;
+  ColourMode mode = ColourMode::Light;
+  HBRUSH face = nullptr;
+  HBRUSH window = nullptr;
+  HBRUSH highlight = nullptr;
+};
+
+Scheme& Current() {
+  static Scheme scheme;
+  if (!scheme.read) {
+    scheme.read = true;
+    scheme.mode = IsHighContrast() ? ColourMode::HighContrast : IsDarkAppsTheme() ? ColourMode::Dark : ColourMode::Light;
+  }
+  return scheme;
+}
+
+COLORREF DarkColour(int index) {
+  switch (index) {
+    case COLOR_WINDOW:
+    case COLOR_INFOBK:
+      return kDarkWindow;
+    case COLOR_WINDOWTEXT:
+    case COLOR_BTNTEXT:
+    case COLOR_CAPTIONTEXT:
+    case COLOR_HIGHLIGHTTEXT:
+    case COLOR_INFOTEXT:
+      return kDarkText;
+    case COLOR_GRAYTEXT:
+      return kDarkGrey;
+    case COLOR_HIGHLIGHT:
+      return kDarkHighlight;
+    case COLOR_HOTLIGHT:
+      return kDarkLink;
+    default:
+      return kDarkFace;  // faces, the dialog background
+  }
+}
+
+// Perceived brightness 0-255.
+int Brightness(COLORREF colour) {
+  return (GetRValue(colour) * 299 + GetGValue(colour) * 587 + GetBValue(colour) * 114) / 1000;
+}
+
+typedef HRESULT(WINAPI* SetAttributeFn)(HWND, DWORD, LPCVOID, DWORD);
+typedef HRESULT(WINAPI* SetThemeFn)(HWND, LPCWSTR, LPCWSTR);
+
 }  // namespace
 
 bool IsDarkAppsTheme() {
+  // Missing (older Windows, Wine): light.
   return RegReadDword(HKEY_CURRENT_USER, kPersonalizeKey, L"AppsUseLightTheme", 1) == 0;
 }
 
 bool IsHighContrast() {
+  if (highContrastOverride >= 0) return highContrastOverride == 1;
   HIGHCONTRASTW contrast = {};
-  contrast.cbSize = sizeof contrast;
-  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-         (contrast.dwFlags & HCF_HIGHCONTRASTON);
+  contrast.cbSize = sizeof(contrast);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
+void SetHighContrastOverride(int state) { highContrastOverride = state < 0 ? -1 : state ? 1 : 0; }
+
+ColourMode SchemeMode() { return Current().mode; }
+
+bool ReloadColourScheme() {
+  Scheme& scheme = Current();
+  const ColourMode before = scheme.mode;
+  scheme.read = false;
+  // Brushes of the old colours go; they are made again when asked for.
+  for (HBRUSH* brush : {&scheme.face, &scheme.window, &scheme.highlight}) {
+    if (*brush) DeleteObject(*brush);
+    *brush = nullptr;
+  }
+  return Current().mode != before;
+}
+
+COLORREF SchemeColour(int index) {
+  return Current().mode == ColourMode::Dark ? DarkColour(index) : GetSysColor(index);
+}
+
+HBRUSH SchemeBrush(int index) {
+  Scheme& scheme = Current();
+  if (scheme.mode != ColourMode::Dark) return GetSysColorBrush(index);
+  HBRUSH* slot = index == COLOR_WINDOW ? &scheme.window : index == COLOR_HIGHLIGHT ? &scheme.highlight : &scheme.face;
+  if (!*slot) *slot = CreateSolidBrush(DarkColour(index));
+  return *slot;
+}
+
+COLORREF SchemeTextColour(COLORREF designed, bool link) {
+  switch (Current().mode) {
+    case ColourMode::HighContrast:
+      return GetSysColor(link ? COLOR_HOTLIGHT : COLOR_BTNTEXT);
+    case ColourMode::Dark:
+      if (link) return kDarkLink;
+      return Brightness(designed) >= 110 ? designed : kDarkText;
+    default:
+      return designed;
+  }
+}
+
+HBRUSH SchemeControlColours(UINT message, HDC dc) {
+  if (Current().mode == ColourMode::Light || !dc) return nullptr;
+  const bool field = message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX;
+  const int background = field ? COLOR_WINDOW : COLOR_BTNFACE;
+  SetTextColor(dc, SchemeColour(COLOR_WINDOWTEXT));
+  SetBkColor(dc, SchemeColour(background));
+  return SchemeBrush(background);
+}
+
+int ApplySchemeToFrame(HWND window) {
+  static LibraryHandle dwm;
+  static SetAttributeFn setAttribute = nullptr;
+  static bool looked = false;
+  if (!looked) {
+    looked = true;
+    if (dwm.Load(L"dwmapi.dll", 1)) setAttribute = dwm.ResolveAs<SetAttributeFn>("DwmSetWindowAttribute");
+  }
+  if (!setAttribute || !window) return 0;
+  const BOOL dark = Current().mode == ColourMode::Dark;
+  // DWMWA_USE_IMMERSIVE_DARK_MODE is 20 from Windows 10 20H1 on, 19 before.
+  if (SUCCEEDED(setAttribute(window, 20, &dark, sizeof(dark)))) return 1;
+  return SUCCEEDED(setAttribute(window, 19, &dark, sizeof(dark))) ? 1 : 0;
+}
+
+void ApplySchemeToButtons(HWND parent) {
+  static LibraryHandle uxtheme;
+  static SetThemeFn setTheme = nullptr;
+  static bool looked = false;
+  if (!looked) {
+    looked = true;
+    if (uxtheme.Load(L"uxtheme.dll", 1)) setTheme = uxtheme.ResolveAs<SetThemeFn>("SetWindowTheme");
+  }
+  if (!setTheme) return;
+  const bool dark = Current().mode == ColourMode::Dark;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16] = L"";
+    if (!GetClassNameW(child, name, 16) || lstrcmpiW(name, L"Button") != 0) continue;
+    const LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW) continue;
+    // "" switches the visual style off; none puts the default back.
+    setTheme(child, dark ? L"" : nullptr, dark ? L"" : nullptr);
+  }
+}
 ColourScheme CurrentColourScheme() {
   if (IsHighContrast()) return ColourSchemeHighContrast;
   return IsDarkAppsTheme() ? ColourSchemeDark : ColourSchemeLight;

@@ -6,6 +6,7 @@
 
 #include "core/ResourceData.h"
 #include "core/RuntimeCalls.h"
+#include "ui/ColourScheme.h"
 #include "ui/DialogControl.h"
 #include "ui/TemplateFont.h"
 #include "ui/WindowPlacement.h"
@@ -206,6 +207,16 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
       return dialog->OnClose();
     case WM_COMMAND:
       return dialog->OnCommand(LOWORD(wParam), wParam, lParam);
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+      // The dark scheme's colours; a brush is the dialog procedure's whole answer.
+      if (HBRUSH brush = SchemeControlColours(message, reinterpret_cast<HDC>(wParam))) {
+        return reinterpret_cast<INT_PTR>(brush);
+      }
+      break;
     case WM_DRAWITEM:
     case WM_MEASUREITEM:
     case WM_NOTIFY: {

@@ -12,3 +12,7 @@ int DpiGetForWindow(HWND window);
 int DpiScale(HWND window, int value);
 // 0 removes the override.
 void DpiSetOverride(int dpi);
+
+// Sent to child windows once their top-level window has followed a new DPI
+// (Windows 8.1 on; the SDK declares it for newer targets only).
+const UINT WmDpiChangedAfterParent = 0x02E3;

@@ -15,8 +15,11 @@ int IconButton::AttachForVersion(HWND button, HINSTANCE module, int iconWidth, i
   if (!button || !IsWindow(button)) return 0;
   button_ = button;
   module_ = module;
-  iconWidth_ = DpiScale(button, iconWidth > 0 ? iconWidth : 16);
-  iconHeight_ = DpiScale(button, iconHeight > 0 ? iconHeight : 16);
+  iconWidth96_ = iconWidth > 0 ? iconWidth : 16;
+  iconHeight96_ = iconHeight > 0 ? iconHeight : 16;
+  iconWidth_ = DpiScale(button, iconWidth96_);
+  iconHeight_ = DpiScale(button, iconHeight96_);
+  iconId_ = 0;
   version_ = commonControlsVersion;
   hot_ = false;
   if (version_ > NativeIconVersion) {
@@ -72,8 +75,20 @@ int IconButton::SetIcon(int id) {
     DestroyIcon(icon);
     if (added < 0) return 0;
   }
+  iconId_ = id;
   InvalidateRect(button_, nullptr, FALSE);
   return 1;
+}
+
+void IconButton::FollowDpi() {
+  if (!button_) return;
+  const int width = DpiScale(button_, iconWidth96_);
+  const int height = DpiScale(button_, iconHeight96_);
+  if (width == iconWidth_ && height == iconHeight_) return;
+  iconWidth_ = width;
+  iconHeight_ = height;
+  if (!native_ && !images_.Create(0, iconWidth_, iconHeight_, 10, 10)) return;
+  if (iconId_) SetIcon(iconId_);
 }
 
 int IconButton::OnButtonMessage(HWND window, UINT message, WPARAM, LPARAM, LRESULT*, void* user) {

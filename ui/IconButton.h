@@ -35,6 +35,9 @@ public:
                        DWORD commonControlsVersion);
   // Shows icon id of the module. 1/0; a missing icon keeps the old one.
   int SetIcon(int id);
+  // The button's DPI changed (WM_DPICHANGED): the icon is loaded again at
+  // the new size.
+  void FollowDpi();
   void Detach();
 
   int OnDrawItem(const DRAWITEMSTRUCT* item) override;
@@ -55,6 +58,9 @@ private:
   HINSTANCE module_ = nullptr;
   int iconWidth_ = 0;
   int iconHeight_ = 0;
+  int iconWidth96_ = 16;  // as asked for, at 96 DPI
+  int iconHeight96_ = 16;
+  int iconId_ = 0;
   bool hot_ = false;
   bool native_ = false;
   DWORD version_ = 0;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <new>
 
+#include "ui/ColourScheme.h"
 #include "ui/ControlSupport.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
@@ -14,11 +15,44 @@ int ImageCombo::Attach(HWND control, HINSTANCE iconModule, int kind, int iconWid
   control_ = control;
   kind_ = kind == ImageComboComboBox ? ImageComboComboBox : ImageComboListBox;
   iconModule_ = iconModule;
-  iconWidth_ = iconWidth > 0 ? DpiScale(control, iconWidth)
-                             : SystemMetricForWindow(control, SM_CXSMICON);
-  iconHeight_ = iconHeight > 0 ? DpiScale(control, iconHeight)
-                               : SystemMetricForWindow(control, SM_CYSMICON);
+  iconWidth96_ = iconWidth;
+  iconHeight96_ = iconHeight;
+  SizeIcons();
   images_.Create(0, iconWidth_, iconHeight_, 10, 10);
+  ApplyItemHeight();
+  return 1;
+}
+
+void ImageCombo::SizeIcons() {
+  iconWidth_ = iconWidth96_ > 0 ? DpiScale(control_, iconWidth96_) : SystemMetricForWindow(control_, SM_CXSMICON);
+  iconHeight_ = iconHeight96_ > 0 ? DpiScale(control_, iconHeight96_) : SystemMetricForWindow(control_, SM_CYSMICON);
+}
+
+void ImageCombo::FollowDpi() {
+  if (!control_) return;
+  SizeIcons();
+  // The icons again at the new size, each keeping its place in the list
+  // (an icon that cannot be loaded now leaves its items without one).
+  std::map<int, int> byImage;  // old image -> icon id
+  for (const auto& icon : iconImages_) {
+    if (icon.second >= 0) byImage[icon.second] = icon.first;
+  }
+  std::map<int, int> moved;  // old image -> new image
+  images_.Create(0, iconWidth_, iconHeight_, 10, 10);
+  for (const auto& image : byImage) {
+    const int now = images_.AddIcon(iconModule_, image.second);
+    moved[image.first] = now;
+    iconImages_[image.second] = now;
+  }
+  for (ItemRecord* record : records_) {
+    auto found = moved.find(record->image);
+    if (found != moved.end()) record->image = found->second;
+  }
+  ApplyItemHeight();
+  InvalidateRect(control_, nullptr, TRUE);
+}
+
+void ImageCombo::ApplyItemHeight() {
   itemHeight_ = MeasureItemHeight();
   if (IsCombo()) {
     SendMessageW(control_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight_);
@@ -29,7 +63,6 @@ int ImageCombo::Attach(HWND control, HINSTANCE iconModule, int kind, int iconWid
     measure.CtlID = static_cast<UINT>(GetDlgCtrlID(control_));
     if (OnMeasureItem(&measure)) SendMessageW(control_, CB_SETITEMHEIGHT, 0, measure.itemHeight);
   }
-  return 1;
 }
 
 void ImageCombo::Detach() {
@@ -248,21 +281,21 @@ int ImageCombo::OnDrawItem(const DRAWITEMSTRUCT* item) {
   }
 
   if (item->itemID != static_cast<UINT>(-1)) {
-    FillRect(dc, &item->rcItem, GetSysColorBrush(COLOR_WINDOW));
+    FillRect(dc, &item->rcItem, SchemeBrush(COLOR_WINDOW));
     if (disabled) {
-      SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetTextColor(dc, SchemeColour(COLOR_GRAYTEXT));
+      SetBkColor(dc, SchemeColour(COLOR_BTNFACE));
       HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(
           GetParent(control_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
           reinterpret_cast<LPARAM>(control_)));
-      FillRect(dc, &highlight, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+      FillRect(dc, &highlight, brush ? brush : SchemeBrush(COLOR_BTNFACE));
     } else if (selected) {
-      SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
-      FillRect(dc, &highlight, GetSysColorBrush(COLOR_HIGHLIGHT));
+      SetTextColor(dc, SchemeColour(COLOR_HIGHLIGHTTEXT));
+      SetBkColor(dc, SchemeColour(COLOR_HIGHLIGHT));
+      FillRect(dc, &highlight, SchemeBrush(COLOR_HIGHLIGHT));
     } else {
-      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+      SetTextColor(dc, SchemeColour(COLOR_WINDOWTEXT));
+      SetBkColor(dc, SchemeColour(COLOR_WINDOW));
     }
     SetBkMode(dc, TRANSPARENT);
 

@@ -66,6 +66,10 @@ public:
   // many (CB_INITSTORAGE).
   void Reserve(int items, int textBytes);
 
+  // The control's DPI changed (WM_DPICHANGED): icons, image list and item
+  // height follow; the items and their images stay.
+  void FollowDpi();
+
   void LockRedraw();
   void UnlockRedraw();
   int RedrawLockDepth() const { return lockDepth_; }
@@ -92,6 +96,8 @@ private:
   ItemRecord* RecordOf(int index);
   int TextOf(int index, WideString* text);
   int MeasureItemHeight();
+  void SizeIcons();
+  void ApplyItemHeight();
   int ImageOf(int iconId);
 
   HWND control_ = nullptr;
@@ -100,6 +106,8 @@ private:
   HINSTANCE iconModule_ = nullptr;
   int iconWidth_ = 0;
   int iconHeight_ = 0;
+  int iconWidth96_ = 0;  // as asked for at 96 DPI; 0: the small icon size
+  int iconHeight96_ = 0;
   ImageList images_;
   int itemHeight_ = 0;
   std::set<ItemRecord*> records_;  // every record this wrapper has handed out

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <utility>
+
 enum ImageListFlags : unsigned {
   ImageListColor32 = 0x1,     // 32-bit colour with mask whatever the screen
   ImageListSystem = 0x2,      // the shared system icon list (small with 0x4)
@@ -37,6 +39,13 @@ public:
   int Count() const;
 
   HIMAGELIST Handle() const { return list_; }
+  // Exchanges the lists of the two holders.
+  void Swap(ImageList& other) {
+    std::swap(list_, other.list_);
+    std::swap(shared_, other.shared_);
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
+  }
   int Width() const { return width_; }
   int Height() const { return height_; }
 

@@ -6,6 +6,7 @@
 
 #include "core/Registry.h"
 #include "core/ShellOpen.h"
+#include "ui/ColourScheme.h"
 #include "ui/GdiGuard.h"
 #include "ui/LabelFont.h"
 #include "ui/TemplateFont.h"
@@ -346,7 +347,7 @@ void LinkLabel::Paint() {
       theme_.DrawParentBackground(dc, &client);
     bool disabled = (flags_ & LinkLabelDisabled) != 0;
     COLORREF colour = disabled ? disabled_ : (hot && (flags_ & LinkLabelHoverColour)) ? hover_ : normal_;
-    SetTextColor(dc, colour);
+    SetTextColor(dc, SchemeTextColour(colour, !disabled));
     RECT text = client;
     DrawTextW(dc, display_.CStr(), -1, &text, format_);
 

@@ -1,5 +1,6 @@
 #include "ui/StyledLabel.h"
 
+#include "ui/ColourScheme.h"
 #include "ui/GdiGuard.h"
 #include "ui/LabelFont.h"
 
@@ -244,9 +245,9 @@ void StyledLabel::Paint() {
     if (flags_ & StyledLabelDisabled)
       SetTextColor(dc, disabled_);
     else if (hot)
-      SetTextColor(dc, hover_);
+      SetTextColor(dc, SchemeTextColour(hover_));
     else if (!(flags_ & StyledLabelDeviceTextColour))
-      SetTextColor(dc, normal_);
+      SetTextColor(dc, SchemeTextColour(normal_));
     RECT text = TextArea();
     DrawTextW(dc, text_.CStr(), -1, &text, format_);
   }

@@ -72,4 +72,5 @@ enum SubclassTag : DWORD {
   SubclassTagUpdateClient = 0x61757570,
   SubclassTagReportDialog = 0x64697669,
   SubclassTagReportControl = 0x7379736C,
+  SubclassTagAccessibleName = 0x61636E6D,
 };

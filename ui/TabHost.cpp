@@ -4,7 +4,9 @@
 
 #include "core/ThemeAccess.h"
 #include "core/WideString.h"
+#include "ui/ColourScheme.h"
 #include "ui/ControlSupport.h"
+#include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
 
 namespace {
@@ -33,7 +35,9 @@ int TabHost::Init(HWND tab, unsigned flags, PageCallback callback, void* user) {
   page_ = nullptr;
   tooltip_ = reinterpret_cast<HWND>(SendMessageW(tab, TCM_GETTOOLTIPS, 0, 0));
   ForgetPages();
-  if (images_.Create(ImageListSmallIcons, 0, 0, 10, 10)) {
+  iconIds_.clear();
+  // Small icons at the tab's DPI (the system metric is the primary display's).
+  if (images_.Create(0, DpiScale(tab, 16), DpiScale(tab, 16), 10, 10)) {
     SendMessageW(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_.Handle()));
   }
   return 1;
@@ -53,6 +57,7 @@ int TabHost::AddTab(int index, const wchar_t* text, int iconId, LPARAM value, in
   if (iconId != -1) {
     int image = images_.AddIcon(GetModuleHandleW(nullptr), iconId);
     if (image >= 0) {
+      iconIds_.push_back(iconId);
       item.mask |= TCIF_IMAGE;
       item.iImage = image;
     }
@@ -121,13 +126,7 @@ void TabHost::ShowCurrent() {
     }
     if (page) {
       page_ = page;
-      if (!(flags_ & TabHostNoPageTexture)) {
-        ThemeAccess tabTheme;
-        if (tabTheme.Open(tab_, nullptr) && tabTheme.HasWindowTheme()) {
-          ThemeAccess pageTheme;
-          if (pageTheme.Open(page, nullptr)) pageTheme.EnableDialogTexture(ETDT_ENABLETAB);
-        }
-      }
+      ApplyPageTexture(page);
       if ((flags_ & TabHostKeepPages) && index >= 0) {
         pages_.Set(static_cast<unsigned>(index), page);
       }
@@ -200,7 +199,7 @@ int TabHost::OnNotify(const NMHDR* header, LRESULT* result) {
 
 int TabHost::OnDrawItem(const DRAWITEMSTRUCT* item) {
   if (!item || !tab_ || item->CtlType != ODT_TAB || item->hwndItem != tab_) return 0;
-  FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+  FillRect(item->hDC, &item->rcItem, SchemeBrush(COLOR_BTNFACE));
   wchar_t text[260] = {};
   TCITEMW tabItem = {};
   tabItem.mask = TCIF_TEXT;
@@ -211,8 +210,37 @@ int TabHost::OnDrawItem(const DRAWITEMSTRUCT* item) {
     SelectedObject selectFont(item->hDC, font);
     RECT rect = item->rcItem;
     int mode = SetBkMode(item->hDC, TRANSPARENT);
+    COLORREF colour = SetTextColor(item->hDC, SchemeColour(COLOR_BTNTEXT));
     DrawTextW(item->hDC, tabItem.pszText, -1, &rect, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    SetTextColor(item->hDC, colour);
     SetBkMode(item->hDC, mode);
   }
   return 1;
+}
+
+void TabHost::ApplyPageTexture(HWND page) {
+  if ((flags_ & TabHostNoPageTexture) || !page) return;
+  ThemeAccess tabTheme;
+  if (tabTheme.Open(tab_, nullptr) && tabTheme.HasWindowTheme()) {
+    ThemeAccess pageTheme;
+    // The tab's light texture would cover the dark and High Contrast backgrounds.
+    if (pageTheme.Open(page, nullptr)) {
+      pageTheme.EnableDialogTexture(SchemeMode() == ColourMode::Light ? ETDT_ENABLETAB : ETDT_DISABLE);
+    }
+  }
+}
+
+void TabHost::FollowColourScheme() { ApplyPageTexture(page_); }
+
+void TabHost::FollowDpi() {
+  if (!tab_) return;
+  const int size = DpiScale(tab_, 16);
+  if (size == images_.Width()) return;
+  // The old list stays with the tab until the new one replaces it.
+  ImageList resized;
+  if (!resized.Create(0, size, size, 10, 10)) return;
+  for (int id : iconIds_) resized.AddIcon(GetModuleHandleW(nullptr), id);
+  SendMessageW(tab_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(resized.Handle()));
+  images_.Swap(resized);
+  InvalidateRect(tab_, nullptr, TRUE);
 }

@@ -14,6 +14,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include <vector>
 #include <commctrl.h>
 
 #include "core/PointerArray.h"
@@ -55,6 +57,13 @@ public:
   int Current() const;
   // Fits the current page into the display area again.
   void OnSize();
+  // The tab's DPI changed (WM_DPICHANGED): the tab icons are loaded again
+  // at the new size (16 pixels at 96 DPI).
+  void FollowDpi();
+  int IconSize() const { return images_.Width(); }
+  // The colour scheme changed (ui/ColourScheme): the shown page's
+  // background follows (the tab's texture in light only).
+  void FollowColourScheme();
   // Closes every page (WM_CLOSE), removes the tab images, forgets the pages.
   void Close();
 
@@ -69,6 +78,7 @@ public:
 
 private:
   void ForgetPages();
+  void ApplyPageTexture(HWND page);
   int DisplayArea(RECT* area) const;
 
   HWND tab_ = nullptr;
@@ -77,6 +87,7 @@ private:
   PageCallback callback_ = nullptr;
   void* user_ = nullptr;
   ImageList images_;
+  std::vector<int> iconIds_;  // in the order of the images
   HWND page_ = nullptr;
   unsigned showCalls_ = 0;  // page requests made, to notice a callback that re-enters
   PointerArray pages_;  // by tab index, with TabHostKeepPages

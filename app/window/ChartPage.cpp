@@ -6,7 +6,9 @@
 #include "app/charts/ChartTheme.h"
 #include <commctrl.h>
 
+#include "app/charts/DayTable.h"
 #include "app/store/DateList.h"
+#include "app/trends/TrendSettings.h"
 #include "core/DateTime.h"
 #include "resources/ResourceIds.h"
 #include "ui/ColourScheme.h"
@@ -58,6 +60,10 @@ int ChartPage::OnInitDialog() {
   tips_.Set(Item(IDC_RUN_NEXT), L"Later run (Ctrl+Right)");
   tips_.Set(Item(IDC_RUN_DAY), L"Go to the first run of a day");
   ShowPosition();
+  if (runTable_.Create(Window(), IDC_CHART_TABLE, chartRect_)) {
+    AddAnchor(runTable_.Control(), AnchorGrow);
+    AddControl(&runTable_);
+  }
   OnCreated();
   return 1;
 }
@@ -72,6 +78,10 @@ int ChartPage::OnCommand(int id, WPARAM wParam, LPARAM) {
     StepRun(id == IDC_RUN_PREVIOUS ? -1 : 1);
     return 1;
   }
+  if (id == IDC_CHART_TABLE_SWITCH && HIWORD(wParam) == BN_CLICKED) {
+    ShowTable(IsDlgButtonChecked(Window(), IDC_CHART_TABLE_SWITCH) == BST_CHECKED);
+    return 1;
+  }
   // Escape and the like belong to the main window, never to a page.
   return 0;
 }
@@ -83,7 +93,14 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (message == WM_SETTINGCHANGE || message == WM_SYSCOLORCHANGE) {
     if (native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
+    runTable_.ApplyColours();
     if (!plain_.IsEmpty()) ShowChart();
+    return 0;
+  }
+  if (message == WmDpiChangedAfterParent) {
+    dates_.FollowDpi();
+    // The page's font has followed the scale; the table made here takes it again.
+    if (runTable_.Control()) SendMessageW(runTable_.Control(), WM_SETFONT, SendMessageW(Window(), WM_GETFONT, 0, 0), TRUE);
     return 0;
   }
   if (message == WM_NOTIFY && lParam) {
@@ -110,6 +127,7 @@ int ChartPage::OnDestroy() {
   view_.Destroy();
   native_.Destroy();
   RemoveControl(&dates_);
+  RemoveControl(&runTable_);
   dates_.Detach();
   return Dialog::OnDestroy();
 }
@@ -230,4 +248,39 @@ void ChartPage::WriteDocument(const WideString& document) {
   // Nothing to show: the page's own chart is emptied with the document.
   if (document_.IsEmpty()) plain_.Assign(L"");
   if (document_.IsEmpty() && native_.Window()) native_.SetData(NativeChartData());
+  if (tableShown_) FillTable();
+}
+
+void ChartPage::ShowTable(bool table) {
+  tableShown_ = table && runTable_.Control();
+  CheckDlgButton(Window(), IDC_CHART_TABLE_SWITCH, tableShown_ ? BST_CHECKED : BST_UNCHECKED);
+  if (tableShown_) FillTable();
+  if (view_.Window()) ShowWindow(view_.Window(), tableShown_ ? SW_HIDE : SW_SHOW);
+  if (native_.Window()) ShowWindow(native_.Window(), tableShown_ ? SW_HIDE : SW_SHOW);
+  if (runTable_.Control()) ShowWindow(runTable_.Control(), tableShown_ ? SW_SHOW : SW_HIDE);
+}
+
+void ChartPage::FillTable() {
+  runTable_.Clear();
+  SelectedTracker tracker;
+  int start = 0;
+  ByteBuffer pattern;
+  // The table shows what the chart shows: nothing when it shows nothing.
+  if (document_.IsEmpty() || !context_.Selected(tracker) || tracker.address.IsEmpty() ||
+      !dates_.Selection(nullptr, nullptr, &start) ||
+      !context_.RunPattern(table_, tracker.address.CStr(), static_cast<unsigned>(start), pattern)) {
+    return;
+  }
+  const size_t size = static_cast<size_t>(pattern.size);
+  if (table_ == WalkingTable) {
+    runTable_.ShowWalking(WalkingRows(pattern.data, size), static_cast<unsigned>(start),
+                          ReadDistanceUnit(context_.Settings()));
+  } else {
+    runTable_.ShowSleeping(SleepingRanges(pattern.data, size), static_cast<unsigned>(start));
+  }
+  BufferClear(pattern);
+}
+
+void ChartPage::NameControls(AccessibleNames& names) {
+  names.Name(runTable_.Control(), table_ == WalkingTable ? L"Quarter hours of the walk" : L"Stretches of the night");
 }

@@ -3,6 +3,9 @@
 // chart view below it that shows the selected run as a chart page. A
 // selection change in the date list refreshes the page.
 //
+// The "Table" switch puts a table of the same run (RunTable) in the
+// chart's place, for screen readers and for copying the numbers.
+//
 // When no chart can be built (no tracker, no run) the view is given an
 // empty document, so a page never goes on showing a run of a tracker that
 // is no longer selected.
@@ -15,6 +18,7 @@
 // on) colours the chart again.
 #pragma once
 
+#include "app/window/RunTable.h"
 #include "app/window/TabPage.h"
 #include "core/WideString.h"
 #include "ui/HtmlView.h"
@@ -59,6 +63,11 @@ public:
   // The chart drawn by the page; its window is none while a browser shows
   // the chart.
   NativeChart& Native() { return native_; }
+  RunTable& Table() { return runTable_; }
+  // Shows the table (or the chart) in the chart's place, as the switch does.
+  void ShowTable(bool table);
+  bool TableShown() const { return tableShown_; }
+  void NameControls(AccessibleNames& names) override;
 
 protected:
   // After the page's own controls are attached: the page's first refresh.
@@ -72,6 +81,8 @@ private:
   // they lead somewhere.
   void ShowPosition();
   void SelectRun(int index);
+  // The selected run in the table (empty while no chart is shown).
+  void FillTable();
 
   int table_;
   int chartTop_;
@@ -82,4 +93,6 @@ private:
   WideString plain_;  // the chart page as built, before its colours
   RECT chartRect_ = {};
   ToolTips tips_;
+  RunTable runTable_;
+  bool tableShown_ = false;
 };

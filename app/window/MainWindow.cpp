@@ -25,6 +25,8 @@
 #include "core/LibraryHandle.h"
 #include "core/ModuleVersion.h"
 #include "core/ShellOpen.h"
+#include "ui/ColourScheme.h"
+#include "ui/Dpi.h"
 #include "ui/HtmlView.h"
 #include "ui/WindowPlacement.h"
 
@@ -185,6 +187,13 @@ int MainWindow::OnInitDialog() {
     hooks_.StartAutomaticCheck(Window(), flagsSetting_, setup_.settingsRoot, setup_.settingsKey.CStr());
   }
 
+  // What screen readers read: the icon buttons by their texts, the other
+  // controls by their labels; the device list and the tabs have none.
+  ApplySchemeToFrame(Window());
+  names_.NameChildren(Window());
+  names_.Name(devices_.Control(), L"Tracker");
+  names_.Name(tabs_.Tab(), L"Pages");
+
   if (setup_.instance) setup_.instance->MarkWindow(Window());
   keys_.Start(Window(), [this](const MSG& message) { return OnKey(message); });
   // The focus and the Alt letters are shown from the start, not only once
@@ -227,7 +236,12 @@ HWND MainWindow::OnPage(int action, int index) {
     if (!page) page.reset(row.make(*this));
     if (page->Window()) return nullptr;  // kept pages are never made twice
     HWND window = page->CreateModeless(Module(), row.templateId, 0, Window());
-    if (window) pagesMade_.push_back(index);
+    if (window) {
+      pagesMade_.push_back(index);
+      names_.NameChildren(window);
+      page->NameControls(names_);
+      ApplySchemeToButtons(window);
+    }
     return window;
   }
   if (action == PageShown) {
@@ -304,6 +318,10 @@ int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, Wi
 
 int MainWindow::BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) {
   return BuildNativeDayChart(store_, table, address, start, chart);
+}
+
+int MainWindow::RunPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) {
+  return store_.ReadPattern(table, address, start, pattern);
 }
 
 int MainWindow::WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) {
@@ -430,7 +448,7 @@ void MainWindow::SavePictures() {
     path.Format(L"%s\\tab-%d-%s.bmp", setup_.pictureFolder.CStr(), PageTable[i].stored + 1, name.CStr());
     SaveWindowPicture(Window(), path.CStr());
     // And its chart, when it shows one.
-    const ChartPage* chart = dynamic_cast<const ChartPage*>(Page(i));
+    ChartPage* chart = dynamic_cast<ChartPage*>(Page(i));
     if (!chart) continue;
     path.Format(L"%s\\chart-%s.html", setup_.pictureFolder.CStr(), name.CStr());
     SaveDocumentText(chart->Document(), path.CStr());
@@ -438,6 +456,12 @@ void MainWindow::SavePictures() {
     WideString dark;
     path.Format(L"%s\\chart-%s-dark.html", setup_.pictureFolder.CStr(), name.CStr());
     if (chart->ThemedDocument(ColourSchemeDark, dark)) SaveDocumentText(dark, path.CStr());
+    // And the run as the table view shows it.
+    const bool table = chart->TableShown();
+    chart->ShowTable(true);
+    path.Format(L"%s\\tab-%d-%s-table.bmp", setup_.pictureFolder.CStr(), PageTable[i].stored + 1, name.CStr());
+    SaveWindowPicture(Window(), path.CStr());
+    chart->ShowTable(table);
   }
   if (previous >= 0) tabs_.Select(previous, true);
 }
@@ -768,17 +792,22 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_IDLE_REACHED:
       OnIdleReached();
       return 1;
+    case WM_SETTINGCHANGE:
+      // The apps' dark mode is announced as "ImmersiveColorSet", High Contrast as SPI_SETHIGHCONTRAST.
+      if ((lParam && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0) ||
+          wParam == SPI_SETHIGHCONTRAST) {
+        FollowColourScheme();
+      }
+      return 0;
+    case WM_SYSCOLORCHANGE:
+      FollowColourScheme();
+      return 0;
+    case WM_DPICHANGED:
+      FollowDpi(reinterpret_cast<const RECT*>(lParam));
+      return 1;
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
-    case WM_SETTINGCHANGE:
-    case WM_SYSCOLORCHANGE:
-      // The Windows colours changed (dark apps, High Contrast): the pages
-      // made so far take them.
-      for (int i = 0; i < PageCount; ++i) {
-        if (Page(i) && Page(i)->Window()) SendMessageW(Page(i)->Window(), message, wParam, lParam);
-      }
-      return Dialog::OnMessage(message, wParam, lParam);
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wParam) == devices_.Control()) {
         SelectedTracker tracker;
@@ -897,6 +926,40 @@ void MainWindow::OnUpdateCheckBox(bool checked) {
   if (checked) SetTimer(Window(), kUpdateTimer, 250, nullptr);
 }
 
+void MainWindow::FollowColourScheme() {
+  ReloadColourScheme();
+  ApplySchemeToFrame(Window());
+  // Top-level windows alone hear of the change: the pages and their common
+  // controls are told, so that lists take the new colours.
+  for (std::unique_ptr<TabPage>& page : pages_) {
+    if (!page || !page->Window()) continue;
+    ApplySchemeToButtons(page->Window());
+    SendMessageW(page->Window(), WM_SYSCOLORCHANGE, 0, 0);
+  }
+  SendMessageW(tabs_.Tab(), WM_SYSCOLORCHANGE, 0, 0);
+  tabs_.FollowColourScheme();
+  RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void MainWindow::FollowDpi(const RECT* suggested) {
+  if (suggested) {
+    SetWindowPos(Window(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  for (IconButton* button : {&searchButton_, &bluetoothButton_, &deviceManagerButton_, &exportButton_}) {
+    button->FollowDpi();
+  }
+  devices_.FollowDpi();
+  tabs_.FollowDpi();
+  // Windows tells the child windows itself; where it does not (older
+  // systems, Wine) the pages hear it from here (following twice is harmless).
+  for (std::unique_ptr<TabPage>& page : pages_) {
+    if (page && page->Window()) SendMessageW(page->Window(), WmDpiChangedAfterParent, 0, 0);
+  }
+  tabs_.OnSize();
+  RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void MainWindow::SaveMainPlacement() {
   if (!maximiseWhenShown_) {
     SavePlacement(nullptr, nullptr, L"Main", nullptr, 0, &settings_);
@@ -951,6 +1014,7 @@ void MainWindow::TearDown(bool placementFirst) {
   deviceManagerButton_.Detach();
   exportButton_.Detach();
   webLink_.Detach();
+  names_.Clear();
   grip_.Detach();
   settings_.WriteNumber(L"Tab", currentTab >= 0 && currentTab < PageCount
                                     ? static_cast<DWORD>(PageTable[currentTab].stored) : 0);

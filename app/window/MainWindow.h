@@ -40,6 +40,7 @@
 #include "app/window/WindowTrackerView.h"
 #include "app/window/DataDialog.h"
 #include "ble/GattBackend.h"
+#include "ui/AccessibleName.h"
 #include "ui/Dialog.h"
 #include "ui/DialogKeyFilter.h"
 #include "ui/IconButton.h"
@@ -123,6 +124,8 @@ public:
   IconButton& SearchButton() { return searchButton_; }
   // The tooltips of the window's icon buttons.
   const ToolTips& Tips() const { return tips_; }
+  // The names screen readers read for the window's and its pages' controls.
+  const AccessibleNames& Names() const { return names_; }
   // The tab indices whose pages have been made, in the order made.
   const std::vector<int>& PagesMade() const { return pagesMade_; }
   DWORD FlagsSetting() const { return flagsSetting_; }
@@ -141,6 +144,7 @@ private:
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
   int BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) override;
+  int RunPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) override;
   int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) override;
   int NightOfRun(const wchar_t* address, unsigned start, NightRecord& night, WideString& problem) override;
   int RequestTrends(const TrendRequest& request, HWND window, UINT message, unsigned ticket) override;
@@ -172,6 +176,11 @@ private:
   void BackUpIfDue();
   void ShowStoreNotice();
   void SavePictures();
+  // Windows' colours changed (dark mode, High Contrast, system colours).
+  void FollowColourScheme();
+  // The window moved to a display of another scale (WM_DPICHANGED): it
+  // takes the suggested rectangle, and the icons, lists and pages follow.
+  void FollowDpi(const RECT* suggested);
   void PumpUntilLiveTotals(unsigned seenBefore);
   // Runs the window's messages while waiting() holds, at most limitMs.
   void PumpWhile(const std::function<bool()>& waiting, DWORD limitMs = 30000);
@@ -222,6 +231,7 @@ private:
   std::unique_ptr<GattBackend> platform_;  // when no devices were given
   TabHost tabs_;
   LinkLabel webLink_;
+  AccessibleNames names_;
   UpdateHooks hooks_;
   std::vector<std::unique_ptr<TabPage>> pages_;  // one per row of the page table, once made
 

@@ -12,6 +12,7 @@
 #include "app/store/ActivityStore.h"
 #include "app/trends/RunFigures.h"
 #include "app/trends/TrendFigures.h"
+#include "core/ByteBuffer.h"
 #include "core/WideString.h"
 #include "ui/NativeChart.h"
 
@@ -46,6 +47,9 @@ public:
     return 0;
   }
 
+  // The stored pattern of the tracker's run of the table starting at start
+  // (the bytes the chart is built from); 1 when read.
+  virtual int RunPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) = 0;
   // The figures of one run: a walking run's own sums (1, or 0 when it
   // cannot be read), and the night a sleeping run belongs to
   // (NightOfSleepingRun).

@@ -4,6 +4,7 @@
 
 #include "app/window/PageContext.h"
 #include "app/worker/DeviceInfo.h"
+#include "ui/AccessibleName.h"
 #include "ui/Dialog.h"
 
 // With the update flags of a refresh: the user has just picked the tracker,
@@ -24,6 +25,9 @@ public:
   virtual void Refresh(unsigned flags) = 0;
   // The device information the worker has read, for pages that show it.
   virtual void ShowDeviceInfo(const DeviceInfo&) {}
+  // Names for screen readers the controls that have no label before them
+  // (the labelled ones the window names itself).
+  virtual void NameControls(AccessibleNames&) {}
 
 protected:
   PageContext& context_;

@@ -47,6 +47,8 @@ int TrendsTabPage::OnInitDialog() {
   return 1;
 }
 
+void TrendsTabPage::NameControls(AccessibleNames& names) { names.Name(Item(IDC_TRENDS_PERIOD), L"Period"); }
+
 int TrendsTabPage::OnCommand(int id, WPARAM wParam, LPARAM) {
   const WORD code = HIWORD(wParam);
   if (id == IDC_TRENDS_PERIOD && code == CBN_SELCHANGE) {

@@ -46,6 +46,8 @@ public:
   // The figures and chart of the selected tracker again (a download, a
   // tracker picked).
   void Refresh(unsigned flags) override;
+  // The period list has no label: it is named "Period".
+  void NameControls(AccessibleNames& names) override;
 
   // The period of that kind holding today, as the period list does.
   void ChoosePeriod(TrendPeriodKind kind);

@@ -380,8 +380,9 @@ TEST_F(ResourceTemplatesTest, TheManifestAsksForCommonControls6AndDeclaresDpiAwa
   const char* text = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
   std::string manifest(text, SizeofResource(nullptr, found));
   EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
-  EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
-  EXPECT_NE(std::string::npos, manifest.find("</dpiAwareness>"));
+  // Per monitor (v2 where Windows has it, v1 before, per monitor on 8.1).
+  EXPECT_NE(std::string::npos, manifest.find(">true/pm</dpiAware>"));
+  EXPECT_NE(std::string::npos, manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"));
 
   // The loader honoured it: the process's activation context sends
   // comctl32.dll to the side-by-side version 6 assembly.

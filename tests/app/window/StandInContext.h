@@ -36,6 +36,7 @@ public:
     page.Assign((L"chart " + what).c_str());
     return Note(L"chart " + what, 1);
   }
+  int RunPattern(int, const wchar_t*, unsigned, ByteBuffer&) override { return 0; }
   int WalkingRun(const wchar_t* address, unsigned start, WalkingRunFigures& figures) override {
     figures.steps = 12345, figures.metres = 6789, figures.calories = 321, figures.minutes = 75;
     return Note(L"walk " + std::wstring(address) + L" " + std::to_wstring(start), 1);
