@@ -69,8 +69,8 @@
 #define IDC_WALKING_RUN_DURATION 1024
 
 // Both chart pages: the "Table" switch and the table that stands in for the chart.
-#define IDC_CHART_TABLE_SWITCH 1040
-#define IDC_CHART_TABLE 1041
+#define IDC_CHART_TABLE_SWITCH 1044
+#define IDC_CHART_TABLE 1045
 
 // Sleeping page (dialog 105); the chart view starts 38 dialog units down.
 #define IDC_SLEEPING_DATES 1015
@@ -80,7 +80,7 @@
 #define IDC_SLEEPING_AWAKE 1034
 #define IDC_SLEEPING_NIGHT_PROBLEM 1035
 // The chart both pages draw themselves where no browser engine is there.
-#define IDC_CHART_NATIVE 1040
+#define IDC_CHART_NATIVE 1043
 
 // Both chart pages: the earlier and the later run beside the date list, and
 // the day to go to.
