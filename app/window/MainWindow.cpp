@@ -498,6 +498,10 @@ int MainWindow::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
     case IDC_MAIN_CLOSE:
       Close(0);
       return 1;
+    case IDOK:
+      // Enter where no button has the focus: the window has no default
+      // button, so that Enter in a list, the tabs or a picker ends nothing.
+      return 1;
     case IDC_MAIN_DEVICES:
       if (HIWORD(wParam) == CBN_SELCHANGE) {
         // The picked tracker's information is read before the downloads

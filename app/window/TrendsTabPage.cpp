@@ -308,10 +308,13 @@ void TrendsTabPage::TakeDefaultButton(bool take) {
   HWND main = GetAncestor(Window(), GA_ROOT);
   if (!main || main == Window()) return;
   if (take) {
-    if (!defaultBefore_) defaultBefore_ = SendMessageW(main, DM_GETDEFID, 0, 0);
+    if (!tookDefault_) defaultBefore_ = SendMessageW(main, DM_GETDEFID, 0, 0);
+    tookDefault_ = true;
     SendMessageW(main, DM_SETDEFID, IDC_TRENDS_SET_GOAL, 0);
-  } else if (defaultBefore_) {
-    if (HIWORD(defaultBefore_) == DC_HASDEFID) SendMessageW(main, DM_SETDEFID, LOWORD(defaultBefore_), 0);
+  } else if (tookDefault_) {
+    // Back to what it was: none (IDOK, which the window ignores) when it had none.
+    SendMessageW(main, DM_SETDEFID, HIWORD(defaultBefore_) == DC_HASDEFID ? LOWORD(defaultBefore_) : IDOK, 0);
     defaultBefore_ = 0;
+    tookDefault_ = false;
   }
 }

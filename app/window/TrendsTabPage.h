@@ -99,5 +99,6 @@ private:
   bool goalEdited_ = false;    // the user has typed into the box since
   bool writingGoal_ = false;   // the page itself writes the box
   LRESULT defaultBefore_ = 0;  // the main window's DM_GETDEFID before the box took it
+  bool tookDefault_ = false;
   unsigned replaceRefused_ = 0;  // the goal the user was told would replace refused stored goals
 };

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/window/InfoPage.h"
+#include "app/window/SleepingPage.h"
 #include "app/window/WalkingPage.h"
 #include "resources/ResourceIds.h"
 #include "tests/app/window/WindowTestSupport.h"
@@ -150,8 +151,14 @@ TEST_F(KeyboardTest, TabsByKeysEscapeKeepsTheWindowAndTheIconButtonsSayWhatTheyD
   EXPECT_EQ(2, window->Tabs().Current());  // S&leeping
   EXPECT_EQ(tabs, GetFocus());
 
-  // Escape, from the tabs or a button, closes nothing.
+  // Escape, from the tabs or a button, closes nothing; nor does Enter in a
+  // list, the tabs or a picker.
   Press(dialog, WM_KEYDOWN, VK_ESCAPE, false);
+  Press(dialog, WM_KEYDOWN, VK_RETURN, false);
+  SetFocus(window->Sleeping()->Dates().Control());
+  Press(dialog, WM_KEYDOWN, VK_RETURN, false);
+  SetFocus(GetDlgItem(window->Sleeping()->Window(), IDC_RUN_DAY));
+  Press(dialog, WM_KEYDOWN, VK_RETURN, false);
   SetFocus(GetDlgItem(dialog, IDC_MAIN_SEARCH));
   Press(dialog, WM_KEYDOWN, VK_ESCAPE, false);
   ASSERT_TRUE(IsWindow(dialog) && IsWindowVisible(dialog));
