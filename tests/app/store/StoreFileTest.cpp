@@ -11,6 +11,7 @@
 
 #include "app/store/ActivityStore.h"
 #include "core/Database.h"
+#include "core/SettingsStore.h"
 #include "core/SystemErrorText.h"
 #include "tests/app/store/StoreNotices.h"
 #include "tests/common/FileText.h"
@@ -473,4 +474,46 @@ TEST_F(StoreFileTest, AFileThatRefusesNewRunsGoesAsideExactlyAsItWasFoundWithIts
   EXPECT_EQ(wal, ReadFileText(moved.aside + L"-wal")) << "its journal was written into it or did not go with it";
   EXPECT_TRUE(Says(moved.notice, L"refuses new runs"));
   EXPECT_TRUE(moved.runs == stored);
+}
+
+TEST_F(StoreFileTest, AFileClosedCleanlyIsReadThroughAgainOnlyWhenItsFingerprintChanged) {
+  SettingsStore settings;
+  ASSERT_EQ(1, settings.Open(SettingsIni, nullptr, nullptr, folder.File(L"settings.ini").c_str()));
+  for (bool counted : {true, false}) {
+    SCOPED_TRACE(counted ? "the change counter raised" : "size, time and change counter kept");
+    TempFolder each(L"store");
+    const std::wstring file = each.File(L"Pellton.sql");
+    MakeStore(each.Path());
+    WideString record;
+    {
+      ActivityStore store;
+      store.KeepCheckIn(&settings);
+      ASSERT_TRUE(OpensAsItIs(store, each.Path()));
+      EXPECT_EQ(0, settings.ReadText(L"StoreChecked", record) && !record.IsEmpty()) << "kept while open";
+    }
+    ASSERT_EQ(1, settings.ReadText(L"StoreChecked", record));
+    EXPECT_NE(nullptr, wcsstr(record.CStr(), file.c_str()));
+    // A page damaged behind the store's back, its last-write time put back.
+    WIN32_FILE_ATTRIBUTE_DATA before;
+    ASSERT_TRUE(GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &before));
+    ASSERT_TRUE(BiteRun(file, kRuns / 2, 0x5A));
+    std::string bytes = ReadFileText(file);
+    if (counted) bytes[27] = static_cast<char>(bytes[27] + 1);
+    ASSERT_TRUE(WriteFileText(file, bytes));
+    HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &before.ftLastWriteTime));
+    CloseHandle(handle);
+
+    ActivityStore again;
+    again.KeepCheckIn(&settings);
+    if (counted) {
+      EXPECT_EQ(1, again.Open(each.Path().c_str()));
+      EXPECT_EQ(StoreFileDamaged, again.Opening().state);
+      EXPECT_TRUE(again.Opening().movedAside);
+    } else {
+      // What no fingerprint shows: the file is taken as it was closed.
+      EXPECT_TRUE(OpensAsItIs(again, each.Path()));
+    }
+  }
 }
