@@ -284,7 +284,12 @@ int Import(const CommandLine& line, const WideString& database, const WideString
     Say(L"another Pellton is running on this database; close it first, or use Import in its window");
     return kExitRunning;
   }
+  // The window's record of the file it closed last: this opening takes it
+  // back, and a clean close leaves the file's new state in it.
+  SettingsStore settings;
+  settings.Open(SettingsRegistry, HKEY_CURRENT_USER, line.settingsKey.CStr());
   ActivityStore store;
+  store.KeepCheckIn(&settings);
   int opened = store.OpenFile(database.CStr());
   WideString notice;
   if (DescribeStoreOpening(store.Path().CStr(), store.Opening(), notice)) Say(notice.CStr());

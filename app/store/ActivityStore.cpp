@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "app/store/RunLabel.h"
+#include "app/store/StoreFingerprint.h"
 #include "core/ProgramFolder.h"
+#include "core/SettingsStore.h"
 
 const wchar_t ActivityStore::FileName[] = L"Pellton.sql";
 
@@ -105,8 +107,20 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
   DWORD refusal = 0;
   bool fileItself = false;
   if (!MayWriteStoreFile(path_.CStr(), refusal, fileItself)) return OpenReadOnly(refusal, fileItself);
+  // The file as this store closed it last needs no read-through. The record
+  // goes before anything may write: a program ending while the file is open
+  // leaves none, and the next opening reads the file through.
+  bool leftCleanly = false;
+  if (settings_) {
+    leftCleanly = StoreLeftCleanly(*settings_, path_.CStr());
+    WideString recorded;
+    if (settings_->ReadText(kStoreCheckedSetting, recorded) && !recorded.IsEmpty() &&
+        !settings_->WriteText(kStoreCheckedSetting, L"")) {
+      leftCleanly = false;  // a record that cannot be taken back is not trusted
+    }
+  }
   StoreFileVerdict verdict;
-  if (!CheckStoreFile(path_.CStr(), verdict)) {
+  if (!CheckStoreFile(path_.CStr(), verdict, leftCleanly)) {
     verdict.state = StoreFileUnreadable;
     verdict.problem.Assign(L"could not be read");
     verdict.systemError = ERROR_NOT_ENOUGH_MEMORY;
@@ -122,6 +136,7 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
     // A file whose tables could not be made ready stays open to be read.
     opening_.writable = OpenConnection() != 0;
     opening_.opened = database_.IsOpen();
+    recordOnClose_ = opening_.writable;
     if (!opening_.writable) opening_.outcome = StoreNotReady;
     return opening_.writable;
   }
@@ -136,6 +151,7 @@ int ActivityStore::OpenChecked(const SYSTEMTIME& now) {
   opening_.movedAside = true;
   opening_.writable = OpenConnection() != 0;
   opening_.opened = database_.IsOpen();
+  recordOnClose_ = opening_.writable;
   if (opening_.writable) {
     RescueInto into(*this);
     CopyReadableRuns(opening_.asidePath.CStr(), into, opening_.rescued);
@@ -220,10 +236,24 @@ void ActivityStore::CloseDatabase() {
     database_.Execute(L"COMMIT;");
     batchOpen_ = false;
   }
+  // A session in which a run was refused may have met a damaged page: the
+  // next opening reads the file through.
+  const bool record = recordOnClose_ && !readOnly_ && database_.IsOpen() && failed_ == 0;
+  recordOnClose_ = false;
   database_.Close();
+  if (record) RecordCleanClose();
   if (!workingCopy_.IsEmpty()) RemoveStoreFileCopy(workingCopy_);
   workingCopy_.Assign(L"");
   readOnly_ = false;
+}
+
+void ActivityStore::RecordCleanClose() {
+  // Closed cleanly: the write-ahead journal went back into the file and was
+  // removed. A journal left beside it (the copy back failed) is no clean
+  // close, and nothing is recorded.
+  WideString fingerprint;
+  if (!settings_ || StoreJournalBeside(path_.CStr()) || !StoreFingerprint(path_.CStr(), fingerprint)) return;
+  settings_->WriteText(kStoreCheckedSetting, fingerprint.CStr());
 }
 
 bool ActivityStore::IsOpen() {

@@ -32,6 +32,8 @@
 #include "core/Database.h"
 #include "core/WideString.h"
 
+class SettingsStore;
+
 // One run as a date list shows it.
 struct StoredRun {
   unsigned start = 0;
@@ -105,6 +107,13 @@ public:
   // relative path; its folder must exist).
   int OpenFile(const wchar_t* path);
   const StoreOpening& Opening() const { return opening_; }
+  // The settings that keep the fingerprint of the file this store closed
+  // cleanly last ("StoreChecked"; none: nothing is kept, every opening reads
+  // the file through). An opening for writing removes it first; a clean
+  // close (the journal gone back into the file) writes it; an opening that
+  // finds the file as it was recorded skips reading it through. The
+  // settings must outlive the store's last Close.
+  void KeepCheckIn(SettingsStore* settings) { settings_ = settings; }
   void Close();
   bool IsOpen();
   const WideString& Path() const { return path_; }
@@ -162,7 +171,11 @@ private:
   int OpenConnection(const wchar_t* file = nullptr);  // the file (none: path_), with its tables
   void CloseDatabase();  // under the lock
 
+  void RecordCleanClose();  // under the lock, after the connection closed
+
   CriticalSection lock_;  // every statement and the reading of its rows
+  SettingsStore* settings_ = nullptr;
+  bool recordOnClose_ = false;  // the file itself is open for writing: a clean close is recorded
   Database database_;
   WideString path_;
   WideString workingCopy_;  // read-only: the copy of the file that is read

@@ -2,8 +2,64 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "app/store/ActivityStore.h"
 #include "core/DateTime.h"
+
+namespace {
+
+const int kMinutesOfDay = 24 * 60;
+
+// Local times of instants that mostly come in order, with few reads of the
+// zone's rules: the offset found for an instant is kept for the stretch up
+// to a week ahead that shows the same offset (bisected when the clocks
+// change in that week). No zone changes its clocks twice within a week.
+class LocalClock {
+public:
+  // 1 with the local time of the Unix seconds; 0 when it cannot be shown.
+  int Local(long long seconds, SYSTEMTIME& local) {
+    if (seconds >= from_ && seconds <= to_) return FromUnixTime(local, seconds + offset_, 0);
+    long long offset = 0;
+    if (!Offset(seconds, offset, &local)) return 0;
+    const long long kWeek = 7LL * 86400;
+    long long same = seconds, other = seconds + kWeek, ahead = 0;
+    if (Offset(other, ahead, nullptr) && ahead == offset) {
+      same = other;
+    } else {
+      while (other - same > 1) {
+        const long long middle = same + (other - same) / 2;
+        if (Offset(middle, ahead, nullptr) && ahead == offset) {
+          same = middle;
+        } else {
+          other = middle;
+        }
+      }
+    }
+    from_ = seconds;
+    to_ = same;
+    offset_ = offset;
+    return 1;
+  }
+
+private:
+  // Local minus UTC at the instant, by the zone's rules; 1/0.
+  static int Offset(long long seconds, long long& offset, SYSTEMTIME* local) {
+    SYSTEMTIME time;
+    int ok = 0;
+    if (!FromUnixTime(time, seconds, 1)) return 0;
+    const long long back = ToUnixTime(time, &ok);
+    if (!ok) return 0;
+    offset = back - seconds;
+    if (local) *local = time;
+    return 1;
+  }
+
+  long long from_ = 1, to_ = 0;  // the stretch known to have offset_ (none yet)
+  long long offset_ = 0;
+};
+
+}  // namespace
 
 RunLabelFormat::RunLabelFormat() {
   int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLONGDATE, nullptr, 0);
@@ -29,16 +85,26 @@ int RunLabelFormat::DateText(const SYSTEMTIME& local, WideString& date) const {
   return ready_ && GetDateFormatW(LOCALE_USER_DEFAULT, 0, &local, picture_.CStr(), text, 128) > 0 && date.Assign(text);
 }
 
+int RunLabelFormat::TimeText(const SYSTEMTIME& time, WideString& text) const {
+  const int minute = time.wHour * 60 + time.wMinute;
+  if (minute < 0 || minute >= kMinutesOfDay) return FormatTime(text, TIME_NOSECONDS, &time, 0);
+  if (!times_) times_.reset(new (std::nothrow) WideString[kMinutesOfDay]);
+  if (!times_) return FormatTime(text, TIME_NOSECONDS, &time, 0);
+  WideString& kept = times_[minute];
+  if (kept.IsEmpty() && !FormatTime(kept, TIME_NOSECONDS, &time, 0)) return 0;
+  return text.Assign(kept);
+}
+
 int RunLabelFormat::Compose(const WideString& date, const SYSTEMTIME& local, unsigned end, unsigned start, int number,
                             int ofDay, WideString& label, const SYSTEMTIME* endLocal) const {
   SYSTEMTIME last;
   WideString from, to, place;
-  bool done = FormatTime(from, TIME_NOSECONDS, &local, 0) && label.Assign(date);
+  bool done = TimeText(local, from) && label.Assign(date);
   if (done && ofDay > 1) done = place.Format(L" \x00B7 %d of %d", number, ofDay) && label.Append(place);
   if (done) done = label.Append(L" \x00B7 ") && label.Append(from);
   if (done && end > start) {
     if (endLocal) last = *endLocal;
-    done = (endLocal || FromUnixTime(last, end, 1)) && FormatTime(to, TIME_NOSECONDS, &last, 0) &&
+    done = (endLocal || FromUnixTime(last, end, 1)) && TimeText(last, to) &&
            label.AppendChar(L'\x2013') && label.Append(to);
   }
   return done;
@@ -56,14 +122,15 @@ int LocalDayOf(unsigned start) {
 
 void LabelRunsByDay(std::vector<StoredRun>& runs) {
   const RunLabelFormat format;
+  // Starts and ends each in their own order (an end lies past the next
+  // start only when runs overlap).
+  LocalClock starting, ending;
   std::vector<SYSTEMTIME> starts(runs.size());
   std::vector<int> days(runs.size());
-  std::vector<long long> offsets(runs.size());  // local minus UTC, seconds
   for (size_t i = 0; i < runs.size(); ++i) {
-    days[i] = FromUnixTime(starts[i], runs[i].start, 1)
+    days[i] = starting.Local(runs[i].start, starts[i])
                   ? (starts[i].wYear * 100 + starts[i].wMonth) * 100 + starts[i].wDay
                   : 0;
-    offsets[i] = ToUnixTime(starts[i]) - runs[i].start;
   }
   // The runs come oldest first, so a day's runs lie side by side and share
   // the day's date text.
@@ -75,15 +142,10 @@ void LabelRunsByDay(std::vector<StoredRun>& runs) {
     const bool dated = days[first] != 0 && format.DateText(starts[first], date);
     for (size_t i = first; i <= last; ++i) {
       StoredRun& run = runs[i];
-      // The zone's offset changes at most twice a year: when the next run
-      // starts after this one's end, within days, at the same offset, the
-      // end has that offset too (a conversion saved per run).
       SYSTEMTIME end;
-      const bool sameOffset = i + 1 < runs.size() && runs[i + 1].start >= run.end &&
-                              runs[i + 1].start - run.start < 7u * 86400u && offsets[i + 1] == offsets[i] &&
-                              FromUnixTime(end, static_cast<long long>(run.end) + offsets[i], 0);
+      const bool ended = run.end > run.start && ending.Local(run.end, end);
       if (!dated || !format.Compose(date, starts[i], run.end, run.start, static_cast<int>(i - first + 1), count,
-                                    run.label, sameOffset ? &end : nullptr)) {
+                                    run.label, ended ? &end : nullptr)) {
         run.label.Assign(L"");
       }
     }

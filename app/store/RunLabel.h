@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "core/WideString.h"
@@ -34,8 +35,13 @@ public:
               WideString& label, const SYSTEMTIME* endLocal = nullptr) const;
 
 private:
+  // The locale's time without seconds for the hour and minute of the time;
+  // each minute of the day is formatted once. 1/0.
+  int TimeText(const SYSTEMTIME& time, WideString& text) const;
+
   WideString picture_;  // the long date format, weekday abbreviated
   bool ready_ = false;
+  mutable std::unique_ptr<WideString[]> times_;  // by minute of the day, empty until formatted
 };
 
 // One label of a run alone on its day (reads the locale's format each time).

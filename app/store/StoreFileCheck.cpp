@@ -133,11 +133,26 @@ int CheckTable(Database& database, const wchar_t* table, StoreFileVerdict& verdi
   return 1;
 }
 
+// The two tables, each absent or able to take the store's rows: then the
+// verdict is usable.
+int InspectTables(Database& database, StoreFileVerdict& verdict) {
+  for (const wchar_t* table : kTables) {
+    bool fits = false;
+    if (!CheckTable(database, table, verdict, fits)) return 0;
+    if (!fits) return 1;
+  }
+  verdict.state = StoreFileUsable;
+  return 1;
+}
+
 // The checks on an open connection. needsWriting: SQLite must write before
 // it can read the file (a hot journal to roll back, a write-ahead journal
 // whose index cannot be built read-only); the verdict is then not reached.
-int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
+// readThrough: every page is read and checked; without it only the tables
+// are looked at (a file this program closed cleanly and nobody changed).
+int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting, bool readThrough = true) {
   needsWriting = false;
+  if (!readThrough) return InspectTables(database, verdict);
   // Reads every page and checks every index against its table (an index
   // that lost a row would let a download duplicate a run, or hide one): a
   // damaged file answers an error or a list of faults instead of the single
@@ -158,14 +173,7 @@ int Inspect(Database& database, StoreFileVerdict& verdict, bool& needsWriting) {
   database.ReleaseResult(rows);
   if (cut && code != DatabaseCorrupt && code != DatabaseNotADatabase) return StatementFailed(verdict, code);
   if (!sound || cut) return Verdict(verdict, StoreFileDamaged, L"is damaged");
-
-  for (const wchar_t* table : kTables) {
-    bool fits = false;
-    if (!CheckTable(database, table, verdict, fits)) return 0;
-    if (!fits) return 1;
-  }
-  verdict.state = StoreFileUsable;
-  return 1;
+  return InspectTables(database, verdict);
 }
 
 // A run of a tracker that cannot exist, inserted into each table there is
@@ -345,7 +353,7 @@ void RemoveStoreFileCopy(const WideString& copy) {
   }
 }
 
-int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict) {
+int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict, bool leftCleanly) {
   verdict.problem.Assign(L"");
   verdict.systemError = 0;
   DWORD attributes = GetFileAttributesW(path);
@@ -381,11 +389,13 @@ int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict) {
   int reached = 1;
   {
     Database database;
-    reached = database.OpenReadOnly(path) ? Inspect(database, verdict, needsWriting)
+    reached = database.OpenReadOnly(path) ? Inspect(database, verdict, needsWriting, !leftCleanly)
                                           : StatementFailed(verdict, database.ErrorCode());
   }
   if (!indexBefore) DeleteFileW(index.CStr());
   if (!reached) return 0;
   if (!needsWriting && verdict.state != StoreFileUsable) return 1;
+  // The file as the store last wrote it took writes then: no trial is needed.
+  if (!needsWriting && leftCleanly) return 1;
   return InspectCopy(path, verdict, needsWriting);
 }

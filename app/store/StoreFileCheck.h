@@ -35,7 +35,9 @@ struct StoreFileVerdict {
 // copy in the temporary folder, where that writing is done; a file found
 // usable is tried there too, with an insert into each table taken back (a
 // file damaged where a write goes is damaged, though it passes the check).
-int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict);
+// leftCleanly: the file is as the store closed it last (StoreLeftCleanly);
+// then only its tables are looked at, without the read-through and the trial.
+int CheckStoreFile(const wchar_t* path, StoreFileVerdict& verdict, bool leftCleanly = false);
 
 // Whether the store may write the file and make its journal ("-wal") beside
 // it: 0 with the system's error code when the system refuses (no right to

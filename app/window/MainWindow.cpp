@@ -131,6 +131,7 @@ int MainWindow::OnInitDialog() {
   SetItemText(IDC_MAIN_STATUS, L"");
 
   // 6. The store, then the worker, which queues the first search at once.
+  store_.KeepCheckIn(&settings_);
   if (!setup_.databasePath.IsEmpty()) {
     store_.OpenFile(setup_.databasePath.CStr());
   } else {

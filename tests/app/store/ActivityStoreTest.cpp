@@ -4,6 +4,7 @@
 // connection shared by two threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -321,4 +322,27 @@ TEST_F(StoreFixture, SecuredRunsAreInTheFileItself) {
   EXPECT_EQ(Hex("0001 0000 0000"), Pattern(store, WalkingTable, kSecond, 1401580800u));
   store.Close();
   EXPECT_EQ(0, store.SecureRuns());  // nothing open: nothing can be promised
+}
+
+TEST_F(StoreFixture, LabelsShowLocalTimesOnBothSidesOfTheClockChanges) {
+  // Half-hour runs every 4 h 45 min for two weeks around each of Berlin's
+  // changes in 2014 (30 March and 26 October, 01:00 UTC), and one across each.
+  std::vector<unsigned> starts = {1396140300u, 1414284300u};
+  for (unsigned k = 0; k < 80; ++k) starts.insert(starts.end(), {1395532800u + k * 17100, 1413676800u + k * 17100});
+  for (unsigned start : starts) ASSERT_EQ(1, Insert(WalkingTable, kFirst, start, Bytes(12, 0)));
+  std::vector<StoredRun> runs;
+  ASSERT_EQ(1, store.ListRunsOf(kFirst, WalkingTable, runs));
+  ASSERT_EQ(starts.size(), runs.size());
+  for (const StoredRun& run : runs) {
+    std::wstring tail = L" \x00B7 ";
+    for (unsigned long long at : {run.start + 0ull, run.start + 1800ull}) {
+      const unsigned long long local = at + (at >= 1396141200u && at < 1414285200u ? 7200 : 3600);
+      SYSTEMTIME clock = {1970, 1, 4, 1, static_cast<WORD>(local / 3600 % 24), static_cast<WORD>(local / 60 % 60), 0, 0};
+      wchar_t text[40] = {};
+      GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &clock, nullptr, text, 40);
+      tail += (at == run.start ? L"" : L"\x2013") + std::wstring(text);
+    }
+    const std::wstring label = run.label.CStr();
+    EXPECT_EQ(tail, label.substr(label.size() - std::min(label.size(), tail.size()))) << run.start;
+  }
 }

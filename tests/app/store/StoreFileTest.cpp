@@ -11,6 +11,7 @@
 
 #include "app/store/ActivityStore.h"
 #include "core/Database.h"
+#include "core/SettingsStore.h"
 #include "core/SystemErrorText.h"
 #include "tests/app/store/StoreNotices.h"
 #include "tests/common/FileText.h"
@@ -473,4 +474,37 @@ TEST_F(StoreFileTest, AFileThatRefusesNewRunsGoesAsideExactlyAsItWasFoundWithIts
   EXPECT_EQ(wal, ReadFileText(moved.aside + L"-wal")) << "its journal was written into it or did not go with it";
   EXPECT_TRUE(Says(moved.notice, L"refuses new runs"));
   EXPECT_TRUE(moved.runs == stored);
+}
+
+TEST_F(StoreFileTest, AFileClosedCleanlyIsReadThroughAgainOnlyWhenItsFingerprintChanged) {
+  SettingsStore settings;
+  ASSERT_EQ(1, settings.Open(SettingsIni, nullptr, nullptr, folder.File(L"settings.ini").c_str()));
+  for (bool counted : {true, false}) {
+    TempFolder each(L"store");
+    const std::wstring file = each.File(L"Pellton.sql");
+    MakeStore(each.Path());
+    WideString record;
+    {  // the store's own opening and clean close
+      ActivityStore store;
+      store.KeepCheckIn(&settings);
+      ASSERT_TRUE(OpensAsItIs(store, each.Path()));
+      EXPECT_TRUE(!settings.ReadText(L"StoreChecked", record) || record.IsEmpty()) << "kept while open";
+    }
+    ASSERT_EQ(1, settings.ReadText(L"StoreChecked", record));
+    // A page damaged behind the store's back, its size and last-write time
+    // kept, SQLite's change counter raised as another writer would.
+    WIN32_FILE_ATTRIBUTE_DATA before;
+    ASSERT_TRUE(GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &before) && BiteRun(file, kRuns / 2, 0x5A));
+    std::string bytes = ReadFileText(file);
+    bytes[27] = static_cast<char>(bytes[27] + (counted ? 1 : 0));
+    HANDLE handle = WriteFileText(file, bytes) ? CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                                            OPEN_EXISTING, 0, nullptr) : INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(handle != INVALID_HANDLE_VALUE && SetFileTime(handle, nullptr, nullptr, &before.ftLastWriteTime));
+    CloseHandle(handle);
+    ActivityStore again;
+    again.KeepCheckIn(&settings);
+    // Without the counter nothing shows the change: the file is taken as it was closed.
+    EXPECT_TRUE(counted ? again.Open(each.Path().c_str()) && again.Opening().state == StoreFileDamaged
+                        : OpensAsItIs(again, each.Path()));
+  }
 }
