@@ -129,11 +129,20 @@ void TrendsTabPage::MovePeriod(int direction) {
 
 int TrendsTabPage::ChooseDistanceUnit(DistanceUnit unit) {
   SendDlgItemMessageW(Window(), IDC_TRENDS_UNIT, CB_SETCURSEL, unit == DistanceMiles ? 1 : 0, 0);
-  if (!WriteDistanceUnit(context_.Settings(), unit) && ReadDistanceUnit(context_.Settings()) != unit) {
+  const int written = WriteDistanceUnit(context_.Settings(), unit);
+  if (!written && ReadDistanceUnit(context_.Settings()) != unit) {
     SetItemText(IDC_TRENDS_STATUS, L"The distance unit could not be stored in the settings; it was not changed.");
     const DistanceUnit kept = LocaleNumbers().Resolve(ReadDistanceUnit(context_.Settings()));
     SendDlgItemMessageW(Window(), IDC_TRENDS_UNIT, CB_SETCURSEL, kept == DistanceMiles ? 1 : 0, 0);
     return 0;
+  }
+  // A settings file that could not be replaced just now keeps the change
+  // and is written again when Pellton closes: said as for the goal.
+  if (!written) {
+    status_.Format(L"Distances are in %s from now on. The settings file could not be written just now; Pellton "
+                   L"writes it again when it closes.",
+                   unit == DistanceMiles ? L"miles" : L"kilometres");
+    if (!building_) SetItemText(IDC_TRENDS_STATUS, status_.CStr());
   }
   // The figures shown are written again in the unit (figures still being
   // read come in it); the Walking page follows.
