@@ -287,7 +287,9 @@ void MainWindow::PostUpdate(unsigned flags) {
 }
 
 void MainWindow::OnTrackerUpdate(unsigned flags) {
-  if (tornDown_ || !CurrentTracker(nullptr)) return;
+  // Without a tracker selected too: each page then clears itself of the
+  // figures of the tracker it showed before.
+  if (tornDown_) return;
   for (int i = 0; i < PageCount; ++i) {
     const unsigned mine = flags & PageTable[i].updates;
     TabPage* page = Page(i);
