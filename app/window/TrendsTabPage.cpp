@@ -1,5 +1,6 @@
 #include "app/window/TrendsTabPage.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,7 @@ int TrendsTabPage::OnInitDialog() {
   // Only this page's own refresh: the walking and sleeping flags would have
   // those pages fill their date lists again and lose the run picked there.
   context_.PostUpdate(UpdatePageMade);
+  ArmMidnightTimer();
   return 1;
 }
 
@@ -96,7 +98,21 @@ int TrendsTabPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (stale_) ShowFigures();
     return 1;
   }
+  if (message == WM_TIMER && wParam == MidnightTimer) {
+    if (context_.Today() != periodToday_) ShowFigures();
+    ArmMidnightTimer();
+    return 1;
+  }
   return Dialog::OnMessage(message, wParam, lParam);
+}
+
+void TrendsTabPage::ArmMidnightTimer() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const long long passed = ((now.wHour * 60LL + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
+  // A second past midnight, so that the date has surely turned.
+  const long long untilMidnight = 24LL * 3600 * 1000 - passed + 1000;
+  SetTimer(Window(), MidnightTimer, static_cast<UINT>(std::min(untilMidnight, 5LL * 60 * 1000)), nullptr);
 }
 
 int TrendsTabPage::CanClose(INT_PTR) {
@@ -107,6 +123,7 @@ int TrendsTabPage::CanClose(INT_PTR) {
 }
 
 int TrendsTabPage::OnDestroy() {
+  KillTimer(Window(), MidnightTimer);
   view_.Destroy();
   return Dialog::OnDestroy();
 }

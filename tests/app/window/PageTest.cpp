@@ -174,6 +174,10 @@ TEST_F(PageTest, AGoalTheSettingsFileTakesOnlyWhenClosingHoldsAndIsSaidSo) {
   EXPECT_EQ(1, page.ChooseDistanceUnit(DistanceMiles));
   CloseHandle(reader);
   EXPECT_EQ(0u, ItemText(page.Window(), IDC_TRENDS_STATUS).find(L"Distances are in miles from now on. The settings"));
+  // Past midnight into May, the month shown follows today.
+  context.today = 20140501;
+  SendMessageW(page.Window(), WM_TIMER, TrendsTabPage::MidnightTimer, 0);
+  EXPECT_EQ(20140501, page.Period().first);
   ASSERT_EQ(1, context.settings.Close());
   EXPECT_NE(std::string::npos, ReadFileText(xml).find("Goals=\"2014-04-04:12000\""));
   EXPECT_NE(std::string::npos, ReadFileText(xml).find("DistanceUnit=\"2\""));
