@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <windows.h>
+
 #include "app/store/ActivityStore.h"
 #include "app/trends/TrendTables.h"
 
@@ -178,18 +180,36 @@ int ReadFigures(sqlite3* database, bool fileReadOnly, const TrendRequest& reques
   return 1;
 }
 
+// New runs summed up per turn on the store's connection: a few tens of
+// milliseconds, so that a download or a date list waits no longer than that.
+const unsigned long long kRunsPerTurn = 500;
+
 struct StoreWork {
   ActivityStore* store;
   const TrendRequest* request;
-  TrendFigures* out;
+  bool done;
+  std::vector<DayTotals> days;
+  std::vector<NightRecord> nights;
   WideString problem;
 };
 
+// One turn under the store's lock: one step of the summaries' refresh and,
+// once they are up to date, the rows of the figures (computed after the
+// lock is let go).
 int OnConnection(Database& database, void* context) {
   StoreWork& work = *static_cast<StoreWork*>(context);
   // A store that decided not to write its file (its tables could not be
   // made ready) has it kept unwritten here too.
-  return ReadFigures(database.Handle(), work.store->IsReadOnly(), *work.request, *work.out, work.problem);
+  TrendTables tables(database.Handle(), work.store->IsReadOnly());
+  if (!tables.RefreshSome(work.problem, work.done, kRunsPerTurn)) return 0;
+  if (!work.done) return 1;
+  DateRange period;
+  if (work.request->period.kind != PeriodAll) {
+    period.from = work.request->period.first;
+    period.to = work.request->period.last;
+  }
+  return tables.ReadDays(work.request->tracker, DateRange(), work.days, work.problem) &&
+         tables.ReadNights(work.request->tracker, period, work.nights, work.problem);
 }
 
 }  // namespace
@@ -199,8 +219,16 @@ int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigure
 }
 
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem) {
-  StoreWork work = {&store, &request, &out, WideString()};
-  if (store.WithConnection(OnConnection, &work)) return 1;
-  problem.Assign(work.problem.IsEmpty() ? L"the database is not open" : work.problem.CStr());
-  return 0;
+  StoreWork work = {&store, &request, false, {}, {}, WideString()};
+  while (!work.done) {
+    const int turn = store.WithConnection(OnConnection, &work);
+    // A thread waiting for the lock gets it before the next turn takes it again.
+    if (!work.done) SwitchToThread();
+    if (!turn) {
+      problem.Assign(work.problem.IsEmpty() ? L"the database is not open" : work.problem.CStr());
+      return 0;
+    }
+  }
+  ComputeTrendFigures(request, work.days, work.nights, out);
+  return 1;
 }

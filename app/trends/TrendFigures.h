@@ -97,6 +97,10 @@ void ComputeTrendFigures(const TrendRequest& request, const std::vector<DayTotal
 // Brings the summary tables up to date (TrendTables) and computes the
 // figures from them. 1/0 with problem.
 int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem);
-// The same on the store's connection, under its lock; a store that stores
-// nothing (IsReadOnly) has its file left unwritten (TrendTables).
+// The same on the store's connection, taking its lock only in short turns:
+// the summaries are brought up to date a few hundred runs a turn, the rows
+// read in the last and the figures computed after it, so that the store's
+// other users (a download, the date lists) wait for one turn at most. A
+// store that stores nothing (IsReadOnly) has its file left unwritten
+// (TrendTables).
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem);

@@ -233,13 +233,16 @@ class Refresher {
 public:
   // unchanged: nothing but this connection wrote to the file since the
   // last refresh in this schema, so no run changed in place.
+  // runLimit: at most that many new runs of each table are summed up (0:
+  // all); Done tells whether runs were left for a later refresh.
   Refresher(sqlite3* database, const char* schema, bool mayWrite, bool unchanged, RunMeasure& measure,
-            TrendRefreshTally& tally, WideString& problem)
+            TrendRefreshTally& tally, WideString& problem, unsigned long long runLimit = 0)
       : db_(database), schema_(schema), mayWrite_(mayWrite), unchanged_(unchanged), measure_(measure), tally_(tally),
-        problem_(problem) {}
+        problem_(problem), runLimit_(runLimit) {}
 
   bool Stale() const { return stale_; }
   bool WriteRefused() const { return refused_; }
+  bool Done() const { return done_; }
 
   // remake: the tables are made afresh first and everything computed again.
   int Run(bool remake) {
@@ -260,10 +263,24 @@ public:
     for (int round = 0; round < 2; ++round) {
       Touched touched[2];
       bool consistent = true;
+      done_ = true;
       for (int t = 0; t < 2 && consistent; ++t) {
         long long added = 0, removed = 0;
-        if (hasTable_[t] && (!TakeNewRuns(t, touched[t], added) || !TakeGoneRuns(t, touched[t], consistent, removed) ||
-                             (consistent && !TakeChangedRuns(t, touched[t], added - removed))))
+        bool left = false;
+        if (!hasTable_[t]) continue;
+        if (!TakeNewRuns(t, touched[t], added, left)) return 0;
+        if (left) {
+          // Runs are left for the next refresh: the gone and changed ones
+          // are looked for once every new one is noted (until then the
+          // rows counted exceed those noted). A check of the patterns'
+          // lengths this refresh would have made is made then.
+          done_ = false;
+          SetNumber(t, " bytes", Number(t, " bytes") + added);
+          if (!unchanged_) state_["check lengths"] = "1";
+          continue;
+        }
+        if (!TakeGoneRuns(t, touched[t], consistent, removed) ||
+            (consistent && !TakeChangedRuns(t, touched[t], added - removed)))
           return 0;
       }
       // Rows numbered below the highest seen appeared: nothing can be
@@ -279,6 +296,7 @@ public:
       }
       break;
     }
+    if (done_) state_.erase("check lengths");
     NoteZone();
     return SaveState();
   }
@@ -486,7 +504,8 @@ private:
     return 1;
   }
 
-  int TakeNewRuns(int t, Touched& touched, long long& bytes) {
+  // left: the run limit left new rows for a later refresh.
+  int TakeNewRuns(int t, Touched& touched, long long& bytes, bool& left) {
     const long long from = Number(t, "");
     const long long highest = Single(db_, t ? "SELECT max(rowid) FROM main.sleeping;" : "SELECT max(rowid) FROM main.walking;",
                                      "main", LLONG_MIN);
@@ -494,14 +513,15 @@ private:
     if (!MayWrite()) return Fail("the trends tables are not up to date");
     Statement rows;
     const char* select = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
-                             "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid;"
+                             "FROM main.sleeping WHERE rowid > ?1 ORDER BY rowid LIMIT ?2;"
                            : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
-                             "FROM main.walking WHERE rowid > ?1 ORDER BY rowid;";
+                             "FROM main.walking WHERE rowid > ?1 ORDER BY rowid LIMIT ?2;";
     if (!rows.Prepare(db_, select)) return Fail("the runs could not be read");
-    rows.Bind(1, from);
+    rows.Bind(1, from).Bind(2, runLimit_ ? static_cast<long long>(runLimit_) : -1LL);
     const unsigned long long before = tally_.runsNew;
     if (!NoteRows(t, rows, touched, bytes)) return 0;
     SetNumber(t, " rows", Number(t, " rows") + static_cast<long long>(tally_.runsNew - before));
+    left = runLimit_ && Number(t, "") < highest;
     return 1;
   }
 
@@ -559,7 +579,7 @@ private:
   // mac, start or length differ from trends_runs count as gone and new.
   int TakeChangedRuns(int t, Touched& touched, long long grown) {
     const bool measured = !state_[std::string(kRunTables[t]) + " bytes"].empty();
-    if (unchanged_ && measured) {
+    if (unchanged_ && measured && state_.find("check lengths") == state_.end()) {
       SetNumber(t, " bytes", Number(t, " bytes") + grown);
       return 1;
     }
@@ -650,6 +670,8 @@ private:
   bool refused_ = false;
   TrendRefreshTally& tally_;
   WideString& problem_;
+  const unsigned long long runLimit_;
+  bool done_ = true;
   LocalClock clock_;
   bool hasTable_[2] = {false, false};
   int nextYear_ = 0;
@@ -661,9 +683,25 @@ private:
 }  // namespace
 
 int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
+  TrendRefreshTally sum, step;
+  bool done = false;
+  while (!done) {
+    if (!RefreshSome(problem, done, 0, &step)) return 0;
+    sum.rebuilt = sum.rebuilt || step.rebuilt;
+    sum.runsNew += step.runsNew;
+    sum.runsGone += step.runsGone;
+    sum.daysRecomputed += step.daysRecomputed;
+    sum.nightsRecomputed += step.nightsRecomputed;
+  }
+  if (tally) *tally = sum;
+  return 1;
+}
+
+int TrendTables::RefreshSome(WideString& problem, bool& done, unsigned long long runLimit, TrendRefreshTally* tally) {
   TrendRefreshTally own;
   if (!tally) tally = &own;
   *tally = TrendRefreshTally();
+  done = false;
   problem.Assign(L"");
   if (!database_) {
     problem.Assign(L"the database is not open");
@@ -691,8 +729,9 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
   // afresh when a write to them was refused (a layout of a newer Pellton).
   for (int attempt = 0; attempt < 3; ++attempt) {
     Refresher refresher(database_, schema_, mayWrite, unchanged && strcmp(schema_, last->schema) == 0, measure,
-                        *tally, problem);
+                        *tally, problem, runLimit);
     ok = refresher.Run(remake);
+    done = refresher.Done();
     if (ok) break;
     if (refresher.Stale()) {
       schema_ = "temp";

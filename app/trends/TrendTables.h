@@ -66,6 +66,13 @@ public:
 
   // Brings the tables up to date; 1, or 0 with problem (nothing changed).
   int Refresh(WideString& problem, TrendRefreshTally* tally = nullptr);
+  // One step of that, its own transaction (a savepoint within the caller's)
+  // summing up at most runLimit new runs of each run table (0: all): done
+  // tells whether the tables are now up to date. Between steps they lack
+  // the days of the runs left and may keep those of runs gone since: read
+  // them only once done. A refresh, stepwise or not, goes on where the last
+  // step left off, so a caller may let go of the connection between steps.
+  int RefreshSome(WideString& problem, bool& done, unsigned long long runLimit, TrendRefreshTally* tally = nullptr);
   // The tracker's days or nights within the dates (0 ends: open), in date
   // order, after a Refresh. 1/0 with problem.
   int ReadDays(const char* tracker, const DateRange& dates, std::vector<DayTotals>& days, WideString& problem);

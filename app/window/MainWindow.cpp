@@ -288,7 +288,9 @@ void MainWindow::PostUpdate(unsigned flags) {
 }
 
 void MainWindow::OnTrackerUpdate(unsigned flags) {
-  if (tornDown_ || !CurrentTracker(nullptr)) return;
+  // Without a tracker selected too: each page then clears itself of the
+  // figures of the tracker it showed before.
+  if (tornDown_) return;
   for (int i = 0; i < PageCount; ++i) {
     const unsigned mine = flags & PageTable[i].updates;
     TabPage* page = Page(i);
@@ -984,6 +986,7 @@ void MainWindow::SaveMainPlacement() {
 void MainWindow::TearDown(bool placementFirst) {
   if (tornDown_) return;
   tornDown_ = true;
+  const bool shown = Window() && IsWindowVisible(Window());
   if (placementFirst && Window()) {
     SaveMainPlacement();
     ShowWindow(Window(), SW_HIDE);
@@ -1024,7 +1027,23 @@ void MainWindow::TearDown(bool placementFirst) {
   settings_.WriteNumber(L"Tab", currentTab >= 0 && currentTab < PageCount
                                     ? static_cast<DWORD>(PageTable[currentTab].stored) : 0);
   settings_.WriteNumber(L"Flags", flagsSetting_);
-  settings_.Close();
+  // A settings file that could not be replaced during the run (a goal or
+  // unit kept "for closing") gets its last chance here: a failure loses
+  // those changes, and the user is told which.
+  WideString file(settings_.FilePath());
+  if (!settings_.Close()) {
+    WideString text;
+    text.Format(L"Pellton could not write its settings file %s. The settings changed since it was last written were "
+                L"not saved: the step goal, the distance unit, the trackers' names, the window's place and the open "
+                L"tab may be as they were before.",
+                file.CStr());
+    if (setup_.quitWhenIdle || !shown) {
+      text.Append(L"\n");
+      WriteStandardError(text.CStr());
+    } else {
+      MessageBoxW(nullptr, text.CStr(), L"Pellton", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    }
+  }
   // The chart pages handed to the user's browser go with the program.
   HtmlView::RemoveSavedPages();
   EndComApartment();

@@ -1,5 +1,6 @@
 #include "app/window/TrendsTabPage.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,7 @@ int TrendsTabPage::OnInitDialog() {
   // Only this page's own refresh: the walking and sleeping flags would have
   // those pages fill their date lists again and lose the run picked there.
   context_.PostUpdate(UpdatePageMade);
+  ArmMidnightTimer();
   return 1;
 }
 
@@ -96,7 +98,21 @@ int TrendsTabPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (stale_) ShowFigures();
     return 1;
   }
+  if (message == WM_TIMER && wParam == MidnightTimer) {
+    if (context_.Today() != periodToday_) ShowFigures();
+    ArmMidnightTimer();
+    return 1;
+  }
   return Dialog::OnMessage(message, wParam, lParam);
+}
+
+void TrendsTabPage::ArmMidnightTimer() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const long long passed = ((now.wHour * 60LL + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
+  // A second past midnight, so that the date has surely turned.
+  const long long untilMidnight = 24LL * 3600 * 1000 - passed + 1000;
+  SetTimer(Window(), MidnightTimer, static_cast<UINT>(std::min(untilMidnight, 5LL * 60 * 1000)), nullptr);
 }
 
 int TrendsTabPage::CanClose(INT_PTR) {
@@ -107,6 +123,7 @@ int TrendsTabPage::CanClose(INT_PTR) {
 }
 
 int TrendsTabPage::OnDestroy() {
+  KillTimer(Window(), MidnightTimer);
   view_.Destroy();
   return Dialog::OnDestroy();
 }
@@ -129,11 +146,20 @@ void TrendsTabPage::MovePeriod(int direction) {
 
 int TrendsTabPage::ChooseDistanceUnit(DistanceUnit unit) {
   SendDlgItemMessageW(Window(), IDC_TRENDS_UNIT, CB_SETCURSEL, unit == DistanceMiles ? 1 : 0, 0);
-  if (!WriteDistanceUnit(context_.Settings(), unit) && ReadDistanceUnit(context_.Settings()) != unit) {
+  const int written = WriteDistanceUnit(context_.Settings(), unit);
+  if (!written && ReadDistanceUnit(context_.Settings()) != unit) {
     SetItemText(IDC_TRENDS_STATUS, L"The distance unit could not be stored in the settings; it was not changed.");
     const DistanceUnit kept = LocaleNumbers().Resolve(ReadDistanceUnit(context_.Settings()));
     SendDlgItemMessageW(Window(), IDC_TRENDS_UNIT, CB_SETCURSEL, kept == DistanceMiles ? 1 : 0, 0);
     return 0;
+  }
+  // A settings file that could not be replaced just now keeps the change
+  // and is written again when Pellton closes: said as for the goal.
+  if (!written) {
+    status_.Format(L"Distances are in %s from now on. The settings file could not be written just now; Pellton "
+                   L"writes it again when it closes.",
+                   unit == DistanceMiles ? L"miles" : L"kilometres");
+    if (!building_) SetItemText(IDC_TRENDS_STATUS, status_.CStr());
   }
   // The figures shown are written again in the unit (figures still being
   // read come in it); the Walking page follows.

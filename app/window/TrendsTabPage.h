@@ -34,6 +34,12 @@ public:
   static const UINT WM_TRENDS_BUILT = WM_APP + 30;
   // Shown again after refreshes that came while hidden.
   static const UINT WM_TRENDS_STALE = WM_APP + 31;
+  // The page's timer for the next local midnight: when it goes off on a
+  // new day, the figures are read again (today's goal and streak, a
+  // period holding today follows it). It goes off at most five minutes
+  // apart, so that a clock set or a sleep of the PC (WM_TIMECHANGE reaches
+  // only the main window) is caught soon after.
+  static const UINT_PTR MidnightTimer = 1;
 
   explicit TrendsTabPage(PageContext& context) : TabPage(context) {}
 
@@ -82,6 +88,8 @@ private:
   void ShowGoal(unsigned goal);
   // The goal box takes (true) or gives back the main window's default button.
   void TakeDefaultButton(bool take);
+  // Sets MidnightTimer for the next local midnight (five minutes at most).
+  void ArmMidnightTimer();
 
   HtmlView view_;
   WideString document_;

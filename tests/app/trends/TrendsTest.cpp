@@ -247,6 +247,22 @@ TEST_F(TrendsTest, SummariesFollowTheRunsAndRecomputeOnlyTheDaysTheyTouch) {
   EXPECT_EQ(1, ReadTrendFigures(reader, Request(PeriodAll, 20140405, 20140405), read, problem));
   EXPECT_EQ(201320u, read.totalSteps);
   sqlite3_close(reader);
+  // Made again a few runs a step, with the first run stored again and
+  // 04-04's walk made 1,000 steps between steps: the same as the runs.
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DROP TABLE trends_days;", nullptr, nullptr, nullptr));
+  bool done = false;
+  int steps = 0;
+  for (; !done && steps < 20; ++steps) {
+    ASSERT_EQ(1, tables.RefreshSome(problem, done, 4)) << Utf8(problem.CStr());
+    if (steps == 1) {
+      ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "INSERT OR REPLACE INTO walking (mac, start, pattern) SELECT mac, start, "
+                                            "pattern FROM walking ORDER BY rowid LIMIT 1; INSERT OR REPLACE INTO "
+                                            "walking (mac, start, pattern) VALUES ('02:50:4C:54:4E:01', 1396598400, "
+                                            "x'03E800320064');", nullptr, nullptr, nullptr));
+    }
+  }
+  EXPECT_GT(steps, 3);
+  EXPECT_EQ(189320u, Figures(Request(PeriodAll, 20140405, 20140405)).totalSteps);
 }
 
 TEST_F(TrendsTest, SummariesAgreeWithTheExportsWhateverChangedTheFile) {

@@ -168,6 +168,17 @@ TEST_F(PageTest, AGoalTheSettingsFileTakesOnlyWhenClosingHoldsAndIsSaidSo) {
   ASSERT_TRUE(PumpUntil([&] { return !page.Working(); }));
   EXPECT_EQ(0u, ItemText(page.Window(), IDC_TRENDS_STATUS).find(L"The goal is 12"));
   EXPECT_NE(std::wstring::npos, ItemText(page.Window(), IDC_TRENDS_STATUS).find(L"writes it again when it closes"));
+  // So does a distance unit.
+  reader = CreateFileW(xml.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
+  EXPECT_EQ(1, page.ChooseDistanceUnit(DistanceMiles));
+  CloseHandle(reader);
+  EXPECT_EQ(0u, ItemText(page.Window(), IDC_TRENDS_STATUS).find(L"Distances are in miles from now on. The settings"));
+  // Past midnight into May, the month shown follows today.
+  context.today = 20140501;
+  SendMessageW(page.Window(), WM_TIMER, TrendsTabPage::MidnightTimer, 0);
+  EXPECT_EQ(20140501, page.Period().first);
   ASSERT_EQ(1, context.settings.Close());
   EXPECT_NE(std::string::npos, ReadFileText(xml).find("Goals=\"2014-04-04:12000\""));
+  EXPECT_NE(std::string::npos, ReadFileText(xml).find("DistanceUnit=\"2\""));
 }

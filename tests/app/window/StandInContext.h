@@ -54,7 +54,8 @@ public:
     problem.Assign(L"no figures here");
     return 1;
   }
-  int Today() override { return 20140404; }
+  int today = 20140404;
+  int Today() override { return today; }
   SettingsStore& Settings() override { return settings; }
   SettingsStore settings;  // never opened: every read gives the default
 

@@ -20,8 +20,13 @@
 //                       it); with what scales with the history on the
 //                       window thread: opening the store (after a clean
 //                       close) and listing the tracker's walks
+//   window thread       the longest and the median wait of listing a
+//                       tracker's walks (ListRunsOf, what a download's end
+//                       or a tab change does on the window thread) while
+//                       the Trends thread reads "all" on the same store with
+//                       the summaries made the first time
 //
-// Not a test: run it and read the figures.  trends_benchmark [--window]
+// Not a test: run it and read the figures.  trends_benchmark [--window | --listing]
 #include <windows.h>
 
 #include <sqlite3.h>
@@ -169,6 +174,55 @@ void OpenAndList(const std::wstring& file, double& open, double& list) {
   list = Now() - start;
 }
 
+struct AllRead {
+  ActivityStore* store;
+  double seconds;
+  volatile LONG done;
+};
+
+DWORD WINAPI ReadAll(void* context) {
+  AllRead& read = *static_cast<AllRead*>(context);
+  TrendRequest request;
+  memcpy(request.tracker, "02:50:4C:54:4E:01", 18);
+  request.today = 20141231;
+  request.period = PeriodHolding(PeriodAll, 20140615, 0);
+  TrendFigures figures;
+  WideString problem;
+  const double start = Now();
+  if (!ReadTrendFigures(*read.store, request, figures, problem)) printf("the read failed: %S\n", problem.CStr());
+  read.seconds = Now() - start;
+  InterlockedExchange(&read.done, 1);
+  return 0;
+}
+
+// Listing the walks on this thread while another reads the Trends figures
+// of all days from a copy of the file without summaries.
+void ListWhileReading(const std::wstring& fresh) {
+  const std::wstring copy = fresh + L".listing.sql";
+  CopyFileW(fresh.c_str(), copy.c_str(), FALSE);
+  ActivityStore store;
+  if (!store.OpenFile(copy.c_str())) return;
+  std::vector<StoredRun> runs;
+  double start = Now();
+  store.ListRunsOf(kTrackers[1], WalkingTable, runs);
+  const double alone = Now() - start;
+  AllRead read = {&store, 0, 0};
+  HANDLE thread = CreateThread(nullptr, 0, ReadAll, &read, 0, nullptr);
+  std::vector<double> waits;
+  while (!InterlockedCompareExchange(&read.done, 0, 0)) {
+    start = Now();
+    store.ListRunsOf(kTrackers[1], WalkingTable, runs);
+    waits.push_back(Now() - start);
+  }
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  if (waits.empty()) return;
+  printf("listing the walks on the window thread: alone %.1f ms; while the Trends thread read all days (%.3f s, "
+         "summaries made) %zu listings, longest %.1f ms, median %.1f ms\n",
+         alone * 1000, read.seconds, waits.size(), *std::max_element(waits.begin(), waits.end()) * 1000,
+         Median(waits) * 1000);
+}
+
 void PrintBoth(const char* what, double tenYears, double week) {
   printf("%-46s ten years %7.1f ms, one week %7.1f ms  (ten years %+.0f %%)\n", what, tenYears * 1000, week * 1000,
          (tenYears / week - 1) * 100);
@@ -235,6 +289,8 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
   }
+  ListWhileReading(path);
+  if (argc > 1 && wcscmp(argv[1], L"--listing") == 0) return 0;
   sqlite3* db = nullptr;
   sqlite3_open16(path.c_str(), &db);
   TrendTables tables(db);
