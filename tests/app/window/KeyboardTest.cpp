@@ -41,12 +41,10 @@ std::wstring Text(ImageCombo& combo, int index) {
   return text.CStr();
 }
 
-// The user picks a day in the page's day picker.
-void PickDay(HWND page, WORD year, WORD month, WORD day) {
-  NMDATETIMECHANGE change = {{GetDlgItem(page, IDC_RUN_DAY), IDC_RUN_DAY, static_cast<UINT>(DTN_DATETIMECHANGE)},
-                             GDT_VALID, {year, month, 0, day, 0, 0, 0, 0}};
-  SendMessageW(change.nmhdr.hwndFrom, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&change.st));
-  SendMessageW(page, WM_NOTIFY, IDC_RUN_DAY, reinterpret_cast<LPARAM>(&change));
+SYSTEMTIME PickerDay(HWND picker) {
+  SYSTEMTIME day = {};
+  SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&day));
+  return day;
 }
 
 // F2, and the name question answered with the name and OK once it shows.
@@ -97,8 +95,7 @@ TEST_F(KeyboardTest, TheWalksAreSteppedByButtonsAndCtrlArrowsPickedByDayAndLabel
   EXPECT_TRUE(page.Tips().Text(next, tip) && tip == L"Later run (Ctrl+Right)") << tip.CStr();
   EXPECT_TRUE(IsWindowEnabled(previous));
   EXPECT_FALSE(IsWindowEnabled(next));
-  SYSTEMTIME shown = {};
-  SendDlgItemMessageW(page.Window(), IDC_RUN_DAY, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
+  const SYSTEMTIME shown = PickerDay(GetDlgItem(page.Window(), IDC_RUN_DAY));
   EXPECT_TRUE(shown.wYear == 2014 && shown.wMonth == 6 && shown.wDay == 1);
 
   // Alt+D goes to the date list; Ctrl+Left is the earlier walk, then none.
@@ -118,14 +115,24 @@ TEST_F(KeyboardTest, TheWalksAreSteppedByButtonsAndCtrlArrowsPickedByDayAndLabel
   Press(dialog, WM_KEYDOWN, VK_RIGHT, true);
   EXPECT_EQ(1, Selected(dates));
 
-  // The day's first walk, else the latest before it, else the first.
-  PickDay(page.Window(), 2014, 6, 1);
-  EXPECT_EQ(0, Selected(dates));
-  PickDay(page.Window(), 2014, 6, 20);
-  EXPECT_EQ(1, Selected(dates));
-  PickDay(page.Window(), 2014, 5, 31);
-  EXPECT_EQ(0, Selected(dates));
+  // The picker by its keys (Right twice: the day field). A step onto a day
+  // without walks stays there; the walk is chosen when the focus leaves.
+  HWND picker = GetDlgItem(page.Window(), IDC_RUN_DAY);
+  SetFocus(picker);
+  for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_UP, VK_UP}) Press(dialog, WM_KEYDOWN, key, false);
+  EXPECT_EQ(3, PickerDay(picker).wDay);
+  for (WPARAM key : {VK_DOWN, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);
+  SetFocus(dates.Control());
+  EXPECT_EQ(0, Selected(dates));  // the day's first walk
   EXPECT_NE(nullptr, page.Document().Find(L"2014,5,1,2,0,0"));
+  // Or once the keys pause: the latest before the day, else the first.
+  SetFocus(picker);
+  for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_UP}) Press(dialog, WM_KEYDOWN, key, false);
+  EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 1; }, 10000, dialog));
+  EXPECT_EQ(2, PickerDay(picker).wDay);
+  for (WPARAM key : {VK_LEFT, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);
+  EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 0; }, 10000, dialog));
+  EXPECT_EQ(5, PickerDay(picker).wMonth);
   ASSERT_TRUE(fixture.CloseWindow());
 }
 
