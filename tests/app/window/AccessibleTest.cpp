@@ -51,6 +51,22 @@ Read ReadAccessible(HWND control) {
   return read;
 }
 
+// COM's identity rule: every interface the object gives answers IUnknown
+// with the object's own.
+bool KeepsIdentity(HWND control) {
+  ComRef<IAccessible> object;
+  ComRef<IUnknown> self;
+  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), object.OutVoid())) ||
+      FAILED(object->QueryInterface(IID_IUnknown, self.OutVoid()))) {
+    return false;
+  }
+  for (const IID& id : {__uuidof(IOleWindow), __uuidof(IEnumVARIANT), __uuidof(IServiceProvider)}) {
+    ComRef<IUnknown> other, otherSelf;
+    if (FAILED(object->QueryInterface(id, other.OutVoid()))) continue;
+    if (FAILED(other->QueryInterface(IID_IUnknown, otherSelf.OutVoid())) || otherSelf.Get() != self.Get()) return false;
+  }
+  return true;
+}
 
 // The controls a user reaches or reads state from: everything but the
 // statics that only label or show a value, and group boxes.
@@ -131,5 +147,6 @@ TEST(AccessibleTest, EveryControlOfTheWindowAndItsPagesHasANameAndRoleForScreenR
   EXPECT_EQ(L"64%", ReadAccessible(GetDlgItem(window.Info()->Window(), IDC_INFO_BATTERY)).value);
   EXPECT_EQ(L"Month", ReadAccessible(GetDlgItem(window.Page(3)->Window(), IDC_TRENDS_PERIOD)).value);
   EXPECT_EQ(L"Alt+G", ReadAccessible(GetDlgItem(window.Page(3)->Window(), IDC_TRENDS_GOAL)).shortcut);
+  EXPECT_TRUE(KeepsIdentity(window.Devices().Control()));
   ASSERT_TRUE(fixture.CloseWindow());
 }
