@@ -192,7 +192,7 @@ TEST_F(KeyboardTest, TheBatterySaysItsLevelAndATrackerNamedByF2IsKeptAndShownWit
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(L"64%", ItemText(window->Info()->Window(), IDC_INFO_BATTERY_TEXT));  // "#%" in English
   SetFocus(window->Devices().Control());
-  NameWithF2(window->Window(), L"  Anna's ");
+  NameWithF2(window->Window(), L" \tAnna's\x7F\x01 ");  // pasted with control characters
   EXPECT_EQ(L"EI-AN900 (left) [00:11:22:33:44:01]", gShown);
   wchar_t stored[100] = {};
   DWORD size = sizeof(stored);
