@@ -640,6 +640,11 @@ void MainWindow::ApplyTrackerNames(bool searchEnded) {
   }
 }
 
+static BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<size_t*>(count);
+  return TRUE;
+}
+
 // The shown page lies above the tab control (it is drawn over it), which
 // would put its controls first in the dialog manager's order: Tab goes
 // along the top row, the tabs, the page, the web link and Close instead.
@@ -651,8 +656,13 @@ bool MainWindow::MoveFocus(bool back) {
     if (page && child == page->Window()) continue;
     if (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) order.push_back(child);
     if (child != tabs_.Tab() || !page || !page->Window()) continue;
+    // The page's tab stops, once round. A round that never comes back to
+    // the first (the first no tab stop itself, as when every control is
+    // disabled) ends after as many steps as the page has windows.
+    size_t windows = 0;
+    EnumChildWindows(page->Window(), CountWindow, reinterpret_cast<LPARAM>(&windows));
     HWND first = GetNextDlgTabItem(page->Window(), nullptr, FALSE);
-    for (HWND item = first; item; item = GetNextDlgTabItem(page->Window(), item, FALSE)) {
+    for (HWND item = first; item && windows > 0; item = GetNextDlgTabItem(page->Window(), item, FALSE), --windows) {
       order.push_back(item);
       if (GetNextDlgTabItem(page->Window(), item, FALSE) == first) break;
     }
