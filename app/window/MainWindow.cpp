@@ -818,7 +818,7 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DPICHANGED:
       FollowDpi(reinterpret_cast<const RECT*>(lParam));
-      return 1;
+      return 0;  // the dialog manager's own handling gives the controls their fonts
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
@@ -956,6 +956,24 @@ void MainWindow::FollowColourScheme() {
 }
 
 void MainWindow::FollowDpi(const RECT* suggested) {
+  // Windows' dialog manager (Windows 10 1703 on) gives the window, the
+  // pages and every control the dialog font at the new scale after this;
+  // sizes and places are this window's own (the suggested rectangle, the
+  // anchors), so it neither resizes nor moves anything.
+  typedef decltype(SetDialogDpiChangeBehavior)* SetBehaviourFn;
+  static const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  static const SetBehaviourFn setBehaviour =
+      user32 ? reinterpret_cast<SetBehaviourFn>(
+                   reinterpret_cast<void*>(GetProcAddress(user32, "SetDialogDpiChangeBehavior")))
+             : nullptr;
+  const DIALOG_DPI_CHANGE_BEHAVIORS ownLayout =
+      static_cast<DIALOG_DPI_CHANGE_BEHAVIORS>(DDC_DISABLE_RESIZE | DDC_DISABLE_CONTROL_RELAYOUT);
+  if (setBehaviour) {
+    setBehaviour(Window(), ownLayout, ownLayout);
+    for (std::unique_ptr<TabPage>& page : pages_) {
+      if (page && page->Window()) setBehaviour(page->Window(), ownLayout, ownLayout);
+    }
+  }
   if (suggested) {
     SetWindowPos(Window(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
