@@ -162,9 +162,8 @@ void ChartPage::FillDates() {
     context_.ListRuns(tracker.address.CStr(), table_, runs);
   }
   FillDateList(runs, dates_);
-  // A day half chosen belongs to the list that was.
-  KillTimer(Window(), kDayTimer);
-  dayPending_ = false;
+  // A day being chosen in the picker (a download may end meanwhile) is
+  // neither overwritten nor dropped: it is gone to in the new list.
   ShowPosition();
 }
 
@@ -245,7 +244,7 @@ void ChartPage::ShowPosition() {
   HWND picker = Item(IDC_RUN_DAY);
   EnableWindow(picker, count > 0);
   SYSTEMTIME local;
-  if (selected && !keepPickedDay_ && FromUnixTime(local, static_cast<unsigned>(start), 1)) {
+  if (selected && !keepPickedDay_ && !dayPending_ && FromUnixTime(local, static_cast<unsigned>(start), 1)) {
     SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&local));
   }
 }

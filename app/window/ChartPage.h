@@ -79,9 +79,9 @@ protected:
   void WriteDocument(const WideString& document);
 
 private:
-  // The picker shows the selected run's day (not when the picker chose the
-  // run: it keeps the user's day); the buttons are enabled where they lead
-  // somewhere.
+  // The picker shows the selected run's day (not while the user chooses a
+  // day in it, nor when it chose the run: it keeps the user's day); the
+  // buttons are enabled where they lead somewhere.
   void ShowPosition();
   void SelectRun(int index);
   // The day last chosen in the picker, when not yet gone to.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/tracker/TrackerUpdate.h"
 #include "app/window/InfoPage.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/WalkingPage.h"
@@ -130,7 +131,11 @@ TEST_F(KeyboardTest, TheWalksAreSteppedByButtonsAndCtrlArrowsPickedByDayAndLabel
   for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_UP}) Press(dialog, WM_KEYDOWN, key, false);
   EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 1; }, 10000, dialog));
   EXPECT_EQ(2, PickerDay(picker).wDay);
-  for (WPARAM key : {VK_LEFT, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);
+  SetFocus(dates.Control());
+  SetFocus(picker);
+  for (WPARAM key : {VK_RIGHT, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);  // the month
+  page.Refresh(UpdateWalking);  // a download ended meanwhile: the day being chosen stays
+  EXPECT_EQ(5, PickerDay(picker).wMonth);
   EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 0; }, 10000, dialog));
   EXPECT_EQ(5, PickerDay(picker).wMonth);
   ASSERT_TRUE(fixture.CloseWindow());
