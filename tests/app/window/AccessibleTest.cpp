@@ -51,21 +51,15 @@ Read ReadAccessible(HWND control) {
   return read;
 }
 
-// COM's identity rule: every interface the object gives answers IUnknown
-// with the object's own.
+// COM's identity rule: another interface of the object (the standard
+// object's IOleWindow) answers IUnknown with the object's own, or is none.
 bool KeepsIdentity(HWND control) {
   ComRef<IAccessible> object;
-  ComRef<IUnknown> self;
-  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), object.OutVoid())) ||
-      FAILED(object->QueryInterface(IID_IUnknown, self.OutVoid()))) {
-    return false;
-  }
-  for (const IID& id : {__uuidof(IOleWindow), __uuidof(IEnumVARIANT), __uuidof(IServiceProvider)}) {
-    ComRef<IUnknown> other, otherSelf;
-    if (FAILED(object->QueryInterface(id, other.OutVoid()))) continue;
-    if (FAILED(other->QueryInterface(IID_IUnknown, otherSelf.OutVoid())) || otherSelf.Get() != self.Get()) return false;
-  }
-  return true;
+  ComRef<IUnknown> self, other, otherSelf;
+  AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), object.OutVoid());
+  if (!object || FAILED(object->QueryInterface(IID_IUnknown, self.OutVoid()))) return false;
+  return FAILED(object->QueryInterface(__uuidof(IOleWindow), other.OutVoid())) ||
+         (SUCCEEDED(other->QueryInterface(IID_IUnknown, otherSelf.OutVoid())) && otherSelf.Get() == self.Get());
 }
 
 // The controls a user reaches or reads state from: everything but the

@@ -42,12 +42,6 @@ std::wstring Text(ImageCombo& combo, int index) {
   return text.CStr();
 }
 
-SYSTEMTIME PickerDay(HWND picker) {
-  SYSTEMTIME day = {};
-  SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&day));
-  return day;
-}
-
 // F2, and the name question answered with the name and OK once it shows.
 const wchar_t* gName = L"";
 std::wstring gShown;
@@ -96,7 +90,8 @@ TEST_F(KeyboardTest, TheWalksAreSteppedByButtonsAndCtrlArrowsPickedByDayAndLabel
   EXPECT_TRUE(page.Tips().Text(next, tip) && tip == L"Later run (Ctrl+Right)") << tip.CStr();
   EXPECT_TRUE(IsWindowEnabled(previous));
   EXPECT_FALSE(IsWindowEnabled(next));
-  const SYSTEMTIME shown = PickerDay(GetDlgItem(page.Window(), IDC_RUN_DAY));
+  SYSTEMTIME shown = {};
+  SendDlgItemMessageW(page.Window(), IDC_RUN_DAY, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
   EXPECT_TRUE(shown.wYear == 2014 && shown.wMonth == 6 && shown.wDay == 1);
 
   // Alt+D goes to the date list; Ctrl+Left is the earlier walk, then none.
@@ -119,9 +114,10 @@ TEST_F(KeyboardTest, TheWalksAreSteppedByButtonsAndCtrlArrowsPickedByDayAndLabel
   // The picker by its keys (Right twice: the day field). A step onto a day
   // without walks stays there; the walk is chosen when the focus leaves.
   HWND picker = GetDlgItem(page.Window(), IDC_RUN_DAY);
+  auto pickerDay = [&] { return SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown)), shown; };
   SetFocus(picker);
   for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_UP, VK_UP}) Press(dialog, WM_KEYDOWN, key, false);
-  EXPECT_EQ(3, PickerDay(picker).wDay);
+  EXPECT_EQ(3, pickerDay().wDay);
   for (WPARAM key : {VK_DOWN, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);
   SetFocus(dates.Control());
   EXPECT_EQ(0, Selected(dates));  // the day's first walk
@@ -130,14 +126,12 @@ TEST_F(KeyboardTest, TheWalksAreSteppedByButtonsAndCtrlArrowsPickedByDayAndLabel
   SetFocus(picker);
   for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_UP}) Press(dialog, WM_KEYDOWN, key, false);
   EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 1; }, 10000, dialog));
-  EXPECT_EQ(2, PickerDay(picker).wDay);
-  SetFocus(dates.Control());
-  SetFocus(picker);
+  EXPECT_EQ(2, pickerDay().wDay);
+  SetFocus(dates.Control()), SetFocus(picker);
   for (WPARAM key : {VK_RIGHT, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);  // the month
   page.Refresh(UpdateWalking);  // a download ended meanwhile: the day being chosen stays
-  EXPECT_EQ(5, PickerDay(picker).wMonth);
   EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 0; }, 10000, dialog));
-  EXPECT_EQ(5, PickerDay(picker).wMonth);
+  EXPECT_EQ(5, pickerDay().wMonth);
   ASSERT_TRUE(fixture.CloseWindow());
 }
 
