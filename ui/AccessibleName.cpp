@@ -43,9 +43,13 @@ public:
       AddRef();
       return S_OK;
     }
-    // IEnumVARIANT, IOleWindow and the like come from the standard object,
-    // which answers for the same control.
-    return inner_->QueryInterface(id, out);
+    // Not the standard object's other interfaces (IEnumVARIANT, IOleWindow,
+    // IServiceProvider): asked for IAccessible, they would give the object
+    // without the name and role, and COM's identity rule would be broken.
+    // Readers without them walk the children by get_accChild and find the
+    // window through get_accParent.
+    *out = nullptr;
+    return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
   ULONG STDMETHODCALLTYPE Release() override {

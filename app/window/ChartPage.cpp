@@ -18,6 +18,11 @@ namespace {
 
 static_assert(IDC_WALKING_DATES == IDC_SLEEPING_DATES, "the chart pages share their date list's id");
 const int kDatesId = IDC_WALKING_DATES;
+// A day typed or stepped in the picker is gone to once the keys pause this
+// long (or the picker loses the focus): each digit and arrow step changes
+// the picker's date, and the day half typed is not the one meant.
+const UINT_PTR kDayTimer = 0x4441;
+const UINT kDayPauseMs = 700;
 
 }  // namespace
 
@@ -109,9 +114,24 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // sends nothing.
     if (header->idFrom == IDC_RUN_DAY && header->code == DTN_DATETIMECHANGE) {
       const NMDATETIMECHANGE* change = reinterpret_cast<const NMDATETIMECHANGE*>(lParam);
-      if (change->dwFlags == GDT_VALID) GoToDay(change->st);
+      if (change->dwFlags != GDT_VALID) return 1;
+      pickedDay_ = change->st;
+      dayPending_ = true;
+      // The calendar's day is taken when it closes.
+      if (!calendarOpen_) SetTimer(Window(), kDayTimer, kDayPauseMs, nullptr);
       return 1;
     }
+    if (header->idFrom == IDC_RUN_DAY && header->code == DTN_DROPDOWN) calendarOpen_ = true;
+    if (header->idFrom == IDC_RUN_DAY && (header->code == DTN_CLOSEUP || header->code == NM_KILLFOCUS)) {
+      // The focus going to the open calendar is no end of the choice.
+      if (header->code == DTN_CLOSEUP) calendarOpen_ = false;
+      if (!calendarOpen_) GoToPickedDay();
+      return 1;
+    }
+  }
+  if (message == WM_TIMER && wParam == kDayTimer) {
+    GoToPickedDay();
+    return 1;
   }
   return Dialog::OnMessage(message, wParam, lParam);
 }
@@ -123,6 +143,8 @@ int ChartPage::CanClose(INT_PTR) {
 }
 
 int ChartPage::OnDestroy() {
+  KillTimer(Window(), kDayTimer);
+  dayPending_ = false;
   tips_.Destroy();
   view_.Destroy();
   native_.Destroy();
@@ -140,6 +162,8 @@ void ChartPage::FillDates() {
     context_.ListRuns(tracker.address.CStr(), table_, runs);
   }
   FillDateList(runs, dates_);
+  // A day being chosen in the picker (a download may end meanwhile) is
+  // neither overwritten nor dropped: it is gone to in the new list.
   ShowPosition();
 }
 
@@ -193,6 +217,17 @@ int ChartPage::GoToDay(const SYSTEMTIME& day) {
   return 1;
 }
 
+void ChartPage::GoToPickedDay() {
+  KillTimer(Window(), kDayTimer);
+  if (!dayPending_) return;
+  dayPending_ = false;
+  // The picker keeps the user's day, also one without runs: written back,
+  // the next step or digit would start again from the run's day.
+  keepPickedDay_ = true;
+  GoToDay(pickedDay_);
+  keepPickedDay_ = false;
+}
+
 void ChartPage::ShowPosition() {
   int index = -1, start = 0;
   const int count = dates_.Count();
@@ -209,7 +244,7 @@ void ChartPage::ShowPosition() {
   HWND picker = Item(IDC_RUN_DAY);
   EnableWindow(picker, count > 0);
   SYSTEMTIME local;
-  if (selected && FromUnixTime(local, static_cast<unsigned>(start), 1)) {
+  if (selected && !keepPickedDay_ && !dayPending_ && FromUnixTime(local, static_cast<unsigned>(start), 1)) {
     SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&local));
   }
 }

@@ -46,7 +46,9 @@ public:
   // 1 when there was one to go to.
   int StepRun(int delta);
   // Selects the run the day picker would go to for that local day and
-  // shows it; 1 when the list has runs.
+  // shows it; 1 when the list has runs. The picker goes there once the
+  // user has chosen: its calendar closed, a typed day after a pause or
+  // when the focus leaves it.
   int GoToDay(const SYSTEMTIME& day);
 
   const ToolTips& Tips() const { return tips_; }
@@ -77,10 +79,13 @@ protected:
   void WriteDocument(const WideString& document);
 
 private:
-  // The picker shows the selected run's day; the buttons are enabled where
-  // they lead somewhere.
+  // The picker shows the selected run's day (not while the user chooses a
+  // day in it, nor when it chose the run: it keeps the user's day); the
+  // buttons are enabled where they lead somewhere.
   void ShowPosition();
   void SelectRun(int index);
+  // The day last chosen in the picker, when not yet gone to.
+  void GoToPickedDay();
   // The selected run in the table (empty while no chart is shown).
   void FillTable();
 
@@ -95,4 +100,8 @@ private:
   ToolTips tips_;
   RunTable runTable_;
   bool tableShown_ = false;
+  SYSTEMTIME pickedDay_ = {};
+  bool dayPending_ = false;
+  bool keepPickedDay_ = false;
+  bool calendarOpen_ = false;
 };

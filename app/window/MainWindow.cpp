@@ -643,6 +643,11 @@ void MainWindow::ApplyTrackerNames(bool searchEnded) {
   }
 }
 
+static BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<size_t*>(count);
+  return TRUE;
+}
+
 // The shown page lies above the tab control (it is drawn over it), which
 // would put its controls first in the dialog manager's order: Tab goes
 // along the top row, the tabs, the page, the web link and Close instead.
@@ -654,8 +659,13 @@ bool MainWindow::MoveFocus(bool back) {
     if (page && child == page->Window()) continue;
     if (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) order.push_back(child);
     if (child != tabs_.Tab() || !page || !page->Window()) continue;
+    // The page's tab stops, once round. A round that never comes back to
+    // the first (the first no tab stop itself, as when every control is
+    // disabled) ends after as many steps as the page has windows.
+    size_t windows = 0;
+    EnumChildWindows(page->Window(), CountWindow, reinterpret_cast<LPARAM>(&windows));
     HWND first = GetNextDlgTabItem(page->Window(), nullptr, FALSE);
-    for (HWND item = first; item; item = GetNextDlgTabItem(page->Window(), item, FALSE)) {
+    for (HWND item = first; item && windows > 0; item = GetNextDlgTabItem(page->Window(), item, FALSE), --windows) {
       order.push_back(item);
       if (GetNextDlgTabItem(page->Window(), item, FALSE) == first) break;
     }
@@ -811,7 +821,7 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DPICHANGED:
       FollowDpi(reinterpret_cast<const RECT*>(lParam));
-      return 1;
+      return 0;  // the dialog manager's own handling gives the controls their fonts
     case WM_STORE_NOTICE:
       ShowStoreNotice();
       return 1;
@@ -949,6 +959,24 @@ void MainWindow::FollowColourScheme() {
 }
 
 void MainWindow::FollowDpi(const RECT* suggested) {
+  // Windows' dialog manager (Windows 10 1703 on) gives the window, the
+  // pages and every control the dialog font at the new scale after this;
+  // sizes and places are this window's own (the suggested rectangle, the
+  // anchors), so it neither resizes nor moves anything.
+  typedef decltype(SetDialogDpiChangeBehavior)* SetBehaviourFn;
+  static const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  static const SetBehaviourFn setBehaviour =
+      user32 ? reinterpret_cast<SetBehaviourFn>(
+                   reinterpret_cast<void*>(GetProcAddress(user32, "SetDialogDpiChangeBehavior")))
+             : nullptr;
+  const DIALOG_DPI_CHANGE_BEHAVIORS ownLayout =
+      static_cast<DIALOG_DPI_CHANGE_BEHAVIORS>(DDC_DISABLE_RESIZE | DDC_DISABLE_CONTROL_RELAYOUT);
+  if (setBehaviour) {
+    setBehaviour(Window(), ownLayout, ownLayout);
+    for (std::unique_ptr<TabPage>& page : pages_) {
+      if (page && page->Window()) setBehaviour(page->Window(), ownLayout, ownLayout);
+    }
+  }
   if (suggested) {
     SetWindowPos(Window(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -15,6 +15,12 @@ int RenameDialog::OnCommand(int id, WPARAM wParam, LPARAM lParam) {
   if (id != IDOK) return Dialog::OnCommand(id, wParam, lParam);
   wchar_t text[MaxName + 1] = {};
   GetDlgItemTextW(Window(), IDC_RENAME_NAME, text, MaxName + 1);
+  // Tabs and line breaks pasted in would be kept in "Names" and shown as
+  // boxes: every control character becomes a blank before the blanks at
+  // the ends go.
+  for (wchar_t* c = text; *c; ++c) {
+    if (*c < L' ' || *c == 0x7F) *c = L' ';
+  }
   wchar_t* first = text;
   while (*first && iswspace(*first)) ++first;
   size_t length = wcslen(first);

@@ -1,6 +1,7 @@
 // The question for a tracker's name (dialog 125): the device list's text of
 // the tracker above, the name the user gives it (at most MaxName
-// characters, spaces at both ends dropped; empty: its own name again).
+// characters, control characters made blanks, blanks at both ends dropped;
+// empty: its own name again).
 #pragma once
 
 #include "core/WideString.h"

@@ -51,6 +51,16 @@ Read ReadAccessible(HWND control) {
   return read;
 }
 
+// COM's identity rule: another interface of the object (the standard
+// object's IOleWindow) answers IUnknown with the object's own, or is none.
+bool KeepsIdentity(HWND control) {
+  ComRef<IAccessible> object;
+  ComRef<IUnknown> self, other, otherSelf;
+  AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), object.OutVoid());
+  if (!object || FAILED(object->QueryInterface(IID_IUnknown, self.OutVoid()))) return false;
+  return FAILED(object->QueryInterface(__uuidof(IOleWindow), other.OutVoid())) ||
+         (SUCCEEDED(other->QueryInterface(IID_IUnknown, otherSelf.OutVoid())) && otherSelf.Get() == self.Get());
+}
 
 // The controls a user reaches or reads state from: everything but the
 // statics that only label or show a value, and group boxes.
@@ -131,5 +141,6 @@ TEST(AccessibleTest, EveryControlOfTheWindowAndItsPagesHasANameAndRoleForScreenR
   EXPECT_EQ(L"64%", ReadAccessible(GetDlgItem(window.Info()->Window(), IDC_INFO_BATTERY)).value);
   EXPECT_EQ(L"Month", ReadAccessible(GetDlgItem(window.Page(3)->Window(), IDC_TRENDS_PERIOD)).value);
   EXPECT_EQ(L"Alt+G", ReadAccessible(GetDlgItem(window.Page(3)->Window(), IDC_TRENDS_GOAL)).shortcut);
+  EXPECT_TRUE(KeepsIdentity(window.Devices().Control()));
   ASSERT_TRUE(fixture.CloseWindow());
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/tracker/TrackerUpdate.h"
 #include "app/window/InfoPage.h"
 #include "app/window/SleepingPage.h"
 #include "app/window/WalkingPage.h"
@@ -39,14 +40,6 @@ std::wstring Text(ImageCombo& combo, int index) {
   WideString text;
   combo.Item(index, &text, nullptr);
   return text.CStr();
-}
-
-// The user picks a day in the page's day picker.
-void PickDay(HWND page, WORD year, WORD month, WORD day) {
-  NMDATETIMECHANGE change = {{GetDlgItem(page, IDC_RUN_DAY), IDC_RUN_DAY, static_cast<UINT>(DTN_DATETIMECHANGE)},
-                             GDT_VALID, {year, month, 0, day, 0, 0, 0, 0}};
-  SendMessageW(change.nmhdr.hwndFrom, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&change.st));
-  SendMessageW(page, WM_NOTIFY, IDC_RUN_DAY, reinterpret_cast<LPARAM>(&change));
 }
 
 // F2, and the name question answered with the name and OK once it shows.
@@ -118,14 +111,27 @@ TEST_F(KeyboardTest, TheWalksAreSteppedByButtonsAndCtrlArrowsPickedByDayAndLabel
   Press(dialog, WM_KEYDOWN, VK_RIGHT, true);
   EXPECT_EQ(1, Selected(dates));
 
-  // The day's first walk, else the latest before it, else the first.
-  PickDay(page.Window(), 2014, 6, 1);
-  EXPECT_EQ(0, Selected(dates));
-  PickDay(page.Window(), 2014, 6, 20);
-  EXPECT_EQ(1, Selected(dates));
-  PickDay(page.Window(), 2014, 5, 31);
-  EXPECT_EQ(0, Selected(dates));
+  // The picker by its keys (Right twice: the day field). A step onto a day
+  // without walks stays there; the walk is chosen when the focus leaves.
+  HWND picker = GetDlgItem(page.Window(), IDC_RUN_DAY);
+  auto pickerDay = [&] { return SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown)), shown; };
+  SetFocus(picker);
+  for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_UP, VK_UP}) Press(dialog, WM_KEYDOWN, key, false);
+  EXPECT_EQ(3, pickerDay().wDay);
+  for (WPARAM key : {VK_DOWN, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);
+  SetFocus(dates.Control());
+  EXPECT_EQ(0, Selected(dates));  // the day's first walk
   EXPECT_NE(nullptr, page.Document().Find(L"2014,5,1,2,0,0"));
+  // Or once the keys pause: the latest before the day, else the first.
+  SetFocus(picker);
+  for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_UP}) Press(dialog, WM_KEYDOWN, key, false);
+  EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 1; }, 10000, dialog));
+  EXPECT_EQ(2, pickerDay().wDay);
+  SetFocus(dates.Control()), SetFocus(picker);
+  for (WPARAM key : {VK_RIGHT, VK_DOWN}) Press(dialog, WM_KEYDOWN, key, false);  // the month
+  page.Refresh(UpdateWalking);  // a download ended meanwhile: the day being chosen stays
+  EXPECT_TRUE(PumpUntil([&] { return Selected(dates) == 0; }, 10000, dialog));
+  EXPECT_EQ(5, pickerDay().wMonth);
   ASSERT_TRUE(fixture.CloseWindow());
 }
 
@@ -185,7 +191,7 @@ TEST_F(KeyboardTest, TheBatterySaysItsLevelAndATrackerNamedByF2IsKeptAndShownWit
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(L"64%", ItemText(window->Info()->Window(), IDC_INFO_BATTERY_TEXT));  // "#%" in English
   SetFocus(window->Devices().Control());
-  NameWithF2(window->Window(), L"  Anna's ");
+  NameWithF2(window->Window(), L" \tAnna's\x7F\x01 ");  // pasted with control characters
   EXPECT_EQ(L"EI-AN900 (left) [00:11:22:33:44:01]", gShown);
   wchar_t stored[100] = {};
   DWORD size = sizeof(stored);
