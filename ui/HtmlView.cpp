@@ -723,21 +723,40 @@ bool OverText(HWND window, LPARAM lParam) {
   return link && !link->view->PendingPage().IsEmpty() && PtInRect(&link->text, point);
 }
 
+// The system's message font, underlined, at the window's DPI (the system
+// gives it at the DPI the session started with).
+HFONT MakeLinkFont(HWND window) {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+  int systemDpi = 96;
+  if (HDC screen = GetDC(nullptr)) {
+    systemDpi = std::max(1, GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
+  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, DpiGetForWindow(window), systemDpi);
+  metrics.lfMessageFont.lfUnderline = TRUE;
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
 LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_NCCREATE: {
       auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
       LinkWindow* link = new (std::nothrow) LinkWindow{static_cast<HtmlView*>(create->lpCreateParams), {}, {}};
       if (!link) return FALSE;
-      NONCLIENTMETRICSW metrics = {};
-      metrics.cbSize = sizeof metrics;
-      if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        metrics.lfMessageFont.lfUnderline = TRUE;
-        link->font.Reset(CreateFontIndirectW(&metrics.lfMessageFont));
-      }
+      link->font.Reset(MakeLinkFont(window));
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link));
       break;
     }
+    case WmDpiChangedAfterParent:
+      if (LinkWindow* link = LinkOf(window)) {
+        if (HFONT font = MakeLinkFont(window)) link->font.Reset(font);
+        InvalidateRect(window, nullptr, TRUE);
+      }
+      return 0;
+    case WM_GETFONT:
+      return LinkOf(window) ? reinterpret_cast<LRESULT>(LinkOf(window)->font.Get()) : 0;
     case WM_NCDESTROY:
       delete LinkOf(window);
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);

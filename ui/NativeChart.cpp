@@ -92,6 +92,17 @@ void NativeChart::Relayout() {
   Layout(dc, client);
 }
 
+void NativeChart::MakeFont() {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!window_ || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
+  metrics.lfMessageFont.lfHeight = -DpiScale(window_, 12);
+  HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+  if (!font) return;  // the old font stays rather than none
+  if (font_) DeleteObject(font_);
+  font_ = font;
+}
+
 void NativeChart::SetColours(const NativeChartColours& colours) {
   colours_ = colours;
   if (window_) InvalidateRect(window_, nullptr, FALSE);
@@ -382,15 +393,16 @@ LRESULT CALLBACK NativeChart::Procedure(HWND window, UINT message, WPARAM wParam
 LRESULT NativeChart::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND window = window_;
   switch (message) {
-    case WM_CREATE: {
-      NONCLIENTMETRICSW metrics = {};
-      metrics.cbSize = sizeof metrics;
-      if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        metrics.lfMessageFont.lfHeight = -DpiScale(window, 12);
-        font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-      }
+    case WM_CREATE:
+      MakeFont();
       return 0;
-    }
+    case WmDpiChangedAfterParent:
+      MakeFont();
+      Relayout();
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {

@@ -16,7 +16,8 @@
 // answers TRUE with where a column or line point is drawn in the client
 // area, FALSE for one outside the view; NativeChartGetView (lParam: two
 // doubles) gives the first point shown and the end of the view, in points.
-// Window thread only.
+// WM_GETFONT answers the font the chart writes with; it is made again at
+// the new scale on WM_DPICHANGED_AFTERPARENT. Window thread only.
 #pragma once
 
 #include <windows.h>
@@ -113,6 +114,8 @@ private:
   // The plot area and the button, for the window's current size.
   void Layout(HDC dc, const RECT& client);
   void Relayout();
+  // The texts' font at the window's current DPI, replacing any earlier one.
+  void MakeFont();
   int Points() const;
   double AxisMax(int axis) const;
   double XOfPoint(double point) const;

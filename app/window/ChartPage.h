@@ -83,6 +83,9 @@ private:
   void SelectRun(int index);
   // The selected run in the table (empty while no chart is shown).
   void FillTable();
+  // The native chart and its link below it in the chart's area, for the
+  // page's size and the current DPI.
+  void PlaceNativeChart();
 
   int table_;
   int chartTop_;
@@ -95,4 +98,7 @@ private:
   ToolTips tips_;
   RunTable runTable_;
   bool tableShown_ = false;
+  // The open date list's width as set at the DPI the page was made at.
+  int droppedWidth_ = 0;
+  int createdDpi_ = 96;
 };

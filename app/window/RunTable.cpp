@@ -6,6 +6,7 @@
 
 #include "core/DateTime.h"
 #include "ui/ColourScheme.h"
+#include "ui/Dpi.h"
 
 namespace {
 
@@ -53,6 +54,16 @@ void RunTable::ApplyColours() {
   SendMessageW(list_, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOW)));
   SendMessageW(list_, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOW)));
   SendMessageW(list_, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOWTEXT)));
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void RunTable::FollowDpi(HFONT font) {
+  if (!list_) return;
+  if (font) SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (columns_ > 0) {
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    FitColumns();
+  }
   InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -109,7 +120,7 @@ void RunTable::FitColumns() {
       const LRESULT cell = SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.CStr()));
       if (cell > width) width = cell;
     }
-    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(static_cast<int>(width) + 24, 0));
+    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(static_cast<int>(width) + DpiScale(list_, 24), 0));
   }
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);

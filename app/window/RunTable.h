@@ -31,6 +31,8 @@ public:
   HWND Control() const { return list_; }
   // The colour scheme's (ui/ColourScheme) list colours.
   void ApplyColours();
+  // The font of the page at its new DPI, and the columns fitted again.
+  void FollowDpi(HFONT font);
 
   // The run starting at start (Unix seconds) in the list, replacing what it showed.
   void ShowWalking(const std::vector<QuarterHourRow>& rows, unsigned start, DistanceUnit unit);
