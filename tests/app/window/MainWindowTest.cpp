@@ -785,7 +785,10 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   RegDeleteValueW(personalize, L"AppsUseLightTheme");
   RegCloseKey(personalize);
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
-  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#1e1e1e'"));
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#2b2b2b'"));
+  // The window stays dark until Windows announces otherwise; so do its charts.
+  opened->Walking()->ShowChart();
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
   // The native chart's own background, drawn into a bitmap.
   HWND chart = opened->Walking()->Native().Window();
   ASSERT_TRUE(chart);
@@ -794,7 +797,10 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 40);
   HGDIOBJ old = SelectObject(memory, bitmap);
   SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-  EXPECT_EQ(RGB(0x1E, 0x1E, 0x1E), GetPixel(memory, 5, 5));
+  // The chart and the table in its place share one background.
+  EXPECT_EQ(RGB(0x2B, 0x2B, 0x2B), GetPixel(memory, 5, 5));
+  EXPECT_EQ(GetPixel(memory, 5, 5), static_cast<COLORREF>(SendMessageW(opened->Walking()->Table().Control(),
+                                                                       LVM_GETBKCOLOR, 0, 0)));
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
