@@ -755,6 +755,9 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         InvalidateRect(window, nullptr, TRUE);
       }
       return 0;
+    case WM_SYSCOLORCHANGE:
+      InvalidateRect(window, nullptr, TRUE);
+      return 0;
     case WM_GETFONT:
       return LinkOf(window) ? reinterpret_cast<LRESULT>(LinkOf(window)->font.Get()) : 0;
     case WM_NCDESTROY:
@@ -768,7 +771,9 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
       HDC dc = BeginPaint(window, &paint);
       RECT client;
       GetClientRect(window, &client);
-      FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+      // The strip in the window's colours (dark, High Contrast) like the
+      // chart above it.
+      FillRect(dc, &client, SchemeBrush(COLOR_WINDOW));
       LinkWindow* link = LinkOf(window);
       if (link && !link->view->PendingPage().IsEmpty()) {
         SelectedObject font(dc, link->font ? static_cast<HGDIOBJ>(link->font.Get())
@@ -791,14 +796,14 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         if (GetFocus() == window) {
           RECT focus = text;
           InflateRect(&focus, DpiScale(window, 2), 1);
-          SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-          SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+          SetTextColor(dc, SchemeColour(COLOR_WINDOWTEXT));
+          SetBkColor(dc, SchemeColour(COLOR_WINDOW));
           DrawFocusRect(dc, &focus);
         }
         const WideString& notice = link->view->OpenedNotice();
         if (!notice.IsEmpty()) {
           RECT rest = {text.right + DpiScale(window, 12), text.top, client.right - margin, text.bottom};
-          SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+          SetTextColor(dc, SchemeColour(COLOR_WINDOWTEXT));
           DrawTextW(dc, notice.CStr(), -1, &rest, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
         }
       }
@@ -874,10 +879,10 @@ HINSTANCE ThisModule() {
 const wchar_t HtmlView::FallbackLinkText[] = L"Open this chart in your web browser";
 
 COLORREF HtmlView::LinkColour() {
-  // High Contrast has a link colour of its own; otherwise a link blue that
-  // reads on the window's white (the system's hot-light colour is a pale
-  // blue under Wine).
-  return IsHighContrast() ? GetSysColor(COLOR_HOTLIGHT) : RGB(0x00, 0x56, 0xB3);
+  // High Contrast has a link colour of its own and the dark mode a light
+  // blue; otherwise a link blue that reads on the window's white (the
+  // system's hot-light colour is a pale blue under Wine).
+  return SchemeTextColour(RGB(0x00, 0x56, 0xB3), true);
 }
 
 HtmlView::HtmlView() { navigated_.Create(Event::AutoReset, Event::StartsUnsignalled); }

@@ -96,7 +96,7 @@ public:
   static const DWORD WaitLimitMs = 10000;
   // The text of the link shown where no browser engine is available.
   static const wchar_t FallbackLinkText[];
-  // The colour of the link's text.
+  // The colour of the link's text in the colour scheme in use (ui/ColourScheme).
   static COLORREF LinkColour();
   // The height the link needs on a line of its own, at 96 DPI.
   static const int FallbackLinkHeight = 26;

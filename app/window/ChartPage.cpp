@@ -95,6 +95,7 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SETTINGCHANGE || message == WM_SYSCOLORCHANGE) {
     if (native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
     runTable_.ApplyColours();
+    if (!view_.HasBrowser() && view_.Window()) SendMessageW(view_.Window(), WM_SYSCOLORCHANGE, 0, 0);
     if (!plain_.IsEmpty()) ShowChart();
     return 0;
   }

@@ -31,6 +31,7 @@
 #include "tests/app/trends/TrendsHistory.h"
 #include "tests/app/window/WindowTestSupport.h"
 #include "tests/common/FileText.h"
+#include "tests/ui/WindowCapture.h"
 
 using windowtest::ItemText;
 
@@ -801,6 +802,9 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   EXPECT_EQ(RGB(0x2B, 0x2B, 0x2B), GetPixel(memory, 5, 5));
   EXPECT_EQ(GetPixel(memory, 5, 5), static_cast<COLORREF>(SendMessageW(opened->Walking()->Table().Control(),
                                                                        LVM_GETBKCOLOR, 0, 0)));
+  // So does the link's line below it.
+  UpdateWindow(opened->Walking()->View().Window());
+  EXPECT_EQ(RGB(0x2B, 0x2B, 0x2B), testcapture::CaptureWindow(opened->Walking()->View().Window()).At(1, 1));
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
