@@ -1091,6 +1091,9 @@ int HtmlView::WriteDocument(const wchar_t* text) {
   if (!host_ || !host_->browser) {
     // Only the link can show the page: keep it for the link's click.
     if (fallback_) {
+      // Another page gets a file of its own when opened: the one a browser
+      // may still show stays as it was.
+      if (wcscmp(pending_.CStr(), text ? text : L"") != 0) serial_ = 0;
       pending_.Assign(text ? text : L"");
       InvalidateRect(fallback_, nullptr, TRUE);
     }
@@ -1133,33 +1136,46 @@ int HtmlView::OpenInBrowser(WideString* savedPath) {
   if (pending_.IsEmpty()) return 0;
   wchar_t folder[MAX_PATH];
   DWORD n = GetTempPathW(MAX_PATH, folder);
-  if (n == 0 || n >= MAX_PATH) return 0;
+  if (n == 0 || n >= MAX_PATH) {
+    notice_.Assign(L"The chart page could not be saved: the temporary folder cannot be found");
+    return 0;
+  }
+  // Every failure from here on says so, in place of what the link said before.
+  auto failed = [&]() {
+    notice_.Format(L"The chart page could not be saved in %s", folder);
+    return 0;
+  };
   if (!serial_) {
-    static LONG views = 0;
-    serial_ = static_cast<unsigned>(InterlockedIncrement(&views));
+    static LONG pages = 0;
+    serial_ = static_cast<unsigned>(InterlockedIncrement(&pages));
   }
   WideString path;
-  if (!path.Format(L"%sPellton chart %lu-%u.html", folder, GetCurrentProcessId(), serial_))
-    return 0;
+  if (!path.Format(L"%sPellton chart %lu-%u.html", folder, GetCurrentProcessId(), serial_)) return failed();
   // The page declares UTF-8.
   int bytes = WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()),
                                   nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return 0;
-  char* utf8 = static_cast<char*>(malloc(bytes));
-  if (!utf8) return 0;
-  WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()), utf8,
-                      bytes, nullptr, nullptr);
+  if (bytes <= 0) return failed();
+  std::vector<char> utf8;
+  try {
+    utf8.resize(static_cast<size_t>(bytes));
+  } catch (const std::bad_alloc&) {
+    return failed();
+  }
+  if (WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()), utf8.data(),
+                          bytes, nullptr, nullptr) != bytes) {
+    return failed();
+  }
   KernelHandle file(CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file == INVALID_HANDLE_VALUE) return failed();
   DWORD written = 0;
-  int saved = file != INVALID_HANDLE_VALUE &&
-              WriteFile(file, utf8, static_cast<DWORD>(bytes), &written, nullptr) &&
+  int saved = WriteFile(file, utf8.data(), static_cast<DWORD>(bytes), &written, nullptr) &&
               written == static_cast<DWORD>(bytes);
-  if (file != INVALID_HANDLE_VALUE) saved = file.Close() && saved;
-  free(utf8);
+  saved = file.Close() && saved;
   if (!saved) {
-    notice_.Format(L"The chart page could not be saved in %s", folder);
-    return 0;
+    // A part of a page is no page: it goes.
+    DeleteFileW(path.CStr());
+    return failed();
   }
   bool known = false;
   for (const std::wstring& page : g_savedPages) known = known || page == path.CStr();
