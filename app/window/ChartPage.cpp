@@ -96,7 +96,13 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
     runTable_.ApplyColours();
     if (!view_.HasBrowser() && view_.Window()) SendMessageW(view_.Window(), WM_SYSCOLORCHANGE, 0, 0);
-    if (!plain_.IsEmpty()) ShowChart();
+    // Only the colours change: the run, and the zoom the user chose, stay.
+    if (!plain_.IsEmpty()) {
+      WideString page;
+      page.Assign(plain_);
+      ApplyCurrentChartTheme(page);
+      WriteDocument(page);
+    }
     return 0;
   }
   if (message == WmDpiChangedAfterParent) {

@@ -775,6 +775,11 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   ASSERT_NE(nullptr, opened);
   ASSERT_NE(nullptr, opened->Walking());
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-light\">"));
+  // A zoomed night stays zoomed through the change.
+  ClickTab(*opened, 2);
+  ASSERT_TRUE(PumpUntil([&] { return opened->Sleeping() && opened->Sleeping()->Dates().Count() == 1; }));
+  opened->Sleeping()->Native().ZoomTo(0, 4);
+  ASSERT_TRUE(opened->Sleeping()->Native().Zoomed());
   // The user switches to dark apps while the program runs.
   const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
   HKEY personalize = nullptr;
@@ -787,6 +792,7 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   RegCloseKey(personalize);
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#2b2b2b'"));
+  EXPECT_TRUE(opened->Sleeping()->Native().Zoomed());
   // The window stays dark until Windows announces otherwise; so do its charts.
   opened->Walking()->ShowChart();
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
