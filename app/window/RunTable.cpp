@@ -192,21 +192,26 @@ int RunTable::Text(WideString& out) const {
 
 int RunTable::Copy() const {
   WideString text;
-  if (!Text(text) || !OpenClipboard(list_)) return 0;
-  EmptyClipboard();
+  if (!Text(text)) return 0;
+  // The text is made ready first: the clipboard is emptied only to take
+  // it, never lost for a copy that could not be made.
   const size_t bytes = (text.Length() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  void* target = memory ? GlobalLock(memory) : nullptr;
   int copied = 0;
-  if (memory) {
-    if (void* target = GlobalLock(memory)) {
-      memcpy(target, text.CStr(), bytes);
-      GlobalUnlock(memory);
+  if (target) {
+    memcpy(target, text.CStr(), bytes);
+    GlobalUnlock(memory);
+    if (OpenClipboard(list_)) {
       // The clipboard owns the memory once it has taken it.
-      copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+      copied = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+      CloseClipboard();
     }
-    if (!copied) GlobalFree(memory);
   }
-  CloseClipboard();
+  if (!copied) {
+    if (memory) GlobalFree(memory);
+    MessageBeep(MB_ICONWARNING);
+  }
   return copied;
 }
 

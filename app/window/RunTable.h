@@ -43,7 +43,8 @@ public:
   // The column titles and then the selected rows (all when none is
   // selected), cells joined by tabs, lines ended by CR LF. 1/0.
   int Text(WideString& out) const;
-  // Text on the clipboard as Unicode text. 1/0.
+  // Text on the clipboard as Unicode text, what was there kept when it
+  // cannot be (then a warning beep). 1/0.
   int Copy() const;
 
   int OnNotify(const NMHDR* header, LRESULT* result) override;
