@@ -441,7 +441,13 @@ LRESULT NativeChart::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEWHEEL: {
       POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       ScreenToClient(window, &at);
-      const int clicks = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+      // A touchpad turns in steps smaller than a notch: they add up, and a
+      // turn the other way starts afresh.
+      const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+      if ((delta > 0) != (wheel_ > 0)) wheel_ = 0;
+      wheel_ += delta;
+      const int clicks = wheel_ / WHEEL_DELTA;
+      wheel_ -= clicks * WHEEL_DELTA;
       if (clicks != 0) ZoomAround(PointOfX(at.x), std::pow(0.8, clicks));
       return 0;
     }

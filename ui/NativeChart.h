@@ -136,4 +136,5 @@ private:
   int dragStart_ = 0;
   int dragNow_ = 0;
   double dragFrom_ = 0;
+  int wheel_ = 0;  // wheel turns short of a notch, kept for the next
 };

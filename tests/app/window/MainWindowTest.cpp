@@ -754,6 +754,12 @@ TEST_F(MainWindowTest, WithoutABrowserThePagesDrawTheRunThemselvesAndTheLinkBelo
   SendMessageW(night, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(middle.x, middle.y));
   SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
   EXPECT_NEAR(5, view2[1] - view2[0], 0.1);  // a fifth wider
+  // A touchpad's half steps add up to one.
+  for (int half = 0; half < 2; ++half) {
+    SendMessageW(night, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA / 2)), MAKELPARAM(middle.x, middle.y));
+  }
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_NEAR(6.25, view2[1] - view2[0], 0.1);
   RECT reset = {};
   GetClientRect(night, &reset);
   for (int x = reset.right - 1; x > 0; --x) {  // the button stands at the top right
