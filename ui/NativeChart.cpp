@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/DateTime.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
 
@@ -101,6 +102,17 @@ void NativeChart::MakeFont() {
   if (!font) return;  // the old font stays rather than none
   if (font_) DeleteObject(font_);
   font_ = font;
+}
+
+WideString NativeChart::ClockText(long long secondsAfterStart) const {
+  long long day = (data_.startSecond + secondsAfterStart) % 86400;
+  SYSTEMTIME local;
+  if (data_.startUtc >= 0 && FromUnixTime(local, data_.startUtc + secondsAfterStart, 1)) {
+    day = local.wHour * 3600LL + local.wMinute * 60LL;
+  }
+  WideString text;
+  text.Format(L"%d:%02d", static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60));
+  return text;
 }
 
 void NativeChart::SetColours(const NativeChartColours& colours) {
@@ -301,9 +313,7 @@ void NativeChart::Paint(HDC dc, const RECT& client) {
       const double point = static_cast<double>(t - data_.startSecond) / data_.intervalSeconds;
       const int x = static_cast<int>(std::lround(XOfPoint(point)));
       Line(dc, x, plot_.bottom, x, plot_.bottom + pad / 2);
-      const long long day = t % 86400;
-      WideString text;
-      text.Format(L"%d:%02d", static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60));
+      const WideString text = ClockText(t - data_.startSecond);
       RECT label = {x - size.cx, plot_.bottom + pad / 2, x + size.cx, plot_.bottom + pad / 2 + textHeight_};
       DrawTextW(dc, text.CStr(), -1, &label, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
     }

@@ -55,6 +55,9 @@ struct NativeChartData {
   NativeChartKind kind = NativeChartColumns;
   WideString title;
   int startSecond = 0;       // second of the day of the first point
+  // The first point in Unix seconds, when known: the clock along x then
+  // reads the local time of each tick, right across a change of the clock.
+  long long startUtc = -1;
   int intervalSeconds = 60;  // between points
   NativeChartAxis axes[2];
   int axisCount = 1;
@@ -102,6 +105,10 @@ public:
   void ZoomTo(double from, double to);
   // Moves the view by this many points, kept inside the series.
   void Pan(double points);
+
+  // The clock's label for the tick that stands the seconds after the first
+  // point ("3:30"): the local time then, or the second of the day.
+  WideString ClockText(long long secondsAfterStart) const;
 
   // Where a point of a series is drawn (the column, or the line's step);
   // 0 when it lies outside the view or there is no such point.
