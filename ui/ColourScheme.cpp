@@ -19,12 +19,13 @@ const COLORREF kDarkLink = RGB(76, 194, 255);
 
 int highContrastOverride = -1;
 
+// The system colour indexes run from 0 (COLOR_SCROLLBAR) to 30 (COLOR_MENUBAR).
+const int kColourIndexes = 31;
+
 struct Scheme {
   bool read = false;
   ColourMode mode = ColourMode::Light;
-  HBRUSH face = nullptr;
-  HBRUSH window = nullptr;
-  HBRUSH highlight = nullptr;
+  HBRUSH brushes[kColourIndexes] = {};  // the dark mode's, by index, made when asked for
 };
 
 Scheme& Current() {
@@ -90,9 +91,9 @@ bool ReloadColourScheme() {
   const ColourMode before = scheme.mode;
   scheme.read = false;
   // Brushes of the old colours go; they are made again when asked for.
-  for (HBRUSH* brush : {&scheme.face, &scheme.window, &scheme.highlight}) {
-    if (*brush) DeleteObject(*brush);
-    *brush = nullptr;
+  for (HBRUSH& brush : scheme.brushes) {
+    if (brush) DeleteObject(brush);
+    brush = nullptr;
   }
   return Current().mode != before;
 }
@@ -104,9 +105,11 @@ COLORREF SchemeColour(int index) {
 HBRUSH SchemeBrush(int index) {
   Scheme& scheme = Current();
   if (scheme.mode != ColourMode::Dark) return GetSysColorBrush(index);
-  HBRUSH* slot = index == COLOR_WINDOW ? &scheme.window : index == COLOR_HIGHLIGHT ? &scheme.highlight : &scheme.face;
-  if (!*slot) *slot = CreateSolidBrush(DarkColour(index));
-  return *slot;
+  // Each index its own brush, in its own colour.
+  if (index < 0 || index >= kColourIndexes) return GetSysColorBrush(COLOR_BTNFACE);
+  HBRUSH& brush = scheme.brushes[index];
+  if (!brush) brush = CreateSolidBrush(DarkColour(index));
+  return brush;
 }
 
 COLORREF SchemeTextColour(COLORREF designed, bool link) {
@@ -164,9 +167,17 @@ void ApplySchemeToButtons(HWND parent) {
     setTheme(child, dark ? L"" : nullptr, dark ? L"" : nullptr);
   }
 }
+
 ColourScheme CurrentColourScheme() {
-  if (IsHighContrast()) return ColourSchemeHighContrast;
-  return IsDarkAppsTheme() ? ColourSchemeDark : ColourSchemeLight;
+  // The mode the window paints with, so the charts never disagree with it.
+  switch (SchemeMode()) {
+    case ColourMode::HighContrast:
+      return ColourSchemeHighContrast;
+    case ColourMode::Dark:
+      return ColourSchemeDark;
+    default:
+      return ColourSchemeLight;
+  }
 }
 
 NativeChartColours ChartColoursFor(ColourScheme scheme) {
@@ -189,7 +200,8 @@ NativeChartColours ChartColoursFor(ColourScheme scheme) {
       c.bands[3] = RGB(0xCF, 0xCF, 0xCF);  // unknown
       break;
     case ColourSchemeDark:
-      c.background = RGB(0x1E, 0x1E, 0x1E);
+      // The background of the window's fields and the run table.
+      c.background = kDarkWindow;
       c.text = RGB(0xE8, 0xE8, 0xE8);
       c.grid = RGB(0x44, 0x44, 0x44);
       c.selection = RGB(0x56, 0xB4, 0xE9);
@@ -198,7 +210,7 @@ NativeChartColours ChartColoursFor(ColourScheme scheme) {
       c.series[2] = RGB(0xF0, 0xF0, 0xF0);
       c.series[3] = RGB(0xCC, 0x79, 0xA7);
       c.bands[0] = RGB(0x2B, 0x6A, 0x96);
-      c.bands[1] = RGB(0x1E, 0x1E, 0x1E);
+      c.bands[1] = kDarkWindow;
       c.bands[2] = RGB(0x8C, 0x64, 0x10);
       c.bands[3] = RGB(0x50, 0x50, 0x50);
       break;

@@ -69,7 +69,7 @@ void ApplySchemeToButtons(HWND parent);
 
 enum ColourScheme { ColourSchemeLight, ColourSchemeDark, ColourSchemeHighContrast };
 
-// High Contrast first, then dark, else light.
+// The scheme of SchemeMode (High Contrast first, then dark, else light).
 ColourScheme CurrentColourScheme();
 
 // The chart colours of a scheme; High Contrast reads the system colours.

@@ -723,21 +723,43 @@ bool OverText(HWND window, LPARAM lParam) {
   return link && !link->view->PendingPage().IsEmpty() && PtInRect(&link->text, point);
 }
 
+// The system's message font, underlined, at the window's DPI (the system
+// gives it at the DPI the session started with).
+HFONT MakeLinkFont(HWND window) {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+  int systemDpi = 96;
+  if (HDC screen = GetDC(nullptr)) {
+    systemDpi = std::max(1, GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
+  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, DpiGetForWindow(window), systemDpi);
+  metrics.lfMessageFont.lfUnderline = TRUE;
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
 LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_NCCREATE: {
       auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
       LinkWindow* link = new (std::nothrow) LinkWindow{static_cast<HtmlView*>(create->lpCreateParams), {}, {}};
       if (!link) return FALSE;
-      NONCLIENTMETRICSW metrics = {};
-      metrics.cbSize = sizeof metrics;
-      if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        metrics.lfMessageFont.lfUnderline = TRUE;
-        link->font.Reset(CreateFontIndirectW(&metrics.lfMessageFont));
-      }
+      link->font.Reset(MakeLinkFont(window));
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link));
       break;
     }
+    case WmDpiChangedAfterParent:
+      if (LinkWindow* link = LinkOf(window)) {
+        if (HFONT font = MakeLinkFont(window)) link->font.Reset(font);
+        InvalidateRect(window, nullptr, TRUE);
+      }
+      return 0;
+    case WM_SYSCOLORCHANGE:
+      InvalidateRect(window, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return LinkOf(window) ? reinterpret_cast<LRESULT>(LinkOf(window)->font.Get()) : 0;
     case WM_NCDESTROY:
       delete LinkOf(window);
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -749,7 +771,9 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
       HDC dc = BeginPaint(window, &paint);
       RECT client;
       GetClientRect(window, &client);
-      FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+      // The strip in the window's colours (dark, High Contrast) like the
+      // chart above it.
+      FillRect(dc, &client, SchemeBrush(COLOR_WINDOW));
       LinkWindow* link = LinkOf(window);
       if (link && !link->view->PendingPage().IsEmpty()) {
         SelectedObject font(dc, link->font ? static_cast<HGDIOBJ>(link->font.Get())
@@ -772,14 +796,14 @@ LRESULT CALLBACK LinkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         if (GetFocus() == window) {
           RECT focus = text;
           InflateRect(&focus, DpiScale(window, 2), 1);
-          SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-          SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+          SetTextColor(dc, SchemeColour(COLOR_WINDOWTEXT));
+          SetBkColor(dc, SchemeColour(COLOR_WINDOW));
           DrawFocusRect(dc, &focus);
         }
         const WideString& notice = link->view->OpenedNotice();
         if (!notice.IsEmpty()) {
           RECT rest = {text.right + DpiScale(window, 12), text.top, client.right - margin, text.bottom};
-          SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+          SetTextColor(dc, SchemeColour(COLOR_WINDOWTEXT));
           DrawTextW(dc, notice.CStr(), -1, &rest, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
         }
       }
@@ -855,10 +879,10 @@ HINSTANCE ThisModule() {
 const wchar_t HtmlView::FallbackLinkText[] = L"Open this chart in your web browser";
 
 COLORREF HtmlView::LinkColour() {
-  // High Contrast has a link colour of its own; otherwise a link blue that
-  // reads on the window's white (the system's hot-light colour is a pale
-  // blue under Wine).
-  return IsHighContrast() ? GetSysColor(COLOR_HOTLIGHT) : RGB(0x00, 0x56, 0xB3);
+  // High Contrast has a link colour of its own and the dark mode a light
+  // blue; otherwise a link blue that reads on the window's white (the
+  // system's hot-light colour is a pale blue under Wine).
+  return SchemeTextColour(RGB(0x00, 0x56, 0xB3), true);
 }
 
 HtmlView::HtmlView() { navigated_.Create(Event::AutoReset, Event::StartsUnsignalled); }
@@ -1067,6 +1091,9 @@ int HtmlView::WriteDocument(const wchar_t* text) {
   if (!host_ || !host_->browser) {
     // Only the link can show the page: keep it for the link's click.
     if (fallback_) {
+      // Another page gets a file of its own when opened: the one a browser
+      // may still show stays as it was.
+      if (wcscmp(pending_.CStr(), text ? text : L"") != 0) serial_ = 0;
       pending_.Assign(text ? text : L"");
       InvalidateRect(fallback_, nullptr, TRUE);
     }
@@ -1109,33 +1136,46 @@ int HtmlView::OpenInBrowser(WideString* savedPath) {
   if (pending_.IsEmpty()) return 0;
   wchar_t folder[MAX_PATH];
   DWORD n = GetTempPathW(MAX_PATH, folder);
-  if (n == 0 || n >= MAX_PATH) return 0;
+  if (n == 0 || n >= MAX_PATH) {
+    notice_.Assign(L"The chart page could not be saved: the temporary folder cannot be found");
+    return 0;
+  }
+  // Every failure from here on says so, in place of what the link said before.
+  auto failed = [&]() {
+    notice_.Format(L"The chart page could not be saved in %s", folder);
+    return 0;
+  };
   if (!serial_) {
-    static LONG views = 0;
-    serial_ = static_cast<unsigned>(InterlockedIncrement(&views));
+    static LONG pages = 0;
+    serial_ = static_cast<unsigned>(InterlockedIncrement(&pages));
   }
   WideString path;
-  if (!path.Format(L"%sPellton chart %lu-%u.html", folder, GetCurrentProcessId(), serial_))
-    return 0;
+  if (!path.Format(L"%sPellton chart %lu-%u.html", folder, GetCurrentProcessId(), serial_)) return failed();
   // The page declares UTF-8.
   int bytes = WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()),
                                   nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return 0;
-  char* utf8 = static_cast<char*>(malloc(bytes));
-  if (!utf8) return 0;
-  WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()), utf8,
-                      bytes, nullptr, nullptr);
+  if (bytes <= 0) return failed();
+  std::vector<char> utf8;
+  try {
+    utf8.resize(static_cast<size_t>(bytes));
+  } catch (const std::bad_alloc&) {
+    return failed();
+  }
+  if (WideCharToMultiByte(CP_UTF8, 0, pending_.CStr(), static_cast<int>(pending_.Length()), utf8.data(),
+                          bytes, nullptr, nullptr) != bytes) {
+    return failed();
+  }
   KernelHandle file(CreateFileW(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file == INVALID_HANDLE_VALUE) return failed();
   DWORD written = 0;
-  int saved = file != INVALID_HANDLE_VALUE &&
-              WriteFile(file, utf8, static_cast<DWORD>(bytes), &written, nullptr) &&
+  int saved = WriteFile(file, utf8.data(), static_cast<DWORD>(bytes), &written, nullptr) &&
               written == static_cast<DWORD>(bytes);
-  if (file != INVALID_HANDLE_VALUE) saved = file.Close() && saved;
-  free(utf8);
+  saved = file.Close() && saved;
   if (!saved) {
-    notice_.Format(L"The chart page could not be saved in %s", folder);
-    return 0;
+    // A part of a page is no page: it goes.
+    DeleteFileW(path.CStr());
+    return failed();
   }
   bool known = false;
   for (const std::wstring& page : g_savedPages) known = known || page == path.CStr();

@@ -96,7 +96,7 @@ public:
   static const DWORD WaitLimitMs = 10000;
   // The text of the link shown where no browser engine is available.
   static const wchar_t FallbackLinkText[];
-  // The colour of the link's text.
+  // The colour of the link's text in the colour scheme in use (ui/ColourScheme).
   static COLORREF LinkColour();
   // The height the link needs on a line of its own, at 96 DPI.
   static const int FallbackLinkHeight = 26;
@@ -139,7 +139,9 @@ public:
   const WideString& PendingPage() const { return pending_; }
   // Saves the pending page to "%TEMP%\Pellton chart <n>.html" (UTF-8) and
   // opens it with the opener; what the fallback link does when clicked.
-  // 1 on success; the saved file's path in `path` when given.
+  // Each page written gets a file of its own; opening the same page again
+  // rewrites its file. 1 on success; the saved file's path in `path` when
+  // given. Every failure leaves a notice saying so, and no partial file.
   int OpenInBrowser(WideString* path = nullptr);
   // What the link says after it was used: where the page went (empty
   // before).
@@ -179,5 +181,5 @@ private:
   HtmlViewCallbacks callbacks_ = {};
   WideString pending_;
   WideString notice_;
-  unsigned serial_ = 0;
+  unsigned serial_ = 0;  // the pending page's file number; 0 before it is saved
 };

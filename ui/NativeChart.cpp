@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/DateTime.h"
 #include "ui/Dpi.h"
 #include "ui/GdiGuard.h"
 
@@ -90,6 +91,28 @@ void NativeChart::Relayout() {
   RECT client;
   GetClientRect(window_, &client);
   Layout(dc, client);
+}
+
+void NativeChart::MakeFont() {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!window_ || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
+  metrics.lfMessageFont.lfHeight = -DpiScale(window_, 12);
+  HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+  if (!font) return;  // the old font stays rather than none
+  if (font_) DeleteObject(font_);
+  font_ = font;
+}
+
+WideString NativeChart::ClockText(long long secondsAfterStart) const {
+  long long day = (data_.startSecond + secondsAfterStart) % 86400;
+  SYSTEMTIME local;
+  if (data_.startUtc >= 0 && FromUnixTime(local, data_.startUtc + secondsAfterStart, 1)) {
+    day = local.wHour * 3600LL + local.wMinute * 60LL;
+  }
+  WideString text;
+  text.Format(L"%d:%02d", static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60));
+  return text;
 }
 
 void NativeChart::SetColours(const NativeChartColours& colours) {
@@ -290,9 +313,7 @@ void NativeChart::Paint(HDC dc, const RECT& client) {
       const double point = static_cast<double>(t - data_.startSecond) / data_.intervalSeconds;
       const int x = static_cast<int>(std::lround(XOfPoint(point)));
       Line(dc, x, plot_.bottom, x, plot_.bottom + pad / 2);
-      const long long day = t % 86400;
-      WideString text;
-      text.Format(L"%d:%02d", static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60));
+      const WideString text = ClockText(t - data_.startSecond);
       RECT label = {x - size.cx, plot_.bottom + pad / 2, x + size.cx, plot_.bottom + pad / 2 + textHeight_};
       DrawTextW(dc, text.CStr(), -1, &label, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
@@ -382,15 +403,16 @@ LRESULT CALLBACK NativeChart::Procedure(HWND window, UINT message, WPARAM wParam
 LRESULT NativeChart::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND window = window_;
   switch (message) {
-    case WM_CREATE: {
-      NONCLIENTMETRICSW metrics = {};
-      metrics.cbSize = sizeof metrics;
-      if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        metrics.lfMessageFont.lfHeight = -DpiScale(window, 12);
-        font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-      }
+    case WM_CREATE:
+      MakeFont();
       return 0;
-    }
+    case WmDpiChangedAfterParent:
+      MakeFont();
+      Relayout();
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
@@ -429,7 +451,13 @@ LRESULT NativeChart::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEWHEEL: {
       POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       ScreenToClient(window, &at);
-      const int clicks = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+      // A touchpad turns in steps smaller than a notch: they add up, and a
+      // turn the other way starts afresh.
+      const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+      if ((delta > 0) != (wheel_ > 0)) wheel_ = 0;
+      wheel_ += delta;
+      const int clicks = wheel_ / WHEEL_DELTA;
+      wheel_ -= clicks * WHEEL_DELTA;
       if (clicks != 0) ZoomAround(PointOfX(at.x), std::pow(0.8, clicks));
       return 0;
     }

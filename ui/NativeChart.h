@@ -16,7 +16,8 @@
 // answers TRUE with where a column or line point is drawn in the client
 // area, FALSE for one outside the view; NativeChartGetView (lParam: two
 // doubles) gives the first point shown and the end of the view, in points.
-// Window thread only.
+// WM_GETFONT answers the font the chart writes with; it is made again at
+// the new scale on WM_DPICHANGED_AFTERPARENT. Window thread only.
 #pragma once
 
 #include <windows.h>
@@ -54,6 +55,9 @@ struct NativeChartData {
   NativeChartKind kind = NativeChartColumns;
   WideString title;
   int startSecond = 0;       // second of the day of the first point
+  // The first point in Unix seconds, when known: the clock along x then
+  // reads the local time of each tick, right across a change of the clock.
+  long long startUtc = -1;
   int intervalSeconds = 60;  // between points
   NativeChartAxis axes[2];
   int axisCount = 1;
@@ -102,6 +106,10 @@ public:
   // Moves the view by this many points, kept inside the series.
   void Pan(double points);
 
+  // The clock's label for the tick that stands the seconds after the first
+  // point ("3:30"): the local time then, or the second of the day.
+  WideString ClockText(long long secondsAfterStart) const;
+
   // Where a point of a series is drawn (the column, or the line's step);
   // 0 when it lies outside the view or there is no such point.
   int BarRect(int series, int point, RECT& rect) const;
@@ -113,6 +121,8 @@ private:
   // The plot area and the button, for the window's current size.
   void Layout(HDC dc, const RECT& client);
   void Relayout();
+  // The texts' font at the window's current DPI, replacing any earlier one.
+  void MakeFont();
   int Points() const;
   double AxisMax(int axis) const;
   double XOfPoint(double point) const;
@@ -133,4 +143,5 @@ private:
   int dragStart_ = 0;
   int dragNow_ = 0;
   double dragFrom_ = 0;
+  int wheel_ = 0;  // wheel turns short of a notch, kept for the next
 };

@@ -12,6 +12,7 @@ int StartOf(unsigned start, NativeChartData& chart) {
   SYSTEMTIME local;
   if (!FromUnixTime(local, start, 1)) return 0;
   chart.startSecond = local.wHour * 3600 + local.wMinute * 60 + local.wSecond;
+  chart.startUtc = start;
   return ChartTitleText(local, chart.title);
 }
 

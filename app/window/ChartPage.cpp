@@ -33,7 +33,9 @@ int ChartPage::OnInitDialog() {
   dates_.Attach(Item(kDatesId), Module(), ImageComboComboBox, 16, 16);
   AddControl(&dates_);
   // The open list shows whole labels, wider than the field.
-  SendMessageW(dates_.Control(), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(DialogUnitsToPixelsX(230)), 0);
+  droppedWidth_ = DialogUnitsToPixelsX(230);
+  createdDpi_ = std::max(1, DpiGetForWindow(Window()));
+  SendMessageW(dates_.Control(), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(droppedWidth_), 0);
   // The chart fills the page below the date list, 10 dialog units in from
   // the sides, and grows with the page.
   RECT client;
@@ -46,19 +48,17 @@ int ChartPage::OnInitDialog() {
     view_.Move(chartRect_.left, chartRect_.top, chartRect_.right, chartRect_.bottom);
     AddAnchor(view_.Window(), AnchorGrow);
   } else {
-    // No browser: the page's own chart, and the link on the line below it.
-    RECT chart = chartRect_;
-    chart.bottom = std::max(chart.top + 1, chartRect_.bottom - DpiScale(Window(), HtmlView::FallbackLinkHeight));
-    if (native_.Create(Window(), IDC_CHART_NATIVE, chart)) {
+    // No browser: the page's own chart, and the link on the line below it,
+    // both placed by PlaceNativeChart as the page's size and scale change.
+    if (native_.Create(Window(), IDC_CHART_NATIVE, chartRect_)) {
       native_.SetColours(ChartColoursFor(CurrentColourScheme()));
-      AddAnchor(native_.Window(), AnchorGrow);
     }
-    view_.Move(chartRect_.left, chart.bottom, chartRect_.right, chartRect_.bottom);
+    view_.Move(chartRect_.left, chartRect_.top, chartRect_.right, chartRect_.bottom);
     if (HWND link = view_.Window()) {
       // The chart comes before its link in the tab order.
       if (native_.Window()) SetWindowPos(link, native_.Window(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      AddAnchor(link, AnchorMoveY | AnchorGrowWidth);
     }
+    PlaceNativeChart();
   }
   tips_.Create(Window());
   tips_.Set(Item(IDC_RUN_PREVIOUS), L"Earlier run (Ctrl+Left)");
@@ -94,18 +94,33 @@ int ChartPage::OnCommand(int id, WPARAM wParam, LPARAM) {
 int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SIZE) {
     ApplyAnchors(wParam, lParam);
+    if (wParam != SIZE_MINIMIZED) PlaceNativeChart();
     return 0;
   }
   if (message == WM_SETTINGCHANGE || message == WM_SYSCOLORCHANGE) {
     if (native_.Window()) native_.SetColours(ChartColoursFor(CurrentColourScheme()));
     runTable_.ApplyColours();
-    if (!plain_.IsEmpty()) ShowChart();
+    if (!view_.HasBrowser() && view_.Window()) SendMessageW(view_.Window(), WM_SYSCOLORCHANGE, 0, 0);
+    // Only the colours change: the run, and the zoom the user chose, stay.
+    if (!plain_.IsEmpty()) {
+      WideString page;
+      page.Assign(plain_);
+      ApplyCurrentChartTheme(page);
+      WriteDocument(page);
+    }
     return 0;
   }
   if (message == WmDpiChangedAfterParent) {
     dates_.FollowDpi();
+    SendMessageW(dates_.Control(), CB_SETDROPPEDWIDTH,
+                 static_cast<WPARAM>(MulDiv(droppedWidth_, DpiGetForWindow(Window()), createdDpi_)), 0);
     // The page's font has followed the scale; the table made here takes it again.
-    if (runTable_.Control()) SendMessageW(runTable_.Control(), WM_SETFONT, SendMessageW(Window(), WM_GETFONT, 0, 0), TRUE);
+    runTable_.FollowDpi(reinterpret_cast<HFONT>(SendMessageW(Window(), WM_GETFONT, 0, 0)));
+    // Windows tells the chart and its link itself; where it does not, they
+    // hear it from here (following twice is harmless).
+    if (native_.Window()) SendMessageW(native_.Window(), WmDpiChangedAfterParent, 0, 0);
+    if (!view_.HasBrowser() && view_.Window()) SendMessageW(view_.Window(), WmDpiChangedAfterParent, 0, 0);
+    PlaceNativeChart();
     return 0;
   }
   if (message == WM_NOTIFY && lParam) {
@@ -152,6 +167,20 @@ int ChartPage::OnDestroy() {
   RemoveControl(&runTable_);
   dates_.Detach();
   return Dialog::OnDestroy();
+}
+
+void ChartPage::PlaceNativeChart() {
+  if (!native_.Window()) return;
+  // The chart's area reaches from where it began to the page's bottom and
+  // its right margin; the link's line, at the current scale, is its foot.
+  RECT client;
+  GetClientRect(Window(), &client);
+  const int left = chartRect_.left, top = chartRect_.top;
+  const int right = std::max(left + 1, static_cast<int>(client.right) - DialogUnitsToPixelsX(CHART_SIDE_MARGIN));
+  const int bottom = std::max(top + 1, static_cast<int>(client.bottom));
+  const int split = std::max(top + 1, bottom - DpiScale(Window(), HtmlView::FallbackLinkHeight));
+  MoveWindow(native_.Window(), left, top, right - left, split - top, TRUE);
+  view_.Move(left, split, right, std::max(split, bottom));
 }
 
 void ChartPage::FillDates() {

@@ -88,6 +88,9 @@ private:
   void GoToPickedDay();
   // The selected run in the table (empty while no chart is shown).
   void FillTable();
+  // The native chart and its link below it in the chart's area, for the
+  // page's size and the current DPI.
+  void PlaceNativeChart();
 
   int table_;
   int chartTop_;
@@ -104,4 +107,7 @@ private:
   bool dayPending_ = false;
   bool keepPickedDay_ = false;
   bool calendarOpen_ = false;
+  // The open date list's width as set at the DPI the page was made at.
+  int droppedWidth_ = 0;
+  int createdDpi_ = 96;
 };

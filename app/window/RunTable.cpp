@@ -6,6 +6,7 @@
 
 #include "core/DateTime.h"
 #include "ui/ColourScheme.h"
+#include "ui/Dpi.h"
 
 namespace {
 
@@ -53,6 +54,16 @@ void RunTable::ApplyColours() {
   SendMessageW(list_, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOW)));
   SendMessageW(list_, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOW)));
   SendMessageW(list_, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(SchemeColour(COLOR_WINDOWTEXT)));
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void RunTable::FollowDpi(HFONT font) {
+  if (!list_) return;
+  if (font) SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (columns_ > 0) {
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    FitColumns();
+  }
   InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -109,7 +120,7 @@ void RunTable::FitColumns() {
       const LRESULT cell = SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.CStr()));
       if (cell > width) width = cell;
     }
-    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(static_cast<int>(width) + 24, 0));
+    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(static_cast<int>(width) + DpiScale(list_, 24), 0));
   }
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
@@ -181,21 +192,26 @@ int RunTable::Text(WideString& out) const {
 
 int RunTable::Copy() const {
   WideString text;
-  if (!Text(text) || !OpenClipboard(list_)) return 0;
-  EmptyClipboard();
+  if (!Text(text)) return 0;
+  // The text is made ready first: the clipboard is emptied only to take
+  // it, never lost for a copy that could not be made.
   const size_t bytes = (text.Length() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  void* target = memory ? GlobalLock(memory) : nullptr;
   int copied = 0;
-  if (memory) {
-    if (void* target = GlobalLock(memory)) {
-      memcpy(target, text.CStr(), bytes);
-      GlobalUnlock(memory);
+  if (target) {
+    memcpy(target, text.CStr(), bytes);
+    GlobalUnlock(memory);
+    if (OpenClipboard(list_)) {
       // The clipboard owns the memory once it has taken it.
-      copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+      copied = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+      CloseClipboard();
     }
-    if (!copied) GlobalFree(memory);
   }
-  CloseClipboard();
+  if (!copied) {
+    if (memory) GlobalFree(memory);
+    MessageBeep(MB_ICONWARNING);
+  }
   return copied;
 }
 

@@ -31,6 +31,8 @@ public:
   HWND Control() const { return list_; }
   // The colour scheme's (ui/ColourScheme) list colours.
   void ApplyColours();
+  // The font of the page at its new DPI, and the columns fitted again.
+  void FollowDpi(HFONT font);
 
   // The run starting at start (Unix seconds) in the list, replacing what it showed.
   void ShowWalking(const std::vector<QuarterHourRow>& rows, unsigned start, DistanceUnit unit);
@@ -41,7 +43,8 @@ public:
   // The column titles and then the selected rows (all when none is
   // selected), cells joined by tabs, lines ended by CR LF. 1/0.
   int Text(WideString& out) const;
-  // Text on the clipboard as Unicode text. 1/0.
+  // Text on the clipboard as Unicode text, what was there kept when it
+  // cannot be (then a warning beep). 1/0.
   int Copy() const;
 
   int OnNotify(const NMHDR* header, LRESULT* result) override;

@@ -127,7 +127,7 @@ TEST_F(HtmlViewFixture, WithoutAnEngineTheLinkTakesTheViewsPlace) {
   EXPECT_NE(std::string::npos, saved.find("M\xC3\xA4rz \xE2\x80\x93 Schlaf"));
 }
 
-TEST_F(HtmlViewFixture, TheLinkOpensWithEnterAndALaterPageReplacesTheSavedOne) {
+TEST_F(HtmlViewFixture, TheLinkOpensWithEnterAndALaterPageGetsAFileOfItsOwn) {
   HtmlView view;
   view.Create(parent, HtmlViewPageOptions);
   HWND link = view.Window();
@@ -141,8 +141,17 @@ TEST_F(HtmlViewFixture, TheLinkOpensWithEnterAndALaterPageReplacesTheSavedOne) {
   view.WriteDocument(L"<html><body>third</body></html>");
   WideString path;
   ASSERT_EQ(1, view.OpenInBrowser(&path));
-  EXPECT_EQ(first, std::wstring(path.CStr()));  // one file per view, rewritten
-  EXPECT_EQ("<html><body>third</body></html>", ReadFileText(first));
+  // The first page, maybe still open in a browser, stays as it was.
+  EXPECT_NE(first, std::wstring(path.CStr()));
+  EXPECT_EQ("<html><body>second</body></html>", ReadFileText(first));
+  EXPECT_EQ("<html><body>third</body></html>", ReadFileText(path.CStr()));
+  // No temporary folder: the link says the page was not saved, never what it said before.
+  wchar_t temp[32768];
+  const DWORD length = GetEnvironmentVariableW(L"TMP", temp, 32768);
+  SetEnvironmentVariableW(L"TMP", (L"C:\\" + std::wstring(300, L'x')).c_str());
+  EXPECT_EQ(0, view.OpenInBrowser());
+  SetEnvironmentVariableW(L"TMP", length ? temp : nullptr);
+  EXPECT_EQ(0u, std::wstring(view.OpenedNotice().CStr()).find(L"The chart page could not be saved"));
 }
 
 TEST_F(HtmlViewFixture, DestroyRemovesTheLinkAndCreateBringsItBack) {

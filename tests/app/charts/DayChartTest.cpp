@@ -6,6 +6,7 @@
 
 #include "app/store/ActivityStore.h"
 #include "app/charts/DayChart.h"
+#include "app/charts/NativeDayChart.h"
 #include "tests/app/tracker/LinkTestSupport.h"
 #include "tests/common/TempFolder.h"
 
@@ -122,4 +123,19 @@ TEST_F(ChartFixture, NoRunNoTrackerOrTheOtherTableLeavesThePageEmpty) {
   EXPECT_EQ(0, BuildWalkingPage(store, nullptr, kStart, page));
   EXPECT_STREQ(L"", page.CStr());
   EXPECT_EQ(1, BuildWalkingPage(store, kTracker, kStart, page));
+}
+
+// A night across the spring change of the clock in the test command's zone
+// (Europe/Berlin, 29 March 2026: 02:00 CET becomes 03:00 CEST) keeps the
+// native chart's clock on the local time, as the table shows it.
+TEST(NativeDayChartClock, TheClockReadsTheLocalTimeAcrossAChangeOfTheClock) {
+  const unsigned start = 1774744200u;  // 2026-03-29 00:30 UTC, 01:30 CET
+  const unsigned char night[60] = {};  // four minutes a byte: four hours
+  NativeChartData data;
+  ASSERT_EQ(1, SleepingNativeChart(night, sizeof night, start, data));
+  NativeChart chart;
+  chart.SetData(data);
+  EXPECT_EQ(std::string("1:30"), Narrow(chart.ClockText(0)));
+  EXPECT_EQ(std::string("3:30"), Narrow(chart.ClockText(3600)));  // 01:30 UTC
+  EXPECT_EQ(std::string("5:00"), Narrow(chart.ClockText(2 * 3600 + 1800)));
 }

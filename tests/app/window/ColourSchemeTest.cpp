@@ -83,6 +83,12 @@ TEST(ColourSchemeTest, TheWindowFollowsTheAppsDarkModeWhenWindowsAnnouncesItAndH
   EXPECT_EQ(kDarkFace, PageCorner(sleeping));
   HWND table = GetDlgItem(sleeping, IDC_CHART_TABLE);
   EXPECT_EQ(RGB(43, 43, 43), static_cast<COLORREF>(SendMessageW(table, LVM_GETBKCOLOR, 0, 0)));
+  // Every colour asked for as a brush comes in its own colour.
+  for (int index : {COLOR_BTNFACE, COLOR_WINDOWTEXT, COLOR_GRAYTEXT, COLOR_WINDOW, COLOR_HOTLIGHT}) {
+    LOGBRUSH brush = {};
+    ASSERT_NE(0, GetObjectW(SchemeBrush(index), sizeof brush, &brush)) << index;
+    EXPECT_EQ(SchemeColour(index), brush.lbColor) << index;
+  }
 
   // Light again.
   theme.Set(1);

@@ -1,7 +1,8 @@
 // The real main window moved to displays of 144 and 192 DPI and back to 96
 // (WM_DPICHANGED, with the DPI helper's override standing in for the
 // display): it takes the suggested rectangle, and the icon buttons, the
-// device and date lists and the tab icons follow the scale. Pictures of
+// device and date lists, the tab icons and the native chart's font and
+// link follow the scale. Pictures of
 // each go to out/ (PELLTON_OUT, else out/ in the test's folder).
 #include <gtest/gtest.h>
 
@@ -66,6 +67,18 @@ TEST(DpiTest, TheWindowTakesTheSuggestedRectangleAndItsIconsListsAndTabsFollowTh
     EXPECT_EQ(icon, dates.IconWidth()) << dpi;
     EXPECT_EQ(2, window.Devices().Count()) << dpi;
     EXPECT_EQ(1, window.Devices().ImageCount()) << dpi;
+    // The native chart writes at the new scale, and its link keeps its line below it.
+    HWND chart = window.Walking()->Native().Window();
+    HWND link = window.Walking()->View().Window();
+    ASSERT_NE(nullptr, chart);
+    LOGFONTW font = {};
+    ASSERT_NE(0, GetObjectW(reinterpret_cast<HFONT>(SendMessageW(chart, WM_GETFONT, 0, 0)), sizeof font, &font));
+    EXPECT_EQ(-MulDiv(12, dpi, 96), font.lfHeight) << dpi;
+    RECT chartRect, linkRect;
+    GetWindowRect(chart, &chartRect);
+    GetWindowRect(link, &linkRect);
+    EXPECT_EQ(chartRect.bottom, linkRect.top) << dpi;
+    EXPECT_EQ(MulDiv(HtmlView::FallbackLinkHeight, dpi, 96), linkRect.bottom - linkRect.top) << dpi;
     SavePicture(window.Window(), dpi);
   }
   ASSERT_TRUE(fixture.CloseWindow());

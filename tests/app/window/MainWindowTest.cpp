@@ -31,6 +31,7 @@
 #include "tests/app/trends/TrendsHistory.h"
 #include "tests/app/window/WindowTestSupport.h"
 #include "tests/common/FileText.h"
+#include "tests/ui/WindowCapture.h"
 
 using windowtest::ItemText;
 
@@ -753,6 +754,12 @@ TEST_F(MainWindowTest, WithoutABrowserThePagesDrawTheRunThemselvesAndTheLinkBelo
   SendMessageW(night, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(middle.x, middle.y));
   SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
   EXPECT_NEAR(5, view2[1] - view2[0], 0.1);  // a fifth wider
+  // A touchpad's half steps add up to one.
+  for (int half = 0; half < 2; ++half) {
+    SendMessageW(night, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA / 2)), MAKELPARAM(middle.x, middle.y));
+  }
+  SendMessageW(night, NativeChartGetView, 0, reinterpret_cast<LPARAM>(view2));
+  EXPECT_NEAR(6.25, view2[1] - view2[0], 0.1);
   RECT reset = {};
   GetClientRect(night, &reset);
   for (int x = reset.right - 1; x > 0; --x) {  // the button stands at the top right
@@ -774,6 +781,11 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   ASSERT_NE(nullptr, opened);
   ASSERT_NE(nullptr, opened->Walking());
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-light\">"));
+  // A zoomed night stays zoomed through the change.
+  ClickTab(*opened, 2);
+  ASSERT_TRUE(PumpUntil([&] { return opened->Sleeping() && opened->Sleeping()->Dates().Count() == 1; }));
+  opened->Sleeping()->Native().ZoomTo(0, 4);
+  ASSERT_TRUE(opened->Sleeping()->Native().Zoomed());
   // The user switches to dark apps while the program runs.
   const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
   HKEY personalize = nullptr;
@@ -785,7 +797,11 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   RegDeleteValueW(personalize, L"AppsUseLightTheme");
   RegCloseKey(personalize);
   EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
-  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#1e1e1e'"));
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"background:'#2b2b2b'"));
+  EXPECT_TRUE(opened->Sleeping()->Native().Zoomed());
+  // The window stays dark until Windows announces otherwise; so do its charts.
+  opened->Walking()->ShowChart();
+  EXPECT_TRUE(Contains(opened->Walking()->Document(), L"<html class=\"pellton-dark\">"));
   // The native chart's own background, drawn into a bitmap.
   HWND chart = opened->Walking()->Native().Window();
   ASSERT_TRUE(chart);
@@ -794,7 +810,13 @@ TEST_F(MainWindowTest, DarkAppsInTheWindowsSettingDarkenTheChartPageAndTheNative
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 40);
   HGDIOBJ old = SelectObject(memory, bitmap);
   SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-  EXPECT_EQ(RGB(0x1E, 0x1E, 0x1E), GetPixel(memory, 5, 5));
+  // The chart and the table in its place share one background.
+  EXPECT_EQ(RGB(0x2B, 0x2B, 0x2B), GetPixel(memory, 5, 5));
+  EXPECT_EQ(GetPixel(memory, 5, 5), static_cast<COLORREF>(SendMessageW(opened->Walking()->Table().Control(),
+                                                                       LVM_GETBKCOLOR, 0, 0)));
+  // So does the link's line below it.
+  UpdateWindow(opened->Walking()->View().Window());
+  EXPECT_EQ(RGB(0x2B, 0x2B, 0x2B), testcapture::CaptureWindow(opened->Walking()->View().Window()).At(1, 1));
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
