@@ -67,6 +67,13 @@ int Brightness(COLORREF colour) {
 typedef HRESULT(WINAPI* SetAttributeFn)(HWND, DWORD, LPCVOID, DWORD);
 typedef HRESULT(WINAPI* SetThemeFn)(HWND, LPCWSTR, LPCWSTR);
 
+// A function of a system library that may be missing (older Windows, Wine);
+// the library stays loaded with the holder given.
+template <typename Fn>
+Fn Resolve(LibraryHandle& library, const wchar_t* name, const char* function) {
+  return library.Load(name, 1) ? library.ResolveAs<Fn>(function) : nullptr;
+}
+
 }  // namespace
 
 bool IsDarkAppsTheme() {
@@ -135,12 +142,7 @@ HBRUSH SchemeControlColours(UINT message, HDC dc) {
 
 int ApplySchemeToFrame(HWND window) {
   static LibraryHandle dwm;
-  static SetAttributeFn setAttribute = nullptr;
-  static bool looked = false;
-  if (!looked) {
-    looked = true;
-    if (dwm.Load(L"dwmapi.dll", 1)) setAttribute = dwm.ResolveAs<SetAttributeFn>("DwmSetWindowAttribute");
-  }
+  static const SetAttributeFn setAttribute = Resolve<SetAttributeFn>(dwm, L"dwmapi.dll", "DwmSetWindowAttribute");
   if (!setAttribute || !window) return 0;
   const BOOL dark = Current().mode == ColourMode::Dark;
   // DWMWA_USE_IMMERSIVE_DARK_MODE is 20 from Windows 10 20H1 on, 19 before.
@@ -150,12 +152,7 @@ int ApplySchemeToFrame(HWND window) {
 
 void ApplySchemeToButtons(HWND parent) {
   static LibraryHandle uxtheme;
-  static SetThemeFn setTheme = nullptr;
-  static bool looked = false;
-  if (!looked) {
-    looked = true;
-    if (uxtheme.Load(L"uxtheme.dll", 1)) setTheme = uxtheme.ResolveAs<SetThemeFn>("SetWindowTheme");
-  }
+  static const SetThemeFn setTheme = Resolve<SetThemeFn>(uxtheme, L"uxtheme.dll", "SetWindowTheme");
   if (!setTheme) return;
   const bool dark = Current().mode == ColourMode::Dark;
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

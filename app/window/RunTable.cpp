@@ -29,6 +29,14 @@ int TextOfCell(HWND list, int row, int column, WideString& out) {
   return 1;
 }
 
+void TitleOfColumn(HWND list, int column, wchar_t* title, int size) {
+  LVCOLUMNW header = {};
+  header.mask = LVCF_TEXT;
+  header.pszText = title;
+  header.cchTextMax = size;
+  SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&header));
+}
+
 }  // namespace
 
 int LocalClockText(unsigned start, unsigned minutes, WideString& out) {
@@ -109,11 +117,7 @@ void RunTable::FitColumns() {
   WideString text;
   for (int i = 0; i < columns_; ++i) {
     wchar_t title[64] = L"";
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT;
-    column.pszText = title;
-    column.cchTextMax = 64;
-    SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    TitleOfColumn(list_, i, title, 64);
     LRESULT width = SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title));
     for (int row = 0, rows = RowCount(); row < rows; ++row) {
       TextOfCell(list_, row, i, text);
@@ -168,11 +172,7 @@ int RunTable::Text(WideString& out) const {
   WideString cell;
   for (int i = 0; i < columns_; ++i) {
     wchar_t title[64] = L"";
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT;
-    column.pszText = title;
-    column.cchTextMax = 64;
-    SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    TitleOfColumn(list_, i, title, 64);
     if (i) out.Append(L"\t");
     out.Append(title);
   }
