@@ -1,8 +1,11 @@
 #include "ui/Subclass.h"
 
 #include <cwchar>
+#include <map>
 #include <new>
 #include <utility>
+
+#include "core/CriticalSection.h"
 
 namespace {
 
@@ -13,6 +16,54 @@ volatile LONG slotTags[SlotCount];  // 0: free
 
 void PropertyName(DWORD tag, wchar_t (&name)[40]) {
   swprintf(name, 40, L"_C_SubClassing_Property_%08X", static_cast<unsigned>(tag));
+}
+
+// The records the properties point to, by window and tag, for the lookup on
+// every message: reading a window property can cost a round trip to the
+// window server (two under Wine, with the name's atom), which made filling
+// a subclassed list of thousands of items take seconds. The property stays
+// the mark other code sees; this table only mirrors it.
+class RecordTable {
+public:
+  void Set(HWND window, DWORD tag, Subclass* record) {
+    SectionLock hold(lock_);
+    records_[Key(window, tag)] = record;
+  }
+  void Remove(HWND window, DWORD tag) {
+    SectionLock hold(lock_);
+    records_.erase(Key(window, tag));
+  }
+  Subclass* Find(HWND window, DWORD tag) {
+    SectionLock hold(lock_);
+    auto found = records_.find(Key(window, tag));
+    return found == records_.end() ? nullptr : found->second;
+  }
+
+private:
+  typedef std::pair<HWND, DWORD> Key;
+  CriticalSection lock_;
+  std::map<Key, Subclass*> records_;
+};
+
+// Never destroyed: windows may still get messages while the process ends.
+RecordTable& Records() {
+  static RecordTable* table = new RecordTable;
+  return *table;
+}
+
+int SetRecordProperty(HWND window, DWORD tag, Subclass* record) {
+  wchar_t name[40];
+  PropertyName(tag, name);
+  if (!SetPropW(window, name, record)) return 0;
+  Records().Set(window, tag, record);
+  return 1;
+}
+
+void RemoveRecordProperty(HWND window, DWORD tag) {
+  wchar_t name[40];
+  PropertyName(tag, name);
+  RemovePropW(window, name);
+  Records().Remove(window, tag);
 }
 
 }  // namespace
@@ -47,21 +98,20 @@ int Subclass::SlotOfTag(DWORD tag, int assign) {
   return -1;
 }
 
-Subclass* Subclass::RecordOf(HWND window, DWORD tag) {
-  wchar_t name[40];
-  PropertyName(tag, name);
-  return static_cast<Subclass*>(GetPropW(window, name));
-}
+Subclass* Subclass::RecordOf(HWND window, DWORD tag) { return Records().Find(window, tag); }
 
 int Subclass::AttachSubclass(HWND window, SubclassHandler handler, void* user) {
   if (window_ || !window || !IsWindow(window)) return 0;
   wchar_t name[40];
   PropertyName(tag_, name);
-  if (Subclass* held = RecordOf(window, tag_)) {
-    if (!held->passThrough_) return 0;
+  if (GetPropW(window, name)) {
+    // A property this process's table does not know was set by other code:
+    // the subclass in place stays.
+    Subclass* held = RecordOf(window, tag_);
+    if (!held || !held->passThrough_) return 0;
     // This tag's procedure is still in the chain below another component's
     // subclass, passing messages on: this record takes its place there.
-    if (!SetPropW(window, name, this)) return 0;
+    if (!SetRecordProperty(window, tag_, this)) return 0;
     window_ = window;
     handler_ = handler;
     user_ = user;
@@ -73,14 +123,14 @@ int Subclass::AttachSubclass(HWND window, SubclassHandler handler, void* user) {
   int slot = SlotOfTag(tag_, 1);
   if (slot < 0) return 0;
   // The property goes first: the new procedure may be called at once.
-  if (!SetPropW(window, name, this)) return 0;
+  if (!SetRecordProperty(window, tag_, this)) return 0;
   window_ = window;
   handler_ = handler;
   user_ = user;
   previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
       window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProcedureOfSlot(static_cast<unsigned>(slot)))));
   if (!previous_) {
-    RemovePropW(window, name);
+    RemoveRecordProperty(window, tag_);
     Forget();
     return 0;
   }
@@ -111,8 +161,6 @@ int Subclass::Unhook(bool windowGoing) {
       }
     }
   }
-  wchar_t name[40];
-  PropertyName(tag_, name);
   Subclass* stay = nullptr;
   if (!unchained && !windowGoing && !passThrough_) {
     // Another component subclassed the window after this one in its own way
@@ -124,14 +172,14 @@ int Subclass::Unhook(bool windowGoing) {
       stay->window_ = window_;
       stay->previous_ = previous_;
       stay->passThrough_ = true;
-      if (!SetPropW(window_, name, stay)) {
+      if (!SetRecordProperty(window_, tag_, stay)) {
         stay->Forget();
         delete stay;
         stay = nullptr;
       }
     }
   }
-  if (!stay) RemovePropW(window_, name);
+  if (!stay) RemoveRecordProperty(window_, tag_);
   Forget();
   return 1;
 }

@@ -1,8 +1,10 @@
 // Subclassing of a control window through a window property. The property
 // "_C_SubClassing_Property_%08X", formatted with a four-character tag as a
 // 32-bit number, points to the record, so one window can carry one subclass
-// per tag and several tags chain. Window thread only; owners detach in their
-// destructors (the destructor detaches too).
+// per tag and several tags chain. The procedure finds the record on each
+// message in a table of this process that mirrors the properties (a
+// property read can be a round trip to the window server). Window thread
+// only; owners detach in their destructors (the destructor detaches too).
 #pragma once
 
 #include <windows.h>
