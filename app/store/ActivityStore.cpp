@@ -367,11 +367,23 @@ int ActivityStore::ReadRuns(const wchar_t* sql, int table, std::vector<StoredRun
 int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
   runs.clear();
   if (!KnownTable(table) || !IsAddressText(address)) return 0;
+  // In slices along the index, each under the lock on its own: a chart
+  // read or a download waits for one slice, never for years of runs.
+  const unsigned kSlice = 1024;
   WideString sql;
-  if (!sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' ORDER BY start ASC;", kTableNames[table],
-                  address) ||
-      !ReadRuns(sql.CStr(), table, runs)) {
-    return 0;
+  for (;;) {
+    const size_t before = runs.size();
+    const bool first = runs.empty();
+    if (!(first ? sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' ORDER BY start ASC LIMIT %u;",
+                             kTableNames[table], address, kSlice)
+                : sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' AND start>%u ORDER BY start ASC "
+                             L"LIMIT %u;",
+                             kTableNames[table], address, runs.back().start, kSlice)) ||
+        !ReadRuns(sql.CStr(), table, runs)) {
+      runs.clear();
+      return 0;
+    }
+    if (runs.size() - before < kSlice) break;
   }
   LabelRunsByDay(runs);
   return 1;
