@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
+
 #include "app/store/RunLabel.h"
 #include "app/store/StoreFingerprint.h"
 #include "core/ProgramFolder.h"
@@ -261,17 +264,25 @@ bool ActivityStore::IsOpen() {
   return database_.IsOpen();
 }
 
-int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern) {
+int ActivityStore::InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern,
+                             bool* changed) {
   SectionLock hold(lock_);
   WideString sql;
-  int ok = !readOnly_ && KnownTable(table) && IsAddressText(address) &&
-           sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('%s','%u',@001);",
-                      kTableNames[table], address, start);
-  if (ok) {
-    BlobParameters blobs;
-    blobs.parameters[0] = &pattern;
-    ok = database_.Execute(sql.CStr(), nullptr, &blobs);
+  int ok = !readOnly_ && KnownTable(table) && IsAddressText(address);
+  BlobParameters blobs;
+  blobs.parameters[0] = &pattern;
+  if (ok && changed) {
+    // A download brings the tracker's whole history again: most of its runs
+    // are stored already, byte for byte.
+    int same = 0;
+    QueryResult rows;
+    *changed = !sql.Format(L"SELECT count(*) FROM `%s` WHERE mac='%s' AND start=%u AND pattern=@001;",
+                           kTableNames[table], address, start) ||
+               !database_.Execute(sql.CStr(), rows, &blobs) || !rows || !rows->GetInt(-1, 0, same) || same == 0;
   }
+  ok = ok && sql.Format(L"INSERT OR REPLACE INTO `%s` (`mac`,`start`,`pattern`) VALUES ('%s','%u',@001);",
+                        kTableNames[table], address, start);
+  if (ok) ok = database_.Execute(sql.CStr(), nullptr, &blobs);
   if (ok) {
     ++stored_;
     if (batchOpen_) ++batchStored_;
@@ -331,33 +342,73 @@ int ActivityStore::SecureRuns() {
   return rows->GetInt(-1, 0, busy) && busy == 0;
 }
 
+int ActivityStore::ReadRuns(const wchar_t* sql, int table, std::vector<StoredRun>& runs) {
+  // A walking record of six bytes is a quarter hour; a sleeping byte holds
+  // four minutes.
+  SectionLock hold(lock_);
+  if (!database_.IsOpen()) return 0;
+  // No row is no result set, as is a failed query: both list nothing.
+  QueryResult rows = database_.Query(sql);
+  if (rows) {
+    do {
+      int start = 0, bytes = 0;
+      if (!rows->GetInt(-1, 0, start)) continue;
+      rows->GetInt(-1, 1, bytes);
+      StoredRun run;
+      run.start = static_cast<unsigned>(start);
+      const unsigned length = bytes > 0 ? static_cast<unsigned>(bytes) : 0;
+      run.end = run.start + (table == WalkingTable ? length / 6 * 15 * 60 : length * 4 * 60);
+      runs.push_back(run);
+    } while (rows->MoveNext());
+  }
+  return 1;
+}
+
 int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
   runs.clear();
   if (!KnownTable(table) || !IsAddressText(address)) return 0;
+  // In slices along the index, each under the lock on its own: a chart
+  // read or a download waits for one slice, never for years of runs.
+  const unsigned kSlice = 1024;
   WideString sql;
-  if (!sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' ORDER BY start ASC;", kTableNames[table],
-                  address)) {
+  for (;;) {
+    const size_t before = runs.size();
+    const bool first = runs.empty();
+    if (!(first ? sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' ORDER BY start ASC LIMIT %u;",
+                             kTableNames[table], address, kSlice)
+                : sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' AND start>%u ORDER BY start ASC "
+                             L"LIMIT %u;",
+                             kTableNames[table], address, runs.back().start, kSlice)) ||
+        !ReadRuns(sql.CStr(), table, runs)) {
+      runs.clear();
+      return 0;
+    }
+    if (runs.size() - before < kSlice) break;
+  }
+  LabelRunsByDay(runs);
+  return 1;
+}
+
+int ActivityStore::ListNewestRunsOf(const wchar_t* address, int table, unsigned limit, std::vector<StoredRun>& runs,
+                                    bool& complete) {
+  runs.clear();
+  complete = false;
+  if (!KnownTable(table) || !IsAddressText(address) || limit == 0) return 0;
+  WideString sql;
+  if (!sql.Format(L"SELECT start, length(pattern) FROM `%s` WHERE mac='%s' ORDER BY start DESC LIMIT %u;",
+                  kTableNames[table], address, limit) ||
+      !ReadRuns(sql.CStr(), table, runs)) {
     return 0;
   }
-  // A walking record of six bytes is a quarter hour; a sleeping byte holds
-  // four minutes.
-  {
-    SectionLock hold(lock_);
-    if (!database_.IsOpen()) return 0;
-    // No row is no result set, as is a failed query: both list nothing.
-    QueryResult rows = database_.Query(sql.CStr());
-    if (rows) {
-      do {
-        int start = 0, bytes = 0;
-        if (!rows->GetInt(-1, 0, start)) continue;
-        rows->GetInt(-1, 1, bytes);
-        StoredRun run;
-        run.start = static_cast<unsigned>(start);
-        const unsigned length = bytes > 0 ? static_cast<unsigned>(bytes) : 0;
-        run.end = run.start + (table == WalkingTable ? length / 6 * 15 * 60 : length * 4 * 60);
-        runs.push_back(run);
-      } while (rows->MoveNext());
-    }
+  std::reverse(runs.begin(), runs.end());
+  complete = runs.size() < limit;
+  if (!complete) {
+    // The oldest day read may have earlier runs: it goes, unless it is the
+    // only one.
+    const int oldest = LocalDayOf(runs.front().start);
+    size_t first = 0;
+    while (first < runs.size() && LocalDayOf(runs[first].start) == oldest) ++first;
+    if (first < runs.size()) runs.erase(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(first));
   }
   LabelRunsByDay(runs);
   return 1;

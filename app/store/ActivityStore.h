@@ -120,13 +120,23 @@ public:
 
   // Stores a run of the tracker with the address text
   // ("%02X:%02X:%02X:%02X:%02X:%02X"; anything else is refused), replacing
-  // the row with the same address and start. 1 when the row is written.
-  int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern);
+  // the row with the same address and start. 1 when the row is written;
+  // changed (when given) is set when the table did not hold the run with
+  // this very pattern before (a new run, or one that has grown).
+  int InsertRun(int table, const wchar_t* address, unsigned start, const ByteBuffer& pattern,
+                bool* changed = nullptr);
 
   // The tracker's runs in the table, oldest first, with their ends and
   // their labels grouped by day (LabelRunsByDay). 1 when the query ran (the list may be empty), 0 for no
   // address or a failed query (runs emptied).
   int ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs);
+  // The same for the tracker's newest runs only, at most limit of them read
+  // through the index (mac, start) and cut back to whole local days (the
+  // days' places in the labels are right): what a date list shows at once
+  // while the whole list is read. complete: the tracker has no other runs.
+  // A newest day of more than limit runs is listed with those read.
+  int ListNewestRunsOf(const wchar_t* address, int table, unsigned limit, std::vector<StoredRun>& runs,
+                       bool& complete);
 
   // Appends the pattern of the tracker's run starting at start to the
   // buffer (empty it first). 1 when the run was found.
@@ -164,6 +174,8 @@ public:
   bool IsReadOnly();
 
 private:
+  // The rows (start, length(pattern)) of the query as runs, in its order.
+  int ReadRuns(const wchar_t* sql, int table, std::vector<StoredRun>& runs);
   int EnsureTables();
   int NotOpened(unsigned long error);  // StoreNotOpened with the system's error; 0
   int OpenChecked(const SYSTEMTIME& now);  // under the lock

@@ -144,6 +144,10 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     }
   }
+  if (message == WM_RUNS_LISTED) {
+    TakeListedRuns(static_cast<unsigned>(wParam));
+    return 1;
+  }
   if (message == WM_TIMER && wParam == kDayTimer) {
     GoToPickedDay();
     return 1;
@@ -160,6 +164,8 @@ int ChartPage::CanClose(INT_PTR) {
 int ChartPage::OnDestroy() {
   KillTimer(Window(), kDayTimer);
   dayPending_ = false;
+  if (waiting_) context_.DropRuns(table_);
+  waiting_ = false;
   tips_.Destroy();
   view_.Destroy();
   native_.Destroy();
@@ -185,14 +191,84 @@ void ChartPage::PlaceNativeChart() {
 
 void ChartPage::FillDates() {
   SelectedTracker tracker;
-  std::vector<StoredRun> runs;
   // No tracker lists nothing.
-  if (context_.Selected(tracker) && !tracker.address.IsEmpty()) {
-    context_.ListRuns(tracker.address.CStr(), table_, runs);
-  }
+  const bool any = context_.Selected(tracker) && !tracker.address.IsEmpty();
+  // The same tracker again: its list shows until the new one is read.
+  if (any && listed_ && listedAddress_ == tracker.address.CStr() && ListInBackground(tracker.address, false)) return;
+  std::vector<StoredRun> runs;
+  bool complete = true;
+  if (any) context_.ListNewestRuns(tracker.address.CStr(), table_, FirstRuns, runs, complete);
+  if (waiting_) context_.DropRuns(table_);
+  waiting_ = false;
+  redrawOnSwap_ = false;
   FillDateList(runs, dates_);
+  listed_ = true;
+  listedAddress_.Assign(any ? tracker.address.CStr() : L"");
+  // Without a thread to read the rest the whole list is read here.
+  if (!complete && !ListInBackground(tracker.address, false) &&
+      context_.ListRuns(tracker.address.CStr(), table_, runs)) {
+    FillDateList(runs, dates_);
+  }
   // A day being chosen in the picker (a download may end meanwhile) is
   // neither overwritten nor dropped: it is gone to in the new list.
+  ShowPosition();
+}
+
+void ChartPage::RefreshStored(unsigned flags, const StoredRuns& stored) {
+  SelectedTracker tracker;
+  if (!stored.added || !context_.Selected(tracker) || tracker.index != stored.tracker || tracker.address.IsEmpty()) {
+    return;
+  }
+  if (listed_ && listedAddress_ == tracker.address.CStr() && ListInBackground(tracker.address, true)) return;
+  Refresh(flags);
+}
+
+int ChartPage::ListInBackground(const WideString& address, bool redraw) {
+  // A request overtaking another keeps the run selected when the first
+  // began: one chosen since is the user's.
+  const bool first = !waiting_;
+  if (++ticket_ == 0) ++ticket_;
+  if (!context_.RequestRuns(address.CStr(), table_, Window(), WM_RUNS_LISTED, ticket_)) {
+    waiting_ = false;
+    return 0;
+  }
+  if (first) {
+    int start = 0;
+    requestSelected_ = dates_.Selection(nullptr, nullptr, &start) != 0;
+    requestStart_ = static_cast<unsigned>(start);
+    redrawOnSwap_ = false;
+  }
+  waiting_ = true;
+  redrawOnSwap_ = redrawOnSwap_ || redraw;
+  requestAddress_.Assign(address.CStr());
+  return 1;
+}
+
+void ChartPage::TakeListedRuns(unsigned ticket) {
+  std::vector<StoredRun> runs;
+  if (!waiting_ || ticket != ticket_ || !context_.TakeRuns(table_, ticket, runs)) return;
+  waiting_ = false;
+  SelectedTracker tracker;
+  // Another tracker's fill has begun (or is on its way) instead.
+  if (!context_.Selected(tracker) || requestAddress_ != tracker.address.CStr()) return;
+  int start = 0;
+  const bool had = dates_.Selection(nullptr, nullptr, &start) != 0;
+  const unsigned before = static_cast<unsigned>(start);
+  // The run chosen while the list was read stays; else the latest, as
+  // after every refill.
+  const bool chosen = had && (!requestSelected_ || before != requestStart_);
+  const int count = FillDateList(runs, dates_);
+  listed_ = true;
+  listedAddress_.Assign(requestAddress_.CStr());
+  if (chosen && count > 0) {
+    const auto at = std::lower_bound(runs.begin(), runs.end(), before,
+                                     [](const StoredRun& run, unsigned value) { return run.start < value; });
+    if (at != runs.end() && at->start == before) dates_.Select(static_cast<int>(at - runs.begin()));
+  }
+  const bool has = dates_.Selection(nullptr, nullptr, &start) != 0;
+  const bool redraw = redrawOnSwap_ || has != had || static_cast<unsigned>(start) != before;
+  redrawOnSwap_ = false;
+  if (redraw) OnDateChanged();
   ShowPosition();
 }
 

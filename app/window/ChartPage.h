@@ -6,6 +6,13 @@
 // The "Table" switch puts a table of the same run (RunTable) in the
 // chart's place, for screen readers and for copying the numbers.
 //
+// A tracker's list is filled afresh (first fill, another tracker) in two
+// steps: its newest runs at once, the newest selected and charted, and the
+// whole list, read off the window thread, swapped in whole when it comes,
+// keeping the run chosen meanwhile (or the day being chosen in the picker).
+// A refill of the same tracker reads the whole list off the window thread
+// too and swaps it in the same way; the list shown stays until then.
+//
 // When no chart can be built (no tracker, no run) the view is given an
 // empty document, so a page never goes on showing a run of a tracker that
 // is no longer selected.
@@ -29,6 +36,12 @@
 
 class ChartPage : public TabPage {
 public:
+  // The whole list has been read (wParam: the ticket of its request).
+  static const UINT WM_RUNS_LISTED = WM_APP + 32;
+  // The runs listed at once when a tracker's list is filled afresh (cut
+  // back to whole days).
+  static const unsigned FirstRuns = 100;
+
   ChartPage(PageContext& context, int table, int chartTop);
 
   int OnInitDialog() override;
@@ -37,8 +50,13 @@ public:
   int CanClose(INT_PTR result) override;
   int OnDestroy() override;
 
-  // Refills the date list with the selected tracker's runs.
+  // Refills the date list with the selected tracker's runs (see above).
   void FillDates();
+  // After a download: the list is read again only when the runs of the
+  // selected tracker were stored and some were new or had grown.
+  void RefreshStored(unsigned flags, const StoredRuns& stored) override;
+  // The whole list is still being read.
+  bool Listing() const { return waiting_; }
   // Builds the chart of the selected run into the view (empty when there
   // is none). 1 when a chart was shown.
   int ShowChart();
@@ -79,6 +97,11 @@ protected:
   void WriteDocument(const WideString& document);
 
 private:
+  // Asks for the tracker's whole list off the window thread; redraw: the
+  // selected run is shown again when it comes. 1 when asked.
+  int ListInBackground(const WideString& address, bool redraw);
+  // The whole list of the request with the ticket has come: swapped in.
+  void TakeListedRuns(unsigned ticket);
   // The picker shows the selected run's day (not while the user chooses a
   // day in it, nor when it chose the run: it keeps the user's day); the
   // buttons are enabled where they lead somewhere.
@@ -107,6 +130,17 @@ private:
   bool dayPending_ = false;
   bool keepPickedDay_ = false;
   bool calendarOpen_ = false;
+  // The list holds the runs of listedAddress_ (listed_: it has been filled).
+  bool listed_ = false;
+  WideString listedAddress_;
+  // The newest request for the whole list, waited for: its tracker, and the
+  // run selected when the first of the waits began.
+  unsigned ticket_ = 0;
+  bool waiting_ = false;
+  WideString requestAddress_;
+  bool requestSelected_ = false;
+  unsigned requestStart_ = 0;
+  bool redrawOnSwap_ = false;
   // The open date list's width as set at the DPI the page was made at.
   int droppedWidth_ = 0;
   int createdDpi_ = 96;

@@ -149,6 +149,7 @@ int MainWindow::OnInitDialog() {
   }
   worker_.Start(devices, view_.get(), &store_);
   trends_.Start(store_);
+  runs_.Start(store_);
   QueueInfoAfterSearch();
 
   // 7. The tabs: the Info page is made first (tab 0 is current when the
@@ -287,14 +288,21 @@ void MainWindow::PostUpdate(unsigned flags) {
   if (Window()) PostMessageW(Window(), WM_TRACKER_UPDATE, flags, 0);
 }
 
-void MainWindow::OnTrackerUpdate(unsigned flags) {
+void MainWindow::OnTrackerUpdate(unsigned flags, LPARAM stored) {
   // Without a tracker selected too: each page then clears itself of the
   // figures of the tracker it showed before.
   if (tornDown_) return;
+  StoredRuns download;
+  const bool afterDownload = ReadStoredRuns(stored, download) != 0;
   for (int i = 0; i < PageCount; ++i) {
     const unsigned mine = flags & PageTable[i].updates;
     TabPage* page = Page(i);
-    if (mine && page && page->Window()) page->Refresh(mine | (flags & UpdateTrackerPicked));
+    if (!mine || !page || !page->Window()) continue;
+    if (afterDownload) {
+      page->RefreshStored(mine, download);
+    } else {
+      page->Refresh(mine | (flags & UpdateTrackerPicked));
+    }
   }
 }
 
@@ -313,6 +321,24 @@ int MainWindow::LiveTotals(int tracker, unsigned& steps, unsigned& calories, uns
 int MainWindow::ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) {
   return store_.ListRunsOf(address, table, runs);
 }
+
+int MainWindow::ListNewestRuns(const wchar_t* address, int table, unsigned limit, std::vector<StoredRun>& runs,
+                               bool& complete) {
+  return store_.ListNewestRunsOf(address, table, limit, runs, complete);
+}
+
+int MainWindow::RequestRuns(const wchar_t* address, int table, HWND window, UINT message, unsigned ticket) {
+  return !tornDown_ && runs_.Request(address, table, window, message, ticket);
+}
+
+int MainWindow::TakeRuns(int table, unsigned ticket, std::vector<StoredRun>& runs) {
+  const int taken = runs_.Take(table, ticket, runs);
+  // The last list shown may be what idleness waited for.
+  if (taken && !tornDown_) CountIdleProgress(0);
+  return taken;
+}
+
+void MainWindow::DropRuns(int table) { runs_.Drop(table); }
 
 int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) {
   return table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())
@@ -756,7 +782,7 @@ int MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         --infoAfterSearch_;
         OnTrackerUpdate(flags & ~UpdateDeviceInfo);
       } else {
-        OnTrackerUpdate(flags);
+        OnTrackerUpdate(flags, lParam);
       }
       if (tornDown_) return 1;
       if (flags == (UpdateWalking | UpdateSleeping)) BackUpIfDue();
@@ -1028,6 +1054,7 @@ void MainWindow::TearDown(bool placementFirst) {
   // A Trends read under way ends before the store closes (its page has gone
   // with the tabs: what it posts is dropped).
   trends_.Stop();
+  runs_.Stop();
   // A worker given up while held in a platform call may still call the
   // view: it stays, and the program ends once the window has closed (the
   // store is closed here all the same, so nothing is lost).

@@ -34,6 +34,7 @@
 #include "app/worker/TrackerWorker.h"
 #include "app/window/PageContext.h"
 #include "app/window/TabPage.h"
+#include "app/window/RunLister.h"
 #include "app/window/TrendsBuilder.h"
 #include "app/window/UpdateHooks.h"
 #include "app/window/WindowMarker.h"
@@ -102,8 +103,9 @@ public:
   int OnDestroy() override;
 
   // Refreshes the pages that exist with the update flags each one's row
-  // names, in the rows' order, for the device list's current tracker.
-  void OnTrackerUpdate(unsigned flags);
+  // names, in the rows' order, for the device list's current tracker;
+  // stored: the lParam of a download's post (StoredRunsParam), else 0.
+  void OnTrackerUpdate(unsigned flags, LPARAM stored = 0);
 
   // 1 with the current item's value (the tracker index, or -1 for the
   // searching and not-found items) when the device list has a current item.
@@ -134,14 +136,20 @@ public:
   // stored and shown.
   bool DownloadsDone() const { return searchDone_ && downloadsShown_ >= downloadsQueued_; }
   // With watchIdle: the downloads are done and the worker has also run
-  // everything queued up to then (the device information included).
-  bool Idle() const { return markerQueued_ && downloadsShown_ >= markerShownAt_; }
+  // everything queued up to then (the device information included), and
+  // the date lists read since are shown.
+  bool Idle() const { return markerQueued_ && downloadsShown_ >= markerShownAt_ && !runs_.Outstanding(); }
 
 private:
   // PageContext
   int Selected(SelectedTracker& tracker) override;
   int LiveTotals(int tracker, unsigned& steps, unsigned& calories, unsigned& metres, bool& arrived) override;
   int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) override;
+  int ListNewestRuns(const wchar_t* address, int table, unsigned limit, std::vector<StoredRun>& runs,
+                     bool& complete) override;
+  int RequestRuns(const wchar_t* address, int table, HWND window, UINT message, unsigned ticket) override;
+  int TakeRuns(int table, unsigned ticket, std::vector<StoredRun>& runs) override;
+  void DropRuns(int table) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;
   int BuildNativeChart(int table, const wchar_t* address, unsigned start, NativeChartData& chart) override;
   int RunPattern(int table, const wchar_t* address, unsigned start, ByteBuffer& pattern) override;
@@ -227,6 +235,7 @@ private:
   ActivityStore store_;
   TrackerWorker worker_;
   TrendsBuilder trends_;  // the Trends figures off the window thread
+  RunLister runs_;        // the date lists off the window thread
   std::unique_ptr<WindowTrackerView> view_;
   std::unique_ptr<GattBackend> platform_;  // when no devices were given
   TabHost tabs_;

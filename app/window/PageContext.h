@@ -37,6 +37,30 @@ public:
 
   // The tracker's stored runs of the table, oldest first (ActivityStore).
   virtual int ListRuns(const wchar_t* address, int table, std::vector<StoredRun>& runs) = 0;
+  // The tracker's newest runs of the table, whole local days, at most limit
+  // (ListNewestRunsOf); complete: it has no others. A context that reads
+  // nothing faster lists them all.
+  virtual int ListNewestRuns(const wchar_t* address, int table, unsigned limit, std::vector<StoredRun>& runs,
+                             bool& complete) {
+    static_cast<void>(limit);
+    complete = true;
+    return ListRuns(address, table, runs);
+  }
+  // The tracker's runs of the table (as ListRuns) listed off the window
+  // thread: 1 when asked; message is then posted to window with the ticket
+  // in wParam, and TakeRuns hands them over (1; 0 when they are not there,
+  // or a newer request of the table overtook them). DropRuns: the page no
+  // longer waits for them. A context without that thread answers 0.
+  virtual int RequestRuns(const wchar_t* address, int table, HWND window, UINT message, unsigned ticket) {
+    static_cast<void>(address), static_cast<void>(table), static_cast<void>(window);
+    static_cast<void>(message), static_cast<void>(ticket);
+    return 0;
+  }
+  virtual int TakeRuns(int table, unsigned ticket, std::vector<StoredRun>& runs) {
+    static_cast<void>(table), static_cast<void>(ticket), static_cast<void>(runs);
+    return 0;
+  }
+  virtual void DropRuns(int table) { static_cast<void>(table); }
   // The chart page of the tracker's run of the table starting at start; 1
   // when built, else page is "".
   virtual int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) = 0;

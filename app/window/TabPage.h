@@ -2,6 +2,7 @@
 // from its row of the page table, which works through its PageContext.
 #pragma once
 
+#include "app/tracker/TrackerUpdate.h"
 #include "app/window/PageContext.h"
 #include "app/worker/DeviceInfo.h"
 #include "ui/AccessibleName.h"
@@ -23,6 +24,13 @@ public:
   // selection in the device list (then with UpdateTrackerPicked). Only a
   // page that has been made is refreshed; making it does the first refresh.
   virtual void Refresh(unsigned flags) = 0;
+  // The same after a tracker's download (WM_TRACKER_UPDATE with a
+  // StoredRuns lParam): a page may keep what shows another tracker, or
+  // what the download did not change.
+  virtual void RefreshStored(unsigned flags, const StoredRuns& stored) {
+    static_cast<void>(stored);
+    Refresh(flags);
+  }
   // The device information the worker has read, for pages that show it.
   virtual void ShowDeviceInfo(const DeviceInfo&) {}
   // Names for screen readers the controls that have no label before them

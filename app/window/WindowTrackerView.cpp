@@ -139,3 +139,10 @@ void WindowTrackerView::ShowDeviceInfo(const DeviceInfo& info) {
 void WindowTrackerView::PostUpdate(unsigned flags) {
   if (main_) PostMessageW(main_, WM_TRACKER_UPDATE, flags, 0);
 }
+
+void WindowTrackerView::PostRunsStored(int tracker, bool added) {
+  StoredRuns stored;
+  stored.tracker = tracker;
+  stored.added = added;
+  if (main_) PostMessageW(main_, WM_TRACKER_UPDATE, UpdateWalking | UpdateSleeping, StoredRunsParam(stored));
+}

@@ -46,6 +46,7 @@ public:
   void SearchEnded(const std::vector<WideString>& names) override;
   void ShowDeviceInfo(const DeviceInfo& info) override;
   void PostUpdate(unsigned flags) override;
+  void PostRunsStored(int tracker, bool added) override;
   HWND UpdateWindow() override { return main_; }
 
 private:

@@ -35,6 +35,9 @@ public:
 
   // Posts WM_TRACKER_UPDATE with the flags to the main window.
   virtual void PostUpdate(unsigned flags) = 0;
+  // Posts the walking and sleeping flags after a download of the tracker,
+  // saying whether it added runs (StoredRunsParam).
+  virtual void PostRunsStored(int tracker, bool added) = 0;
   // The window the links post live totals to (none: not posted).
   virtual HWND UpdateWindow() = 0;
 };

@@ -57,17 +57,27 @@ class TrackerRuns : public HistoryRunSink {
 public:
   TrackerRuns(ActivityStore& store, const wchar_t* address) : store_(store), address_(address) {}
   int StoreWalkingRun(int, unsigned start, const ByteBuffer& pattern) override {
-    return store_.InsertRun(WalkingTable, address_, start, pattern);
+    return Store(WalkingTable, start, pattern);
   }
   int StoreSleepingRun(int, unsigned start, const ByteBuffer& pattern) override {
-    return store_.InsertRun(SleepingTable, address_, start, pattern);
+    return Store(SleepingTable, start, pattern);
   }
   void BeginRuns() override { store_.BeginRuns(); }
   unsigned EndRuns() override { return store_.EndRuns(); }
+  // A run was new or had grown: the tracker's date lists change.
+  bool Added() const { return added_; }
 
 private:
+  int Store(int table, unsigned start, const ByteBuffer& pattern) {
+    bool changed = false;
+    const int stored = store_.InsertRun(table, address_, start, pattern, &changed);
+    if (stored && changed) added_ = true;
+    return stored;
+  }
+
   ActivityStore& store_;
   const wchar_t* address_;
+  bool added_ = false;
 };
 
 bool IsCompleteFrame(const ByteBuffer& frame, unsigned char code) {
@@ -502,7 +512,9 @@ void TrackerWorker::DeviceInfo(int trackerIndex) {
 
 // ------------------------------------------------------------ operations 2 and 4
 
-int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryTally& tally, int& complete) {
+int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryTally& tally, int& complete,
+                                   bool* added) {
+  if (added) *added = false;
   {
     // Only frames of this download count (and are decoded).
     SectionLock hold(link.lock);
@@ -528,6 +540,8 @@ int TrackerWorker::DownloadHistory(TrackerLink& link, int trackerIndex, HistoryT
     DecodeWalkingHistory(trackerIndex, walking, runs, &tally);
     DecodeSleepingHistory(trackerIndex, sleeping, runs, &tally);
     unsigned lost = runs.EndRuns();
+    // Runs taken back may still have changed what is stored before them.
+    if (added) *added = runs.Added();
     lost = lost < tally.stored ? lost : tally.stored;
     tally.stored -= lost;
     tally.failed += lost;
@@ -541,12 +555,13 @@ void TrackerWorker::History(int trackerIndex, WideString& after) {
   TrackerLink* link = trackers_.FindTracker(trackerIndex);
   if (!link) {
     DownloadEnded(trackerIndex);
-    view_->PostUpdate(UpdateWalking | UpdateSleeping);
+    view_->PostRunsStored(trackerIndex, false);
     return;
   }
   HistoryTally tally;
   int complete = 0;
-  const int stored = DownloadHistory(*link, trackerIndex, tally, complete);
+  bool added = false;
+  const int stored = DownloadHistory(*link, trackerIndex, tally, complete, &added);
   DescribeTally(tally, complete, after);
   {
     SectionLock hold(summaryLock_);
@@ -556,7 +571,7 @@ void TrackerWorker::History(int trackerIndex, WideString& after) {
     }
   }
   DownloadEnded(trackerIndex);  // before the window hears of it
-  view_->PostUpdate(UpdateWalking | UpdateSleeping);
+  view_->PostRunsStored(trackerIndex, added);
   // The tracker's next command waits for its rest; others need not.
   link->restUntil = Ticks() + timings.afterHistoryMs;
 }

@@ -203,8 +203,9 @@ private:
   // them on into the next connection's downloads.
   void SwitchLiveTotalsOff();
   // Downloads the history, decodes and stores it; 1 when both frames came
-  // and every run was stored.
-  int DownloadHistory(TrackerLink& link, int trackerIndex, HistoryTally& tally, int& complete);
+  // and every run was stored. added: a run was new or had grown.
+  int DownloadHistory(TrackerLink& link, int trackerIndex, HistoryTally& tally, int& complete,
+                      bool* added = nullptr);
   // Waits unless Stop is under way; 0 when it was cut short.
   int Pause(DWORD milliseconds);
 

@@ -1,0 +1,60 @@
+// A tracker's runs listed with their labels on a thread of their own, so
+// that a date list of years of runs never holds up the window: a page asks
+// for the runs of its table, the thread lists them (ListRunsOf, which holds
+// the store's lock only for its query) and posts the page's message to the
+// page's window with the request's ticket in wParam; the page then takes
+// them on its own thread. Each table has its own newest request: one
+// overtaken before it ran is dropped unread, and only the newest result is
+// kept, until taken or dropped.
+//
+// The thread never sends to a window. Stop lets a listing under way finish,
+// drops the queued ones and waits, dispatching the caller's messages.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/store/ActivityStore.h"
+#include "core/CriticalSection.h"
+#include "core/Worker.h"
+
+class RunLister {
+public:
+  RunLister() = default;
+  ~RunLister() { Stop(); }
+  RunLister(const RunLister&) = delete;
+  RunLister& operator=(const RunLister&) = delete;
+
+  // From the window thread; 1 when the thread runs. The store must outlive
+  // the thread (Stop before closing it).
+  int Start(ActivityStore& store);
+  // Queues the listing of the tracker's runs of the table; 1 when queued
+  // (message is then posted to window with ticket once listed, unless a
+  // newer request of the table overtook it).
+  int Request(const wchar_t* address, int table, HWND window, UINT message, unsigned ticket);
+  // The runs of the table's request with that ticket: 1 when handed over
+  // (once); 0 when they are not there (not listed yet, or overtaken).
+  int Take(int table, unsigned ticket, std::vector<StoredRun>& runs);
+  // The table's page wants no runs of its last request.
+  void Drop(int table);
+  // A request whose runs have been neither taken nor dropped.
+  bool Outstanding() const;
+  int Stop(DWORD limitMs = Event::Infinite);
+
+private:
+  struct Slot {
+    unsigned newest = 0;  // the ticket of the newest request
+    bool wanted = false;  // it is neither taken nor dropped
+    bool done = false;    // runs holds its result
+    std::vector<StoredRun> runs;
+  };
+  static DWORD Handle(int phase, ListItem* item, void* self);
+  void Run(ListItem* item);
+  Slot* SlotOf(int table) { return table == WalkingTable || table == SleepingTable ? &slots_[table] : nullptr; }
+
+  Worker worker_;
+  ActivityStore* store_ = nullptr;
+  mutable CriticalSection lock_;  // guards the slots
+  Slot slots_[2];
+};

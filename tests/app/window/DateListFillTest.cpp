@@ -1,0 +1,126 @@
+// The Walking list of the real window over a history longer than what it
+// lists at once: whole and in order in the end, a run chosen meanwhile kept;
+// and a download that stored nothing new for the selected tracker leaves
+// its list alone.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/tracker/TrackerUpdate.h"
+#include "app/window/WalkingPage.h"
+#include "resources/ResourceIds.h"
+#include "tests/app/TwoTrackers.h"
+#include "tests/app/trends/TrendsHistory.h"
+#include "tests/app/window/WindowTestSupport.h"
+
+namespace {
+
+std::vector<int> Starts(ImageCombo& combo) {
+  std::vector<int> starts;
+  for (int i = 0, value = 0; i < combo.Count(); ++i) starts.push_back(combo.Item(i, nullptr, &value) ? value : -1);
+  return starts;
+}
+
+int Selected(ImageCombo& combo) {
+  int index = -1;
+  return combo.Selection(&index, nullptr, nullptr) ? index : -1;
+}
+
+// As the user picks an item: the parent hears CBN_SELCHANGE.
+void Choose(HWND parent, ImageCombo& combo, int index) {
+  SendMessageW(combo.Control(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo.Control()), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo.Control()));
+}
+
+LONG downloadsPosted = 0;
+LRESULT CALLBACK CountDownloads(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* message = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_TRACKER_UPDATE && message->lParam) {
+    ++downloadsPosted;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class DateListFillTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_EQ(1, fixture.AddTwoTrackers());
+    fixture.WriteNumber(L"Tab", 1);
+  }
+  windowtest::WindowFixture fixture;
+};
+
+}  // namespace
+
+TEST_F(DateListFillTest, AHistoryLongerThanTheFirstStepEndsWholeAndKeepsARunChosenMeanwhile) {
+  // Four walks a day for 100 days before the trackers' own history.
+  std::vector<int> expected;
+  {
+    ActivityStore store;
+    ASSERT_EQ(1, store.OpenFile(fixture.DatabasePath().c_str()));
+    for (WORD day = 0; day < 100; ++day) {
+      for (WORD hour : {6, 10, 14, 18}) {
+        const unsigned start = trendstest::Utc(2014, 1, 1, hour, 0) + day * 86400u;
+        ASSERT_EQ(1, trendstest::Store(store, WalkingTable, twotrackers::LeftAddress, start, {100, 200}));
+        expected.push_back(static_cast<int>(start));
+      }
+    }
+  }
+  expected.push_back(static_cast<int>(trendstest::Utc(2014, 6, 1, 0, 0)));  // the download's two walks
+  expected.push_back(static_cast<int>(trendstest::Utc(2014, 6, 1, 1, 30)));
+  MainWindow* window = fixture.Open();
+  ASSERT_TRUE(window && PumpUntil([&] { return window->Idle(); }));
+  ImageCombo& dates = window->Walking()->Dates();
+  EXPECT_EQ(expected, Starts(dates));
+  EXPECT_EQ(401, Selected(dates));
+
+  // Picked again, the tracker shows its newest days at once, the newest run
+  // selected, and the list is read whole meanwhile.
+  Choose(window->Window(), window->Devices(), 1);
+  Choose(window->Window(), window->Devices(), 0);
+  std::vector<int> first = Starts(dates);
+  ASSERT_LT(0u, first.size());
+  ASSERT_GT(expected.size(), first.size());
+  EXPECT_EQ(std::vector<int>(expected.end() - static_cast<long>(first.size()), expected.end()), first);
+  EXPECT_EQ(static_cast<int>(first.size()) - 1, Selected(dates));
+  WideString label, whole;
+  dates.Item(0, &label, nullptr);
+  Choose(window->Walking()->Window(), dates, 0);
+  ASSERT_TRUE(PumpUntil([&] { return window->Idle(); }));
+  EXPECT_EQ(expected, Starts(dates));
+  const int kept = Selected(dates);
+  EXPECT_EQ(first[0], kept >= 0 ? expected[static_cast<size_t>(kept)] : -1);
+  // The first step held whole days: its oldest run's place in its day is right.
+  dates.Item(kept, &whole, nullptr);
+  EXPECT_STREQ(whole.CStr(), label.CStr());
+}
+
+TEST_F(DateListFillTest, ADownloadOfTheOtherTrackerOrOfNothingNewKeepsTheListAndANewRunRefillsIt) {
+  MainWindow* window = fixture.Open();
+  ASSERT_TRUE(window && PumpUntil([&] { return window->Idle(); }));
+  WalkingPage& page = *window->Walking();
+  ASSERT_EQ(2, page.Dates().Count());
+  Choose(page.Window(), page.Dates(), 0);
+  HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountDownloads, nullptr, GetCurrentThreadId());
+  ASSERT_NE(nullptr, hook);
+  downloadsPosted = 0;
+  window->Worker().QueueHistory(1);
+  window->Worker().QueueHistory(0);
+  EXPECT_TRUE(PumpUntil([&] { return downloadsPosted == 2 && window->Idle(); }));
+  EXPECT_EQ(0, Selected(page.Dates()));
+
+  // A walk the file lost comes back with the next download: the list is read again.
+  ASSERT_EQ(1, window->Store().WithWritableConnection(
+                   [](Database& database, void*) {
+                     return database.Execute(L"DELETE FROM walking WHERE mac='00:11:22:33:44:01' AND start=1401580800;");
+                   },
+                   nullptr));
+  window->Worker().QueueHistory(0);
+  EXPECT_TRUE(PumpUntil([&] { return downloadsPosted == 3 && window->Idle(); }));
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(2, page.Dates().Count());
+  EXPECT_EQ(1, Selected(page.Dates()));
+}
