@@ -145,7 +145,14 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
   }
   if (message == WM_RUNS_LISTED) {
-    TakeListedRuns(static_cast<unsigned>(wParam));
+    if (wParam != 0) {
+      TakeListedRuns(static_cast<unsigned>(wParam));
+    } else if (waiting_ && !context_.ReleaseRuns(table_)) {
+      // No thread to list them: the whole list is read here.
+      std::vector<StoredRun> runs;
+      waiting_ = false;
+      if (context_.ListRuns(requestAddress_.CStr(), table_, runs)) SwapInRuns(runs);
+    }
     return 1;
   }
   if (message == WM_TIMER && wParam == kDayTimer) {
@@ -248,6 +255,10 @@ void ChartPage::TakeListedRuns(unsigned ticket) {
   std::vector<StoredRun> runs;
   if (!waiting_ || ticket != ticket_ || !context_.TakeRuns(table_, ticket, runs)) return;
   waiting_ = false;
+  SwapInRuns(runs);
+}
+
+void ChartPage::SwapInRuns(const std::vector<StoredRun>& runs) {
   SelectedTracker tracker;
   // Another tracker's fill has begun (or is on its way) instead.
   if (!context_.Selected(tracker) || requestAddress_ != tracker.address.CStr()) return;

@@ -102,6 +102,9 @@ private:
   int ListInBackground(const WideString& address, bool redraw);
   // The whole list of the request with the ticket has come: swapped in.
   void TakeListedRuns(unsigned ticket);
+  // The whole list of the request's tracker in place of the one shown,
+  // keeping a run chosen meanwhile.
+  void SwapInRuns(const std::vector<StoredRun>& runs);
   // The picker shows the selected run's day (not while the user chooses a
   // day in it, nor when it chose the run: it keeps the user's day); the
   // buttons are enabled where they lead somewhere.

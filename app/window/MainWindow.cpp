@@ -331,6 +331,12 @@ int MainWindow::RequestRuns(const wchar_t* address, int table, HWND window, UINT
   return !tornDown_ && runs_.Request(address, table, window, message, ticket);
 }
 
+int MainWindow::ReleaseRuns(int table) {
+  // A window being closed lists nothing more (the held request goes with
+  // the thread).
+  return tornDown_ || runs_.Release(table);
+}
+
 int MainWindow::TakeRuns(int table, unsigned ticket, std::vector<StoredRun>& runs) {
   const int taken = runs_.Take(table, ticket, runs);
   // The last list shown may be what idleness waited for.

@@ -148,6 +148,7 @@ private:
   int ListNewestRuns(const wchar_t* address, int table, unsigned limit, std::vector<StoredRun>& runs,
                      bool& complete) override;
   int RequestRuns(const wchar_t* address, int table, HWND window, UINT message, unsigned ticket) override;
+  int ReleaseRuns(int table) override;
   int TakeRuns(int table, unsigned ticket, std::vector<StoredRun>& runs) override;
   void DropRuns(int table) override;
   int BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) override;

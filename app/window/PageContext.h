@@ -49,8 +49,12 @@ public:
   // The tracker's runs of the table (as ListRuns) listed off the window
   // thread: 1 when asked; message is then posted to window with the ticket
   // in wParam, and TakeRuns hands them over (1; 0 when they are not there,
-  // or a newer request of the table overtook them). DropRuns: the page no
-  // longer waits for them. A context without that thread answers 0.
+  // or a newer request of the table overtook them). The listing begins only
+  // once the page has handled the message with wParam 0 that the request
+  // posts first and called ReleaseRuns (0: it cannot begin), so that the
+  // page's own work of the moment, such as drawing the newest run, does not
+  // share the processor and the store with it. DropRuns: the page no longer
+  // waits for them. A context without that thread answers 0.
   virtual int RequestRuns(const wchar_t* address, int table, HWND window, UINT message, unsigned ticket) {
     static_cast<void>(address), static_cast<void>(table), static_cast<void>(window);
     static_cast<void>(message), static_cast<void>(ticket);
@@ -58,6 +62,10 @@ public:
   }
   virtual int TakeRuns(int table, unsigned ticket, std::vector<StoredRun>& runs) {
     static_cast<void>(table), static_cast<void>(ticket), static_cast<void>(runs);
+    return 0;
+  }
+  virtual int ReleaseRuns(int table) {
+    static_cast<void>(table);
     return 0;
   }
   virtual void DropRuns(int table) { static_cast<void>(table); }

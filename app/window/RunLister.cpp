@@ -31,17 +31,47 @@ int RunLister::Request(const wchar_t* address, int table, HWND window, UINT mess
     delete item;
     return 0;
   }
+  ListItem* older = nullptr;
   {
     SectionLock hold(lock_);
     slot->newest = ticket;
     slot->wanted = true;
     slot->done = false;
     slot->runs.clear();
+    older = slot->held;
+    slot->held = item;
   }
-  if (worker_.Post(item)) return 1;
+  delete older;
+  if (PostMessageW(window, message, 0, 0)) return 1;
+  // Nobody would release it: it is queued at once.
+  return Release(table);
+}
+
+int RunLister::Release(int table) {
+  Slot* slot = SlotOf(table);
+  if (!slot) return 0;
+  ListItem* item = nullptr;
+  {
+    SectionLock hold(lock_);
+    item = slot->held;
+    slot->held = nullptr;
+  }
+  if (!item || worker_.Post(item)) return 1;
   delete item;
   Drop(table);
   return 0;
+}
+
+void RunLister::DropHeld() {
+  for (Slot& slot : slots_) {
+    ListItem* item = nullptr;
+    {
+      SectionLock hold(lock_);
+      item = slot.held;
+      slot.held = nullptr;
+    }
+    delete item;
+  }
 }
 
 int RunLister::Take(int table, unsigned ticket, std::vector<StoredRun>& runs) {
@@ -68,7 +98,11 @@ bool RunLister::Outstanding() const {
   return slots_[0].wanted || slots_[1].wanted;
 }
 
-int RunLister::Stop(DWORD limitMs) { return worker_.Stop(limitMs); }
+int RunLister::Stop(DWORD limitMs) {
+  const int stopped = worker_.Stop(limitMs);
+  DropHeld();
+  return stopped;
+}
 
 DWORD RunLister::Handle(int phase, ListItem* item, void* self) {
   if (phase == PhaseItem) static_cast<RunLister*>(self)->Run(item);
