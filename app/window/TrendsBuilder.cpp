@@ -11,6 +11,7 @@ struct BuildItem : ListItem {
   HWND window = nullptr;
   UINT message = 0;
   unsigned ticket = 0;
+  TrendsBuilder* builder = nullptr;
 };
 
 }  // namespace
@@ -26,6 +27,7 @@ int TrendsBuilder::Request(const TrendRequest& request, HWND window, UINT messag
   item->window = window;
   item->message = message;
   item->ticket = ticket;
+  item->builder = this;
   {
     SectionLock hold(lock_);
     newest_ = ticket;
@@ -62,14 +64,34 @@ void TrendsBuilder::Run(ListItem* listItem) {
   }
   TrendFigures figures;
   WideString problem;
-  const int read = ReadTrendFigures(*store_, item->request, figures, problem);
+  bool checkLeft = false;
+  int read = ReadTrendFigures(*store_, item->request, figures, problem, &checkLeft);
+  if (!Publish(*item, read, figures, problem) || !read || !checkLeft) return;
+  // The figures are shown; the check for runs changed in place follows,
+  // and figures it corrects are posted for the same ticket. A newer
+  // request stops it and goes on with it after its own figures.
+  bool changed = false;
+  read = CheckTrendFigures(*store_, item->request, figures, changed, problem, StillNewest,
+                           const_cast<BuildItem*>(item));
+  if (!read || changed) Publish(*item, read, figures, problem);
+}
+
+bool TrendsBuilder::StillNewest(void* item) {
+  BuildItem* build = static_cast<BuildItem*>(item);
+  SectionLock hold(build->builder->lock_);
+  return build->ticket == build->builder->newest_;
+}
+
+bool TrendsBuilder::Publish(const ListItem& listItem, int read, TrendFigures& figures, const WideString& problem) {
+  const BuildItem& item = static_cast<const BuildItem&>(listItem);
   {
     SectionLock hold(lock_);
-    if (item->ticket != newest_) return;
+    if (item.ticket != newest_) return false;
     read_ = read;
     figures_ = std::move(figures);
     problem_.Assign(problem);
     done_ = true;
   }
-  PostMessageW(item->window, item->message, item->ticket, 0);
+  PostMessageW(item.window, item.message, item.ticket, 0);
+  return true;
 }

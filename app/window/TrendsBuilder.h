@@ -5,6 +5,10 @@
 // with the request's ticket in wParam; the page then takes them on its own
 // thread. Only the newest request counts: one overtaken by a newer request
 // before it ran is dropped unread, and only the newest result is kept.
+// A request may be answered twice: the figures come first without the
+// check for runs changed in place (a pass over every run, made once a
+// connection and after another program wrote), which follows; when it
+// changes them, they are posted again with the same ticket.
 //
 // The thread never sends to a window (a window thread waiting in Stop would
 // never answer). Stop lets a read under way finish, drops the queued ones
@@ -43,6 +47,11 @@ public:
 private:
   static DWORD Handle(int phase, ListItem* item, void* self);
   void Run(ListItem* item);
+  // Keeps the result and posts the item's message, unless a newer request
+  // overtook it (false).
+  bool Publish(const ListItem& item, int read, TrendFigures& figures, const WideString& problem);
+  // Whether the item (a BuildItem) is still the newest request.
+  static bool StillNewest(void* item);
 
   Worker worker_;
   ActivityStore* store_ = nullptr;
