@@ -250,6 +250,7 @@ public:
         long long added = 0, removed = 0;
         bool left = false;
         if (!hasTable_[t]) continue;
+        const long long newFrom = Number(t, "");
         if (!TakeNewRuns(t, touched[t], added, left)) return 0;
         if (left) {
           // Runs are left for the next refresh: the gone and changed ones
@@ -261,7 +262,7 @@ public:
           if (!unchanged_ && !tally_.rebuilt) state_[Checked(t)] = "0";
           continue;
         }
-        if (!TakeGoneRuns(t, touched[t], consistent, removed) ||
+        if (!TakeGoneRuns(t, touched[t], consistent, removed, newFrom) ||
             (consistent && !TakeChangedRuns(t, touched[t], added - removed)))
           return 0;
       }
@@ -403,7 +404,16 @@ private:
     for (const char* create : kCreate) {
       if (!Exec(create)) return Refused("the trends tables could not be made");
     }
-    return 1;
+    return Index();
+  }
+
+  // trends_runs_start, which finds a run replaced by a row of the same mac
+  // and start (an index is no part of the layout compared: a Pellton whose
+  // tables lack it makes it).
+  int Index() {
+    if (!mayWrite_ || Exec("CREATE INDEX IF NOT EXISTS %s.trends_runs_start ON trends_runs (tbl, mac, start);"))
+      return 1;
+    return Refused("the trends tables could not be made");
   }
 
   // Whether the schema holds all four tables as kCreate makes them.
@@ -424,7 +434,7 @@ private:
   // All four tables as made here, or they are made afresh: in the temporary
   // schema from the file's own when it has them as made here.
   int EnsureTables() {
-    if (HasOwnTables(schema_)) return 1;
+    if (HasOwnTables(schema_)) return Index();
     if (!MayWrite()) return Fail("the trends tables are not made yet");
     unchanged_ = false;  // not the tables the last refresh left
     if (!Recreate()) return 0;
@@ -517,7 +527,8 @@ private:
 
   // Runs noted that the table no longer holds. More rows than noted (rows
   // numbered below the highest seen) make the tables inconsistent.
-  int TakeGoneRuns(int t, Touched& touched, bool& consistent, long long& bytes) {
+  // newFrom: the highest row number seen before this refresh's new rows.
+  int TakeGoneRuns(int t, Touched& touched, bool& consistent, long long& bytes, long long newFrom) {
     // Counted through the run key's index.
     const long long inTable =
         Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;", "main", -1);
@@ -526,21 +537,36 @@ private:
     consistent = inTable <= noted;
     if (inTable >= noted) return 1;
     if (!MayWrite()) return Fail("the trends tables are not up to date");
-    Statement gone, forget;
+    // First the runs replaced by a new row of the same mac and start (what
+    // a download does), found through trends_runs_start; then, when rows are
+    // still missing, every noted row is looked for.
+    const char* replaced = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w JOIN "
+                               "%s.trends_runs AS r ON r.tbl = 1 AND r.mac = w.mac AND r.start = w.start AND "
+                               "r.id <> w.rowid WHERE w.rowid > ?1;"
+                             : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w JOIN "
+                               "%s.trends_runs AS r ON r.tbl = 0 AND r.mac = w.mac AND r.start = w.start AND "
+                               "r.id <> w.rowid WHERE w.rowid > ?1;";
     const char* select = t ? "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
                              "(SELECT rowid FROM main.sleeping);"
                            : "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
                              "(SELECT rowid FROM main.walking);";
-    if (!gone.Prepare(db_, select, schema_)) return Fail("the runs could not be read");
+    Statement forget;
     if (!forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
       return Refused("the runs summed up could not be noted");
-    std::vector<long long> ids;
-    if (!TakeNoted(t, gone, touched, ids, bytes)) return 0;
-    for (long long id : ids) {
-      if (!forget.Bind(1, t).Bind(2, id).Run()) return Refused("the runs summed up could not be noted");
+    long long left = noted;
+    for (int pass = 0; pass < 2 && left > inTable; ++pass) {
+      Statement gone;
+      if (!gone.Prepare(db_, pass ? select : replaced, schema_)) return Fail("the runs could not be read");
+      if (!pass) gone.Bind(1, newFrom);
+      std::vector<long long> ids;
+      if (!TakeNoted(t, gone, touched, ids, bytes)) return 0;
+      for (long long id : ids) {
+        if (!forget.Bind(1, t).Bind(2, id).Run()) return Refused("the runs summed up could not be noted");
+      }
+      left -= static_cast<long long>(ids.size());
     }
-    SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
-    consistent = noted - static_cast<long long>(ids.size()) == inTable;
+    SetNumber(t, " rows", left);
+    consistent = left == inTable;
     return 1;
   }
 
