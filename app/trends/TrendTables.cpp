@@ -434,7 +434,8 @@ private:
   // All four tables as made here, or they are made afresh: in the temporary
   // schema from the file's own when it has them as made here.
   int EnsureTables() {
-    if (HasOwnTables(schema_)) return Index();
+    // The index is there after the last refresh on this connection.
+    if (HasOwnTables(schema_)) return unchanged_ ? 1 : Index();
     if (!MayWrite()) return Fail("the trends tables are not made yet");
     unchanged_ = false;  // not the tables the last refresh left
     if (!Recreate()) return 0;
@@ -629,12 +630,19 @@ private:
                                 "AND rowid <= ?2;"
                               : "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.walking WHERE rowid > ?1 "
                                 "AND rowid <= ?2;") ||
-        !noted.Prepare(db_, "SELECT count(*), ifnull(sum(bytes), 0) FROM %s.trends_runs WHERE tbl = ?3 AND id > ?1 AND "
-                            "id <= ?2;", schema_) ||
-        sqlite3_step(*table.Bind(1, from).Bind(2, to)) != SQLITE_ROW ||
-        sqlite3_step(*noted.Bind(1, from).Bind(2, to).Bind(3, t)) != SQLITE_ROW)
+        sqlite3_step(*table.Bind(1, from).Bind(2, to)) != SQLITE_ROW)
       return Fail("the runs could not be counted");
-    const bool same = table.Int(0) == noted.Int(0) && table.Int(1) == noted.Int(1);
+    // Every row at once: as the state sums them up.
+    long long notedRows = Number(t, " rows"), notedBytes = Number(t, " bytes");
+    if (from > 0 || to < highest) {
+      if (!noted.Prepare(db_, "SELECT count(*), ifnull(sum(bytes), 0) FROM %s.trends_runs WHERE tbl = ?3 AND id > ?1 "
+                              "AND id <= ?2;", schema_) ||
+          sqlite3_step(*noted.Bind(1, from).Bind(2, to).Bind(3, t)) != SQLITE_ROW)
+        return Fail("the runs could not be counted");
+      notedRows = noted.Int(0);
+      notedBytes = noted.Int(1);
+    }
+    const bool same = table.Int(0) == notedRows && table.Int(1) == notedBytes;
     if (to < highest) {
       state_[key] = std::to_string(to);
       done_ = false;
@@ -644,7 +652,7 @@ private:
     if (same) return 1;
     if (!MayWrite()) return Fail("the trends tables are not up to date");
     // The lengths summed up again from the rows noted, as they are now.
-    SetNumber(t, " bytes", Number(t, " bytes") + table.Int(1) - noted.Int(1));
+    SetNumber(t, " bytes", Number(t, " bytes") + table.Int(1) - notedBytes);
     Statement changed, row;
     const char* select = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w JOIN "
                              "%s.trends_runs AS r ON r.tbl = 1 AND r.id = w.rowid WHERE w.rowid > ?1 AND "
