@@ -185,9 +185,13 @@ int ReadFigures(sqlite3* database, bool fileReadOnly, const TrendRequest& reques
 const unsigned long long kRunsPerTurn = 500;
 
 struct StoreWork {
+  StoreWork(ActivityStore& s, const TrendRequest& r, bool defer) : store(&s), request(&r), deferCheck(defer) {}
   ActivityStore* store;
   const TrendRequest* request;
-  bool done;
+  bool deferCheck;  // the check for runs changed in place is left for later
+  bool done = false;
+  bool checkLeft = false;
+  bool changed = false;  // the summaries changed (read the rows only then)
   std::vector<DayTotals> days;
   std::vector<NightRecord> nights;
   WideString problem;
@@ -201,8 +205,12 @@ int OnConnection(Database& database, void* context) {
   // A store that decided not to write its file (its tables could not be
   // made ready) has it kept unwritten here too.
   TrendTables tables(database.Handle(), work.store->IsReadOnly());
-  if (!tables.RefreshSome(work.problem, work.done, kRunsPerTurn)) return 0;
-  if (!work.done) return 1;
+  TrendRefreshTally tally;
+  if (!tables.RefreshSome(work.problem, work.done, kRunsPerTurn, &tally, work.deferCheck)) return 0;
+  work.checkLeft = tally.checkLeft;
+  work.changed = work.changed || tally.rebuilt || tally.runsNew || tally.runsGone || tally.daysRecomputed ||
+                 tally.nightsRecomputed;
+  if (!work.done || (!work.deferCheck && !work.changed)) return 1;
   DateRange period;
   if (work.request->period.kind != PeriodAll) {
     period.from = work.request->period.first;
@@ -212,16 +220,15 @@ int OnConnection(Database& database, void* context) {
          tables.ReadNights(work.request->tracker, period, work.nights, work.problem);
 }
 
-}  // namespace
-
-int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem) {
-  return ReadFigures(database, false, request, out, problem);
-}
-
-int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem) {
-  StoreWork work = {&store, &request, false, {}, {}, WideString()};
+// Turns on the store's connection until the summaries are up to date (or
+// wanted says to stop); 1/0 with problem.
+int RunTurns(StoreWork& work, WideString& problem, bool (*wanted)(void*) = nullptr, void* context = nullptr) {
   while (!work.done) {
-    const int turn = store.WithConnection(OnConnection, &work);
+    if (wanted && !wanted(context)) {
+      work.changed = false;
+      return 1;
+    }
+    const int turn = work.store->WithConnection(OnConnection, &work);
     // A thread waiting for the lock gets it before the next turn takes it again.
     if (!work.done) SwitchToThread();
     if (!turn) {
@@ -229,6 +236,30 @@ int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFig
       return 0;
     }
   }
+  return 1;
+}
+
+}  // namespace
+
+int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigures& out, WideString& problem) {
+  return ReadFigures(database, false, request, out, problem);
+}
+
+int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem,
+                     bool* checkLeft) {
+  StoreWork work(store, request, true);
+  if (!RunTurns(work, problem)) return 0;
+  if (checkLeft) *checkLeft = work.checkLeft;
   ComputeTrendFigures(request, work.days, work.nights, out);
+  return 1;
+}
+
+int CheckTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, bool& changed,
+                      WideString& problem, bool (*wanted)(void* context), void* context) {
+  StoreWork work(store, request, false);
+  changed = false;
+  if (!RunTurns(work, problem, wanted, context)) return 0;
+  changed = work.changed;
+  if (changed) ComputeTrendFigures(request, work.days, work.nights, out);
   return 1;
 }

@@ -103,4 +103,16 @@ int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigure
 // other users (a download, the date lists) wait for one turn at most. A
 // store that stores nothing (IsReadOnly) has its file left unwritten
 // (TrendTables).
-int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem);
+// The check for runs changed in place, which passes over every run, is
+// left out when the connection would need it (its first read, or another
+// connection wrote to the file): checkLeft then tells that it is owed, and
+// CheckTrendFigures makes it.
+int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem,
+                     bool* checkLeft = nullptr);
+// The check left out by the read before, in short turns like it: changed
+// tells whether it (or a write since) changed the summaries, and then out
+// holds the figures again. Between turns, wanted(context) returning false
+// stops it (1, unchanged): the next check goes on from there. 1/0 with
+// problem.
+int CheckTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, bool& changed,
+                      WideString& problem, bool (*wanted)(void* context) = nullptr, void* context = nullptr);

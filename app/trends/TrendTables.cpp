@@ -18,6 +18,9 @@ namespace {
 // tables are then computed again.
 const char kVersion[] = "2";
 const char* const kRunTables[2] = {"walking", "sleeping"};
+// Rows the pass for runs changed in place compares in a refresh, for each
+// new run it may sum up (its run limit): a few milliseconds' worth.
+const unsigned long long kCheckedPerRun = 4;
 const char* const kTrendTables[4] = {"trends_state", "trends_days", "trends_nights", "trends_runs"};
 const char* const kCreate[4] = {
     "CREATE TABLE %s.trends_state (name TEXT PRIMARY KEY, value TEXT);",
@@ -192,28 +195,6 @@ private:
   size_t at_ = 0;
 };
 
-// The run tables' rows and the sum of their patterns' lengths, which tell
-// a run changed in place (an older Pellton merges by an UPDATE of the
-// pattern, keeping the row and its number). Taken once a refresh.
-struct RunMeasure {
-  bool taken[2] = {false, false};
-  long long rows[2] = {0, 0};
-  long long bytes[2] = {0, 0};
-
-  int Take(sqlite3* database, int t) {
-    if (taken[t]) return 1;
-    Statement measure;
-    if (!measure.Prepare(database, t ? "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.sleeping;"
-                                     : "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.walking;") ||
-        sqlite3_step(*measure) != SQLITE_ROW)
-      return 0;
-    rows[t] = measure.Int(0);
-    bytes[t] = measure.Int(1);
-    taken[t] = true;
-    return 1;
-  }
-};
-
 // What the last refresh on a connection found, kept with the connection.
 // Pellton never changes a run in place: the run tables need measuring
 // again only once another connection has written to the file, which
@@ -235,10 +216,12 @@ public:
   // last refresh in this schema, so no run changed in place.
   // runLimit: at most that many new runs of each table are summed up (0:
   // all); Done tells whether runs were left for a later refresh.
-  Refresher(sqlite3* database, const char* schema, bool mayWrite, bool unchanged, RunMeasure& measure,
-            TrendRefreshTally& tally, WideString& problem, unsigned long long runLimit = 0)
-      : db_(database), schema_(schema), mayWrite_(mayWrite), unchanged_(unchanged), measure_(measure), tally_(tally),
-        problem_(problem), runLimit_(runLimit) {}
+  // deferCheck: the check for runs changed in place (a pass over every
+  // run) is left to a later refresh, noted as "walking checked".
+  Refresher(sqlite3* database, const char* schema, bool mayWrite, bool unchanged, TrendRefreshTally& tally,
+            WideString& problem, unsigned long long runLimit, bool deferCheck)
+      : db_(database), schema_(schema), mayWrite_(mayWrite), unchanged_(unchanged), tally_(tally),
+        problem_(problem), runLimit_(runLimit), deferCheck_(deferCheck && mayWrite) {}
 
   bool Stale() const { return stale_; }
   bool WriteRefused() const { return refused_; }
@@ -252,7 +235,6 @@ public:
       hasTable_[t] = Single(db_, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = ?1;",
                             "main", 0, kRunTables[t]) > 0;
       numbered = numbered && (!hasTable_[t] || Autoincrement(kRunTables[t]));
-      if (hasTable_[t] && !unchanged_ && !measure_.Take(db_, t)) return Fail("the runs could not be counted");
     }
     // The zone's rules for the years of the runs summed up, as they were.
     SYSTEMTIME now;
@@ -268,6 +250,7 @@ public:
         long long added = 0, removed = 0;
         bool left = false;
         if (!hasTable_[t]) continue;
+        const long long newFrom = Number(t, "");
         if (!TakeNewRuns(t, touched[t], added, left)) return 0;
         if (left) {
           // Runs are left for the next refresh: the gone and changed ones
@@ -276,10 +259,10 @@ public:
           // lengths this refresh would have made is made then.
           done_ = false;
           SetNumber(t, " bytes", Number(t, " bytes") + added);
-          if (!unchanged_) state_["check lengths"] = "1";
+          if (!unchanged_ && !tally_.rebuilt) state_[Checked(t)] = "0";
           continue;
         }
-        if (!TakeGoneRuns(t, touched[t], consistent, removed) ||
+        if (!TakeGoneRuns(t, touched[t], consistent, removed, newFrom) ||
             (consistent && !TakeChangedRuns(t, touched[t], added - removed)))
           return 0;
       }
@@ -296,7 +279,7 @@ public:
       }
       break;
     }
-    if (done_) state_.erase("check lengths");
+    state_.erase("check lengths");  // an earlier Pellton's note of a check owed: now "walking checked"
     NoteZone();
     return SaveState();
   }
@@ -389,6 +372,14 @@ private:
         return Refused("the trends state could not be written");
       }
     }
+    // Names dropped since (a check made that was owed) go from the table too.
+    Statement forget;
+    if (!forget.Prepare(db_, "DELETE FROM %s.trends_state WHERE name = ?1;", schema_))
+      return Refused("the trends state could not be written");
+    for (const auto& entry : saved_) {
+      if (state_.find(entry.first) == state_.end() && !forget.Bind(1, entry.first.c_str()).Run())
+        return Refused("the trends state could not be written");
+    }
     return 1;
   }
 
@@ -413,7 +404,16 @@ private:
     for (const char* create : kCreate) {
       if (!Exec(create)) return Refused("the trends tables could not be made");
     }
-    return 1;
+    return Index();
+  }
+
+  // trends_runs_start, which finds a run replaced by a row of the same mac
+  // and start (an index is no part of the layout compared: a Pellton whose
+  // tables lack it makes it).
+  int Index() {
+    if (!mayWrite_ || Exec("CREATE INDEX IF NOT EXISTS %s.trends_runs_start ON trends_runs (tbl, mac, start);"))
+      return 1;
+    return Refused("the trends tables could not be made");
   }
 
   // Whether the schema holds all four tables as kCreate makes them.
@@ -434,7 +434,8 @@ private:
   // All four tables as made here, or they are made afresh: in the temporary
   // schema from the file's own when it has them as made here.
   int EnsureTables() {
-    if (HasOwnTables(schema_)) return 1;
+    // The index is there after the last refresh on this connection.
+    if (HasOwnTables(schema_)) return unchanged_ ? 1 : Index();
     if (!MayWrite()) return Fail("the trends tables are not made yet");
     unchanged_ = false;  // not the tables the last refresh left
     if (!Recreate()) return 0;
@@ -527,32 +528,46 @@ private:
 
   // Runs noted that the table no longer holds. More rows than noted (rows
   // numbered below the highest seen) make the tables inconsistent.
-  int TakeGoneRuns(int t, Touched& touched, bool& consistent, long long& bytes) {
-    // Counted through the run key's index, unless the rows were measured.
+  // newFrom: the highest row number seen before this refresh's new rows.
+  int TakeGoneRuns(int t, Touched& touched, bool& consistent, long long& bytes, long long newFrom) {
+    // Counted through the run key's index.
     const long long inTable =
-        measure_.taken[t] ? measure_.rows[t]
-                          : Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;",
-                                   "main", -1);
+        Single(db_, t ? "SELECT count(*) FROM main.sleeping;" : "SELECT count(*) FROM main.walking;", "main", -1);
     if (inTable < 0) return Fail("the runs could not be counted");
     const long long noted = Number(t, " rows");
     consistent = inTable <= noted;
     if (inTable >= noted) return 1;
     if (!MayWrite()) return Fail("the trends tables are not up to date");
-    Statement gone, forget;
+    // First the runs replaced by a new row of the same mac and start (what
+    // a download does), found through trends_runs_start; then, when rows are
+    // still missing, every noted row is looked for.
+    const char* replaced = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w JOIN "
+                               "%s.trends_runs AS r ON r.tbl = 1 AND r.mac = w.mac AND r.start = w.start AND "
+                               "r.id <> w.rowid WHERE w.rowid > ?1;"
+                             : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w JOIN "
+                               "%s.trends_runs AS r ON r.tbl = 0 AND r.mac = w.mac AND r.start = w.start AND "
+                               "r.id <> w.rowid WHERE w.rowid > ?1;";
     const char* select = t ? "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
                              "(SELECT rowid FROM main.sleeping);"
                            : "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
                              "(SELECT rowid FROM main.walking);";
-    if (!gone.Prepare(db_, select, schema_)) return Fail("the runs could not be read");
+    Statement forget;
     if (!forget.Prepare(db_, "DELETE FROM %s.trends_runs WHERE tbl = ?1 AND id = ?2;", schema_))
       return Refused("the runs summed up could not be noted");
-    std::vector<long long> ids;
-    if (!TakeNoted(t, gone, touched, ids, bytes)) return 0;
-    for (long long id : ids) {
-      if (!forget.Bind(1, t).Bind(2, id).Run()) return Refused("the runs summed up could not be noted");
+    long long left = noted;
+    for (int pass = 0; pass < 2 && left > inTable; ++pass) {
+      Statement gone;
+      if (!gone.Prepare(db_, pass ? select : replaced, schema_)) return Fail("the runs could not be read");
+      if (!pass) gone.Bind(1, newFrom);
+      std::vector<long long> ids;
+      if (!TakeNoted(t, gone, touched, ids, bytes)) return 0;
+      for (long long id : ids) {
+        if (!forget.Bind(1, t).Bind(2, id).Run()) return Refused("the runs summed up could not be noted");
+      }
+      left -= static_cast<long long>(ids.size());
     }
-    SetNumber(t, " rows", noted - static_cast<long long>(ids.size()));
-    consistent = noted - static_cast<long long>(ids.size()) == inTable;
+    SetNumber(t, " rows", left);
+    consistent = left == inTable;
     return 1;
   }
 
@@ -574,32 +589,85 @@ private:
     return 1;
   }
 
-  // Runs changed in place: when the table's lengths no longer add up to
-  // what was noted (grown: the new rows less the gone ones), the rows whose
-  // mac, start or length differ from trends_runs count as gone and new.
+  // "walking checked" and "sleeping checked": the row number up to which
+  // the pass that finds runs changed in place has gone; none: no pass owed.
+  static std::string Checked(int t) { return std::string(kRunTables[t]) + " checked"; }
+
+  // Runs changed in place. A pass over the runs noted, begun again whenever
+  // another connection may have written (Pellton itself never changes a
+  // run in place), compares each span of row numbers with trends_runs: the
+  // count and the sum of the patterns' lengths, and where these differ, the
+  // rows whose mac, start or length differ count as gone and new. With a
+  // run limit it goes a span of a few times that many rows a refresh, and
+  // the refresh is done only once it is through; deferred, it waits for a
+  // refresh without deferCheck. grown: the new rows' lengths less the gone
+  // ones'.
   int TakeChangedRuns(int t, Touched& touched, long long grown) {
-    const bool measured = !state_[std::string(kRunTables[t]) + " bytes"].empty();
-    if (unchanged_ && measured && state_.find("check lengths") == state_.end()) {
-      SetNumber(t, " bytes", Number(t, " bytes") + grown);
+    SetNumber(t, " bytes", Number(t, " bytes") + grown);
+    const std::string key = Checked(t);
+    if (tally_.rebuilt) {
+      state_.erase(key);  // every run was noted in this refresh
       return 1;
     }
-    if (!measure_.Take(db_, t)) return Fail("the runs could not be counted");
-    const bool same = measured && Number(t, " bytes") + grown == measure_.bytes[t];
-    SetNumber(t, " bytes", measure_.bytes[t]);
+    if (!unchanged_ || state_.find("check lengths") != state_.end()) state_[key] = "0";
+    if (state_.find(key) == state_.end()) return 1;
+    if (deferCheck_) {
+      tally_.checkLeft = true;
+      return 1;
+    }
+    const long long from = _atoi64(state_[key].c_str()), highest = Number(t, "");
+    if (highest <= from) {
+      state_.erase(key);
+      return 1;
+    }
+    // A connection that may not write makes the pass at once: a pass under
+    // way would have to be noted.
+    const long long to = runLimit_ && mayWrite_ && highest - from > static_cast<long long>(runLimit_ * kCheckedPerRun)
+                             ? from + static_cast<long long>(runLimit_ * kCheckedPerRun)
+                             : highest;
+    Statement table, noted;
+    if (!table.Prepare(db_, t ? "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.sleeping WHERE rowid > ?1 "
+                                "AND rowid <= ?2;"
+                              : "SELECT count(*), ifnull(sum(length(pattern)), 0) FROM main.walking WHERE rowid > ?1 "
+                                "AND rowid <= ?2;") ||
+        sqlite3_step(*table.Bind(1, from).Bind(2, to)) != SQLITE_ROW)
+      return Fail("the runs could not be counted");
+    // Every row at once: as the state sums them up.
+    long long notedRows = Number(t, " rows"), notedBytes = Number(t, " bytes");
+    if (from > 0 || to < highest) {
+      if (!noted.Prepare(db_, "SELECT count(*), ifnull(sum(bytes), 0) FROM %s.trends_runs WHERE tbl = ?3 AND id > ?1 "
+                              "AND id <= ?2;", schema_) ||
+          sqlite3_step(*noted.Bind(1, from).Bind(2, to).Bind(3, t)) != SQLITE_ROW)
+        return Fail("the runs could not be counted");
+      notedRows = noted.Int(0);
+      notedBytes = noted.Int(1);
+    }
+    const bool same = table.Int(0) == notedRows && table.Int(1) == notedBytes;
+    if (to < highest) {
+      state_[key] = std::to_string(to);
+      done_ = false;
+    } else {
+      state_.erase(key);
+    }
     if (same) return 1;
     if (!MayWrite()) return Fail("the trends tables are not up to date");
+    // The lengths summed up again from the rows noted, as they are now.
+    SetNumber(t, " bytes", Number(t, " bytes") + table.Int(1) - notedBytes);
     Statement changed, row;
     const char* select = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w JOIN "
-                             "%s.trends_runs AS r ON r.tbl = 1 AND r.id = w.rowid WHERE w.mac IS NOT r.mac OR "
-                             "w.start IS NOT r.start OR ifnull(length(w.pattern), 0) IS NOT r.bytes;"
+                             "%s.trends_runs AS r ON r.tbl = 1 AND r.id = w.rowid WHERE w.rowid > ?1 AND "
+                             "w.rowid <= ?2 AND (w.mac IS NOT r.mac OR w.start IS NOT r.start OR "
+                             "ifnull(length(w.pattern), 0) IS NOT r.bytes);"
                            : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w JOIN "
-                             "%s.trends_runs AS r ON r.tbl = 0 AND r.id = w.rowid WHERE w.mac IS NOT r.mac OR "
-                             "w.start IS NOT r.start OR ifnull(length(w.pattern), 0) IS NOT r.bytes;";
+                             "%s.trends_runs AS r ON r.tbl = 0 AND r.id = w.rowid WHERE w.rowid > ?1 AND "
+                             "w.rowid <= ?2 AND (w.mac IS NOT r.mac OR w.start IS NOT r.start OR "
+                             "ifnull(length(w.pattern), 0) IS NOT r.bytes);";
     const char* again = t ? "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
                             "FROM main.sleeping WHERE rowid = ?1;"
                           : "SELECT rowid, mac, start, length(pattern), typeof(pattern), typeof(start) "
                             "FROM main.walking WHERE rowid = ?1;";
     if (!changed.Prepare(db_, select, schema_) || !row.Prepare(db_, again)) return Fail("the runs could not be read");
+    changed.Bind(1, from).Bind(2, to);
     std::vector<long long> ids;
     long long bytes = 0;
     if (!TakeNoted(t, changed, touched, ids, bytes)) return 0;
@@ -665,12 +733,12 @@ private:
   const char* schema_;
   const bool mayWrite_;
   bool unchanged_;
-  RunMeasure& measure_;
   bool stale_ = false;
   bool refused_ = false;
   TrendRefreshTally& tally_;
   WideString& problem_;
   const unsigned long long runLimit_;
+  const bool deferCheck_;
   bool done_ = true;
   LocalClock clock_;
   bool hasTable_[2] = {false, false};
@@ -692,12 +760,14 @@ int TrendTables::Refresh(WideString& problem, TrendRefreshTally* tally) {
     sum.runsGone += step.runsGone;
     sum.daysRecomputed += step.daysRecomputed;
     sum.nightsRecomputed += step.nightsRecomputed;
+    sum.checkLeft = step.checkLeft;
   }
   if (tally) *tally = sum;
   return 1;
 }
 
-int TrendTables::RefreshSome(WideString& problem, bool& done, unsigned long long runLimit, TrendRefreshTally* tally) {
+int TrendTables::RefreshSome(WideString& problem, bool& done, unsigned long long runLimit, TrendRefreshTally* tally,
+                             bool deferCheck) {
   TrendRefreshTally own;
   if (!tally) tally = &own;
   *tally = TrendRefreshTally();
@@ -722,14 +792,13 @@ int TrendTables::RefreshSome(WideString& problem, bool& done, unsigned long long
   // tables cannot have become usable meanwhile.
   schema_ = unchanged ? last->schema : "main";
   bool mayWrite = writable || strcmp(schema_, "temp") == 0, remake = false;
-  RunMeasure measure;
   int ok = 0;
   // At most three tries: the file's own tables; then the temporary schema
   // when those could not be used without writing; and the tables made
   // afresh when a write to them was refused (a layout of a newer Pellton).
   for (int attempt = 0; attempt < 3; ++attempt) {
-    Refresher refresher(database_, schema_, mayWrite, unchanged && strcmp(schema_, last->schema) == 0, measure,
-                        *tally, problem, runLimit);
+    Refresher refresher(database_, schema_, mayWrite, unchanged && strcmp(schema_, last->schema) == 0, *tally,
+                        problem, runLimit, deferCheck);
     ok = refresher.Run(remake);
     done = refresher.Done();
     if (ok) break;

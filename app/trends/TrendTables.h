@@ -14,7 +14,9 @@
 //                  dates were taken in, with its rules for the years "zone
 //                  from" to "zone to": ZoneRules), "walking" and "sleeping" (the
 //                  highest row number summed up), "walking rows", "walking
-//                  bytes" (the rows and their patterns' lengths summed up), ...
+//                  bytes" (the rows and their patterns' lengths summed up),
+//                  "walking checked" (how far the check for runs changed in
+//                  place has gone, while one is owed), ...
 //
 // Plain tables an older Pellton (and an older SQLite) opens and leaves alone.
 //
@@ -26,10 +28,11 @@
 // than trends_runs lists, and trends_runs tells which days it covered. A
 // run changed in place (an older Pellton's merge updates the pattern of the
 // row) shows as patterns whose lengths no longer add up: the rows whose
-// mac, start or length differ from trends_runs count as gone and new
-// (that sum takes a pass over the run tables, made in a connection's first
-// refresh and after another connection wrote to the file: Pellton itself
-// never changes a run in place). A
+// mac, start or length differ from trends_runs count as gone and new.
+// That check passes over every run: it is owed after a connection's first
+// refresh and after another connection wrote to the file (Pellton itself
+// never changes a run in place), made span by span of row numbers, and
+// may be deferred so that figures need not wait for it (RefreshSome). A
 // change of the time zone, tables missing or a run table numbering its rows
 // without AUTOINCREMENT make everything be computed again. Tables of another
 // version or layout (a newer Pellton's, after going back to this one), or
@@ -56,6 +59,7 @@ struct TrendRefreshTally {
   unsigned long long runsGone = 0;   // rows no longer there
   unsigned long long daysRecomputed = 0;    // days and nights of touched spans
   unsigned long long nightsRecomputed = 0;
+  bool checkLeft = false;            // the check for runs changed in place was deferred
 };
 
 class TrendTables {
@@ -72,7 +76,13 @@ public:
   // the days of the runs left and may keep those of runs gone since: read
   // them only once done. A refresh, stepwise or not, goes on where the last
   // step left off, so a caller may let go of the connection between steps.
-  int RefreshSome(WideString& problem, bool& done, unsigned long long runLimit, TrendRefreshTally* tally = nullptr);
+  // deferCheck: when the runs would need the pass that finds runs changed
+  // in place (a connection's first refresh, or another connection wrote),
+  // it is left to a later refresh without it (checkLeft): the tables hold
+  // every run written or removed since, but a run changed in place shows
+  // only then. A connection that cannot write the tables checks at once.
+  int RefreshSome(WideString& problem, bool& done, unsigned long long runLimit, TrendRefreshTally* tally = nullptr,
+                  bool deferCheck = false);
   // The tracker's days or nights within the dates (0 ends: open), in date
   // order, after a Refresh. 1/0 with problem.
   int ReadDays(const char* tracker, const DateRange& dates, std::vector<DayTotals>& days, WideString& problem);

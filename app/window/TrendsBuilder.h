@@ -5,6 +5,11 @@
 // with the request's ticket in wParam; the page then takes them on its own
 // thread. Only the newest request counts: one overtaken by a newer request
 // before it ran is dropped unread, and only the newest result is kept.
+// A request may be answered twice: the figures come first without the
+// check for runs changed in place (a pass over every run, made once a
+// connection and after another program wrote), which follows once no
+// request came for a second; when it changes them, they are posted again
+// with the same ticket.
 //
 // The thread never sends to a window (a window thread waiting in Stop would
 // never answer). Stop lets a read under way finish, drops the queued ones
@@ -16,6 +21,7 @@
 
 #include "app/trends/TrendFigures.h"
 #include "core/CriticalSection.h"
+#include "core/Event.h"
 #include "core/Worker.h"
 
 class ActivityStore;
@@ -43,11 +49,18 @@ public:
 private:
   static DWORD Handle(int phase, ListItem* item, void* self);
   void Run(ListItem* item);
+  // Keeps the result and posts the item's message, unless a newer request
+  // overtook it (false).
+  bool Publish(const ListItem& item, int read, TrendFigures& figures, const WideString& problem);
+  // Whether the item (a BuildItem) is still the newest request.
+  static bool StillNewest(void* item);
 
   Worker worker_;
+  Event wake_;  // set by a request and by Stop: a check waiting for a quiet moment gives up
   ActivityStore* store_ = nullptr;
   CriticalSection lock_;  // guards what follows
   unsigned newest_ = 0;   // the ticket of the newest request
+  bool stopping_ = false;  // Stop was called: no check is begun or gone on with
   bool done_ = false;     // result_ holds the newest request's result
   int read_ = 0;
   TrendFigures figures_;

@@ -264,8 +264,9 @@ void TrendsTabPage::OnBuilt(unsigned ticket) {
   int read = 0;
   TrendFigures figures;
   WideString problem;
-  // An answer overtaken by a newer request is not shown.
-  if (!building_ || ticket != ticket_ || !context_.TakeTrends(ticket, read, figures, problem)) return;
+  // An answer overtaken by a newer request is not shown. The newest may be
+  // answered again (figures corrected by the check that follows them).
+  if (ticket != ticket_ || !context_.TakeTrends(ticket, read, figures, problem)) return;
   building_ = false;
   if (!read) {
     ClearFigures();
