@@ -540,12 +540,15 @@ private:
     if (!MayWrite()) return Fail("the trends tables are not up to date");
     // First the runs replaced by a new row of the same mac and start (what
     // a download does), found through trends_runs_start; then, when rows are
-    // still missing, every noted row is looked for.
-    const char* replaced = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w JOIN "
-                               "%s.trends_runs AS r ON r.tbl = 1 AND r.mac = w.mac AND r.start = w.start AND "
+    // still missing, every noted row is looked for. The new rows lead (CROSS
+    // JOIN keeps that order) and their mac and start are compared without
+    // the columns' affinity, as trends_runs holds them: otherwise SQLite
+    // walks every noted run of the table and looks each one up instead.
+    const char* replaced = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w CROSS JOIN "
+                               "%s.trends_runs AS r ON r.tbl = 1 AND r.mac = +w.mac AND r.start = +w.start AND "
                                "r.id <> w.rowid WHERE w.rowid > ?1;"
-                             : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w JOIN "
-                               "%s.trends_runs AS r ON r.tbl = 0 AND r.mac = w.mac AND r.start = w.start AND "
+                             : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w CROSS JOIN "
+                               "%s.trends_runs AS r ON r.tbl = 0 AND r.mac = +w.mac AND r.start = +w.start AND "
                                "r.id <> w.rowid WHERE w.rowid > ?1;";
     const char* select = t ? "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
                              "(SELECT rowid FROM main.sleeping);"
