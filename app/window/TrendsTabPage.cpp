@@ -132,6 +132,11 @@ void TrendsTabPage::Refresh(unsigned flags) {
   if (flags & (UpdateWalking | UpdateSleeping | UpdatePageMade)) ShowFigures();
 }
 
+void TrendsTabPage::RefreshStored(unsigned flags, const StoredRuns& stored) {
+  SelectedTracker tracker;
+  if (stored.added && context_.Selected(tracker) && tracker.index == stored.tracker) Refresh(flags);
+}
+
 void TrendsTabPage::ChoosePeriod(TrendPeriodKind kind) {
   SendDlgItemMessageW(Window(), IDC_TRENDS_PERIOD, CB_SETCURSEL, kind, 0);
   periodToday_ = context_.Today();

@@ -52,6 +52,9 @@ public:
   // The figures and chart of the selected tracker again (a download, a
   // tracker picked).
   void Refresh(unsigned flags) override;
+  // After a download only when it added runs of the selected tracker: the
+  // figures are of that tracker's runs alone.
+  void RefreshStored(unsigned flags, const StoredRuns& stored) override;
   // The period list has no label: it is named "Period".
   void NameControls(AccessibleNames& names) override;
 
