@@ -347,21 +347,21 @@ int ActivityStore::ReadRuns(const wchar_t* sql, int table, std::vector<StoredRun
   // four minutes.
   SectionLock hold(lock_);
   if (!database_.IsOpen()) return 0;
-  // No row is no result set, as is a failed query: both list nothing.
+  // No row is no result set, as is a failed query: the error code tells
+  // them apart. A read cut short is no shorter list, but a failure.
   QueryResult rows = database_.Query(sql);
-  if (rows) {
-    do {
-      int start = 0, bytes = 0;
-      if (!rows->GetInt(-1, 0, start)) continue;
-      rows->GetInt(-1, 1, bytes);
-      StoredRun run;
-      run.start = static_cast<unsigned>(start);
-      const unsigned length = bytes > 0 ? static_cast<unsigned>(bytes) : 0;
-      run.end = run.start + (table == WalkingTable ? length / 6 * 15 * 60 : length * 4 * 60);
-      runs.push_back(run);
-    } while (rows->MoveNext());
-  }
-  return 1;
+  if (!rows) return database_.ErrorCode() == DatabaseOk;
+  do {
+    int start = 0, bytes = 0;
+    if (!rows->GetInt(-1, 0, start)) continue;
+    rows->GetInt(-1, 1, bytes);
+    StoredRun run;
+    run.start = static_cast<unsigned>(start);
+    const unsigned length = bytes > 0 ? static_cast<unsigned>(bytes) : 0;
+    run.end = run.start + (table == WalkingTable ? length / 6 * 15 * 60 : length * 4 * 60);
+    runs.push_back(run);
+  } while (rows->MoveNext());
+  return !rows->StepFailed();
 }
 
 int ActivityStore::ListRunsOf(const wchar_t* address, int table, std::vector<StoredRun>& runs) {

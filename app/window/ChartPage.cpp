@@ -236,6 +236,8 @@ int ChartPage::ListInBackground(const WideString& address, bool redraw) {
   const bool first = !waiting_;
   if (++ticket_ == 0) ++ticket_;
   if (!context_.RequestRuns(address.CStr(), table_, Window(), WM_RUNS_LISTED, ticket_)) {
+    // An earlier request would otherwise stay wanted by nobody.
+    if (waiting_) context_.DropRuns(table_);
     waiting_ = false;
     return 0;
   }
@@ -253,9 +255,11 @@ int ChartPage::ListInBackground(const WideString& address, bool redraw) {
 
 void ChartPage::TakeListedRuns(unsigned ticket) {
   std::vector<StoredRun> runs;
-  if (!waiting_ || ticket != ticket_ || !context_.TakeRuns(table_, ticket, runs)) return;
+  const int taken = waiting_ && ticket == ticket_ ? context_.TakeRuns(table_, ticket, runs) : 0;
+  if (!taken) return;
   waiting_ = false;
-  SwapInRuns(runs);
+  // A list that could not be read leaves the one shown as it is.
+  if (taken > 0) SwapInRuns(runs);
 }
 
 void ChartPage::SwapInRuns(const std::vector<StoredRun>& runs) {
@@ -275,6 +279,17 @@ void ChartPage::SwapInRuns(const std::vector<StoredRun>& runs) {
     const auto at = std::lower_bound(runs.begin(), runs.end(), before,
                                      [](const StoredRun& run, unsigned value) { return run.start < value; });
     if (at != runs.end() && at->start == before) dates_.Select(static_cast<int>(at - runs.begin()));
+  }
+  const bool goToDay = dayBeforeList_ && had && before == listDayRun_;
+  dayBeforeList_ = false;
+  if (goToDay && count > 0) {
+    // Selects and draws the day's run in the whole list.
+    const bool keep = keepPickedDay_;
+    keepPickedDay_ = true;
+    GoToDay(listDay_);
+    keepPickedDay_ = keep;
+    redrawOnSwap_ = false;
+    return;
   }
   const bool has = dates_.Selection(nullptr, nullptr, &start) != 0;
   const bool redraw = redrawOnSwap_ || has != had || static_cast<unsigned>(start) != before;
@@ -330,6 +345,11 @@ int ChartPage::GoToDay(const SYSTEMTIME& day) {
   const bool onTheDay = low < count && dates_.Item(low, nullptr, &first) &&
                         static_cast<long long>(static_cast<unsigned>(first)) < to;
   SelectRun(onTheDay ? low : (low > 0 ? low - 1 : 0));
+  // The day may lie before the newest days listed so far.
+  int chosen = 0;
+  dayBeforeList_ = waiting_ && dates_.Selection(nullptr, nullptr, &chosen);
+  listDay_ = day;
+  listDayRun_ = static_cast<unsigned>(chosen);
   return 1;
 }
 

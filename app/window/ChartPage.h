@@ -144,6 +144,11 @@ private:
   bool requestSelected_ = false;
   unsigned requestStart_ = 0;
   bool redrawOnSwap_ = false;
+  // A day gone to while only the newest days were listed, and the run that
+  // chose: the whole list goes to the day again unless the user moved on.
+  bool dayBeforeList_ = false;
+  SYSTEMTIME listDay_ = {};
+  unsigned listDayRun_ = 0;
   // The open date list's width as set at the DPI the page was made at.
   int droppedWidth_ = 0;
   int createdDpi_ = 96;

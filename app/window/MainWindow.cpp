@@ -344,7 +344,10 @@ int MainWindow::TakeRuns(int table, unsigned ticket, std::vector<StoredRun>& run
   return taken;
 }
 
-void MainWindow::DropRuns(int table) { runs_.Drop(table); }
+void MainWindow::DropRuns(int table) {
+  runs_.Drop(table);
+  if (!tornDown_) CountIdleProgress(0);
+}
 
 int MainWindow::BuildChart(int table, const wchar_t* address, unsigned start, WideString& page) {
   return table == WalkingTable ? BuildWalkingPage(store_, address, start, page, Module())

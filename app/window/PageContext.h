@@ -49,7 +49,8 @@ public:
   // The tracker's runs of the table (as ListRuns) listed off the window
   // thread: 1 when asked; message is then posted to window with the ticket
   // in wParam, and TakeRuns hands them over (1; 0 when they are not there,
-  // or a newer request of the table overtook them). The listing begins only
+  // or a newer request of the table overtook them; -1 when they could not
+  // be read). The listing begins only
   // once the page has handled the message with wParam 0 that the request
   // posts first and called ReleaseRuns (0: it cannot begin), so that the
   // page's own work of the moment, such as drawing the newest run, does not

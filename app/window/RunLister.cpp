@@ -82,7 +82,7 @@ int RunLister::Take(int table, unsigned ticket, std::vector<StoredRun>& runs) {
   runs = std::move(slot->runs);
   slot->runs = std::vector<StoredRun>();
   slot->wanted = slot->done = false;
-  return 1;
+  return slot->failed ? -1 : 1;
 }
 
 void RunLister::Drop(int table) {
@@ -117,11 +117,12 @@ void RunLister::Run(ListItem* listItem) {
     if (!slot.wanted || item->ticket != slot.newest) return;  // overtaken: its page waits for the newer one
   }
   std::vector<StoredRun> runs;
-  store_->ListRunsOf(item->address.CStr(), item->table, runs);
+  const int listed = store_->ListRunsOf(item->address.CStr(), item->table, runs);
   {
     SectionLock hold(lock_);
     if (!slot.wanted || item->ticket != slot.newest) return;
     slot.runs = std::move(runs);
+    slot.failed = !listed;
     slot.done = true;
   }
   PostMessageW(item->window, item->message, item->ticket, 0);

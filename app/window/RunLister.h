@@ -43,7 +43,8 @@ public:
   // nothing was held, a newer request having been queued instead).
   int Release(int table);
   // The runs of the table's request with that ticket: 1 when handed over
-  // (once); 0 when they are not there (not listed yet, or overtaken).
+  // (once); 0 when they are not there (not listed yet, or overtaken); -1
+  // when they could not be read (the request is over, runs is empty).
   int Take(int table, unsigned ticket, std::vector<StoredRun>& runs);
   // The table's page wants no runs of its last request.
   void Drop(int table);
@@ -56,6 +57,7 @@ private:
     unsigned newest = 0;  // the ticket of the newest request
     bool wanted = false;  // it is neither taken nor dropped
     bool done = false;    // runs holds its result
+    bool failed = false;  // with done: the store could not list them
     std::vector<StoredRun> runs;
     ListItem* held = nullptr;  // requested, not yet released
   };

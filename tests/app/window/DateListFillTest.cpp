@@ -50,27 +50,30 @@ protected:
     ASSERT_EQ(1, fixture.AddTwoTrackers());
     fixture.WriteNumber(L"Tab", 1);
   }
+  // Four walks a day for 100 days before the trackers' own history, and the
+  // download's two walks; their starts in order.
+  std::vector<int> StoreHundredDays() {
+    std::vector<int> expected;
+    ActivityStore store;
+    EXPECT_EQ(1, store.OpenFile(fixture.DatabasePath().c_str()));
+    for (WORD day = 0; day < 100; ++day) {
+      for (WORD hour : {6, 10, 14, 18}) {
+        const unsigned start = trendstest::Utc(2014, 1, 1, hour, 0) + day * 86400u;
+        EXPECT_EQ(1, trendstest::Store(store, WalkingTable, twotrackers::LeftAddress, start, {100, 200}));
+        expected.push_back(static_cast<int>(start));
+      }
+    }
+    expected.push_back(static_cast<int>(trendstest::Utc(2014, 6, 1, 0, 0)));
+    expected.push_back(static_cast<int>(trendstest::Utc(2014, 6, 1, 1, 30)));
+    return expected;
+  }
   windowtest::WindowFixture fixture;
 };
 
 }  // namespace
 
 TEST_F(DateListFillTest, AHistoryLongerThanTheFirstStepEndsWholeAndKeepsARunChosenMeanwhile) {
-  // Four walks a day for 100 days before the trackers' own history.
-  std::vector<int> expected;
-  {
-    ActivityStore store;
-    ASSERT_EQ(1, store.OpenFile(fixture.DatabasePath().c_str()));
-    for (WORD day = 0; day < 100; ++day) {
-      for (WORD hour : {6, 10, 14, 18}) {
-        const unsigned start = trendstest::Utc(2014, 1, 1, hour, 0) + day * 86400u;
-        ASSERT_EQ(1, trendstest::Store(store, WalkingTable, twotrackers::LeftAddress, start, {100, 200}));
-        expected.push_back(static_cast<int>(start));
-      }
-    }
-  }
-  expected.push_back(static_cast<int>(trendstest::Utc(2014, 6, 1, 0, 0)));  // the download's two walks
-  expected.push_back(static_cast<int>(trendstest::Utc(2014, 6, 1, 1, 30)));
+  const std::vector<int> expected = StoreHundredDays();
   MainWindow* window = fixture.Open();
   ASSERT_TRUE(window && PumpUntil([&] { return window->Idle(); }));
   ImageCombo& dates = window->Walking()->Dates();
@@ -98,12 +101,43 @@ TEST_F(DateListFillTest, AHistoryLongerThanTheFirstStepEndsWholeAndKeepsARunChos
   EXPECT_STREQ(whole.CStr(), label.CStr());
 }
 
+TEST_F(DateListFillTest, ADayPickedBeforeTheWholeListArrivesIsGoneToInIt) {
+  StoreHundredDays();
+  MainWindow* window = fixture.Open();
+  ASSERT_TRUE(window && PumpUntil([&] { return window->Idle(); }));
+  ImageCombo& dates = window->Walking()->Dates();
+  // Only the newest days are listed when the day, long before them, is picked.
+  Choose(window->Window(), window->Devices(), 1);
+  Choose(window->Window(), window->Devices(), 0);
+  ASSERT_GT(400, dates.Count());
+  SYSTEMTIME day = {};
+  day.wYear = 2014, day.wMonth = 1, day.wDay = 5;
+  ASSERT_EQ(1, window->Walking()->GoToDay(day));
+  ASSERT_TRUE(PumpUntil([&] { return window->Idle(); }));
+  ASSERT_EQ(402, dates.Count());
+  int start = 0;
+  ASSERT_TRUE(dates.Selection(nullptr, nullptr, &start));
+  // The run's local day, as Windows converts it.
+  const unsigned long long ticks = (static_cast<unsigned long long>(static_cast<unsigned>(start)) + 11644473600ULL) * 10000000ULL;
+  FILETIME utc = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME utcTime, local;
+  ASSERT_TRUE(FileTimeToSystemTime(&utc, &utcTime) && SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local));
+  EXPECT_EQ(5, local.wDay);
+  EXPECT_EQ(1, local.wMonth);
+}
+
 TEST_F(DateListFillTest, ADownloadOfTheOtherTrackerOrOfNothingNewKeepsTheListAndANewRunRefillsIt) {
   MainWindow* window = fixture.Open();
   ASSERT_TRUE(window && PumpUntil([&] { return window->Idle(); }));
   WalkingPage& page = *window->Walking();
   ASSERT_EQ(2, page.Dates().Count());
   Choose(page.Window(), page.Dates(), 0);
+  // The other tracker's download brings back a walk its file lost.
+  ASSERT_EQ(1, window->Store().WithWritableConnection(
+                   [](Database& database, void*) {
+                     return database.Execute(L"DELETE FROM walking WHERE mac='00:11:22:33:44:02' AND start=1401580800;");
+                   },
+                   nullptr));
   HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountDownloads, nullptr, GetCurrentThreadId());
   ASSERT_NE(nullptr, hook);
   downloadsPosted = 0;
