@@ -192,6 +192,8 @@ struct StoreWork {
   bool done = false;
   bool checkLeft = false;
   bool changed = false;  // the summaries changed (read the rows only then)
+  unsigned long long changes = 0;  // the tables' change count when read
+  bool since = false;              // changed also when the count is no longer changes
   std::vector<DayTotals> days;
   std::vector<NightRecord> nights;
   WideString problem;
@@ -210,7 +212,12 @@ int OnConnection(Database& database, void* context) {
   work.checkLeft = tally.checkLeft;
   work.changed = work.changed || tally.rebuilt || tally.runsNew || tally.runsGone || tally.daysRecomputed ||
                  tally.nightsRecomputed;
-  if (!work.done || (!work.deferCheck && !work.changed)) return 1;
+  if (!work.done) return 1;
+  // Another caller on the connection (a night's summary) may have made the
+  // check and changed the tables since the figures were read.
+  work.changed = work.changed || (work.since && tables.Changes() != work.changes);
+  work.changes = tables.Changes();
+  if (!work.deferCheck && !work.changed) return 1;
   DateRange period;
   if (work.request->period.kind != PeriodAll) {
     period.from = work.request->period.first;
@@ -246,17 +253,21 @@ int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigure
 }
 
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem,
-                     bool* checkLeft) {
-  StoreWork work(store, request, true);
+                     bool* checkLeft, unsigned long long* changes) {
+  // Without anybody to make the check later it is made now.
+  StoreWork work(store, request, checkLeft != nullptr);
   if (!RunTurns(work, problem)) return 0;
   if (checkLeft) *checkLeft = work.checkLeft;
+  if (changes) *changes = work.changes;
   ComputeTrendFigures(request, work.days, work.nights, out);
   return 1;
 }
 
 int CheckTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, bool& changed,
-                      WideString& problem, bool (*wanted)(void* context), void* context) {
+                      WideString& problem, bool (*wanted)(void* context), void* context, unsigned long long since) {
   StoreWork work(store, request, false);
+  work.changes = since;
+  work.since = since != ULLONG_MAX;
   changed = false;
   if (!RunTurns(work, problem, wanted, context)) return 0;
   changed = work.changed;

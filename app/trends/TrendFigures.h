@@ -21,6 +21,7 @@
 // Averages are rounded to the nearest whole number (halves up).
 #pragma once
 
+#include <climits>
 #include <vector>
 
 #include "app/data/DailyTotals.h"
@@ -105,14 +106,17 @@ int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigure
 // (TrendTables).
 // The check for runs changed in place, which passes over every run, is
 // left out when the connection would need it (its first read, or another
-// connection wrote to the file): checkLeft then tells that it is owed, and
-// CheckTrendFigures makes it.
+// connection wrote to the file) and checkLeft is given: it then tells that
+// the check is owed, and CheckTrendFigures makes it. changes: the summaries'
+// change count (TrendTables::Changes) the figures were read at.
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem,
-                     bool* checkLeft = nullptr);
+                     bool* checkLeft = nullptr, unsigned long long* changes = nullptr);
 // The check left out by the read before, in short turns like it: changed
-// tells whether it (or a write since) changed the summaries, and then out
-// holds the figures again. Between turns, wanted(context) returning false
-// stops it (1, unchanged): the next check goes on from there. 1/0 with
-// problem.
+// tells whether it (or a write since) changed the summaries, also when
+// another caller on the connection changed them after the change count
+// since (ULLONG_MAX: not known), and then out holds the figures again.
+// Between turns, wanted(context) returning false stops it (1, unchanged):
+// the next check goes on from there. 1/0 with problem.
 int CheckTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, bool& changed,
-                      WideString& problem, bool (*wanted)(void* context) = nullptr, void* context = nullptr);
+                      WideString& problem, bool (*wanted)(void* context) = nullptr, void* context = nullptr,
+                      unsigned long long since = ULLONG_MAX);

@@ -207,6 +207,13 @@ const char kLastRefresh[] = "Pellton trends refresh";
 
 void DeleteLastRefresh(void* last) { delete static_cast<LastRefresh*>(last); }
 
+// How often a refresh on a connection changed what the tables hold, so that
+// a reader can tell whether any refresh (its own or another caller's on the
+// same connection) changed them since it read.
+const char kChanges[] = "Pellton trends changes";
+
+void DeleteChanges(void* changes) { delete static_cast<unsigned long long*>(changes); }
+
 // One refresh in one schema. A refresher that may not write stops at the
 // first change it would make (Stale), so that a connection that cannot
 // write reads the file's own tables while they are up to date.
@@ -280,6 +287,18 @@ public:
       break;
     }
     state_.erase("check lengths");  // an earlier Pellton's note of a check owed: now "walking checked"
+    if (!mayWrite_) {
+      // A connection that cannot write made its check at once: the notes of
+      // a check owed stay for the one that can, and need no write.
+      for (const std::string& name : {Checked(0), Checked(1), std::string("check lengths")}) {
+        const auto loaded = saved_.find(name);
+        if (loaded == saved_.end()) {
+          state_.erase(name);
+        } else {
+          state_[name] = loaded->second;
+        }
+      }
+    }
     NoteZone();
     return SaveState();
   }
@@ -543,13 +562,14 @@ private:
     // still missing, every noted row is looked for. The new rows lead (CROSS
     // JOIN keeps that order) and their mac and start are compared without
     // the columns' affinity, as trends_runs holds them: otherwise SQLite
-    // walks every noted run of the table and looks each one up instead.
+    // walks every noted run of the table and looks each one up instead. A
+    // noted row still there (changed in place) is no replaced one.
     const char* replaced = t ? "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.sleeping AS w CROSS JOIN "
                                "%s.trends_runs AS r ON r.tbl = 1 AND r.mac = +w.mac AND r.start = +w.start AND "
-                               "r.id <> w.rowid WHERE w.rowid > ?1;"
+                               "r.id <> w.rowid WHERE w.rowid > ?1 AND NOT EXISTS (SELECT 1 FROM main.sleeping WHERE rowid = r.id);"
                              : "SELECT r.id, r.mac, r.start, r.units, r.bytes FROM main.walking AS w CROSS JOIN "
                                "%s.trends_runs AS r ON r.tbl = 0 AND r.mac = +w.mac AND r.start = +w.start AND "
-                               "r.id <> w.rowid WHERE w.rowid > ?1;";
+                               "r.id <> w.rowid WHERE w.rowid > ?1 AND NOT EXISTS (SELECT 1 FROM main.walking WHERE rowid = r.id);";
     const char* select = t ? "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 1 AND id NOT IN "
                              "(SELECT rowid FROM main.sleeping);"
                            : "SELECT id, mac, start, units, bytes FROM %s.trends_runs WHERE tbl = 0 AND id NOT IN "
@@ -824,10 +844,25 @@ int TrendTables::RefreshSome(WideString& problem, bool& done, unsigned long long
     sqlite3_exec(database_, "ROLLBACK;", nullptr, nullptr, nullptr);
     ok = 0;
   }
+  if (ok && (tally->rebuilt || tally->runsNew || tally->runsGone || tally->daysRecomputed || tally->nightsRecomputed)) {
+    unsigned long long* changes = static_cast<unsigned long long*>(sqlite3_get_clientdata(database_, kChanges));
+    if (changes) {
+      ++*changes;
+    } else {
+      // Failing to keep the count, the next reader takes everything as changed.
+      sqlite3_set_clientdata(database_, kChanges, new (std::nothrow) unsigned long long(1), DeleteChanges);
+    }
+  }
   LastRefresh* now = ok && !nested && dataVersion != LLONG_MIN ? new (std::nothrow) LastRefresh{dataVersion, schema_} : nullptr;
   // Replaces (deletes) the one before; SQLite deletes it on failure too.
   sqlite3_set_clientdata(database_, kLastRefresh, now, DeleteLastRefresh);
   return ok;
+}
+
+unsigned long long TrendTables::Changes() const {
+  const unsigned long long* changes =
+      database_ ? static_cast<const unsigned long long*>(sqlite3_get_clientdata(database_, kChanges)) : nullptr;
+  return changes ? *changes : 0;
 }
 
 int TrendTables::ReadDays(const char* tracker, const DateRange& dates, std::vector<DayTotals>& days,

@@ -88,6 +88,8 @@ public:
   int ReadDays(const char* tracker, const DateRange& dates, std::vector<DayTotals>& days, WideString& problem);
   int ReadNights(const char* tracker, const DateRange& dates, std::vector<NightRecord>& nights,
                  WideString& problem);
+  // How many refreshes on this connection have changed the tables so far.
+  unsigned long long Changes() const;
   // "main", or "temp" when the database cannot be written.
   const char* Schema() const { return schema_; }
 

@@ -81,17 +81,21 @@ void TrendsBuilder::Run(ListItem* listItem) {
   TrendFigures figures;
   WideString problem;
   bool checkLeft = false;
-  int read = ReadTrendFigures(*store_, item->request, figures, problem, &checkLeft);
+  unsigned long long changes = 0;
+  int read = ReadTrendFigures(*store_, item->request, figures, problem, &checkLeft, &changes);
   if (!Publish(*item, read, figures, problem) || !read || !checkLeft) return;
   // The figures are shown; the check for runs changed in place follows
   // once no request came for a moment, and figures it corrects are posted
   // for the same ticket. A newer request stops it, and goes on with it
   // after its own figures.
-  if (wake_.Wait(kCheckAfterMs)) return;
+  // A Stop or request that came before the wake was reset is seen here.
+  if (!StillNewest(const_cast<BuildItem*>(item)) || wake_.Wait(kCheckAfterMs)) return;
   bool changed = false;
   read = CheckTrendFigures(*store_, item->request, figures, changed, problem, StillNewest,
-                           const_cast<BuildItem*>(item));
-  if (!read || changed) Publish(*item, read, figures, problem);
+                           const_cast<BuildItem*>(item), changes);
+  // A check that failed leaves the figures shown as they are: the next
+  // read makes it again.
+  if (read && changed) Publish(*item, read, figures, problem);
 }
 
 bool TrendsBuilder::StillNewest(void* item) {
