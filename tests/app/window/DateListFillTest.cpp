@@ -23,17 +23,9 @@ std::vector<int> Starts(ImageCombo& combo) {
   return starts;
 }
 
-int Selected(ImageCombo& combo) {
-  int index = -1;
-  return combo.Selection(&index, nullptr, nullptr) ? index : -1;
-}
+int Selected(ImageCombo& combo) { return windowtest::SelectedIndex(combo); }
 
-// As the user picks an item: the parent hears CBN_SELCHANGE.
-void Choose(HWND parent, ImageCombo& combo, int index) {
-  SendMessageW(combo.Control(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo.Control()), CBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(combo.Control()));
-}
+void Choose(HWND parent, ImageCombo& combo, int index) { windowtest::ChooseItem(parent, combo, index); }
 
 LONG downloadsPosted = 0;
 LRESULT CALLBACK CountDownloads(int code, WPARAM wParam, LPARAM lParam) {

@@ -31,10 +31,7 @@ void Press(HWND dialog, UINT message, WPARAM key, bool control, bool shift = fal
   SetKeyboardState(saved);
 }
 
-int Selected(ImageCombo& combo) {
-  int index = -1;
-  return combo.Selection(&index, nullptr, nullptr) ? index : -1;
-}
+int Selected(ImageCombo& combo) { return windowtest::SelectedIndex(combo); }
 
 std::wstring Text(ImageCombo& combo, int index) {
   WideString text;

@@ -49,18 +49,8 @@ int ComboValue(ImageCombo& combo, int index) {
   return value;
 }
 
-int SelectedIndex(ImageCombo& combo) {
-  int index = -1;
-  return combo.Selection(&index, nullptr, nullptr) ? index : -1;
-}
-
-// Picks an item as the user does: the list's selection changes and its
-// parent hears CBN_SELCHANGE.
-void ChooseItem(HWND parent, ImageCombo& combo, int index) {
-  SendMessageW(combo.Control(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo.Control()), CBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(combo.Control()));
-}
+using windowtest::ChooseItem;
+using windowtest::SelectedIndex;
 
 // Clicks a tab as the user does: the tab control selects it and notifies
 // its parent.

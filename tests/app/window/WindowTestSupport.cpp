@@ -128,4 +128,15 @@ void WindowFixture::WriteNumber(const wchar_t* name, DWORD value) {
   RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name, REG_DWORD, &value, sizeof(value));
 }
 
+int SelectedIndex(ImageCombo& combo) {
+  int index = -1;
+  return combo.Selection(&index, nullptr, nullptr) ? index : -1;
+}
+
+void ChooseItem(HWND parent, ImageCombo& combo, int index) {
+  SendMessageW(combo.Control(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo.Control()), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo.Control()));
+}
+
 }  // namespace windowtest

@@ -70,4 +70,10 @@ private:
   std::unique_ptr<MainWindow> window_;
 };
 
+// The list's selected index; -1 when none.
+int SelectedIndex(ImageCombo& combo);
+// Picks an item as the user does: the list's selection changes and its
+// parent hears CBN_SELCHANGE.
+void ChooseItem(HWND parent, ImageCombo& combo, int index);
+
 }  // namespace windowtest
