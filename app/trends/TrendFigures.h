@@ -104,10 +104,11 @@ int ReadTrendFigures(sqlite3* database, const TrendRequest& request, TrendFigure
 // other users (a download, the date lists) wait for one turn at most. A
 // store that stores nothing (IsReadOnly) has its file left unwritten
 // (TrendTables).
-// The check for runs changed in place, which passes over every run, is
-// left out when the connection would need it (its first read, or another
-// connection wrote to the file) and checkLeft is given: it then tells that
-// the check is owed, and CheckTrendFigures makes it. changes: the summaries'
+// The check for runs changed in place or removed, which passes over every
+// run, is left out when the connection would need it (its first read, or
+// another connection wrote to the file) and checkLeft is given, and so is
+// the comparison of the zone's rules for every year: checkLeft then tells
+// that the check is owed, and CheckTrendFigures makes it. changes: the summaries'
 // change count (TrendTables::Changes) the figures were read at.
 int ReadTrendFigures(ActivityStore& store, const TrendRequest& request, TrendFigures& out, WideString& problem,
                      bool* checkLeft = nullptr, unsigned long long* changes = nullptr);

@@ -59,7 +59,7 @@ struct TrendRefreshTally {
   unsigned long long runsGone = 0;   // rows no longer there
   unsigned long long daysRecomputed = 0;    // days and nights of touched spans
   unsigned long long nightsRecomputed = 0;
-  bool checkLeft = false;            // the check for runs changed in place was deferred
+  bool checkLeft = false;            // the check (runs removed or changed in place, the zone's rules) was deferred
 };
 
 class TrendTables {
@@ -79,8 +79,11 @@ public:
   // deferCheck: when the runs would need the pass that finds runs changed
   // in place (a connection's first refresh, or another connection wrote),
   // it is left to a later refresh without it (checkLeft): the tables hold
-  // every run written or removed since, but a run changed in place shows
-  // only then. A connection that cannot write the tables checks at once.
+  // every run written since and every run a new row replaced, but a run
+  // changed in place or removed by another program shows only then. So do
+  // the rules of the zone's years: a deferred refresh compares only the
+  // zone's name and biases. A connection that cannot write the tables
+  // checks at once.
   int RefreshSome(WideString& problem, bool& done, unsigned long long runLimit, TrendRefreshTally* tally = nullptr,
                   bool deferCheck = false);
   // The tracker's days or nights within the dates (0 ends: open), in date

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+
+#include "core/CriticalSection.h"
 
 namespace {
 
@@ -21,13 +24,33 @@ void FoldTime(unsigned long long& hash, const SYSTEMTIME& time) {
   Fold(hash, fields, sizeof fields);
 }
 
-}  // namespace
-
-std::string ZoneRulesText(int firstYear, int lastYear) {
+// The last text made, with the zone and years it was made for: the rules
+// of a dozen years take a registry read each, and every refresh of the
+// summaries compares them. A zone changed meanwhile (another one chosen,
+// its current rules or biases changed) no longer matches and is read again.
+struct MadeText {
+  CriticalSection lock;
+  bool made = false;
   DYNAMIC_TIME_ZONE_INFORMATION zone = {};
-  GetDynamicTimeZoneInformation(&zone);
+  int firstYear = 0, lastYear = 0;
+  std::string text;
+};
+
+MadeText& LastMade() {
+  static MadeText* made = new MadeText;  // never destroyed: safe for late callers at exit
+  return *made;
+}
+
+std::string IdentityText(const DYNAMIC_TIME_ZONE_INFORMATION& zone) {
   char name[200] = {};
   WideCharToMultiByte(CP_UTF8, 0, zone.TimeZoneKeyName, -1, name, sizeof name - 1, nullptr, nullptr);
+  char text[280];
+  snprintf(text, sizeof text, "%s|%ld|%ld|%ld|%d|", name, zone.Bias, zone.StandardBias, zone.DaylightBias,
+           zone.DynamicDaylightTimeDisabled ? 1 : 0);
+  return text;
+}
+
+std::string RulesText(DYNAMIC_TIME_ZONE_INFORMATION& zone, int firstYear, int lastYear) {
   if (firstYear < lastYear - 199) firstYear = lastYear - 199;
   if (firstYear < 1601) firstYear = 1601;
   unsigned long long hash = 14695981039346656037ULL;
@@ -40,9 +63,37 @@ std::string ZoneRulesText(int firstYear, int lastYear) {
     FoldTime(hash, rules.StandardDate);
     FoldTime(hash, rules.DaylightDate);
   }
-  char text[320];
-  snprintf(text, sizeof text, "%s|%ld|%ld|%ld|%d|%d-%d:%08lx%08lx", name, zone.Bias, zone.StandardBias,
-           zone.DaylightBias, zone.DynamicDaylightTimeDisabled ? 1 : 0, firstYear, lastYear,
-           static_cast<unsigned long>(hash >> 32), static_cast<unsigned long>(hash & 0xFFFFFFFFUL));
+  char years[40];
+  snprintf(years, sizeof years, "%d-%d:%08lx%08lx", firstYear, lastYear, static_cast<unsigned long>(hash >> 32),
+           static_cast<unsigned long>(hash & 0xFFFFFFFFUL));
+  return IdentityText(zone) + years;
+}
+
+}  // namespace
+
+std::string ZoneRulesText(int firstYear, int lastYear) {
+  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
+  GetDynamicTimeZoneInformation(&zone);
+  MadeText& last = LastMade();
+  {
+    SectionLock hold(last.lock);
+    if (last.made && last.firstYear == firstYear && last.lastYear == lastYear &&
+        memcmp(&last.zone, &zone, sizeof zone) == 0)
+      return last.text;
+  }
+  DYNAMIC_TIME_ZONE_INFORMATION asked = zone;
+  std::string text = RulesText(zone, firstYear, lastYear);
+  SectionLock hold(last.lock);
+  last.made = true;
+  last.zone = asked;
+  last.firstYear = firstYear;
+  last.lastYear = lastYear;
+  last.text = text;
   return text;
+}
+
+std::string ZoneIdentityText() {
+  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
+  GetDynamicTimeZoneInformation(&zone);
+  return IdentityText(zone);
 }

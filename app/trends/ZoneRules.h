@@ -9,4 +9,11 @@
 
 // The text for the years firstYear..lastYear (at most 200 years are looked at,
 // the latest of them).
+// The process keeps the last text made: made again once the zone's name,
+// biases or current rules differ (a year's rules changed by an update of
+// Windows while Pellton runs are taken at its next start).
 std::string ZoneRulesText(int firstYear, int lastYear);
+
+// What ZoneRulesText begins with: the zone's name and biases, without a
+// year's rules (no registry read).
+std::string ZoneIdentityText();

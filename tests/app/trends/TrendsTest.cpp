@@ -454,3 +454,47 @@ TEST_F(TrendsTest, ARunChangedInPlaceByAnotherProgramChangesTheFiguresInTheCheck
   ExpectAsExports(other);
   sqlite3_close(other);
 }
+
+// The store's first figures also leave out the count of the runs (a run
+// removed by another program) and the rules of the zone's years: both come
+// in the check. A zone of another name is taken at once.
+TEST_F(TrendsTest, ARunRemovedAndTheYearsRulesChangedShowInTheCheckAndAnotherZoneAtOnce) {
+  const TrendRequest april = Request(PeriodMonth, 20140404, 20140404);
+  const unsigned long long before = Figures(april).totalSteps;
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "DELETE FROM walking WHERE start = 1396512000; UPDATE trends_state SET value = "
+                                        "substr(value, 1, length(value) - 16) || '0123456789abcdef' WHERE name = 'zone';",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+  db = nullptr;
+  ActivityStore store;
+  ASSERT_EQ(1, store.OpenFile(folder.File(L"history.sql").c_str()));
+  TrendFigures figures;
+  WideString problem, zone;
+  bool checkLeft = false, changed = false;
+  unsigned long long changes = 0;
+  ASSERT_EQ(1, ReadTrendFigures(store, april, figures, problem, &checkLeft, &changes)) << Utf8(problem.CStr());
+  EXPECT_TRUE(checkLeft);
+  EXPECT_EQ(before, figures.totalSteps) << "nothing made again before the first figures";
+  ASSERT_EQ(1, store.QueryText(L"SELECT value FROM trends_state WHERE name = 'zone';", zone));
+  EXPECT_NE(nullptr, wcsstr(zone.CStr(), L"0123456789abcdef"));
+  ASSERT_EQ(1, CheckTrendFigures(store, april, figures, changed, problem, nullptr, nullptr, changes));
+  EXPECT_TRUE(changed);
+  const unsigned long long checked = figures.totalSteps;
+  EXPECT_LT(checked, before);
+  ASSERT_EQ(1, store.QueryText(L"SELECT value FROM trends_state WHERE name = 'zone';", zone));
+  EXPECT_EQ(nullptr, wcsstr(zone.CStr(), L"0123456789abcdef")) << "the years' rules compared and noted again";
+  // Another zone's name: the summaries are made again before the figures.
+  store.Close();
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(folder.File(L"history.sql").c_str(), &db));
+  EXPECT_EQ(checked, Figures(april).totalSteps);
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "UPDATE trends_state SET value = 'Elsewhere' || value WHERE name = 'zone'; "
+                                        "UPDATE trends_days SET steps = steps + 1;",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+  db = nullptr;
+  ASSERT_EQ(1, store.OpenFile(folder.File(L"history.sql").c_str()));
+  ASSERT_EQ(1, ReadTrendFigures(store, april, figures, problem, &checkLeft, &changes)) << Utf8(problem.CStr());
+  EXPECT_EQ(checked, figures.totalSteps);
+  store.Close();
+  ASSERT_EQ(SQLITE_OK, sqlite3_open16(folder.File(L"history.sql").c_str(), &db));
+}
