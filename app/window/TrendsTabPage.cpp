@@ -1,6 +1,7 @@
 #include "app/window/TrendsTabPage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -217,6 +218,20 @@ int TrendsTabPage::SetGoal(unsigned steps) {
   return 1;
 }
 
+namespace {
+
+bool SameRequest(const TrendRequest& a, const TrendRequest& b) {
+  const std::vector<GoalChange>& x = a.goals.Changes();
+  const std::vector<GoalChange>& y = b.goals.Changes();
+  return memcmp(a.tracker, b.tracker, sizeof a.tracker) == 0 && a.period.kind == b.period.kind &&
+         a.period.first == b.period.first && a.period.last == b.period.last && a.today == b.today &&
+         a.firstWeekday == b.firstWeekday && x.size() == y.size() &&
+         std::equal(x.begin(), x.end(), y.begin(),
+                    [](const GoalChange& c, const GoalChange& d) { return c.first == d.first && c.steps == d.steps; });
+}
+
+}  // namespace
+
 void TrendsTabPage::ShowFigures() {
   // A hidden page is brought up to date when it is shown again.
   if (!(GetWindowLongW(Window(), GWL_STYLE) & WS_VISIBLE)) {
@@ -232,11 +247,12 @@ void TrendsTabPage::ShowFigures() {
   periodToday_ = today;
   EnableItem(IDC_TRENDS_PREVIOUS, chosen && period_.kind != PeriodAll);
   EnableItem(IDC_TRENDS_NEXT, chosen && period_.kind != PeriodAll);
-  status_.Assign(notice_);
+  WideString status(notice_);
   notice_.Assign(L"");
-  ++ticket_;
   if (!chosen) {
-    building_ = false;
+    ++ticket_;
+    building_ = again_ = false;
+    status_.Assign(status);
     ClearFigures();
     SetItemText(IDC_TRENDS_STATUS, status_.CStr());
     return;
@@ -249,10 +265,21 @@ void TrendsTabPage::ShowFigures() {
   request.firstWeekday = firstWeekday_;
   WideString problem;
   if (!ReadGoals(context_.Settings(), request.goals, problem)) {
-    WideString said(status_);
-    status_.Format(L"%s%sThe stored goals cannot be read and were not used (%s); every day has the goal of %u steps.",
-                   said.CStr(), said.IsEmpty() ? L"" : L" ", problem.CStr(), GoalList::DefaultSteps);
+    WideString said(status);
+    status.Format(L"%s%sThe stored goals cannot be read and were not used (%s); every day has the goal of %u steps.",
+                  said.CStr(), said.IsEmpty() ? L"" : L" ", problem.CStr(), GoalList::DefaultSteps);
   }
+  // The same figures asked for while they are being read (a download that
+  // ends as the window opens): those under way are shown when they come,
+  // and asked for once more then.
+  if (building_ && status.IsEmpty() && SameRequest(request, asked_)) {
+    again_ = true;
+    return;
+  }
+  ++ticket_;
+  again_ = false;
+  asked_ = request;
+  status_.Assign(status);
   goalToday_ = request.goals.GoalOf(today);
   // Years of history not summed up yet take a moment: the figures are read
   // off the window thread and come back as WM_TRENDS_BUILT.
@@ -279,11 +306,15 @@ void TrendsTabPage::OnBuilt(unsigned ticket) {
     status_.Format(L"%s%sThe figures could not be read: %s", said.CStr(), said.IsEmpty() ? L"" : L" ",
                    problem.CStr());
     SetItemText(IDC_TRENDS_STATUS, status_.CStr());
-    return;
+  } else {
+    figures_ = std::move(figures);
+    ShowGoal(goalToday_);
+    ShowBuilt();
   }
-  figures_ = std::move(figures);
-  ShowGoal(goalToday_);
-  ShowBuilt();
+  if (again_) {
+    again_ = false;
+    ShowFigures();
+  }
 }
 
 void TrendsTabPage::ShowBuilt() {

@@ -103,7 +103,9 @@ private:
   WideString notice_;          // said once with the next figures (a goal set)
   WideString status_;          // said with the figures being read
   unsigned ticket_ = 0;        // of the newest request
+  TrendRequest asked_;         // the newest request
   bool building_ = false;      // its figures have not come back yet
+  bool again_ = false;         // asked for again meanwhile: asked once more when they come
   bool stale_ = false;         // refreshed while hidden
   unsigned goalToday_ = 0;     // today's goal of the newest request
   unsigned goalShown_ = 0;     // the goal last written into the box

@@ -182,3 +182,24 @@ TEST_F(PageTest, AGoalTheSettingsFileTakesOnlyWhenClosingHoldsAndIsSaidSo) {
   EXPECT_NE(std::string::npos, ReadFileText(xml).find("Goals=\"2014-04-04:12000\""));
   EXPECT_NE(std::string::npos, ReadFileText(xml).find("DistanceUnit=\"2\""));
 }
+
+// The same figures asked for again while they are read (downloads ending as
+// the window opens) wait for them and are asked for once more then; other
+// figures are asked for at once.
+TEST_F(PageTest, TheSameFiguresAskedForWhileReadAreAskedOnceMoreWhenTheyCome) {
+  auto& page = static_cast<TrendsTabPage&>(Make(PageOfStored(4)));
+  ShowWindow(page.Window(), SW_SHOW);
+  ASSERT_TRUE(PumpUntil([&] { return !page.Working(); }));
+  for (int round = 0; round < 2; ++round) {
+    context.Take();
+    page.Refresh(UpdateWalking);
+    page.Refresh(UpdateWalking | UpdateSleeping);
+    EXPECT_EQ(std::vector<std::wstring>{L"trends"}, context.Take());
+    EXPECT_TRUE(page.Working());
+    // Another period overtakes them, and nothing is owed after it.
+    if (round) page.ChoosePeriod(PeriodYear);
+    EXPECT_EQ(std::vector<std::wstring>(round, L"trends"), context.Take());
+    ASSERT_TRUE(PumpUntil([&] { return !page.Working(); }));
+    EXPECT_EQ(std::vector<std::wstring>(1 - round, L"trends"), context.Take()) << "round " << round;
+  }
+}
