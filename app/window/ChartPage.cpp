@@ -22,6 +22,9 @@ const int kDatesId = IDC_WALKING_DATES;
 // long (or the picker loses the focus): each digit and arrow step changes
 // the picker's date, and the day half typed is not the one meant.
 const UINT_PTR kDayTimer = 0x4441;
+// Timer messages come only when nothing else waits (the chart being drawn
+// included): the whole list is read after that.
+const UINT_PTR kListTimer = 0x4C49;
 const UINT kDayPauseMs = 700;
 
 }  // namespace
@@ -147,12 +150,14 @@ int ChartPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_RUNS_LISTED) {
     if (wParam != 0) {
       TakeListedRuns(static_cast<unsigned>(wParam));
-    } else if (waiting_ && !context_.ReleaseRuns(table_)) {
-      // No thread to list them: the whole list is read here.
-      std::vector<StoredRun> runs;
-      waiting_ = false;
-      if (context_.ListRuns(requestAddress_.CStr(), table_, runs)) SwapInRuns(runs);
+    } else if (waiting_ && !SetTimer(Window(), kListTimer, USER_TIMER_MINIMUM, nullptr)) {
+      ReleaseRuns();
     }
+    return 1;
+  }
+  if (message == WM_TIMER && wParam == kListTimer) {
+    KillTimer(Window(), kListTimer);
+    if (waiting_) ReleaseRuns();
     return 1;
   }
   if (message == WM_TIMER && wParam == kDayTimer) {
@@ -170,6 +175,7 @@ int ChartPage::CanClose(INT_PTR) {
 
 int ChartPage::OnDestroy() {
   KillTimer(Window(), kDayTimer);
+  KillTimer(Window(), kListTimer);
   dayPending_ = false;
   if (waiting_) context_.DropRuns(table_);
   waiting_ = false;
@@ -251,6 +257,14 @@ int ChartPage::ListInBackground(const WideString& address, bool redraw) {
   redrawOnSwap_ = redrawOnSwap_ || redraw;
   requestAddress_.Assign(address.CStr());
   return 1;
+}
+
+void ChartPage::ReleaseRuns() {
+  if (context_.ReleaseRuns(table_)) return;
+  // No thread to list them: the whole list is read here.
+  std::vector<StoredRun> runs;
+  waiting_ = false;
+  if (context_.ListRuns(requestAddress_.CStr(), table_, runs)) SwapInRuns(runs);
 }
 
 void ChartPage::TakeListedRuns(unsigned ticket) {

@@ -100,6 +100,8 @@ private:
   // Asks for the tracker's whole list off the window thread; redraw: the
   // selected run is shown again when it comes. 1 when asked.
   int ListInBackground(const WideString& address, bool redraw);
+  // Lets the thread read the whole list asked for (or reads it here).
+  void ReleaseRuns();
   // The whole list of the request with the ticket has come: swapped in.
   void TakeListedRuns(unsigned ticket);
   // The whole list of the request's tracker in place of the one shown,
