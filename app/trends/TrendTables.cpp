@@ -250,7 +250,7 @@ public:
     // Reading the rules of every year takes a while: when the check of the
     // runs is left for later, the figures take the zone's name and biases
     // as they were, and the check compares the years too.
-    const std::string& zone = state_["zone"];
+    const std::string zone = state_["zone"];
     const std::string identity = ZoneIdentityText();
     const bool deferZone = deferCheck_ && (!unchanged_ || Owed(0) || Owed(1)) && !zone.empty() &&
                            zone.compare(0, identity.size(), identity) == 0;
@@ -265,8 +265,12 @@ public:
         long long added = 0, removed = 0;
         bool left = false;
         if (!hasTable_[t]) continue;
-        const long long newFrom = Number(t, "");
+        long long newFrom = Number(t, "");
         if (!TakeNewRuns(t, touched[t], added, left)) return 0;
+        // The rows new since the first of a refresh's turns: runs they
+        // replaced are looked for once all of them are noted.
+        const std::string since = std::string(kRunTables[t]) + " new from";
+        const auto noted = state_.find(since);
         if (left) {
           // Runs are left for the next refresh: the gone and changed ones
           // are looked for once every new one is noted (until then the
@@ -275,7 +279,14 @@ public:
           done_ = false;
           SetNumber(t, " bytes", Number(t, " bytes") + added);
           if (!unchanged_ && !tally_.rebuilt) state_[Checked(t)] = "0";
+          if (noted == state_.end()) state_[since] = std::to_string(newFrom);
           continue;
+        }
+        if (noted != state_.end()) {
+          newFrom = std::min(newFrom, static_cast<long long>(_atoi64(noted->second.c_str())));
+          state_.erase(noted);
+        } else if (tally_.rebuilt) {
+          newFrom = LLONG_MAX;  // every run was noted afresh from one reading: none replaced
         }
         if (!TakeGoneRuns(t, touched[t], consistent, removed, newFrom) ||
             (consistent && !TakeChangedRuns(t, touched[t], added - removed)))
@@ -355,11 +366,20 @@ private:
     const int earliest = earliestYear_ == INT_MAX ? nextYear_ : earliestYear_ - 1;
     const int first = from ? std::min(from, earliest) : earliest;
     if (first == from && nextYear_ <= to && !state_["zone"].empty()) return;
+    // Rules of the years noted that changed since (an update of Windows;
+    // this refresh may not have compared them, or compared them with the
+    // text the process kept) are not taken over into the wider text: the
+    // summaries are made again, in a next turn of this refresh.
+    if (from && !state_["zone"].empty() && state_["zone"] != ZoneRulesText(from, to, true)) {
+      state_["zone"] = "changed";
+      done_ = false;
+      return;
+    }
     from = first;
     to = std::max(to, nextYear_);
     state_["zone from"] = std::to_string(from);
     state_["zone to"] = std::to_string(to);
-    state_["zone"] = ZoneRulesText(from, to);
+    state_["zone"] = ZoneRulesText(from, to, true);
   }
 
   // Numbers of the state by name: the highest row number summed up

@@ -71,13 +71,13 @@ std::string RulesText(DYNAMIC_TIME_ZONE_INFORMATION& zone, int firstYear, int la
 
 }  // namespace
 
-std::string ZoneRulesText(int firstYear, int lastYear) {
+std::string ZoneRulesText(int firstYear, int lastYear, bool fresh) {
   DYNAMIC_TIME_ZONE_INFORMATION zone = {};
   GetDynamicTimeZoneInformation(&zone);
   MadeText& last = LastMade();
   {
     SectionLock hold(last.lock);
-    if (last.made && last.firstYear == firstYear && last.lastYear == lastYear &&
+    if (!fresh && last.made && last.firstYear == firstYear && last.lastYear == lastYear &&
         memcmp(&last.zone, &zone, sizeof zone) == 0)
       return last.text;
   }

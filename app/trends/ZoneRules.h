@@ -11,8 +11,8 @@
 // the latest of them).
 // The process keeps the last text made: made again once the zone's name,
 // biases or current rules differ (a year's rules changed by an update of
-// Windows while Pellton runs are taken at its next start).
-std::string ZoneRulesText(int firstYear, int lastYear);
+// Windows while Pellton runs are taken at its next start), or when fresh.
+std::string ZoneRulesText(int firstYear, int lastYear, bool fresh = false);
 
 // What ZoneRulesText begins with: the zone's name and biases, without a
 // year's rules (no registry read).
