@@ -129,13 +129,22 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// Waits until what was written to the file is on the disk.
-void OnDisk(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  FlushFileBuffers(file);
-  CloseHandle(file);
+// Copies of the file for the rounds, on the disk before any window opens
+// (a user's file was written long before Pellton starts).
+std::vector<std::wstring> Copies(const std::wstring& file, int count) {
+  std::vector<std::wstring> copies;
+  for (int i = 0; i < count; ++i) {
+    copies.push_back(file + L"." + std::to_wstring(i) + L".sql");
+    CopyFileW(file.c_str(), copies.back().c_str(), FALSE);
+  }
+  for (const std::wstring& copy : copies) {
+    HANDLE written = CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (written == INVALID_HANDLE_VALUE) continue;
+    FlushFileBuffers(written);
+    CloseHandle(written);
+  }
+  return copies;
 }
 
 // Seconds from making the main window over the days of history (the last
@@ -145,10 +154,13 @@ void OnDisk(const std::wstring& path) {
 // least walks runs (the newest days come first, the whole list after
 // them); on the Trends tab, until no read is pending (the figures read
 // again after the downloads' ends).
+// The history is a copy made (and put on the disk) beforehand: it is moved
+// into the window's folder, not written there just before it opens.
 double OpenWindow(const std::wstring& history, int tab, bool closedCleanly, int walks = 0, double* later = nullptr) {
   windowtest::WindowFixture fixture;
   if (!fixture.AddTwoTrackers()) return -1;
-  if (!CopyFileW(history.c_str(), fixture.DatabasePath().c_str(), FALSE)) return -1;
+  if (!MoveFileExW(history.c_str(), fixture.DatabasePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+    return -1;
   fixture.WriteNumber(L"Tab", static_cast<DWORD>(tab));
   MainWindowSetup setup = fixture.Setup();
   setup.today = 20141231;
@@ -158,9 +170,6 @@ double OpenWindow(const std::wstring& history, int tab, bool closedCleanly, int 
     store.KeepCheckIn(&settings);
     store.Open(setup.databaseFolder.CStr());
   }
-  // A user's file was written long before: the copy's pages go to the disk
-  // before the clock starts, not while the window opens.
-  OnDisk(fixture.DatabasePath());
   const double start = Now();
   MainWindow* window = fixture.Open(&setup);
   const bool shown = window && PumpUntil(
@@ -317,20 +326,21 @@ void CompareOpening(TempFolder& folder) {
     std::vector<double> ten, seven, tenListed, sevenListed;
     double listed = 0;
     const bool walking = c.tab == 1;
+    const std::vector<std::wstring> tenCopies = Copies(*c.tenYears, c.rounds), weekCopies = Copies(week, c.rounds + 1);
     // Each goes first in every other round: the first window of a pair
     // pays for what the one before it left running.
-    auto openWeek = [&] {
-      seven.push_back(OpenWindow(week, c.tab, c.tenYears != &fresh, 7 * 4, &listed));
+    auto openWeek = [&](int round) {
+      seven.push_back(OpenWindow(weekCopies[round], c.tab, c.tenYears != &fresh, 7 * 4, &listed));
       sevenListed.push_back(listed);
     };
     // The first window of the program loads what every later one finds
     // loaded: it is not counted.
-    OpenWindow(week, c.tab, c.tenYears != &fresh);
+    OpenWindow(weekCopies[c.rounds], c.tab, c.tenYears != &fresh);
     for (int round = 0; round < c.rounds; ++round) {
-      if (round % 2) openWeek();
-      ten.push_back(OpenWindow(*c.tenYears, c.tab, c.tenYears != &fresh, kDays * 4, &listed));
+      if (round % 2) openWeek(round);
+      ten.push_back(OpenWindow(tenCopies[round], c.tab, c.tenYears != &fresh, kDays * 4, &listed));
       tenListed.push_back(listed);
-      if (!(round % 2)) openWeek();
+      if (!(round % 2)) openWeek(round);
     }
     PrintRounds(c.what, ten, seven);
     PrintBoth(walking ? "  and its whole date list in place (median)" : "  and no read pending (median)", Median(tenListed),
