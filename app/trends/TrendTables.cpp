@@ -279,7 +279,9 @@ public:
           done_ = false;
           SetNumber(t, " bytes", Number(t, " bytes") + added);
           if (!unchanged_ && !tally_.rebuilt) state_[Checked(t)] = "0";
-          if (noted == state_.end()) state_[since] = std::to_string(newFrom);
+          // Nothing noted before (tables made afresh): a run replacing one
+          // noted now gets a higher row number than any of them.
+          if (noted == state_.end()) state_[since] = std::to_string(newFrom == LLONG_MIN ? Number(t, "") : newFrom);
           continue;
         }
         if (noted != state_.end()) {
@@ -308,8 +310,10 @@ public:
     state_.erase("check lengths");  // an earlier Pellton's note of a check owed: now "walking checked"
     if (!mayWrite_) {
       // A connection that cannot write made its check at once: the notes of
-      // a check owed stay for the one that can, and need no write.
-      for (const std::string& name : {Checked(0), Checked(1), std::string("check lengths")}) {
+      // a check owed (and of new rows still to be looked through for runs
+      // they replaced) stay for the one that can, and need no write.
+      for (const std::string& name : {Checked(0), Checked(1), std::string("check lengths"),
+                                      std::string("walking new from"), std::string("sleeping new from")}) {
         const auto loaded = saved_.find(name);
         if (loaded == saved_.end()) {
           state_.erase(name);

@@ -533,5 +533,10 @@ TEST_F(TrendsTest, RunsReplacedByRowsNotedOverSeveralTurnsAreAllFound) {
     gone += tally.runsGone;
   }
   EXPECT_EQ(2u, gone);
+  int left = -1;
+  sqlite3_exec(db, "SELECT count(*) FROM trends_state WHERE name LIKE '% new from';",
+               [](void* out, int, char** values, char**) { return *static_cast<int*>(out) = atoi(values[0]), 0; }, &left,
+               nullptr);
+  EXPECT_EQ(0, left) << "nothing left to look through once done";
   ExpectAsExports(db, false);
 }
