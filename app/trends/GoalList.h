@@ -20,6 +20,7 @@
 struct GoalChange {
   int first;       // date key YYYYMMDD from which the goal holds
   unsigned steps;
+  bool operator==(const GoalChange& other) const { return first == other.first && steps == other.steps; }
 };
 
 class GoalList {

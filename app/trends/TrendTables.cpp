@@ -269,7 +269,7 @@ public:
         if (!TakeNewRuns(t, touched[t], added, left)) return 0;
         // The rows new since the first of a refresh's turns: runs they
         // replaced are looked for once all of them are noted.
-        const std::string since = std::string(kRunTables[t]) + " new from";
+        const std::string since = NewFrom(t);
         const auto noted = state_.find(since);
         if (left) {
           // Runs are left for the next refresh: the gone and changed ones
@@ -312,8 +312,7 @@ public:
       // A connection that cannot write made its check at once: the notes of
       // a check owed (and of new rows still to be looked through for runs
       // they replaced) stay for the one that can, and need no write.
-      for (const std::string& name : {Checked(0), Checked(1), std::string("check lengths"),
-                                      std::string("walking new from"), std::string("sleeping new from")}) {
+      for (const std::string& name : {Checked(0), Checked(1), std::string("check lengths"), NewFrom(0), NewFrom(1)}) {
         const auto loaded = saved_.find(name);
         if (loaded == saved_.end()) {
           state_.erase(name);
@@ -659,6 +658,9 @@ private:
   // "walking checked" and "sleeping checked": the row number up to which
   // the pass that finds runs changed in place has gone; none: no pass owed.
   static std::string Checked(int t) { return std::string(kRunTables[t]) + " checked"; }
+  // "walking new from" and "sleeping new from": the highest row number
+  // noted before the first turn of a refresh that left new rows for later.
+  static std::string NewFrom(int t) { return std::string(kRunTables[t]) + " new from"; }
   bool Owed(int t) const { return state_.count(Checked(t)) || state_.count("check lengths"); }
 
   // Runs changed in place. A pass over the runs noted, begun again whenever

@@ -50,7 +50,7 @@ std::string IdentityText(const DYNAMIC_TIME_ZONE_INFORMATION& zone) {
   return text;
 }
 
-std::string RulesText(DYNAMIC_TIME_ZONE_INFORMATION& zone, int firstYear, int lastYear) {
+std::string RulesText(DYNAMIC_TIME_ZONE_INFORMATION zone, int firstYear, int lastYear) {
   if (firstYear < lastYear - 199) firstYear = lastYear - 199;
   if (firstYear < 1601) firstYear = 1601;
   unsigned long long hash = 14695981039346656037ULL;
@@ -81,11 +81,10 @@ std::string ZoneRulesText(int firstYear, int lastYear, bool fresh) {
         memcmp(&last.zone, &zone, sizeof zone) == 0)
       return last.text;
   }
-  DYNAMIC_TIME_ZONE_INFORMATION asked = zone;
   std::string text = RulesText(zone, firstYear, lastYear);
   SectionLock hold(last.lock);
   last.made = true;
-  last.zone = asked;
+  last.zone = zone;
   last.firstYear = firstYear;
   last.lastYear = lastYear;
   last.text = text;

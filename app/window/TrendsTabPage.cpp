@@ -221,13 +221,9 @@ int TrendsTabPage::SetGoal(unsigned steps) {
 namespace {
 
 bool SameRequest(const TrendRequest& a, const TrendRequest& b) {
-  const std::vector<GoalChange>& x = a.goals.Changes();
-  const std::vector<GoalChange>& y = b.goals.Changes();
   return memcmp(a.tracker, b.tracker, sizeof a.tracker) == 0 && a.period.kind == b.period.kind &&
          a.period.first == b.period.first && a.period.last == b.period.last && a.today == b.today &&
-         a.firstWeekday == b.firstWeekday && x.size() == y.size() &&
-         std::equal(x.begin(), x.end(), y.begin(),
-                    [](const GoalChange& c, const GoalChange& d) { return c.first == d.first && c.steps == d.steps; });
+         a.firstWeekday == b.firstWeekday && a.goals.Changes() == b.goals.Changes();
 }
 
 }  // namespace
