@@ -38,7 +38,7 @@ endfunction()
 # pellton_add_test(<name> SOURCES <files>... [LIBS <targets>...] [NO_MAIN] [DESKTOP])
 # A GoogleTest program with the shared test helpers (tests/common),
 # registered with CTest (run under Wine) when the build can run it.
-# DESKTOP: the program shows windows; see pellton_desktop_test.
+# DESKTOP: the program shows windows that become active; see pellton_desktop_test.
 function(pellton_add_test name)
   cmake_parse_arguments(A "NO_MAIN;DESKTOP" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
@@ -61,10 +61,10 @@ function(pellton_add_test name)
   endif()
 endfunction()
 
-# Test programs that show windows take turns. All Wine processes of a run
-# share one foreground window: a window shown by one program deactivates
-# another's, and its focus comes back where it was when that window is
-# active again, in the middle of the other test's keys.
+# Test programs whose windows become active take turns. All Wine processes
+# of a run share one foreground window: a window shown by one program
+# deactivates another's, and its focus comes back where it was when that
+# window is active again, in the middle of the other test's keys.
 function(pellton_desktop_test name)
   set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
 endfunction()
