@@ -25,3 +25,12 @@ bool WriteFileText(const std::wstring& path, const std::string& bytes) {
 }
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void TakeWaiting(void* pipe, std::string& text) {
+  char block[4096];
+  DWORD waiting = 0, got = 0;
+  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0 &&
+         ReadFile(pipe, block, waiting < sizeof block ? waiting : sizeof block, &got, nullptr) && got) {
+    text.append(block, got);
+  }
+}

@@ -9,3 +9,7 @@ std::string ReadFileText(const std::wstring& path);
 bool WriteFileText(const std::wstring& path, const std::string& bytes);
 // Whether a file or folder of that path exists.
 bool PathExists(const std::wstring& path);
+// Appends what is waiting in the pipe (a HANDLE) without waiting for more or
+// for its end: Wine's desktop process, started when a program opens the
+// session's first window, keeps its own copy of that program's output open.
+void TakeWaiting(void* pipe, std::string& text);

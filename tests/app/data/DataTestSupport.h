@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/store/ActivityStore.h"
+#include "tests/common/FileText.h"
 #include "tests/common/TempFolder.h"
 
 namespace datatest {
@@ -25,14 +26,6 @@ struct Result {
   std::string out;
   std::string err;
 };
-
-inline std::string ReadPipe(HANDLE pipe) {
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-  return text;
-}
 
 // The environment of a started program: this one's, with a temporary
 // folder of its own, so that the working copies it makes there never meet
@@ -89,8 +82,9 @@ public:
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     run.code = static_cast<int>(code);
-    run.out = ReadPipe(out_);
-    run.err = ReadPipe(err_);
+    // All it wrote is waiting; the pipes' ends may come much later.
+    TakeWaiting(out_, run.out);
+    TakeWaiting(err_, run.err);
     return run;
   }
   DWORD id = 0;

@@ -13,6 +13,7 @@
 
 #include "app/program/SingleInstance.h"
 #include "resources/ResourceIds.h"
+#include "tests/common/FileText.h"
 #include "tests/common/PumpUntil.h"
 #include "tests/common/TempFolder.h"
 #include "tests/app/TwoTrackers.h"
@@ -71,25 +72,24 @@ public:
 
   // The exit code, or -1000 when the process did not end in time.
   int Finish(DWORD timeoutMs = 120000) {
-    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return -1000;
+    if (!process_) return -1000;
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (!Ended(50)) {
+      if (GetTickCount64() >= end) return -1000;
+    }
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(errorRead_, buffer, sizeof buffer, &read, nullptr) && read) errors.append(buffer, read);
     return static_cast<int>(code);
   }
 
   // Reads standard error until it holds the text; 0 when the process
-  // closed it first.
+  // ended without writing it.
   int WaitForError(const char* text) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (errors.find(text) == std::string::npos) {
-      if (!ReadFile(errorRead_, buffer, sizeof buffer, &read, nullptr) || !read) return 0;
-      errors.append(buffer, read);
+    for (;;) {
+      const bool ended = Ended(50);
+      if (errors.find(text) != std::string::npos) return 1;
+      if (ended) return 0;
     }
-    return 1;
   }
 
   bool started = false;
@@ -97,6 +97,15 @@ public:
   std::string errors;
 
 private:
+  // Whether the process ended within waitMs, with what it wrote meanwhile
+  // (the pipe's end may come long after the process's).
+  bool Ended(DWORD waitMs) {
+    TakeWaiting(errorRead_, errors);
+    const bool ended = WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0;
+    TakeWaiting(errorRead_, errors);
+    return ended;
+  }
+
   HANDLE process_ = nullptr;
   HANDLE errorRead_ = nullptr;
 };
