@@ -1,4 +1,5 @@
-// Whole files as byte strings: read, written, looked for.
+// Whole files as byte strings: read, written, looked for; and what waits
+// in a pipe.
 #pragma once
 
 #include <string>

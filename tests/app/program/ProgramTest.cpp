@@ -85,6 +85,7 @@ public:
   // Reads standard error until it holds the text; 0 when the process
   // ended without writing it.
   int WaitForError(const char* text) {
+    if (!process_) return 0;
     for (;;) {
       const bool ended = Ended(50);
       if (errors.find(text) != std::string::npos) return 1;
